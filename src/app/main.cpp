@@ -1,6 +1,9 @@
 #include <QApplication>
 
+#include "app/ui/entrmain.h"
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    return 0;
+    // The main loop is our own; the application only delivers events.
+    return velorixa::Main(velorixa::DefaultStartupEnv());
 }

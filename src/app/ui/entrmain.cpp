@@ -1,0 +1,94 @@
+#include "app/ui/entrmain.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QThread>
+#include <QTime>
+#include <cstdlib>
+#include <ctime>
+
+#include "app/entr.h"
+#include "app/ui/velmix.h"
+
+namespace velorixa {
+
+namespace {
+
+bool anyWindowOpen() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible()) return true;
+    }
+    return false;
+}
+
+int failStartup(VelMix& window, StartupEnv& env, const QString& text, const QString& title) {
+    env.critical(&window, text, title);
+    window.Unload();
+    return 1;
+}
+
+}  // namespace
+
+int Main(StartupEnv env) {
+    // 1. The random play order draws from a generator seeded by the clock.
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+
+    // 2. The window is visible from here on, before any audio check.
+    QString appPath = AppPathFrom(env.appFolder);
+    VelMix window(appPath);
+    window.Show();
+    if (env.windowCreated) env.windowCreated(window);
+
+    // 3, 4. The program's folder is the current directory; its own files live under AppPath.
+    QDir::setCurrent(env.appFolder);
+
+    // 5. Version check.
+    if (!BassVersionAccepted(env.getVersion())) {
+        return failStartup(window, env, "BASS version 1.6 was not loaded", "BASS.Dll");
+    }
+    // 6. The default output device at 44100 Hz.
+    if (env.init(-1, 44100, 0, reinterpret_cast<void*>(window.winId())) == 0) {
+        return failStartup(window, env, "Error: Couldn't Initialize Digital Output",
+                           "Digital output");
+    }
+    env.start();
+    // 7. DirectSound version, the 11th field of the 48-byte information record.
+    uint32_t info[12] = {48};
+    env.getInfo(info);
+    if (info[10] < 8) {
+        env.freeLibrary();
+        return failStartup(window, env, "DirectX version 8 is not Installed!!!", "DX8");
+    }
+
+    // 8. The saved state; only from here on may the unload steps write it back.
+    if (env.loadState) env.loadState(window);
+    window.setStateLoaded(true);
+
+    // 9, 10.
+    window.TimerBeg()->start();
+    WindowState& st = window.state();
+    st.TimePerf = 101;
+    QElapsedTimer clock;  // monotonic milliseconds: never wraps
+    clock.start();
+    int64_t tickLast = clock.elapsed();
+    if (!env.runLoop) return 0;
+
+    // 11. Main loop: all pending events, a short sleep, and the wave tick when it is due.
+    for (;;) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (!anyWindowOpen()) break;
+        QThread::msleep(static_cast<unsigned long>(LoopSleepMs(st.TimePerf)));
+        int64_t tickNow = clock.elapsed();
+        if (PerforDue(tickNow, tickLast, st.TimePerf)) {
+            window.PerforTimer();
+            tickLast = tickNow;
+        }
+    }
+    return 0;
+}
+
+}  // namespace velorixa

@@ -1,0 +1,244 @@
+#include "app/ui/velmix.h"
+
+#include <QCloseEvent>
+#include <QFont>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabBar>
+#include <QTabWidget>
+
+#include "app/ui/pagecanvas.h"
+#include "util/twips.h"
+
+namespace velorixa {
+
+const char* const VelMix::kPageCaptions[4] = {"PlayList     ", "PlayBack   ", "Effects      ",
+                                              "Settings    "};
+
+namespace {
+
+// A group frame at its design rectangle (twips).
+QFrame* makeFrame(QWidget* parent, const char* name, int left, int top, int width, int height) {
+    auto* f = new QFrame(parent);
+    f->setObjectName(name);
+    f->setGeometry(px(left), px(top), px(width), px(height));
+    return f;
+}
+
+QFont sansSerif(int pointSize, bool bold) {
+    QFont f(QStringLiteral("Sans Serif"), pointSize);
+    f.setStyleHint(QFont::SansSerif);
+    f.setBold(bold);
+    return f;
+}
+
+}  // namespace
+
+VelMix::VelMix(const QString& appPath, QWidget* parent) : QWidget(parent), appPath_(appPath) {
+    setObjectName("VELMIX");
+    setWindowTitle("VELORIXA");
+    setFixedSize(kClientWidth, kClientHeight);
+    setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
+
+    timerBeg_.setObjectName("TimerBeg");
+    timerFoc_.setObjectName("TimerFoc");
+    timerTik_.setObjectName("TimerTik");
+    timerNet_.setObjectName("TimerNet");
+    timerBeg_.setInterval(500);
+    timerFoc_.setInterval(100);
+    timerTik_.setInterval(10);
+    timerNet_.setInterval(0);
+    connect(&timerBeg_, &QTimer::timeout, this, [this] {
+        // Fires once: the cover comes off half a second after start-up enabled it.
+        timerBeg_.stop();
+        FormStart();
+    });
+
+    menuTabs_ = new QTabWidget(this);
+    menuTabs_->setObjectName("MenuTabs");
+    menuTabs_->setGeometry(0, 0, kClientWidth, kClientHeight);
+    menuTabs_->tabBar()->setFont(sansSerif(8, true));
+    static const char* const pageNames[4] = {"PagePlayList", "PagePlayBack", "PageEffects",
+                                             "PageSettings"};
+    for (int i = 0; i < 4; ++i) {
+        auto* page = new QWidget;
+        page->setObjectName(pageNames[i]);
+        menuTabs_->addTab(page, QString::fromLatin1(kPageCaptions[i]));
+        canvases_[i] = new PageCanvas(page, this);
+    }
+    connect(menuTabs_, &QTabWidget::currentChanged, this, [this](int) {
+        int previous = currentTab_;
+        currentTab_ = menuTabs_->currentIndex();
+        MenuTabs_Click(previous);
+    });
+
+    // Page 1: the display frame and the keyboard help laid over it, and the help toggle.
+    frame1_ = makeFrame(page(1), "Frame1", 240, 2160, 6375, 2055);
+    frameHelp_ = makeFrame(page(1), "FrameHelp", 240, 2040, 5895, 2175);
+    frameHelp_->setFrameShape(QFrame::Box);
+    frameHelp_->setAutoFillBackground(true);
+    frameHelp_->hide();
+    cmdLayout_ = new QPushButton(QStringLiteral("?"), page(1));
+    cmdLayout_->setObjectName("CmdLayout");
+    cmdLayout_->setGeometry(px(6180), px(2040), px(435), px(255));
+    cmdLayout_->setFocusPolicy(Qt::NoFocus);
+    connect(cmdLayout_, &QPushButton::clicked, this, [this] { CmdLayout_Click(); });
+
+    buildOverlayPanels();
+    buildTitleCover();
+}
+
+VelMix::~VelMix() = default;
+
+QWidget* VelMix::page(int index) const {
+    return index >= 0 && index < 4 ? canvases_[index] : nullptr;
+}
+
+void VelMix::buildOverlayPanels() {
+    frmSystem_ = makeFrame(this, "FrmSystem", 240, 480, 6375, 1335);
+    frmSystem_->setFrameShape(QFrame::StyledPanel);
+    frmSystem_->hide();
+    frmKeybrd_ = makeFrame(this, "FrmKeybrd", 4200, 5040, 2415, 1095);
+    frmKeybrd_->setFrameShape(QFrame::StyledPanel);
+    frmKeybrd_->hide();
+
+    frmVMIX_ = makeFrame(this, "FrmVMIX", 4800, 0, 1815, 255);
+    auto* link = new QLabel(QStringLiteral("velorixa.org"), frmVMIX_);
+    link->setObjectName("LblVMIX");
+    QFont f = sansSerif(8, true);
+    f.setUnderline(true);
+    link->setFont(f);
+    link->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    link->setGeometry(0, 0, frmVMIX_->width(), frmVMIX_->height());
+
+    // Controls of the design that no procedure uses stay hidden in one frame.
+    frameTrash_ = new QFrame(this);
+    frameTrash_->setObjectName("FrameTrash");
+    frameTrash_->hide();
+}
+
+void VelMix::buildTitleCover() {
+    frameTit_ = makeFrame(this, "FrameTit", 0, 0, 1, 1);
+    frameTit_->setAutoFillBackground(true);
+    auto* pic = new QWidget(frameTit_);
+    pic->setObjectName("PicTitFon");
+    pic->setAutoFillBackground(true);
+    QPalette pal = pic->palette();
+    pal.setColor(QPalette::Window, QColor(0, 0, 64));
+    pic->setPalette(pal);
+    // The shadow (120 twips lower, another colour) is drawn first so the title lies over it.
+    QFont titleFont = sansSerif(48, true);
+    auto* shadow = new QLabel(QStringLiteral("velorixa"), pic);
+    shadow->setObjectName("Label11");
+    auto* title = new QLabel(QStringLiteral("velorixa"), pic);
+    title->setObjectName("Label12");
+    for (QLabel* l : {title, shadow}) {
+        l->setFont(titleFont);
+        l->setAlignment(Qt::AlignCenter);
+    }
+    title->setStyleSheet("color: rgb(159, 199, 255);");
+    shadow->setStyleSheet("color: rgb(20, 20, 40);");
+    title->setGeometry(0, 150, kClientWidth, 90);
+    shadow->setGeometry(0, 150 + px(120), kClientWidth, 90);
+    title->raise();
+    frameTit_->setProperty("pic", QVariant::fromValue<QObject*>(pic));
+}
+
+void VelMix::Show() {
+    if (!loaded_) Form_Load();
+    show();
+}
+
+void VelMix::Form_Load() {
+    loaded_ = true;
+    // Twips per pixel from the screen's logical DPI.
+    if (QScreen* s = screen()) {
+        twipX_ = twipsPerPixel(s->logicalDotsPerInchX());
+        twipY_ = twipsPerPixel(s->logicalDotsPerInchY());
+    }
+    state_.ListTurn = 2;
+    state_.PrevBuff.clear();
+    // The title cover takes the whole window until the deferred start.
+    frameTit_->setGeometry(menuTabs_->geometry());
+    if (auto* pic = qobject_cast<QWidget*>(frameTit_->property("pic").value<QObject*>())) {
+        pic->setGeometry(0, 0, frameTit_->width(), frameTit_->height());
+    }
+    frameTit_->raise();
+    frameTit_->show();
+    state_.RotActive = false;
+    ClrLevels();
+    timerFoc_.start();
+    timerTik_.start();
+}
+
+void VelMix::FormStart() {
+    ++formStartCount_;
+    // Only the tab control takes the keyboard focus; every other control stays out of the tab
+    // chain and buttons never take the focus.
+    for (QWidget* w : findChildren<QWidget*>()) {
+        if (w == menuTabs_) continue;
+        if (qobject_cast<QPushButton*>(w)) {
+            w->setFocusPolicy(Qt::NoFocus);
+        } else if (w->focusPolicy() & Qt::TabFocus) {
+            w->setFocusPolicy(Qt::ClickFocus);
+        }
+    }
+    menuTabs_->setFocusPolicy(Qt::StrongFocus);
+    menuTabs_->setCurrentIndex(0);
+    frameTit_->hide();
+    menuTabs_->setFocus();
+    emit formStarted();
+}
+
+void VelMix::MenuTabs_Click(int previousTab) {
+    int tab = menuTabs_->currentIndex();
+    bool panels = tab == 1 || tab == 2;
+    frmSystem_->setVisible(panels);
+    frmKeybrd_->setVisible(panels);
+    if (panels) {
+        frmSystem_->raise();
+        frmKeybrd_->raise();
+    }
+    if (tab == 1) state_.FftRedraw = 1;
+    state_.FlagText = false;
+    state_.PrevTab = previousTab;
+    emit pageChanged(tab, previousTab);
+}
+
+void VelMix::CmdLayout_Click() {
+    frameHelp_->setVisible(!frameHelp_->isVisible());
+    if (frameHelp_->isVisible()) frameHelp_->raise();
+}
+
+void VelMix::ScrFrm(QWidget* scr, QWidget* frm) {
+    // In pixels, one twip-per-pixel unit is one pixel.
+    frm->resize(frm->width() + 1, frm->height() + 1);
+    scr->setGeometry(frm->x() + 1, frm->y() + 1, frm->width() - 2, frm->height() - 2);
+}
+
+void VelMix::ClrLevels() {
+    // The position text and the level bars join the window with the transport and the meters.
+}
+
+void VelMix::Unload() {
+    if (unloaded_) return;
+    unloaded_ = true;
+    ++unloadCount_;
+    for (auto& step : shutdownSteps_) step();
+    if (stateLoaded_) {
+        for (auto& save : savers_) save();
+    }
+    timerBeg_.stop();
+    timerFoc_.stop();
+    timerTik_.stop();
+    timerNet_.stop();
+    hide();
+}
+
+void VelMix::closeEvent(QCloseEvent* event) {
+    Unload();
+    event->accept();
+}
+
+}  // namespace velorixa

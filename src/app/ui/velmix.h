@@ -1,0 +1,124 @@
+#pragma once
+// VELMIX, the player's one window: a fixed 457 x 425 pixel frame around the tab control
+// `MenuTabs` and its four pages, the panels drawn over the pages, the title cover and the
+// window's timers. It is the composition root: each subsystem's page or panel class is created
+// here and given the shared window state; this class holds no subsystem logic itself.
+//
+// Thread contract: GUI thread only.
+
+#include <QFrame>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+#include "util/windowstate.h"
+
+class QTabWidget;
+class QLabel;
+class QPushButton;
+
+namespace velorixa {
+
+class PageCanvas;
+
+class VelMix : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kClientWidth = 457;
+    static constexpr int kClientHeight = 425;
+    // The tab captions exactly as stored, trailing blanks included.
+    static const char* const kPageCaptions[4];
+
+    explicit VelMix(const QString& appPath, QWidget* parent = nullptr);
+    ~VelMix() override;
+
+    // Shows the window; the load event runs first, once.
+    void Show();
+    // Runs the unload steps (once) and closes the window.
+    void Unload();
+
+    // The saved state was loaded at start-up, so the unload steps may write it back. On the
+    // start-up failure paths it never was, and the files on disk must stay as they are.
+    void setStateLoaded(bool loaded) { stateLoaded_ = loaded; }
+    bool stateLoaded() const { return stateLoaded_; }
+    // Steps the unload event runs in order after the player is shut down: the savers run only
+    // when the state was loaded.
+    void addStateSaver(std::function<void()> saver) { savers_.push_back(std::move(saver)); }
+    void addShutdownStep(std::function<void()> step) { shutdownSteps_.push_back(std::move(step)); }
+    int unloadCount() const { return unloadCount_; }
+
+    WindowState& state() { return state_; }
+    const QString& AppPath() const { return appPath_; }
+    double TwipX() const { return twipX_; }
+    double TwipY() const { return twipY_; }
+
+    QTabWidget* MenuTabs() const { return menuTabs_; }
+    // The canvas of a page (0..3): controls on it are placed in window coordinates.
+    QWidget* page(int index) const;
+    QFrame* FrmSystem() const { return frmSystem_; }
+    QFrame* FrmKeybrd() const { return frmKeybrd_; }
+    QFrame* FrameTit() const { return frameTit_; }
+    QFrame* FrameHelp() const { return frameHelp_; }
+    QTimer* TimerBeg() { return &timerBeg_; }
+    QTimer* TimerFoc() { return &timerFoc_; }
+    QTimer* TimerTik() { return &timerTik_; }
+    QTimer* TimerNet() { return &timerNet_; }
+    int formStartCount() const { return formStartCount_; }
+
+    // The knob wave tick, called by the main loop every TimePerf ms.
+    void PerforTimer() {
+        ++perforTicks_;
+        emit perforTick();
+    }
+    int perforTicks() const { return perforTicks_; }
+
+    // Fits a bar into its border frame one pixel in from every side.
+    void ScrFrm(QWidget* scr, QWidget* frm);
+    void ClrLevels();
+
+signals:
+    // The page in front changed (after the panels were shown or hidden).
+    void pageChanged(int page, int previous);
+    void formStarted();
+    void perforTick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Form_Load();
+    void FormStart();
+    void MenuTabs_Click(int previousTab);
+    void CmdLayout_Click();
+    void buildTitleCover();
+    void buildOverlayPanels();
+
+    QString appPath_;
+    WindowState state_;
+    double twipX_ = 15, twipY_ = 15;
+    bool loaded_ = false;
+    bool stateLoaded_ = false;
+    bool unloaded_ = false;
+    int unloadCount_ = 0;
+    int formStartCount_ = 0;
+    int perforTicks_ = 0;
+    int currentTab_ = 0;
+    std::vector<std::function<void()>> savers_;
+    std::vector<std::function<void()>> shutdownSteps_;
+
+    QTabWidget* menuTabs_ = nullptr;
+    PageCanvas* canvases_[4] = {};
+    QFrame* frmSystem_ = nullptr;
+    QFrame* frmKeybrd_ = nullptr;
+    QFrame* frmVMIX_ = nullptr;
+    QFrame* frameTit_ = nullptr;
+    QFrame* frameTrash_ = nullptr;
+    QFrame* frameHelp_ = nullptr;
+    QFrame* frame1_ = nullptr;
+    QPushButton* cmdLayout_ = nullptr;
+    QTimer timerBeg_, timerFoc_, timerTik_, timerNet_;
+};
+
+}  // namespace velorixa

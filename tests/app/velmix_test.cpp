@@ -1,0 +1,259 @@
+#include "app/ui/velmix.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/ui/entrmain.h"
+
+namespace velorixa {
+namespace {
+
+TEST(VelMixFrame, CaptionSizeAndPagesAsStored) {
+    VelMix w("/tmp/");
+    w.Show();
+    EXPECT_EQ(w.windowTitle(), "VELORIXA");
+    EXPECT_EQ(w.size(), QSize(457, 425));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
+    QTabWidget* tabs = w.findChild<QTabWidget*>("MenuTabs");
+    ASSERT_NE(tabs, nullptr);
+    ASSERT_EQ(tabs->count(), 4);
+    EXPECT_EQ(tabs->tabText(0), "PlayList     ");
+    EXPECT_EQ(tabs->tabText(1), "PlayBack   ");
+    EXPECT_EQ(tabs->tabText(2), "Effects      ");
+    EXPECT_EQ(tabs->tabText(3), "Settings    ");
+    EXPECT_TRUE(tabs->tabBar()->font().bold());
+    EXPECT_EQ(tabs->geometry(), QRect(0, 0, 457, 425));
+}
+
+TEST(VelMixFrame, PanelsShowOnlyOnPlayBackAndEffects) {
+    VelMix w("/tmp/");
+    w.Show();
+    QTabWidget* tabs = w.MenuTabs();
+    auto* system = w.findChild<QFrame*>("FrmSystem");
+    auto* keybrd = w.findChild<QFrame*>("FrmKeybrd");
+    auto* vmix = w.findChild<QFrame*>("FrmVMIX");
+    ASSERT_TRUE(system && keybrd && vmix);
+    EXPECT_FALSE(system->isVisible());  // hidden at load
+    EXPECT_FALSE(keybrd->isVisible());
+    const bool expected[4] = {false, true, true, false};
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int page : {1, 2, 3, 0, 2, 1, 0, 3}) {
+            int before = tabs->currentIndex();
+            tabs->setCurrentIndex(page);
+            if (before == page) continue;
+            EXPECT_EQ(system->isVisible(), expected[page]) << "page " << page;
+            EXPECT_EQ(keybrd->isVisible(), expected[page]) << "page " << page;
+            EXPECT_TRUE(vmix->isVisible());
+            EXPECT_EQ(w.state().PrevTab, before);
+        }
+    }
+    auto* trash = w.findChild<QFrame*>("FrameTrash");
+    ASSERT_NE(trash, nullptr);
+    EXPECT_FALSE(trash->isVisible());
+}
+
+TEST(VelMixFrame, PlayBackPageRequestsOneRepaintAndClearsTextFlag) {
+    VelMix w("/tmp/");
+    w.Show();
+    w.state().FlagText = true;
+    w.MenuTabs()->setCurrentIndex(2);
+    EXPECT_EQ(w.state().FftRedraw, 0);
+    EXPECT_FALSE(w.state().FlagText);
+    w.MenuTabs()->setCurrentIndex(1);
+    EXPECT_EQ(w.state().FftRedraw, 1);
+}
+
+TEST(VelMixFrame, TitleCoverUntilFormStartAndTimerBegFiresOnce) {
+    VelMix w("/tmp/");
+    w.Show();
+    QFrame* cover = w.FrameTit();
+    ASSERT_TRUE(cover->isVisible());
+    EXPECT_EQ(cover->geometry(), w.MenuTabs()->geometry());
+    auto labels = cover->findChildren<QLabel*>();
+    ASSERT_EQ(labels.size(), 2);
+    QLabel* title = w.findChild<QLabel*>("Label12");
+    QLabel* shadow = w.findChild<QLabel*>("Label11");
+    ASSERT_TRUE(title && shadow);
+    EXPECT_EQ(title->text(), "velorixa");
+    EXPECT_EQ(shadow->text(), "velorixa");
+    EXPECT_EQ(shadow->y() - title->y(), 120 / 15);  // the shadow lies 120 twips lower
+    EXPECT_EQ(title->font().pointSize(), 48);
+    EXPECT_TRUE(title->font().bold());
+
+    EXPECT_FALSE(w.TimerBeg()->isActive());
+    EXPECT_EQ(w.TimerBeg()->interval(), 500);
+    w.MenuTabs()->setCurrentIndex(2);
+    QSignalSpy started(&w, &VelMix::formStarted);
+    w.TimerBeg()->start();
+    QTest::qWait(300);
+    EXPECT_TRUE(cover->isVisible()) << "the cover stays until the timer fires";
+    ASSERT_TRUE(started.wait(2000));
+    EXPECT_FALSE(cover->isVisible());
+    EXPECT_EQ(w.MenuTabs()->currentIndex(), 0);
+    EXPECT_FALSE(w.TimerBeg()->isActive());
+    QTest::qWait(1200);
+    EXPECT_EQ(w.formStartCount(), 1);
+}
+
+TEST(VelMixFrame, TimersAtLoad) {
+    VelMix w("/tmp/");
+    w.Show();
+    EXPECT_TRUE(w.TimerFoc()->isActive());
+    EXPECT_EQ(w.TimerFoc()->interval(), 100);
+    EXPECT_TRUE(w.TimerTik()->isActive());
+    EXPECT_EQ(w.TimerTik()->interval(), 10);
+    EXPECT_FALSE(w.TimerNet()->isActive());
+    EXPECT_FALSE(w.TimerBeg()->isActive());
+}
+
+TEST(VelMixFrame, LayoutButtonTogglesHelp) {
+    VelMix w("/tmp/");
+    w.Show();
+    w.MenuTabs()->setCurrentIndex(1);
+    auto* button = w.findChild<QWidget*>("CmdLayout");
+    ASSERT_NE(button, nullptr);
+    EXPECT_FALSE(w.FrameHelp()->isVisible());
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_TRUE(w.FrameHelp()->isVisible());
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_FALSE(w.FrameHelp()->isVisible());
+}
+
+TEST(VelMixFrame, ScrFrmFitsBarOnePixelInside) {
+    VelMix w("/tmp/");
+    QWidget frm(&w), scr(&w);
+    frm.setGeometry(10, 20, 100, 16);
+    w.ScrFrm(&scr, &frm);
+    EXPECT_EQ(frm.geometry(), QRect(10, 20, 101, 17));
+    EXPECT_EQ(scr.geometry(), QRect(11, 21, 99, 15));
+}
+
+// Start-up with a stand-in audio layer whose answers the test chooses.
+struct FakeAudio {
+    uint32_t version = 1 | (6u << 16);
+    int initResult = 1;
+    uint32_t dsVersion = 8;
+    int frees = 0, starts = 0;
+    QStringList messages;
+};
+
+StartupEnv fakeEnv(FakeAudio& fa, const QString& folder, int* saves) {
+    StartupEnv env;
+    env.getVersion = [&fa] { return fa.version; };
+    env.init = [&fa](int device, uint32_t freq, uint32_t, void*) {
+        EXPECT_EQ(device, -1);
+        EXPECT_EQ(freq, 44100u);
+        return fa.initResult;
+    };
+    env.start = [&fa] { ++fa.starts; };
+    env.getInfo = [&fa](uint32_t* info) {
+        EXPECT_EQ(info[0], 48u);
+        info[10] = fa.dsVersion;
+        return 1;
+    };
+    env.freeLibrary = [&fa] { ++fa.frees; };
+    env.critical = [&fa](QWidget*, const QString& text, const QString& title) {
+        fa.messages << title + "|" + text;
+    };
+    env.appFolder = folder;
+    env.runLoop = false;
+    env.windowCreated = [saves](VelMix& w) {
+        // A saver like the music list's: it overwrites the file on disk.
+        w.addStateSaver([saves, &w] {
+            ++*saves;
+            QFile f(w.AppPath() + "MemoList.ini");
+            if (f.open(QIODevice::WriteOnly)) f.write("\r\n");
+        });
+    };
+    return env;
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST(Startup, FailurePathsEndWithTheirMessageAndKeepSavedFiles) {
+    struct Case {
+        const char* what;
+        void (*set)(FakeAudio&);
+        const char* message;
+        int frees;
+    } cases[] = {
+        {"version 1.7", [](FakeAudio& f) { f.version = 1 | (7u << 16); },
+         "BASS.Dll|BASS version 1.6 was not loaded", 0},
+        {"version 2.0", [](FakeAudio& f) { f.version = 2; }, "BASS.Dll|BASS version 1.6 was not loaded",
+         0},
+        {"no output", [](FakeAudio& f) { f.initResult = 0; },
+         "Digital output|Error: Couldn't Initialize Digital Output", 0},
+        {"old DirectSound", [](FakeAudio& f) { f.dsVersion = 7; },
+         "DX8|DirectX version 8 is not Installed!!!", 1},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        const QString list = dir.path() + "/MemoList.ini";
+        {
+            QFile f(list);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("/music/a.mp3\r\n/music/b.mp3\r\n");
+        }
+        FakeAudio fa;
+        c.set(fa);
+        int saves = 0, shutdowns = 0;
+        StartupEnv env = fakeEnv(fa, dir.path(), &saves);
+        auto created = env.windowCreated;
+        env.windowCreated = [&](VelMix& w) {
+            created(w);
+            w.addShutdownStep([&] { ++shutdowns; });
+        };
+        EXPECT_EQ(Main(env), 1) << c.what;
+        ASSERT_EQ(fa.messages.size(), 1) << c.what;
+        EXPECT_EQ(fa.messages[0], c.message) << c.what;
+        EXPECT_EQ(fa.frees, c.frees) << c.what;
+        EXPECT_EQ(saves, 0) << c.what;
+        EXPECT_EQ(readAll(list), "/music/a.mp3\r\n/music/b.mp3\r\n") << c.what;
+        EXPECT_EQ(shutdowns, 1) << c.what << ": the window is unloaded once";
+    }
+}
+
+TEST(Startup, NormalStartLoadsThenSavesExactlyOnceOnClose) {
+    QTemporaryDir dir;
+    FakeAudio fa;
+    int saves = 0, loads = 0;
+    VelMix* window = nullptr;
+    StartupEnv env = fakeEnv(fa, dir.path(), &saves);
+    auto created = env.windowCreated;
+    env.windowCreated = [&](VelMix& w) {
+        created(w);
+        window = &w;
+    };
+    env.loadState = [&](VelMix& w) {
+        ++loads;
+        EXPECT_EQ(w.AppPath(), dir.path() + "/");
+    };
+    env.runLoop = true;
+    // Close the window from inside the loop, twice: the second close must not save again.
+    QTimer::singleShot(700, [&] {
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(window->formStartCount(), 1);
+        EXPECT_GT(window->perforTicks(), 0);
+        window->close();
+        window->close();
+    });
+    EXPECT_EQ(Main(env), 0);
+    EXPECT_TRUE(fa.messages.isEmpty());
+    EXPECT_EQ(fa.starts, 1);
+    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(readAll(dir.path() + "/MemoList.ini"), "\r\n");
+}
+
+}  // namespace
+}  // namespace velorixa
