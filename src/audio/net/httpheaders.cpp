@@ -6,7 +6,9 @@
 namespace velorixa::net {
 namespace {
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool startsWithNoCase(std::string_view s, std::string_view prefix) {
     if (s.size() < prefix.size()) return false;
@@ -16,8 +18,10 @@ bool startsWithNoCase(std::string_view s, std::string_view prefix) {
 }
 
 std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -27,7 +31,8 @@ int parseStatus(std::string_view line) {
     if (sp == std::string_view::npos) return 0;
     std::string_view rest = trimBlanks(line.substr(sp + 1));
     int code = 0;
-    const auto [ptr, ec] = std::from_chars(rest.data(), rest.data() + std::min<size_t>(3, rest.size()), code);
+    const auto [ptr, ec] =
+        std::from_chars(rest.data(), rest.data() + std::min<size_t>(3, rest.size()), code);
     if (ec != std::errc() || ptr != rest.data() + 3 || code < 100) return 0;
     return code;
 }
@@ -36,7 +41,8 @@ int parseStatus(std::string_view line) {
 
 bool HeaderBlock::addLine(std::string_view raw) {
     std::string_view line = raw;
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.remove_suffix(1);
 
     const bool isStatus = startsWithNoCase(line, "HTTP/") || startsWithNoCase(line, "ICY ");
     if (isStatus) {

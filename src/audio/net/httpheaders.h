@@ -18,7 +18,7 @@
 namespace velorixa::net {
 
 class HeaderBlock {
-public:
+  public:
     // maxBytes: the largest accepted response header (status line and line ends counted).
     explicit HeaderBlock(size_t maxBytes = SIZE_MAX) : maxBytes_(maxBytes) {}
 
@@ -38,7 +38,7 @@ public:
     // Bytes of the latest response's header so far (never more than maxBytes).
     size_t bytes() const { return bytes_; }
 
-private:
+  private:
     size_t maxBytes_;
     std::vector<std::string> lines_;
     size_t bytes_ = 0;

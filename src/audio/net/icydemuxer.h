@@ -16,7 +16,7 @@
 namespace velorixa::net {
 
 class IcyDemuxer {
-public:
+  public:
     // metaIntBytes: audio bytes between metadata blocks; 0 means the body is plain audio.
     explicit IcyDemuxer(size_t metaIntBytes = 0);
 
@@ -35,15 +35,15 @@ public:
     // off in the middle of metadata).
     bool insideMetadata() const { return state_ == State::Meta; }
 
-private:
+  private:
     enum class State { Audio, Length, Meta };
     void finishBlock();
 
     size_t metaInt_;
     State state_ = State::Audio;
-    size_t audioLeft_;       // audio bytes until the next length byte
-    size_t metaLeft_ = 0;    // metadata bytes still to come in the current block
-    std::string block_;      // the current metadata block so far
+    size_t audioLeft_;     // audio bytes until the next length byte
+    size_t metaLeft_ = 0;  // metadata bytes still to come in the current block
+    std::string block_;    // the current metadata block so far
     std::string latest_;
     uint64_t count_ = 0;
 };

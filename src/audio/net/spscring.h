@@ -14,7 +14,7 @@
 namespace velorixa::net {
 
 class SpscRing {
-public:
+  public:
     explicit SpscRing(size_t capacityBytes) : buf_(std::max<size_t>(capacityBytes, 1)) {}
 
     size_t capacity() const { return buf_.size(); }
@@ -48,7 +48,7 @@ public:
         return n;
     }
 
-private:
+  private:
     void copyIn(size_t at, const uint8_t* src, size_t n) {
         const size_t first = std::min(n, capacity() - at);
         if (first > 0) std::memcpy(buf_.data() + at, src, first);
