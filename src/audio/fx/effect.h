@@ -33,11 +33,11 @@ struct DX8Chorus {
 using DX8Flanger = DX8Chorus;  // same fields; delay 0..4 ms
 
 struct DX8Echo {
-    float fWetDryMix;    // 0..100 %
-    float fFeedback;     // 0..100 %
-    float fLeftDelay;    // 1..2000 ms
-    float fRightDelay;   // 1..2000 ms
-    int32_t lPanDelay;   // 0/1: swap sides on each repeat
+    float fWetDryMix;   // 0..100 %
+    float fFeedback;    // 0..100 %
+    float fLeftDelay;   // 1..2000 ms
+    float fRightDelay;  // 1..2000 ms
+    int32_t lPanDelay;  // 0/1: swap sides on each repeat
 };
 
 struct DX8ParamEq {
@@ -54,7 +54,7 @@ struct DX8Reverb {
 };
 
 class Effect {
-public:
+  public:
     virtual ~Effect() = default;
     // Sizes buffers for the rate and the largest block; may allocate. Clears the state.
     virtual void prepare(double sampleRateHz, int maxBlockFrames) = 0;

@@ -1,0 +1,282 @@
+#pragma once
+// Building blocks shared by the effects: parameter glides, per-sample ramps, a delay line with
+// fractional read, a low-frequency oscillator, a stereo peaking biquad and a denormal guard.
+//
+// Thread contract: these are plain values owned by one effect; prepare() runs off the audio
+// thread (it may allocate), everything else runs on the audio thread and never allocates.
+//
+// Every effect renders in sub-blocks of kSubBlockFrames counted from its last reset, not from
+// the start of the caller's block: parameters glide and coefficients move only at sub-block
+// boundaries, so the output does not depend on how the caller cuts the stream into blocks.
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#if defined(__SSE__) || defined(__x86_64__)
+#include <xmmintrin.h>
+#define VELORIXA_FX_HAS_MXCSR 1
+#endif
+
+namespace velorixa::fx::dsp {
+
+inline constexpr int kSubBlockFrames = 16;
+inline constexpr float kPi = 3.14159265358979f;
+
+// Clamps v into lo..hi; NaN becomes fallback (never UB, never a NaN in the DSP).
+inline float clampOr(float v, float lo, float hi, float fallback) noexcept {
+    if (std::isnan(v)) return fallback;
+    return v < lo ? lo : (v > hi ? hi : v);
+}
+inline int32_t clampInt(int32_t v, int32_t lo, int32_t hi) noexcept {
+    return v < lo ? lo : (v > hi ? hi : v);
+}
+inline float dbToGain(float db) noexcept {
+    return std::pow(10.0f, db * 0.05f);
+}
+
+// Float loads/stores of one parameter field shared between the GUI and the audio thread.
+// Relaxed order is enough: every field is a value of its own and the DSP glides towards it.
+class AtomicParam {
+  public:
+    explicit AtomicParam(float v = 0.0f) noexcept : value_(v) {}
+    void store(float v) noexcept { value_.store(v, std::memory_order_relaxed); }
+    float load() const noexcept { return value_.load(std::memory_order_relaxed); }
+
+  private:
+    std::atomic<float> value_;
+};
+
+// Flush denormals to zero while an effect runs: decaying feedback loops otherwise spend most of
+// their time on denormal arithmetic. The caller's floating-point mode is restored on exit.
+class ScopedNoDenormals {
+  public:
+    ScopedNoDenormals() noexcept {
+#ifdef VELORIXA_FX_HAS_MXCSR
+        saved_ = _mm_getcsr();
+        _mm_setcsr(saved_ | 0x8040u);  // flush-to-zero and denormals-are-zero
+#endif
+    }
+    ~ScopedNoDenormals() {
+#ifdef VELORIXA_FX_HAS_MXCSR
+        _mm_setcsr(saved_);
+#endif
+    }
+    ScopedNoDenormals(const ScopedNoDenormals&) = delete;
+    ScopedNoDenormals& operator=(const ScopedNoDenormals&) = delete;
+
+  private:
+    unsigned saved_ = 0;
+};
+
+// A parameter that moves exponentially towards its target, one step per sub-block, and lands
+// exactly on it once it is closer than snapEps (so "settled" is an exact state).
+class Glide {
+  public:
+    // timeMs is the time constant of the approach (63 % of a jump is covered in timeMs).
+    void configure(double sampleRateHz, float timeMs, float snapEps) noexcept {
+        const double subBlocks = timeMs * 0.001 * sampleRateHz / kSubBlockFrames;
+        coeff_ = subBlocks <= 1.0 ? 1.0f : static_cast<float>(1.0 - std::exp(-1.0 / subBlocks));
+        snapEps_ = snapEps;
+    }
+    void setTarget(float t) noexcept { target_ = t; }
+    void snap() noexcept { current_ = target_; }
+    // One sub-block's step; returns the value at the end of the sub-block.
+    float advance() noexcept {
+        if (current_ != target_) {
+            current_ += (target_ - current_) * coeff_;
+            if (std::fabs(target_ - current_) <= snapEps_) current_ = target_;
+        }
+        return current_;
+    }
+    bool moving() const noexcept { return current_ != target_; }
+    float current() const noexcept { return current_; }
+    float target() const noexcept { return target_; }
+
+  private:
+    float current_ = 0.0f;
+    float target_ = 0.0f;
+    float coeff_ = 1.0f;
+    float snapEps_ = 0.0f;
+};
+
+// A value that moves linearly, sample by sample, from the end of the last sub-block to the end
+// of this one: gains and mixes change without zipper steps.
+struct Ramp {
+    float value = 0.0f;
+    float step = 0.0f;
+    float end = 0.0f;
+    void startSubBlock(float newEnd) noexcept {
+        value = end;
+        step = (newEnd - end) * (1.0f / kSubBlockFrames);
+        end = newEnd;
+        if (step == 0.0f) value = end;
+    }
+    void jump(float v) noexcept {
+        value = end = v;
+        step = 0.0f;
+    }
+    float next() noexcept {
+        const float v = value;
+        value += step;
+        return v;
+    }
+    bool steady() const noexcept { return step == 0.0f; }
+};
+
+// Mono delay line; read(d) returns the sample pushed d pushes ago (d >= 1), with linear
+// interpolation between neighbours for fractional d.
+class DelayLine {
+  public:
+    void prepare(int maxDelayFrames) {
+        int size = 1;
+        while (size < maxDelayFrames + 2)
+            size <<= 1;
+        buffer_.assign(static_cast<size_t>(size), 0.0f);
+        mask_ = size - 1;
+        write_ = 0;
+    }
+    void reset() noexcept {
+        for (float& s : buffer_)
+            s = 0.0f;
+        write_ = 0;
+    }
+    void push(float x) noexcept {
+        buffer_[static_cast<size_t>(write_)] = x;
+        write_ = (write_ + 1) & mask_;
+    }
+    float readInt(int delayFrames) const noexcept {
+        return buffer_[static_cast<size_t>((write_ - delayFrames) & mask_)];
+    }
+    float readFrac(float delayFrames) const noexcept {
+        const int whole = static_cast<int>(delayFrames);
+        const float frac = delayFrames - static_cast<float>(whole);
+        const float a = buffer_[static_cast<size_t>((write_ - whole) & mask_)];
+        const float b = buffer_[static_cast<size_t>((write_ - whole - 1) & mask_)];
+        return a + frac * (b - a);
+    }
+    bool ready() const noexcept { return !buffer_.empty(); }
+
+  private:
+    std::vector<float> buffer_;
+    int mask_ = 0;
+    int write_ = 0;
+};
+
+// Low-frequency oscillator by phase accumulation; evaluated once per sub-block, so the sine
+// costs one std::sin per 16 frames. Both shapes start at 0 rising, which lets the effects
+// cross-fade between them without a jump.
+class Lfo {
+  public:
+    void reset() noexcept { phase_ = 0.0; }
+    void advance(double cycles) noexcept {
+        phase_ += cycles;
+        phase_ -= std::floor(phase_);
+    }
+    double phase() const noexcept { return phase_; }
+    // Waveform value in -1..1 at the current phase plus offsetCycles; sineAmount 0 is the
+    // triangle, 1 the sine, values between blend the two.
+    float value(double offsetCycles, float sineAmount) const noexcept {
+        double p = phase_ + offsetCycles;
+        p -= std::floor(p);
+        const float tri = triangle(p);
+        if (sineAmount == 0.0f) return tri;
+        const float sine = static_cast<float>(std::sin(2.0 * 3.14159265358979323846 * p));
+        return tri + sineAmount * (sine - tri);
+    }
+    static float triangle(double p) noexcept {
+        const float x = static_cast<float>(p);
+        if (x < 0.25f) return 4.0f * x;
+        if (x < 0.75f) return 2.0f - 4.0f * x;
+        return 4.0f * x - 4.0f;
+    }
+
+  private:
+    double phase_ = 0.0;
+};
+
+// Walks a block in pieces that never cross a sub-block boundary: begin() runs at the start of
+// every sub-block (counted by subPos across calls), render(ptr, frames) on each piece.
+template <class Begin, class Render>
+inline void forEachSubBlock(int& subPos, float* stereo, int frames, Begin&& begin,
+                            Render&& render) noexcept {
+    int done = 0;
+    while (done < frames) {
+        if (subPos == 0) begin();
+        const int n = std::min(frames - done, kSubBlockFrames - subPos);
+        render(stereo + 2 * done, n);
+        subPos = (subPos + n) % kSubBlockFrames;
+        done += n;
+    }
+}
+
+// Stereo biquad in direct form I: its state is plain past input and output samples, so a
+// coefficient change never leaves inconsistent internal state behind (no click on updates).
+class StereoBiquad {
+  public:
+    struct Coeffs {
+        float b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
+    };
+    void reset() noexcept {
+        x1_[0] = x1_[1] = x2_[0] = x2_[1] = y1_[0] = y1_[1] = y2_[0] = y2_[1] = 0;
+    }
+    void setCoeffs(const Coeffs& c) noexcept { c_ = c; }
+    // RBJ cookbook peaking filter; bandwidth in octaves between the half-gain (in dB) points.
+    static Coeffs peaking(double sampleRateHz, double centreHz, double bandwidthOct,
+                          double gainDb) noexcept {
+        const double a = std::pow(10.0, gainDb / 40.0);
+        const double w0 = 2.0 * 3.14159265358979323846 * centreHz / sampleRateHz;
+        const double sw = std::sin(w0), cw = std::cos(w0);
+        const double alpha = sw * std::sinh(std::log(2.0) / 2.0 * bandwidthOct * w0 / sw);
+        const double a0 = 1.0 + alpha / a;
+        Coeffs c;
+        c.b0 = static_cast<float>((1.0 + alpha * a) / a0);
+        c.b1 = static_cast<float>(-2.0 * cw / a0);
+        c.b2 = static_cast<float>((1.0 - alpha * a) / a0);
+        c.a1 = c.b1;
+        c.a2 = static_cast<float>((1.0 - alpha / a) / a0);
+        return c;
+    }
+    void process(float* stereo, int frames) noexcept {
+        const Coeffs c = c_;
+        for (int ch = 0; ch < 2; ++ch) {
+            float x1 = x1_[ch], x2 = x2_[ch], y1 = y1_[ch], y2 = y2_[ch];
+            float* p = stereo + ch;
+            for (int i = 0; i < frames; ++i, p += 2) {
+                const float x = *p;
+                const float y = c.b0 * x + c.b1 * x1 + c.b2 * x2 - c.a1 * y1 - c.a2 * y2;
+                x2 = x1;
+                x1 = x;
+                y2 = y1;
+                y1 = y;
+                *p = y;
+            }
+            x1_[ch] = x1;
+            x2_[ch] = x2;
+            y1_[ch] = y1;
+            y2_[ch] = y2;
+        }
+    }
+    // Passes the samples through unchanged while keeping the history a 0 dB filter would
+    // have had (output = input), so filtering can resume later without a jump.
+    void bypass(const float* stereo, int frames) noexcept {
+        for (int ch = 0; ch < 2; ++ch) {
+            if (frames >= 2) {
+                x2_[ch] = y2_[ch] = stereo[2 * (frames - 2) + ch];
+                x1_[ch] = y1_[ch] = stereo[2 * (frames - 1) + ch];
+            } else if (frames == 1) {
+                x2_[ch] = x1_[ch];
+                y2_[ch] = y1_[ch];
+                x1_[ch] = y1_[ch] = stereo[ch];
+            }
+        }
+    }
+
+  private:
+    Coeffs c_;
+    float x1_[2] = {0, 0}, x2_[2] = {0, 0}, y1_[2] = {0, 0}, y2_[2] = {0, 0};
+};
+
+}  // namespace velorixa::fx::dsp

@@ -1,0 +1,48 @@
+#pragma once
+// Stereo echo: one delay line per side with feedback; with pan delay on, each repeat feeds the
+// other side's line, so repeats alternate sides (first on the input's own side).
+//
+// Thread contract: setParameters()/getParameters() from any thread (atomic fields);
+// prepare() off the audio thread; reset()/process() on the audio thread only.
+
+#include "audio/fx/dsp.h"
+#include "audio/fx/effect.h"
+
+namespace velorixa::fx {
+
+class Echo final : public Effect {
+  public:
+    // Published defaults of the record.
+    static constexpr DX8Echo kDefaults{50.0f, 50.0f, 500.0f, 500.0f, 0};
+
+    Echo() noexcept;
+    void prepare(double sampleRateHz, int maxBlockFrames) override;
+    void reset() noexcept override;
+    void process(float* stereo, int frames) noexcept override;
+    void setParameters(const void* record) noexcept override;
+    void getParameters(void* record) const noexcept override;
+    int32_t type() const noexcept override { return kFxEcho; }
+
+  private:
+    void loadTargets() noexcept;
+    void beginSubBlock() noexcept;
+    void render(float* stereo, int frames) noexcept;
+    int delayFrames(float ms) const noexcept;
+
+    dsp::AtomicParam wetDryMixPct_, feedbackPct_, leftDelayMs_, rightDelayMs_;  // see record
+    std::atomic<int32_t> panDelay_{0};
+
+    double sampleRateHz_ = 44100.0;
+    dsp::DelayLine line_[2];
+    dsp::Glide mix_, feedback_, pan_;  // 0..1 each
+    dsp::Ramp mixRamp_, feedbackRamp_, panRamp_;
+    // A delay change cross-fades from the old read position to the new one over kFadeFrames
+    // (a moving read head would bend the pitch of everything in the line instead).
+    int delay_[2] = {1, 1};      // read position in use
+    int nextDelay_[2] = {1, 1};  // read position being faded in
+    int targetDelay_[2] = {1, 1};
+    int fadePos_ = -1;  // -1: no fade running
+    int subPos_ = 0;
+};
+
+}  // namespace velorixa::fx

@@ -1,0 +1,135 @@
+#include "audio/fx/modulated_delay.h"
+
+#include <cmath>
+
+namespace velorixa::fx {
+
+namespace {
+constexpr float kGlideMs = 20.0f;
+// The delay itself glides slower: a faster move would bend the pitch audibly.
+constexpr float kDelayGlideMs = 60.0f;
+// The read position never comes closer than one frame to the write position: the feedback
+// path needs a sample that already exists.
+constexpr float kMinDelayFrames = 1.0f;
+}  // namespace
+
+ModulatedDelay::ModulatedDelay(const DX8Chorus& defaults, float maxDelayMs) noexcept
+    : defaults_(defaults),
+      maxDelayMs_(maxDelayMs),
+      wetDryMixPct_(defaults.fWetDryMix),
+      depthPct_(defaults.fDepth),
+      feedbackPct_(defaults.fFeedback),
+      frequencyHz_(defaults.fFrequency),
+      delayMs_(defaults.fDelay),
+      waveform_(defaults.lWaveform),
+      phase_(defaults.lPhase) {}
+
+void ModulatedDelay::prepare(double sampleRateHz, int /*maxBlockFrames*/) {
+    sampleRateHz_ = sampleRateHz > 0.0 ? sampleRateHz : 44100.0;
+    // Depth 100 % swings up to twice the delay; one sub-block of ramp overshoot is not possible
+    // (ramps run between two in-range end points) but keep a frame of headroom for rounding.
+    const int maxFrames = static_cast<int>(std::ceil(2.0 * maxDelayMs_ * 0.001 * sampleRateHz_));
+    for (auto& line : line_)
+        line.prepare(maxFrames + 2);
+    mix_.configure(sampleRateHz_, kGlideMs, 1e-5f);
+    feedback_.configure(sampleRateHz_, kGlideMs, 1e-5f);
+    depth_.configure(sampleRateHz_, kDelayGlideMs, 1e-5f);
+    delayFrames_.configure(sampleRateHz_, kDelayGlideMs, 1e-3f);
+    lfoRateHz_.configure(sampleRateHz_, kGlideMs, 1e-5f);
+    sineAmount_.configure(sampleRateHz_, kDelayGlideMs, 1e-4f);
+    phaseOffset_.configure(sampleRateHz_, kDelayGlideMs, 1e-5f);
+    reset();
+}
+
+void ModulatedDelay::reset() noexcept {
+    for (auto& line : line_)
+        line.reset();
+    lfo_.reset();
+    loadTargets();
+    for (dsp::Glide* g :
+         {&mix_, &feedback_, &depth_, &delayFrames_, &lfoRateHz_, &sineAmount_, &phaseOffset_})
+        g->snap();
+    mixRamp_.jump(mix_.current());
+    feedbackRamp_.jump(feedback_.current());
+    for (int ch = 0; ch < 2; ++ch) {
+        const float lfo = lfo_.value(ch == 0 ? 0.0 : phaseOffset_.current(), sineAmount_.current());
+        const float d = delayFrames_.current() * (1.0f + depth_.current() * lfo);
+        readRamp_[ch].jump(std::fmax(d, kMinDelayFrames));
+    }
+    subPos_ = 0;
+}
+
+void ModulatedDelay::setParameters(const void* record) noexcept {
+    const auto& r = *static_cast<const DX8Chorus*>(record);
+    const DX8Chorus& d = defaults_;
+    wetDryMixPct_.store(dsp::clampOr(r.fWetDryMix, 0.0f, 100.0f, d.fWetDryMix));
+    depthPct_.store(dsp::clampOr(r.fDepth, 0.0f, 100.0f, d.fDepth));
+    feedbackPct_.store(dsp::clampOr(r.fFeedback, -99.0f, 99.0f, d.fFeedback));
+    frequencyHz_.store(dsp::clampOr(r.fFrequency, 0.0f, 10.0f, d.fFrequency));
+    delayMs_.store(dsp::clampOr(r.fDelay, 0.0f, maxDelayMs_, d.fDelay));
+    waveform_.store(dsp::clampInt(r.lWaveform, 0, 1), std::memory_order_relaxed);
+    phase_.store(dsp::clampInt(r.lPhase, 0, 4), std::memory_order_relaxed);
+}
+
+void ModulatedDelay::getParameters(void* record) const noexcept {
+    auto& r = *static_cast<DX8Chorus*>(record);
+    r.fWetDryMix = wetDryMixPct_.load();
+    r.fDepth = depthPct_.load();
+    r.fFeedback = feedbackPct_.load();
+    r.fFrequency = frequencyHz_.load();
+    r.lWaveform = waveform_.load(std::memory_order_relaxed);
+    r.fDelay = delayMs_.load();
+    r.lPhase = phase_.load(std::memory_order_relaxed);
+}
+
+void ModulatedDelay::loadTargets() noexcept {
+    mix_.setTarget(wetDryMixPct_.load() * 0.01f);
+    feedback_.setTarget(feedbackPct_.load() * 0.01f);
+    depth_.setTarget(depthPct_.load() * 0.01f);
+    delayFrames_.setTarget(static_cast<float>(delayMs_.load() * 0.001 * sampleRateHz_));
+    lfoRateHz_.setTarget(frequencyHz_.load());
+    sineAmount_.setTarget(waveform_.load(std::memory_order_relaxed) != 0 ? 1.0f : 0.0f);
+    // Phase 0..4 = -180, -90, 0, +90, +180 degrees, in cycles of the oscillator.
+    phaseOffset_.setTarget(0.25f * static_cast<float>(phase_.load(std::memory_order_relaxed) - 2));
+}
+
+void ModulatedDelay::beginSubBlock() noexcept {
+    mixRamp_.startSubBlock(mix_.advance());
+    feedbackRamp_.startSubBlock(feedback_.advance());
+    depth_.advance();
+    delayFrames_.advance();
+    sineAmount_.advance();
+    phaseOffset_.advance();
+    lfo_.advance(lfoRateHz_.advance() * static_cast<double>(dsp::kSubBlockFrames) / sampleRateHz_);
+    // The oscillator is sampled at the end of each sub-block and the read position moves
+    // linearly in between: at most 10 Hz, 16 frames is far finer than the sweep.
+    for (int ch = 0; ch < 2; ++ch) {
+        const float lfo = lfo_.value(ch == 0 ? 0.0 : phaseOffset_.current(), sineAmount_.current());
+        const float d = delayFrames_.current() * (1.0f + depth_.current() * lfo);
+        readRamp_[ch].startSubBlock(std::fmax(d, kMinDelayFrames));
+    }
+}
+
+void ModulatedDelay::render(float* p, int frames) noexcept {
+    for (int i = 0; i < frames; ++i, p += 2) {
+        const float mix = mixRamp_.next();
+        const float fb = feedbackRamp_.next();
+        for (int ch = 0; ch < 2; ++ch) {
+            const float in = p[ch];
+            const float wet = line_[ch].readFrac(readRamp_[ch].next());
+            line_[ch].push(in + fb * wet);
+            p[ch] = in + mix * (wet - in);
+        }
+    }
+}
+
+void ModulatedDelay::process(float* stereo, int frames) noexcept {
+    if (!line_[0].ready()) return;  // not prepared: pass the sound through rather than fail
+    dsp::ScopedNoDenormals noDenormals;
+    loadTargets();
+    dsp::forEachSubBlock(
+        subPos_, stereo, frames, [this] { beginSubBlock(); },
+        [this](float* p, int n) { render(p, n); });
+}
+
+}  // namespace velorixa::fx

@@ -1,0 +1,86 @@
+#include "audio/fx/param_eq.h"
+
+#include <cmath>
+
+namespace velorixa::fx {
+
+namespace {
+// 30 ms glides: a knob stepping 1 dB every 100 ms moves smoothly yet follows within a step.
+constexpr float kGlideMs = 30.0f;
+}  // namespace
+
+ParamEq::ParamEq() noexcept
+    : centreHz_(kDefaults.fCenter),
+      bandwidthSemitones_(kDefaults.fBandwidth),
+      gainDb_(kDefaults.fGain) {
+    prepare(sampleRateHz_, 0);
+}
+
+void ParamEq::prepare(double sampleRateHz, int /*maxBlockFrames*/) {
+    sampleRateHz_ = sampleRateHz > 0.0 ? sampleRateHz : 44100.0;
+    centreLog2_.configure(sampleRateHz_, kGlideMs, 1e-4f);
+    bandwidthOct_.configure(sampleRateHz_, kGlideMs, 1e-4f);
+    gain_.configure(sampleRateHz_, kGlideMs, 1e-3f);
+    reset();
+}
+
+void ParamEq::reset() noexcept {
+    loadTargets();
+    centreLog2_.snap();
+    bandwidthOct_.snap();
+    gain_.snap();
+    filter_.reset();
+    coeffsValid_ = false;
+    subPos_ = 0;
+}
+
+void ParamEq::setParameters(const void* record) noexcept {
+    const auto& r = *static_cast<const DX8ParamEq*>(record);
+    centreHz_.store(dsp::clampOr(r.fCenter, 80.0f, 16000.0f, kDefaults.fCenter));
+    bandwidthSemitones_.store(dsp::clampOr(r.fBandwidth, 1.0f, 36.0f, kDefaults.fBandwidth));
+    gainDb_.store(dsp::clampOr(r.fGain, -15.0f, 15.0f, kDefaults.fGain));
+}
+
+void ParamEq::getParameters(void* record) const noexcept {
+    auto& r = *static_cast<DX8ParamEq*>(record);
+    r.fCenter = centreHz_.load();
+    r.fBandwidth = bandwidthSemitones_.load();
+    r.fGain = gainDb_.load();
+}
+
+void ParamEq::loadTargets() noexcept {
+    // A peaking filter near Nyquist warps badly: the centre stays below a third of the rate.
+    const float centre = std::fmin(centreHz_.load(), static_cast<float>(sampleRateHz_ / 3.0));
+    centreLog2_.setTarget(std::log2(centre));
+    bandwidthOct_.setTarget(bandwidthSemitones_.load() / 12.0f);
+    gain_.setTarget(gainDb_.load());
+}
+
+void ParamEq::beginSubBlock() noexcept {
+    const bool moving = centreLog2_.moving() || bandwidthOct_.moving() || gain_.moving();
+    centreLog2_.advance();
+    bandwidthOct_.advance();
+    gain_.advance();
+    bypass_ = !moving && gain_.current() == 0.0f;
+    if (!bypass_ && (moving || !coeffsValid_)) {
+        filter_.setCoeffs(dsp::StereoBiquad::peaking(
+            sampleRateHz_, std::exp2(static_cast<double>(centreLog2_.current())),
+            bandwidthOct_.current(), gain_.current()));
+        coeffsValid_ = !moving;
+    }
+}
+
+void ParamEq::process(float* stereo, int frames) noexcept {
+    dsp::ScopedNoDenormals noDenormals;
+    loadTargets();
+    dsp::forEachSubBlock(
+        subPos_, stereo, frames, [this] { beginSubBlock(); },
+        [this](float* p, int n) {
+            if (bypass_)
+                filter_.bypass(p, n);
+            else
+                filter_.process(p, n);
+        });
+}
+
+}  // namespace velorixa::fx

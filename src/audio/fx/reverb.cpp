@@ -1,0 +1,168 @@
+#include "audio/fx/reverb.h"
+
+#include <cmath>
+
+namespace velorixa::fx {
+
+namespace {
+constexpr float kGlideMs = 30.0f;
+// Line lengths at 44.1 kHz (29..66 ms), mutually prime, so echoes do not pile up on a common
+// period; scaled with the sample rate.
+constexpr int kLengths44k[Reverb::kLines] = {1277, 1487, 1693, 1877, 2111, 2339, 2593, 2903};
+// Input and output sign patterns: each differs from every Hadamard row, so a single impulse
+// reaches all lines at once, and left/right come out decorrelated.
+constexpr float kInL[Reverb::kLines] = {1, -1, 1, 1, -1, 1, -1, -1};
+constexpr float kInR[Reverb::kLines] = {1, 1, -1, 1, 1, -1, -1, 1};
+constexpr float kOutL[Reverb::kLines] = {1, 1, 1, -1, -1, 1, -1, 1};
+constexpr float kOutR[Reverb::kLines] = {-1, 1, 1, 1, -1, -1, 1, 1};
+// Input spread over 8 lines at 1/sqrt(8) keeps the injected energy at 1; the output sum at
+// 1/2 gives a wet level near the dry level for a 1 s reverb.
+constexpr float kInScale = 0.35355339f;
+constexpr float kOutScale = 0.5f;
+constexpr float kHadamardScale = 0.35355339f;  // 1/sqrt(8): the matrix stays lossless
+
+inline void hadamard8(float* v) noexcept {
+    for (int h = 1; h < 8; h <<= 1) {
+        for (int i = 0; i < 8; i += 2 * h) {
+            for (int j = i; j < i + h; ++j) {
+                const float a = v[j], b = v[j + h];
+                v[j] = a + b;
+                v[j + h] = a - b;
+            }
+        }
+    }
+}
+}  // namespace
+
+Reverb::Reverb() noexcept
+    : inGainDb_(kDefaults.fInGain),
+      reverbMixDb_(kDefaults.fReverbMix),
+      reverbTimeMs_(kDefaults.fReverbTime),
+      hfRatio_(kDefaults.fHighFreqRTRatio) {}
+
+void Reverb::prepare(double sampleRateHz, int /*maxBlockFrames*/) {
+    sampleRateHz_ = sampleRateHz > 0.0 ? sampleRateHz : 44100.0;
+    int longest = 0;
+    for (int i = 0; i < kLines; ++i) {
+        length_[i] =
+            std::max(1, static_cast<int>(std::lround(kLengths44k[i] * sampleRateHz_ / 44100.0)));
+        longest = std::max(longest, length_[i]);
+    }
+    stride_ = 1;
+    while (stride_ < longest + 1)
+        stride_ <<= 1;
+    mask_ = stride_ - 1;
+    buffer_.assign(static_cast<size_t>(stride_) * kLines, 0.0f);
+    inGain_.configure(sampleRateHz_, kGlideMs, 1e-3f);
+    mixDb_.configure(sampleRateHz_, kGlideMs, 1e-3f);
+    timeLog2_.configure(sampleRateHz_, kGlideMs, 1e-4f);
+    ratioLog2_.configure(sampleRateHz_, kGlideMs, 1e-4f);
+    reset();
+}
+
+void Reverb::reset() noexcept {
+    for (float& s : buffer_)
+        s = 0.0f;
+    for (float& d : damp_)
+        d = 0.0f;
+    write_ = 0;
+    loadTargets();
+    inGain_.snap();
+    mixDb_.snap();
+    timeLog2_.snap();
+    ratioLog2_.snap();
+    inRamp_.jump(dsp::dbToGain(inGain_.current()));
+    wetRamp_.jump(dsp::dbToGain(mixDb_.current()));
+    decayValid_ = false;
+    subPos_ = 0;
+}
+
+void Reverb::setParameters(const void* record) noexcept {
+    const auto& r = *static_cast<const DX8Reverb*>(record);
+    inGainDb_.store(dsp::clampOr(r.fInGain, -96.0f, 0.0f, kDefaults.fInGain));
+    reverbMixDb_.store(dsp::clampOr(r.fReverbMix, -96.0f, 0.0f, kDefaults.fReverbMix));
+    reverbTimeMs_.store(dsp::clampOr(r.fReverbTime, 0.001f, 3000.0f, kDefaults.fReverbTime));
+    hfRatio_.store(dsp::clampOr(r.fHighFreqRTRatio, 0.001f, 0.999f, kDefaults.fHighFreqRTRatio));
+}
+
+void Reverb::getParameters(void* record) const noexcept {
+    auto& r = *static_cast<DX8Reverb*>(record);
+    r.fInGain = inGainDb_.load();
+    r.fReverbMix = reverbMixDb_.load();
+    r.fReverbTime = reverbTimeMs_.load();
+    r.fHighFreqRTRatio = hfRatio_.load();
+}
+
+void Reverb::loadTargets() noexcept {
+    inGain_.setTarget(inGainDb_.load());
+    mixDb_.setTarget(reverbMixDb_.load());
+    // Times glide in log2 so that 10 ms -> 20 ms moves as evenly as 1 s -> 2 s.
+    timeLog2_.setTarget(std::log2(reverbTimeMs_.load()));
+    ratioLog2_.setTarget(std::log2(hfRatio_.load()));
+}
+
+void Reverb::updateDecay() noexcept {
+    const double timeS = std::exp2(static_cast<double>(timeLog2_.current())) * 0.001;
+    const double ratio = std::exp2(static_cast<double>(ratioLog2_.current()));
+    for (int i = 0; i < kLines; ++i) {
+        // -60 dB over the reverb time: per pass through a line of m frames the level falls
+        // by 60 * m / (T * fs) dB; at Nyquist by the same over T * ratio.
+        const double passes = sampleRateHz_ * timeS / length_[i];
+        const double gDc = std::pow(10.0, -3.0 / passes);
+        const double gHf = std::pow(10.0, -3.0 / (passes * ratio));
+        const double r = gDc > 0.0 ? gHf / gDc : 1.0;
+        const double pole = (1.0 - r) / (1.0 + r);
+        pole_[i] = static_cast<float>(pole);
+        gainIn_[i] = static_cast<float>(gDc * (1.0 - pole));
+    }
+}
+
+void Reverb::beginSubBlock() noexcept {
+    const bool moving = timeLog2_.moving() || ratioLog2_.moving();
+    timeLog2_.advance();
+    ratioLog2_.advance();
+    if (moving || !decayValid_) {
+        updateDecay();
+        decayValid_ = !moving;
+    }
+    inRamp_.startSubBlock(inGain_.moving() ? dsp::dbToGain(inGain_.advance()) : inRamp_.end);
+    wetRamp_.startSubBlock(mixDb_.moving() ? dsp::dbToGain(mixDb_.advance()) : wetRamp_.end);
+}
+
+void Reverb::render(float* p, int frames) noexcept {
+    float* const base = buffer_.data();
+    for (int n = 0; n < frames; ++n, p += 2) {
+        float v[kLines];
+        float outL = 0.0f, outR = 0.0f;
+        for (int i = 0; i < kLines; ++i) {
+            const float y = base[i * stride_ + ((write_ - length_[i]) & mask_)];
+            const float s = gainIn_[i] * y + pole_[i] * damp_[i];
+            damp_[i] = s;
+            v[i] = s;
+            outL += kOutL[i] * s;
+            outR += kOutR[i] * s;
+        }
+        hadamard8(v);
+        const float inL = p[0], inR = p[1];
+        const float g = inRamp_.next() * kInScale;
+        const float sendL = g * inL, sendR = g * inR;
+        for (int i = 0; i < kLines; ++i)
+            base[i * stride_ + write_] = kHadamardScale * v[i] + kInL[i] * sendL + kInR[i] * sendR;
+        write_ = (write_ + 1) & mask_;
+        const float wet = wetRamp_.next();
+        // Amplitude cross-fade: 0 dB is reverb alone, -96 dB leaves 1 - 1.6e-5 of the dry.
+        p[0] = inL + wet * (kOutScale * outL - inL);
+        p[1] = inR + wet * (kOutScale * outR - inR);
+    }
+}
+
+void Reverb::process(float* stereo, int frames) noexcept {
+    if (buffer_.empty()) return;  // not prepared: pass the sound through rather than fail
+    dsp::ScopedNoDenormals noDenormals;
+    loadTargets();
+    dsp::forEachSubBlock(
+        subPos_, stereo, frames, [this] { beginSubBlock(); },
+        [this](float* p, int n) { render(p, n); });
+}
+
+}  // namespace velorixa::fx

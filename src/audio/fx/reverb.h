@@ -1,0 +1,53 @@
+#pragma once
+// Reverb: an 8-line feedback delay network mixed by a Hadamard matrix, each line with a
+// one-pole damping filter so that low frequencies fall 60 dB in the reverb time and the
+// highest ones in (reverb time x high-frequency ratio). Mix 0 dB is all reverb, -96 dB (nearly)
+// all direct sound; the input gain sets the level sent into the network.
+//
+// Thread contract: setParameters()/getParameters() from any thread (atomic fields);
+// prepare() off the audio thread; reset()/process() on the audio thread only.
+
+#include "audio/fx/dsp.h"
+#include "audio/fx/effect.h"
+
+namespace velorixa::fx {
+
+class Reverb final : public Effect {
+  public:
+    // Published defaults of the record.
+    static constexpr DX8Reverb kDefaults{0.0f, 0.0f, 1000.0f, 0.001f};
+    static constexpr int kLines = 8;
+
+    Reverb() noexcept;
+    void prepare(double sampleRateHz, int maxBlockFrames) override;
+    void reset() noexcept override;
+    void process(float* stereo, int frames) noexcept override;
+    void setParameters(const void* record) noexcept override;
+    void getParameters(void* record) const noexcept override;
+    int32_t type() const noexcept override { return kFxReverb; }
+
+  private:
+    void loadTargets() noexcept;
+    void beginSubBlock() noexcept;
+    void updateDecay() noexcept;
+    void render(float* stereo, int frames) noexcept;
+
+    dsp::AtomicParam inGainDb_, reverbMixDb_, reverbTimeMs_, hfRatio_;  // see record
+
+    double sampleRateHz_ = 44100.0;
+    // All lines share one buffer layout (same power-of-two size) and one write index.
+    std::vector<float> buffer_;
+    int mask_ = 0;
+    int stride_ = 0;
+    int write_ = 0;
+    int length_[kLines] = {};
+    float damp_[kLines] = {};    // one-pole state (the line's filtered output)
+    float gainIn_[kLines] = {};  // g * (1 - pole): DC gain g per pass through the line
+    float pole_[kLines] = {};
+    dsp::Glide inGain_, mixDb_, timeLog2_, ratioLog2_;
+    dsp::Ramp inRamp_, wetRamp_;
+    bool decayValid_ = false;
+    int subPos_ = 0;
+};
+
+}  // namespace velorixa::fx
