@@ -9,9 +9,13 @@ void PlaylistModel::setSelected(int row, bool on) {
     selected_[static_cast<size_t>(row)] = on ? 1 : 0;
 }
 
-void PlaylistModel::clearSelection() { std::fill(selected_.begin(), selected_.end(), 0); }
+void PlaylistModel::clearSelection() {
+    std::fill(selected_.begin(), selected_.end(), 0);
+}
 
-void PlaylistModel::selectAll() { std::fill(selected_.begin(), selected_.end(), 1); }
+void PlaylistModel::selectAll() {
+    std::fill(selected_.begin(), selected_.end(), 1);
+}
 
 int PlaylistModel::selectedCount() const {
     return static_cast<int>(std::count(selected_.begin(), selected_.end(), 1));
@@ -71,7 +75,8 @@ int PlaylistModel::setTexts(const QStringList& texts) {
 void CopyList(const PlaylistModel& src, PlaylistModel& dst) {
     if (&src == &dst) return;
     dst.clear();
-    for (int i = 0; i < src.count(); ++i) dst.append(src.text(i), src.isSelected(i));
+    for (int i = 0; i < src.count(); ++i)
+        dst.append(src.text(i), src.isSelected(i));
 }
 
 bool RemoveSelected(PlaylistModel& list) {
@@ -99,8 +104,10 @@ bool MoveSelect(PlaylistModel& list, int index) {
     // One block: from the first selected line down to the first unselected one.
     const int first = list.firstSelected();
     int n = 0;
-    while (first + n < count && list.isSelected(first + n)) ++n;
-    for (int i = first + n; i < count; ++i) list.setSelected(i, false);
+    while (first + n < count && list.isSelected(first + n))
+        ++n;
+    for (int i = first + n; i < count; ++i)
+        list.setSelected(i, false);
 
     const bool up = index == 1 || index == 3;
     const bool atTop = first == 0;
@@ -113,7 +120,8 @@ bool MoveSelect(PlaylistModel& list, int index) {
         order.reserve(count);
         const QStringList& src = list.items_;
         auto add = [&](int from, int to) {  // rows from..to-1
-            for (int i = from; i < to; ++i) order.append(src.at(i));
+            for (int i = from; i < to; ++i)
+                order.append(src.at(i));
         };
         int blockStart = 0;
         switch (index) {

@@ -14,7 +14,7 @@
 namespace velorixa::playlist {
 
 class PlaylistModel {
-public:
+  public:
     // Counts and indices are 16-bit signed in the lists' design, so no list holds more lines.
     // Appends and inserts past this size are refused rather than wrapped.
     static constexpr int kMaxLines = 32767;
@@ -53,7 +53,7 @@ public:
     int currentRow() const { return currentRow_; }
     void setCurrentRow(int row) { currentRow_ = (row >= 0 && row < count()) ? row : -1; }
 
-private:
+  private:
     friend bool MoveSelect(PlaylistModel&, int);
     friend bool RemoveSelected(PlaylistModel&);
 
