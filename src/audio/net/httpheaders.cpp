@@ -71,7 +71,8 @@ bool HeaderBlock::addLine(std::string_view raw) {
     stored.reserve(line.size());
     for (char c : line)
         if (c != '\0' && c != '\r' && c != '\n') stored.push_back(c);
-    lines_.push_back(std::move(stored));
+    // A line of nothing but zero bytes carries nothing to pass on.
+    if (!stored.empty()) lines_.push_back(std::move(stored));
     return true;
 }
 
