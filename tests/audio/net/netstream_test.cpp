@@ -1,0 +1,445 @@
+// NetStream against the local test server: audio and metadata separation, headers, stalls,
+// failures, redirects and shutdown.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "audio/net/curlstream.h"
+#include "audio/net/netstream.h"
+#include "audio/net/testserver.h"
+
+namespace velorixa::net {
+namespace {
+
+using namespace std::chrono_literals;
+using test::icyBody;
+using test::icyMetaBlock;
+using test::testAudio;
+using test::TestResponse;
+using test::TestServer;
+using Clock = std::chrono::steady_clock;
+
+NetOptions quickOptions() {
+    NetOptions o;
+    o.connectTimeoutMs = 2000;
+    o.stallTimeoutMs = 2000;
+    o.minStartBytes = 1024;
+    return o;
+}
+
+// Reads until the transfer ended and the buffer is empty; gives up after `limit` so a fault
+// shows as a failed comparison instead of a hung test.
+std::string readAll(NetStream& s, std::chrono::milliseconds limit = 10s) {
+    std::string out;
+    uint8_t buf[3000];
+    const auto deadline = Clock::now() + limit;
+    while (Clock::now() < deadline) {
+        const bool ended = s.transferEnded();
+        const size_t n = s.read(buf, sizeof buf);
+        out.append(reinterpret_cast<char*>(buf), n);
+        if (n == 0) {
+            if (ended) break;
+            std::this_thread::sleep_for(2ms);
+        }
+    }
+    return out;
+}
+
+// Reads whatever arrives until nothing more came for `quiet`.
+std::string readUntilQuiet(NetStream& s, std::chrono::milliseconds quiet) {
+    std::string out;
+    uint8_t buf[3000];
+    auto lastData = Clock::now();
+    while (Clock::now() - lastData < quiet) {
+        const size_t n = s.read(buf, sizeof buf);
+        if (n > 0) {
+            out.append(reinterpret_cast<char*>(buf), n);
+            lastData = Clock::now();
+        } else {
+            std::this_thread::sleep_for(2ms);
+        }
+    }
+    return out;
+}
+
+template <class Pred>
+bool waitFor(Pred pred, std::chrono::milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    while (!pred()) {
+        if (Clock::now() > deadline) return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+std::string title(size_t i) {
+    return "StreamTitle='Song " + std::to_string(i) + "';StreamUrl='';";
+}
+
+TEST(NetStream, IcyStreamGivesExactAudioHeadersAndLatestTitle) {
+    TestServer server;
+    const std::string audio = testAudio(150'000, 11);
+    const std::vector<std::string> headers = {"icy-notice1:<BR>test", "icy-name:Test Radio",
+                                              "icy-br:128", "content-type:audio/mpeg",
+                                              "icy-metaint:1000"};
+    // A new title every fifth block; the blocks between say "no new metadata".
+    auto meta = [](size_t i) { return i % 5 == 0 ? title(i) : std::string(); };
+    TestResponse r;
+    r.headers = headers;
+    r.body = icyBody(audio, 1000, meta);
+    r.chunkBytes = 777;  // metadata blocks straddle the sends
+    server.setResponse("/radio", r);
+
+    std::string error;
+    auto s = NetStream::open(server.url("/radio"), quickOptions(), &error);
+    ASSERT_NE(s, nullptr) << error;
+    EXPECT_EQ(s->headerLines(), headers);
+    const std::string got = readAll(*s);
+    EXPECT_EQ(got.size(), audio.size());
+    EXPECT_TRUE(got == audio) << "metadata bytes leaked into the audio or audio was lost";
+    EXPECT_EQ(s->metadata(), title(145));
+    EXPECT_EQ(s->metadataCount(), 30u);  // blocks 0, 5, ..., 145
+    EXPECT_TRUE(s->transferEnded());
+    EXPECT_EQ(dynamic_cast<CurlNetStream&>(*s).icyMetaIntBytes(), 1000u);
+
+    const std::vector<std::string> requests = server.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_NE(requests[0].find("GET /radio HTTP/1.1\r\n"), std::string::npos);
+    EXPECT_NE(requests[0].find("\r\nIcy-MetaData: 1\r\n"), std::string::npos);
+}
+
+TEST(NetStream, MetadataSplitOverSingleByteCallbacks) {
+    // One byte per send with Nagle off: curl's write callback sees tiny pieces, so length bytes
+    // and metadata texts arrive split across calls.
+    TestServer server;
+    const std::string audio = testAudio(3000, 12);
+    TestResponse r;
+    r.statusLine = "HTTP/1.0 200 OK";
+    r.headers = {"Icy-MetaInt: 97"};
+    r.body = icyBody(audio, 97, [](size_t i) { return title(i); });
+    r.chunkBytes = 1;
+    server.setResponse("/", r);
+    NetOptions o = quickOptions();
+    o.minStartBytes = 100;
+    auto s = NetStream::open(server.url(), o);
+    ASSERT_NE(s, nullptr);
+    EXPECT_TRUE(readAll(*s) == audio);
+    EXPECT_EQ(s->metadataCount(), 30u);
+    EXPECT_EQ(s->metadata(), title(29));
+}
+
+TEST(NetStream, WithoutUsableMetaintTheBodyIsPlainAudio) {
+    // The body carries what looks like metadata; without a valid interval it must pass as is.
+    const std::string body = icyBody(testAudio(20'000, 13), 500, [](size_t i) { return title(i); });
+    for (const char* header : {"", "icy-metaint:0", "icy-metaint:abc", "icy-metaint:-500",
+                               "icy-metaint:99999999999999999999999", "icy-metaint:"}) {
+        SCOPED_TRACE(header);
+        TestServer server;
+        TestResponse r;
+        r.statusLine = "HTTP/1.1 200 OK";
+        r.headers = {"Content-Type: audio/mpeg", "Connection: close"};
+        if (header[0] != '\0') r.headers.push_back(header);
+        r.body = body;
+        server.setResponse("/", r);
+        auto s = NetStream::open(server.url(), quickOptions());
+        ASSERT_NE(s, nullptr);
+        EXPECT_TRUE(readAll(*s) == body);
+        EXPECT_EQ(s->metadataCount(), 0u);
+        EXPECT_EQ(s->metadata(), "");
+        EXPECT_EQ(s->headerLines(), r.headers);
+    }
+}
+
+TEST(NetStream, MetadataBlockRunningPastTheEnd) {
+    TestServer server;
+    const std::string audio = testAudio(2000, 14);
+    TestResponse r;
+    r.headers = {"icy-metaint:1000"};
+    // After two runs the length byte announces 160 bytes, but only 15 follow before the close.
+    r.body = icyBody(audio, 1000, [](size_t i) { return i == 0 ? title(0) : std::string(); });
+    r.body.resize(r.body.size() - 1);  // drop the second (empty) block's length byte
+    r.body += std::string(1, '\x0a') + "StreamTitle='c";
+    server.setResponse("/", r);
+    auto s = NetStream::open(server.url(), quickOptions());
+    ASSERT_NE(s, nullptr);
+    EXPECT_TRUE(readAll(*s) == audio);
+    EXPECT_EQ(s->metadata(), title(0));
+    EXPECT_EQ(s->metadataCount(), 1u);
+    EXPECT_TRUE(s->transferEnded());
+}
+
+TEST(NetStream, StallThenRecoveryKeepsEveryByteAndUpdatesTheTitle) {
+    TestServer server;
+    const std::string audio = testAudio(40'000, 15);
+    TestResponse r;
+    r.headers = {"icy-metaint:4000"};
+    // Titles A for the first half, B after the pause.
+    r.body = icyBody(audio, 4000, [](size_t i) {
+        return i < 4 ? std::string("StreamTitle='A';") : std::string("StreamTitle='B';");
+    });
+    r.pauseAtByte = 4 * (4000 + icyMetaBlock("StreamTitle='A';").size()) + 100;
+    server.setResponse("/", r);
+    NetOptions o = quickOptions();
+    o.stallTimeoutMs = 5000;
+    auto s = NetStream::open(server.url(), o);
+    ASSERT_NE(s, nullptr);
+
+    std::string got = readUntilQuiet(*s, 300ms);
+    EXPECT_EQ(got.size(), 16'100u);
+    EXPECT_EQ(s->available(), 0u);
+    EXPECT_FALSE(s->transferEnded());
+    EXPECT_EQ(s->metadata(), "StreamTitle='A';");
+    const uint64_t countWhilePaused = s->metadataCount();
+    EXPECT_EQ(countWhilePaused, 4u);
+
+    server.resume();
+    got += readAll(*s);
+    EXPECT_TRUE(got == audio);
+    EXPECT_EQ(s->metadata(), "StreamTitle='B';");
+    EXPECT_GT(s->metadataCount(), countWhilePaused);
+}
+
+TEST(NetStream, StallTimeoutAndEarlyCloseEndTheTransfer) {
+    const std::string audio = testAudio(30'000, 16);
+    {
+        TestServer server;
+        TestResponse r;
+        r.statusLine = "HTTP/1.1 200 OK";
+        r.body = audio;
+        r.pauseAtByte = 10'000;  // never resumed
+        server.setResponse("/", r);
+        NetOptions o = quickOptions();
+        o.stallTimeoutMs = 300;
+        auto s = NetStream::open(server.url(), o);
+        ASSERT_NE(s, nullptr);
+        ASSERT_TRUE(waitFor([&] { return s->transferEnded(); }, 5s));
+        EXPECT_EQ(dynamic_cast<CurlNetStream&>(*s).failure(), "stalled");
+        EXPECT_TRUE(readAll(*s) == audio.substr(0, 10'000));
+    }
+    {
+        TestServer server;
+        TestResponse r;
+        r.headers = {"icy-metaint:1000"};
+        r.body = icyBody(audio, 1000, [](size_t i) { return title(i); });
+        r.closeAtByte = 5 * (1000 + icyMetaBlock(title(0)).size()) + 600;
+        r.holdOpenAfterBody = true;
+        server.setResponse("/", r);
+        auto s = NetStream::open(server.url(), quickOptions());
+        ASSERT_NE(s, nullptr);
+        EXPECT_TRUE(readAll(*s) == audio.substr(0, 5600));
+        EXPECT_TRUE(s->transferEnded());
+        EXPECT_EQ(s->metadata(), title(4));
+    }
+}
+
+TEST(NetStream, FullBufferHoldsTheNetworkBackInsteadOfDropping) {
+    TestServer server;
+    const std::string audio = testAudio(400'000, 17);
+    TestResponse r;
+    r.headers = {"icy-metaint:8192"};
+    r.body = icyBody(audio, 8192, [](size_t i) { return title(i); });
+    r.chunkBytes = 16384;
+    server.setResponse("/", r);
+    NetOptions o = quickOptions();
+    o.bufferBytes = 5000;  // smaller than one curl delivery
+    o.minStartBytes = 4096;
+    auto s = NetStream::open(server.url(), o);
+    ASSERT_NE(s, nullptr);
+    // Let the ring fill up and the transfer wait, then read.
+    std::this_thread::sleep_for(100ms);
+    EXPECT_LE(s->available(), 5000u);
+    EXPECT_FALSE(s->transferEnded());
+    EXPECT_TRUE(readAll(*s, 20s) == audio);
+    EXPECT_EQ(s->metadata(), title(47));
+}
+
+TEST(NetStream, RedirectIsFollowedAndOnlyTheFinalHeadersRemain) {
+    TestServer server;
+    const std::string audio = testAudio(10'000, 18);
+    TestResponse moved;
+    moved.statusLine = "HTTP/1.1 302 Found";
+    moved.headers = {"Location: /second", "Content-Length: 14"};
+    moved.body = "moved here too";
+    server.setResponse("/first", moved);
+    moved.headers = {"Location: " + server.url("/radio"), "Content-Length: 14"};
+    server.setResponse("/second", moved);
+    TestResponse radio;
+    radio.headers = {"icy-br:64", "icy-metaint:2000"};
+    radio.body = icyBody(audio, 2000, [](size_t) { return std::string("StreamTitle='R';"); });
+    server.setResponse("/radio", radio);
+
+    auto s = NetStream::open(server.url("/first"), quickOptions());
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->headerLines(), radio.headers);
+    EXPECT_TRUE(readAll(*s) == audio);
+    EXPECT_EQ(s->metadata(), "StreamTitle='R';");
+    EXPECT_EQ(server.requests().size(), 3u);
+}
+
+TEST(NetStream, HtmlPagePassesThroughWithoutHanging) {
+    // Telling audio from a web page is the decoder's job; the stream hands over the bytes and
+    // reports the end.
+    TestServer server;
+    const std::string page = "<!DOCTYPE html><html><body>Station offline</body></html>\n";
+    TestResponse r;
+    r.statusLine = "HTTP/1.1 200 OK";
+    r.headers = {"Content-Type: text/html", "Content-Length: " + std::to_string(page.size())};
+    r.body = page;
+    r.holdOpenAfterBody = true;  // a keep-alive server: the length, not the close, ends it
+    server.setResponse("/", r);
+    auto s = NetStream::open(server.url(), quickOptions());
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(readAll(*s), page);
+    EXPECT_TRUE(s->transferEnded());
+}
+
+// Every failure gives nullptr and a reason, well within the configured time.
+struct FailureCase {
+    const char* name;
+    std::string expected;  // part of the error text
+};
+
+void expectOpenFails(const std::string& url, const NetOptions& o, const std::string& expected) {
+    std::string error;
+    const auto t0 = Clock::now();
+    auto s = NetStream::open(url, o, &error);
+    const auto elapsed = Clock::now() - t0;
+    EXPECT_EQ(s, nullptr) << url;
+    EXPECT_NE(error.find(expected), std::string::npos) << "error was: " << error;
+    // A bound on correctness (the timeout is honoured), not a speed claim.
+    EXPECT_LT(elapsed, std::chrono::milliseconds(o.connectTimeoutMs) + 3s);
+}
+
+TEST(NetStream, ServerSideFailuresGiveNull) {
+    TestServer server;
+    NetOptions o = quickOptions();
+    o.connectTimeoutMs = 400;
+
+    // 404 (no response set up for this path).
+    expectOpenFails(server.url("/missing"), o, "HTTP status 404");
+
+    // An ICY error status line is not an accepted alias.
+    TestResponse icy404;
+    icy404.statusLine = "ICY 404 Resource Not Found";
+    server.setResponse("/icy404", icy404);
+    expectOpenFails(server.url("/icy404"), o, "");
+
+    // A server that accepts and never answers.
+    TestResponse silent;
+    silent.neverAnswer = true;
+    server.setResponse("/silent", silent);
+    expectOpenFails(server.url("/silent"), o, "timeout");
+
+    // Headers but no body before the close.
+    TestResponse empty;
+    empty.headers = {"icy-metaint:8192"};
+    server.setResponse("/empty", empty);
+    expectOpenFails(server.url("/empty"), o, "closed before any data");
+
+    // 1 MB of header lines, and one single line of 200 KB.
+    TestResponse big;
+    big.headers.assign(1024, "X-Padding: " + std::string(1010, 'p'));
+    big.body = testAudio(10'000, 19);
+    server.setResponse("/bigheader", big);
+    expectOpenFails(server.url("/bigheader"), o, "response header too large");
+    TestResponse longLine;
+    longLine.headers = {"X-Long: " + std::string(200'000, 'l')};
+    longLine.body = big.body;
+    server.setResponse("/longline", longLine);
+    expectOpenFails(server.url("/longline"), o, "");
+
+    // A redirect loop stops at maxRedirects.
+    TestResponse loop;
+    loop.statusLine = "HTTP/1.1 302 Found";
+    loop.headers = {"Location: /loop", "Content-Length: 0"};
+    server.setResponse("/loop", loop);
+    const size_t before = server.requests().size();
+    expectOpenFails(server.url("/loop"), o, "too many redirects");
+    EXPECT_EQ(server.requests().size() - before, 6u);  // the first request and 5 redirects
+}
+
+TEST(NetStream, ConnectionLevelFailuresGiveNull) {
+    NetOptions o = quickOptions();
+    o.connectTimeoutMs = 400;
+    expectOpenFails("http://127.0.0.1:" + std::to_string(TestServer::unusedPort()) + "/", o,
+                    "connection refused");
+
+    // TLS to a server that answers in plain text at once: the handshake fails.
+    TestServer plain;
+    TestResponse talker;
+    talker.talkFirst = true;
+    talker.statusLine = "HTTP/1.1 200 OK";
+    talker.body = testAudio(5000, 20);
+    plain.setResponse("*", talker);
+    expectOpenFails("https://127.0.0.1:" + std::to_string(plain.port()) + "/", o, "TLS failure");
+
+    // Schemes other than http, https and ftp are refused before any I/O.
+    expectOpenFails("file:///etc/hostname", o, "unsupported protocol");
+    expectOpenFails("", o, "empty URL");
+    NetOptions bad = o;
+    bad.bufferBytes = 0;
+    expectOpenFails("http://127.0.0.1/", bad, "invalid options");
+}
+
+bool resolverStaysOnThisMachine() {
+    // A name under .invalid fails without traffic only when the resolver is a local one.
+    std::ifstream conf("/etc/resolv.conf");
+    std::string line;
+    bool any = false;
+    while (std::getline(conf, line)) {
+        std::istringstream in(line);
+        std::string key, addr;
+        in >> key >> addr;
+        if (key != "nameserver") continue;
+        any = true;
+        if (addr.rfind("127.", 0) != 0 && addr != "::1") return false;
+    }
+    return any;
+}
+
+TEST(NetStream, UnknownHostGivesNull) {
+    if (!resolverStaysOnThisMachine())
+        GTEST_SKIP() << "the DNS resolver is not local; the lookup would leave the machine";
+    NetOptions o = quickOptions();
+    expectOpenFails("http://nonexistent.invalid/", o, "unknown host");
+}
+
+TEST(NetStream, DestructorStopsPromptlyWhileConnectingOrStreaming) {
+    TestServer server;
+    TestResponse silent;
+    silent.neverAnswer = true;
+    server.setResponse("/silent", silent);
+    TestResponse live;
+    live.headers = {"icy-metaint:1000"};
+    live.body = icyBody(testAudio(200'000, 21), 1000, [](size_t i) { return title(i); });
+    live.holdOpenAfterBody = true;
+    server.setResponse("/live", live);
+
+    NetOptions o = quickOptions();
+    o.connectTimeoutMs = 60'000;  // far beyond the bound checked below
+    o.stallTimeoutMs = 60'000;
+    {
+        auto s = CurlNetStream::start(server.url("/silent"), o);
+        ASSERT_NE(s, nullptr);
+        ASSERT_TRUE(waitFor([&] { return server.connections() == 1; }, 5s));
+        const auto t0 = Clock::now();
+        s.reset();
+        EXPECT_LT(Clock::now() - t0, 2s);
+    }
+    {
+        // Streaming with a full ring (the network thread waits for room) and an open server.
+        o.bufferBytes = 16'384;
+        auto s = NetStream::open(server.url("/live"), o);
+        ASSERT_NE(s, nullptr);
+        ASSERT_TRUE(waitFor([&] { return s->available() == 16'384; }, 5s));
+        const auto t0 = Clock::now();
+        s.reset();
+        EXPECT_LT(Clock::now() - t0, 2s);
+    }
+}
+
+}  // namespace
+}  // namespace velorixa::net

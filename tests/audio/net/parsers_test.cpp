@@ -1,0 +1,243 @@
+// The pure pieces of the network stream: metadata splitter, header collector, byte ring, and
+// the fuzz entry functions run over seeded random inputs.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <thread>
+
+#include "audio/net/httpheaders.h"
+#include "audio/net/icydemuxer.h"
+#include "audio/net/spscring.h"
+#include "audio/net/testserver.h"
+#include "fuzz/fuzz_entries.h"
+
+namespace velorixa::net {
+namespace {
+
+using test::icyBody;
+using test::icyMetaBlock;
+using test::testAudio;
+
+std::string demuxInPieces(IcyDemuxer& d, const std::string& body, size_t piece) {
+    std::string out;
+    std::vector<uint8_t> buf(piece);
+    for (size_t pos = 0; pos < body.size(); pos += piece) {
+        const size_t n = std::min(piece, body.size() - pos);
+        const size_t got =
+            d.feed(reinterpret_cast<const uint8_t*>(body.data() + pos), n, buf.data());
+        out.append(reinterpret_cast<const char*>(buf.data()), got);
+    }
+    return out;
+}
+
+TEST(IcyDemuxer, CutsMetadataWhateverThePieceSizes) {
+    const std::string audio = testAudio(10'000, 1);
+    // A new title every third block, "no new metadata" in between.
+    auto meta = [](size_t i) {
+        return i % 3 == 0 ? "StreamTitle='Song " + std::to_string(i) + "';" : std::string();
+    };
+    const std::string body = icyBody(audio, 333, meta);
+    const size_t blocks = audio.size() / 333;  // 30 full runs, each followed by a block
+    for (size_t piece :
+         {size_t{1}, size_t{2}, size_t{16}, size_t{333}, size_t{334}, size_t{4096}, body.size()}) {
+        SCOPED_TRACE("piece " + std::to_string(piece));
+        IcyDemuxer d(333);
+        EXPECT_EQ(demuxInPieces(d, body, piece), audio);
+        EXPECT_EQ(d.metadataCount(), (blocks + 2) / 3);
+        EXPECT_EQ(d.latestMetadata(), "StreamTitle='Song 27';");
+        EXPECT_FALSE(d.insideMetadata());
+    }
+}
+
+TEST(IcyDemuxer, PlainAudioAndInPlaceUse) {
+    const std::string audio = testAudio(5000, 2);
+    IcyDemuxer plain(0);
+    EXPECT_EQ(demuxInPieces(plain, audio, 700), audio);
+    EXPECT_EQ(plain.metadataCount(), 0u);
+
+    // In place: the output overwrites the input as it goes.
+    const std::string body = icyBody(audio, 100, [](size_t) { return std::string("T='x';"); });
+    std::string buf = body;
+    IcyDemuxer d(100);
+    auto* p = reinterpret_cast<uint8_t*>(buf.data());
+    const size_t got = d.feed(p, buf.size(), p);
+    EXPECT_EQ(buf.substr(0, got), audio);
+    EXPECT_EQ(d.metadataCount(), 50u);
+}
+
+TEST(IcyDemuxer, PaddingZeroLengthAndCutOffBlocks) {
+    const std::string audio = testAudio(300, 3);
+    std::string body = audio.substr(0, 100) + icyMetaBlock("StreamTitle='A';") +
+                       audio.substr(100, 100) + std::string(1, '\2') + std::string(32, '\0') +
+                       audio.substr(200, 100) + icyMetaBlock("");
+    // A block only of padding and a zero length byte are "no new metadata".
+    IcyDemuxer d(100);
+    EXPECT_EQ(demuxInPieces(d, body, 7), audio);
+    EXPECT_EQ(d.metadataCount(), 1u);
+    EXPECT_EQ(d.latestMetadata(), "StreamTitle='A';");
+
+    // Text after the first zero byte is padding, even if it is not zero.
+    IcyDemuxer e(4);
+    const std::string odd = std::string("abcd") + '\1' + "T='B';" + '\0' + "junk_junk";
+    EXPECT_EQ(demuxInPieces(e, odd, 3), "abcd");
+    EXPECT_EQ(e.latestMetadata(), "T='B';");
+
+    // A length byte whose block runs past the end of the data: the audio before it stays, the
+    // partial text is neither audio nor metadata.
+    IcyDemuxer f(100);
+    const std::string cut = audio.substr(0, 100) + std::string(1, '\x0a') + "StreamTitle='cu";
+    EXPECT_EQ(demuxInPieces(f, cut, 5), audio.substr(0, 100));
+    EXPECT_EQ(f.metadataCount(), 0u);
+    EXPECT_TRUE(f.insideMetadata());
+}
+
+TEST(HeaderBlock, KeepsFinalResponseLinesWithoutStatusOrLineEnds) {
+    HeaderBlock h;
+    // An FTP greeting before any response is not a header.
+    for (const char* l :
+         {"220 welcome\r\n", "HTTP/1.1 302 Found\r\n", "Location: /x\r\n", "\r\n",
+          "HTTP/1.1 100 Continue\r\n", "\r\n", "ICY 200 OK\r\n", "icy-name:Test Radio\r\n",
+          "icy-br: 128\n", "content-type:audio/mpeg", "\r\n", "X-Trailer: after the header\r\n"})
+        EXPECT_TRUE(h.addLine(l));
+    EXPECT_EQ(h.statusCode(), 200);
+    EXPECT_TRUE(h.complete());
+    EXPECT_EQ(h.lines(), (std::vector<std::string>{"icy-name:Test Radio", "icy-br: 128",
+                                                   "content-type:audio/mpeg"}));
+    // Zero bytes would split a zero-terminated tag block: they are dropped.
+    HeaderBlock z;
+    z.addLine("HTTP/1.0 200 OK\r\n");
+    z.addLine(std::string_view("icy-name:a\0b\r\n", 14));
+    EXPECT_EQ(z.lines(), std::vector<std::string>{"icy-name:ab"});
+}
+
+TEST(HeaderBlock, RefusesHeadersBeyondTheLimitPerResponse) {
+    HeaderBlock h(64);
+    EXPECT_TRUE(h.addLine("HTTP/1.1 301 Moved\r\n"));             // 20 bytes
+    EXPECT_TRUE(h.addLine("Location: /a-fairly-long-path\r\n"));  // 31 bytes
+    EXPECT_FALSE(h.addLine("Server: too-much-for-the-limit\r\n"));
+    EXPECT_FALSE(h.addLine("\r\n"));  // stays refused
+    EXPECT_TRUE(h.overflowed());
+    EXPECT_LE(h.bytes(), 64u);
+    // The limit counts per response: a new status line starts again.
+    EXPECT_TRUE(h.addLine("ICY 200 OK\r\n"));
+    EXPECT_TRUE(h.addLine("icy-metaint:8192\r\n"));
+    EXPECT_FALSE(h.overflowed());
+    EXPECT_EQ(h.lines(), std::vector<std::string>{"icy-metaint:8192"});
+}
+
+TEST(HeaderBlock, IcyMetaIntParsing) {
+    auto parse = [](const std::string& line) { return parseIcyMetaInt({"icy-br:128", line}); };
+    using K = IcyMetaInt::Kind;
+    EXPECT_EQ(parse("icy-metaint:8192").kind, K::Valid);
+    EXPECT_EQ(parse("icy-metaint:8192").bytes, 8192u);
+    EXPECT_EQ(parse("ICY-MetaInt:  16000 ").bytes, 16000u);
+    EXPECT_EQ(parse("icy-metaint:0").kind, K::Absent);
+    EXPECT_EQ(parse("icy-metaint-x:5").kind, K::Absent);
+    EXPECT_EQ(parse("x-icy-metaint:5").kind, K::Absent);
+    for (const char* bad : {"icy-metaint:", "icy-metaint:abc", "icy-metaint:-5", "icy-metaint:+5",
+                            "icy-metaint:12abc", "icy-metaint:8192.5", "icy-metaint:16777217",
+                            "icy-metaint:99999999999999999999999"}) {
+        EXPECT_EQ(parse(bad).kind, K::Invalid) << bad;
+        EXPECT_EQ(parse(bad).bytes, 0u) << bad;
+    }
+    EXPECT_EQ(parse("icy-metaint:16777216").bytes, maxIcyMetaInt);
+    EXPECT_EQ(parseIcyMetaInt({}).kind, K::Absent);
+    EXPECT_EQ(headerValue({"Content-Type:  audio/mpeg\t"}, "content-type"), "audio/mpeg");
+}
+
+TEST(SpscRing, WrapsAroundAndRefusesWhenFull) {
+    SpscRing ring(10);
+    const std::string a = "0123456789";
+    uint8_t out[16];
+    EXPECT_EQ(ring.write(reinterpret_cast<const uint8_t*>(a.data()), 7), 7u);
+    EXPECT_EQ(ring.read(out, 5), 5u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 5), "01234");
+    // 2 left; 8 more fit, across the end of the storage.
+    EXPECT_EQ(ring.write(reinterpret_cast<const uint8_t*>(a.data()), 10), 8u);
+    EXPECT_EQ(ring.freeSpace(), 0u);
+    EXPECT_EQ(ring.write(reinterpret_cast<const uint8_t*>(a.data()), 1), 0u);
+    EXPECT_EQ(ring.read(out, 16), 10u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 10), "5601234567");
+    EXPECT_EQ(ring.read(out, 16), 0u);
+}
+
+TEST(SpscRing, TwoThreadsPassEveryByteInOrder) {
+    SpscRing ring(777);
+    const std::string data = testAudio(300'000, 4);
+    std::thread producer([&] {
+        size_t pos = 0;
+        std::mt19937 rng(5);
+        while (pos < data.size()) {
+            const size_t n = std::min<size_t>(data.size() - pos, 1 + rng() % 500);
+            pos += ring.write(reinterpret_cast<const uint8_t*>(data.data() + pos), n);
+            if (ring.freeSpace() == 0) std::this_thread::yield();
+        }
+    });
+    std::string got;
+    std::mt19937 rng(6);
+    uint8_t buf[600];
+    while (got.size() < data.size()) {
+        const size_t n = ring.read(buf, 1 + rng() % 600);
+        got.append(reinterpret_cast<char*>(buf), n);
+        if (n == 0) std::this_thread::yield();
+    }
+    producer.join();
+    EXPECT_EQ(got, data);
+}
+
+// The fuzz targets' properties over seeded random inputs, with ICY-shaped bodies so that
+// metadata blocks actually occur, and header texts built from likely pieces.
+TEST(FuzzRegression, IcySplitterOnSeededInputs) {
+    std::mt19937 rng(42);
+    for (int round = 0; round < 400; ++round) {
+        const size_t metaInt = 1 + rng() % 64;
+        std::string audio = testAudio(rng() % 2000, static_cast<uint32_t>(round));
+        std::string body = icyBody(audio, metaInt, [&](size_t i) {
+            return i % 2 ? std::string() : "StreamTitle='" + std::to_string(rng() % 1000) + "';";
+        });
+        if (round % 3 == 0 && !body.empty()) body.resize(rng() % body.size());  // cut anywhere
+        if (round % 5 == 0) body = testAudio(rng() % 3000, 1000 + round);       // pure noise
+        std::string input = {static_cast<char>(metaInt >> 8), static_cast<char>(metaInt),
+                             static_cast<char>(round % 4 == 0 ? 0 : rng() % 256)};
+        input += body;
+        EXPECT_EQ(fuzz::fuzzIcyOne(reinterpret_cast<const uint8_t*>(input.data()), input.size()),
+                  "")
+            << "round " << round;
+    }
+}
+
+TEST(FuzzRegression, HeaderParserOnSeededInputs) {
+    const std::vector<std::string> pieces = {"HTTP/1.1 200 OK\r\n",
+                                             "ICY 200 OK\r\n",
+                                             "icy-metaint:",
+                                             "ICY-METAINT: ",
+                                             "8192",
+                                             "0",
+                                             "-1",
+                                             "99999999999999999999",
+                                             "abc",
+                                             "\r\n",
+                                             "\n",
+                                             "\r",
+                                             std::string(1, '\0'),
+                                             " ",
+                                             "icy-br:128\r\n",
+                                             "Location: /x\r\n",
+                                             "HTTP/1.0 302 Found\r\n",
+                                             "220 ftp\r\n",
+                                             ":",
+                                             "007"};
+    std::mt19937 rng(7);
+    for (int round = 0; round < 2000; ++round) {
+        std::string input(1, static_cast<char>(rng() % 4 == 0 ? 0 : rng() % 256));
+        const int count = 1 + static_cast<int>(rng() % 12);
+        for (int i = 0; i < count; ++i)
+            input += pieces[rng() % pieces.size()];
+        EXPECT_EQ(
+            fuzz::fuzzHeadersOne(reinterpret_cast<const uint8_t*>(input.data()), input.size()), "")
+            << "round " << round;
+    }
+}
+
+}  // namespace
+}  // namespace velorixa::net
