@@ -1,0 +1,101 @@
+#include "playlist/browser.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "listhelpers.h"
+#include "playlist/listfile.h"
+
+using namespace velorixa::playlist;
+
+namespace {
+
+void Touch(const QString& path, const QByteArray& bytes = {}) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    f.write(bytes);
+}
+
+}  // namespace
+
+TEST(Browser, PatternsIgnoreLetterCase) {
+    for (const char* name : {"song.mp3", "SONG.MP3", "Song.Mp3", ".mp3", "a.b.mp3"})
+        EXPECT_TRUE(MatchesPattern(name, "*.MP3")) << name;
+    for (const char* name : {"song.mp3.txt", "song.mp", "songmp3", "song.mp33", "list.PLF", ""})
+        EXPECT_FALSE(MatchesPattern(name, "*.MP3")) << name;
+    EXPECT_TRUE(MatchesPattern("Mix.plf", PatternText(BrowserPattern::Lists)));
+    EXPECT_TRUE(MatchesPattern("x.MP3", PatternText(BrowserPattern::Music)));
+    EXPECT_TRUE(MatchesPattern("ÄRGER.MP3", "ärger.*"));
+    EXPECT_TRUE(MatchesPattern("ab", "a?"));
+    EXPECT_FALSE(MatchesPattern("abc", "a?"));
+    EXPECT_TRUE(MatchesPattern("a*b*c.mp3", "*b*.MP3"));
+}
+
+TEST(Browser, FolderAndFileListsAreSortedFilteredAndWithoutHiddenEntries) {
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    for (const char* n : {"b.mp3", "A.MP3", "c.Mp3", "notes.txt", ".hidden.mp3", "list.plf"})
+        Touch(d + "/" + n);
+    ASSERT_TRUE(QDir(d).mkdir("Zeta"));
+    ASSERT_TRUE(QDir(d).mkdir("alpha"));
+    ASSERT_TRUE(QDir(d).mkdir(".git"));
+    ASSERT_TRUE(QDir(d).mkdir("folder.mp3"));  // a folder is never a file entry
+
+    EXPECT_EQ(ListFiles(d, "*.MP3"), QStringList({"A.MP3", "b.mp3", "c.Mp3"}));
+    EXPECT_EQ(ListFiles(d, "*.PLF"), QStringList({"list.plf"}));
+    EXPECT_EQ(ListFolders(d), QStringList({"alpha", "folder.mp3", "Zeta"}));
+    EXPECT_TRUE(ListFiles(d + "/does-not-exist", "*.MP3").isEmpty());
+    EXPECT_TRUE(ListFolders(d + "/does-not-exist").isEmpty());
+}
+
+TEST(Browser, PathsFromTheBrowserFolder) {
+    EXPECT_EQ(FolderWithSlash("/"), "/");
+    EXPECT_EQ(FolderWithSlash("/music"), "/music/");
+    EXPECT_EQ(FolderWithSlash("/music/"), "/music/");
+    EXPECT_EQ(PlaylistFilePath("/music", "Mix"), "/music/Mix.PLF");
+    EXPECT_EQ(PlaylistFilePath("/music/", "Mix.PLF"), "/music/Mix.PLF.PLF");
+    EXPECT_EQ(PlaylistFilePath("/", "Mix"), "/Mix.PLF");
+}
+
+TEST(Browser, DrivesStartWithRootAndHoldNoDuplicates) {
+    const QStringList drives = ListDrives();
+    ASSERT_FALSE(drives.isEmpty());
+    EXPECT_EQ(drives.first(), "/");
+    EXPECT_EQ(drives.count("/"), 1);
+    for (const QString& d : drives) {
+        EXPECT_EQ(drives.count(d), 1) << d.toStdString();
+        EXPECT_TRUE(d.startsWith(u'/')) << d.toStdString();
+        EXPECT_FALSE(d.startsWith(QLatin1String("/proc"))) << d.toStdString();
+    }
+    QTemporaryDir dir;
+    EXPECT_TRUE(drives.contains(DriveOf(dir.path()))) << DriveOf(dir.path()).toStdString();
+}
+
+TEST(Browser, AddSelectionAppendsFilesOrListContents) {
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    Touch(d + "/one.PLF", "/x/1.mp3\r\n/x/2.mp3\r\n");
+    Touch(d + "/two.plf", "/y/3.mp3\n");
+
+    PlaylistModel fileTop = listtest::Make("*a.mp3 b.mp3 *c.mp3");
+    PlaylistModel list = listtest::Make("/old.mp3");
+    EXPECT_EQ(AddBrowserSelection(list, d, fileTop, BrowserPattern::Music), 2);
+    EXPECT_EQ(list.texts(), QStringList({"/old.mp3", d + "/a.mp3", d + "/c.mp3"}));
+    EXPECT_EQ(listtest::Show(fileTop), "*a.mp3 b.mp3 *c.mp3");  // browser selection left as it was
+
+    PlaylistModel root;
+    AddBrowserSelection(root, "/", listtest::Make("*x.mp3"), BrowserPattern::Music);
+    EXPECT_EQ(root.text(0), "/x.mp3");  // no second "/" after a root
+
+    PlaylistModel lists;
+    EXPECT_EQ(AddBrowserSelection(lists, d + "/", listtest::Make("*one.PLF *two.plf missing.PLF"),
+                                  BrowserPattern::Lists),
+              3);
+    EXPECT_EQ(lists.texts(), QStringList({"/x/1.mp3", "/x/2.mp3", "/y/3.mp3"}));
+
+    PlaylistModel none;
+    EXPECT_EQ(AddBrowserSelection(none, d, PlaylistModel(), BrowserPattern::Music), 0);
+}

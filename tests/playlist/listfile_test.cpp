@@ -1,0 +1,232 @@
+#include "playlist/listfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace velorixa::playlist;
+
+namespace {
+
+class ListFileTest : public ::testing::Test {
+  protected:
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+    void writeBytes(const QString& name, const QByteArray& bytes) {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(bytes), bytes.size());
+    }
+    QByteArray readBytes(const QString& name) {
+        QFile f(path(name));
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        return f.readAll();
+    }
+
+    QTemporaryDir dir_;
+};
+
+}  // namespace
+
+TEST_F(ListFileTest, RoundTripKeepsAwkwardPathsAsSingleItems) {
+    const QStringList items = {
+        "/music/Artist, The/01 - Song.mp3",
+        " /leading blank.mp3",
+        "/music/Björk/Jóga.MP3",
+        "/music/Музыка/日本語.mp3",
+        "",  // an empty line in the middle stays an item
+        "http://radio.example:8000/live Station Name, with comma",
+        "/trailing blank.mp3 ",
+    };
+    PlaylistModel list;
+    for (const QString& s : items)
+        list.append(s);
+    QString error;
+    ASSERT_TRUE(SaveMemoList(path("MemoList.ini"), list, &error)) << error.toStdString();
+
+    // CR LF after every line, UTF-8 text.
+    const QByteArray raw = readBytes("MemoList.ini");
+    EXPECT_EQ(raw.count("\r\n"), items.size());
+    EXPECT_EQ(raw.count('\n'), items.size());
+    EXPECT_TRUE(raw.contains(QStringLiteral("Björk").toUtf8()));
+
+    PlaylistModel back;
+    ASSERT_TRUE(LoadMemoList(path("MemoList.ini"), back));
+    EXPECT_EQ(back.texts(), items);
+    EXPECT_EQ(back.selectedCount(), 0);
+}
+
+TEST_F(ListFileTest, EmptyListIsOneEmptyLineAndReadsBackEmpty) {
+    ASSERT_TRUE(SaveMemoList(path("MemoList.ini"), PlaylistModel()));
+    EXPECT_EQ(readBytes("MemoList.ini"), QByteArray("\r\n"));
+    PlaylistModel back;
+    EXPECT_TRUE(LoadMemoList(path("MemoList.ini"), back));
+    EXPECT_TRUE(back.isEmpty());
+    // A playlist file of one empty line is one empty item: the empty-list rule is the saved list's.
+    EXPECT_EQ(LoadListFile(path("MemoList.ini"), back), 1);
+    EXPECT_EQ(back.count(), 1);
+    EXPECT_EQ(back.text(0), "");
+}
+
+TEST_F(ListFileTest, MissingFilesAddNothing) {
+    PlaylistModel list;
+    EXPECT_FALSE(LoadMemoList(path("nothing.ini"), list));
+    ListFileRead info;
+    EXPECT_EQ(LoadListFile(path("nothing.PLF"), list, &info), 0);
+    EXPECT_FALSE(info.opened);
+    EXPECT_TRUE(list.isEmpty());
+    EXPECT_EQ(MemoListPath("/opt/velorixa/"), "/opt/velorixa/MemoList.ini");
+}
+
+TEST_F(ListFileTest, LineEndsOfEveryKindAndNoFinalLineEnd) {
+    struct Case {
+        QByteArray bytes;
+        QStringList lines;
+    } cases[] = {
+        {"a\nb\nc\n", {"a", "b", "c"}},
+        {"a\r\nb\r\nc", {"a", "b", "c"}},
+        {"a\nb", {"a", "b"}},
+        {"a\r\n\r\nb\r\n", {"a", "", "b"}},
+        {"\xEF\xBB\xBF/bom.mp3\r\n", {"/bom.mp3"}},
+        {"", {}},
+        {"\n", {""}},
+        {"last\r", {"last"}},
+    };
+    int i = 0;
+    for (const Case& c : cases) {
+        const QString name = QString("case%1.PLF").arg(i++);
+        writeBytes(name, c.bytes);
+        PlaylistModel list;
+        LoadListFile(path(name), list);
+        EXPECT_EQ(list.texts(), c.lines) << c.bytes.toStdString();
+    }
+}
+
+TEST_F(ListFileTest, LoadAppendsInOrder) {
+    writeBytes("one.PLF", "/1/a.mp3\r\n/1/b.mp3\r\n");
+    writeBytes("two.PLF", "/2/c.mp3\n");
+    PlaylistModel list;
+    list.append("/0/existing.mp3");
+    EXPECT_EQ(LoadListFile(path("one.PLF"), list), 2);
+    EXPECT_EQ(LoadListFile(path("two.PLF"), list), 1);
+    EXPECT_EQ(list.texts(), QStringList({"/0/existing.mp3", "/1/a.mp3", "/1/b.mp3", "/2/c.mp3"}));
+}
+
+TEST_F(ListFileTest, OtherEncodingsAndGarbageReadWithoutLoss) {
+    // A Latin-1 line (from an old 8-bit list) shows its letters; a UTF-8 line beside it stays
+    // UTF-8; NULs vanish.
+    writeBytes("mixed.PLF", QByteArray("/m\xfcsik/caf\xe9.mp3\r\n") +
+                                QStringLiteral("/müsik/ok.mp3").toUtf8() + "\r\n" +
+                                QByteArray("/nul\0inside.mp3\r\n", 17));
+    PlaylistModel list;
+    ASSERT_EQ(LoadListFile(path("mixed.PLF"), list), 3);
+    EXPECT_EQ(list.text(0), QStringLiteral("/müsik/café.mp3"));
+    EXPECT_EQ(list.text(1), QStringLiteral("/müsik/ok.mp3"));
+    EXPECT_EQ(list.text(2), QStringLiteral("/nulinside.mp3"));
+
+    // Random bytes: some lines, never a crash, every line within bounds, and the same lines
+    // as a plain split on LF.
+    std::mt19937 rng(1234);
+    QByteArray garbage(200000, '\0');
+    for (char& c : garbage)
+        c = static_cast<char>(rng() & 0xff);
+    writeBytes("garbage.PLF", garbage);
+    PlaylistModel g;
+    ListFileRead info;
+    LoadListFile(path("garbage.PLF"), g, &info);
+    EXPECT_TRUE(info.opened);
+    const qsizetype lfCount = garbage.count('\n');
+    EXPECT_EQ(g.count(), garbage.endsWith('\n') ? lfCount : lfCount + 1);
+    for (int i = 0; i < g.count(); ++i) {
+        EXPECT_FALSE(g.text(i).contains(QChar(u'\0')));
+        EXPECT_FALSE(g.text(i).contains(QChar(u'\n')));
+    }
+}
+
+TEST_F(ListFileTest, VeryLongLineIsCutButFollowingLinesSurvive) {
+    QByteArray bytes = "/first.mp3\r\n";
+    bytes += QByteArray(kMaxLineBytes * 3 + 17, 'x');
+    bytes += "\r\n/after.mp3\r\n";
+    bytes += QByteArray(kMaxLineBytes, 'y');  // exactly at the limit: not cut
+    bytes += "\r\n";
+    writeBytes("long.PLF", bytes);
+    PlaylistModel list;
+    ListFileRead info;
+    EXPECT_EQ(LoadListFile(path("long.PLF"), list, &info), 4);
+    EXPECT_EQ(list.text(0), "/first.mp3");
+    EXPECT_EQ(list.text(1), QString(kMaxLineBytes, u'x'));
+    EXPECT_EQ(list.text(2), "/after.mp3");
+    EXPECT_EQ(list.text(3).size(), kMaxLineBytes);
+    EXPECT_EQ(info.cutLines, 1);
+}
+
+TEST_F(ListFileTest, LineLimitAtAndPastTheMaximum) {
+    for (int n : {PlaylistModel::kMaxLines, PlaylistModel::kMaxLines + 1000}) {
+        QByteArray bytes;
+        for (int i = 0; i < n; ++i)
+            bytes += "/m/" + QByteArray::number(i) + ".mp3\r\n";
+        writeBytes("big.ini", bytes);
+        PlaylistModel list;
+        ListFileRead info;
+        ASSERT_TRUE(LoadMemoList(path("big.ini"), list, &info));
+        EXPECT_EQ(list.count(), PlaylistModel::kMaxLines) << n;
+        EXPECT_EQ(list.text(PlaylistModel::kMaxLines - 1), "/m/32766.mp3");
+        EXPECT_EQ(info.truncated, n > PlaylistModel::kMaxLines) << n;
+        // Appending to a full list adds nothing.
+        EXPECT_EQ(LoadListFile(path("big.ini"), list), 0);
+        // The full list saves and reads back whole.
+        ASSERT_TRUE(SaveMemoList(path("again.ini"), list));
+        PlaylistModel back;
+        LoadMemoList(path("again.ini"), back);
+        EXPECT_EQ(back.texts(), list.texts());
+    }
+    // A list with room for 2 more takes 2 lines of a file.
+    PlaylistModel almost;
+    for (int i = 0; i < PlaylistModel::kMaxLines - 2; ++i)
+        almost.append("x");
+    writeBytes("five.PLF", "1\n2\n3\n4\n5\n");
+    ListFileRead info;
+    EXPECT_EQ(LoadListFile(path("five.PLF"), almost, &info), 2);
+    EXPECT_TRUE(info.truncated);
+    EXPECT_EQ(almost.text(PlaylistModel::kMaxLines - 1), "2");
+}
+
+TEST_F(ListFileTest, LineBreaksInsideAnItemCannotSplitIt) {
+    PlaylistModel list;
+    list.append("/odd\nname.mp3");
+    list.append("/odd\rname2.mp3");
+    ASSERT_TRUE(SaveListFile(path("odd.PLF"), list));
+    PlaylistModel back;
+    EXPECT_EQ(LoadListFile(path("odd.PLF"), back), 2);
+    EXPECT_EQ(back.text(0), "/odd name.mp3");
+    EXPECT_EQ(back.text(1), "/odd name2.mp3");
+}
+
+TEST_F(ListFileTest, FailedSaveKeepsThePreviousFile) {
+    PlaylistModel first;
+    first.append("/kept.mp3");
+    ASSERT_TRUE(SaveListFile(path("keep.PLF"), first));
+    const QByteArray before = readBytes("keep.PLF");
+
+    // A folder that does not exist: the save fails, says why, and creates nothing.
+    QString error;
+    EXPECT_FALSE(SaveListFile(path("no/such/folder/x.PLF"), first, &error));
+    EXPECT_FALSE(error.isEmpty());
+
+    // A folder without write access: the old file stays as it was (skipped as root, who may
+    // write anyway).
+    QFile::setPermissions(dir_.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    PlaylistModel second;
+    second.append("/new.mp3");
+    const bool saved = SaveListFile(path("keep.PLF"), second, &error);
+    QFile::setPermissions(dir_.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (!saved) {
+        EXPECT_EQ(readBytes("keep.PLF"), before);
+        EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList({"keep.PLF"}));
+    }
+}
