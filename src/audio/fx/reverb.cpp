@@ -19,6 +19,8 @@ constexpr float kOutR[Reverb::kLines] = {-1, 1, 1, 1, -1, -1, 1, 1};
 // 1/2 gives a wet level near the dry level for a 1 s reverb.
 constexpr float kInScale = 0.35355339f;
 constexpr float kOutScale = 0.5f;
+// First-pass damping cut-off about 1.1 kHz at 44.1 kHz; each further pass is darker.
+constexpr double kMaxPole = 0.85;
 constexpr float kHadamardScale = 0.35355339f;  // 1/sqrt(8): the matrix stays lossless
 
 inline void hadamard8(float* v) noexcept {
@@ -111,7 +113,9 @@ void Reverb::updateDecay() noexcept {
         const double gDc = std::pow(10.0, -3.0 / passes);
         const double gHf = std::pow(10.0, -3.0 / (passes * ratio));
         const double r = gDc > 0.0 ? gHf / gDc : 1.0;
-        const double pole = (1.0 - r) / (1.0 + r);
+        // A one-pole can only reach a tiny Nyquist gain by moving its pole to 1, which would
+        // turn the network into a DC hold; below kMaxPole the tail just stays this dark.
+        const double pole = std::min((1.0 - r) / (1.0 + r), kMaxPole);
         pole_[i] = static_cast<float>(pole);
         gainIn_[i] = static_cast<float>(gDc * (1.0 - pole));
     }
