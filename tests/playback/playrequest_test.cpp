@@ -1,0 +1,139 @@
+#include "playback/playrequest.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "util/rounding.h"
+
+using namespace velorixa::playback;
+using velorixa::util::RoundHalfEven;
+using velorixa::util::RoundHalfEvenClamped;
+
+TEST(Rounding, HalvesGoToTheEvenNeighbour) {
+    const struct {
+        double in, out;
+    } cases[] = {{0.5, 0},   {1.5, 2},  {2.5, 2},  {3.5, 4},   {-0.5, 0}, {-1.5, -2},
+                 {-2.5, -2}, {2.49, 2}, {2.51, 3}, {12.5, 12}, {0.0, 0},  {1e15 + 0.5, 1e15}};
+    for (const auto& c : cases)
+        EXPECT_EQ(RoundHalfEven(c.in), c.out) << c.in;
+    EXPECT_EQ(RoundHalfEven(std::nan("")), 0.0);
+    EXPECT_EQ(RoundHalfEvenClamped(1e12, 1, 32767), 32767);
+    EXPECT_EQ(RoundHalfEvenClamped(-7.5, 1, 32767), 1);
+    EXPECT_EQ(RoundHalfEvenClamped(std::numeric_limits<double>::infinity(), 0, 9), 9);
+    EXPECT_EQ(RoundHalfEvenClamped(std::nan(""), 3, 9), 3);
+}
+
+TEST(ClassifyName, StreamsFilesAndInvalidNames) {
+    const struct {
+        const char* name;
+        PlayKind kind;
+    } cases[] = {
+        {"http://radio.example/live", PlayKind::Stream},
+        {"ftp://files.example/a.mp3", PlayKind::Stream},
+        {"HTTP://radio.example/live", PlayKind::Invalid},  // case-sensitive
+        {"Ftp://files.example", PlayKind::Invalid},
+        {"http:/one-slash", PlayKind::Invalid},
+        {"https://radio.example/live", PlayKind::Invalid},  // not one of the two prefixes
+        {"/music/a.mp3", PlayKind::File},
+        {"/", PlayKind::File},
+        {"//server/share/a.mp3", PlayKind::File},  // still an absolute path here
+        {"\\\\server\\share\\a.mp3", PlayKind::Invalid},
+        {"C:\\Music\\a.mp3", PlayKind::Invalid},  // a drive path is not a path on this system
+        {"music/a.mp3", PlayKind::Invalid},
+        {" /music/a.mp3", PlayKind::Invalid},
+        {"", PlayKind::Invalid},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ClassifyName(c.name), c.kind) << c.name;
+}
+
+TEST(PlanRequest, StationLinesOpenOnlyTheirAddress) {
+    PlayRequest s = PlanRequest("http://radio.example:8000/live Jazz FM, the best");
+    EXPECT_EQ(s.kind, PlayKind::Stream);
+    EXPECT_EQ(s.playName, "http://radio.example:8000/live");
+    EXPECT_EQ(s.stepIntervalMs, 1000);
+    EXPECT_FALSE(s.repeatEnabled);
+    EXPECT_FALSE(s.positionBarEnabled);
+    EXPECT_TRUE(s.showStreamStatus);
+
+    // A file path keeps its blanks.
+    PlayRequest f = PlanRequest("/music/My Band/Track One.mp3");
+    EXPECT_EQ(f.kind, PlayKind::File);
+    EXPECT_EQ(f.playName, "/music/My Band/Track One.mp3");
+    EXPECT_EQ(f.stepIntervalMs, 100);
+    EXPECT_TRUE(f.repeatEnabled);
+    EXPECT_TRUE(f.positionBarEnabled);
+    EXPECT_FALSE(f.showStreamStatus);
+
+    PlayRequest bad = PlanRequest("HTTP://x");
+    EXPECT_EQ(bad.kind, PlayKind::Invalid);
+    EXPECT_EQ(bad.stepIntervalMs, 0);
+
+    EXPECT_EQ(OpenFailureText(PlayKind::Stream), "Connection Failure");
+    EXPECT_EQ(OpenFailureText(PlayKind::File), "File Error");
+    EXPECT_EQ(FreqLabel(44100), "44100  Hz  ");
+}
+
+TEST(PlanRequest, NothingToPlayOnlyWithNoItemAndAnEmptyList) {
+    EXPECT_TRUE(NothingToPlay("", 0));
+    EXPECT_FALSE(NothingToPlay("", 1));
+    EXPECT_FALSE(NothingToPlay("/kept.mp3", 0));
+}
+
+TEST(PositionBar, LengthsAndStepsRoundHalfToEven) {
+    const struct {
+        double len;
+        int playLen, small, large;
+    } cases[] = {
+        {250.0, 250, 2, 16},  // 2.5 -> 2, 15.625 -> 16
+        {0.3, 1, 1, 1},       // shorter than 0.5 s: at least 1
+        {0.5, 1, 1, 1},       // 0.5 -> 0 -> at least 1
+        {1.5, 2, 1, 1},       // 1.5 -> 2
+        {350.0, 350, 4, 22},  // 3.5 -> 4, 21.875 -> 22
+        {40.0, 40, 1, 2},     // 0.4 -> 0 -> 1, 2.5 -> 2
+        {56.0, 56, 1, 4},     // 3.5 -> 4
+        {32767.4, 32767, 328, 2048},
+        {100000.0, 32767, 1000, 6250},  // past the 16-bit bar: range capped
+        {1e9, 32767, 32767, 32767},
+        {-1.0, 1, 1, 1},  // a failed length
+    };
+    for (const auto& c : cases) {
+        const PositionBar bar = PositionBarFor(c.len);
+        EXPECT_EQ(bar.PlayLen, c.playLen) << c.len;
+        EXPECT_EQ(bar.SmallChange, c.small) << c.len;
+        EXPECT_EQ(bar.LargeChange, c.large) << c.len;
+    }
+    const PositionBar nan = PositionBarFor(std::nan(""));
+    EXPECT_EQ(nan.PlayLen, 1);
+}
+
+TEST(PositionBar, ChangesSeekRestartOrEnd) {
+    EXPECT_EQ(PositionBarChange(42, 0, 250, true, false), BarAction::None);  // the tick's move
+    EXPECT_EQ(PositionBarChange(0, 0, 250, true, true), BarAction::None);
+    EXPECT_EQ(PositionBarChange(0, 0, 250, false, false), BarAction::Restart);
+    EXPECT_EQ(PositionBarChange(0, 0, 250, false, true), BarAction::Restart);
+    EXPECT_EQ(PositionBarChange(250, 0, 250, false, true), BarAction::Repeat);
+    EXPECT_EQ(PositionBarChange(250, 0, 250, false, false), BarAction::Next);
+    EXPECT_EQ(PositionBarChange(1, 0, 250, false, false), BarAction::Seek);
+    EXPECT_EQ(PositionBarChange(249, 0, 250, false, true), BarAction::Seek);
+    EXPECT_EQ(PositionBarChange(1, 0, 1, false, false), BarAction::Next);  // a 0..1 bar
+    EXPECT_EQ(AtFileEnd(true), FileEndAction::Repeat);
+    EXPECT_EQ(AtFileEnd(false), FileEndAction::Next);
+}
+
+TEST(StepTimer, IntervalsByKind) {
+    EXPECT_EQ(StepIntervalMs(PlayKind::Stream), 1000);
+    EXPECT_EQ(StepIntervalMs(PlayKind::File), 100);
+    EXPECT_EQ(StepIntervalMs(PlayKind::Invalid), 0);
+}
+
+TEST(MasterVolume, KeysGiveTensAndStayInRange) {
+    EXPECT_EQ(MasterVolumeForKey(0), 0);
+    EXPECT_EQ(MasterVolumeForKey(1), 10);
+    EXPECT_EQ(MasterVolumeForKey(9), 90);
+    EXPECT_EQ(MasterVolumeForKey(10), 100);
+    EXPECT_EQ(MasterVolumeForKey(11), 100);
+    EXPECT_EQ(MasterVolumeForKey(-3), 0);
+}
