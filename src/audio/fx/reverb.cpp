@@ -6,6 +6,7 @@ namespace velorixa::fx {
 
 namespace {
 constexpr float kGlideMs = 30.0f;
+constexpr float kMinDecayMs = 40.0f;
 // Line lengths at 44.1 kHz (29..66 ms), mutually prime, so echoes do not pile up on a common
 // period; scaled with the sample rate.
 constexpr int kLengths44k[Reverb::kLines] = {1277, 1487, 1693, 1877, 2111, 2339, 2593, 2903};
@@ -55,8 +56,8 @@ void Reverb::prepare(double sampleRateHz, int /*maxBlockFrames*/) {
         stride_ <<= 1;
     mask_ = stride_ - 1;
     buffer_.assign(static_cast<size_t>(stride_) * kLines, 0.0f);
-    inGain_.configure(sampleRateHz_, kGlideMs, 1e-3f);
-    mixDb_.configure(sampleRateHz_, kGlideMs, 1e-3f);
+    inGain_.configure(sampleRateHz_, kGlideMs, 1e-7f);
+    wet_.configure(sampleRateHz_, kGlideMs, 1e-7f);
     timeLog2_.configure(sampleRateHz_, kGlideMs, 1e-4f);
     ratioLog2_.configure(sampleRateHz_, kGlideMs, 1e-4f);
     reset();
@@ -70,11 +71,11 @@ void Reverb::reset() noexcept {
     write_ = 0;
     loadTargets();
     inGain_.snap();
-    mixDb_.snap();
+    wet_.snap();
     timeLog2_.snap();
     ratioLog2_.snap();
-    inRamp_.jump(dsp::dbToGain(inGain_.current()));
-    wetRamp_.jump(dsp::dbToGain(mixDb_.current()));
+    inRamp_.jump(inGain_.current());
+    wetRamp_.jump(wet_.current());
     decayValid_ = false;
     subPos_ = 0;
 }
@@ -96,10 +97,14 @@ void Reverb::getParameters(void* record) const noexcept {
 }
 
 void Reverb::loadTargets() noexcept {
-    inGain_.setTarget(inGainDb_.load());
-    mixDb_.setTarget(reverbMixDb_.load());
-    // Times glide in log2 so that 10 ms -> 20 ms moves as evenly as 1 s -> 2 s.
-    timeLog2_.setTarget(std::log2(reverbTimeMs_.load()));
+    // Gains glide as amplitudes: the slope of a fade stays bounded however far the jump.
+    inGain_.setTarget(dsp::dbToGain(inGainDb_.load()));
+    wet_.setTarget(dsp::dbToGain(reverbMixDb_.load()));
+    // Times glide in log2 so that 10 ms -> 20 ms moves as evenly as 1 s -> 2 s. Below
+    // kMinDecayMs the shortest line's first return is already under -40 dB, so the floor is
+    // inaudible as reverb, but it keeps a jump to the shortest time from cutting a running
+    // tail within a few samples (a click).
+    timeLog2_.setTarget(std::log2(std::max(reverbTimeMs_.load(), kMinDecayMs)));
     ratioLog2_.setTarget(std::log2(hfRatio_.load()));
 }
 
@@ -129,8 +134,8 @@ void Reverb::beginSubBlock() noexcept {
         updateDecay();
         decayValid_ = !moving;
     }
-    inRamp_.startSubBlock(inGain_.moving() ? dsp::dbToGain(inGain_.advance()) : inRamp_.end);
-    wetRamp_.startSubBlock(mixDb_.moving() ? dsp::dbToGain(mixDb_.advance()) : wetRamp_.end);
+    inRamp_.startSubBlock(inGain_.advance());
+    wetRamp_.startSubBlock(wet_.advance());
 }
 
 void Reverb::render(float* p, int frames) noexcept {

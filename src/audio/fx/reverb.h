@@ -44,7 +44,7 @@ class Reverb final : public Effect {
     float damp_[kLines] = {};    // one-pole state (the line's filtered output)
     float gainIn_[kLines] = {};  // g * (1 - pole): DC gain g per pass through the line
     float pole_[kLines] = {};
-    dsp::Glide inGain_, mixDb_, timeLog2_, ratioLog2_;
+    dsp::Glide inGain_, wet_, timeLog2_, ratioLog2_;  // gains linear, times in log2
     dsp::Ramp inRamp_, wetRamp_;
     bool decayValid_ = false;
     int subPos_ = 0;

@@ -1,0 +1,329 @@
+// Properties every effect shares: glides without clicks, block-size independence, clamping,
+// published defaults and safe concurrent parameter updates.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <thread>
+
+#include "audio/fx/effect.h"
+#include "fx_test_util.h"
+
+namespace velorixa::fx::test {
+namespace {
+
+// Records with every effect clearly audible, used as the base the tests move away from.
+Record audibleRecord(int32_t type) {
+    Record r;
+    switch (type) {
+        case kFxParamEq:
+            r.setFloat(0, 1000), r.setFloat(1, 12), r.setFloat(2, 12);
+            break;
+        case kFxReverb:
+            r.setFloat(0, 0), r.setFloat(1, -6), r.setFloat(2, 1200), r.setFloat(3, 0.5f);
+            break;
+        case kFxEcho:
+            r.setFloat(0, 50), r.setFloat(1, 60), r.setFloat(2, 120), r.setFloat(3, 170);
+            r.setInt(4, 1);
+            break;
+        case kFxFlanger:
+        case kFxChorus:
+            r.setFloat(0, 50), r.setFloat(1, 60), r.setFloat(2, -60), r.setFloat(3, 1.5f);
+            r.setInt(4, 1), r.setFloat(5, type == kFxFlanger ? 2.5f : 12.0f), r.setInt(6, 3);
+            break;
+    }
+    return r;
+}
+
+void setField(Record& r, const Field& f, float value) {
+    if (f.isInt)
+        r.setInt(f.index, static_cast<int32_t>(std::lround(value)));
+    else
+        r.setFloat(f.index, value);
+}
+
+// Largest sample step of the output relative to what a signal of its local level can do.
+//
+// Bound: a signal whose spectrum stays below f Hz never steps by more than
+// 2 sin(pi f / fs) times its peak between two samples (Bernstein's inequality). A sine through
+// a slowly gliding filter, gain or delay stays at its frequency (a moving delay shifts it by
+// the read head's speed, at most about 1.4x here); so its steps stay within that bound of its
+// local peak. A click (a jump in level, phase or delay) steps by a good share of the
+// amplitude at once, ten times and more above it.
+struct StepReport {
+    double worstRatio = 0.0;  // step / (2 sin(pi f / fs) * local peak + margin)
+    int worstFrame = -1;
+};
+
+StepReport measureSteps(const Buffer& out, double freqHz, double margin) {
+    const int frames = static_cast<int>(out.size() / 2);
+    const int window = static_cast<int>(kRate / freqHz);  // one period either side
+    const double perPeak = 2.0 * std::sin(3.14159265358979 * freqHz / kRate);
+    StepReport rep;
+    for (int ch = 0; ch < 2; ++ch) {
+        // Sliding maximum of |x| by blocks of one period (cheap, slightly generous).
+        std::vector<float> blockPeak((frames + window - 1) / window, 0.0f);
+        for (int n = 0; n < frames; ++n)
+            blockPeak[n / window] = std::max(blockPeak[n / window], std::fabs(channel(out, n, ch)));
+        for (int n = 1; n < frames; ++n) {
+            const int b = n / window;
+            float peak = blockPeak[b];
+            if (b > 0) peak = std::max(peak, blockPeak[b - 1]);
+            if (b + 1 < static_cast<int>(blockPeak.size())) peak = std::max(peak, blockPeak[b + 1]);
+            const double step = std::fabs(channel(out, n, ch) - channel(out, n - 1, ch));
+            const double ratio = step / (perPeak * peak + margin);
+            if (ratio > rep.worstRatio) rep = {ratio, n};
+        }
+    }
+    return rep;
+}
+
+constexpr double kSineHz = 100.0;
+// 1.5: the read-head speed of the modulated delays (up to ~1.4 in these sweeps) plus slack.
+constexpr double kStepFactor = 1.5;
+// With feedback near 99 % a modulated delay recirculates the sine many times, each pass
+// shifting it by the read-head speed again (1.07 per pass in the chorus case: about 2 after
+// ten passes): that spreads the spectrum upwards without any jump.
+constexpr double kStepFactorRecirculating = 2.0;
+// Absolute slack: -80 dB of full scale, where level-relative steps stop meaning anything.
+constexpr double kStepMargin = 1e-4;
+
+TEST(Smoothness, DetectorFlagsAJumpOfFivePercent) {
+    // The measure must catch a click: a sine whose level jumps by 5 % once.
+    Buffer b = sine(kSineHz, 0.5f, 44100, 0.3);
+    for (size_t i = 2 * 22050 + 20; i < b.size(); ++i)
+        b[i] *= 1.05f;
+    EXPECT_LT(measureSteps(sine(kSineHz, 0.5f, 44100, 0.3), kSineHz, kStepMargin).worstRatio, 1.01);
+    EXPECT_GT(measureSteps(b, kSineHz, kStepMargin).worstRatio, kStepFactorRecirculating);
+}
+
+TEST(Smoothness, SweepingAnyFieldAcrossItsRangeNeverClicks) {
+    // Every 5 ms (as a knob sends updates) the field moves one step of a 2 s sweep from its
+    // minimum to its maximum; then it jumps straight back (a key recall) and the tail plays.
+    constexpr int kUpdateFrames = 220;
+    constexpr int kSweepUpdates = 400;
+    constexpr int kTailFrames = 44100;
+    for (int32_t type : kAllTypes) {
+        for (const Field& f : fieldsOf(type)) {
+            auto fx = makePrepared(type);
+            Record rec = audibleRecord(type);
+            setField(rec, f, f.lo);
+            fx->setParameters(rec.words);
+            fx->reset();
+            const int frames = kUpdateFrames * kSweepUpdates + kTailFrames;
+            Buffer b = sine(kSineHz, 0.5f, frames, 1.0);
+            // Fade the sine in over 50 ms so that its own onset is no click.
+            for (int n = 0; n < 2205; ++n) {
+                const float g = 0.5f - 0.5f * std::cos(3.14159265f * n / 2205.0f);
+                b[2 * n] *= g;
+                b[2 * n + 1] *= g;
+            }
+            for (int u = 0; u < kSweepUpdates; ++u) {
+                const float x = static_cast<float>(u) / (kSweepUpdates - 1);
+                // Times and frequencies sweep evenly in log scale, the rest linearly.
+                const bool logScale = f.lo > 0.0f && f.hi / f.lo > 100.0f;
+                const float v =
+                    logScale ? f.lo * std::pow(f.hi / f.lo, x) : f.lo + x * (f.hi - f.lo);
+                setField(rec, f, v);
+                fx->setParameters(rec.words);
+                fx->process(b.data() + 2 * u * kUpdateFrames, kUpdateFrames);
+            }
+            setField(rec, f, f.lo);
+            fx->setParameters(rec.words);
+            for (int pos = kUpdateFrames * kSweepUpdates; pos < frames; pos += kUpdateFrames)
+                fx->process(b.data() + 2 * pos, std::min(kUpdateFrames, frames - pos));
+            ASSERT_TRUE(allFinite(b)) << typeName(type) << " " << f.name;
+            const StepReport rep = measureSteps(b, kSineHz, kStepMargin);
+            if (std::getenv("VELORIXA_FX_VERBOSE"))
+                std::printf("%-8s %-11s worst step ratio %.3f\n", typeName(type), f.name,
+                            rep.worstRatio);
+            const bool recirculating = (type == kFxChorus || type == kFxFlanger) && f.index == 2;
+            EXPECT_LT(rep.worstRatio, recirculating ? kStepFactorRecirculating : kStepFactor)
+                << typeName(type) << " " << f.name << " at frame " << rep.worstFrame;
+        }
+    }
+}
+
+TEST(BlockEdges, OneBlockSampleBySampleAndUnevenBlocksAgree) {
+    // Fed after a parameter change (so glides run across the block edges) and from a settled
+    // start; the sub-block clock makes the results identical, not merely close.
+    const Buffer in = noise(12000, 41);
+    for (int32_t type : kAllTypes) {
+        for (bool gliding : {false, true}) {
+            auto render = [&](auto&& cut) {
+                auto fx = makePrepared(type, 12000);
+                const Record rec = audibleRecord(type);
+                fx->setParameters(rec.words);
+                if (!gliding) fx->reset();
+                Buffer b = in;
+                cut(*fx, b);
+                return b;
+            };
+            const Buffer whole = render([](Effect& fx, Buffer& b) { runBlocks(fx, b, 12000); });
+            const Buffer single = render([](Effect& fx, Buffer& b) { runBlocks(fx, b, 1); });
+            const Buffer uneven = render([](Effect& fx, Buffer& b) {
+                std::mt19937 rng(5);
+                std::uniform_int_distribution<int> size(0, 700);
+                for (int pos = 0; pos < 12000;) {
+                    const int n = std::min(size(rng), 12000 - pos);
+                    fx.process(b.data() + 2 * pos, n);  // zero-length blocks included
+                    pos += n;
+                }
+            });
+            EXPECT_EQ(whole, single) << typeName(type) << (gliding ? " gliding" : "");
+            EXPECT_EQ(whole, uneven) << typeName(type) << (gliding ? " gliding" : "");
+            EXPECT_NE(whole, in) << typeName(type);
+        }
+    }
+}
+
+TEST(Parameters, DefaultsAreThePublishedOnes) {
+    const DX8ParamEq eq = [] {
+        DX8ParamEq r{};
+        createEffect(kFxParamEq)->getParameters(&r);
+        return r;
+    }();
+    EXPECT_EQ(eq.fCenter, 8000.0f);
+    EXPECT_EQ(eq.fBandwidth, 12.0f);
+    EXPECT_EQ(eq.fGain, 0.0f);
+    DX8Reverb rv{};
+    createEffect(kFxReverb)->getParameters(&rv);
+    EXPECT_EQ(rv.fInGain, 0.0f);
+    EXPECT_EQ(rv.fReverbMix, 0.0f);
+    EXPECT_EQ(rv.fReverbTime, 1000.0f);
+    EXPECT_EQ(rv.fHighFreqRTRatio, 0.001f);
+    DX8Echo ec{};
+    createEffect(kFxEcho)->getParameters(&ec);
+    EXPECT_EQ(ec.fWetDryMix, 50.0f);
+    EXPECT_EQ(ec.fFeedback, 50.0f);
+    EXPECT_EQ(ec.fLeftDelay, 500.0f);
+    EXPECT_EQ(ec.fRightDelay, 500.0f);
+    EXPECT_EQ(ec.lPanDelay, 0);
+    DX8Flanger fl{};
+    createEffect(kFxFlanger)->getParameters(&fl);
+    EXPECT_EQ(fl.fWetDryMix, 50.0f);
+    EXPECT_EQ(fl.fDepth, 100.0f);
+    EXPECT_EQ(fl.fFeedback, -50.0f);
+    EXPECT_EQ(fl.fFrequency, 0.25f);
+    EXPECT_EQ(fl.lWaveform, 1);
+    EXPECT_EQ(fl.fDelay, 2.0f);
+    EXPECT_EQ(fl.lPhase, 2);
+    DX8Chorus ch{};
+    createEffect(kFxChorus)->getParameters(&ch);
+    EXPECT_EQ(ch.fWetDryMix, 50.0f);
+    EXPECT_EQ(ch.fDepth, 10.0f);
+    EXPECT_EQ(ch.fFeedback, 25.0f);
+    EXPECT_EQ(ch.fFrequency, 1.1f);
+    EXPECT_EQ(ch.lWaveform, 1);
+    EXPECT_EQ(ch.fDelay, 16.0f);
+    EXPECT_EQ(ch.lPhase, 3);
+    for (int32_t type : kAllTypes)
+        EXPECT_EQ(createEffect(type)->type(), type);
+    for (int32_t unknown : {-1, 1, 2, 5, 6, 9, 1000})
+        EXPECT_EQ(createEffect(unknown), nullptr);
+}
+
+TEST(Parameters, OutOfRangeAndNanAreClampedAndRoundTrip) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    for (int32_t type : kAllTypes) {
+        Record defaults;
+        createEffect(type)->getParameters(defaults.words);
+        for (const Field& f : fieldsOf(type)) {
+            struct Probe {
+                float in;
+                int32_t inInt;
+                float expected;
+            };
+            const float mid = f.isInt ? std::round((f.lo + f.hi) / 2) : (f.lo + f.hi) / 2;
+            const Probe probes[] = {{f.lo - 1000, INT32_MIN, f.lo},
+                                    {f.hi + 1000, INT32_MAX, f.hi},
+                                    {-inf, -1, f.lo},
+                                    {inf, 1000, f.hi},
+                                    {mid, static_cast<int32_t>(mid), mid}};
+            for (const Probe& p : probes) {
+                auto fx = makePrepared(type);
+                Record rec = defaults;
+                if (f.isInt)
+                    rec.setInt(f.index, p.inInt);
+                else
+                    rec.setFloat(f.index, p.in);
+                fx->setParameters(rec.words);
+                Record back;
+                fx->getParameters(back.words);
+                const float got =
+                    f.isInt ? static_cast<float>(back.getInt(f.index)) : back.getFloat(f.index);
+                EXPECT_EQ(got, p.expected) << typeName(type) << " " << f.name << " in " << p.in;
+                Buffer b = noise(4096, 3);
+                runBlocks(*fx, b, 1024);
+                EXPECT_TRUE(allFinite(b)) << typeName(type) << " " << f.name;
+            }
+            if (!f.isInt) {  // NaN falls back to the published default
+                auto fx = makePrepared(type);
+                Record rec = audibleRecord(type);
+                rec.setFloat(f.index, nan);
+                fx->setParameters(rec.words);
+                Record back;
+                fx->getParameters(back.words);
+                EXPECT_EQ(back.getFloat(f.index), defaults.getFloat(f.index))
+                    << typeName(type) << " " << f.name;
+                Buffer b = noise(4096, 4);
+                runBlocks(*fx, b, 1024);
+                EXPECT_TRUE(allFinite(b)) << typeName(type) << " " << f.name;
+            }
+        }
+    }
+}
+
+TEST(Parameters, UnpreparedEffectPassesSoundThrough) {
+    for (int32_t type : {kFxReverb, kFxEcho, kFxFlanger, kFxChorus}) {
+        auto fx = createEffect(type);
+        const Buffer in = noise(512, 6);
+        Buffer out = in;
+        fx->process(out.data(), 512);
+        EXPECT_EQ(in, out) << typeName(type);
+    }
+}
+
+TEST(Concurrency, ParametersChangeWhileAudioRuns) {
+    // One thread turns every knob at random as fast as it can while another renders; the
+    // sound stays finite and the last values set are the ones read back and rendered.
+    for (int32_t type : kAllTypes) {
+        auto fx = makePrepared(type, 256);
+        std::atomic<bool> stop{false};
+        const std::vector<Field> fields = fieldsOf(type);
+        Record last = audibleRecord(type);
+        std::thread gui([&] {
+            std::mt19937 rng(77);
+            std::uniform_real_distribution<float> unit(-0.1f, 1.1f);
+            Record rec = audibleRecord(type);
+            for (int i = 0; i < 3000; ++i) {
+                for (const Field& f : fields)
+                    setField(rec, f, f.lo + unit(rng) * (f.hi - f.lo));
+                fx->setParameters(rec.words);
+            }
+            fx->setParameters(last.words);
+            stop = true;
+        });
+        bool finite = true;
+        int blocks = 0;
+        while (!stop.load() || blocks < 50) {
+            Buffer block = noise(256, blocks);
+            fx->process(block.data(), 256);
+            finite = finite && allFinite(block);
+            ++blocks;
+        }
+        gui.join();
+        EXPECT_TRUE(finite) << typeName(type);
+        Record back;
+        fx->getParameters(back.words);
+        for (const Field& f : fields)
+            EXPECT_EQ(back.words[f.index], last.words[f.index]) << typeName(type) << " " << f.name;
+    }
+}
+
+}  // namespace
+}  // namespace velorixa::fx::test
