@@ -97,17 +97,15 @@ inline std::string fuzzHeadersOne(const uint8_t* data, size_t size) {
     const std::string_view raw(reinterpret_cast<const char*>(data + 1), size - 1);
     net::HeaderBlock block(limit);
     size_t total = 0;
-    bool refused = false;
     const std::vector<std::string_view> parts = net::splitRawLines(raw);
     for (std::string_view line : parts) {
         total += line.size();
-        if (!block.addLine(line)) refused = true;
+        if (!block.addLine(line) && !block.overflowed()) return "refusal not reported";
         if (block.bytes() > limit) return "header bytes beyond the limit";
     }
     if (total != raw.size()) return "split lines lose bytes";
     for (size_t i = 0; i + 1 < parts.size(); ++i)
         if (parts[i].empty() || parts[i].back() != '\n') return "inner line without LF";
-    if (refused && !block.overflowed()) return "refusal not reported";
     for (const std::string& l : block.lines()) {
         if (l.find_first_of(std::string_view("\0\r\n", 3)) != std::string::npos)
             return "stored line holds CR, LF or zero";

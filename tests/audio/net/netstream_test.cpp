@@ -2,6 +2,7 @@
 // failures, redirects and shutdown.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -439,6 +440,20 @@ TEST(NetStream, DestructorStopsPromptlyWhileConnectingOrStreaming) {
         s.reset();
         EXPECT_LT(Clock::now() - t0, 2s);
     }
+}
+
+TEST(NetStream, FtpFileArrivesWholeWithoutHeaderLines) {
+    const std::string audio = testAudio(50'000, 22);
+    test::TestFtpServer ftp("song.mp3", audio);
+    std::string error;
+    auto s = NetStream::open(ftp.url(), quickOptions(), &error);
+    ASSERT_NE(s, nullptr) << error;
+    EXPECT_TRUE(readAll(*s) == audio);
+    // The FTP server's replies are not response headers.
+    EXPECT_TRUE(s->headerLines().empty());
+    EXPECT_EQ(s->metadataCount(), 0u);
+    const std::vector<std::string> commands = ftp.commands();
+    EXPECT_NE(std::find(commands.begin(), commands.end(), "RETR song.mp3"), commands.end());
 }
 
 }  // namespace

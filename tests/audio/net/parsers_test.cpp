@@ -239,5 +239,17 @@ TEST(FuzzRegression, HeaderParserOnSeededInputs) {
     }
 }
 
+TEST(FuzzRegression, FixedInputsFromFuzzing) {
+    // Inputs the fuzzers once flagged (a refused line followed by a new status line).
+    const std::vector<std::string> headerInputs = {
+        std::string("\x10ICY 200 OK\r\nP/1.1 2\nicy-metaint: 8192\r\nicy-br:128(CY-MetaIn"
+                    "\x12"
+                    "0 ftp\r\nHTTP/n: /x\n\nHTTP/1t:007\r\n\r\n"),
+        std::string("\0HTTP/1.1 200 OK\r\n\0\r\nicy-metaint:\0\r\n\r\n", 38),
+    };
+    for (const std::string& in : headerInputs)
+        EXPECT_EQ(fuzz::fuzzHeadersOne(reinterpret_cast<const uint8_t*>(in.data()), in.size()), "");
+}
+
 }  // namespace
 }  // namespace velorixa::net
