@@ -1,0 +1,253 @@
+#include "audio/channel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "audio/fx/effect.h"
+
+namespace velorixa::audio {
+
+Channel::Channel(std::shared_ptr<Source> source, int deviceRateHz)
+    : source_(std::move(source)),
+      deviceRateHz_(deviceRateHz),
+      srcChannels_(source_->channels()),
+      rateHz_(source_->rateHz()),
+      heardFrames_(static_cast<double>(source_->pulledFrames())) {
+    int err = 0;
+    // The fastest sinc converter: band-limited (no aliasing at three times speed) and it accepts a
+    // new ratio on every call, gliding to it across the call's output.
+    resampler_ = src_new(SRC_SINC_FASTEST, srcChannels_, &err);
+    double maxRatioIn = 3.0 * source_->rateHz() / deviceRateHz_;
+    inCapFrames_ = static_cast<size_t>(std::ceil(kMaxBlockFrames * maxRatioIn)) + 1024;
+    in_.assign(inCapFrames_ * srcChannels_, 0.f);
+    resampled_.assign(static_cast<size_t>(kMaxBlockFrames) * srcChannels_, 0.f);
+    stereo_.assign(static_cast<size_t>(kMaxBlockFrames) * 2, 0.f);
+}
+
+Channel::~Channel() {
+    if (resampler_) src_delete(resampler_);
+}
+
+void Channel::setRateHz(int rateHz) {
+    int own = source_->rateHz();
+    if (rateHz <= 0) rateHz = own;
+    rateHz_.store(std::clamp(rateHz, (own + 1) / 2, own * 3), std::memory_order_release);
+}
+
+bool Channel::ended() const {
+    return endedGen_.load(std::memory_order_acquire) == playGen_.load(std::memory_order_acquire);
+}
+
+void Channel::reviveIfEnded(bool seekToStart) {
+    if (!ended()) return;
+    if (seekToStart) source_->requestSeek(0);
+    playGen_.fetch_add(1, std::memory_order_acq_rel);
+}
+
+int Channel::activity() const {
+    if (ended()) return 0;
+    int st = state.load(std::memory_order_acquire);
+    int sst = source_->userState.load(std::memory_order_acquire);
+    if (st == kStopped || sst == Source::kStopped) return 0;
+    if (st == kPaused || sst == Source::kPaused) return 3;
+    if (source_->isNetwork() && source_->starved()) return 2;
+    return 1;
+}
+
+uint32_t Channel::level() const {
+    int act = activity();
+    if (act != 1 && act != 2) return 0;
+    uint64_t w = historyWrite_.load(std::memory_order_acquire);
+    uint64_t n = std::min<uint64_t>(
+        {static_cast<uint64_t>(deviceRateHz_ / 50), static_cast<uint64_t>(kHistoryFrames), w});
+    float peakL = 0, peakR = 0;
+    for (uint64_t i = w - n; i < w; ++i) {
+        size_t at = static_cast<size_t>(i & (kHistoryFrames - 1)) * 2;
+        peakL = std::max(peakL, std::fabs(history_[at].load(std::memory_order_relaxed)));
+        peakR = std::max(peakR, std::fabs(history_[at + 1].load(std::memory_order_relaxed)));
+    }
+    auto scale = [](float peak) {
+        return static_cast<uint32_t>(std::min(128L, std::lround(peak * 128.f)));
+    };
+    return scale(peakL) | (scale(peakR) << 16);
+}
+
+void Channel::lastMono(float* out) const {
+    uint64_t w = historyWrite_.load(std::memory_order_acquire);
+    for (int i = 0; i < kFftSize; ++i) {
+        size_t at = static_cast<size_t>((w - kFftSize + i) & (kHistoryFrames - 1)) * 2;
+        out[i] = 0.5f * (history_[at].load(std::memory_order_relaxed) +
+                         history_[at + 1].load(std::memory_order_relaxed));
+    }
+}
+
+bool Channel::readyToRender(int frames) const noexcept {
+    if (source_->isNetwork() || ended() || state.load(std::memory_order_acquire) != kPlaying ||
+        source_->userState.load(std::memory_order_acquire) != Source::kPlaying) {
+        return true;
+    }
+    auto need = static_cast<size_t>(std::ceil(
+                    double(frames) * rateHz_.load(std::memory_order_acquire) / deviceRateHz_)) +
+                64;
+    // After a seek the staged frames are stale: only the decoder's progress counts.
+    if (source_->consumerSeekPending() || source_->consumerDiscardReady()) {
+        return source_->decodedAhead(need);
+    }
+    return need <= inCount_ || source_->decodedAhead(need - inCount_);
+}
+
+bool Channel::refill() noexcept {
+    if (inStart_ > 0 && inCount_ > 0) {
+        std::memmove(in_.data(), in_.data() + inStart_ * srcChannels_,
+                     inCount_ * srcChannels_ * sizeof(float));
+    }
+    inStart_ = 0;
+    size_t got = source_->pull(in_.data() + inCount_ * srcChannels_, inCapFrames_ - inCount_);
+    inCount_ += got;
+    if (got == 0 && source_->exhausted()) endOfInput_ = true;
+    return got > 0;
+}
+
+int Channel::produce(float* out, int frames, bool* ended, bool* starved) noexcept {
+    const int ch = srcChannels_;
+    const double ratio =
+        static_cast<double>(deviceRateHz_) / rateHz_.load(std::memory_order_acquire);
+    int produced = 0;
+    for (int guard = 0; produced < frames && guard < 64; ++guard) {
+        auto need = static_cast<size_t>((frames - produced) / ratio) + 16;
+        if (inCount_ < need && !endOfInput_) refill();
+        SRC_DATA d{};
+        d.data_in = in_.data() + inStart_ * ch;
+        d.input_frames = static_cast<long>(inCount_);
+        d.data_out = out + static_cast<size_t>(produced) * ch;
+        d.output_frames = frames - produced;
+        d.src_ratio = ratio;
+        d.end_of_input = endOfInput_ ? 1 : 0;
+        if (src_process(resampler_, &d) != 0) {
+            *ended = true;  // cannot happen with valid ratios; end rather than loop on noise
+            break;
+        }
+        inStart_ += static_cast<size_t>(d.input_frames_used);
+        inCount_ -= static_cast<size_t>(d.input_frames_used);
+        produced += static_cast<int>(d.output_frames_gen);
+        if (d.output_frames_gen == 0 && d.input_frames_used == 0) {
+            if (endOfInput_) {
+                *ended = true;
+                break;
+            }
+            if (!refill() && !endOfInput_) {
+                *starved = true;
+                break;
+            }
+        }
+    }
+    std::fill(out + static_cast<size_t>(produced) * ch, out + static_cast<size_t>(frames) * ch,
+              0.f);
+    return produced;
+}
+
+void Channel::writeHistory(const float* stereo, int frames) noexcept {
+    uint64_t w = historyWrite_.load(std::memory_order_relaxed);
+    for (int i = 0; i < frames; ++i) {
+        size_t at = static_cast<size_t>((w + i) & (kHistoryFrames - 1)) * 2;
+        history_[at].store(stereo[2 * i], std::memory_order_relaxed);
+        history_[at + 1].store(stereo[2 * i + 1], std::memory_order_relaxed);
+    }
+    historyWrite_.store(w + frames, std::memory_order_release);
+}
+
+void Channel::publishPosition() noexcept {
+    // The resampler takes input well ahead of its output, so the frames it consumed overstate
+    // what is heard; the output it produced, at the rate it ran, does not.
+    auto consumed = static_cast<double>(source_->pulledFrames() - static_cast<int64_t>(inCount_));
+    heardFrames_ = std::min(heardFrames_, consumed);
+    source_->publishPosition(std::llround(heardFrames_), static_cast<int>(inCount_));
+}
+
+void Channel::silence(int frames) noexcept {
+    std::fill(stereo_.begin(), stereo_.begin() + 2 * frames, 0.f);
+    writeHistory(stereo_.data(), frames);
+    publishPosition();
+    source_->setStarved(false);
+}
+
+void Channel::render(float* mix, int frames, fx::Effect* const* effects, size_t effectCount,
+                     float streamGain) noexcept {
+    Source& src = *source_;
+    const uint32_t gen = playGen_.load(std::memory_order_acquire);
+    const bool wasEnded = endedGen_.load(std::memory_order_acquire) == gen;
+    const bool wantPlay = !wasEnded && state.load(std::memory_order_acquire) == kPlaying &&
+                          src.userState.load(std::memory_order_acquire) == Source::kPlaying;
+    const uint32_t flushReq = flushReq_.load(std::memory_order_acquire);
+    const bool discontinuity =
+        flushReq != flushSeen_ || src.consumerSeekPending() || src.consumerDiscardReady();
+    float target = 0;
+    if (runGain_ <= 0.f) {
+        // Silent now: the moment to cut, flush and jump without a click.
+        if (flushReq != flushSeen_) {
+            src_reset(resampler_);
+            flushSeen_ = flushReq;
+        }
+        if (src.applyDiscard()) {
+            src_reset(resampler_);
+            inStart_ = inCount_ = 0;
+            endOfInput_ = false;
+            heardFrames_ = static_cast<double>(src.pulledFrames());
+        }
+        if (!wantPlay || src.consumerSeekPending()) {
+            silence(frames);
+            return;
+        }
+        target = 1;
+    } else {
+        // Fade out what is sounding before a pause, stop, flush or seek takes effect.
+        target = wantPlay && !discontinuity ? 1.f : 0.f;
+    }
+
+    bool ended = false, starved = false;
+    const double sourcePerOutput =
+        static_cast<double>(rateHz_.load(std::memory_order_acquire)) / deviceRateHz_;
+    int produced = produce(resampled_.data(), frames, &ended, &starved);
+    heardFrames_ =
+        ended ? static_cast<double>(src.pulledFrames()) : heardFrames_ + produced * sourcePerOutput;
+    publishPosition();
+    src.setStarved(starved);
+    if (ended) {
+        endedGen_.store(gen, std::memory_order_release);
+        int playing = kPlaying;  // an ended channel is stopped, unless paused meanwhile
+        state.compare_exchange_strong(playing, kStopped, std::memory_order_acq_rel);
+        target = 0;
+    }
+
+    float* st = stereo_.data();
+    if (srcChannels_ == 1) {
+        for (int i = 0; i < frames; ++i)
+            st[2 * i] = st[2 * i + 1] = resampled_[i];
+    } else {
+        std::memcpy(st, resampled_.data(), sizeof(float) * 2 * frames);
+    }
+    for (size_t k = 0; k < effectCount; ++k)
+        effects[k]->process(st, frames);
+
+    const float vol = std::clamp(volume.load(std::memory_order_relaxed), 0, 100) / 100.f;
+    const float p = std::clamp(pan.load(std::memory_order_relaxed), -100, 100) / 100.f;
+    const float gl = vol * std::min(1.f, 1.f - p) * streamGain;
+    const float gr = vol * std::min(1.f, 1.f + p) * streamGain;
+    if (gainL_ < 0) gainL_ = gl, gainR_ = gr;
+    const float step = 1.f / frames;
+    for (int i = 0; i < frames; ++i) {
+        float t = (i + 1) * step;
+        float run = runGain_ + (target - runGain_) * t;
+        st[2 * i] *= (gainL_ + (gl - gainL_) * t) * run;
+        st[2 * i + 1] *= (gainR_ + (gr - gainR_) * t) * run;
+    }
+    gainL_ = gl;
+    gainR_ = gr;
+    runGain_ = target;
+    writeHistory(st, frames);
+    for (int i = 0; i < 2 * frames; ++i)
+        mix[i] += st[i];
+}
+
+}  // namespace velorixa::audio

@@ -1,0 +1,103 @@
+#pragma once
+// A playable channel: pulls a Source through a varying-ratio resampler (the playback rate), runs
+// its effects, applies volume, pan and the stream volume, and adds the result to the output mix.
+// It keeps the last frames it produced for the level meter and the spectrum.
+//
+// Thread contract: construction and destruction run off the audio thread (they allocate); the
+// control members (state, rateHz, volume, pan, requestFlush, restart*, activity, level, fft)
+// may be called from any thread and only touch atomics; render() runs on the audio thread only
+// and never locks, allocates or waits.
+
+#include <samplerate.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "audio/source.h"
+
+namespace velorixa::fx {
+class Effect;
+}
+
+namespace velorixa::audio {
+
+class Channel {
+  public:
+    enum UserState : int { kStopped = 0, kPlaying = 1, kPaused = 3 };
+    static constexpr int kMaxBlockFrames = 512;
+    static constexpr int kHistoryFrames = 2048;  // power of two
+    static constexpr int kFftSize = 512;
+
+    Channel(std::shared_ptr<Source> source, int deviceRateHz);
+    ~Channel();
+    Channel(const Channel&) = delete;
+    Channel& operator=(const Channel&) = delete;
+    bool ok() const { return resampler_ != nullptr; }
+
+    Source& source() { return *source_; }
+    const std::shared_ptr<Source>& sourcePtr() const { return source_; }
+
+    // Playback rate of the source's frames in Hz, kept within half to three times its own rate.
+    void setRateHz(int rateHz);
+    int rateHz() const { return rateHz_.load(std::memory_order_acquire); }
+    std::atomic<int> state{kStopped};
+    std::atomic<int> volume{100};  // 0..100, linear
+    std::atomic<int> pan{0};       // -100 (left) .. 100 (right)
+
+    // Empties the resampler before the next sound (the frames not yet resampled are kept).
+    void requestFlush() { flushReq_.fetch_add(1, std::memory_order_acq_rel); }
+    bool ended() const;
+    // After the end, starts the source again from its beginning (seekToStart) or from wherever
+    // it has just been sent; the channel keeps its state.
+    void reviveIfEnded(bool seekToStart);
+    // 0 stopped or ended, 1 playing, 2 stalled (network source waiting), 3 paused.
+    int activity() const;
+    // Peak of the most recent 20 ms: left 0..128 in the low 16 bits, right in the high 16 bits.
+    uint32_t level() const;
+    // The last kFftSize mono frames (left and right averaged), oldest first.
+    void lastMono(float* out) const;
+
+    // Audio thread: the source has decoded enough for the next block of `frames`.
+    bool readyToRender(int frames) const noexcept;
+    // Audio thread: adds `frames` (<= kMaxBlockFrames) stereo frames to mix.
+    void render(float* mix, int frames, fx::Effect* const* effects, size_t effectCount,
+                float streamGain) noexcept;
+
+  private:
+    int produce(float* out, int frames, bool* ended, bool* starved) noexcept;
+    bool refill() noexcept;
+    void writeHistory(const float* stereo, int frames) noexcept;
+    void silence(int frames) noexcept;
+    void publishPosition() noexcept;
+
+    std::shared_ptr<Source> source_;
+    const int deviceRateHz_;
+    const int srcChannels_;
+    std::atomic<int> rateHz_;
+    std::atomic<uint32_t> flushReq_{0};
+    std::atomic<uint32_t> playGen_{0};
+    std::atomic<uint32_t> endedGen_{UINT32_MAX};
+
+    // Audio-thread state.
+    SRC_STATE* resampler_ = nullptr;
+    std::vector<float> in_;  // staged source frames (source layout)
+    size_t inCapFrames_ = 0;
+    size_t inStart_ = 0;
+    size_t inCount_ = 0;
+    bool endOfInput_ = false;
+    std::vector<float> resampled_;  // source layout
+    std::vector<float> stereo_;
+    uint32_t flushSeen_ = 0;
+    double heardFrames_ = 0;  // source frames turned into output: the position being heard
+    float runGain_ = 0;       // fades in at start/resume and out before pause/stop/seek
+    float gainL_ = -1, gainR_ = -1;
+
+    // Output history for level and spectrum readers.
+    std::array<std::atomic<float>, kHistoryFrames * 2> history_{};
+    std::atomic<uint64_t> historyWrite_{0};
+};
+
+}  // namespace velorixa::audio

@@ -1,0 +1,259 @@
+#include "audio/engine.h"
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+namespace velorixa::audio {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Handles keep counting across BASS_Free/BASS_Init, so a handle of an earlier session is never
+// mistaken for a new one.
+uint32_t g_lastHandle = 0;
+
+void sdlCallback(void* userdata, Uint8* stream, int len) {
+    auto* engine = static_cast<Engine*>(userdata);
+    engine->enterBlock();
+    engine->render(reinterpret_cast<float*>(stream), len / static_cast<int>(2 * sizeof(float)),
+                   false);
+    engine->leaveBlock();
+}
+
+}  // namespace
+
+std::mutex& apiMutex() {
+    static std::mutex m;
+    return m;
+}
+
+std::unique_ptr<Engine>& engineSlot() {
+    static std::unique_ptr<Engine> engine;
+    return engine;
+}
+
+Engine::Engine(int device, int rateHz) : device_(device), rateHz_(rateHz) {
+    mix_.store(new MixState, std::memory_order_release);
+}
+
+Engine::~Engine() {
+    closeOutput();
+    freeAll();
+    delete mix_.exchange(nullptr);
+}
+
+bool Engine::open(std::string* error) {
+    if (device_ == kDeviceOffline) return true;
+    if (device_ == 0) {
+        running_.store(true);
+        timer_ = std::thread([this] { timerLoop(); });
+        return true;
+    }
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        if (error) *error = SDL_GetError();
+        return false;
+    }
+    sdlInited_ = true;
+    SDL_AudioSpec want{}, have{};
+    want.freq = rateHz_;
+    want.format = AUDIO_F32SYS;
+    want.channels = 2;
+    want.samples = kMaxBlockFrames;  // 11.6 ms at 44.1 kHz: controls are heard this soon
+    want.callback = &sdlCallback;
+    want.userdata = this;
+    const char* name = device_ >= 1 ? SDL_GetAudioDeviceName(device_ - 1, 0) : nullptr;
+    if (device_ >= 1 && !name) {
+        if (error) *error = "no such device";
+        return false;
+    }
+    sdlDevice_ = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
+    if (sdlDevice_ == 0) {
+        if (error) *error = SDL_GetError();
+        return false;
+    }
+    periodFrames_ = have.samples;
+    running_.store(true);
+    SDL_PauseAudioDevice(sdlDevice_, 0);
+    return true;
+}
+
+void Engine::closeOutput() {
+    quit_.store(true);
+    if (timer_.joinable()) timer_.join();
+    if (sdlDevice_) SDL_CloseAudioDevice(sdlDevice_);
+    sdlDevice_ = 0;
+    if (sdlInited_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    sdlInited_ = false;
+    running_.store(false);
+}
+
+bool Engine::start() {
+    if (device_ == kDeviceOffline) return false;
+    running_.store(true, std::memory_order_seq_cst);
+    if (sdlDevice_) SDL_PauseAudioDevice(sdlDevice_, 0);
+    return true;
+}
+
+bool Engine::stop() {
+    if (device_ == kDeviceOffline) return true;
+    running_.store(false, std::memory_order_seq_cst);
+    if (sdlDevice_) {
+        SDL_PauseAudioDevice(sdlDevice_, 1);  // returns after a running callback finished
+    } else {
+        // The timer thread enters a block before it looks at running_, so once it is seen
+        // outside one, it will not render again until start().
+        while (inBlock_.load(std::memory_order_seq_cst)) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    }
+    return true;
+}
+
+int Engine::latencyMs() const {
+    int periodMs = (periodFrames_ * 1000 + rateHz_ - 1) / rateHz_;
+    return sdlDevice_ ? 2 * periodMs : periodMs;
+}
+
+void Engine::timerLoop() {
+    std::vector<float> scratch(static_cast<size_t>(periodFrames_) * 2);
+    const auto period = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(double(periodFrames_) / rateHz_));
+    auto next = Clock::now();
+    while (!quit_.load(std::memory_order_acquire)) {
+        enterBlock();
+        bool run = running_.load(std::memory_order_seq_cst);
+        if (run) render(scratch.data(), periodFrames_, false);
+        leaveBlock();
+        if (!run) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            next = Clock::now();
+            continue;
+        }
+        next += period;
+        auto now = Clock::now();
+        // After a long hold-up (debugger, overload) go on from now rather than race to catch up.
+        if (now - next > std::chrono::milliseconds(200)) next = now;
+        std::this_thread::sleep_until(next);
+    }
+}
+
+bool Engine::renderOffline(float* stereo, int frames) {
+    if (running_.load(std::memory_order_acquire)) return false;
+    enterBlock();
+    render(stereo, frames, true);
+    leaveBlock();
+    return true;
+}
+
+void Engine::render(float* stereo, int frames, bool offline) noexcept {
+    const auto t0 = Clock::now();
+    const MixState* mix = mix_.load(std::memory_order_seq_cst);
+    for (int done = 0; done < frames;) {
+        const int n = std::min(kMaxBlockFrames, frames - done);
+        float* out = stereo + static_cast<size_t>(done) * 2;
+        std::fill(out, out + 2 * n, 0.f);
+        const float streamGain =
+            std::clamp(streamVolume.load(std::memory_order_relaxed), 0, 100) / 100.f;
+        for (const MixEntry& e : mix->entries) {
+            if (offline) {
+                const auto deadline = Clock::now() + std::chrono::seconds(2);
+                while (!e.channel->readyToRender(n) && Clock::now() < deadline) {
+                    std::this_thread::sleep_for(std::chrono::microseconds(50));
+                }
+            }
+            e.channel->render(out, n, e.effects.data(), e.effects.size(), streamGain);
+        }
+        const float master =
+            std::clamp(masterVolume.load(std::memory_order_relaxed), 0, 100) / 100.f;
+        if (masterGain_ < 0) masterGain_ = master;
+        for (int i = 0; i < n; ++i) {
+            float g = masterGain_ + (master - masterGain_) * float(i + 1) / float(n);
+            out[2 * i] *= g;
+            out[2 * i + 1] *= g;
+        }
+        masterGain_ = master;
+        done += n;
+    }
+    if (!offline && frames > 0) {
+        double spent = std::chrono::duration<double>(Clock::now() - t0).count();
+        double percent = 100.0 * spent * rateHz_ / frames;
+        float smoothed = cpu_.load(std::memory_order_relaxed);
+        cpu_.store(static_cast<float>(smoothed * 0.95 + percent * 0.05), std::memory_order_relaxed);
+    }
+}
+
+void Engine::publishMix(std::unique_ptr<MixState> next) {
+    MixState* old = mix_.exchange(next.release(), std::memory_order_seq_cst);
+    // A block that started before the exchange may still read `old`; wait for it to end. A block
+    // that starts later reads the new mix. When no block is running nothing waits.
+    uint64_t seen = blocks_.load(std::memory_order_seq_cst);
+    while (inBlock_.load(std::memory_order_seq_cst) &&
+           blocks_.load(std::memory_order_seq_cst) == seen) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    delete old;
+}
+
+void Engine::rebuildMix() {
+    auto next = std::make_unique<MixState>();
+    for (auto& [handle, entry] : handles_) {
+        if (!entry.channel) continue;
+        MixEntry m{entry.channel, {}};
+        for (auto& [fxHandle, effect] : entry.effects)
+            m.effects.push_back(effect.get());
+        next->entries.push_back(std::move(m));
+    }
+    publishMix(std::move(next));
+}
+
+uint32_t Engine::add(HandleEntry entry) {
+    uint32_t h = g_lastHandle;
+    do {
+        ++h;
+    } while ((h & 0xFFFF) == 0 || handles_.count(h));
+    g_lastHandle = h;
+    handles_.emplace(h, std::move(entry));
+    return h;
+}
+
+HandleEntry* Engine::find(uint32_t handle) {
+    if (handle == 0) return nullptr;
+    auto it = handles_.find(handle);
+    return it == handles_.end() ? nullptr : &it->second;
+}
+
+bool Engine::freeChannel(uint32_t channelHandle) {
+    HandleEntry* e = find(channelHandle);
+    if (!e || !e->channel || e->sourceHandle == 0) return false;
+    HandleEntry gone = std::move(*e);
+    handles_.erase(channelHandle);
+    for (auto& [fxHandle, effect] : gone.effects)
+        handles_.erase(fxHandle);
+    if (HandleEntry* src = find(gone.sourceHandle)) src->channelHandle = 0;
+    rebuildMix();
+    return true;  // `gone` (channel, effects) is destroyed here, after the audio thread let go
+}
+
+bool Engine::freeStream(uint32_t handle) {
+    HandleEntry* e = find(handle);
+    if (!e || !e->source || e->sourceHandle != 0) return false;
+    if (e->channelHandle != 0 && e->channelHandle != handle) freeChannel(e->channelHandle);
+    e = find(handle);
+    HandleEntry gone = std::move(*e);
+    handles_.erase(handle);
+    for (auto& [fxHandle, effect] : gone.effects)
+        handles_.erase(fxHandle);
+    if (gone.channel) rebuildMix();
+    return true;  // the source's decode thread is joined as `gone` goes
+}
+
+void Engine::freeAll() {
+    publishMix(std::make_unique<MixState>());
+    handles_.clear();
+}
+
+}  // namespace velorixa::audio

@@ -1,0 +1,133 @@
+#pragma once
+// The engine behind the flat audio API: the output (SDL2 device, no-sound timer thread or offline
+// rendering), the table of handles, and the mix of playing channels that the audio thread renders.
+//
+// Thread contract: every member except render(), enterBlock() and leaveBlock() is called with
+// apiMutex() held, from whatever thread calls the API. The audio thread (SDL callback, no-sound
+// timer thread, or VX_Render's caller) only calls render() between enterBlock() and leaveBlock();
+// it reads the mix through an atomic pointer and never takes a lock. A new mix is handed over
+// whole by publishMix(), which frees the old one once the audio thread has let go of it.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "audio/channel.h"
+#include "audio/fx/effect.h"
+#include "audio/source.h"
+
+namespace velorixa::audio {
+
+struct MixEntry {
+    std::shared_ptr<Channel> channel;
+    std::vector<fx::Effect*> effects;  // owned by the channel's HandleEntry
+};
+
+struct MixState {
+    std::vector<MixEntry> entries;
+};
+
+// What a handle stands for. A decoding source has `source`; a playable channel has `channel`
+// (and `source` of its stream); a non-decoding stream has both under one handle; an effect has
+// `effect` and its owner channel.
+struct HandleEntry {
+    std::shared_ptr<Source> source;
+    std::shared_ptr<Channel> channel;
+    uint32_t flags = 0;
+    uint32_t channelHandle = 0;  // source: its playable channel (0 = none)
+    uint32_t sourceHandle = 0;   // channel: its source
+    std::vector<std::pair<uint32_t, std::unique_ptr<fx::Effect>>> effects;  // channel: in order
+    fx::Effect* effect = nullptr;                                           // effect handle
+    uint32_t effectOwner = 0;
+    std::string tagHttp, tagMeta;  // what BASS_StreamGetTags last returned for this handle
+    int volume = 100, pan = 0;     // attributes stored on a decoding source (no sound of its own)
+};
+
+class Engine {
+  public:
+    static constexpr int kMaxBlockFrames = Channel::kMaxBlockFrames;
+    static constexpr int kDeviceOffline = -2;
+
+    Engine(int device, int rateHz);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Opens and starts the output; false (with a reason) when it cannot be opened.
+    bool open(std::string* error);
+    bool start();
+    bool stop();
+    bool running() const { return running_.load(std::memory_order_acquire); }
+    int device() const { return device_; }
+    int rateHz() const { return rateHz_; }
+    int periodFrames() const { return periodFrames_; }
+    int latencyMs() const;
+    float cpuPercent() const { return cpu_.load(std::memory_order_relaxed); }
+
+    // Offline rendering on the caller's thread; false when the output is running.
+    bool renderOffline(float* stereo, int frames);
+
+    // --- handles ---
+    uint32_t add(HandleEntry entry);
+    HandleEntry* find(uint32_t handle);
+    void erase(uint32_t handle) { handles_.erase(handle); }
+    // Frees a playable channel and its effects (the source stays).
+    bool freeChannel(uint32_t channelHandle);
+    // Frees a decoding source or non-decoding stream, with its playable channel.
+    bool freeStream(uint32_t handle);
+    void freeAll();
+    // Builds the mix from the current channels and effects and hands it to the audio thread.
+    void rebuildMix();
+
+    std::atomic<int> masterVolume{100};  // 0..100
+    std::atomic<int> streamVolume{100};  // 0..100
+    int musicVolume = 100;
+    int sampleVolume = 100;
+
+    // --- audio thread ---
+    void enterBlock() noexcept { inBlock_.store(true, std::memory_order_seq_cst); }
+    void leaveBlock() noexcept {
+        blocks_.fetch_add(1, std::memory_order_seq_cst);
+        inBlock_.store(false, std::memory_order_seq_cst);
+    }
+    void render(float* stereo, int frames, bool offline) noexcept;
+
+  private:
+    void publishMix(std::unique_ptr<MixState> next);
+    void timerLoop();
+    void closeOutput();
+
+    const int device_;
+    const int rateHz_;
+    int periodFrames_ = kMaxBlockFrames;
+    uint32_t sdlDevice_ = 0;
+    bool sdlInited_ = false;
+    std::thread timer_;
+    std::atomic<bool> quit_{false};
+    std::atomic<bool> running_{false};
+
+    std::atomic<MixState*> mix_{nullptr};
+    std::atomic<bool> inBlock_{false};
+    std::atomic<uint64_t> blocks_{0};
+    std::atomic<float> cpu_{0.f};
+    float masterGain_ = -1.f;  // audio thread: the master gain reached by the last block
+
+    std::unordered_map<uint32_t, HandleEntry> handles_;
+};
+
+// Wraps an opened decoder in a source with its decode thread and gives it a handle (with its
+// own playable channel unless flags hold the decoding-only flag); 0 when not initialised.
+// Opening a decoder may take a while (a file scan, a connection): do it before, without the lock.
+uint32_t registerSource(std::unique_ptr<Decoder> decoder, uint32_t flags);
+
+// The one engine behind the flat API (the API itself is global by nature) and its lock.
+std::mutex& apiMutex();
+std::unique_ptr<Engine>& engineSlot();
+
+}  // namespace velorixa::audio

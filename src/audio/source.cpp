@@ -1,0 +1,143 @@
+#include "audio/source.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+namespace velorixa::audio {
+
+namespace {
+
+// A full ring is re-checked this often; at three times speed 48 kHz drains ~600 frames in it.
+constexpr auto kIdlePoll = std::chrono::milliseconds(4);
+constexpr auto kStarvedPoll = std::chrono::milliseconds(10);
+
+size_t ringFrames(double seconds, int rateHz) {
+    seconds = std::clamp(seconds, 0.05, 10.0);
+    // Enough for several output blocks at the fastest rate even with a tiny buffer length.
+    return std::max<size_t>(static_cast<size_t>(std::lround(seconds * rateHz)), 8192);
+}
+
+}  // namespace
+
+Source::Source(std::unique_ptr<Decoder> decoder, double bufferSeconds)
+    : decoder_(std::move(decoder)),
+      rateHz_(decoder_->rateHz()),
+      channels_(decoder_->channels()),
+      lengthFrames_(decoder_->lengthFrames()),
+      network_(decoder_->isNetwork()),
+      ring_(ringFrames(bufferSeconds, rateHz_), channels_) {
+    thread_ = std::thread([this] { run(); });
+}
+
+Source::~Source() {
+    quit_.store(true, std::memory_order_release);
+    if (thread_.joinable()) thread_.join();
+}
+
+void Source::run() {
+    std::vector<float> chunk(static_cast<size_t>(kDecodeChunkFrames) * channels_);
+    uint32_t handled = 0;
+    while (!quit_.load(std::memory_order_acquire)) {
+        uint32_t req = seekReq_.load(std::memory_order_acquire);
+        // One seek at a time: the previous discard point must have been taken by the consumer.
+        if (req != handled && ackGen_.load(std::memory_order_acquire) ==
+                                  discardGen_.load(std::memory_order_relaxed)) {
+            int64_t target = seekTarget_.load(std::memory_order_acquire);
+            int64_t landed = decoder_->seek(target);
+            eof_.store(false, std::memory_order_release);
+            discardTo_.store(ring_.writeIndex(), std::memory_order_relaxed);
+            discardPos_.store(landed < 0 ? target : landed, std::memory_order_relaxed);
+            discardGen_.store(req, std::memory_order_release);
+            handled = req;
+            continue;
+        }
+        if (eof_.load(std::memory_order_relaxed) || ring_.freeFrames() < kDecodeChunkFrames) {
+            std::this_thread::sleep_for(kIdlePoll);
+            continue;
+        }
+        Decoder::Status status = Decoder::Status::Ok;
+        int frames = decoder_->read(chunk.data(), kDecodeChunkFrames, &status);
+        if (frames > 0) ring_.write(chunk.data(), static_cast<size_t>(frames));
+        if (status == Decoder::Status::End) {
+            eof_.store(true, std::memory_order_release);
+        } else if (status == Decoder::Status::Starved && frames == 0) {
+            std::this_thread::sleep_for(kStarvedPoll);
+        }
+    }
+}
+
+void Source::requestSeek(int64_t frame) {
+    seekTarget_.store(frame, std::memory_order_relaxed);
+    seekReq_.fetch_add(1, std::memory_order_release);
+}
+
+int64_t Source::positionFrames() const {
+    if (seekReq_.load(std::memory_order_acquire) != ackGen_.load(std::memory_order_acquire)) {
+        return seekTarget_.load(std::memory_order_relaxed);
+    }
+    return playPos_.load(std::memory_order_acquire);
+}
+
+bool Source::ended() const {
+    if (seekReq_.load(std::memory_order_acquire) != ackGen_.load(std::memory_order_acquire)) {
+        return false;
+    }
+    // eof_ is stored after the last frame was written, so the fill read after it is final.
+    return eof_.load(std::memory_order_acquire) && ring_.available() == 0 &&
+           held_.load(std::memory_order_acquire) == 0;
+}
+
+bool Source::consumerSeekPending() const {
+    return seekReq_.load(std::memory_order_acquire) != appliedGen_;
+}
+
+bool Source::consumerDiscardReady() const {
+    return discardGen_.load(std::memory_order_acquire) != appliedGen_;
+}
+
+bool Source::applyDiscard() noexcept {
+    uint32_t gen = discardGen_.load(std::memory_order_acquire);
+    if (gen == appliedGen_) return false;
+    // The decode thread leaves these alone until we acknowledge, so they belong to `gen`.
+    ring_.skipTo(discardTo_.load(std::memory_order_relaxed));
+    pulled_ = discardPos_.load(std::memory_order_relaxed);
+    appliedGen_ = gen;
+    publishPosition(pulled_, 0);
+    ackGen_.store(gen, std::memory_order_release);
+    return true;
+}
+
+size_t Source::pull(float* dst, size_t frames) noexcept {
+    uint64_t stopAt =
+        consumerDiscardReady() ? discardTo_.load(std::memory_order_relaxed) : UINT64_MAX;
+    size_t got = ring_.read(dst, frames, stopAt);
+    pulled_ += static_cast<int64_t>(got);
+    return got;
+}
+
+bool Source::exhausted() const noexcept {
+    if (consumerSeekPending() || consumerDiscardReady()) return false;
+    return eof_.load(std::memory_order_acquire) && ring_.available() == 0;
+}
+
+bool Source::decodedAhead(size_t frames) const noexcept {
+    const bool full = ring_.freeFrames() < static_cast<size_t>(kDecodeChunkFrames);
+    if (consumerDiscardReady()) {
+        // Count only what follows the discard point; a ring full of old frames cannot take more
+        // until the consumer skips them.
+        uint64_t after = ring_.writeIndex() - discardTo_.load(std::memory_order_relaxed);
+        return eof_.load(std::memory_order_acquire) || after >= frames || full;
+    }
+    if (seekReq_.load(std::memory_order_acquire) != discardGen_.load(std::memory_order_acquire)) {
+        return false;  // the decode thread has a seek to make
+    }
+    return eof_.load(std::memory_order_acquire) || ring_.available() >= frames || full;
+}
+
+void Source::publishPosition(int64_t frame, int heldFrames) noexcept {
+    held_.store(heldFrames, std::memory_order_release);
+    playPos_.store(frame, std::memory_order_release);
+}
+
+}  // namespace velorixa::audio

@@ -1,0 +1,103 @@
+#pragma once
+// A decoding source: a Decoder run ahead of playback on a decode thread of its own, filling a
+// bounded PCM ring that one consumer (the audio thread, or a caller pulling decoded PCM) drains.
+//
+// Thread contract: construction, destruction and the control members (requestSeek, position,
+// state) run on the API's callers' threads; the decode thread is private; the consumer members
+// (consumer*, applyDiscard, pull, exhausted, publish*) belong to exactly one consumer thread at a
+// time and never lock, allocate or wait.
+//
+// Seeking: the caller posts a target; the decode thread seeks the decoder and records from which
+// ring index the new audio starts; the consumer skips to that index when it is ready (after fading
+// out what it was playing), so the caller never waits for the decode thread.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/decoder.h"
+#include "audio/pcmring.h"
+
+namespace velorixa::audio {
+
+class Source {
+  public:
+    enum UserState : int { kStopped = 0, kPlaying = 1, kPaused = 3 };
+    static constexpr int kDecodeChunkFrames = 2048;
+
+    // Starts the decode thread. bufferSeconds bounds how far decoding runs ahead (0.05..10 s).
+    Source(std::unique_ptr<Decoder> decoder, double bufferSeconds);
+    ~Source();
+    Source(const Source&) = delete;
+    Source& operator=(const Source&) = delete;
+
+    int rateHz() const { return rateHz_; }
+    int channels() const { return channels_; }
+    int64_t lengthFrames() const { return lengthFrames_; }  // -1 when unknown
+    bool isNetwork() const { return network_; }
+    const Decoder& decoder() const { return *decoder_; }
+    size_t ringCapacityFrames() const { return ring_.capacityFrames(); }
+
+    // --- control side (any thread but the consumer's) ---
+    void requestSeek(int64_t frame);
+    // The frame now being played: the seek target while a seek is under way.
+    int64_t positionFrames() const;
+    // Decoded to the end and every frame handed to the consumer's output.
+    bool ended() const;
+    // The consumer found nothing to play although more is to come.
+    bool starved() const { return starved_.load(std::memory_order_acquire); }
+    // Frames decoded and waiting in the ring.
+    size_t bufferedFrames() const { return ring_.available(); }
+    std::atomic<int> userState{kPlaying};
+
+    // --- consumer side ---
+    bool consumerSeekPending() const;
+    bool consumerDiscardReady() const;
+    // Jumps to where a finished seek's audio begins; true when it did.
+    bool applyDiscard() noexcept;
+    // Takes up to frames decoded frames (never past a seek's discard point).
+    size_t pull(float* dst, size_t frames) noexcept;
+    // Nothing more will come: the decoder ended and the ring is empty.
+    bool exhausted() const noexcept;
+    // The decoder is at least `frames` ahead of the consumer, or at its end (offline rendering
+    // waits for this instead of playing an underrun).
+    bool decodedAhead(size_t frames) const noexcept;
+    int64_t pulledFrames() const { return pulled_; }
+    // The consumer reports the frame it plays and how many pulled frames it still holds.
+    void publishPosition(int64_t frame, int heldFrames) noexcept;
+    void setStarved(bool starved) noexcept { starved_.store(starved, std::memory_order_release); }
+
+  private:
+    void run();
+
+    std::unique_ptr<Decoder> decoder_;
+    const int rateHz_;
+    const int channels_;
+    const int64_t lengthFrames_;
+    const bool network_;
+    PcmRing ring_;
+
+    std::atomic<bool> quit_{false};
+    std::atomic<bool> eof_{false};
+    std::atomic<bool> starved_{false};
+    // Seek hand-over: caller -> decode thread -> consumer -> back.
+    std::atomic<int64_t> seekTarget_{0};
+    std::atomic<uint32_t> seekReq_{0};
+    std::atomic<uint64_t> discardTo_{0};
+    std::atomic<int64_t> discardPos_{0};
+    std::atomic<uint32_t> discardGen_{0};
+    std::atomic<uint32_t> ackGen_{0};
+    // What the consumer publishes.
+    std::atomic<int64_t> playPos_{0};
+    std::atomic<int> held_{0};
+    // Consumer-private.
+    uint32_t appliedGen_ = 0;
+    int64_t pulled_ = 0;
+
+    std::thread thread_;
+};
+
+}  // namespace velorixa::audio

@@ -1,0 +1,235 @@
+// Decoding sources: lengths, byte/second conversions, positions, sample-accurate seeking, the
+// formats MP3 comes in, and lengths that do not fit in 32 bits.
+
+#include <cstring>
+
+#include "audiotest.h"
+
+using namespace audiotest;
+
+namespace {
+
+// Pulls decoded 16-bit PCM from a decoding source that nothing plays.
+std::vector<int16_t> decodeAll(DWORD source, size_t maxFrames, int channels) {
+    std::vector<int16_t> out(maxFrames * channels);
+    size_t got = 0;
+    while (got < maxFrames) {
+        DWORD want = static_cast<DWORD>(std::min<size_t>(4096, maxFrames - got) * channels * 2);
+        DWORD n = BASS_ChannelGetData(source, out.data() + got * channels, want);
+        if (n == 0xFFFFFFFF || n == 0) break;
+        got += n / (channels * 2);
+    }
+    out.resize(got * channels);
+    return out;
+}
+
+}  // namespace
+
+TEST(AudioDecode, VersionAndDeviceInfo) {
+    EXPECT_EQ(BASS_GetVersion() & 0xFFFF, 1u);
+    EXPECT_EQ(BASS_GetVersion() >> 16, 6u);
+    OfflineSession session;
+    BASS_INFO info{};
+    info.size = 40;
+    EXPECT_FALSE(BASS_GetInfo(&info)) << "a record too small is refused";
+    info.size = sizeof(BASS_INFO);
+    ASSERT_EQ(sizeof(BASS_INFO), 48u);
+    ASSERT_TRUE(BASS_GetInfo(&info));
+    EXPECT_EQ(info.size, 48u);
+    EXPECT_EQ(info.dsver, 8u);
+    EXPECT_EQ(info.minrate, 44100u);
+    EXPECT_FALSE(BASS_Init(VX_DEVICE_OFFLINE, 44100, 0, nullptr)) << "second init";
+}
+
+TEST(AudioDecode, LengthIsExactAndConvertsToSeconds) {
+    TempDir dir;
+    // 30.5 s, 210.5 s would be slow to encode; the half second is what rounding cares about.
+    auto pcm = testmedia::sine(440, 30.5, 44100, 2);
+    auto path = writeMp3(dir, "half.mp3", pcm, {.bitrateKbps = 64, .quality = 9});
+    OfflineSession session;
+    DWORD src = BASS_StreamCreateFile(0, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+    ASSERT_NE(src, 0u);
+    // The LAME tag carries encoder delay and padding, so the length is the PCM's, to the frame.
+    EXPECT_EQ(BASS_StreamGetLength(src), pcm.frames() * 4);
+    EXPECT_EQ(VX_StreamGetLength64(src), pcm.frames() * 4);
+    EXPECT_FLOAT_EQ(BASS_ChannelBytes2Seconds(src, BASS_StreamGetLength(src)), 30.5f);
+    EXPECT_EQ(BASS_ChannelSeconds2Bytes(src, 1.0f), 176400u);
+    EXPECT_EQ(BASS_ChannelSeconds2Bytes(src, 0.6f / 44100), 4u) << "rounded to whole frames";
+    EXPECT_EQ(BASS_ChannelSeconds2Bytes(src, -1.f), 0xFFFFFFFFu);
+    EXPECT_EQ(BASS_ChannelGetFlags(src), DWORD(BASS_STREAM_DECODE));
+    DWORD freq = 0, vol = 0;
+    int pan = 7;
+    ASSERT_TRUE(BASS_ChannelGetAttributes(src, &freq, &vol, &pan));
+    EXPECT_EQ(freq, 44100u);
+    EXPECT_EQ(vol, 100u);
+    EXPECT_EQ(pan, 0);
+    EXPECT_TRUE(BASS_StreamFree(src));
+    EXPECT_EQ(BASS_StreamGetLength(src), 0xFFFFFFFFu) << "freed handle";
+    EXPECT_EQ(BASS_ChannelIsActive(src), 0u);
+}
+
+TEST(AudioDecode, WithoutLengthTagTheFileIsScanned) {
+    TempDir dir;
+    auto pcm = testmedia::sine(440, 3, 44100, 2);
+    auto bytes = testmedia::encodeMp3(pcm, {.bitrateKbps = 128, .quality = 9});
+    // Drop the leading Xing/LAME frame (417 or 418 bytes at 128 kb/s) so only a scan can tell.
+    size_t second = 1;
+    while (second + 1 < bytes.size() &&
+           !(bytes[second] == 0xFF && (bytes[second + 1] & 0xE0) == 0xE0)) {
+        ++second;
+    }
+    std::vector<uint8_t> bare(bytes.begin() + static_cast<long>(second), bytes.end());
+    auto path = dir.file("bare.mp3");
+    ASSERT_TRUE(testmedia::writeFile(path, bare));
+    OfflineSession session;
+    DWORD src = BASS_StreamCreateFile(0, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+    ASSERT_NE(src, 0u);
+    // Without the tag the encoder delay and padding stay in: at most two frames more.
+    int64_t frames = BASS_StreamGetLength(src) / 4;
+    EXPECT_GE(frames, int64_t(pcm.frames()));
+    EXPECT_LE(frames, int64_t(pcm.frames()) + 2 * 1152 + 576);
+    EXPECT_EQ(frames % 1152, 0) << "whole MPEG frames when nothing says otherwise";
+}
+
+TEST(AudioDecode, SeekIsSampleAccurate) {
+    TempDir dir;
+    auto pcm = testmedia::toneSteps({300, 500, 700, 900}, 44100, 2);
+    auto path = writeMp3(dir, "steps.mp3", pcm, {.vbr = true, .quality = 9});
+    OfflineSession session;
+    DWORD src = BASS_StreamCreateFile(0, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+    ASSERT_NE(src, 0u);
+    auto all = decodeAll(src, pcm.frames(), 2);
+    ASSERT_EQ(all.size(), pcm.samples.size());
+    EXPECT_EQ(BASS_ChannelGetPosition(src), pcm.frames() * 4);
+    EXPECT_EQ(BASS_ChannelIsActive(src), 0u) << "fully decoded";
+    for (size_t frame : {size_t(0), size_t(1), size_t(1151), size_t(44100 + 577), size_t(130000)}) {
+        ASSERT_TRUE(BASS_ChannelSetPosition(src, static_cast<DWORD>(frame * 4)));
+        EXPECT_EQ(BASS_ChannelGetPosition(src), frame * 4) << "reported at once";
+        EXPECT_EQ(BASS_ChannelIsActive(src), 1u);
+        auto part = decodeAll(src, 2000, 2);
+        ASSERT_EQ(part.size(), 4000u);
+        int worst = 0;
+        for (size_t i = 0; i < part.size(); ++i)
+            worst = std::max(worst, std::abs(part[i] - all[frame * 2 + i]));
+        EXPECT_LE(worst, 1) << "seek to frame " << frame;
+    }
+    EXPECT_FALSE(BASS_ChannelSetPosition(src, static_cast<DWORD>(pcm.frames() * 4 + 4)))
+        << "beyond the end";
+    EXPECT_TRUE(BASS_ChannelSetPosition(src, static_cast<DWORD>(pcm.frames() * 4 + 3)))
+        << "within the last frame's bytes";
+}
+
+TEST(AudioDecode, SeekLandsOnTheRightSecondWhilePlaying) {
+    TempDir dir;
+    std::vector<double> steps;
+    for (int i = 0; i < 8; ++i)
+        steps.push_back(300 + 150 * i);
+    auto path = writeMp3(dir, "steps.mp3", testmedia::toneSteps(steps, 44100, 2), {.quality = 9});
+    OfflineSession session;
+    Chain c = openChain(path);
+    render(4096);
+    for (int second : {5, 2, 7, 0}) {
+        // As the player jumps: stop and flush, move the source, play again.
+        ASSERT_EQ(BASS_ChannelIsActive(c.source), 1u);
+        ASSERT_TRUE(BASS_FX_PitchStopAndFlush(c.source));
+        DWORD bytes = BASS_ChannelSeconds2Bytes(c.source, static_cast<float>(second) + 0.1f);
+        ASSERT_TRUE(BASS_ChannelSetPosition(c.source, bytes));
+        ASSERT_TRUE(BASS_StreamPlay(c.channel, 0, 0));
+        EXPECT_NEAR(BASS_ChannelBytes2Seconds(c.source, BASS_ChannelGetPosition(c.source)),
+                    second + 0.1, 1e-4);
+        auto out = render(2 * 512 + 8192);
+        auto left = side(out, 0, 2 * 512);  // past the fade-out and fade-in blocks
+        EXPECT_NEAR(toneHz(left, steps[second]), steps[second], 1.0) << "second " << second;
+        double pos = BASS_ChannelBytes2Seconds(c.source, BASS_ChannelGetPosition(c.source));
+        EXPECT_NEAR(pos, second + 0.1 + 8192.0 / 44100, 0.03);
+    }
+}
+
+TEST(AudioDecode, FormatsMonoStereoRatesCbrVbr) {
+    TempDir dir;
+    OfflineSession session;
+    const int rates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+    for (int rate : rates) {
+        for (int channels : {1, 2}) {
+            for (bool vbr : {false, true}) {
+                SCOPED_TRACE(testing::Message()
+                             << rate << " Hz, " << channels << " ch, " << (vbr ? "VBR" : "CBR"));
+                auto pcm = testmedia::sine(440, 1.5, rate, channels);
+                int kbps = rate <= 12000 ? 32 : rate <= 24000 ? 64 : 128;
+                auto path =
+                    writeMp3(dir, "f.mp3", pcm, {.bitrateKbps = kbps, .vbr = vbr, .quality = 9});
+                Chain c = openChain(path);
+                ASSERT_NE(c.channel, 0u);
+                DWORD freq = 0;
+                BASS_ChannelGetAttributes(c.source, &freq, nullptr, nullptr);
+                EXPECT_EQ(freq, DWORD(rate));
+                EXPECT_EQ((BASS_ChannelGetFlags(c.source) & VX_FLAG_MONO) != 0, channels == 1);
+                EXPECT_EQ(BASS_StreamGetLength(c.source), pcm.frames() * channels * 2);
+                auto out = render(16384);
+                // Played at its own rate on the 44.1 kHz output: the same tone on both sides.
+                EXPECT_NEAR(toneHz(side(out, 0, 4096), 440), 440, 1.5);
+                EXPECT_NEAR(rmsOf(side(out, 1, 4096)), 0.5 / std::sqrt(2.0), 0.03);
+                BASS_StreamFree(c.source);
+            }
+        }
+    }
+}
+
+TEST(AudioDecode, MemoryStreamsAndByteRanges) {
+    TempDir dir;
+    auto pcm = testmedia::toneSteps({400, 800}, 44100, 2);
+    auto bytes = testmedia::encodeMp3(pcm, {.quality = 9});
+    OfflineSession session;
+    DWORD mem = BASS_StreamCreateFile(1, bytes.data(), 0, static_cast<DWORD>(bytes.size()),
+                                      BASS_STREAM_DECODE);
+    ASSERT_NE(mem, 0u);
+    std::fill(bytes.begin(), bytes.end(), 0);  // the data was copied
+    EXPECT_EQ(BASS_StreamGetLength(mem), pcm.frames() * 4);
+    auto decoded = decodeAll(mem, pcm.frames(), 2);
+    EXPECT_EQ(decoded.size(), pcm.samples.size());
+
+    // An MP3 embedded in a larger file, opened by offset and length.
+    auto mp3 = testmedia::encodeMp3(pcm, {.quality = 9});
+    std::vector<uint8_t> wrapped(1000 + mp3.size() + 3000, 'y');
+    std::fill_n(wrapped.begin(), 1000, 'x');
+    std::copy(mp3.begin(), mp3.end(), wrapped.begin() + 1000);
+    auto path = dir.file("wrapped.bin");
+    ASSERT_TRUE(testmedia::writeFile(path, wrapped));
+    DWORD ranged = BASS_StreamCreateFile(0, path.c_str(), 1000, static_cast<DWORD>(mp3.size()),
+                                         BASS_STREAM_DECODE);
+    ASSERT_NE(ranged, 0u);
+    EXPECT_EQ(BASS_StreamGetLength(ranged), pcm.frames() * 4);
+}
+
+TEST(AudioDecode, LengthsBeyond32BitsSaturate) {
+    // A Xing frame that announces a million frames: 48 kHz stereo makes that 4.6 GB of PCM.
+    auto pcm = testmedia::sine(440, 1, 48000, 2);
+    auto bytes = testmedia::encodeMp3(pcm, {.bitrateKbps = 128, .quality = 9});
+    size_t at = 0;
+    for (size_t i = 0; i + 8 < 200; ++i) {
+        if (std::memcmp(&bytes[i], "Xing", 4) == 0 || std::memcmp(&bytes[i], "Info", 4) == 0) {
+            at = i;
+            break;
+        }
+    }
+    ASSERT_NE(at, 0u);
+    ASSERT_TRUE(bytes[at + 7] & 1) << "frame count present";
+    const uint32_t frames = 1000000;
+    bytes[at + 8] = frames >> 24;
+    bytes[at + 9] = (frames >> 16) & 0xFF;
+    bytes[at + 10] = (frames >> 8) & 0xFF;
+    bytes[at + 11] = frames & 0xFF;
+    OfflineSession session;
+    DWORD src = BASS_StreamCreateFile(1, bytes.data(), 0, static_cast<DWORD>(bytes.size()),
+                                      BASS_STREAM_DECODE);
+    ASSERT_NE(src, 0u);
+    QWORD full = VX_StreamGetLength64(src);
+    EXPECT_GT(full, QWORD(1) << 32);
+    EXPECT_NEAR(double(full), 1e6 * 1152 * 4, 4 * 4000.0);
+    EXPECT_EQ(BASS_StreamGetLength(src), VX_LENGTH_SATURATED);
+    EXPECT_NE(BASS_StreamGetLength(src), 0xFFFFFFFFu) << "not the failure value";
+    // Positions past 4 GB go through the 64-bit calls; the 32-bit one saturates likewise.
+    ASSERT_TRUE(VX_ChannelSetPosition64(src, QWORD(4500000000)));
+    EXPECT_EQ(VX_ChannelGetPosition64(src), QWORD(4500000000));
+    EXPECT_EQ(BASS_ChannelGetPosition(src), VX_LENGTH_SATURATED);
+}
