@@ -29,6 +29,8 @@ mpg123_handle_struct* newMpg123Handle() {
     // reservoir may reach back 511 bytes, a dozen of the smallest frames; fewer leave the first
     // few thousand samples after a seek wrong on low-rate VBR files.
     mpg123_param(mh, MPG123_PREFRAMES, 12, 0);
+    // Damage inside a file (a few KB of garbage) is skipped rather than ending the stream.
+    mpg123_param(mh, MPG123_RESYNC_LIMIT, 64 * 1024, 0);
     mpg123_format_none(mh);
     const long* rates = nullptr;
     size_t count = 0;

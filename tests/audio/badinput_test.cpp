@@ -1,0 +1,182 @@
+// Anything that is not MPEG layer III audio is refused at creation; damaged MP3 plays what it
+// can and ends. Nothing crashes or hangs.
+
+#include <random>
+
+#include "audio/mp3probe.h"
+#include "audiotest.h"
+
+using namespace audiotest;
+
+namespace {
+
+class BadInput : public testing::Test {
+  protected:
+    DWORD openFile(const std::string& path) {
+        DWORD decoding = BASS_StreamCreateFile(0, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+        DWORD playable = BASS_StreamCreateFile(0, path.c_str(), 0, 0, 0);
+        EXPECT_EQ(decoding == 0, playable == 0) << "both kinds agree";
+        if (playable) BASS_StreamFree(playable);
+        return decoding;
+    }
+    DWORD openBytes(const std::string& name, const std::vector<uint8_t>& bytes) {
+        auto path = dir_.file(name);
+        EXPECT_TRUE(testmedia::writeFile(path, bytes));
+        DWORD mem = bytes.empty() ? 0
+                                  : BASS_StreamCreateFile(1, bytes.data(), 0,
+                                                          static_cast<DWORD>(bytes.size()),
+                                                          BASS_STREAM_DECODE);
+        DWORD file = openFile(path);
+        EXPECT_EQ(mem == 0, file == 0) << "memory and file agree";
+        if (mem) BASS_StreamFree(mem);
+        return file;
+    }
+    // Plays a decoding source to its end offline; false if it does not end in time.
+    bool playsToTheEnd(DWORD source) {
+        DWORD ch = BASS_FX_PitchCreate(source);
+        if (!ch || !BASS_StreamPlay(ch, 0, 0)) return false;
+        for (int i = 0; i < 400 && BASS_ChannelIsActive(ch) != 0; ++i)
+            render(4410);
+        return BASS_ChannelIsActive(source) == 0 && BASS_ChannelIsActive(ch) == 0;
+    }
+
+    static std::vector<uint8_t> randomBytes(size_t n, unsigned seed) {
+        std::mt19937 rng(seed);
+        std::vector<uint8_t> out(n);
+        for (auto& b : out)
+            b = static_cast<uint8_t>(rng());
+        return out;
+    }
+    static std::vector<uint8_t> mp3(double seconds) {
+        return testmedia::encodeMp3(testmedia::sine(440, seconds, 44100, 2), {.quality = 9});
+    }
+
+    TempDir dir_;
+    OfflineSession session_;
+};
+
+}  // namespace
+
+TEST_F(BadInput, PathsThatAreNotFiles) {
+    EXPECT_EQ(openFile(dir_.file("missing.mp3")), 0u);
+    EXPECT_EQ(openFile(dir_.file("")), 0u) << "the folder itself";
+    std::filesystem::create_directory(dir_.file("folder.mp3"));
+    EXPECT_EQ(openFile(dir_.file("folder.mp3")), 0u);
+    EXPECT_EQ(BASS_StreamCreateFile(0, nullptr, 0, 0, BASS_STREAM_DECODE), 0u);
+    EXPECT_EQ(BASS_StreamCreateFile(1, nullptr, 0, 100, BASS_STREAM_DECODE), 0u);
+    auto path = dir_.file("ok.mp3");
+    ASSERT_TRUE(testmedia::writeFile(path, mp3(1)));
+    EXPECT_EQ(BASS_StreamCreateFile(0, path.c_str(), 1u << 30, 0, BASS_STREAM_DECODE), 0u)
+        << "offset beyond the file";
+    EXPECT_EQ(BASS_StreamCreateFile(1, "x", 0, 0, BASS_STREAM_DECODE), 0u) << "empty block";
+}
+
+TEST_F(BadInput, DataThatIsNotMp3) {
+    EXPECT_EQ(openBytes("empty.mp3", {}), 0u);
+    EXPECT_EQ(openBytes("tiny.mp3", {0xFF, 0xFB, 0x90}), 0u);
+    for (unsigned seed : {1u, 2u, 3u, 4u, 5u}) {
+        EXPECT_EQ(openBytes("random.mp3", randomBytes(200 * 1024, seed)), 0u) << "seed " << seed;
+    }
+    std::string text;
+    for (int i = 0; i < 2000; ++i)
+        text += "Line " + std::to_string(i) + " of a text file\r\n";
+    EXPECT_EQ(openBytes("text.mp3", std::vector<uint8_t>(text.begin(), text.end())), 0u);
+
+    // A WAV file renamed, and its bare PCM without the RIFF header.
+    auto pcm = testmedia::sine(1000, 2, 44100, 2, 0.9);
+    std::vector<uint8_t> raw(
+        reinterpret_cast<const uint8_t*>(pcm.samples.data()),
+        reinterpret_cast<const uint8_t*>(pcm.samples.data()) + pcm.samples.size() * 2);
+    std::vector<uint8_t> wav = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+    wav.insert(wav.end(), raw.begin(), raw.end());
+    EXPECT_EQ(openBytes("wave.mp3", wav), 0u);
+    EXPECT_EQ(openBytes("pcm.mp3", raw), 0u);
+
+    // MPEG layer II frames (128 kb/s, 44.1 kHz: 417 bytes each) are refused by design.
+    std::vector<uint8_t> layer2;
+    for (int f = 0; f < 60; ++f) {
+        std::vector<uint8_t> frame(417, 0);
+        frame[0] = 0xFF, frame[1] = 0xFD, frame[2] = 0x80, frame[3] = 0x00;
+        layer2.insert(layer2.end(), frame.begin(), frame.end());
+    }
+    EXPECT_EQ(openBytes("layer2.mp3", layer2), 0u);
+    velorixa::audio::Mp3FrameHeader h;
+    EXPECT_FALSE(velorixa::audio::parseMp3Header(layer2.data(), &h));
+}
+
+TEST_F(BadInput, Id3Tags) {
+    auto audio = mp3(2);
+    auto tagged = [&](uint32_t tagBytes, size_t actualBytes) {
+        std::vector<uint8_t> out = {'I', 'D', '3', 4, 0, 0};
+        for (int shift : {21, 14, 7, 0})
+            out.push_back((tagBytes >> shift) & 0x7F);
+        out.resize(out.size() + actualBytes, 0);
+        out.insert(out.end(), audio.begin(), audio.end());
+        return out;
+    };
+    // A 5 MB tag (cover art) in front of the audio is skipped.
+    DWORD big = openBytes("bigtag.mp3", tagged(5 << 20, 5 << 20));
+    ASSERT_NE(big, 0u);
+    EXPECT_EQ(BASS_StreamGetLength(big), 2u * 44100 * 4);
+    EXPECT_TRUE(playsToTheEnd(big));
+    // A tag that claims more bytes than the file has.
+    EXPECT_EQ(openBytes("liar.mp3", tagged(200 << 20, 1000)), 0u);
+    // A tag size that is not syncsafe.
+    auto broken = tagged(1000, 1000);
+    broken[6] = 0x80;
+    EXPECT_EQ(openBytes("notsyncsafe.mp3", broken), 0u);
+}
+
+TEST_F(BadInput, DamagedMp3PlaysWhatItCan) {
+    auto audio = mp3(3);
+    // Cut in the middle of a frame: shorter, plays and ends.
+    std::vector<uint8_t> cut(audio.begin(),
+                             audio.begin() + static_cast<long>(audio.size() / 2 + 77));
+    DWORD half = openBytes("cut.mp3", cut);
+    ASSERT_NE(half, 0u);
+    EXPECT_TRUE(playsToTheEnd(half));
+    // Garbage in the middle: mpg123 resynchronises, the stream still ends.
+    auto spliced = audio;
+    auto noise = randomBytes(5000, 9);
+    std::copy(noise.begin(), noise.end(), spliced.begin() + static_cast<long>(spliced.size() / 3));
+    DWORD hurt = openBytes("spliced.mp3", spliced);
+    ASSERT_NE(hurt, 0u);
+    EXPECT_TRUE(playsToTheEnd(hurt));
+    EXPECT_GT(BASS_ChannelGetPosition(hurt), BASS_StreamGetLength(hurt) / 10 * 8)
+        << "goes on after the damage";
+    // Only the first few bytes of a frame survive.
+    std::vector<uint8_t> stub(audio.begin(), audio.begin() + 300);
+    EXPECT_EQ(openBytes("stub.mp3", stub), 0u);
+    // Random bytes after a real start: opened, and they end without a hang.
+    std::vector<uint8_t> tail(audio.begin(), audio.begin() + 4000);
+    auto junk = randomBytes(100000, 11);
+    tail.insert(tail.end(), junk.begin(), junk.end());
+    DWORD junked = openBytes("junk.mp3", tail);
+    if (junked) {
+        EXPECT_TRUE(playsToTheEnd(junked));
+    }
+}
+
+TEST_F(BadInput, CallsOnBadHandlesFail) {
+    for (DWORD h : {0u, 1u, 0xFFFFFFFFu, 0x10000u}) {
+        EXPECT_EQ(BASS_ChannelIsActive(h), 0u);
+        EXPECT_EQ(BASS_ChannelGetPosition(h), 0xFFFFFFFFu);
+        EXPECT_FALSE(BASS_ChannelSetPosition(h, 0));
+        EXPECT_EQ(BASS_StreamGetLength(h), 0xFFFFFFFFu);
+        EXPECT_FALSE(BASS_StreamPlay(h, 0, 0));
+        EXPECT_FALSE(BASS_ChannelSetAttributes(h, 44100, 50, 0));
+        EXPECT_EQ(BASS_ChannelGetLevel(h), 0xFFFFFFFFu);
+        EXPECT_EQ(BASS_FX_PitchCreate(h), 0u);
+        EXPECT_EQ(BASS_StreamGetTags(h, BASS_TAG_META), nullptr);
+        EXPECT_EQ(BASS_ChannelSetFX(h, BASS_FX_ECHO), 0u);
+        EXPECT_FALSE(BASS_FXSetParameters(h, "x"));
+        EXPECT_EQ(BASS_ChannelBytes2Seconds(h, 100), -1.f);
+    }
+    BASS_Free();
+    EXPECT_EQ(BASS_StreamCreateFile(0, "/x.mp3", 0, 0, 0), 0u) << "not initialised";
+    EXPECT_EQ(BASS_GetVolume(), 0xFFFFFFFFu);
+    EXPECT_FALSE(BASS_Free());
+    EXPECT_FALSE(BASS_Init(VX_DEVICE_OFFLINE, 1000, 0, nullptr)) << "rate out of range";
+    EXPECT_FALSE(BASS_Init(-3, 44100, 0, nullptr)) << "no such device";
+    ASSERT_TRUE(BASS_Init(VX_DEVICE_OFFLINE, 44100, 0, nullptr));  // for the session's Free
+}

@@ -1,0 +1,271 @@
+// The output chain rendered offline: playback rate, volume, pan, stream and master volumes,
+// level and spectrum scales, transport states, clicks under rate changes, control latency.
+
+#include <algorithm>
+
+#include "audiotest.h"
+
+using namespace audiotest;
+
+namespace {
+
+class Playback : public testing::Test {
+  protected:
+    // A stereo sine, 4 s, opened as the player opens a file.
+    Chain open(double freqHz, double amplitude = 0.5, int rateHz = 44100, double seconds = 4) {
+        auto pcm = testmedia::sine(freqHz, seconds, rateHz, 2, amplitude);
+        return openChain(writeMp3(dir_, "tone.mp3", pcm, {.bitrateKbps = 192, .quality = 2}));
+    }
+
+    TempDir dir_;
+    OfflineSession session_;
+};
+
+double maxStep(const std::vector<float>& x) {
+    double worst = 0;
+    for (size_t i = 1; i < x.size(); ++i)
+        worst = std::max(worst, double(std::fabs(x[i] - x[i - 1])));
+    return worst;
+}
+
+}  // namespace
+
+TEST_F(Playback, RateChangesTheToneAsResampling) {
+    Chain c = open(1000);
+    render(2048);
+    EXPECT_NEAR(toneHz(side(render(8192), 0), 1000), 1000, 0.5) << "own rate";
+    ASSERT_TRUE(BASS_FX_PitchSet(c.source, 88200));
+    render(1024);
+    EXPECT_NEAR(toneHz(side(render(8192), 0), 2000), 2000, 1.0) << "twice the source rate";
+    // 0.995 of the rate, as the speed knob one step below the middle gives.
+    ASSERT_TRUE(BASS_FX_PitchSet(c.source, 43880));
+    render(1024);
+    EXPECT_NEAR(toneHz(side(render(8192), 0), 995), 1000.0 * 43880 / 44100, 0.3);
+    DWORD freq = 0;
+    BASS_ChannelGetAttributes(c.channel, &freq, nullptr, nullptr);
+    EXPECT_EQ(freq, 43880u);
+    // The range is half to three times the source rate.
+    BASS_FX_PitchSet(c.source, 1000);
+    BASS_ChannelGetAttributes(c.channel, &freq, nullptr, nullptr);
+    EXPECT_EQ(freq, 22050u);
+    BASS_ChannelSetAttributes(c.channel, 500000, -1, -101);
+    BASS_ChannelGetAttributes(c.channel, &freq, nullptr, nullptr);
+    EXPECT_EQ(freq, 132300u);
+    BASS_ChannelSetAttributes(c.channel, 0, -1, -101);
+    BASS_ChannelGetAttributes(c.channel, &freq, nullptr, nullptr);
+    EXPECT_EQ(freq, 44100u) << "0 is the source's own rate";
+}
+
+TEST_F(Playback, PositionFollowsWhatIsPlayedAtAnyRate) {
+    Chain c = open(440, 0.5, 44100, 6);
+    render(44100);
+    EXPECT_NEAR(BASS_ChannelBytes2Seconds(c.source, BASS_ChannelGetPosition(c.source)), 1.0, 0.01);
+    BASS_FX_PitchSet(c.source, 88200);  // one second of output now plays two of the source
+    render(44100);
+    EXPECT_NEAR(BASS_ChannelBytes2Seconds(c.source, BASS_ChannelGetPosition(c.source)), 3.0, 0.02);
+    EXPECT_EQ(BASS_ChannelGetPosition(c.channel), BASS_ChannelGetPosition(c.source))
+        << "the playable channel reports its source's position";
+}
+
+TEST_F(Playback, VolumePanStreamAndMasterGains) {
+    Chain c = open(440);
+    render(4096);
+    auto measure = [] {
+        render(1024);  // let the ramps finish
+        auto out = render(8192);
+        return std::pair{rmsOf(side(out, 0)), rmsOf(side(out, 1))};
+    };
+    auto [l0, r0] = measure();
+    ASSERT_NEAR(l0, 0.5 / std::sqrt(2.0), 0.02);
+    struct Case {
+        int volume, pan, stream, master;
+        double left, right;
+    };
+    const Case cases[] = {
+        {50, 0, 100, 100, 0.5, 0.5},    {100, 50, 100, 100, 0.5, 1.0},
+        {100, -50, 100, 100, 1.0, 0.5}, {100, 100, 100, 100, 0.0, 1.0},
+        {100, 0, 25, 100, 0.25, 0.25},  {100, 0, 100, 40, 0.4, 0.4},
+        {50, -20, 50, 50, 0.125, 0.1},  {0, 0, 100, 100, 0.0, 0.0},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(testing::Message() << "volume " << k.volume << " pan " << k.pan << " stream "
+                                        << k.stream << " master " << k.master);
+        ASSERT_TRUE(BASS_ChannelSetAttributes(c.channel, -1, k.volume, k.pan));
+        ASSERT_TRUE(BASS_SetGlobalVolumes(-1, -1, k.stream));
+        ASSERT_TRUE(BASS_SetVolume(static_cast<DWORD>(k.master)));
+        auto [l, r] = measure();
+        EXPECT_NEAR(l / l0, k.left, 0.01);
+        EXPECT_NEAR(r / r0, k.right, 0.01);
+    }
+    // -1 and -101 keep what is set; out-of-range values are clamped or refused.
+    BASS_ChannelSetAttributes(c.channel, -1, 70, 30);
+    BASS_ChannelSetAttributes(c.channel, -1, -1, -101);
+    DWORD vol = 0;
+    int pan = 0;
+    BASS_ChannelGetAttributes(c.channel, nullptr, &vol, &pan);
+    EXPECT_EQ(vol, 70u);
+    EXPECT_EQ(pan, 30);
+    BASS_ChannelSetAttributes(c.channel, -1, 400, -300);
+    BASS_ChannelGetAttributes(c.channel, nullptr, &vol, &pan);
+    EXPECT_EQ(vol, 100u);
+    EXPECT_EQ(pan, -100);
+    EXPECT_FALSE(BASS_SetVolume(101));
+    EXPECT_EQ(BASS_GetVolume(), 100u) << "the last good value";
+    EXPECT_FALSE(BASS_SetGlobalVolumes(-1, -1, 101));
+    ASSERT_TRUE(BASS_SetGlobalVolumes(-1, 30, -1));
+    DWORD mus = 0, sam = 0, str = 0;
+    ASSERT_TRUE(BASS_GetGlobalVolumes(&mus, &sam, &str));
+    EXPECT_EQ(sam, 30u);
+    EXPECT_EQ(str, 100u) << "kept";
+}
+
+TEST_F(Playback, LevelScaleAndSides) {
+    Chain c = open(500, 0.99);
+    auto out = render(4096);
+    // The encoder leaves a near full-scale sine at about 0.96; the meter shows what plays.
+    double played = testmedia::peak(out.data() + 2 * 2048, 2 * 2048);
+    DWORD level = BASS_ChannelGetLevel(c.channel);
+    EXPECT_NEAR(double(level & 0xFFFF), 128 * played, 1.0);
+    EXPECT_NEAR(double(level >> 16), 128 * played, 1.0);
+    EXPECT_GE(level & 0xFFFF, 120u);
+    BASS_ChannelSetAttributes(c.channel, -1, 50, -100);  // right side silent, left half
+    render(2048);
+    level = BASS_ChannelGetLevel(c.channel);
+    EXPECT_NEAR(double(level & 0xFFFF), 64, 3);
+    EXPECT_EQ(level >> 16, 0u);
+    EXPECT_EQ(BASS_ChannelGetLevel(c.source), 0xFFFFFFFFu) << "a decoding source has no output";
+    EXPECT_EQ(BASS_ChannelGetLevel(12345), 0xFFFFFFFFu);
+    BASS_ChannelPause(c.channel);
+    EXPECT_EQ(BASS_ChannelGetLevel(c.channel), 0u) << "nothing sounds while paused";
+}
+
+TEST_F(Playback, SpectrumPeaksAtTheToneBin) {
+    // Bin 20 of a 512-point FFT at 44.1 kHz.
+    const double binHz = 44100.0 / 512;
+    Chain c = open(20 * binHz, 0.9);
+    render(4096);
+    float fft[1025];
+    std::fill(std::begin(fft), std::end(fft), -1.f);
+    ASSERT_EQ(BASS_ChannelGetData(c.channel, fft, BASS_DATA_FFT512), 1024u);
+    auto peak = std::max_element(fft, fft + 256);
+    EXPECT_EQ(peak - fft, 20);
+    EXPECT_NEAR(*peak, 0.9, 0.06) << "a sine of amplitude A peaks near A";
+    EXPECT_LT(fft[40], 0.01f);
+    EXPECT_EQ(fft[256], -1.f) << "only 256 values are written";
+    EXPECT_EQ(BASS_ChannelGetData(c.channel, fft, 0x80000001u), 0xFFFFFFFFu);
+}
+
+TEST_F(Playback, PauseResumeStopAndEnd) {
+    Chain c = open(440, 0.5, 44100, 1.5);
+    EXPECT_EQ(BASS_ChannelIsActive(c.channel), 1u);
+    render(8192);
+    ASSERT_TRUE(BASS_ChannelPause(c.source));
+    ASSERT_TRUE(BASS_ChannelPause(c.channel));
+    EXPECT_EQ(BASS_ChannelIsActive(c.source), 3u);
+    EXPECT_EQ(BASS_ChannelIsActive(c.channel), 3u);
+    render(1024);  // the fade-out block
+    DWORD pos = BASS_ChannelGetPosition(c.source);
+    auto quiet = render(4096);
+    EXPECT_EQ(testmedia::peak(quiet.data(), quiet.size()), 0.0);
+    EXPECT_EQ(BASS_ChannelGetPosition(c.source), pos) << "a paused channel does not move";
+    EXPECT_FALSE(BASS_ChannelPause(c.channel)) << "already paused";
+    ASSERT_TRUE(BASS_ChannelResume(c.source));
+    ASSERT_TRUE(BASS_ChannelResume(c.channel));
+    EXPECT_EQ(BASS_ChannelIsActive(c.source), 1u);
+    auto loud = render(4096);
+    EXPECT_GT(rmsOf(side(loud, 0, 1024)), 0.3);
+    // Resuming fades in: no step from silence to full level.
+    EXPECT_LT(maxStep(side(loud, 0)), 0.08);
+
+    ASSERT_TRUE(BASS_ChannelStop(c.channel));
+    EXPECT_EQ(BASS_ChannelIsActive(c.channel), 0u);
+    EXPECT_EQ(BASS_ChannelIsActive(c.source), 1u) << "the source is not stopped with it";
+    ASSERT_TRUE(BASS_StreamPlay(c.channel, 0, 0));
+    // Play to the end: the source ends once drained, the channel right after.
+    render(44100 * 2);
+    EXPECT_EQ(BASS_ChannelIsActive(c.source), 0u);
+    EXPECT_EQ(BASS_ChannelIsActive(c.channel), 0u);
+    EXPECT_EQ(BASS_ChannelGetPosition(c.source), BASS_StreamGetLength(c.source));
+    EXPECT_FALSE(BASS_ChannelPause(c.channel));
+    // Playing an ended channel starts it from the beginning.
+    ASSERT_TRUE(BASS_StreamPlay(c.channel, 0, 0));
+    EXPECT_EQ(BASS_ChannelIsActive(c.source), 1u);
+    EXPECT_EQ(BASS_ChannelGetPosition(c.source), 0u);
+    render(8192);
+    EXPECT_EQ(BASS_ChannelIsActive(c.channel), 1u);
+    EXPECT_GT(BASS_ChannelGetPosition(c.source), 0u);
+    // Stopping the source ends both for the player's questions.
+    ASSERT_TRUE(BASS_ChannelStop(c.source));
+    EXPECT_EQ(BASS_ChannelIsActive(c.source), 0u);
+    EXPECT_EQ(BASS_ChannelIsActive(c.channel), 0u);
+}
+
+TEST_F(Playback, FreeingTakesThePitchChannelAlong) {
+    Chain c = open(440);
+    render(2048);
+    ASSERT_TRUE(BASS_FX_PitchFree(c.source));
+    EXPECT_EQ(BASS_ChannelIsActive(c.channel), 0u);
+    EXPECT_EQ(BASS_FX_PitchGetResampledHandle(c.source), 0u);
+    EXPECT_FALSE(BASS_FX_PitchFree(c.source));
+    auto out = render(2048);
+    EXPECT_EQ(testmedia::peak(out.data(), out.size()), 0.0);
+    // The player's order: the source first, then the pitch channel of the freed source.
+    DWORD again = BASS_FX_PitchCreate(c.source);
+    ASSERT_NE(again & 0xFFFF, 0u);
+    ASSERT_TRUE(BASS_StreamFree(c.source));
+    EXPECT_EQ(BASS_ChannelIsActive(again), 0u);
+    EXPECT_FALSE(BASS_FX_PitchFree(c.source));
+    EXPECT_EQ(BASS_FX_PitchCreate(c.source), 0u);
+}
+
+TEST_F(Playback, NonDecodingStreamPlaysByItself) {
+    auto path = writeMp3(dir_, "own.mp3", testmedia::sine(700, 2, 44100, 1));
+    DWORD h = BASS_StreamCreateFile(0, path.c_str(), 0, 0, 0);
+    ASSERT_NE(h, 0u);
+    EXPECT_EQ(BASS_ChannelIsActive(h), 0u) << "made stopped";
+    EXPECT_EQ(BASS_FX_PitchCreate(h), 0u) << "it is its own playable channel";
+    ASSERT_TRUE(BASS_StreamPlay(h, 0, 0));
+    render(2048);
+    EXPECT_NEAR(toneHz(side(render(8192), 1), 700), 700, 1.0);
+    EXPECT_TRUE(BASS_StreamFree(h));
+}
+
+TEST_F(Playback, RateChangesMakeNoClicks) {
+    // A 1 kHz sine at amplitude A played between half and three times its rate: any output
+    // stays a sine of at most 3 kHz, whose largest sample-to-sample step is 2 pi f A / fs
+    // = 0.214. A discontinuity would jump by up to 2 A = 1.
+    Chain c = open(1000, 0.5, 44100, 8);
+    const double bound = 2 * 3.14159265 * 3000 * 0.5 / 44100;
+    render(4096);
+    std::vector<float> left;
+    // A smooth sweep up and down, then abrupt jumps between the extremes at every block.
+    for (int block = 0; block < 160; ++block) {
+        double t = block / 80.0;
+        double factor = t < 1 ? 0.5 + 2.5 * t : 3.0 - 2.5 * (t - 1);
+        BASS_FX_PitchSet(c.source, static_cast<DWORD>(44100 * factor));
+        auto out = side(render(512), 0);
+        left.insert(left.end(), out.begin(), out.end());
+    }
+    for (int block = 0; block < 60; ++block) {
+        BASS_FX_PitchSet(c.source, block % 2 ? 132300 : 22050);
+        auto out = side(render(512), 0);
+        left.insert(left.end(), out.begin(), out.end());
+    }
+    EXPECT_LT(maxStep(left), bound * 1.1);
+    EXPECT_GT(maxStep(left), bound * 0.8) << "the sweep did reach three times the rate";
+}
+
+TEST_F(Playback, ControlChangesApplyWithinOneBlock) {
+    // A volume change made between two renders is complete by the end of the next 512-frame
+    // block: the device period is the whole latency.
+    Chain c = open(440);
+    render(4096);
+    BASS_ChannelSetAttributes(c.channel, -1, 0, -101);
+    auto out = render(1024);
+    EXPECT_GT(testmedia::peak(out.data(), 200), 0.1) << "ramped, not cut";
+    EXPECT_EQ(testmedia::peak(out.data() + 1024, 1024), 0.0) << "silent after one block";
+    BASS_ChannelSetAttributes(c.channel, -1, 100, -101);
+    BASS_FX_PitchSet(c.source, 88200);
+    render(512);
+    EXPECT_NEAR(toneHz(side(render(4096), 0), 880), 880, 2.0);
+}
