@@ -1,0 +1,81 @@
+#pragma once
+// PLAYER: the one object that owns what is playing. It opens a file or an internet stream as a
+// decoding source, plays it through the pitch channel with the equaliser and the effects hung on
+// that channel, and answers questions about position, length, rate, tags and state. Every other
+// part of the program reaches the audio stream only through it.
+//
+// Thread contract: GUI thread only. The audio layer it calls is safe against its own threads.
+
+#include <QString>
+#include <array>
+#include <cstdint>
+
+namespace velorixa {
+
+class PLAYER {
+  public:
+    // Public handles: the decoding source and the playable pitch channel made from it.
+    uint32_t ChanEQL = 0;
+    uint32_t ChanPIT = 0;
+
+    // Opens Name (KeyLoad 1 = URL, 2 = file) and plays it with the given speed (FRQ 0..200,
+    // 100 = the source's own rate), volume (0..100), balance (-100..100) and the slider values
+    // of the three equaliser bands and four effects (0..100, indices 1..3 and 1..4; index 0 is
+    // unused). True when the new stream plays.
+    bool StartPlay(const QString& Name, int KeyLoad, double FRQ, double VOL, double PAN,
+                   const std::array<uint8_t, 4>& EqlArr, const std::array<uint8_t, 5>& EffArr);
+    void SetPitch(double PitchValue);
+    bool SetEFF(const std::array<uint8_t, 4>& EqlArr, const std::array<uint8_t, 5>& EffArr);
+    void SyncChan();
+    // Length of the source in whole seconds, halves to the even neighbour.
+    int32_t GetFileLen();
+    int32_t GetFreqStr() const { return SrcFreq; }
+    // The stream's metadata text (kind 5) and HTTP/ICY header texts (kind 4); null when none.
+    bool GetMETA(const char*& address);
+    bool GetICY(const char*& address);
+    uint32_t Get16BitStereo();
+    // Decoding position of the source in seconds, -1 unless the source plays.
+    float GetFilePos();
+    bool GetFileEnd();
+    bool GetFilePlayPerf();
+    bool GetChannelActive();
+    bool GetChannelStalled();
+    bool StopPlay();
+    bool PausPlay();
+    bool ResuPlay();
+    // Jumps to POS seconds; only while the source plays.
+    bool SetPPlay(float POS);
+    bool GetChanAttr(double& FRQ, double& VOL, double& PAN);
+    bool SetChanAttr(double FRQ, double VOL, double PAN);
+    bool SetMasterVolume(int32_t volume);
+    bool SetGlobalVolume(int32_t volume);
+    bool GetChannelVolume(double ignored, int32_t& volume);
+    bool GetMasterVolume(int32_t& volume);
+    bool GetGlobalVolume(int32_t& volume);
+    // Stops output and frees the stream, the pitch channel, the effects and the audio library.
+    // No library call may follow.
+    bool ExitForm();
+    uint8_t UpdateEQL(int16_t Index, uint8_t ValScr);
+    uint8_t UpdateEFF(int16_t Index, uint8_t ValScr);
+
+    // The first zero-terminated string at address; UTF-8 when it is valid UTF-8, else Latin-1
+    // (stations send both). Null or empty gives empty text.
+    static QString CStrToText(const char* address);
+
+    // The playback rate in Hz for an FRQ value and a source rate (FRQ 100 = the source rate).
+    static uint32_t PitchRateHz(double FRQ, int32_t srcFreqHz);
+
+    int64_t LenBytes = 0;
+    int32_t LenSecs = 0;
+    int32_t SrcFreq = 0;
+    std::array<uint32_t, 4> EqlArrFx{};  // equaliser band effect handles, 1..3
+    std::array<uint32_t, 5> EffArrFx{};  // reverb, echo, flanger, chorus handles, 1..4
+    float BufLen = 0.5f;
+
+  private:
+    float BytesToSecs(uint32_t channel, int64_t bytes);
+    void SetBytePos(uint32_t channel, int64_t bytes);
+    void freeChain();
+};
+
+}  // namespace velorixa
