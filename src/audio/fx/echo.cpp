@@ -28,6 +28,7 @@ void Echo::prepare(double sampleRateHz, int /*maxBlockFrames*/) {
 }
 
 void Echo::reset() noexcept {
+    primed_ = false;
     for (auto& line : line_)
         line.reset();
     loadTargets();
@@ -117,6 +118,10 @@ void Echo::render(float* p, int frames) noexcept {
 void Echo::process(float* stereo, int frames) noexcept {
     if (!line_[0].ready()) return;  // not prepared: pass the sound through rather than fail
     dsp::ScopedNoDenormals noDenormals;
+    // The first sound after prepare() or reset() starts at the values set in between, so a
+    // new stream does not glide in from the published defaults.
+    if (!primed_) reset();
+    primed_ = true;
     loadTargets();
     dsp::forEachSubBlock(
         subPos_, stereo, frames, [this] { beginSubBlock(); },

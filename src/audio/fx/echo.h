@@ -43,6 +43,7 @@ class Echo final : public Effect {
     int targetDelay_[2] = {1, 1};
     int fadePos_ = -1;  // -1: no fade running
     int subPos_ = 0;
+    bool primed_ = false;  // audio thread only
 };
 
 }  // namespace velorixa::fx

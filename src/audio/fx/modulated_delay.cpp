@@ -42,6 +42,7 @@ void ModulatedDelay::prepare(double sampleRateHz, int /*maxBlockFrames*/) {
 }
 
 void ModulatedDelay::reset() noexcept {
+    primed_ = false;
     for (auto& line : line_)
         line.reset();
     lfo_.reset();
@@ -126,6 +127,10 @@ void ModulatedDelay::render(float* p, int frames) noexcept {
 void ModulatedDelay::process(float* stereo, int frames) noexcept {
     if (!line_[0].ready()) return;  // not prepared: pass the sound through rather than fail
     dsp::ScopedNoDenormals noDenormals;
+    // The first sound after prepare() or reset() starts at the values set in between, so a
+    // new stream does not glide in from the published defaults.
+    if (!primed_) reset();
+    primed_ = true;
     loadTargets();
     dsp::forEachSubBlock(
         subPos_, stereo, frames, [this] { beginSubBlock(); },

@@ -40,6 +40,7 @@ class ModulatedDelay : public Effect {
     dsp::Glide mix_, feedback_, depth_, delayFrames_, lfoRateHz_, sineAmount_, phaseOffset_;
     dsp::Ramp mixRamp_, feedbackRamp_, readRamp_[2];
     int subPos_ = 0;
+    bool primed_ = false;  // audio thread only
 };
 
 class Flanger final : public ModulatedDelay {

@@ -25,6 +25,7 @@ void ParamEq::prepare(double sampleRateHz, int /*maxBlockFrames*/) {
 }
 
 void ParamEq::reset() noexcept {
+    primed_ = false;
     loadTargets();
     centreLog2_.snap();
     bandwidthOct_.snap();
@@ -72,6 +73,10 @@ void ParamEq::beginSubBlock() noexcept {
 
 void ParamEq::process(float* stereo, int frames) noexcept {
     dsp::ScopedNoDenormals noDenormals;
+    // The first sound after prepare() or reset() starts at the values set in between, so a
+    // new stream does not glide in from the published defaults.
+    if (!primed_) reset();
+    primed_ = true;
     loadTargets();
     dsp::forEachSubBlock(
         subPos_, stereo, frames, [this] { beginSubBlock(); },

@@ -37,6 +37,7 @@ class ParamEq final : public Effect {
     bool bypass_ = true;
     bool coeffsValid_ = false;
     int subPos_ = 0;
+    bool primed_ = false;  // audio thread only
 };
 
 }  // namespace velorixa::fx

@@ -64,6 +64,7 @@ void Reverb::prepare(double sampleRateHz, int /*maxBlockFrames*/) {
 }
 
 void Reverb::reset() noexcept {
+    primed_ = false;
     for (float& s : buffer_)
         s = 0.0f;
     for (float& d : damp_)
@@ -168,6 +169,10 @@ void Reverb::render(float* p, int frames) noexcept {
 void Reverb::process(float* stereo, int frames) noexcept {
     if (buffer_.empty()) return;  // not prepared: pass the sound through rather than fail
     dsp::ScopedNoDenormals noDenormals;
+    // The first sound after prepare() or reset() starts at the values set in between, so a
+    // new stream does not glide in from the published defaults.
+    if (!primed_) reset();
+    primed_ = true;
     loadTargets();
     dsp::forEachSubBlock(
         subPos_, stereo, frames, [this] { beginSubBlock(); },

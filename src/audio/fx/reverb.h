@@ -48,6 +48,7 @@ class Reverb final : public Effect {
     dsp::Ramp inRamp_, wetRamp_;
     bool decayValid_ = false;
     int subPos_ = 0;
+    bool primed_ = false;  // audio thread only
 };
 
 }  // namespace velorixa::fx

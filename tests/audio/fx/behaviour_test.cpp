@@ -288,6 +288,30 @@ TEST(Parameters, UnpreparedEffectPassesSoundThrough) {
     }
 }
 
+TEST(Parameters, ValuesSetBeforeTheFirstSoundApplyAtOnce) {
+    // A new stream's effects are created with their defaults and set straight away; the first
+    // sound must not glide in from the defaults. Silent settings then pass the input unchanged
+    // from the very first sample.
+    const DX8Reverb reverb{0, -96, 1000, 0.001f};
+    const DX8Echo echo{0, 40, 332, 333, 0};
+    const DX8Flanger flanger{0, 100, -75, 0, 0, 4, 2};
+    const DX8Chorus chorus{0, 100, -85, 0, 0, 0, 2};
+    const DX8ParamEq eq{700, 18, 0};
+    const std::pair<int32_t, const void*> cases[] = {{kFxReverb, &reverb},
+                                                     {kFxEcho, &echo},
+                                                     {kFxFlanger, &flanger},
+                                                     {kFxChorus, &chorus},
+                                                     {kFxParamEq, &eq}};
+    for (auto [type, record] : cases) {
+        auto fx = makePrepared(type, 512);
+        fx->setParameters(record);
+        const Buffer in = noise(2048, 9);
+        Buffer out = in;
+        runBlocks(*fx, out, 512);
+        EXPECT_LT(maxAbsDiff(in, out), 1e-4) << typeName(type);
+    }
+}
+
 TEST(Concurrency, ParametersChangeWhileAudioRuns) {
     // One thread turns every knob at random as fast as it can while another renders; the
     // sound stays finite and the last values set are the ones read back and rendered.
