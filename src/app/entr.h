@@ -10,14 +10,19 @@ namespace velorixa {
 // The version as "major.minor": low 16 bits, ".", high 16 bits ("1.6" for 1 | 6 << 16).
 QString BassVersionText(uint32_t version);
 
-// Only this exact version of the audio layer is accepted; 1.7 or 2.0 are refused like a missing one.
-inline bool BassVersionAccepted(uint32_t version) { return BassVersionText(version) == "1.6"; }
+// Only this exact version of the audio layer is accepted; 1.7 or 2.0 are refused like a missing
+// one.
+inline bool BassVersionAccepted(uint32_t version) {
+    return BassVersionText(version) == "1.6";
+}
 
 // The program folder with exactly one trailing "/".
 QString AppPathFrom(const QString& folder);
 
 // Sleep of one main-loop pass in ms for a wave tick interval.
-inline int LoopSleepMs(int timePerfMs) { return (timePerfMs > 0 ? timePerfMs / 20 : 0) + 1; }
+inline int LoopSleepMs(int timePerfMs) {
+    return (timePerfMs > 0 ? timePerfMs / 20 : 0) + 1;
+}
 
 // The wave tick fires when the tick count is strictly past the last firing plus the interval.
 // Ticks come from a monotonic 64-bit millisecond clock, so they never wrap.

@@ -4,7 +4,9 @@
 namespace velorixa {
 
 constexpr int kTwipsPerPixel = 15;
-constexpr int px(int twips) { return twips / kTwipsPerPixel; }
+constexpr int px(int twips) {
+    return twips / kTwipsPerPixel;
+}
 
 // Twips per screen pixel for a logical DPI (1440 twips to the inch): 15 at 96 DPI.
 constexpr double twipsPerPixel(double logicalDpi) {

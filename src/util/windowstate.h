@@ -16,8 +16,6 @@ struct WindowState {
     bool FocTabs = false;    // the tab control holds the keyboard focus
     int FftRedraw = 0;       // 1: repaint the display pictures at the next focus tick
     int PrevTab = 0;         // page shown before the current one
-    int ListTurn = 2;        // play order: 1 up, 2 random, 3 down
-    QString PrevBuff;        // the one previous item
     QString CmdFONTag;       // "1": a control change is made by the program itself
     int TimePerf = 101;      // wave tick interval in ms, read by the main loop at every pass
 };

@@ -5,7 +5,9 @@
 namespace velorixa {
 namespace {
 
-uint32_t version(uint32_t major, uint32_t minor) { return major | (minor << 16); }
+uint32_t version(uint32_t major, uint32_t minor) {
+    return major | (minor << 16);
+}
 
 TEST(BassVersion, TextIsLowWordDotHighWord) {
     EXPECT_EQ(BassVersionText(version(1, 6)), "1.6");

@@ -189,8 +189,8 @@ TEST(Startup, FailurePathsEndWithTheirMessageAndKeepSavedFiles) {
     } cases[] = {
         {"version 1.7", [](FakeAudio& f) { f.version = 1 | (7u << 16); },
          "BASS.Dll|BASS version 1.6 was not loaded", 0},
-        {"version 2.0", [](FakeAudio& f) { f.version = 2; }, "BASS.Dll|BASS version 1.6 was not loaded",
-         0},
+        {"version 2.0", [](FakeAudio& f) { f.version = 2; },
+         "BASS.Dll|BASS version 1.6 was not loaded", 0},
         {"no output", [](FakeAudio& f) { f.initResult = 0; },
          "Digital output|Error: Couldn't Initialize Digital Output", 0},
         {"old DirectSound", [](FakeAudio& f) { f.dsVersion = 7; },

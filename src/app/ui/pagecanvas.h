@@ -10,15 +10,15 @@
 namespace velorixa {
 
 class PageCanvas : public QWidget {
-public:
+  public:
     explicit PageCanvas(QWidget* page, QWidget* window);
     // Re-anchors the canvas at the window's origin.
     void anchor();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     QWidget* window_;
 };
 

@@ -3,12 +3,22 @@
 #include <QCloseEvent>
 #include <QFont>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
 
+#include "app/ui/keyrouter.h"
 #include "app/ui/pagecanvas.h"
+#include "audio/player.h"
+#include "perform/ui/keyboardcontrol.h"
+#include "playback/nextitem.h"
+#include "playback/ui/playcontrol.h"
+#include "playback/ui/transportpanel.h"
+#include "playlist/ui/listbox.h"
+#include "playlist/ui/playlistpage.h"
 #include "util/twips.h"
 
 namespace velorixa {
@@ -89,6 +99,10 @@ VelMix::VelMix(const QString& appPath, QWidget* parent) : QWidget(parent), appPa
     buildTitleCover();
 }
 
+void VelMix::LoadSavedState() {
+    playListPage_->LoadMemoList(appPath_);
+}
+
 VelMix::~VelMix() = default;
 
 QWidget* VelMix::page(int index) const {
@@ -157,8 +171,6 @@ void VelMix::Form_Load() {
         twipX_ = twipsPerPixel(s->logicalDotsPerInchX());
         twipY_ = twipsPerPixel(s->logicalDotsPerInchY());
     }
-    state_.ListTurn = 2;
-    state_.PrevBuff.clear();
     // The title cover takes the whole window until the deferred start.
     frameTit_->setGeometry(menuTabs_->geometry());
     if (auto* pic = qobject_cast<QWidget*>(frameTit_->property("pic").value<QObject*>())) {
@@ -166,6 +178,28 @@ void VelMix::Form_Load() {
     }
     frameTit_->raise();
     frameTit_->show();
+    // The player and the subsystems around it.
+    player_ = std::make_unique<PLAYER>();
+    playQueue_ = std::make_unique<playback::PlayQueue>();
+    transport_ = std::make_unique<TransportPanel>(frmSystem_);
+    playListPage_ = new PlayListPage(page(0), state_, this);
+    playControl_ = new PlayControl(*player_, *transport_, *playListPage_->PlayList, state_,
+                                   *menuTabs_, timerNet_, timerTik_, *playQueue_, this);
+    playControl_->onClrLevels = [this] { ClrLevels(); };
+    playListPage_->defineNext = [this] {
+        playQueue_->DefineNext(playListPage_->PlayList->model());
+        transport_->NamePlay->setText(playQueue_->NamePlay);
+    };
+    playListPage_->onListTurn = [this](int turn) {
+        playQueue_->ListTurn = static_cast<playback::PlayOrder>(turn);
+    };
+    keyRouter_ = new KeyRouter(*this, *playControl_, *playListPage_, *transport_, this);
+    keyboardControl_ = new KeyboardControl(*player_, *playControl_, state_, *menuTabs_, timerFoc_,
+                                           timerNet_, *transport_->LblCPU, *frameHelp_, this);
+    // Unload: the player first, then the music list.
+    addShutdownStep([this] { player_->ExitForm(); });
+    addStateSaver([this] { playListPage_->SaveMemoList(appPath_); });
+
     state_.RotActive = false;
     ClrLevels();
     timerFoc_.start();
@@ -185,6 +219,10 @@ void VelMix::FormStart() {
         }
     }
     menuTabs_->setFocusPolicy(Qt::StrongFocus);
+    playListPage_->PlayList->setEnabled(false);
+    transport_->ScrMasVol->setValue(100);
+    playControl_->sound.VOL = 50;
+    player_->SetGlobalVolume(50);
     menuTabs_->setCurrentIndex(0);
     frameTit_->hide();
     menuTabs_->setFocus();
@@ -218,16 +256,19 @@ void VelMix::ScrFrm(QWidget* scr, QWidget* frm) {
 }
 
 void VelMix::ClrLevels() {
-    // The position text and the level bars join the window with the transport and the meters.
+    // The level bars fall with the meters when the display is present.
+    if (transport_) transport_->TxtPos->clear();
 }
 
 void VelMix::Unload() {
     if (unloaded_) return;
     unloaded_ = true;
     ++unloadCount_;
-    for (auto& step : shutdownSteps_) step();
+    for (auto& step : shutdownSteps_)
+        step();
     if (stateLoaded_) {
-        for (auto& save : savers_) save();
+        for (auto& save : savers_)
+            save();
     }
     timerBeg_.stop();
     timerFoc_.stop();

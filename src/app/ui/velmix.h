@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "util/windowstate.h"
@@ -22,10 +23,19 @@ class QPushButton;
 namespace velorixa {
 
 class PageCanvas;
+class PLAYER;
+class TransportPanel;
+class PlayListPage;
+class PlayControl;
+class KeyRouter;
+class KeyboardControl;
+namespace playback {
+class PlayQueue;
+}
 
 class VelMix : public QWidget {
     Q_OBJECT
-public:
+  public:
     static constexpr int kClientWidth = 457;
     static constexpr int kClientHeight = 425;
     // The tab captions exactly as stored, trailing blanks included.
@@ -67,6 +77,18 @@ public:
     QTimer* TimerNet() { return &timerNet_; }
     int formStartCount() const { return formStartCount_; }
 
+    // The subsystems the window is composed of.
+    PLAYER& player() { return *player_; }
+    TransportPanel& transport() { return *transport_; }
+    PlayListPage& playListPage() { return *playListPage_; }
+    PlayControl& playControl() { return *playControl_; }
+    KeyRouter& keyRouter() { return *keyRouter_; }
+    KeyboardControl& keyboardControl() { return *keyboardControl_; }
+    playback::PlayQueue& playQueue() { return *playQueue_; }
+
+    // The start-up loaders of the saved state, in order.
+    void LoadSavedState();
+
     // The knob wave tick, called by the main loop every TimePerf ms.
     void PerforTimer() {
         ++perforTicks_;
@@ -78,16 +100,16 @@ public:
     void ScrFrm(QWidget* scr, QWidget* frm);
     void ClrLevels();
 
-signals:
+  signals:
     // The page in front changed (after the panels were shown or hidden).
     void pageChanged(int page, int previous);
     void formStarted();
     void perforTick();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void Form_Load();
     void FormStart();
     void MenuTabs_Click(int previousTab);
@@ -119,6 +141,14 @@ private:
     QFrame* frame1_ = nullptr;
     QPushButton* cmdLayout_ = nullptr;
     QTimer timerBeg_, timerFoc_, timerTik_, timerNet_;
+
+    std::unique_ptr<PLAYER> player_;
+    std::unique_ptr<playback::PlayQueue> playQueue_;
+    std::unique_ptr<TransportPanel> transport_;
+    PlayListPage* playListPage_ = nullptr;
+    PlayControl* playControl_ = nullptr;
+    KeyRouter* keyRouter_ = nullptr;
+    KeyboardControl* keyboardControl_ = nullptr;
 };
 
 }  // namespace velorixa

@@ -1,0 +1,179 @@
+#include "app/ui/keyrouter.h"
+
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QTabWidget>
+
+#include "app/tabmove.h"
+#include "app/ui/velmix.h"
+#include "playback/playrequest.h"
+#include "playback/ui/playcontrol.h"
+#include "playback/ui/transportpanel.h"
+#include "playlist/ui/listbox.h"
+#include "playlist/ui/playlistpage.h"
+
+namespace velorixa {
+
+using app::KeyCommand;
+using app::KeyRelease;
+
+KeyRouter::KeyRouter(VelMix& window, PlayControl& play, PlayListPage& list,
+                     TransportPanel& transport, QObject* parent)
+    : QObject(parent), w_(window), play_(play), list_(list), transport_(transport) {
+    askExit = [this] {
+        return QMessageBox::question(&w_, QStringLiteral("Exit"), QStringLiteral("Exit Velorixa"),
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    };
+    // The tab control hands its focus to its tab bar, so both are watched; the window sees the
+    // Alt key before its controls.
+    w_.MenuTabs()->installEventFilter(this);
+    w_.MenuTabs()->tabBar()->installEventFilter(this);
+    w_.installEventFilter(this);
+}
+
+void KeyRouter::syncKeyHeld() {
+    w_.state().KeyHeld = keys_.KeyHeld();
+}
+
+bool KeyRouter::eventFilter(QObject* watched, QEvent* event) {
+    QTabWidget* tabs = w_.MenuTabs();
+    const bool onTabs = watched == tabs || watched == tabs->tabBar();
+    switch (event->type()) {
+        case QEvent::FocusIn:
+            if (onTabs) w_.state().FocTabs = true;
+            break;
+        case QEvent::FocusOut:
+            if (onTabs) w_.state().FocTabs = false;
+            break;
+        case QEvent::ShortcutOverride:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
+            if (!onTabs && watched != &w_) break;
+            auto* ke = static_cast<QKeyEvent*>(event);
+            int vk = app::VirtualKeyFromQt(ke->key(), ke->modifiers(), ke->nativeScanCode());
+            if (event->type() == QEvent::ShortcutOverride) {
+                // Tab and Ctrl+Tab are ours, not focus moves or tab switches.
+                if (vk == app::vk::kTab) {
+                    event->accept();
+                    return true;
+                }
+                break;
+            }
+            // Left and Right stay with the tab bar: they walk the pages as it does by itself.
+            if (vk == 37 || vk == 39) break;
+            if (event->type() == QEvent::KeyPress) {
+                if (watched == &w_ || onTabs) {
+                    bool colourSwitch = false;
+                    if (keys_.FormKeyDown(vk, &colourSwitch)) {
+                        syncKeyHeld();
+                        return true;  // Alt goes no further
+                    }
+                }
+                MenuTabs_KeyDown(vk);
+            } else {
+                MenuTabs_KeyUp(vk, ke->isAutoRepeat());
+            }
+            return true;
+        }
+        default:
+            break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void KeyRouter::MenuTabs_KeyDown(int vk) {
+    app::KeyContext ctx;
+    ctx.page = w_.MenuTabs()->currentIndex();
+    app::KeyCommands::Down down = keys_.KeyDown(vk, w_.state().FlagText, ctx);
+    syncKeyHeld();
+    if (down.tabMoveMode >= 0) TabMove(down.tabMoveMode);
+    const int arg = down.action.arg;
+    switch (down.action.command) {
+        case KeyCommand::Stop:
+            transport_.CmdStop->setChecked(true);
+            play_.StopPlayback();
+            break;
+        case KeyCommand::Previous:
+            transport_.CmdPrev->setChecked(true);
+            play_.PlayPrev();
+            break;
+        case KeyCommand::Play:
+            transport_.CmdPlay->setChecked(true);
+            play_.PlaySelected();
+            break;
+        case KeyCommand::Next:
+            transport_.CmdNext->setChecked(true);
+            play_.PlayNext();
+            break;
+        case KeyCommand::ToggleRepeat:
+            play_.ToggleRepeat();
+            break;
+        case KeyCommand::TogglePause:
+            play_.TogglePause();
+            break;
+        case KeyCommand::ListUp:
+        case KeyCommand::ListDown:
+            w_.MenuTabs()->setFocus();
+            keys_.ClearKeyHeld();
+            syncKeyHeld();
+            list_.CursorMove(down.action.command == KeyCommand::ListUp ? 1 : 2);
+            break;
+        case KeyCommand::MasterVolume:
+            MasVolKey(arg);
+            break;
+        case KeyCommand::SwitchList:
+            list_.CmdSwitch->setDown(true);
+            break;
+        case KeyCommand::InitialSound:
+        case KeyCommand::LoadSet:
+        case KeyCommand::PerformanceKey:
+        case KeyCommand::None:
+            // The performance keyboard and the set files take these when they are present.
+            break;
+    }
+}
+
+void KeyRouter::MenuTabs_KeyUp(int vk, bool autoRepeat) {
+    KeyRelease release = keys_.KeyUp(vk, autoRepeat);
+    syncKeyHeld();
+    if (autoRepeat) return;
+    w_.MenuTabs()->setFocus();
+    switch (release) {
+        case KeyRelease::SwitchList:
+            list_.CmdSwitch->setDown(false);
+            break;
+        case KeyRelease::Stop:
+            transport_.CmdStop->setChecked(false);
+            break;
+        case KeyRelease::Previous:
+            transport_.CmdPrev->setChecked(false);
+            break;
+        case KeyRelease::Play:
+            transport_.CmdPlay->setChecked(false);
+            break;
+        case KeyRelease::Next:
+            transport_.CmdNext->setChecked(false);
+            break;
+        case KeyRelease::ExitQuestion:
+            if (askExit()) w_.close();
+            break;
+        case KeyRelease::InitialSound:
+        case KeyRelease::None:
+            break;
+    }
+}
+
+void KeyRouter::TabMove(int mode) {
+    QTabWidget* tabs = w_.MenuTabs();
+    tabs->setCurrentIndex(app::TabMove(mode, tabs->currentIndex(), w_.state().PrevTab));
+    tabs->setFocus();
+}
+
+void KeyRouter::MasVolKey(int n) {
+    transport_.ScrMasVol->setValue(playback::MasterVolumeForKey(n));
+}
+
+}  // namespace velorixa

@@ -1,0 +1,52 @@
+#pragma once
+// Routes the keyboard to the window's commands: every key stroke arrives at the tab control
+// (the only control that keeps the focus), goes through the key table (app/keys.h) and reaches
+// the transport, the play list, the master volume, the page walk and the exit question.
+//
+// Thread contract: GUI thread only.
+
+#include <QObject>
+#include <functional>
+
+#include "app/keys.h"
+
+namespace velorixa {
+
+class VelMix;
+class PlayControl;
+class PlayListPage;
+class TransportPanel;
+
+class KeyRouter : public QObject {
+    Q_OBJECT
+  public:
+    KeyRouter(VelMix& window, PlayControl& play, PlayListPage& list, TransportPanel& transport,
+              QObject* parent = nullptr);
+
+    // The exit question ("Exit Velorixa", Yes/No): true for Yes. Tests replace it.
+    std::function<bool()> askExit;
+
+    app::KeyCommands& keys() { return keys_; }
+    // Key-down and key-up of the tab control with virtual-key codes (what the event filter
+    // calls after translating the Qt event).
+    void MenuTabs_KeyDown(int virtualKey);
+    void MenuTabs_KeyUp(int virtualKey, bool autoRepeat);
+    // `TabMove`: Mode 0 from the Tab key, 1 from Ctrl.
+    void TabMove(int mode);
+    // `MasVolKey`: the master volume bar to 10 x N.
+    void MasVolKey(int n);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void syncKeyHeld();
+
+    VelMix& w_;
+    PlayControl& play_;
+    PlayListPage& list_;
+    TransportPanel& transport_;
+    app::KeyCommands keys_;
+};
+
+}  // namespace velorixa

@@ -1,0 +1,139 @@
+#include "perform/ui/keyboardcontrol.h"
+
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "audio/audiolib.h"
+#include "audio/player.h"
+#include "perform/keyhelp.h"
+#include "playback/ui/playcontrol.h"
+#include "util/windowstate.h"
+
+namespace velorixa {
+
+KeyboardControl::KeyboardControl(PLAYER& player, PlayControl& play, WindowState& state,
+                                 QTabWidget& menuTabs, QTimer& timerFoc, QTimer& timerNet,
+                                 QLabel& lblCpu, QFrame& frameHelp, QObject* parent)
+    : QObject(parent),
+      player_(player),
+      play_(play),
+      state_(state),
+      menuTabs_(menuTabs),
+      timerNet_(timerNet),
+      lblCpu_(lblCpu) {
+    cpuLoad = [] { return static_cast<double>(BASS_GetCPU()); };
+    leftButtonDown = [] { return QGuiApplication::mouseButtons().testFlag(Qt::LeftButton); };
+    connect(&timerFoc, &QTimer::timeout, this, [this] { TimerFoc_Timer(); });
+    buildHelpKeyboard(frameHelp);
+}
+
+void KeyboardControl::TimerFoc_Timer() {
+    if (play_.PlayKind() == playback::PlayKind::Stream && player_.GetChannelStalled()) {
+        play_.RestartPlay();
+    }
+    lblCpu_.setText(perform::CpuLabel(cpuLoad()));
+    if (state_.FftRedraw == 1) {
+        if (onPaintFft) onPaintFft();
+        state_.FftRedraw = 0;
+    }
+    if (state_.FlagText) return;
+    // Waiting for the button to come up lets a mouse action on another control finish first.
+    if (!leftButtonDown() && !state_.FocTabs && menuTabs_.isVisible()) menuTabs_.setFocus();
+    if (!state_.FlagDrag && timerNet_.interval() == 0) play_.PlayPosTick();
+}
+
+void KeyboardControl::ButKbdHlp_Click(int index) {
+    perform::KeyHelp help = perform::HelpForKey(index);
+    TextHlp->setText(help.function);
+    CommHlp->setText(help.detail);
+}
+
+void KeyboardControl::buildHelpKeyboard(QFrame& frameHelp) {
+    // A compact 104-key picture: main block, navigation block and numeric block in six rows.
+    FrmKbdHlp = new QFrame(&frameHelp);
+    FrmKbdHlp->setObjectName("FrmKbdHlp");
+    FrmKbdHlp->setGeometry(2, 2, frameHelp.width() - 4, 118);
+    TextHlp = new QLabel(&frameHelp);
+    TextHlp->setObjectName("TextHlp");
+    TextHlp->setGeometry(6, 122, 150, 18);
+    CommHlp = new QLabel(&frameHelp);
+    CommHlp->setObjectName("CommHlp");
+    CommHlp->setGeometry(160, 122, 150, 18);
+    QFont bold = TextHlp->font();
+    bold.setBold(true);
+    TextHlp->setFont(bold);
+
+    const int u = 13;  // one key unit in pixels
+    struct Row {
+        int y;
+        std::vector<std::pair<int, double>> keys;  // index, width in units
+    };
+    auto run = [](int first, int last, double width) {
+        std::vector<std::pair<int, double>> v;
+        for (int i = first; i <= last; ++i)
+            v.push_back({i, width});
+        return v;
+    };
+    auto cat = [](std::vector<std::pair<int, double>> a,
+                  const std::vector<std::pair<int, double>>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    const Row rows[] = {
+        {0, cat({{0, 1.5}}, run(1, 15, 1))},
+        {20, cat(run(16, 28, 1), {{29, 2}})},
+        {39, cat(cat({{30, 1.5}}, run(31, 40, 1)), run(41, 43, 1))},
+        {58, cat(cat({{44, 1.8}}, run(45, 55, 1)), {{56, 2.2}})},
+        {77, cat(cat({{57, 2.3}}, run(58, 67, 1)), {{68, 2.7}})},
+        {96, {{69, 1.5}, {70, 1}, {71, 1.2}, {72, 5.3}, {73, 1.2}, {74, 1}, {75, 1}, {76, 1.5}}},
+    };
+    auto makeKey = [&](int index, int x, int y, int w, int h) {
+        auto* b = new QPushButton(perform::KeyCaption(index), FrmKbdHlp);
+        b->setObjectName(QStringLiteral("ButKbdHlp%1").arg(index));
+        b->setGeometry(x, y, w, h);
+        b->setFocusPolicy(Qt::NoFocus);
+        QFont f = b->font();
+        f.setPointSize(5);
+        b->setFont(f);
+        connect(b, &QPushButton::clicked, this, [this, index] { ButKbdHlp_Click(index); });
+        ButKbdHlp[index] = b;
+    };
+    for (const Row& row : rows) {
+        double x = 0;
+        for (auto [index, width] : row.keys) {
+            makeKey(index, static_cast<int>(x * u), row.y, static_cast<int>(width * u) - 1, 18);
+            x += width;
+        }
+    }
+    // Navigation block: Insert..PgDn over the arrows.
+    const int nx = 16 * u + 6;
+    for (int i = 0; i < 3; ++i) {
+        makeKey(77 + i, nx + i * u, 20, u - 1, 18);
+        makeKey(80 + i, nx + i * u, 39, u - 1, 18);
+    }
+    makeKey(83, nx + u, 77, u - 1, 18);      // Up
+    makeKey(84, nx, 96, u - 1, 18);          // Left
+    makeKey(85, nx + u, 96, u - 1, 18);      // Down
+    makeKey(86, nx + 2 * u, 96, u - 1, 18);  // Right
+    // Numeric block.
+    const int kx = nx + 3 * u + 6;
+    makeKey(87, kx, 20, u - 1, 18);
+    makeKey(88, kx + u, 20, u - 1, 18);
+    makeKey(89, kx + 2 * u, 20, u - 1, 18);
+    makeKey(90, kx + 3 * u, 20, u - 1, 18);
+    const int pad[3][3] = {{91, 92, 93}, {94, 95, 96}, {97, 98, 99}};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c)
+            makeKey(pad[r][c], kx + c * u, 39 + r * 19, u - 1, 18);
+    }
+    makeKey(100, kx, 96, 2 * u - 1, 18);
+    makeKey(101, kx + 2 * u, 96, u - 1, 18);
+    makeKey(102, kx + 3 * u, 39, u - 1, 37);
+    makeKey(103, kx + 3 * u, 77, u - 1, 37);
+}
+
+}  // namespace velorixa

@@ -1,0 +1,57 @@
+#pragma once
+// Keyboard control around the key commands: the 100 ms focus timer, which gives the focus back
+// to the tab control after mouse work, restarts a stalled stream, shows the audio CPU load and
+// runs the play-position tick; and the help keyboard, whose keys name their function.
+//
+// Thread contract: GUI thread only.
+
+#include <QObject>
+#include <functional>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+
+namespace velorixa {
+
+class PLAYER;
+class PlayControl;
+struct WindowState;
+
+class KeyboardControl : public QObject {
+    Q_OBJECT
+  public:
+    // frameHelp: the help frame of the "PlayBack" page; the help keyboard is built inside it.
+    KeyboardControl(PLAYER& player, PlayControl& play, WindowState& state, QTabWidget& menuTabs,
+                    QTimer& timerFoc, QTimer& timerNet, QLabel& lblCpu, QFrame& frameHelp,
+                    QObject* parent = nullptr);
+
+    void TimerFoc_Timer();
+    void ButKbdHlp_Click(int index);
+
+    QFrame* FrmKbdHlp;
+    QPushButton* ButKbdHlp[104] = {};
+    QLabel* TextHlp;
+    QLabel* CommHlp;
+
+    // The audio CPU load in percent; the audio layer's by default.
+    std::function<double()> cpuLoad;
+    // Whether the left mouse button is down; Qt's by default.
+    std::function<bool()> leftButtonDown;
+    // The display's repaint when the "PlayBack" page came to the front.
+    std::function<void()> onPaintFft;
+
+  private:
+    void buildHelpKeyboard(QFrame& frameHelp);
+
+    PLAYER& player_;
+    PlayControl& play_;
+    WindowState& state_;
+    QTabWidget& menuTabs_;
+    QTimer& timerNet_;
+    QLabel& lblCpu_;
+};
+
+}  // namespace velorixa

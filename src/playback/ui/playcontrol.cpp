@@ -1,0 +1,315 @@
+#include "playback/ui/playcontrol.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "audio/player.h"
+#include "playback/ui/transportpanel.h"
+#include "playlist/ui/listbox.h"
+#include "util/rounding.h"
+#include "util/windowstate.h"
+
+namespace velorixa {
+
+using playback::PlayKind;
+
+PlayControl::PlayControl(PLAYER& player, TransportPanel& panel, ListBox& playList,
+                         WindowState& state, QTabWidget& menuTabs, QTimer& timerNet,
+                         QTimer& timerTik, playback::PlayQueue& queue, QObject* parent)
+    : QObject(parent),
+      player_(player),
+      panel_(panel),
+      playList_(playList),
+      state_(state),
+      menuTabs_(menuTabs),
+      timerNet_(timerNet),
+      timerTik_(timerTik),
+      queue_(queue) {
+    messageBox = [this](const QString& text, const QString& title) {
+        QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok,
+                        panel_.FrmSystem->window());
+        box.exec();
+    };
+    connect(&timerNet_, &QTimer::timeout, this, [this] { PlaySelected(); });
+
+    // The transport buttons act on the press and spring back on the release.
+    auto pressRelease = [this](QPushButton* b, void (PlayControl::*action)()) {
+        connect(b, &QPushButton::pressed, this, action);
+        connect(b, &QPushButton::released, b, [b] { b->setChecked(false); });
+    };
+    pressRelease(panel_.CmdPlay, &PlayControl::PlaySelected);
+    pressRelease(panel_.CmdNext, &PlayControl::PlayNext);
+    pressRelease(panel_.CmdPrev, &PlayControl::PlayPrev);
+    pressRelease(panel_.CmdStop, &PlayControl::StopPlayback);
+    connect(panel_.TglRept, &QPushButton::clicked, this, [this] { TglRept_Click(); });
+    connect(panel_.TglPaus, &QPushButton::clicked, this, [this] { TglPaus_Click(); });
+
+    // Change comes when a drag ends or a click or key moves the bar; Scroll while dragging.
+    panel_.ScrPlay->setTracking(false);
+    connect(panel_.ScrPlay, &QScrollBar::valueChanged, this, [this](int v) { ScrPlay_Change(v); });
+    connect(panel_.ScrPlay, &QScrollBar::sliderMoved, this, [this](int v) {
+        panel_.TxtPos->setText(QString::number(v));
+        state_.FlagDrag = true;  // the tick keeps off the bar while the operator holds it
+    });
+    connect(panel_.ScrPlay, &QScrollBar::sliderPressed, this, [this] { state_.FlagDrag = true; });
+    connect(panel_.ScrPlay, &QScrollBar::sliderReleased, this, [this] { state_.FlagDrag = false; });
+    connect(panel_.ScrMasVol, &QScrollBar::valueChanged, this,
+            [this](int v) { player_.SetMasterVolume(v); });
+
+    connect(&playList_, &ListBox::lineDoubleClicked, this, [this](int) { PlayList_DblClick(); });
+}
+
+bool PlayControl::guardEmpty() const {
+    return playback::NothingToPlay(queue_.NamePlay, playList_.model().count());
+}
+
+void PlayControl::setBusyCursor(bool busy) {
+    if (busy == busyCursor_) return;
+    busyCursor_ = busy;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void PlayControl::PlaySelected() {
+    if (guardEmpty()) return;
+    // A second request while the first waits for its step timer opens at once.
+    if (timerNet_.interval() == 0) {
+        requestStep1();
+    } else {
+        openStep2();
+    }
+}
+
+void PlayControl::requestStep1() {
+    state_.FlagDrag = false;
+    if (queue_.NamePlay.isEmpty()) {
+        queue_.DefineNext(playList_.model());
+        playList_.refreshSelection();
+        panel_.NamePlay->setText(queue_.NamePlay);
+    }
+    playback::PlayRequest req = playback::PlanRequest(queue_.NamePlay);
+    playName_ = req.playName;
+    playKind_ = req.kind;
+    if (req.kind == PlayKind::Invalid) {
+        messageBox(playback::kInvalidNameText, playback::kErrorTitle);
+        return;
+    }
+    if (onInitPerfor) onInitPerfor();
+    panel_.LblFreq->clear();
+    setPositionBarValue(0);
+    panel_.TglPaus->setChecked(false);
+    panel_.TxtLen->clear();
+    panel_.TxtPos->clear();
+    if (onClrLevels) onClrLevels();
+    player_.StopPlay();
+    setBusyCursor(true);
+    if (req.kind == PlayKind::Stream) {
+        ClearFFT();
+        panel_.LblNET->setText(playback::kConnectingText);
+        LastMeta.clear();
+    } else if (onResetDisplay) {
+        onResetDisplay();
+    }
+    panel_.TglRept->setEnabled(req.repeatEnabled);
+    panel_.ScrPlay->setEnabled(req.positionBarEnabled);
+    panel_.FrmNETNAME->setVisible(req.showStreamStatus);
+    timerNet_.setInterval(req.stepIntervalMs);
+    timerNet_.start();
+}
+
+bool PlayControl::startPlayer() {
+    return player_.StartPlay(playName_, static_cast<int>(playKind_), sound.FRQ, sound.VOL,
+                             sound.PAN, sound.EqlVal, sound.EffVal);
+}
+
+void PlayControl::openStep2() {
+    state_.FlagDrag = false;
+    panel_.LblNET->clear();
+    timerNet_.stop();
+    timerNet_.setInterval(0);
+    bool ok = startPlayer();
+    setBusyCursor(false);
+    if (!ok) {
+        ClearFFT();
+        StopPlayback();
+        ButtonsUp();
+        messageBox(playback::OpenFailureText(playKind_), playback::kErrorTitle);
+        return;
+    }
+    panel_.LblFreq->setText(playback::FreqLabel(player_.GetFreqStr()));
+    lastShownSec_ = 0;
+    if (playKind_ == PlayKind::Stream) {
+        panel_.LblNET->clear();
+        panel_.TxtLen->setText(QStringLiteral("stream"));
+        if (onStreamOpened) onStreamOpened();
+    } else {
+        playback::PositionBar bar = playback::PositionBarFor(player_.GetFileLen());
+        playLen_ = bar.PlayLen;
+        panel_.TxtLen->setText(QString::number(playLen_));
+        moveGuard_ = true;  // a new range is not a seek
+        panel_.ScrPlay->setMaximum(bar.PlayLen);
+        moveGuard_ = false;
+        panel_.ScrPlay->setSingleStep(bar.SmallChange);
+        panel_.ScrPlay->setPageStep(bar.LargeChange);
+    }
+}
+
+void PlayControl::PlayNext() {
+    if (guardEmpty()) return;
+    queue_.DefineNext(playList_.model());
+    playList_.refreshSelection();
+    panel_.NamePlay->setText(queue_.NamePlay);
+    PlaySelected();
+}
+
+void PlayControl::PlayPrev() {
+    if (guardEmpty()) return;
+    if (!queue_.CanTakePrev()) return;
+    queue_.TakePrev(playList_.model());
+    playList_.refreshSelection();
+    panel_.NamePlay->setText(queue_.NamePlay);
+    PlaySelected();
+}
+
+void PlayControl::StopPlayback() {
+    if (queue_.NamePlay.isEmpty()) return;
+    player_.StopPlay();
+    panel_.ScrPlay->setEnabled(false);
+    state_.FlagDrag = true;
+    ClearFFT();
+    if (onClrLevels) onClrLevels();
+    panel_.LblNET->clear();
+    panel_.LblFreq->clear();
+    panel_.TglPaus->setChecked(false);
+}
+
+void PlayControl::RestartPlay() {
+    setBusyCursor(true);
+    player_.StopPlay();
+    bool ok = startPlayer();
+    setBusyCursor(false);
+    if (!ok) {
+        ClearFFT();
+        StopPlayback();
+        ButtonsUp();
+        // A failed file restart is silent; a stream that cannot come back is reported.
+        if (playKind_ == PlayKind::Stream) {
+            messageBox(playback::OpenFailureText(playKind_), playback::kErrorTitle);
+        }
+    }
+}
+
+void PlayControl::ButtonsUp() {
+    panel_.CmdPlay->setChecked(false);
+    panel_.CmdNext->setChecked(false);
+    panel_.CmdPrev->setChecked(false);
+}
+
+void PlayControl::ClearFFT() {
+    if (onResetDisplay) onResetDisplay();
+}
+
+void PlayControl::PlayList_DblClick() {
+    if (guardEmpty()) return;
+    const playlist::PlaylistModel& m = playList_.model();
+    int row = m.firstSelected();
+    if (row >= 0 && m.text(row) == queue_.NamePlay) return;  // the current item is not restarted
+    queue_.DefineNext(playList_.model());
+    playList_.refreshSelection();
+    panel_.NamePlay->setText(queue_.NamePlay);
+    PlaySelected();
+    menuTabs_.setCurrentIndex(1);
+}
+
+void PlayControl::TglRept_Click() {
+    if (queue_.NamePlay.isEmpty()) panel_.TglRept->setChecked(false);
+}
+
+void PlayControl::TglPaus_Click() {
+    if (queue_.NamePlay.isEmpty()) {
+        panel_.TglPaus->setChecked(false);
+        return;
+    }
+    if (panel_.TglPaus->isChecked()) {
+        panel_.ScrPlay->setEnabled(false);
+        player_.PausPlay();
+    } else {
+        player_.ResuPlay();
+        if (player_.GetFilePlayPerf()) panel_.ScrPlay->setEnabled(true);
+    }
+}
+
+void PlayControl::ToggleRepeat() {
+    if (!panel_.TglRept->isEnabled()) return;
+    panel_.TglRept->setChecked(!panel_.TglRept->isChecked());
+    TglRept_Click();
+}
+
+void PlayControl::TogglePause() {
+    panel_.TglPaus->setChecked(!panel_.TglPaus->isChecked());
+    TglPaus_Click();
+}
+
+void PlayControl::setPositionBarValue(int value) {
+    moveGuard_ = true;
+    panel_.ScrPlay->setValue(value);
+    moveGuard_ = false;
+}
+
+void PlayControl::ScrPlay_Change(int value) {
+    QScrollBar* bar = panel_.ScrPlay;
+    playback::BarAction action = playback::PositionBarChange(
+        value, bar->minimum(), bar->maximum(), moveGuard_, panel_.TglRept->isChecked());
+    if (action == playback::BarAction::None) return;
+    panel_.TxtPos->setText(QString::number(value));
+    timerTik_.setInterval(10);
+    switch (action) {
+        case playback::BarAction::Restart:
+        case playback::BarAction::Repeat:
+            PlaySelected();
+            break;
+        case playback::BarAction::Next:
+            PlayNext();
+            break;
+        case playback::BarAction::Seek:
+            player_.SetPPlay(static_cast<float>(value));
+            timerTik_.setInterval(50);
+            break;
+        case playback::BarAction::None:
+            break;
+    }
+}
+
+void PlayControl::PlayPosTick() {
+    float p = player_.GetFilePos();
+    int t = util::RoundHalfEvenClamped(p, -1, 1 << 30);
+    if (playKind_ == PlayKind::File) {
+        if (p == -1.0f && player_.GetFileEnd()) {
+            if (playback::AtFileEnd(panel_.TglRept->isChecked()) ==
+                playback::FileEndAction::Repeat) {
+                PlaySelected();
+            } else {
+                PlayNext();
+            }
+            return;
+        }
+        if (t != lastShownSec_ && t >= 0 && t <= panel_.ScrPlay->maximum()) {
+            setPositionBarValue(t);
+        }
+    }
+    if (playKind_ == PlayKind::Stream && t != lastShownSec_ && onStreamTick) onStreamTick();
+    if (p > 0) panel_.TxtPos->setText(QString::number(t));
+    lastShownSec_ = t;
+    if (playKind_ == PlayKind::Stream && lastShownSec_ > 1800) RestartPlay();
+}
+
+}  // namespace velorixa

@@ -1,0 +1,102 @@
+#include "playlist/ui/listbox.h"
+
+#include <QItemSelectionModel>
+#include <QScrollBar>
+
+namespace velorixa {
+
+class ListBox::Adapter : public QAbstractListModel {
+  public:
+    explicit Adapter(playlist::PlaylistModel& m, QObject* parent)
+        : QAbstractListModel(parent), m_(m) {}
+    int rowCount(const QModelIndex& parent) const override {
+        return parent.isValid() ? 0 : m_.count();
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || index.row() >= m_.count()) return {};
+        if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return m_.text(index.row());
+        return {};
+    }
+    void reset() {
+        beginResetModel();
+        endResetModel();
+    }
+
+  private:
+    playlist::PlaylistModel& m_;
+};
+
+ListBox::ListBox(QWidget* parent) : QListView(parent), adapter_(new Adapter(model_, this)) {
+    setModel(adapter_);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setUniformItemSizes(true);  // lists of tens of thousands of lines lay out at once
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setFocusPolicy(Qt::NoFocus);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& s, const QItemSelection& d) { pullSelection(s, d); });
+    connect(this, &QListView::doubleClicked, this,
+            [this](const QModelIndex& index) { emit lineDoubleClicked(index.row()); });
+}
+
+void ListBox::pullSelection(const QItemSelection& selected, const QItemSelection& deselected) {
+    if (pushing_) return;
+    for (const QItemSelectionRange& r : deselected) {
+        for (int row = r.top(); row <= r.bottom() && row < model_.count(); ++row) {
+            model_.setSelected(row, false);
+        }
+    }
+    for (const QItemSelectionRange& r : selected) {
+        for (int row = r.top(); row <= r.bottom() && row < model_.count(); ++row) {
+            model_.setSelected(row, true);
+        }
+    }
+    QModelIndex current = currentIndex();
+    model_.setCurrentRow(current.isValid() ? current.row() : -1);
+}
+
+void ListBox::refresh(bool fromTop) {
+    const int vscroll = verticalScrollBar()->value();
+    const int hscroll = horizontalScrollBar()->value();
+    pushing_ = true;
+    adapter_->reset();
+    pushing_ = false;
+    refreshSelection();
+    if (model_.currentRow() >= 0) return;
+    if (!fromTop) {
+        verticalScrollBar()->setValue(vscroll);
+        horizontalScrollBar()->setValue(hscroll);
+    } else {
+        verticalScrollBar()->setValue(0);
+        horizontalScrollBar()->setValue(0);
+    }
+}
+
+void ListBox::refreshSelection() {
+    pushing_ = true;
+    // The selection goes over in runs of neighbouring lines, one change for the whole list.
+    QItemSelection sel;
+    const int n = model_.count();
+    for (int row = 0; row < n;) {
+        if (!model_.isSelected(row)) {
+            ++row;
+            continue;
+        }
+        int end = row;
+        while (end + 1 < n && model_.isSelected(end + 1))
+            ++end;
+        sel.select(adapter_->index(row), adapter_->index(end));
+        row = end + 1;
+    }
+    selectionModel()->select(sel, QItemSelectionModel::ClearAndSelect);
+    int cur = model_.currentRow();
+    if (cur >= 0) {
+        selectionModel()->setCurrentIndex(adapter_->index(cur), QItemSelectionModel::NoUpdate);
+        scrollTo(adapter_->index(cur));
+    } else {
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    }
+    pushing_ = false;
+}
+
+}  // namespace velorixa

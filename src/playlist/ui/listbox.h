@@ -1,0 +1,43 @@
+#pragma once
+// A list box of the window over a PlaylistModel: the model holds the lines and their selection,
+// the view shows them and feeds the operator's selection back into the model as it happens.
+// Code that edits model() directly calls refresh() (or refreshSelection()) afterwards.
+//
+// Thread contract: GUI thread only.
+
+#include <QAbstractListModel>
+#include <QListView>
+
+#include "playlist/playlistmodel.h"
+
+namespace velorixa {
+
+class ListBox : public QListView {
+    Q_OBJECT
+  public:
+    explicit ListBox(QWidget* parent = nullptr);
+
+    playlist::PlaylistModel& model() { return model_; }
+    const playlist::PlaylistModel& model() const { return model_; }
+
+    // The lines changed: show them again with the model's selection and the model's current row
+    // scrolled into view; fromTop shows the list from its top when there is no current row,
+    // otherwise the scroll position stays where it was.
+    void refresh(bool fromTop = false);
+    // Only the selection (and current row) changed.
+    void refreshSelection();
+
+  signals:
+    // A line was double-clicked (row of the line).
+    void lineDoubleClicked(int row);
+
+  private:
+    class Adapter;
+    void pullSelection(const QItemSelection& selected, const QItemSelection& deselected);
+
+    playlist::PlaylistModel model_;
+    Adapter* adapter_;
+    bool pushing_ = false;
+};
+
+}  // namespace velorixa

@@ -1,0 +1,313 @@
+#include "playlist/ui/playlistpage.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+#include "playlist/listfile.h"
+#include "playlist/ui/listbox.h"
+#include "util/twips.h"
+#include "util/windowstate.h"
+
+namespace velorixa {
+
+using namespace playlist;
+
+namespace {
+
+constexpr const char* kSwitchToNet = "Switch to NET";
+
+template <class W>
+W* place(W* w, const char* name, int x, int y, int width, int height) {
+    w->setObjectName(name);
+    w->setGeometry(x, y, width, height);
+    return w;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& text, int x, int y, int width,
+                    int height = 22) {
+    auto* b = place(new QPushButton(text, parent), name, x, y, width, height);
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
+}
+
+// Text entry fields report their focus into FlagText, so typing plays no keys.
+class TextFocusFilter : public QObject {
+  public:
+    TextFocusFilter(WindowState& s, QObject* parent) : QObject(parent), s_(s) {}
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::FocusIn) s_.FlagText = true;
+        if (e->type() == QEvent::FocusOut) s_.FlagText = false;
+        return QObject::eventFilter(o, e);
+    }
+
+  private:
+    WindowState& s_;
+};
+
+// The picture at the list's place: a click on the disabled list reaches it and opens the list.
+class ClickCatcher : public QWidget {
+  public:
+    ClickCatcher(QWidget* parent, std::function<void()> onClick)
+        : QWidget(parent), onClick_(std::move(onClick)) {}
+
+  protected:
+    void mousePressEvent(QMouseEvent*) override { onClick_(); }
+
+  private:
+    std::function<void()> onClick_;
+};
+
+}  // namespace
+
+PlayListPage::PlayListPage(QWidget* canvas, WindowState& state, QObject* parent)
+    : QObject(parent), state_(state) {
+    messageBox = [canvas](const QString& text, const QString& title) {
+        QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, canvas->window());
+        box.exec();
+    };
+    buildList(canvas);
+    buildAddSav(canvas);
+    // The browser starts in the folder that is current when the window loads.
+    setBrowserFolder(QDir::currentPath());
+    CloseAddSav();
+}
+
+void PlayListPage::buildList(QWidget* canvas) {
+    // The picture under the list: while the list is disabled it takes the click that opens it.
+    PlayListBack = place(new ClickCatcher(canvas, [this] { CloseAddSav(); }), "PlayListBack", 12,
+                         36, 336, 378);
+    PlayList = place(new ListBox(canvas), "PlayList", 12, 36, 336, 378);
+    PlayList->setEnabled(false);
+
+    const int x = 356, w = 92;
+    ChkEnterAddSav = button(canvas, "ChkEnterAddSav", "Add / Save ...", x, 36, w);
+    connect(ChkEnterAddSav, &QPushButton::clicked, this, [this] { OpenAddSav(); });
+
+    LblMov = place(new QLabel(QStringLiteral("Move Select.:"), canvas), "LblMov", x, 70, w, 16);
+    // Two columns: one line up/down on the left, to top/bottom on the right.
+    const char* names[5] = {nullptr, "CmdUpDn1", "CmdUpDn2", "CmdUpDn3", "CmdUpDn4"};
+    const char* texts[5] = {nullptr, "Top", "Bottom", "Up", "Down"};
+    const int bx[5] = {0, x + 47, x + 47, x, x};
+    const int by[5] = {0, 88, 112, 88, 112};
+    for (int i = 1; i <= 4; ++i) {
+        CmdUpDn[i] = button(canvas, names[i], texts[i], bx[i], by[i], 45);
+        connect(CmdUpDn[i], &QPushButton::clicked, this, [this, i] { MoveSelect(i); });
+    }
+    CmdRemoveSelect = button(canvas, "CmdRemoveSelect", "Remove", x, 146, w);
+    connect(CmdRemoveSelect, &QPushButton::clicked, this, [this] { CmdRemoveSelect_Click(); });
+    CmdClearList = button(canvas, "CmdClearList", "Clear List", x, 172, w);
+    connect(CmdClearList, &QPushButton::clicked, this, [this] { CmdClearList_Click(); });
+
+    FrmQueue = place(new QFrame(canvas), "FrmQueue", x, 206, w, 92);
+    FrmQueue->setFrameShape(QFrame::StyledPanel);
+    place(new QLabel(QStringLiteral("Queue :"), FrmQueue), "LblQueue", 4, 2, 80, 16);
+    const char* optNames[4] = {nullptr, "OptTurn1", "OptTurn2", "OptTurn3"};
+    const char* optTexts[4] = {nullptr, "Up", "Random", "Down"};
+    for (int i = 1; i <= 3; ++i) {
+        OptTurn[i] =
+            place(new QRadioButton(optTexts[i], FrmQueue), optNames[i], 6, 2 + 22 * i, 82, 20);
+        OptTurn[i]->setFocusPolicy(Qt::NoFocus);
+        connect(OptTurn[i], &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on && onListTurn) onListTurn(i);
+        });
+    }
+    OptTurn[2]->setChecked(true);
+
+    CmdSwitch = button(canvas, "CmdSwitch", kSwitchToNet, x, 390, w);
+}
+
+void PlayListPage::buildAddSav(QWidget* canvas) {
+    // The panel sits over the list, two pixels in from its design place.
+    PicAddSav = place(new QFrame(canvas), "PicAddSav", px(600), px(840), px(4815), px(4695));
+    PicAddSav->setFrameShape(QFrame::Box);
+    FrmAddSav = place(new QFrame(canvas), "FrmAddSav", px(600) + 2, px(840) + 2, px(4815) - 4,
+                      px(4695) - 4);
+    FrmAddSav->setAutoFillBackground(true);
+    QWidget* f = FrmAddSav;
+    const int w = FrmAddSav->width();
+
+    Drive0 = place(new QComboBox(f), "Drive0", 4, 4, 150, 22);
+    DirectoryBox = place(new QListWidget(f), "DirectoryBox", 4, 30, 150, 200);
+    FileTop = place(new ListBox(f), "FileTop", 158, 30, w - 162, 200);
+    OptMusic =
+        place(new QRadioButton(QStringLiteral("Music Files"), f), "OptMusic", 158, 4, 80, 22);
+    OptLists = place(new QRadioButton(QStringLiteral("List Files"), f), "OptLists", 238, 4, 72, 22);
+    OptMusic->setChecked(true);
+    CmdSelAll = button(f, "CmdSelAll", "Select All", 158, 234, 72);
+    CmdAddSel = button(f, "CmdAddSel", "Add Select.", 234, 234, 72);
+    CmdExitAddSav = button(f, "CmdExitAddSav", "Close", 4, 234, 60);
+    NameFileSave = place(new QLineEdit(f), "NameFileSave", 4, 268, 150, 22);
+    CmdFileSave = button(f, "CmdFileSave", "Save List as ...", 158, 268, 110);
+    for (QWidget* b : {static_cast<QWidget*>(OptMusic), static_cast<QWidget*>(OptLists)}) {
+        b->setFocusPolicy(Qt::NoFocus);
+    }
+    DirectoryBox->setFocusPolicy(Qt::NoFocus);
+    auto* textFocus = new TextFocusFilter(state_, this);
+    NameFileSave->installEventFilter(textFocus);
+    Drive0->installEventFilter(textFocus);
+
+    fillDrives();
+    connect(Drive0, &QComboBox::activated, this,
+            [this](int i) { Drive0_Change(Drive0->itemText(i)); });
+    connect(DirectoryBox, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        QString target = item->data(Qt::UserRole).toString();
+        if (!setBrowserFolder(target)) {
+            // A folder that vanished or may not be read: the browser stays where it was.
+            setBrowserFolder(folder_);
+        }
+    });
+    connect(OptMusic, &QRadioButton::toggled, this, [this](bool on) {
+        if (!on) return;
+        pattern_ = BrowserPattern::Music;
+        DirectoryBox_Change();
+    });
+    connect(OptLists, &QRadioButton::toggled, this, [this](bool on) {
+        if (!on) return;
+        pattern_ = BrowserPattern::Lists;
+        DirectoryBox_Change();
+    });
+    connect(CmdSelAll, &QPushButton::clicked, this, [this] {
+        FileTop->model().selectAll();
+        FileTop->refreshSelection();
+    });
+    connect(CmdAddSel, &QPushButton::clicked, this, [this] { CmdAddSel_Click(); });
+    connect(FileTop, &ListBox::lineDoubleClicked, this, [this](int) { CmdAddSel_Click(); });
+    connect(CmdExitAddSav, &QPushButton::clicked, this, [this] { CloseAddSav(); });
+    connect(CmdFileSave, &QPushButton::clicked, this, [this] { CmdFileSave_Click(); });
+}
+
+void PlayListPage::fillDrives() {
+    Drive0->clear();
+    Drive0->addItems(ListDrives());
+}
+
+bool PlayListPage::musicMode() const {
+    return CmdSwitch->text() == kSwitchToNet;
+}
+
+bool PlayListPage::setBrowserFolder(const QString& folder) {
+    QFileInfo info(folder);
+    if (!info.isDir() || !info.isReadable() || !QDir(folder).isReadable()) return false;
+    folder_ = QDir(folder).absolutePath();
+    DirectoryBox->clear();
+    // The way up first, then the sub-folders; a single click opens an entry.
+    if (!QDir(folder_).isRoot()) {
+        auto* up = new QListWidgetItem(QStringLiteral(".."), DirectoryBox);
+        up->setData(Qt::UserRole, QFileInfo(folder_).absolutePath());
+    }
+    for (const QString& name : ListFolders(folder_)) {
+        auto* item = new QListWidgetItem(name, DirectoryBox);
+        item->setData(Qt::UserRole, FolderWithSlash(folder_) + name);
+    }
+    int driveIndex = Drive0->findText(DriveOf(folder_));
+    if (driveIndex >= 0) Drive0->setCurrentIndex(driveIndex);
+    DirectoryBox->setToolTip(folder_);
+    DirectoryBox_Change();
+    return true;
+}
+
+void PlayListPage::DirectoryBox_Change() {
+    PlaylistModel& files = FileTop->model();
+    files.setTexts(ListFiles(folder_, PatternText(pattern_)));
+    FileTop->refresh(/*fromTop=*/true);
+}
+
+void PlayListPage::Drive0_Change(const QString& drive) {
+    state_.FlagText = false;
+    if (!setBrowserFolder(drive)) {
+        messageBox(QStringLiteral("Drive Error"), QStringLiteral("Error"));
+        fillDrives();
+        int i = Drive0->findText(DriveOf(folder_));
+        if (i >= 0) Drive0->setCurrentIndex(i);
+    }
+}
+
+void PlayListPage::OpenAddSav() {
+    FrmAddSav->show();
+    PicAddSav->show();
+    FrmAddSav->raise();
+    PlayList->setEnabled(false);
+}
+
+void PlayListPage::CloseAddSav() {
+    FrmAddSav->hide();
+    PicAddSav->hide();
+    PlayList->setEnabled(true);
+    PlayList->raise();
+}
+
+void PlayListPage::CmdAddSel_Click() {
+    AddBrowserSelection(PlayList->model(), folder_, FileTop->model(), pattern_);
+    PlayList->refresh();
+}
+
+void PlayListPage::CmdRemoveSelect_Click() {
+    if (RemoveSelected(PlayList->model())) PlayList->refresh(/*fromTop=*/true);
+}
+
+void PlayListPage::CmdClearList_Click() {
+    PlayList->model().clear();
+    PlayList->refresh();
+}
+
+void PlayListPage::MoveSelect(int index) {
+    playlist::MoveSelect(PlayList->model(), index);
+    PlayList->refresh();
+}
+
+void PlayListPage::CursorMove(int mode) {
+    if (!PlayList->isEnabled()) CloseAddSav();
+    if (!playlist::CursorMove(PlayList->model(), mode)) {
+        if (defineNext) defineNext();
+    }
+    PlayList->refreshSelection();
+}
+
+void PlayListPage::LoadMemoList(const QString& appPath) {
+    playlist::LoadMemoList(MemoListPath(appPath), PlayList->model());
+    PlayList->refresh();
+}
+
+bool PlayListPage::SaveMemoList(const QString& appPath) {
+    const PlaylistModel& music = musicMode() ? PlayList->model() : PlayListMP3;
+    QString error;
+    if (!playlist::SaveMemoList(MemoListPath(appPath), music, &error)) {
+        messageBox(
+            QStringLiteral("The music list could not be saved to \"MemoList.ini\": ") + error,
+            QStringLiteral("Error"));
+        return false;
+    }
+    return true;
+}
+
+void PlayListPage::CmdFileSave_Click() {
+    const QString name = NameFileSave->text();
+    if (PlayList->model().isEmpty() || name.isEmpty()) return;
+    CmdSwitch->setEnabled(false);
+    const QString path = PlaylistFilePath(folder_, name);
+    QString error;
+    if (!SaveListFile(path, PlayList->model(), &error)) {
+        messageBox(QStringLiteral("The list could not be saved as \"%1\": %2").arg(path, error),
+                   QStringLiteral("Error"));
+        CmdSwitch->setEnabled(true);
+        return;
+    }
+    if (!OptLists->isChecked()) {
+        OptLists->setChecked(true);  // its toggle shows the playlist files
+    } else {
+        DirectoryBox_Change();
+    }
+    CmdSwitch->setEnabled(true);
+}
+
+}  // namespace velorixa

@@ -1,0 +1,105 @@
+#pragma once
+// The "PlayList" page: the play list with its editing buttons and play order, and the add/save
+// panel with the file browser and "Save List as ...". The editing algorithms and file formats
+// are the window-free playlist logic; this class binds the controls to them.
+//
+// Thread contract: GUI thread only.
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+#include "playlist/browser.h"
+#include "playlist/playlistmodel.h"
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+
+namespace velorixa {
+
+class ListBox;
+struct WindowState;
+
+class PlayListPage : public QObject {
+    Q_OBJECT
+  public:
+    // canvas: the page's canvas (window coordinates).
+    PlayListPage(QWidget* canvas, WindowState& state, QObject* parent = nullptr);
+
+    ListBox* PlayList;
+    QWidget* PlayListBack;
+    QFrame* PicAddSav;
+    QPushButton* ChkEnterAddSav;
+    QLabel* LblMov;
+    QPushButton* CmdUpDn[5] = {};  // 1 top, 2 bottom, 3 one up, 4 one down
+    QPushButton* CmdRemoveSelect;
+    QPushButton* CmdClearList;
+    QFrame* FrmQueue;
+    QRadioButton* OptTurn[4] = {};  // 1 up, 2 random, 3 down
+    QPushButton* CmdSwitch;
+    QFrame* FrmAddSav;
+    QComboBox* Drive0;
+    QListWidget* DirectoryBox;
+    ListBox* FileTop;
+    QRadioButton* OptMusic;
+    QRadioButton* OptLists;
+    QPushButton* CmdSelAll;
+    QPushButton* CmdAddSel;
+    QPushButton* CmdExitAddSav;
+    QLineEdit* NameFileSave;
+    QPushButton* CmdFileSave;
+
+    // The hidden lists: the music list while the station list is shown, the station list while
+    // the music list is shown.
+    playlist::PlaylistModel PlayListMP3;
+    playlist::PlaylistModel PlayListNET;
+
+    // Music mode: `CmdSwitch` offers the station list.
+    bool musicMode() const;
+    // The browser's folder (`DirectoryBox` path).
+    const QString& browserFolder() const { return folder_; }
+    // Moves the browser to folder; false (browser unchanged) when it cannot be listed.
+    bool setBrowserFolder(const QString& folder);
+    // Refresh of the browser: the file list from the folder and the pattern.
+    void DirectoryBox_Change();
+
+    void LoadMemoList(const QString& appPath);
+    // Writes the music list to "MemoList.ini"; false (and a message) when it cannot be written.
+    bool SaveMemoList(const QString& appPath);
+    // "Save List as ..." into the browser's folder.
+    void CmdFileSave_Click();
+    void CmdAddSel_Click();
+    void CmdRemoveSelect_Click();
+    void CmdClearList_Click();
+    void MoveSelect(int index);
+    void OpenAddSav();
+    void CloseAddSav();
+    void Drive0_Change(const QString& drive);
+    // Up (1) and Down (2) keys on page 0.
+    void CursorMove(int mode);
+
+    // A message box with an OK button and no icon; tests replace it.
+    std::function<void(const QString& text, const QString& title)> messageBox;
+    // `DefineNext` for the cursor keys when no line is selected (the play queue's).
+    std::function<void()> defineNext;
+    // The play order chosen with `OptTurn` (1 up, 2 random, 3 down).
+    std::function<void(int)> onListTurn;
+
+  private:
+    void buildList(QWidget* canvas);
+    void buildAddSav(QWidget* canvas);
+    void fillDrives();
+
+    WindowState& state_;
+    QString folder_;
+    playlist::BrowserPattern pattern_ = playlist::BrowserPattern::Music;
+};
+
+}  // namespace velorixa

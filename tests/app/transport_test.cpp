@@ -1,0 +1,288 @@
+// The music player end to end: the window on the no-sound device playing generated MP3 files.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/ui/keyrouter.h"
+#include "app/ui/velmix.h"
+#include "audio/audiolib.h"
+#include "audio/player.h"
+#include "common/testmedia.h"
+#include "playback/nextitem.h"
+#include "playback/ui/playcontrol.h"
+#include "playback/ui/transportpanel.h"
+#include "playlist/ui/listbox.h"
+#include "playlist/ui/playlistpage.h"
+
+namespace velorixa {
+namespace {
+
+class TransportTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        dir_ = new QTemporaryDir;
+        // Two short tones told apart by their pitch.
+        toneA_ = dir_->path() + "/a tone, 440.mp3";
+        toneB_ = dir_->path() + "/b tone, 880.mp3";
+        testmedia::writeFile(toneA_.toStdString(),
+                             testmedia::encodeMp3(testmedia::sine(440, 1.6, 22050, 2)));
+        testmedia::writeFile(toneB_.toStdString(),
+                             testmedia::encodeMp3(testmedia::sine(880, 1.6, 22050, 2)));
+    }
+    static void TearDownTestSuite() { delete dir_; }
+
+    void SetUp() override {
+        ASSERT_TRUE(BASS_Init(VX_DEVICE_NOSOUND, 44100, 0, nullptr));
+        w_ = std::make_unique<VelMix>(dir_->path() + "/");
+        w_->Show();
+        w_->setStateLoaded(false);  // these tests never write MemoList.ini
+        QSignalSpy started(w_.get(), &VelMix::formStarted);
+        w_->TimerBeg()->start();
+        ASSERT_TRUE(started.wait(2000));
+        play().messageBox = [this](const QString& text, const QString& title) {
+            messages_ << title + "|" + text;
+        };
+        list().messageBox = play().messageBox;
+        setList({toneA_, toneB_});
+        list().OptTurn[3]->setChecked(true);  // order: down the list
+    }
+    void TearDown() override {
+        w_->Unload();  // frees the player and the audio layer
+        w_.reset();
+        BASS_Free();
+    }
+
+    PlayControl& play() { return w_->playControl(); }
+    PlayListPage& list() { return w_->playListPage(); }
+    TransportPanel& panel() { return w_->transport(); }
+    PLAYER& player() { return w_->player(); }
+    QString namePlay() { return w_->playQueue().NamePlay; }
+
+    void setList(const QStringList& items) {
+        list().PlayList->model().setTexts(items);
+        list().PlayList->refresh();
+        list().CloseAddSav();
+    }
+    void doubleClickRow(int row) {
+        ListBox* view = list().PlayList;
+        QRect r = view->visualRect(
+            view->model().count() > row ? view->QListView::model()->index(row, 0) : QModelIndex());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, r.center());
+    }
+    // Runs the event loop until cond holds or the time is up.
+    template <class F>
+    bool waitFor(F cond, int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            if (cond()) return true;
+            QTest::qWait(10);
+        }
+        return cond();
+    }
+    void pressKeypad(int key) {
+        QWidget* target = w_->MenuTabs()->tabBar();
+        QTest::keyPress(target, static_cast<Qt::Key>(key), Qt::KeypadModifier);
+        QTest::keyRelease(target, static_cast<Qt::Key>(key), Qt::KeypadModifier);
+    }
+
+    static QTemporaryDir* dir_;
+    static QString toneA_, toneB_;
+    std::unique_ptr<VelMix> w_;
+    QStringList messages_;
+};
+
+QTemporaryDir* TransportTest::dir_ = nullptr;
+QString TransportTest::toneA_;
+QString TransportTest::toneB_;
+
+TEST_F(TransportTest, DoubleClickPlaysAfterTheStepTimer) {
+    doubleClickRow(0);
+    EXPECT_EQ(namePlay(), toneA_);
+    EXPECT_EQ(w_->MenuTabs()->currentIndex(), 1);  // the "PlayBack" page comes to the front
+    EXPECT_TRUE(w_->TimerNet()->isActive());
+    EXPECT_EQ(w_->TimerNet()->interval(), 100);
+    EXPECT_FALSE(player().GetFilePlayPerf()) << "nothing opens before the step timer";
+    ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
+    EXPECT_EQ(w_->TimerNet()->interval(), 0);
+    EXPECT_EQ(panel().TxtLen->text(), "2");  // 1.6 s, whole seconds
+    EXPECT_EQ(panel().ScrPlay->maximum(), 2);
+    EXPECT_TRUE(panel().ScrPlay->isEnabled());
+    EXPECT_EQ(panel().LblFreq->text(), "22050  Hz  ");
+    // Double-clicking the current line does not restart it.
+    float before = player().GetFilePos();
+    QTest::qWait(200);
+    doubleClickRow(0);
+    EXPECT_FALSE(w_->TimerNet()->isActive());
+    EXPECT_GE(player().GetFilePos(), before);
+    EXPECT_TRUE(messages_.isEmpty());
+}
+
+TEST_F(TransportTest, PositionBarFollowsWithoutSeekingAndNextItemFollowsTheEnd) {
+    doubleClickRow(0);
+    ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
+    // Sample the play position while the bar follows it: a seek would make it jump.
+    float last = player().GetFilePos();
+    float worstJump = 0;
+    bool barMoved = false;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            float p = player().GetFilePos();
+            if (p >= 0 && last >= 0) worstJump = std::max(worstJump, std::fabs(p - last));
+            if (p >= 0) last = p;
+            barMoved |= panel().ScrPlay->value() >= 1;
+            return namePlay() == toneB_;
+        },
+        4000));
+    EXPECT_TRUE(barMoved);
+    EXPECT_LT(worstJump, 0.15f);
+    // The next item by the order (down) plays: line 1.
+    ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
+    EXPECT_TRUE(list().PlayList->model().isSelected(1));
+    EXPECT_EQ(w_->playQueue().PrevBuff, toneA_);
+    EXPECT_TRUE(messages_.isEmpty());
+}
+
+TEST_F(TransportTest, RepeatReplaysTheSameItem) {
+    doubleClickRow(1);
+    ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
+    QTest::mouseClick(panel().TglRept, Qt::LeftButton);
+    ASSERT_TRUE(panel().TglRept->isChecked());
+    float maxPos = 0;
+    bool restarted = false;
+    waitFor(
+        [&] {
+            float p = player().GetFilePos();
+            maxPos = std::max(maxPos, p);
+            restarted = maxPos > 1.0f && p >= 0 && p < 0.5f;
+            return restarted;
+        },
+        4000);
+    EXPECT_TRUE(restarted);
+    EXPECT_EQ(namePlay(), toneB_);
+}
+
+TEST_F(TransportTest, StopThenPlayStartsAgainFromTheBeginning) {
+    doubleClickRow(0);
+    ASSERT_TRUE(waitFor([&] { return player().GetFilePos() > 0.6f; }, 2000));
+    QTest::mousePress(panel().CmdStop, Qt::LeftButton);
+    QTest::mouseRelease(panel().CmdStop, Qt::LeftButton);
+    EXPECT_FALSE(player().GetFilePlayPerf());
+    EXPECT_FALSE(panel().ScrPlay->isEnabled());
+    EXPECT_TRUE(w_->state().FlagDrag);
+    EXPECT_FALSE(panel().CmdStop->isChecked()) << "the button springs back on release";
+    EXPECT_EQ(namePlay(), toneA_);
+    QTest::mousePress(panel().CmdPlay, Qt::LeftButton);
+    QTest::mouseRelease(panel().CmdPlay, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
+    float p = player().GetFilePos();
+    EXPECT_GE(p, 0.0f);
+    EXPECT_LT(p, 0.4f);
+    EXPECT_EQ(namePlay(), toneA_);
+}
+
+TEST_F(TransportTest, BadItemsGiveTheirMessageAndThePlayerGoesOn) {
+    setList({toneA_, "relative/name.mp3", dir_->path() + "/missing.mp3"});
+    doubleClickRow(0);
+    ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
+    doubleClickRow(1);
+    EXPECT_EQ(messages_, QStringList{"Error|Invalid Name"});
+    EXPECT_TRUE(player().GetFilePlayPerf()) << "whatever was playing goes on";
+    doubleClickRow(2);
+    ASSERT_TRUE(waitFor([&] { return messages_.size() == 2; }, 1000));
+    EXPECT_EQ(messages_[1], "Error|File Error");
+    EXPECT_FALSE(player().GetFilePlayPerf());
+    EXPECT_EQ(list().PlayList->model().count(), 3) << "nothing is lost from the list";
+    // The program goes on: the first line plays again.
+    doubleClickRow(0);
+    EXPECT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
+}
+
+TEST_F(TransportTest, KeysReachTheTransportUnlessATextFieldHasTheFocus) {
+    w_->MenuTabs()->setFocus();
+    pressKeypad(Qt::Key_Asterisk);  // play: the play order chooses an item
+    EXPECT_FALSE(namePlay().isEmpty());
+    ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
+    pressKeypad(Qt::Key_Plus);  // repeat toggle
+    EXPECT_TRUE(panel().TglRept->isChecked());
+    pressKeypad(Qt::Key_Enter);  // pause toggle
+    EXPECT_TRUE(panel().TglPaus->isChecked());
+    EXPECT_EQ(player().GetFilePos(), -1.0f);
+    pressKeypad(Qt::Key_Enter);
+    EXPECT_FALSE(panel().TglPaus->isChecked());
+    EXPECT_TRUE(player().GetChannelActive());
+
+    // Digits set the master volume; the key left of 1 silences it.
+    QWidget* tabs = w_->MenuTabs()->tabBar();
+    QTest::keyClick(tabs, Qt::Key_3);
+    EXPECT_EQ(panel().ScrMasVol->value(), 30);
+    QTest::keyClick(tabs, Qt::Key_0);
+    EXPECT_EQ(panel().ScrMasVol->value(), 100);
+    EXPECT_EQ(BASS_GetVolume(), 100u);
+
+    // While the save-name field has the focus the keys type and command nothing.
+    w_->MenuTabs()->setCurrentIndex(0);
+    list().OpenAddSav();
+    list().NameFileSave->setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(w_->state().FlagText);
+    w_->keyRouter().MenuTabs_KeyDown(app::vk::kNumLock);
+    w_->keyRouter().MenuTabs_KeyUp(app::vk::kNumLock, false);
+    EXPECT_TRUE(player().GetFilePlayPerf()) << "Num Lock stops only when no field is typed in";
+    list().CloseAddSav();
+    w_->MenuTabs()->setFocus();
+    QApplication::processEvents();
+    EXPECT_FALSE(w_->state().FlagText);
+    w_->keyRouter().MenuTabs_KeyDown(app::vk::kNumLock);
+    w_->keyRouter().MenuTabs_KeyUp(app::vk::kNumLock, false);
+    EXPECT_FALSE(player().GetFilePlayPerf());
+}
+
+TEST_F(TransportTest, EscapeAsksAndNoLeavesEverythingAsItWas) {
+    int asked = 0;
+    bool answer = false;
+    w_->keyRouter().askExit = [&] {
+        ++asked;
+        return answer;
+    };
+    QWidget* tabs = w_->MenuTabs()->tabBar();
+    QTest::keyClick(tabs, Qt::Key_Escape);
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(w_->isVisible());
+    EXPECT_EQ(w_->unloadCount(), 0);
+    answer = true;
+    QTest::keyClick(tabs, Qt::Key_Escape);
+    EXPECT_EQ(asked, 2);
+    EXPECT_FALSE(w_->isVisible());
+    EXPECT_EQ(w_->unloadCount(), 1);
+    ASSERT_TRUE(BASS_Init(VX_DEVICE_NOSOUND, 44100, 0, nullptr)) << "the layer was freed";
+}
+
+TEST_F(TransportTest, TabAndCtrlWalkThePages) {
+    QWidget* tabs = w_->MenuTabs()->tabBar();
+    std::vector<int> seen;
+    for (int i = 0; i < 7; ++i) {
+        QTest::keyClick(tabs, Qt::Key_Tab);
+        seen.push_back(w_->MenuTabs()->currentIndex());
+    }
+    EXPECT_EQ(seen, (std::vector<int>{1, 2, 3, 2, 1, 0, 1}));
+    QTest::keyClick(tabs, Qt::Key_Control);
+    EXPECT_EQ(w_->MenuTabs()->currentIndex(), 2);
+    QTest::keyClick(tabs, Qt::Key_Control);
+    EXPECT_EQ(w_->MenuTabs()->currentIndex(), 1);
+}
+
+}  // namespace
+}  // namespace velorixa
