@@ -3,6 +3,7 @@
 #   ./velorixa.sh play     set up, build and start the player
 #   ./velorixa.sh test     set up, build and run every test
 #   ./velorixa.sh build    set up and build only
+#   ./velorixa.sh fuzz [S] build the libFuzzer targets with clang and run each for S seconds (20)
 # Environment: BUILD_DIR (default build), VELORIXA_SANITIZE=1 (address+undefined sanitizers),
 # VELORIXA_WERROR=1 (warnings are errors), JOBS (parallel build jobs).
 set -euo pipefail
@@ -17,6 +18,7 @@ packages=(
 
 install_packages() {
   local missing=()
+  [ "${VELORIXA_FUZZ:-0}" = 1 ] && packages+=(clang libclang-rt-14-dev)
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
@@ -33,12 +35,13 @@ build() {
   local args=(-G Ninja -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo})
   [ "${VELORIXA_SANITIZE:-0}" = 1 ] && args+=(-DVELORIXA_SANITIZE=ON)
   [ "${VELORIXA_WERROR:-0}" = 1 ] && args+=(-DVELORIXA_WERROR=ON)
-  [ "${VELORIXA_FUZZ:-0}" = 1 ] && args+=(-DVELORIXA_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
+  [ "${VELORIXA_FUZZ:-0}" = 1 ] && args+=(-DVELORIXA_FUZZ=ON -DVELORIXA_TESTS=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
   cmake -S . -B "$dir" "${args[@]}" >/dev/null
-  cmake --build "$dir" -j "${JOBS:-$(nproc)}"
+  cmake --build "$dir" -j "${JOBS:-$(nproc)}" ${TARGETS:+--target $TARGETS}
 }
 
 cmd=${1:-play}
+[ "$cmd" = fuzz ] && export VELORIXA_FUZZ=1
 install_packages
 case "$cmd" in
   build) build ;;
@@ -50,6 +53,14 @@ case "$cmd" in
     build
     cd "${BUILD_DIR:-build}"
     ctest --output-on-failure -j "${JOBS:-$(nproc)}" --timeout 300
+    ;;
+  fuzz)
+    BUILD_DIR=${BUILD_DIR:-build-fuzz} TARGETS="fuzz_icy fuzz_headers" build
+    for t in fuzz_icy fuzz_headers; do
+      corpus=$(mktemp -d)
+      "${BUILD_DIR:-build-fuzz}/bin/$t" -max_total_time="${2:-20}" -max_len=4096 "$corpus" 2>&1 | tail -n 2
+      rm -rf "$corpus"
+    done
     ;;
   *)
     echo "usage: $0 [play|test|build]" >&2
