@@ -97,6 +97,10 @@ inline double toneHz(const std::vector<float>& x, double expectHz, int rateHz = 
                                         expectHz * 1.25);
 }
 
+inline double positionSeconds(DWORD handle) {
+    return BASS_ChannelBytes2Seconds(handle, BASS_ChannelGetPosition(handle));
+}
+
 inline int64_t bytesPerSecond(int rateHz, int channels) {
     return int64_t(rateHz) * channels * 2;
 }

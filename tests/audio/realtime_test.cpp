@@ -1,0 +1,176 @@
+// Real-time outputs: the no-sound device's timer thread, SDL's dummy and disk drivers, and calls
+// from several threads while the audio thread runs.
+
+#include <atomic>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "audiotest.h"
+
+using namespace audiotest;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Sets an environment variable for one test and puts the old value back.
+class EnvVar {
+  public:
+    EnvVar(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
+        ::setenv(name, value, 1);
+    }
+    ~EnvVar() {
+        if (had_) {
+            ::setenv(name_.c_str(), old_.c_str(), 1);
+        } else {
+            ::unsetenv(name_.c_str());
+        }
+    }
+
+  private:
+    std::string name_, old_;
+    bool had_ = false;
+};
+
+// Waits (bounded) until the position of `handle` has passed `atLeast` seconds.
+bool waitForPosition(DWORD handle, double atLeast) {
+    for (int i = 0; i < 500; ++i) {
+        if (positionSeconds(handle) >= atLeast) return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(AudioRealtime, NoSoundDevicePlaysByItself) {
+    TempDir dir;
+    auto path = writeMp3(dir, "t.mp3", testmedia::sine(440, 10, 44100, 2), {.quality = 9});
+    ASSERT_TRUE(BASS_Init(VX_DEVICE_NOSOUND, 44100, 0, nullptr));
+    Chain c = openChain(path);
+    EXPECT_TRUE(waitForPosition(c.source, 0.2)) << "the timer thread plays it";
+    EXPECT_EQ(BASS_ChannelIsActive(c.source), 1u);
+    EXPECT_GT(BASS_ChannelGetLevel(c.channel) & 0xFFFF, 0u);
+    float cpu = BASS_GetCPU();
+    EXPECT_GT(cpu, 0.f);
+    EXPECT_LT(cpu, 100.f);
+    float out[2 * 512];
+    EXPECT_EQ(VX_Render(out, 512), 0u) << "not while the output runs";
+    ASSERT_TRUE(BASS_Stop());
+    double held = positionSeconds(c.source);
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(positionSeconds(c.source), held) << "stopped output, nothing moves";
+    EXPECT_EQ(VX_Render(out, 512), 512u) << "offline rendering while stopped";
+    ASSERT_TRUE(BASS_Start());
+    EXPECT_TRUE(waitForPosition(c.source, held + 0.1));
+    EXPECT_TRUE(BASS_Free());
+}
+
+TEST(AudioRealtime, SdlDummyDriver) {
+    TempDir dir;
+    auto path = writeMp3(dir, "t.mp3", testmedia::sine(440, 10, 44100, 2), {.quality = 9});
+    {
+        EnvVar driver("SDL_AUDIODRIVER", "no-such-driver");
+        EXPECT_FALSE(BASS_Init(VX_DEVICE_DEFAULT, 44100, 0, nullptr)) << "no output, no init";
+    }
+    EnvVar driver("SDL_AUDIODRIVER", "dummy");
+    ASSERT_TRUE(BASS_Init(VX_DEVICE_DEFAULT, 44100, 0, nullptr));
+    BASS_INFO info{};
+    info.size = sizeof info;
+    ASSERT_TRUE(BASS_GetInfo(&info));
+    EXPECT_EQ(info.dsver, 8u);
+    EXPECT_GT(info.latency, 0u);
+    Chain c = openChain(path);
+    EXPECT_TRUE(waitForPosition(c.source, 0.2));
+    EXPECT_TRUE(BASS_Free());
+}
+
+TEST(AudioRealtime, SdlDiskDriverWritesTheRealOutput) {
+    TempDir dir;
+    auto path = writeMp3(dir, "t.mp3", testmedia::sine(1000, 10, 44100, 2, 0.8), {.quality = 2});
+    auto outFile = dir.file("out.raw");
+    EnvVar driver("SDL_AUDIODRIVER", "disk");
+    EnvVar file("SDL_DISKAUDIOFILE", outFile.c_str());
+    ASSERT_TRUE(BASS_Init(VX_DEVICE_DEFAULT, 44100, 0, nullptr));
+    ASSERT_TRUE(BASS_SetVolume(50));
+    Chain c = openChain(path);
+    BASS_ChannelSetAttributes(c.channel, -1, -1, 100);  // right only
+    EXPECT_TRUE(waitForPosition(c.source, 0.5));
+    ASSERT_TRUE(BASS_Free());
+    // The disk driver writes what the callback produced: 32-bit float stereo at 44.1 kHz.
+    std::ifstream in(outFile, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    std::vector<float> stereo(bytes.size() / sizeof(float));
+    std::memcpy(stereo.data(), bytes.data(), stereo.size() * sizeof(float));
+    ASSERT_GT(stereo.size(), 2u * 16384);
+    std::vector<float> tail(stereo.end() - 2 * 8192, stereo.end());
+    auto left = side(tail, 0), right = side(tail, 1);
+    EXPECT_EQ(testmedia::peak(left.data(), left.size()), 0.0);
+    EXPECT_NEAR(toneHz(right, 1000), 1000, 1.0);
+    // Pan right keeps the right side whole; the master volume halves it.
+    EXPECT_NEAR(rmsOf(right), 0.8 * 0.5 / std::sqrt(2.0), 0.03);
+}
+
+TEST(AudioRealtime, CallsFromOtherThreadsWhilePlaying) {
+    TempDir dir;
+    auto path = writeMp3(dir, "t.mp3", testmedia::sine(440, 20, 44100, 2), {.quality = 9});
+    ASSERT_TRUE(BASS_Init(VX_DEVICE_NOSOUND, 44100, 0, nullptr));
+    Chain c = openChain(path);
+    std::atomic<DWORD> source{c.source}, channel{c.channel};
+    std::atomic<bool> done{false};
+    std::atomic<int> calls{0};
+    // A control thread hammers attributes, positions and meters, also on handles that go away.
+    std::thread controls([&] {
+        std::mt19937 rng(7);
+        float fft[256];
+        while (!done.load()) {
+            DWORD s = source.load(), ch = channel.load();
+            BASS_ChannelSetAttributes(ch, 22050 + static_cast<int>(rng() % 88200),
+                                      static_cast<int>(rng() % 101),
+                                      static_cast<int>(rng() % 201) - 100);
+            DWORD f = 0, v = 0;
+            int p = 0;
+            BASS_ChannelGetAttributes(ch, &f, &v, &p);
+            BASS_FX_PitchSet(s, 30000 + rng() % 60000);
+            BASS_ChannelGetPosition(s);
+            BASS_ChannelIsActive(s);
+            BASS_ChannelIsActive(ch);
+            BASS_ChannelGetLevel(ch);
+            BASS_ChannelGetData(ch, fft, BASS_DATA_FFT512);
+            BASS_SetVolume(rng() % 101);
+            BASS_SetGlobalVolumes(-1, -1, static_cast<int>(rng() % 101));
+            BASS_GetCPU();
+            calls.fetch_add(1);
+        }
+    });
+    // Meanwhile this thread seeks, pauses, adds effects and replaces the stream.
+    std::mt19937 rng(3);
+    for (int round = 0; round < 6; ++round) {
+        for (int i = 0; i < 10; ++i) {
+            BASS_ChannelSetPosition(c.source, (rng() % (15 * 44100)) * 4);
+            if (i % 3 == 0) {
+                BASS_ChannelPause(c.source);
+                BASS_ChannelPause(c.channel);
+                BASS_ChannelResume(c.source);
+                BASS_ChannelResume(c.channel);
+            }
+            if (i == 5) BASS_ChannelSetFX(c.channel, BASS_FX_ECHO);
+            std::this_thread::sleep_for(3ms);
+        }
+        BASS_StreamFree(c.source);
+        c = openChain(path);
+        source.store(c.source);
+        channel.store(c.channel);
+    }
+    std::this_thread::sleep_for(50ms);
+    done.store(true);
+    controls.join();
+    EXPECT_GT(calls.load(), 10);
+    EXPECT_EQ(BASS_ChannelIsActive(c.channel), 1u);
+    BASS_ChannelSetAttributes(c.channel, 44100, 100, 0);
+    double before = positionSeconds(c.source);
+    EXPECT_TRUE(waitForPosition(c.source, before + 0.1)) << "still playing after all that";
+    EXPECT_TRUE(BASS_Free());
+}
