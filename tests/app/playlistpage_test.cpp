@@ -1,0 +1,286 @@
+// The PlayList page: the browser, the editing buttons and the list files, driven as a user would.
+#include "playlist/ui/playlistpage.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/ui/velmix.h"
+#include "perform/ui/keyboardcontrol.h"
+#include "playback/nextitem.h"
+#include "playback/ui/transportpanel.h"
+#include "playlist/listfile.h"
+#include "playlist/ui/listbox.h"
+#include "util/windowstate.h"
+
+namespace velorixa {
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void touch(const QString& path, const QByteArray& content = "x") {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+
+class PlayListPageTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        music_ = dir_.path() + "/Music";
+        QDir().mkpath(music_ + "/Sub folder");
+        touch(music_ + "/b song.MP3");
+        touch(music_ + "/a song.mp3");
+        touch(music_ + "/notes.txt");
+        touch(music_ + "/Mix.plf", "/x/one.mp3\r\n/x/two, with comma.mp3\r\n");
+        canvas_.resize(457, 425);
+        page_ = std::make_unique<PlayListPage>(&canvas_, state_);
+        page_->messageBox = [this](const QString& text, const QString& title) {
+            messages_ << title + "|" + text;
+        };
+        ASSERT_TRUE(page_->setBrowserFolder(music_));
+    }
+    QStringList files() { return page_->FileTop->model().texts(); }
+    QStringList lines() { return page_->PlayList->model().texts(); }
+    void selectFiles(std::initializer_list<int> rows) {
+        auto& m = page_->FileTop->model();
+        m.clearSelection();
+        for (int r : rows)
+            m.setSelected(r, true);
+        page_->FileTop->refreshSelection();
+    }
+
+    QTemporaryDir dir_;
+    QString music_;
+    QWidget canvas_;
+    WindowState state_;
+    std::unique_ptr<PlayListPage> page_;
+    QStringList messages_;
+};
+
+TEST_F(PlayListPageTest, BrowserShowsMusicFilesWithoutRegardToCaseAndAddsTheSelection) {
+    EXPECT_EQ(files(), (QStringList{"a song.mp3", "b song.MP3"}));
+    page_->OpenAddSav();
+    EXPECT_FALSE(page_->PlayList->isEnabled());
+    selectFiles({1, 0});
+    QTest::mouseClick(page_->CmdAddSel, Qt::LeftButton);
+    EXPECT_EQ(lines(), (QStringList{music_ + "/a song.mp3", music_ + "/b song.MP3"}));
+    QTest::mouseClick(page_->CmdExitAddSav, Qt::LeftButton);
+    EXPECT_TRUE(page_->PlayList->isEnabled());
+    EXPECT_FALSE(page_->FrmAddSav->isVisible());
+}
+
+TEST_F(PlayListPageTest, ListFilesAddTheirLinesAndFoldersOpenWithOneClick) {
+    page_->OptLists->setChecked(true);
+    EXPECT_EQ(files(), QStringList{"Mix.plf"});
+    selectFiles({0});
+    page_->CmdAddSel_Click();
+    EXPECT_EQ(lines(), (QStringList{"/x/one.mp3", "/x/two, with comma.mp3"}));
+    // The folder list: the way up first, then the sub-folders.
+    ASSERT_GE(page_->DirectoryBox->count(), 2);
+    EXPECT_EQ(page_->DirectoryBox->item(0)->text(), "..");
+    QListWidgetItem* sub = page_->DirectoryBox->findItems("Sub folder", Qt::MatchExactly).value(0);
+    ASSERT_NE(sub, nullptr);
+    QTest::mouseClick(page_->DirectoryBox->viewport(), Qt::LeftButton, {},
+                      page_->DirectoryBox->visualItemRect(sub).center());
+    EXPECT_EQ(page_->browserFolder(), music_ + "/Sub folder");
+    EXPECT_TRUE(files().isEmpty());
+}
+
+TEST_F(PlayListPageTest, UnreadableFolderKeepsTheBrowserWhereItWas) {
+    EXPECT_FALSE(page_->setBrowserFolder(music_ + "/gone"));
+    EXPECT_EQ(page_->browserFolder(), music_);
+    EXPECT_EQ(files().size(), 2);
+    page_->Drive0_Change(music_ + "/not a drive");
+    EXPECT_EQ(messages_, QStringList{"Error|Drive Error"});
+    EXPECT_EQ(page_->browserFolder(), music_);
+    EXPECT_FALSE(state_.FlagText);
+}
+
+TEST_F(PlayListPageTest, SaveListAsWritesThePlaylistFileAndShowsIt) {
+    page_->PlayList->model().setTexts({"/m/a.mp3", " /m/leading blank.mp3", "/m/Ünïcödé.mp3"});
+    page_->PlayList->refresh();
+    page_->NameFileSave->setText("Set");
+    page_->CmdFileSave_Click();
+    EXPECT_TRUE(messages_.isEmpty());
+    EXPECT_EQ(readAll(music_ + "/Set.PLF"), QByteArray("/m/a.mp3\r\n /m/leading blank.mp3\r\n") +
+                                                QString::fromUtf8("/m/Ünïcödé.mp3\r\n").toUtf8());
+    EXPECT_TRUE(page_->OptLists->isChecked());
+    EXPECT_TRUE(files().contains("Set.PLF"));
+    EXPECT_TRUE(page_->CmdSwitch->isEnabled());
+    // The name is taken as typed.
+    page_->NameFileSave->setText("Set.PLF");
+    page_->CmdFileSave_Click();
+    EXPECT_TRUE(QFile::exists(music_ + "/Set.PLF.PLF"));
+}
+
+TEST_F(PlayListPageTest, SaveThatCannotBeWrittenSaysSoAndKeepsEverything) {
+    page_->PlayList->model().setTexts({"/m/a.mp3"});
+    touch(music_ + "/Old.PLF", "/m/old.mp3\r\n");
+    page_->NameFileSave->setText("no/such/folder/Old");
+    page_->CmdFileSave_Click();
+    ASSERT_EQ(messages_.size(), 1);
+    EXPECT_TRUE(messages_[0].startsWith("Error|"));
+    EXPECT_TRUE(page_->CmdSwitch->isEnabled());
+    EXPECT_EQ(lines(), QStringList{"/m/a.mp3"});
+    EXPECT_EQ(readAll(music_ + "/Old.PLF"), "/m/old.mp3\r\n");
+    // Nothing happens with an empty name or an empty list.
+    messages_.clear();
+    page_->NameFileSave->clear();
+    page_->CmdFileSave_Click();
+    page_->PlayList->model().clear();
+    page_->NameFileSave->setText("Empty");
+    page_->CmdFileSave_Click();
+    EXPECT_TRUE(messages_.isEmpty());
+    EXPECT_FALSE(QFile::exists(music_ + "/Empty.PLF"));
+}
+
+TEST_F(PlayListPageTest, ButtonsEditTheList) {
+    auto& m = page_->PlayList->model();
+    m.setTexts({"0", "1", "2", "3", "4", "5", "6", "7"});
+    m.setSelected(2, true);
+    m.setSelected(3, true);
+    m.setSelected(6, true);
+    page_->PlayList->refresh();
+    QTest::mouseClick(page_->CmdUpDn[3], Qt::LeftButton);  // one up
+    EXPECT_EQ(lines(), (QStringList{"0", "2", "3", "1", "4", "5", "6", "7"}));
+    EXPECT_EQ(page_->PlayList->selectionModel()->selectedRows().size(), 2);
+    QTest::mouseClick(page_->CmdUpDn[2], Qt::LeftButton);  // to the bottom
+    EXPECT_EQ(lines(), (QStringList{"0", "1", "4", "5", "6", "7", "2", "3"}));
+    QTest::mouseClick(page_->CmdRemoveSelect, Qt::LeftButton);
+    EXPECT_EQ(lines(), (QStringList{"0", "1", "4", "5", "6", "7"}));
+    QTest::mouseClick(page_->CmdClearList, Qt::LeftButton);
+    EXPECT_TRUE(lines().isEmpty());
+}
+
+TEST_F(PlayListPageTest, OperatorSelectionReachesTheModel) {
+    page_->PlayList->model().setTexts({"a", "b", "c"});
+    page_->PlayList->refresh();
+    page_->CloseAddSav();
+    ListBox* view = page_->PlayList;
+    QRect r = view->visualRect(view->QListView::model()->index(1, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
+    EXPECT_EQ(page_->PlayList->model().selectedRows(), std::vector<int>{1});
+    r = view->visualRect(view->QListView::model()->index(2, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, r.center());
+    EXPECT_EQ(page_->PlayList->model().selectedRows(), (std::vector<int>{1, 2}));
+    page_->CursorMove(2);  // down: the first selected line moves on alone
+    EXPECT_EQ(page_->PlayList->model().selectedRows(), std::vector<int>{2});
+}
+
+TEST_F(PlayListPageTest, CursorKeysOpenTheListAndDefineNextWhenNothingIsSelected) {
+    page_->PlayList->model().setTexts({"a", "b"});
+    page_->PlayList->refresh();
+    page_->OpenAddSav();
+    int defines = 0;
+    page_->defineNext = [&] { ++defines; };
+    page_->CursorMove(1);
+    EXPECT_EQ(defines, 1);
+    EXPECT_TRUE(page_->PlayList->isEnabled());
+    EXPECT_FALSE(page_->FrmAddSav->isVisible());
+}
+
+TEST_F(PlayListPageTest, TextFieldFocusSuspendsKeyCommands) {
+    canvas_.show();
+    page_->OpenAddSav();
+    page_->NameFileSave->setFocus();
+    QApplication::processEvents();
+    EXPECT_TRUE(state_.FlagText);
+    canvas_.setFocus();
+    page_->NameFileSave->clearFocus();
+    QApplication::processEvents();
+    EXPECT_FALSE(state_.FlagText);
+}
+
+TEST(MusicList, ComesBackAfterARestart) {
+    QTemporaryDir dir;
+    const QString app = dir.path() + "/";
+    const QStringList items{"/music/one.mp3", "/music/two, three.mp3", "/music/Ärger.mp3"};
+    {
+        VelMix w(app);
+        w.Show();
+        w.setStateLoaded(true);
+        w.playListPage().PlayList->model().setTexts(items);
+        w.close();
+    }
+    EXPECT_TRUE(readAll(app + "MemoList.ini").endsWith("\r\n"));
+    {
+        VelMix w(app);
+        w.Show();
+        w.LoadSavedState();
+        EXPECT_EQ(w.playListPage().PlayList->model().texts(), items);
+        w.playListPage().PlayList->model().clear();
+        w.setStateLoaded(true);
+        w.close();
+    }
+    EXPECT_EQ(readAll(app + "MemoList.ini"), "\r\n");  // an empty list is one empty line
+    VelMix w(app);
+    w.Show();
+    w.LoadSavedState();
+    EXPECT_TRUE(w.playListPage().PlayList->model().isEmpty());
+}
+
+TEST(FocusTimer, GivesTheFocusBackOnceTheMouseIsUpAndShowsTheLoad) {
+    VelMix w("/tmp/");
+    w.Show();
+    KeyboardControl& kc = w.keyboardControl();
+    bool buttonDown = true;
+    int repaints = 0;
+    kc.leftButtonDown = [&] { return buttonDown; };
+    kc.cpuLoad = [] { return 12.5; };
+    kc.onPaintFft = [&] { ++repaints; };
+    w.TimerFoc()->stop();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.transport().ScrMasVol->setFocusPolicy(Qt::StrongFocus);
+    w.transport().ScrMasVol->setFocus();
+    w.state().FocTabs = false;
+    w.state().FftRedraw = 1;
+    kc.TimerFoc_Timer();
+    EXPECT_EQ(w.transport().LblCPU->text(), "12 ");
+    EXPECT_EQ(repaints, 1);
+    EXPECT_EQ(w.state().FftRedraw, 0);
+    EXPECT_TRUE(w.transport().ScrMasVol->hasFocus()) << "the mouse is still down";
+    buttonDown = false;
+    w.state().FlagText = true;  // typing: the focus stays where it is
+    kc.TimerFoc_Timer();
+    EXPECT_FALSE(w.MenuTabs()->hasFocus());
+    w.state().FlagText = false;
+    kc.TimerFoc_Timer();
+    EXPECT_TRUE(w.MenuTabs()->hasFocus());
+    EXPECT_EQ(repaints, 1);
+}
+
+TEST(HelpKeyboard, KeysNameTheirFunction) {
+    VelMix w("/tmp/");
+    w.Show();
+    KeyboardControl& kc = w.keyboardControl();
+    for (int i = 0; i < 104; ++i)
+        ASSERT_NE(kc.ButKbdHlp[i], nullptr) << i;
+    QTest::mouseClick(kc.ButKbdHlp[5], Qt::LeftButton);
+    EXPECT_EQ(kc.TextHlp->text(), "Load Set");
+    EXPECT_EQ(kc.CommHlp->text(), "File 5");
+    QTest::mouseClick(kc.ButKbdHlp[10], Qt::LeftButton);  // F10 has no function
+    EXPECT_EQ(kc.TextHlp->text(), "");
+    EXPECT_EQ(kc.CommHlp->text(), "");
+    QTest::mouseClick(kc.ButKbdHlp[89], Qt::LeftButton);
+    EXPECT_EQ(kc.CommHlp->text(), "Start");
+}
+
+}  // namespace
+}  // namespace velorixa
