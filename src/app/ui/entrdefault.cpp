@@ -1,7 +1,10 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 
+#include <cstring>
+
 #include "app/ui/entrmain.h"
+#include "app/ui/velmix.h"
 #include "audio/audiolib.h"
 
 namespace velorixa {
@@ -14,13 +17,20 @@ StartupEnv DefaultStartupEnv() {
     };
     env.start = [] { BASS_Start(); };
     env.getInfo = [](uint32_t* info) {
-        return static_cast<int>(BASS_GetInfo(reinterpret_cast<BASS_INFO*>(info)));
+        static_assert(sizeof(BASS_INFO) == 12 * sizeof(uint32_t));
+        BASS_INFO record;
+        std::memcpy(&record, info, sizeof record);
+        int ok = static_cast<int>(BASS_GetInfo(&record));
+        std::memcpy(info, &record, sizeof record);
+        return ok;
     };
     env.freeLibrary = [] { BASS_Free(); };
     env.critical = [](QWidget* parent, const QString& text, const QString& title) {
         QMessageBox::critical(parent, title, text, QMessageBox::Ok);
     };
     env.appFolder = QCoreApplication::applicationDirPath();
+    // The station list and the settings join the music list as their parts of the window land.
+    env.loadState = [](VelMix& window) { window.LoadSavedState(); };
     return env;
 }
 
