@@ -11,6 +11,8 @@
 #include <QTest>
 
 #include "app/ui/entrmain.h"
+#include "playlist/ui/listbox.h"
+#include "playlist/ui/playlistpage.h"
 
 namespace velorixa {
 namespace {
@@ -253,6 +255,33 @@ TEST(Startup, NormalStartLoadsThenSavesExactlyOnceOnClose) {
     EXPECT_EQ(loads, 1);
     EXPECT_EQ(saves, 1);
     EXPECT_EQ(readAll(dir.path() + "/MemoList.ini"), "\r\n");
+}
+
+TEST(Startup, TheRealProgramOpensTheDefaultOutputAndLoadsTheMusicList) {
+    // The program's own environment, with SDL's dummy output standing in for a sound card.
+    qputenv("SDL_AUDIODRIVER", "dummy");
+    QTemporaryDir dir;
+    {
+        QFile f(dir.path() + "/MemoList.ini");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("/music/a.mp3\r\n/music/b.mp3\r\n");
+    }
+    StartupEnv env = DefaultStartupEnv();
+    env.appFolder = dir.path();
+    QStringList messages;
+    env.critical = [&](QWidget*, const QString& text, const QString&) { messages << text; };
+    env.runLoop = false;
+    QStringList loaded;
+    bool timerBeg = false;
+    env.started = [&](VelMix& w) {
+        loaded = w.playListPage().PlayList->model().texts();
+        timerBeg = w.TimerBeg()->isActive();
+        w.Unload();
+    };
+    EXPECT_EQ(Main(env), 0);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
+    EXPECT_EQ(loaded, (QStringList{"/music/a.mp3", "/music/b.mp3"}));
+    EXPECT_TRUE(timerBeg);
 }
 
 }  // namespace

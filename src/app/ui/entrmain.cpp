@@ -74,6 +74,7 @@ int Main(StartupEnv env) {
     QElapsedTimer clock;  // monotonic milliseconds: never wraps
     clock.start();
     int64_t tickLast = clock.elapsed();
+    if (env.started) env.started(window);
     if (!env.runLoop) return 0;
 
     // 11. Main loop: all pending events, a short sleep, and the wave tick when it is due.

@@ -28,6 +28,8 @@ struct StartupEnv {
     std::function<void(VelMix&)> loadState;
     // Called once the window exists, before the audio checks (tests use it to drive the window).
     std::function<void(VelMix&)> windowCreated;
+    // Called once start-up is complete, before the main loop.
+    std::function<void(VelMix&)> started;
     bool runLoop = true;  // false: return after start-up (tests)
 };
 
