@@ -1,0 +1,304 @@
+// bench_decode: what the audio layer costs against the reference decoder, and what it holds.
+//
+//   bench_decode [--seconds 180] [--dir /tmp] [--long-minutes 60] [--no-rss]
+//
+// 1. Encodes an MP3 of --seconds (44.1 kHz stereo, 128 kb/s) from a tone sweep with noise.
+// 2. CPU seconds to decode it through the layer alone (offline, decoded PCM pulled from a decoding
+//    source), and through the whole playback chain (pitch channel at the source rate, volumes,
+//    master) rendered offline; then `mpg123 -q -w /dev/null` on the same file; and the ratios.
+// 3. Latency of a control change: offline (frames until a volume change is complete) and on the
+//    no-sound device in real time (time until the meter shows silence, minus its 20 ms window).
+// 4. Peak memory (max RSS) of a child process that decodes a 1-minute and a --long-minutes file
+//    through the layer from start to end, and renders two minutes of each through the chain.
+
+#include <lame/lame.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <numbers>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/audiolib.h"
+
+namespace {
+
+double processCpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + ts.tv_nsec * 1e-9;
+}
+
+double childrenCpuSeconds() {
+    rusage ru{};
+    getrusage(RUSAGE_CHILDREN, &ru);
+    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec +
+           (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) * 1e-6;
+}
+
+// Streams a sweep with noise through lame chunk by chunk, so an hour never sits in memory.
+bool encodeFile(const std::string& path, double seconds) {
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out) return false;
+    lame_global_flags* gf = lame_init();
+    lame_set_in_samplerate(gf, 44100);
+    lame_set_num_channels(gf, 2);
+    lame_set_brate(gf, 128);
+    lame_set_quality(gf, 7);
+    lame_set_bWriteVbrTag(gf, 1);
+    if (lame_init_params(gf) < 0) {
+        std::fclose(out);
+        lame_close(gf);
+        return false;
+    }
+    const int chunk = 8192;
+    std::vector<short> pcm(2 * chunk);
+    std::vector<unsigned char> mp3(chunk * 2 + 7200);
+    std::mt19937 rng(1);
+    std::uniform_real_distribution<double> noise(-0.05, 0.05);
+    double phase = 0;
+    const auto total = static_cast<int64_t>(seconds * 44100);
+    for (int64_t at = 0; at < total; at += chunk) {
+        int n = static_cast<int>(std::min<int64_t>(chunk, total - at));
+        for (int i = 0; i < n; ++i) {
+            double t = double(at + i) / 44100;
+            double f = 200 + 1800 * (0.5 + 0.5 * std::sin(t * 0.3));
+            phase += 2 * std::numbers::pi * f / 44100;
+            double v = 0.4 * std::sin(phase) + noise(rng);
+            pcm[2 * i] = static_cast<short>(v * 32767);
+            pcm[2 * i + 1] = static_cast<short>(0.8 * v * 32767);
+        }
+        int got = lame_encode_buffer_interleaved(gf, pcm.data(), n, mp3.data(),
+                                                 static_cast<int>(mp3.size()));
+        if (got > 0) std::fwrite(mp3.data(), 1, static_cast<size_t>(got), out);
+    }
+    int got = lame_encode_flush(gf, mp3.data(), static_cast<int>(mp3.size()));
+    if (got > 0) std::fwrite(mp3.data(), 1, static_cast<size_t>(got), out);
+    // The Xing/LAME frame at the front gives the exact length.
+    unsigned char tag[4096];
+    size_t tagLen = lame_get_lametag_frame(gf, tag, sizeof tag);
+    if (tagLen > 0) {
+        std::fseek(out, 0, SEEK_SET);
+        std::fwrite(tag, 1, tagLen, out);
+    }
+    lame_close(gf);
+    return std::fclose(out) == 0;
+}
+
+// Decodes a whole file through a decoding source; returns the frames decoded.
+int64_t decodeThroughLayer(const std::string& path) {
+    DWORD src = BASS_StreamCreateFile(0, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+    if (!src) return -1;
+    std::vector<int16_t> buf(2 * 16384);
+    int64_t frames = 0;
+    while (true) {
+        DWORD got = BASS_ChannelGetData(src, buf.data(), static_cast<DWORD>(buf.size() * 2));
+        if (got == 0xFFFFFFFF || got == 0) break;
+        frames += got / 4;
+    }
+    BASS_StreamFree(src);
+    return frames;
+}
+
+// Renders `seconds` (0 = the whole file) of a file through the playback chain offline.
+int64_t renderThroughChain(const std::string& path, double seconds) {
+    DWORD src = BASS_StreamCreateFile(0, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+    if (!src) return -1;
+    DWORD ch = BASS_FX_PitchCreate(src);
+    BASS_ChannelSetAttributes(ch, -1, 80, 10);
+    BASS_StreamPlay(ch, 0, 0);
+    std::vector<float> out(2 * 4096);
+    int64_t frames = 0;
+    const int64_t limit = seconds > 0 ? static_cast<int64_t>(seconds * 44100) : INT64_MAX;
+    while (frames < limit && BASS_ChannelIsActive(ch) != 0) {
+        frames += VX_Render(out.data(), 4096);
+    }
+    BASS_StreamFree(src);
+    return frames;
+}
+
+long maxRssKb() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_maxrss;
+}
+
+// The --rss child: decode the whole file, then render two minutes through the chain.
+int rssChild(const std::string& path) {
+    if (!BASS_Init(VX_DEVICE_OFFLINE, 44100, 0, nullptr)) return 1;
+    BASS_SetBufferLength(0.5f);
+    long before = maxRssKb();
+    int64_t decoded = decodeThroughLayer(path);
+    long afterDecode = maxRssKb();
+    int64_t rendered = renderThroughChain(path, 120);
+    long afterRender = maxRssKb();
+    BASS_Free();
+    std::printf(
+        "  %-28s decoded %8.1f s   max RSS: at start %6ld KB, after decoding %6ld KB, "
+        "after 2 min of playback %6ld KB\n",
+        path.substr(path.rfind('/') + 1).c_str(), decoded / 44100.0, before, afterDecode,
+        afterRender);
+    return rendered > 0 ? 0 : 1;
+}
+
+int runChild(const std::vector<std::string>& args) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void latency() {
+    std::printf("\nLatency of a control change\n");
+    // Offline: a volume change between renders is complete at the end of the next block.
+    {
+        BASS_Init(VX_DEVICE_OFFLINE, 44100, 0, nullptr);
+        std::string path = "/tmp/bench_decode_tone.mp3";
+        encodeFile(path, 5);
+        DWORD src = BASS_StreamCreateFile(0, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+        DWORD ch = BASS_FX_PitchCreate(src);
+        BASS_StreamPlay(ch, 0, 0);
+        std::vector<float> out(2 * 44100);
+        VX_Render(out.data(), 8192);
+        BASS_ChannelSetAttributes(ch, -1, 0, -101);
+        VX_Render(out.data(), 4096);
+        int lastLoud = -1;
+        for (int i = 0; i < 4096; ++i) {
+            if (std::fabs(out[2 * i]) > 1e-6f) lastLoud = i;
+        }
+        std::printf(
+            "  offline: last non-silent frame after volume 0: %d (block %d frames = %.1f ms)\n",
+            lastLoud, 512, 512 * 1000.0 / 44100);
+        BASS_Free();
+        std::remove(path.c_str());
+    }
+    // Real time on the no-sound device: wall time until the meter's 20 ms window is silent.
+    {
+        BASS_Init(VX_DEVICE_NOSOUND, 44100, 0, nullptr);
+        std::string path = "/tmp/bench_decode_tone.mp3";
+        encodeFile(path, 30);
+        DWORD src = BASS_StreamCreateFile(0, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+        DWORD ch = BASS_FX_PitchCreate(src);
+        BASS_StreamPlay(ch, 0, 0);
+        std::vector<double> ms;
+        std::mt19937 rng(5);
+        for (int round = 0; round < 20; ++round) {
+            BASS_ChannelSetAttributes(ch, -1, 100, -101);
+            std::this_thread::sleep_for(std::chrono::milliseconds(80 + rng() % 40));
+            auto t0 = std::chrono::steady_clock::now();
+            BASS_ChannelSetAttributes(ch, -1, 0, -101);
+            while ((BASS_ChannelGetLevel(ch) & 0xFFFF) != 0) {
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+            }
+            ms.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                    .count() -
+                20.0);
+        }
+        std::sort(ms.begin(), ms.end());
+        BASS_INFO info{};
+        info.size = sizeof info;
+        BASS_GetInfo(&info);
+        std::printf(
+            "  no-sound device, 20 changes: applied after %.1f ms median, %.1f ms max "
+            "(meter window subtracted; device period %u ms)\n",
+            ms[ms.size() / 2], ms.back(), info.minbuf);
+        BASS_Free();
+        std::remove(path.c_str());
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    double seconds = 180;
+    double longMinutes = 60;
+    std::string dir = "/tmp";
+    bool rss = true;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--rss-child" && i + 1 < argc) return rssChild(argv[i + 1]);
+        if (a == "--seconds" && i + 1 < argc)
+            seconds = std::atof(argv[++i]);
+        else if (a == "--dir" && i + 1 < argc)
+            dir = argv[++i];
+        else if (a == "--long-minutes" && i + 1 < argc)
+            longMinutes = std::atof(argv[++i]);
+        else if (a == "--no-rss")
+            rss = false;
+        else {
+            std::fprintf(stderr,
+                         "usage: %s [--seconds S] [--dir D] [--long-minutes M] [--no-rss]\n",
+                         argv[0]);
+            return 2;
+        }
+    }
+
+    const std::string file = dir + "/bench_decode_" + std::to_string(int(seconds)) + "s.mp3";
+    std::printf("Encoding %.0f s of 44.1 kHz stereo at 128 kb/s to %s\n", seconds, file.c_str());
+    if (!encodeFile(file, seconds)) return 1;
+
+    if (!BASS_Init(VX_DEVICE_OFFLINE, 44100, 0, nullptr)) return 1;
+    BASS_SetBufferLength(0.5f);
+    double c0 = processCpuSeconds();
+    int64_t decoded = decodeThroughLayer(file);
+    double layerDecode = processCpuSeconds() - c0;
+    c0 = processCpuSeconds();
+    int64_t rendered = renderThroughChain(file, 0);
+    double layerChain = processCpuSeconds() - c0;
+    BASS_Free();
+
+    double m0 = childrenCpuSeconds();
+    int rc = runChild({"mpg123", "-q", "-w", "/dev/null", file});
+    double reference = childrenCpuSeconds() - m0;
+
+    std::printf("\nCPU seconds for %.1f s of audio\n", decoded / 44100.0);
+    std::printf("  layer, decoding source only:        %7.3f s  (%.0fx real time)\n", layerDecode,
+                decoded / 44100.0 / layerDecode);
+    std::printf(
+        "  layer, full chain rendered offline: %7.3f s  (%.0fx real time, %.1f s rendered)\n",
+        layerChain, rendered / 44100.0 / layerChain, rendered / 44100.0);
+    if (rc == 0) {
+        std::printf("  mpg123 -w /dev/null:                %7.3f s\n", reference);
+        std::printf("  ratio layer decode / mpg123:        %7.2f\n", layerDecode / reference);
+        std::printf("  ratio full chain / mpg123:          %7.2f\n", layerChain / reference);
+    } else {
+        std::printf("  mpg123 not runnable (exit %d): install it (run.sh does)\n", rc);
+    }
+
+    latency();
+
+    if (rss) {
+        std::printf("\nMemory (separate processes, offline)\n");
+        const std::string shortFile = dir + "/bench_decode_1min.mp3";
+        const std::string longFile =
+            dir + "/bench_decode_" + std::to_string(int(longMinutes)) + "min.mp3";
+        encodeFile(shortFile, 60);
+        std::printf("  encoding %.0f minutes...\n", longMinutes);
+        std::fflush(stdout);
+        encodeFile(longFile, longMinutes * 60);
+        runChild({"/proc/self/exe", "--rss-child", shortFile});
+        runChild({"/proc/self/exe", "--rss-child", longFile});
+        std::remove(shortFile.c_str());
+        std::remove(longFile.c_str());
+    }
+    std::remove(file.c_str());
+    return 0;
+}
