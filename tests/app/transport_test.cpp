@@ -155,6 +155,23 @@ TEST_F(TransportTest, PositionBarFollowsWithoutSeekingAndNextItemFollowsTheEnd) 
     EXPECT_TRUE(messages_.isEmpty());
 }
 
+TEST_F(TransportTest, PositionBarSeeksAndItsEndsRestartOrMoveOn) {
+    doubleClickRow(0);
+    ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
+    QScrollBar* bar = panel().ScrPlay;
+    bar->setValue(1);  // the operator moved the bar: a seek to one second
+    EXPECT_EQ(panel().TxtPos->text(), "1");
+    ASSERT_TRUE(waitFor([&] { return player().GetFilePos() >= 1.0f; }, 300));
+    EXPECT_LT(player().GetFilePos(), 1.3f);
+    bar->setValue(0);  // the left end plays the item again from its start
+    ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
+    EXPECT_LT(player().GetFilePos(), 0.5f);
+    EXPECT_EQ(namePlay(), toneA_);
+    bar->setValue(bar->maximum());  // the right end with Repeat up: the next item
+    EXPECT_EQ(namePlay(), toneB_);
+    EXPECT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
+}
+
 TEST_F(TransportTest, RepeatReplaysTheSameItem) {
     doubleClickRow(1);
     ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
