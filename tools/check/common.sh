@@ -1,0 +1,125 @@
+# Shared by the check scripts (sourced, not run): the X tools, a private X server, the build,
+# and a copy of the player in a folder of its own.
+#
+# The player keeps "MemoList.ini" next to its executable and writes it when it closes, so the
+# checks never run build/bin/velorixa itself: they run a copy from a temporary folder.
+#
+# Environment: BUILD_DIR (default build), JOBS (build jobs), CHECK_NO_BUILD=1 (use what is
+# built), KEEP_TMP=1 (leave the temporary folder for inspection).
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+build_dir=$repo/${BUILD_DIR:-build}
+tmp=$(mktemp -d /tmp/velorixa-check.XXXXXX)
+xvfb_pid=""
+player_pid=""
+
+log() { printf '[%s] %s\n' "$(date +%H:%M:%S)" "$*"; }
+
+cleanup() {
+  # Only what this script started, by its process id.
+  if [ -n "$player_pid" ] && kill -0 "$player_pid" 2>/dev/null; then kill "$player_pid" 2>/dev/null || true; fi
+  if [ -n "$xvfb_pid" ] && kill -0 "$xvfb_pid" 2>/dev/null; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  if [ "${KEEP_TMP:-0}" = 1 ]; then log "kept $tmp"; else rm -rf "$tmp"; fi
+}
+trap cleanup EXIT
+
+# Xvfb, xdotool and ImageMagick are tools of these checks only, not of the player.
+ensure_x_tools() {
+  local missing=()
+  command -v Xvfb >/dev/null || missing+=(xvfb)
+  command -v xdotool >/dev/null || missing+=(xdotool)
+  command -v import >/dev/null || missing+=(imagemagick)
+  [ ${#missing[@]} -eq 0 ] && return 0
+  log "installing ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
+}
+
+# Builds the given targets the way ./velorixa.sh does (it installs the build packages too).
+build_targets() {
+  if [ "${CHECK_NO_BUILD:-0}" = 1 ]; then return 0; fi
+  log "building $* in $build_dir"
+  (cd "$repo" && BUILD_DIR=${BUILD_DIR:-build} TARGETS="$*" ./velorixa.sh build) >"$tmp/build.log" 2>&1 || {
+    tail -n 30 "$tmp/build.log"
+    echo "build failed" >&2
+    exit 2
+  }
+}
+
+# A private X server at 800 x 600 x 24 on a free display; exports DISPLAY.
+start_xvfb() {
+  local fdfile=$tmp/display
+  Xvfb -displayfd 5 -screen 0 800x600x24 -nolisten tcp 5>"$fdfile" >"$tmp/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    if [ -s "$fdfile" ]; then
+      export DISPLAY=":$(head -n 1 "$fdfile")"
+      log "Xvfb on $DISPLAY (pid $xvfb_pid)"
+      return 0
+    fi
+    sleep 0.1
+  done
+  echo "Xvfb did not start" >&2
+  cat "$tmp/xvfb.log" >&2
+  exit 2
+}
+
+# Copies the player into $tmp/player/ (its AppPath) and starts it there; sets player_pid.
+start_player() {
+  mkdir -p "$tmp/player"
+  cp "$build_dir/bin/velorixa" "$tmp/player/velorixa"
+  (cd "$tmp" && exec "$tmp/player/velorixa") >"$tmp/player.log" 2>&1 &
+  player_pid=$!
+  log "player started (pid $player_pid) from $tmp/player"
+}
+
+# The id of the window whose title is exactly $1, waiting up to $2 seconds; empty when none.
+wait_window() {
+  local name=$1 seconds=$2 id=""
+  for _ in $(seq $((seconds * 10))); do
+    id=$(xdotool search --onlyvisible --name "^$name\$" 2>/dev/null | head -n 1 || true)
+    [ -n "$id" ] && break
+    sleep 0.1
+  done
+  printf '%s' "$id"
+}
+
+# True when the player ended within $1 seconds; its exit code goes into player_rc.
+wait_player_end() {
+  local seconds=$1
+  player_rc=""
+  for _ in $(seq $((seconds * 10))); do
+    if ! kill -0 "$player_pid" 2>/dev/null; then
+      wait "$player_pid" 2>/dev/null && player_rc=0 || player_rc=$?
+      player_pid=""
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# Escape on the window, then Yes in the "Exit" question (Return takes its default button).
+# Sets exit_how to what happened.
+close_player() {
+  local win=$1
+  xdotool windowfocus --sync "$win" 2>/dev/null || xdotool windowfocus "$win" || true
+  xdotool key --clearmodifiers Escape
+  local box
+  box=$(wait_window Exit 5)
+  if [ -z "$box" ]; then
+    exit_how="no \"Exit\" question appeared after Escape"
+    return 1
+  fi
+  [ -n "${exit_shot:-}" ] && import -window root "$exit_shot" 2>/dev/null
+  xdotool windowfocus --sync "$box" 2>/dev/null || xdotool windowfocus "$box" || true
+  xdotool key --clearmodifiers Return
+  if wait_player_end 5; then
+    exit_how="Escape, then Return on the \"Exit\" question: the player ended (exit code $player_rc)"
+    return 0
+  fi
+  exit_how="the \"Exit\" question appeared but Return did not end the player"
+  return 1
+}
