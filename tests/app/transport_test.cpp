@@ -155,6 +155,20 @@ TEST_F(TransportTest, PositionBarFollowsWithoutSeekingAndNextItemFollowsTheEnd) 
     EXPECT_TRUE(messages_.isEmpty());
 }
 
+TEST_F(TransportTest, AClickOnTheDisabledListEnablesIt) {
+    ListBox* view = list().PlayList;
+    view->setEnabled(false);  // as after the deferred start
+    QWidget* canvas = w_->page(0);
+    QPoint inList = view->geometry().center();
+    QTest::mouseClick(
+        canvas->childAt(inList) ? canvas->childAt(inList) : canvas, Qt::LeftButton, {},
+        canvas->childAt(inList) ? canvas->childAt(inList)->mapFrom(canvas, inList) : inList);
+    EXPECT_TRUE(view->isEnabled());
+    // Now the list takes clicks itself: a double-click plays a line.
+    doubleClickRow(1);
+    EXPECT_EQ(namePlay(), toneB_);
+}
+
 TEST_F(TransportTest, PositionBarSeeksAndItsEndsRestartOrMoveOn) {
     doubleClickRow(0);
     ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));

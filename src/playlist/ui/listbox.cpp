@@ -1,5 +1,6 @@
 #include "playlist/ui/listbox.h"
 
+#include <QEvent>
 #include <QItemSelectionModel>
 #include <QScrollBar>
 
@@ -37,6 +38,15 @@ ListBox::ListBox(QWidget* parent) : QListView(parent), adapter_(new Adapter(mode
             [this](const QItemSelection& s, const QItemSelection& d) { pullSelection(s, d); });
     connect(this, &QListView::doubleClicked, this,
             [this](const QModelIndex& index) { emit lineDoubleClicked(index.row()); });
+}
+
+void ListBox::changeEvent(QEvent* event) {
+    // A disabled list lets clicks through to what lies under it (the play list's picture,
+    // whose click enables the list again); Qt would otherwise swallow them.
+    if (event->type() == QEvent::EnabledChange) {
+        setAttribute(Qt::WA_TransparentForMouseEvents, !isEnabled());
+    }
+    QListView::changeEvent(event);
 }
 
 void ListBox::pullSelection(const QItemSelection& selected, const QItemSelection& deselected) {

@@ -27,6 +27,9 @@ class ListBox : public QListView {
     // Only the selection (and current row) changed.
     void refreshSelection();
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   signals:
     // A line was double-clicked (row of the line).
     void lineDoubleClicked(int row);

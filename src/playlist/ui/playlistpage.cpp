@@ -87,7 +87,6 @@ void PlayListPage::buildList(QWidget* canvas) {
     PlayListBack = place(new ClickCatcher(canvas, [this] { CloseAddSav(); }), "PlayListBack", 12,
                          36, 336, 378);
     PlayList = place(new ListBox(canvas), "PlayList", 12, 36, 336, 378);
-    PlayList->setEnabled(false);
 
     const int x = 356, w = 92;
     ChkEnterAddSav = button(canvas, "ChkEnterAddSav", "Add / Save ...", x, 36, w);
