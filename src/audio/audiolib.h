@@ -71,8 +71,8 @@ struct BASS_INFO {
 
 // --- version and device ---
 DWORD BASS_GetVersion();  // 1 | 6 << 16: version 1.6
-// freq: output rate in Hz (0 = 44100; 8000..192000). Fails when already initialised or when
-// the output cannot be opened. The output starts running at once.
+// freq: output rate in Hz (0 = 44100; 8000..192000); flags and win are not used. Fails when
+// already initialised or when the output cannot be opened. The output starts running at once.
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* win);
 BOOL BASS_Start();                   // (re)starts the output
 BOOL BASS_Stop();                    // pauses the output; returns once the audio thread is idle
@@ -91,7 +91,8 @@ BOOL BASS_GetGlobalVolumes(DWORD* musvol, DWORD* samvol, DWORD* strvol);  // nul
 
 // --- streams ---
 // mem FALSE: file is a path (offset/length select a byte range, length 0 = to the end).
-// mem TRUE: file points at length bytes of MP3 data, copied at once.
+// mem TRUE: file points at length bytes of MP3 data, copied at once (hence const void*; a path
+// converts to it unchanged).
 // flags: BASS_STREAM_DECODE for a decoding source (play it through the pitch functions);
 // without it the handle is itself a playable channel.
 DWORD BASS_StreamCreateFile(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags);
