@@ -85,10 +85,11 @@ PlayListPage::PlayListPage(QWidget* canvas, WindowState& state, QObject* parent)
 void PlayListPage::buildList(QWidget* canvas) {
     // The picture under the list: while the list is disabled it takes the click that opens it.
     PlayListBack = place(new ClickCatcher(canvas, [this] { CloseAddSav(); }), "PlayListBack", 12,
-                         36, 336, 378);
-    PlayList = place(new ListBox(canvas), "PlayList", 12, 36, 336, 378);
+                         36, 346, 378);
+    PlayList = place(new ListBox(canvas), "PlayList", 12, 36, 346, 378);
 
-    const int x = 356, w = 92;
+    // The right column starts past the add/save panel, which lies over the list.
+    const int x = 366, w = 84;
     ChkEnterAddSav = button(canvas, "ChkEnterAddSav", "Add / Save ...", x, 36, w);
     connect(ChkEnterAddSav, &QPushButton::clicked, this, [this] { OpenAddSav(); });
 
@@ -96,10 +97,10 @@ void PlayListPage::buildList(QWidget* canvas) {
     // Two columns: one line up/down on the left, to top/bottom on the right.
     const char* names[5] = {nullptr, "CmdUpDn1", "CmdUpDn2", "CmdUpDn3", "CmdUpDn4"};
     const char* texts[5] = {nullptr, "Top", "Bottom", "Up", "Down"};
-    const int bx[5] = {0, x + 47, x + 47, x, x};
+    const int bx[5] = {0, x + 43, x + 43, x, x};
     const int by[5] = {0, 88, 112, 88, 112};
     for (int i = 1; i <= 4; ++i) {
-        CmdUpDn[i] = button(canvas, names[i], texts[i], bx[i], by[i], 45);
+        CmdUpDn[i] = button(canvas, names[i], texts[i], bx[i], by[i], 41);
         connect(CmdUpDn[i], &QPushButton::clicked, this, [this, i] { MoveSelect(i); });
     }
     CmdRemoveSelect = button(canvas, "CmdRemoveSelect", "Remove", x, 146, w);
@@ -139,8 +140,8 @@ void PlayListPage::buildAddSav(QWidget* canvas) {
     DirectoryBox = place(new QListWidget(f), "DirectoryBox", 4, 30, 150, 200);
     FileTop = place(new ListBox(f), "FileTop", 158, 30, w - 162, 200);
     OptMusic =
-        place(new QRadioButton(QStringLiteral("Music Files"), f), "OptMusic", 158, 4, 80, 22);
-    OptLists = place(new QRadioButton(QStringLiteral("List Files"), f), "OptLists", 238, 4, 72, 22);
+        place(new QRadioButton(QStringLiteral("Music Files"), f), "OptMusic", 158, 4, 86, 22);
+    OptLists = place(new QRadioButton(QStringLiteral("List Files"), f), "OptLists", 244, 4, 70, 22);
     OptMusic->setChecked(true);
     CmdSelAll = button(f, "CmdSelAll", "Select All", 158, 234, 72);
     CmdAddSel = button(f, "CmdAddSel", "Add Select.", 234, 234, 72);
