@@ -129,7 +129,17 @@ RenderResult Render(const RenderOptions& o, const std::function<void(uint32_t, s
         if (r.opened) {
             const size_t limit =
                 o.seconds > 0 ? static_cast<size_t>(o.seconds * kRateHz) : static_cast<size_t>(-1);
-            if (o.seconds > 0) r.stereo.reserve(2 * limit);
+            // The whole output is kept, so it is sized once: growing it block by block costs
+            // more than the rate change itself on a long file.
+            size_t expected = limit;
+            if (o.seconds <= 0) {
+                const double rateHz = PLAYER::PitchRateHz(o.FRQ, player.SrcFreq);
+                const double srcSeconds = player.GetFileLen() + 1.0;
+                expected = rateHz > 0
+                               ? static_cast<size_t>(srcSeconds * player.SrcFreq / rateHz * kRateHz)
+                               : 0;
+            }
+            r.stereo.reserve(2 * expected);
             size_t done = 0;
             std::vector<float> block(2 * kBlockFrames);
             while (done < limit) {
