@@ -1,0 +1,149 @@
+// The player on internet streams served by a local ICY server.
+#include <gtest/gtest.h>
+
+#include <QStringList>
+#include <chrono>
+#include <cmath>
+#include <numbers>
+#include <thread>
+
+#include "audio/audiolib.h"
+#include "audio/net/testserver.h"
+#include "audio/player.h"
+#include "common/testmedia.h"
+
+namespace velorixa {
+namespace {
+
+using namespace std::chrono_literals;
+
+class PlayerStreamTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(BASS_Init(VX_DEVICE_OFFLINE, 44100, 0, nullptr)); }
+    void TearDown() override {
+        player_.ExitForm();
+        BASS_Free();
+    }
+    bool start(const std::string& url) {
+        return player_.StartPlay(QString::fromStdString(url), 1, 100, 100, 0, {0, 50, 50, 50},
+                                 {0, 100, 100, 100, 100});
+    }
+    // Renders frames of output in 10 ms blocks, letting the network keep up between them.
+    std::vector<float> render(size_t frames) {
+        std::vector<float> out(2 * frames);
+        for (size_t done = 0; done < frames;) {
+            DWORD n = static_cast<DWORD>(std::min<size_t>(441, frames - done));
+            std::this_thread::sleep_for(1ms);
+            done += VX_Render(out.data() + 2 * done, n);
+        }
+        return out;
+    }
+    QString meta() {
+        const char* a = nullptr;
+        player_.GetMETA(a);
+        return PLAYER::CStrToText(a);
+    }
+    QStringList headers() {
+        const char* a = nullptr;
+        player_.GetICY(a);
+        QStringList lines;
+        for (const char* p = a; p && *p; p += std::strlen(p) + 1)
+            lines << PLAYER::CStrToText(p);
+        return lines;
+    }
+
+    PLAYER player_;
+};
+
+TEST_F(PlayerStreamTest, MetadataNeverReachesTheSoundAndTitlesChange) {
+    const double f = 600, amp = 0.5;
+    auto mp3 = testmedia::encodeMp3(testmedia::sine(f, 4, 44100, 2, amp), {.quality = 9});
+    std::string audio(reinterpret_cast<const char*>(mp3.data()), mp3.size());
+    const size_t metaInt = 2000;  // many blocks, some inside frames, some across sends
+    const size_t blocks = audio.size() / metaInt;
+    test::TestResponse r;
+    r.headers = {"icy-name: Test Radio", "icy-br: 128", "icy-metaint: 2000",
+                 "content-type: audio/mpeg"};
+    r.body = test::icyBody(audio, metaInt, [&](size_t i) -> std::string {
+        if (i == 0) return "StreamTitle='First Song';";
+        return i == blocks / 2 ? "StreamTitle='Caf\xe9 Second';" : "";
+    });
+    r.chunkBytes = 1000;
+    r.chunkDelayMs = 4;  // about 250 kB/s: the second title arrives after a while
+    test::TestServer server;
+    server.setResponse("/live", r);
+    ASSERT_TRUE(start(server.url("/live")));
+    EXPECT_EQ(player_.GetFreqStr(), 44100);
+    QStringList h = headers();
+    EXPECT_TRUE(h.contains("icy-br: 128")) << h.join("|").toStdString();
+    EXPECT_TRUE(h.contains("icy-name: Test Radio"));
+    EXPECT_FALSE(h.join("|").contains("ICY 200")) << "no status line";
+    EXPECT_EQ(meta(), "StreamTitle='First Song';");
+
+    std::vector<float> out = render(44100 * 3);
+    // Clean tone: no sample step beyond what a sine of this frequency can make. A metadata
+    // block fed to the decoder would break a frame and click.
+    const double bound = 1.3 * 2 * std::sin(std::numbers::pi * f / 44100) * amp + 1e-3;
+    double worst = 0;
+    size_t sounding = 0;
+    for (size_t i = 2 * 4410 + 2; i < out.size(); i += 2) {
+        worst = std::max(worst, double(std::fabs(out[i] - out[i - 2])));
+        if (std::fabs(out[i]) > 0.05) ++sounding;
+    }
+    EXPECT_GT(sounding, out.size() / 2 / 2) << "the stream plays";
+    EXPECT_LT(worst, bound);
+    for (int i = 0; i < 200 && !meta().contains("Second"); ++i)
+        render(4410);
+    EXPECT_EQ(meta(), QString::fromUtf8("StreamTitle='Café Second';")) << "Latin-1 title read";
+}
+
+TEST_F(PlayerStreamTest, StallIsReportedAndPassesWhenDataFlowsAgain) {
+    auto mp3 = testmedia::encodeMp3(testmedia::sine(440, 4, 44100, 2), {.quality = 9});
+    test::TestResponse r;
+    r.statusLine = "HTTP/1.1 200 OK";
+    r.headers = {"content-type: audio/mpeg"};
+    r.body.assign(reinterpret_cast<const char*>(mp3.data()), mp3.size());
+    r.pauseAtByte = 24000;
+    test::TestServer server;
+    server.setResponse("/s", r);
+    ASSERT_TRUE(start(server.url("/s")));
+    bool stalled = false;
+    for (int i = 0; i < 300 && !stalled; ++i) {
+        render(441);
+        stalled = player_.GetChannelStalled();
+    }
+    EXPECT_TRUE(stalled);
+    EXPECT_FALSE(player_.GetChannelActive());
+    EXPECT_EQ(player_.GetFilePos(), -1.0f);
+    server.resume();
+    bool active = false;
+    for (int i = 0; i < 300 && !active; ++i) {
+        render(441);
+        active = player_.GetChannelActive();
+    }
+    EXPECT_TRUE(active);
+    EXPECT_FALSE(player_.GetChannelStalled());
+}
+
+TEST_F(PlayerStreamTest, ServersThatSendNoAudioFailTheStart) {
+    test::TestServer server;
+    test::TestResponse html;
+    html.statusLine = "HTTP/1.1 200 OK";
+    html.headers = {"content-type: text/html"};
+    html.body = "<html><body>" + std::string(20000, 'x') + "</body></html>";
+    server.setResponse("/page", html);
+    test::TestResponse silent;
+    silent.neverAnswer = true;
+    server.setResponse("/silent", silent);
+    EXPECT_FALSE(start(server.url("/page")));
+    EXPECT_FALSE(start(server.url("/missing")));  // 404
+    EXPECT_FALSE(start("http://127.0.0.1:" + std::to_string(test::TestServer::unusedPort()) + "/"));
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(start(server.url("/silent")));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 15s) << "bounded by the connect timeout";
+    EXPECT_EQ(player_.ChanEQL, 0u);
+    EXPECT_FALSE(player_.GetFilePlayPerf());
+}
+
+}  // namespace
+}  // namespace velorixa
