@@ -139,10 +139,7 @@ void PlayControl::openStep2() {
     bool ok = startPlayer();
     setBusyCursor(false);
     if (!ok) {
-        ClearFFT();
-        StopPlayback();
-        ButtonsUp();
-        messageBox(playback::OpenFailureText(playKind_), playback::kErrorTitle);
+        openFailed(/*report=*/true);
         return;
     }
     panel_.LblFreq->setText(playback::FreqLabel(player_.GetFreqStr()));
@@ -197,15 +194,15 @@ void PlayControl::RestartPlay() {
     player_.StopPlay();
     bool ok = startPlayer();
     setBusyCursor(false);
-    if (!ok) {
-        ClearFFT();
-        StopPlayback();
-        ButtonsUp();
-        // A failed file restart is silent; a stream that cannot come back is reported.
-        if (playKind_ == PlayKind::Stream) {
-            messageBox(playback::OpenFailureText(playKind_), playback::kErrorTitle);
-        }
-    }
+    // A failed file restart is silent; a stream that cannot come back is reported.
+    if (!ok) openFailed(/*report=*/playKind_ == PlayKind::Stream);
+}
+
+void PlayControl::openFailed(bool report) {
+    ClearFFT();
+    StopPlayback();
+    ButtonsUp();
+    if (report) messageBox(playback::OpenFailureText(playKind_), playback::kErrorTitle);
 }
 
 void PlayControl::ButtonsUp() {

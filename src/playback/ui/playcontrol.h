@@ -79,6 +79,8 @@ class PlayControl : public QObject {
     void ScrPlay_Change(int value);
     void setPositionBarValue(int value);
     bool startPlayer();
+    // The source could not be opened: stopped, buttons released, the message when reported.
+    void openFailed(bool report);
     void setBusyCursor(bool busy);
     bool guardEmpty() const;
 
