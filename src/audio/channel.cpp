@@ -14,10 +14,8 @@ Channel::Channel(std::shared_ptr<Source> source, int deviceRateHz)
       srcChannels_(source_->channels()),
       rateHz_(source_->rateHz()),
       heardFrames_(static_cast<double>(source_->pulledFrames())) {
-    int err = 0;
-    // The fastest sinc converter: band-limited (no aliasing at three times speed) and it accepts a
-    // new ratio on every call, gliding to it across the call's output.
-    resampler_ = src_new(SRC_SINC_FASTEST, srcChannels_, &err);
+    // A new rate glides in over one block at most, so a knob turned every block sweeps smoothly.
+    resampler_.prepare(srcChannels_, kMaxBlockFrames);
     double maxRatioIn = 3.0 * source_->rateHz() / deviceRateHz_;
     inCapFrames_ = static_cast<size_t>(std::ceil(kMaxBlockFrames * maxRatioIn)) + 1024;
     in_.assign(inCapFrames_ * srcChannels_, 0.f);
@@ -25,9 +23,7 @@ Channel::Channel(std::shared_ptr<Source> source, int deviceRateHz)
     stereo_.assign(static_cast<size_t>(kMaxBlockFrames) * 2, 0.f);
 }
 
-Channel::~Channel() {
-    if (resampler_) src_delete(resampler_);
-}
+Channel::~Channel() = default;
 
 void Channel::setRateHz(int rateHz) {
     int own = source_->rateHz();
@@ -113,25 +109,18 @@ int Channel::produce(float* out, int frames, bool* ended, bool* starved) noexcep
     const int ch = srcChannels_;
     const double ratio =
         static_cast<double>(deviceRateHz_) / rateHz_.load(std::memory_order_acquire);
+    resampler_.setRatio(ratio);
     int produced = 0;
     for (int guard = 0; produced < frames && guard < 64; ++guard) {
         auto need = static_cast<size_t>((frames - produced) / ratio) + 16;
         if (inCount_ < need && !endOfInput_) refill();
-        SRC_DATA d{};
-        d.data_in = in_.data() + inStart_ * ch;
-        d.input_frames = static_cast<long>(inCount_);
-        d.data_out = out + static_cast<size_t>(produced) * ch;
-        d.output_frames = frames - produced;
-        d.src_ratio = ratio;
-        d.end_of_input = endOfInput_ ? 1 : 0;
-        if (src_process(resampler_, &d) != 0) {
-            *ended = true;  // cannot happen with valid ratios; end rather than loop on noise
-            break;
-        }
-        inStart_ += static_cast<size_t>(d.input_frames_used);
-        inCount_ -= static_cast<size_t>(d.input_frames_used);
-        produced += static_cast<int>(d.output_frames_gen);
-        if (d.output_frames_gen == 0 && d.input_frames_used == 0) {
+        const Resampler::Result r = resampler_.process(
+            in_.data() + inStart_ * ch, inCount_, out + static_cast<size_t>(produced) * ch,
+            static_cast<size_t>(frames - produced), endOfInput_);
+        inStart_ += r.inputUsed;
+        inCount_ -= r.inputUsed;
+        produced += static_cast<int>(r.outputGenerated);
+        if (r.outputGenerated == 0 && r.inputUsed == 0) {
             if (endOfInput_) {
                 *ended = true;
                 break;
@@ -186,11 +175,11 @@ void Channel::render(float* mix, int frames, fx::Effect* const* effects, size_t 
     if (runGain_ <= 0.f) {
         // Silent now: the moment to cut, flush and jump without a click.
         if (flushReq != flushSeen_) {
-            src_reset(resampler_);
+            resampler_.reset();
             flushSeen_ = flushReq;
         }
         if (src.applyDiscard()) {
-            src_reset(resampler_);
+            resampler_.reset();
             inStart_ = inCount_ = 0;
             endOfInput_ = false;
             heardFrames_ = static_cast<double>(src.pulledFrames());

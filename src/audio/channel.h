@@ -8,14 +8,13 @@
 // may be called from any thread and only touch atomics; render() runs on the audio thread only
 // and never locks, allocates or waits.
 
-#include <samplerate.h>
-
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+#include "audio/resampler.h"
 #include "audio/source.h"
 
 namespace velorixa::fx {
@@ -35,7 +34,7 @@ class Channel {
     ~Channel();
     Channel(const Channel&) = delete;
     Channel& operator=(const Channel&) = delete;
-    bool ok() const { return resampler_ != nullptr; }
+    bool ok() const { return resampler_.channels() != 0; }
 
     Source& source() { return *source_; }
     const std::shared_ptr<Source>& sourcePtr() const { return source_; }
@@ -82,7 +81,7 @@ class Channel {
     std::atomic<uint32_t> endedGen_{UINT32_MAX};
 
     // Audio-thread state.
-    SRC_STATE* resampler_ = nullptr;
+    Resampler resampler_;
     std::vector<float> in_;  // staged source frames (source layout)
     size_t inCapFrames_ = 0;
     size_t inStart_ = 0;

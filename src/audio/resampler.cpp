@@ -1,0 +1,337 @@
+#include "audio/resampler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+namespace velorixa::audio {
+
+namespace {
+
+// Four floats in one SSE2 register (generic vectors of GCC and Clang: no intrinsics, so no
+// instruction the x86-64 baseline lacks). Loads go through memcpy: the taps are not aligned.
+typedef float V4 __attribute__((vector_size(16)));
+
+inline V4 load(const float* p) {
+    V4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline float sum(V4 v) {
+    return (v[0] + v[1]) + (v[2] + v[3]);
+}
+
+inline V4 splat(float x) {
+    return V4{x, x, x, x};
+}
+
+// One output frame: the taps of the phase row c0 and the next one c1, weighted (1 - a, a),
+// against `taps` history frames of each channel. Four independent accumulators per channel
+// pair keep the adds from waiting on each other.
+inline void dotStereo(const float* c0, const float* c1, float a, int taps, const float* xl,
+                      const float* xr, float* out) {
+    const V4 va = splat(a);
+    const V4 vb = splat(1.f - a);
+    V4 l0{}, l1{}, r0{}, r1{};
+    for (int k = 0; k < taps; k += 8) {
+        const V4 ca = vb * load(c0 + k) + va * load(c1 + k);
+        const V4 cb = vb * load(c0 + k + 4) + va * load(c1 + k + 4);
+        l0 += ca * load(xl + k);
+        l1 += cb * load(xl + k + 4);
+        r0 += ca * load(xr + k);
+        r1 += cb * load(xr + k + 4);
+    }
+    out[0] = sum(l0 + l1);
+    out[1] = sum(r0 + r1);
+}
+
+inline void dotMono(const float* c0, const float* c1, float a, int taps, const float* x,
+                    float* out) {
+    const V4 va = splat(a);
+    const V4 vb = splat(1.f - a);
+    V4 s0{}, s1{};
+    for (int k = 0; k < taps; k += 8) {
+        s0 += (vb * load(c0 + k) + va * load(c1 + k)) * load(x + k);
+        s1 += (vb * load(c0 + k + 4) + va * load(c1 + k + 4)) * load(x + k + 4);
+    }
+    out[0] = sum(s0 + s1);
+}
+
+double besselI0(double x) {
+    double term = 1, total = 1;
+    for (int k = 1; k < 64 && term > 1e-12 * total; ++k) {
+        const double h = x / (2 * k);
+        term *= h * h;
+        total += term;
+    }
+    return total;
+}
+
+}  // namespace
+
+const Resampler::Bank& Resampler::bank() {
+    static const Bank built = [] {
+        // 80 dB of stopband leaves room under the -70 dB the output must reach for the phase
+        // interpolation and float rounding.
+        constexpr double kStopDb = 80;
+        const double beta = 0.1102 * (kStopDb - 8.7);
+        const double i0Beta = besselI0(beta);
+        Bank b;
+        double prevFactor = 1;
+        for (int k = 0;; ++k) {
+            // Table k serves steps in (prevFactor, factor] (table 0: every step up to 1). It passes
+            // 0.8 of the lower Nyquist for the smallest of them, 0.4 / prevFactor cycles per input
+            // frame, and stops from 0.6 / factor on: what an image (step < 1) or alias (step > 1)
+            // of that band folds to lands above 0.8 of the output's Nyquist, for the largest step.
+            const double factor = std::pow(kFactorStep, k);
+            const double passEdge = 0.4 / prevFactor;
+            const double stopEdge = 0.6 / factor;
+            const double cutoff = 0.5 * (passEdge + stopEdge);  // cycles per input frame
+            const double width = stopEdge - passEdge;
+            int taps = static_cast<int>(std::ceil((kStopDb - 7.95) / (14.36 * width))) + 1;
+            taps = (taps + 7) / 8 * 8;
+            Table t;
+            t.taps = taps;
+            t.at = b.coefs.size();
+            t.maxStep = factor;
+            b.coefs.resize(t.at + static_cast<size_t>(kPhases + 1) * taps);
+            const double halfSpan = taps / 2.0;
+            for (int p = 0; p <= kPhases; ++p) {
+                float* row = b.coefs.data() + t.at + static_cast<size_t>(p) * taps;
+                const double frac = static_cast<double>(p) / kPhases;
+                double rowSum = 0;
+                std::vector<double> h(taps);
+                for (int j = 0; j < taps; ++j) {
+                    // Tap j weighs history frame (read frame + 1 - taps / 2 + j).
+                    const double t0 = frac - (j + 1 - taps / 2);
+                    const double x = 2 * cutoff * t0;
+                    const double sinc =
+                        x == 0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
+                    const double r = std::min(1.0, std::fabs(t0) / halfSpan);
+                    const double window = besselI0(beta * std::sqrt(1 - r * r)) / i0Beta;
+                    h[j] = 2 * cutoff * sinc * window;
+                    rowSum += h[j];
+                }
+                // Exactly unity at DC for every phase: no ripple at the phase rate on slow
+                // signals.
+                for (int j = 0; j < taps; ++j)
+                    row[j] = static_cast<float>(h[j] / rowSum);
+            }
+            b.maxTaps = std::max(b.maxTaps, taps);
+            b.tables.push_back(t);
+            prevFactor = factor;
+            if (factor >= kMaxStep) break;
+        }
+        return b;
+    }();
+    return built;
+}
+
+bool Resampler::prepare(int channels, int glideFrames) {
+    if (channels < 1 || channels > 2) return false;
+    bank_ = &bank();
+    channels_ = channels;
+    glideFrames_ = std::clamp(glideFrames, 1, 65536);
+    half_ = bank_->maxTaps / 2;
+    // Room for a few device blocks at the fastest step; compaction moves only the filter's
+    // length back to the front.
+    capFrames_ = 8192 + 2 * static_cast<size_t>(half_);
+    for (int c = 0; c < channels_; ++c)
+        hist_[c].assign(capFrames_, 0.f);
+    reset();
+    return true;
+}
+
+void Resampler::reset() noexcept {
+    for (int c = 0; c < channels_; ++c)
+        std::fill(hist_[c].begin(), hist_[c].end(), 0.f);
+    // The first input frame sits half the longest filter in, behind silence, and the first
+    // output frame is read exactly there.
+    fill_ = static_cast<size_t>(half_);
+    readFrame_ = static_cast<size_t>(half_);
+    readFrac_ = 0;
+    zerosAdded_ = 0;
+    step_ = stepTarget_ = stepInc_ = 0;
+    glideLeft_ = 0;
+    wanted_ = table_ = fadeFrom_ = 0;
+    fadeLeft_ = 0;
+}
+
+int Resampler::tableFor(double step) const noexcept {
+    const int last = static_cast<int>(bank_->tables.size()) - 1;
+    for (int k = 0; k < last; ++k) {
+        if (step <= bank_->tables[k].maxStep * (1 + 1e-9)) return k;
+    }
+    return last;
+}
+
+void Resampler::setRatio(double outputPerInput) noexcept {
+    if (!bank_ || !(outputPerInput > 0)) return;
+    const double step = std::clamp(1.0 / outputPerInput, kMinStep, kMaxStepAny);
+    if (step_ == 0) {
+        step_ = stepTarget_ = step;
+        glideLeft_ = 0;
+        wanted_ = table_ = tableFor(step);
+        fadeLeft_ = 0;
+        return;
+    }
+    if (step == stepTarget_) return;  // already there or on the way
+    stepTarget_ = step;
+    glideLeft_ = glideFrames_;
+    stepInc_ = (stepTarget_ - step_) / glideFrames_;
+    // One table for the whole glide, band-limited for its fastest end: no table changes in the
+    // middle of it.
+    wanted_ = tableFor(std::max(step_, stepTarget_));
+}
+
+void Resampler::filterFrame(int table, float* out) const noexcept {
+    const Table& t = bank_->tables[static_cast<size_t>(table)];
+    const double x = readFrac_ * kPhases;
+    const int p = std::min(static_cast<int>(x), kPhases - 1);
+    const float a = static_cast<float>(x - p);
+    const float* c0 = bank_->coefs.data() + t.at + static_cast<size_t>(p) * t.taps;
+    const float* c1 = c0 + t.taps;
+    const size_t first = readFrame_ + 1 - static_cast<size_t>(t.taps / 2);
+    if (channels_ == 2) {
+        dotStereo(c0, c1, a, t.taps, hist_[0].data() + first, hist_[1].data() + first, out);
+    } else {
+        dotMono(c0, c1, a, t.taps, hist_[0].data() + first, out);
+    }
+}
+
+size_t Resampler::run(float* out, size_t outFrames, bool atEnd) noexcept {
+    const size_t realEnd = fill_ - zerosAdded_;
+    const int ch = channels_;
+    size_t made = 0;
+    while (made < outFrames) {
+        if (atEnd && readFrame_ >= realEnd) break;  // past the last input frame
+        if (wanted_ != table_ && fadeLeft_ == 0) {
+            fadeFrom_ = table_;
+            table_ = wanted_;
+            fadeLeft_ = kFadeFrames;
+        }
+        int reach = bank_->tables[static_cast<size_t>(table_)].taps / 2;
+        if (step_ == 1.0 && readFrac_ == 0 && glideLeft_ == 0 && fadeLeft_ == 0 && table_ == 0) {
+            // At the source's own rate (the player at rest) every read falls on phase 0 of the
+            // first table, whose cutoff is the input's Nyquist: a unit impulse. Copy instead,
+            // with the same look-ahead, so nothing else changes.
+            size_t n = fill_ > readFrame_ + reach ? fill_ - readFrame_ - reach : 0;
+            if (atEnd) n = std::min(n, realEnd > readFrame_ ? realEnd - readFrame_ : 0);
+            n = std::min(n, outFrames - made);
+            float* y = out + made * static_cast<size_t>(ch);
+            for (int c = 0; c < ch; ++c) {
+                const float* x = hist_[c].data() + readFrame_;
+                for (size_t i = 0; i < n; ++i)
+                    y[i * ch + c] = x[i];
+            }
+            readFrame_ += n;
+            made += n;
+            break;
+        }
+        if (fadeLeft_ > 0) {
+            reach = std::max(reach, bank_->tables[static_cast<size_t>(fadeFrom_)].taps / 2);
+        }
+        if (readFrame_ + static_cast<size_t>(reach) >= fill_) break;  // needs more input
+
+        float* y = out + made * static_cast<size_t>(ch);
+        filterFrame(table_, y);
+        if (fadeLeft_ > 0) {
+            float old[2];
+            filterFrame(fadeFrom_, old);
+            const float w = static_cast<float>(kFadeFrames + 1 - fadeLeft_) / (kFadeFrames + 1);
+            for (int c = 0; c < ch; ++c)
+                y[c] = old[c] + w * (y[c] - old[c]);
+            --fadeLeft_;
+        }
+        ++made;
+
+        // The fraction is kept apart from the frame index so its rounding never depends on
+        // where the history happens to start (the output must not depend on the caller's blocks).
+        readFrac_ += step_;
+        const double whole = std::floor(readFrac_);
+        readFrame_ += static_cast<size_t>(whole);
+        readFrac_ -= whole;
+        if (glideLeft_ > 0) {
+            if (--glideLeft_ == 0) {
+                step_ = stepTarget_;
+                wanted_ = tableFor(step_);
+            } else {
+                step_ += stepInc_;
+            }
+        }
+    }
+    return made;
+}
+
+void Resampler::compact() noexcept {
+    if (readFrame_ <= static_cast<size_t>(half_)) return;
+    const size_t from = std::min(readFrame_ - static_cast<size_t>(half_), fill_);
+    for (int c = 0; c < channels_; ++c) {
+        float* h = hist_[c].data();
+        std::memmove(h, h + from, (fill_ - from) * sizeof(float));
+    }
+    fill_ -= from;
+    readFrame_ -= from;
+}
+
+Resampler::Result Resampler::process(const float* in, size_t inFrames, float* out, size_t outFrames,
+                                     bool endOfInput) noexcept {
+    Result r;
+    if (!bank_) return r;
+    if (step_ == 0) setRatio(1.0);
+    const int ch = channels_;
+    for (;;) {
+        size_t taken = 0;
+        if (r.inputUsed < inFrames) {
+            if (zerosAdded_ > 0) {  // more came after all: it follows the real input
+                fill_ -= zerosAdded_;
+                zerosAdded_ = 0;
+            }
+            if (fill_ == capFrames_) compact();
+            // Only what the output asked for reaches (at the fastest step the glide may take),
+            // so the caller's count of frames not yet taken stays close to what is not heard.
+            const double fastest = std::max(step_, stepTarget_);
+            const size_t wantEnd = readFrame_ +
+                                   static_cast<size_t>(std::ceil(
+                                       readFrac_ + (outFrames - r.outputGenerated) * fastest)) +
+                                   static_cast<size_t>(half_) + 2;
+            size_t n = std::min(inFrames - r.inputUsed, capFrames_ - fill_);
+            n = fill_ < wantEnd ? std::min(n, wantEnd - fill_) : 0;
+            const float* src = in + r.inputUsed * static_cast<size_t>(ch);
+            if (ch == 2) {
+                float* l = hist_[0].data() + fill_;
+                float* rr = hist_[1].data() + fill_;
+                for (size_t i = 0; i < n; ++i) {
+                    l[i] = src[2 * i];
+                    rr[i] = src[2 * i + 1];
+                }
+            } else {
+                std::memcpy(hist_[0].data() + fill_, src, n * sizeof(float));
+            }
+            fill_ += n;
+            r.inputUsed += n;
+            taken = n;
+        }
+        const bool atEnd = endOfInput && r.inputUsed == inFrames;
+        if (atEnd && zerosAdded_ < static_cast<size_t>(half_)) {
+            // Silence after the end lets the filter reach past the last frame.
+            if (capFrames_ - fill_ < static_cast<size_t>(half_) - zerosAdded_) compact();
+            const size_t n = std::min(static_cast<size_t>(half_) - zerosAdded_, capFrames_ - fill_);
+            for (int c = 0; c < ch; ++c)
+                std::fill_n(hist_[c].data() + fill_, n, 0.f);
+            fill_ += n;
+            zerosAdded_ += n;
+        }
+        const size_t made = run(out + r.outputGenerated * static_cast<size_t>(ch),
+                                outFrames - r.outputGenerated, atEnd);
+        r.outputGenerated += made;
+        if (r.outputGenerated == outFrames || r.inputUsed == inFrames) break;
+        if (made == 0 && taken == 0 && fill_ < capFrames_) break;  // cannot happen
+        compact();
+    }
+    return r;
+}
+
+}  // namespace velorixa::audio
