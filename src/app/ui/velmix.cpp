@@ -103,7 +103,14 @@ void VelMix::LoadSavedState() {
     playListPage_->LoadMemoList(appPath_);
 }
 
-VelMix::~VelMix() = default;
+VelMix::~VelMix() {
+    // The subsystem objects watch the window's controls and read its members: they go first,
+    // while everything they refer to still exists.
+    delete keyRouter_;
+    delete keyboardControl_;
+    delete playControl_;
+    delete playListPage_;
+}
 
 QWidget* VelMix::page(int index) const {
     return index >= 0 && index < 4 ? canvases_[index] : nullptr;
