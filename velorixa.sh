@@ -12,7 +12,7 @@ here=$(pwd)
 
 packages=(
   cmake g++ pkg-config ninja-build
-  qt6-base-dev libmpg123-dev libcurl4-openssl-dev libsamplerate0-dev libsdl2-dev libkissfft-dev
+  qt6-base-dev libmpg123-dev libcurl4-openssl-dev libsdl2-dev libkissfft-dev
   libgtest-dev libmp3lame-dev
 )
 

@@ -1,7 +1,7 @@
 #pragma once
 // Velorixa's audio layer: the flat function set the player is written against (device, decoding
 // streams from files and URLs, the pitch add-on, DirectX 8 style effects, volumes, levels and
-// spectrum), built on libmpg123, libsamplerate, SDL2, kissfft and libcurl.
+// spectrum), built on libmpg123, SDL2, kissfft and libcurl, with a resampler of its own.
 //
 // Thread contract: every function may be called from any thread; calls are serialised by one
 // internal lock that the audio thread never takes. Audio runs on threads of the layer's own: a

@@ -8,7 +8,6 @@
 // counted because getrusage(RUSAGE_SELF) covers every thread of the process.
 
 #include <fcntl.h>
-#include <samplerate.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,6 +32,7 @@
 #include "audio/audiolib.h"
 #include "audio/fx/effect.h"
 #include "audio/player.h"
+#include "audio/resampler.h"
 #include "common/testmedia.h"
 #include "render/renderjob.h"
 
@@ -300,31 +300,24 @@ bool decodeOnly(const std::string& mp3) {
     return bytes > 0;
 }
 
-// The rate change alone, as the layer's channel does it (libsamplerate, fastest sinc), on the
+// The rate change alone, as the layer's channel does it (its own polyphase resampler), on the
 // source as float: 1/ratio input frames per output frame.
 bool resampleOnly(const std::vector<float>& source, double ratio) {
-    int err = 0;
-    SRC_STATE* s = src_new(SRC_SINC_FASTEST, 2, &err);
-    if (!s) return false;
-    std::vector<float> out(2 * kBlockFrames + 64);
+    velorixa::audio::Resampler rs;
+    if (!rs.prepare(2, kBlockFrames)) return false;
+    rs.setRatio(ratio);
+    std::vector<float> out(2 * kBlockFrames);
     const size_t frames = source.size() / 2;
     size_t at = 0;
     size_t made = 0;
-    while (at < frames) {
-        SRC_DATA d{};
-        d.data_in = source.data() + 2 * at;
-        d.input_frames = static_cast<long>(
-            std::min<size_t>(static_cast<size_t>(kBlockFrames / ratio), frames - at));
-        d.data_out = out.data();
-        d.output_frames = static_cast<long>(out.size() / 2);
-        d.src_ratio = ratio;
-        d.end_of_input = at + static_cast<size_t>(d.input_frames) >= frames;
-        if (src_process(s, &d) != 0) break;
-        at += static_cast<size_t>(d.input_frames_used);
-        made += static_cast<size_t>(d.output_frames_gen);
-        if (d.input_frames_used == 0 && d.output_frames_gen == 0) break;
+    for (;;) {
+        const bool end = at >= frames;
+        auto r = rs.process(source.data() + 2 * std::min(at, frames), frames - std::min(at, frames),
+                            out.data(), kBlockFrames, end);
+        at += r.inputUsed;
+        made += r.outputGenerated;
+        if (r.inputUsed == 0 && r.outputGenerated == 0) break;
     }
-    src_delete(s);
     return made > 0;
 }
 
@@ -437,7 +430,7 @@ int main(int argc, char** argv) {
     std::printf(
         "Chain (the player's settings and the nearest equivalents):\n"
         "  velorixa  speed slider 150 = rate x2 (88200 Hz played at 44100: pitch and tempo up\n"
-        "            together, libsamplerate fastest sinc), EQ sliders 10,80,30 = peaking bands\n"
+        "            together, own polyphase resampler), EQ sliders 10,80,30 = peaking bands\n"
         "            100/700/8000 Hz, 18 semitones (1.5 oct), +8/-6/+4 dB; effect sliders 0,0,0,0\n"
         "            = reverb mix 0 dB (all wet, 1000 ms), echo 100%% wet 60%% feedback 332/333 "
         "ms,\n"
@@ -536,7 +529,7 @@ int main(int argc, char** argv) {
         }
         std::printf("\nWhere our time goes (each part measured on its own, best of %d)\n", rounds);
         printRow("decode only (layer decoding source, GetData to end)", dec);
-        printRow("rate change only (libsamplerate fastest sinc, x0.5)", resample);
+        printRow("rate change only (resampler, x0.5)", resample);
         printRow("EQ x3 + reverb + echo + flanger + chorus only", effects);
         std::printf("  %-52s %7.3f\n", "display reads (thread CPU inside the full run)",
                     best.displayCpuS);
@@ -547,7 +540,7 @@ int main(int argc, char** argv) {
                     ours.cpuS - parts);
         printRow("full chain without the display reads", noDisplay);
         printRow("player at rest (speed 100, EQ flat, effects off)", neutral);
-        printRow("  its rate change alone (libsamplerate at ratio 1)", resampleAtRest);
+        printRow("  its rate change alone (resampler at ratio 1)", resampleAtRest);
         if (soxDec.ok) printRow("sox decode only (to raw /dev/null)", soxDec);
         if (ffDec.ok) printRow("ffmpeg decode only (-f null)", ffDec);
         if (!ahead) {
