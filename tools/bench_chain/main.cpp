@@ -237,8 +237,8 @@ bool renderOurs(const velorixa::tools::RenderOptions& o, bool display, OurRun* r
 }
 
 // tools::Render's loop without keeping the output: what the player itself does with a block
-// once it is heard. Render keeps the whole result in a growing vector, whose reallocations and
-// first touches of fresh pages cost time the player never spends.
+// once it is heard. Render keeps the whole result in memory, whose first touches of fresh pages
+// cost time the player never spends.
 bool renderDiscarding(const velorixa::tools::RenderOptions& o, OurRun* run) {
     if (!BASS_Init(VX_DEVICE_OFFLINE, kRateHz, 0, nullptr)) return false;
     bool opened = false;
@@ -534,7 +534,7 @@ int main(int argc, char** argv) {
         std::printf("  %-52s %7.3f\n", "display reads (thread CPU inside the full run)",
                     best.displayCpuS);
         const double keeping = lean.ok ? std::max(0.0, ours.cpuS - lean.cpuS) : 0.0;
-        std::printf("  %-52s %7.3f\n", "keeping the output (Render's growing vector)", keeping);
+        std::printf("  %-52s %7.3f\n", "keeping the output (Render's stored blocks)", keeping);
         const double parts = dec.cpuS + resample.cpuS + effects.cpuS + best.displayCpuS + keeping;
         std::printf("  %-52s %7.3f\n", "rest: threads, waits, copies (full - parts, <0 noise)",
                     ours.cpuS - parts);
