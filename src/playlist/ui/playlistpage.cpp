@@ -101,6 +101,9 @@ void PlayListPage::buildList(QWidget* canvas) {
     const int by[5] = {0, 88, 112, 88, 112};
     for (int i = 1; i <= 4; ++i) {
         CmdUpDn[i] = button(canvas, names[i], texts[i], bx[i], by[i], 41);
+        QFont small = CmdUpDn[i]->font();
+        small.setPointSize(7);
+        CmdUpDn[i]->setFont(small);
         connect(CmdUpDn[i], &QPushButton::clicked, this, [this, i] { MoveSelect(i); });
     }
     CmdRemoveSelect = button(canvas, "CmdRemoveSelect", "Remove", x, 146, w);
