@@ -23,7 +23,8 @@ Pcm toneSteps(const std::vector<double>& freqsHz, int rateHz, int channels, doub
     for (double f : freqsHz) {
         for (int i = 0; i < rateHz; ++i) {
             auto v = static_cast<int16_t>(std::lround(32767.0 * amplitude * std::sin(phase)));
-            for (int c = 0; c < channels; ++c) p.samples.push_back(v);
+            for (int c = 0; c < channels; ++c)
+                p.samples.push_back(v);
             phase += 2 * std::numbers::pi * f / rateHz;
             if (phase > 2 * std::numbers::pi) phase -= 2 * std::numbers::pi;
         }
@@ -61,9 +62,9 @@ std::vector<uint8_t> encodeMp3(const Pcm& pcm, const Mp3Options& opt) {
             got = lame_encode_buffer(gf, pcm.samples.data() + at, pcm.samples.data() + at, n,
                                      buf.data(), static_cast<int>(buf.size()));
         } else {
-            got = lame_encode_buffer_interleaved(
-                gf, const_cast<short*>(pcm.samples.data() + at * 2), n, buf.data(),
-                static_cast<int>(buf.size()));
+            got =
+                lame_encode_buffer_interleaved(gf, const_cast<short*>(pcm.samples.data() + at * 2),
+                                               n, buf.data(), static_cast<int>(buf.size()));
         }
         if (got > 0) out.insert(out.end(), buf.begin(), buf.begin() + got);
     }
@@ -80,7 +81,8 @@ std::vector<uint8_t> encodeMp3(const Pcm& pcm, const Mp3Options& opt) {
 
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    f.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(f);
 }
 
@@ -115,16 +117,20 @@ double dominantFrequency(const float* x, size_t n, int rateHz, double loHz, doub
 
 double rms(const float* x, size_t n) {
     double s = 0;
-    for (size_t i = 0; i < n; ++i) s += double(x[i]) * x[i];
+    for (size_t i = 0; i < n; ++i)
+        s += double(x[i]) * x[i];
     return n ? std::sqrt(s / n) : 0;
 }
 
 double peak(const float* x, size_t n) {
     double p = 0;
-    for (size_t i = 0; i < n; ++i) p = std::max(p, std::fabs(double(x[i])));
+    for (size_t i = 0; i < n; ++i)
+        p = std::max(p, std::fabs(double(x[i])));
     return p;
 }
 
-double toDb(double ratio) { return 20 * std::log10(std::max(ratio, 1e-12)); }
+double toDb(double ratio) {
+    return 20 * std::log10(std::max(ratio, 1e-12));
+}
 
 }  // namespace testmedia

@@ -212,6 +212,20 @@ inline void forEachSubBlock(int& subPos, float* stereo, int frames, Begin&& begi
     }
 }
 
+// The frame every effect's process() shares: denormals off while it runs; the first sound
+// after prepare() or reset() starts at the values set in between (reset() loads and snaps
+// them), so a new stream does not glide in from the published defaults; targets read once;
+// then the sub-blocks.
+template <class Reset, class Load, class Begin, class Render>
+inline void processBlock(bool& primed, int& subPos, float* stereo, int frames, Reset&& reset,
+                         Load&& loadTargets, Begin&& begin, Render&& render) noexcept {
+    ScopedNoDenormals noDenormals;
+    if (!primed) reset();
+    primed = true;
+    loadTargets();
+    forEachSubBlock(subPos, stereo, frames, begin, render);
+}
+
 // Stereo biquad in direct form I: its state is plain past input and output samples, so a
 // coefficient change never leaves inconsistent internal state behind (no click on updates).
 class StereoBiquad {

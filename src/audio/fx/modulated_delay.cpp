@@ -126,15 +126,9 @@ void ModulatedDelay::render(float* p, int frames) noexcept {
 
 void ModulatedDelay::process(float* stereo, int frames) noexcept {
     if (!line_[0].ready()) return;  // not prepared: pass the sound through rather than fail
-    dsp::ScopedNoDenormals noDenormals;
-    // The first sound after prepare() or reset() starts at the values set in between, so a
-    // new stream does not glide in from the published defaults.
-    if (!primed_) reset();
-    primed_ = true;
-    loadTargets();
-    dsp::forEachSubBlock(
-        subPos_, stereo, frames, [this] { beginSubBlock(); },
-        [this](float* p, int n) { render(p, n); });
+    dsp::processBlock(
+        primed_, subPos_, stereo, frames, [this] { reset(); }, [this] { loadTargets(); },
+        [this] { beginSubBlock(); }, [this](float* p, int n) { render(p, n); });
 }
 
 }  // namespace velorixa::fx

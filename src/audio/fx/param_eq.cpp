@@ -72,14 +72,9 @@ void ParamEq::beginSubBlock() noexcept {
 }
 
 void ParamEq::process(float* stereo, int frames) noexcept {
-    dsp::ScopedNoDenormals noDenormals;
-    // The first sound after prepare() or reset() starts at the values set in between, so a
-    // new stream does not glide in from the published defaults.
-    if (!primed_) reset();
-    primed_ = true;
-    loadTargets();
-    dsp::forEachSubBlock(
-        subPos_, stereo, frames, [this] { beginSubBlock(); },
+    dsp::processBlock(
+        primed_, subPos_, stereo, frames, [this] { reset(); }, [this] { loadTargets(); },
+        [this] { beginSubBlock(); },
         [this](float* p, int n) {
             if (bypass_)
                 filter_.bypass(p, n);

@@ -15,16 +15,16 @@
 namespace velorixa::net {
 
 struct NetOptions {
-    int connectTimeoutMs = 5000;    // connect and first audio bytes
-    int stallTimeoutMs = 15000;     // no data at all for this long ends the stream
-    size_t bufferBytes = 1 << 20;   // network ring buffer size
-    size_t minStartBytes = 4096;    // open() returns once this many audio bytes are buffered
+    int connectTimeoutMs = 5000;   // connect and first audio bytes
+    int stallTimeoutMs = 15000;    // no data at all for this long ends the stream
+    size_t bufferBytes = 1 << 20;  // network ring buffer size
+    size_t minStartBytes = 4096;   // open() returns once this many audio bytes are buffered
     int maxRedirects = 5;
     size_t maxHeaderBytes = 64 * 1024;  // larger response headers are refused
 };
 
 class NetStream {
-public:
+  public:
     // Connects and waits until minStartBytes of audio arrived (or the stream ended with some
     // data). Returns nullptr on any failure; *error gets a short reason.
     static std::unique_ptr<NetStream> open(const std::string& url, const NetOptions& options = {},
