@@ -115,6 +115,21 @@ TEST(VelMixFrame, TimersAtLoad) {
     EXPECT_FALSE(w.TimerBeg()->isActive());
 }
 
+TEST(VelMixFrame, UnloadStopsTheTimersBeforeThePlayerLetsGo) {
+    VelMix w("/tmp/");
+    w.Show();
+    w.TimerNet()->setInterval(100);
+    w.TimerNet()->start();  // a play request waiting for its step
+    bool anyTimerRunning = true;
+    w.addShutdownStep([&] {
+        anyTimerRunning = w.TimerFoc()->isActive() || w.TimerTik()->isActive() ||
+                          w.TimerNet()->isActive() || w.TimerBeg()->isActive();
+    });
+    w.Unload();
+    EXPECT_FALSE(anyTimerRunning);
+    EXPECT_FALSE(w.isVisible());
+}
+
 TEST(VelMixFrame, LayoutButtonTogglesHelp) {
     VelMix w("/tmp/");
     w.Show();

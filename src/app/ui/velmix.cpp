@@ -271,16 +271,18 @@ void VelMix::Unload() {
     if (unloaded_) return;
     unloaded_ = true;
     ++unloadCount_;
+    // No timer may reach the player once it has let the audio layer go, not even while a
+    // message box of a failed save runs its own event loop.
+    timerBeg_.stop();
+    timerFoc_.stop();
+    timerTik_.stop();
+    timerNet_.stop();
     for (auto& step : shutdownSteps_)
         step();
     if (stateLoaded_) {
         for (auto& save : savers_)
             save();
     }
-    timerBeg_.stop();
-    timerFoc_.stop();
-    timerTik_.stop();
-    timerNet_.stop();
     hide();
 }
 
