@@ -69,7 +69,9 @@ TEST_F(PlayerStreamTest, MetadataNeverReachesTheSoundAndTitlesChange) {
         return i == blocks / 2 ? "StreamTitle='Caf\xe9 Second';" : "";
     });
     r.chunkBytes = 1000;
-    r.chunkDelayMs = 4;  // about 250 kB/s: the second title arrives after a while
+    r.chunkDelayMs = 4;
+    // The server holds back just before the second title until the first has been checked.
+    r.pauseAtByte = r.body.find("Second") - 16;
     test::TestServer server;
     server.setResponse("/live", r);
     ASSERT_TRUE(start(server.url("/live")));
@@ -79,6 +81,7 @@ TEST_F(PlayerStreamTest, MetadataNeverReachesTheSoundAndTitlesChange) {
     EXPECT_TRUE(h.contains("icy-name: Test Radio"));
     EXPECT_FALSE(h.join("|").contains("ICY 200")) << "no status line";
     EXPECT_EQ(meta(), "StreamTitle='First Song';");
+    server.resume();
 
     std::vector<float> out = render(44100 * 3);
     // Clean tone: no sample step beyond what a sine of this frequency can make. A metadata
