@@ -52,18 +52,34 @@ void PLAYER::freeChain() {
 
 bool PLAYER::StartPlay(const QString& Name, int KeyLoad, double FRQ, double VOL, double PAN,
                        const std::array<uint8_t, 4>& EqlArr, const std::array<uint8_t, 5>& EffArr) {
+    // The old chain goes before the new source opens, so two streams never compete.
+    BufLen = 0.5f;
+    BASS_SetBufferLength(BufLen);
+    freeChain();
+    ChanEQL = 0;
+    ChanPIT = 0;
+    return StartOpened(OpenSource(Name, KeyLoad), FRQ, VOL, PAN, EqlArr, EffArr);
+}
+
+uint32_t PLAYER::OpenSource(const QString& Name, int KeyLoad) {
+    const QByteArray name = Name.toUtf8();
+    if (KeyLoad == 1) return BASS_StreamCreateURL(name.constData(), 0, kFlagsURL, nullptr);
+    if (KeyLoad == 2) return BASS_StreamCreateFile(0, name.constData(), 0, 0, kFlagsFile);
+    return 0;
+}
+
+void PLAYER::DiscardSource(uint32_t source) {
+    if (source != 0) BASS_StreamFree(source);
+}
+
+bool PLAYER::StartOpened(uint32_t source, double FRQ, double VOL, double PAN,
+                         const std::array<uint8_t, 4>& EqlArr,
+                         const std::array<uint8_t, 5>& EffArr) {
     BufLen = 0.5f;
     BASS_SetBufferLength(BufLen);
     freeChain();
     ChanPIT = 0;
-    const QByteArray name = Name.toUtf8();
-    if (KeyLoad == 1) {
-        ChanEQL = BASS_StreamCreateURL(name.constData(), 0, kFlagsURL, nullptr);
-    } else if (KeyLoad == 2) {
-        ChanEQL = BASS_StreamCreateFile(0, name.constData(), 0, 0, kFlagsFile);
-    } else {
-        ChanEQL = 0;
-    }
+    ChanEQL = source;
     if (ChanEQL == 0) return false;
     if ((BASS_FX_PitchCreate(ChanEQL) & 0xFFFF) == 0) {
         BASS_StreamFree(ChanEQL);

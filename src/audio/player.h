@@ -24,6 +24,17 @@ class PLAYER {
     // unused). True when the new stream plays.
     bool StartPlay(const QString& Name, int KeyLoad, double FRQ, double VOL, double PAN,
                    const std::array<uint8_t, 4>& EqlArr, const std::array<uint8_t, 5>& EffArr);
+
+    // StartPlay in two halves, so that the wait for a station never falls on the window's
+    // thread. OpenSource opens Name as a decoding source and may wait on the network for
+    // seconds; it touches no PLAYER state and may run on any thread (0 on failure).
+    // StartOpened then frees the old chain and plays that source as StartPlay does; it takes
+    // the source over (0 fails at once). A source that will never be started goes back
+    // through DiscardSource.
+    static uint32_t OpenSource(const QString& Name, int KeyLoad);
+    static void DiscardSource(uint32_t source);
+    bool StartOpened(uint32_t source, double FRQ, double VOL, double PAN,
+                     const std::array<uint8_t, 4>& EqlArr, const std::array<uint8_t, 5>& EffArr);
     void SetPitch(double PitchValue);
     bool SetEFF(const std::array<uint8_t, 4>& EqlArr, const std::array<uint8_t, 5>& EffArr);
     void SyncChan();
