@@ -92,6 +92,12 @@ KeyRelease ReleaseForKey(int virtualKey);
 // The key-down / key-up handling of `MenuTabs` and the window's own Alt handling.
 class KeyCommands {
   public:
+    KeyCommands() : keyHeld_(&ownKeyHeld_) {}
+    // Keeps `KeyHeld` in the caller's flag (the window's), so it has one home.
+    explicit KeyCommands(bool& keyHeld) : keyHeld_(&keyHeld) {}
+    KeyCommands(const KeyCommands&) = delete;
+    KeyCommands& operator=(const KeyCommands&) = delete;
+
     struct Down {
         int tabMoveMode = -1;  // 0 (Tab) or 1 (Ctrl): run `TabMove` with it; -1: none
         KeyAction action;      // the command to run, if any
@@ -111,12 +117,13 @@ class KeyCommands {
     bool FormKeyDown(int virtualKey, bool* colourSwitch);
 
     // `KeyHeld`: a key is down.
-    bool KeyHeld() const { return keyHeld_; }
+    bool KeyHeld() const { return *keyHeld_; }
     // `CursorMove` clears it, so a held Up or Down key walks the list.
-    void ClearKeyHeld() { keyHeld_ = false; }
+    void ClearKeyHeld() { *keyHeld_ = false; }
 
   private:
-    bool keyHeld_ = false;
+    bool ownKeyHeld_ = false;
+    bool* keyHeld_;
 };
 
 }  // namespace velorixa::app

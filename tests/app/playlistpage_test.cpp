@@ -22,7 +22,7 @@
 #include "playback/ui/transportpanel.h"
 #include "playlist/listfile.h"
 #include "playlist/ui/listbox.h"
-#include "util/windowstate.h"
+#include "app/windowstate.h"
 
 namespace velorixa {
 namespace {
@@ -49,7 +49,7 @@ class PlayListPageTest : public ::testing::Test {
         touch(music_ + "/notes.txt");
         touch(music_ + "/Mix.plf", "/x/one.mp3\r\n/x/two, with comma.mp3\r\n");
         canvas_.resize(457, 425);
-        page_ = std::make_unique<PlayListPage>(&canvas_, state_);
+        page_ = std::make_unique<PlayListPage>(&canvas_, state_, lists_);
         page_->messageBox = [this](const QString& text, const QString& title) {
             messages_ << title + "|" + text;
         };
@@ -69,6 +69,7 @@ class PlayListPageTest : public ::testing::Test {
     QString music_;
     QWidget canvas_;
     WindowState state_;
+    playlist::PlayLists lists_;
     std::unique_ptr<PlayListPage> page_;
     QStringList messages_;
 };
@@ -243,19 +244,20 @@ TEST(FocusTimer, GivesTheFocusBackOnceTheMouseIsUpAndShowsTheLoad) {
     int repaints = 0;
     kc.leftButtonDown = [&] { return buttonDown; };
     kc.cpuLoad = [] { return 12.5; };
-    kc.onPaintFft = [&] { ++repaints; };
+    QObject::connect(&kc, &KeyboardControl::fftRedraw, [&] { ++repaints; });
     w.TimerFoc()->stop();
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    w.transport().ScrMasVol->setFocusPolicy(Qt::StrongFocus);
-    w.transport().ScrMasVol->setFocus();
+    auto* masVol = w.findChild<QScrollBar*>("ScrMasVol");
+    masVol->setFocusPolicy(Qt::StrongFocus);
+    masVol->setFocus();
     w.state().FocTabs = false;
     w.state().FftRedraw = 1;
     kc.TimerFoc_Timer();
-    EXPECT_EQ(w.transport().LblCPU->text(), "12 ");
+    EXPECT_EQ(w.findChild<QLabel*>("LblCPU")->text(), "12 ");
     EXPECT_EQ(repaints, 1);
     EXPECT_EQ(w.state().FftRedraw, 0);
-    EXPECT_TRUE(w.transport().ScrMasVol->hasFocus()) << "the mouse is still down";
+    EXPECT_TRUE(masVol->hasFocus()) << "the mouse is still down";
     buttonDown = false;
     w.state().FlagText = true;  // typing: the focus stays where it is
     kc.TimerFoc_Timer();

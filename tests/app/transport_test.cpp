@@ -65,7 +65,13 @@ class TransportTest : public ::testing::Test {
 
     PlayControl& play() { return w_->playControl(); }
     PlayListPage& list() { return w_->playListPage(); }
-    TransportPanel& panel() { return w_->transport(); }
+    // A control of the window by its object name.
+    template <class T>
+    T* ui(const char* name) {
+        T* w = w_->findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
     PLAYER& player() { return w_->player(); }
     QString namePlay() { return w_->playQueue().NamePlay; }
 
@@ -117,10 +123,10 @@ TEST_F(TransportTest, DoubleClickPlaysAfterTheStepTimer) {
     EXPECT_FALSE(player().GetFilePlayPerf()) << "nothing opens before the step timer";
     ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
     EXPECT_EQ(w_->TimerNet()->interval(), 0);
-    EXPECT_EQ(panel().TxtLen->text(), "2");  // 1.6 s, whole seconds
-    EXPECT_EQ(panel().ScrPlay->maximum(), 2);
-    EXPECT_TRUE(panel().ScrPlay->isEnabled());
-    EXPECT_EQ(panel().LblFreq->text(), "22050  Hz  ");
+    EXPECT_EQ(ui<QLineEdit>("TxtLen")->text(), "2");  // 1.6 s, whole seconds
+    EXPECT_EQ(ui<QScrollBar>("ScrPlay")->maximum(), 2);
+    EXPECT_TRUE(ui<QScrollBar>("ScrPlay")->isEnabled());
+    EXPECT_EQ(ui<QLabel>("LblFreq")->text(), "22050  Hz  ");
     // Double-clicking the current line does not restart it.
     float before = player().GetFilePos();
     QTest::qWait(200);
@@ -142,7 +148,7 @@ TEST_F(TransportTest, PositionBarFollowsWithoutSeekingAndNextItemFollowsTheEnd) 
             float p = player().GetFilePos();
             if (p >= 0 && last >= 0) worstJump = std::max(worstJump, std::fabs(p - last));
             if (p >= 0) last = p;
-            barMoved |= panel().ScrPlay->value() >= 1;
+            barMoved |= ui<QScrollBar>("ScrPlay")->value() >= 1;
             return namePlay() == toneB_;
         },
         4000));
@@ -172,9 +178,9 @@ TEST_F(TransportTest, AClickOnTheDisabledListEnablesIt) {
 TEST_F(TransportTest, PositionBarSeeksAndItsEndsRestartOrMoveOn) {
     doubleClickRow(0);
     ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
-    QScrollBar* bar = panel().ScrPlay;
+    QScrollBar* bar = ui<QScrollBar>("ScrPlay");
     bar->setValue(1);  // the operator moved the bar: a seek to one second
-    EXPECT_EQ(panel().TxtPos->text(), "1");
+    EXPECT_EQ(ui<QLineEdit>("TxtPos")->text(), "1");
     ASSERT_TRUE(waitFor([&] { return player().GetFilePos() >= 1.0f; }, 300));
     EXPECT_LT(player().GetFilePos(), 1.3f);
     bar->setValue(0);  // the left end plays the item again from its start
@@ -189,8 +195,8 @@ TEST_F(TransportTest, PositionBarSeeksAndItsEndsRestartOrMoveOn) {
 TEST_F(TransportTest, RepeatReplaysTheSameItem) {
     doubleClickRow(1);
     ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
-    QTest::mouseClick(panel().TglRept, Qt::LeftButton);
-    ASSERT_TRUE(panel().TglRept->isChecked());
+    QTest::mouseClick(ui<QPushButton>("TglRept"), Qt::LeftButton);
+    ASSERT_TRUE(ui<QPushButton>("TglRept")->isChecked());
     float maxPos = 0;
     bool restarted = false;
     waitFor(
@@ -208,15 +214,15 @@ TEST_F(TransportTest, RepeatReplaysTheSameItem) {
 TEST_F(TransportTest, StopThenPlayStartsAgainFromTheBeginning) {
     doubleClickRow(0);
     ASSERT_TRUE(waitFor([&] { return player().GetFilePos() > 0.6f; }, 2000));
-    QTest::mousePress(panel().CmdStop, Qt::LeftButton);
-    QTest::mouseRelease(panel().CmdStop, Qt::LeftButton);
+    QTest::mousePress(ui<QPushButton>("CmdStop"), Qt::LeftButton);
+    QTest::mouseRelease(ui<QPushButton>("CmdStop"), Qt::LeftButton);
     EXPECT_FALSE(player().GetFilePlayPerf());
-    EXPECT_FALSE(panel().ScrPlay->isEnabled());
+    EXPECT_FALSE(ui<QScrollBar>("ScrPlay")->isEnabled());
     EXPECT_TRUE(w_->state().FlagDrag);
-    EXPECT_FALSE(panel().CmdStop->isChecked()) << "the button springs back on release";
+    EXPECT_FALSE(ui<QPushButton>("CmdStop")->isChecked()) << "the button springs back on release";
     EXPECT_EQ(namePlay(), toneA_);
-    QTest::mousePress(panel().CmdPlay, Qt::LeftButton);
-    QTest::mouseRelease(panel().CmdPlay, Qt::LeftButton);
+    QTest::mousePress(ui<QPushButton>("CmdPlay"), Qt::LeftButton);
+    QTest::mouseRelease(ui<QPushButton>("CmdPlay"), Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
     float p = player().GetFilePos();
     EXPECT_GE(p, 0.0f);
@@ -247,20 +253,20 @@ TEST_F(TransportTest, KeysReachTheTransportUnlessATextFieldHasTheFocus) {
     EXPECT_FALSE(namePlay().isEmpty());
     ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
     pressKeypad(Qt::Key_Plus);  // repeat toggle
-    EXPECT_TRUE(panel().TglRept->isChecked());
+    EXPECT_TRUE(ui<QPushButton>("TglRept")->isChecked());
     pressKeypad(Qt::Key_Enter);  // pause toggle
-    EXPECT_TRUE(panel().TglPaus->isChecked());
+    EXPECT_TRUE(ui<QPushButton>("TglPaus")->isChecked());
     EXPECT_EQ(player().GetFilePos(), -1.0f);
     pressKeypad(Qt::Key_Enter);
-    EXPECT_FALSE(panel().TglPaus->isChecked());
+    EXPECT_FALSE(ui<QPushButton>("TglPaus")->isChecked());
     EXPECT_TRUE(player().GetChannelActive());
 
     // Digits set the master volume; the key left of 1 silences it.
     QWidget* tabs = w_->MenuTabs()->tabBar();
     QTest::keyClick(tabs, Qt::Key_3);
-    EXPECT_EQ(panel().ScrMasVol->value(), 30);
+    EXPECT_EQ(ui<QScrollBar>("ScrMasVol")->value(), 30);
     QTest::keyClick(tabs, Qt::Key_0);
-    EXPECT_EQ(panel().ScrMasVol->value(), 100);
+    EXPECT_EQ(ui<QScrollBar>("ScrMasVol")->value(), 100);
     EXPECT_EQ(BASS_GetVolume(), 100u);
 
     // While the save-name field has the focus the keys type and command nothing.

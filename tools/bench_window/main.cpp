@@ -174,15 +174,14 @@ int main(int argc, char** argv) {
 
     // The music/station switch: the music list goes into its hidden copy and the station list
     // comes in, then the other way round.
-    page.PlayListNET.setTexts({"http://127.0.0.1:8000/a", "http://127.0.0.1:8000/b"});
+    playlist::PlayLists& lists = w->playLists();
+    lists.PlayListNET.setTexts({"http://127.0.0.1:8000/a", "http://127.0.0.1:8000/b"});
     const auto away = [&] {
-        playlist::CopyList(list.model(), page.PlayListMP3);
-        playlist::CopyList(page.PlayListNET, list.model());
+        lists.SwitchList();
         list.refresh(true);
     };
     const auto back = [&] {
-        playlist::CopyList(list.model(), page.PlayListNET);
-        playlist::CopyList(page.PlayListMP3, list.model());
+        lists.SwitchList();
         list.refresh(true);
     };
     Report("switch list away and back",

@@ -22,7 +22,12 @@ using app::KeyRelease;
 
 KeyRouter::KeyRouter(VelMix& window, PlayControl& play, PlayListPage& list,
                      TransportPanel& transport, QObject* parent)
-    : QObject(parent), w_(window), play_(play), list_(list), transport_(transport) {
+    : QObject(parent),
+      w_(window),
+      play_(play),
+      list_(list),
+      transport_(transport),
+      keys_(window.state().KeyHeld) {
     askExit = [this] {
         return QMessageBox::question(&w_, QStringLiteral("Exit"), QStringLiteral("Exit Velorixa"),
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
@@ -32,10 +37,6 @@ KeyRouter::KeyRouter(VelMix& window, PlayControl& play, PlayListPage& list,
     w_.MenuTabs()->installEventFilter(this);
     w_.MenuTabs()->tabBar()->installEventFilter(this);
     w_.installEventFilter(this);
-}
-
-void KeyRouter::syncKeyHeld() {
-    w_.state().KeyHeld = keys_.KeyHeld();
 }
 
 bool KeyRouter::eventFilter(QObject* watched, QEvent* event) {
@@ -68,7 +69,6 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event) {
                 if (watched == &w_ || onTabs) {
                     bool colourSwitch = false;
                     if (keys_.FormKeyDown(vk, &colourSwitch)) {
-                        syncKeyHeld();
                         return true;  // Alt goes no further
                     }
                 }
@@ -88,24 +88,23 @@ void KeyRouter::MenuTabs_KeyDown(int vk) {
     app::KeyContext ctx;
     ctx.page = w_.MenuTabs()->currentIndex();
     app::KeyCommands::Down down = keys_.KeyDown(vk, w_.state().FlagText, ctx);
-    syncKeyHeld();
     if (down.tabMoveMode >= 0) TabMove(down.tabMoveMode);
     const int arg = down.action.arg;
     switch (down.action.command) {
         case KeyCommand::Stop:
-            transport_.CmdStop->setChecked(true);
+            transport_.showPressed(TransportButton::Stop, true);
             play_.StopPlayback();
             break;
         case KeyCommand::Previous:
-            transport_.CmdPrev->setChecked(true);
+            transport_.showPressed(TransportButton::Prev, true);
             play_.PlayPrev();
             break;
         case KeyCommand::Play:
-            transport_.CmdPlay->setChecked(true);
+            transport_.showPressed(TransportButton::Play, true);
             play_.PlaySelected();
             break;
         case KeyCommand::Next:
-            transport_.CmdNext->setChecked(true);
+            transport_.showPressed(TransportButton::Next, true);
             play_.PlayNext();
             break;
         case KeyCommand::ToggleRepeat:
@@ -118,14 +117,13 @@ void KeyRouter::MenuTabs_KeyDown(int vk) {
         case KeyCommand::ListDown:
             w_.MenuTabs()->setFocus();
             keys_.ClearKeyHeld();
-            syncKeyHeld();
             list_.CursorMove(down.action.command == KeyCommand::ListUp ? 1 : 2);
             break;
         case KeyCommand::MasterVolume:
             MasVolKey(arg);
             break;
         case KeyCommand::SwitchList:
-            list_.CmdSwitch->setDown(true);
+            list_.showSwitchPressed(true);
             break;
         case KeyCommand::InitialSound:
         case KeyCommand::LoadSet:
@@ -138,24 +136,23 @@ void KeyRouter::MenuTabs_KeyDown(int vk) {
 
 void KeyRouter::MenuTabs_KeyUp(int vk, bool autoRepeat) {
     KeyRelease release = keys_.KeyUp(vk, autoRepeat);
-    syncKeyHeld();
     if (autoRepeat) return;
     w_.MenuTabs()->setFocus();
     switch (release) {
         case KeyRelease::SwitchList:
-            list_.CmdSwitch->setDown(false);
+            list_.showSwitchPressed(false);
             break;
         case KeyRelease::Stop:
-            transport_.CmdStop->setChecked(false);
+            transport_.showPressed(TransportButton::Stop, false);
             break;
         case KeyRelease::Previous:
-            transport_.CmdPrev->setChecked(false);
+            transport_.showPressed(TransportButton::Prev, false);
             break;
         case KeyRelease::Play:
-            transport_.CmdPlay->setChecked(false);
+            transport_.showPressed(TransportButton::Play, false);
             break;
         case KeyRelease::Next:
-            transport_.CmdNext->setChecked(false);
+            transport_.showPressed(TransportButton::Next, false);
             break;
         case KeyRelease::ExitQuestion:
             if (askExit()) w_.close();
@@ -173,7 +170,7 @@ void KeyRouter::TabMove(int mode) {
 }
 
 void KeyRouter::MasVolKey(int n) {
-    transport_.ScrMasVol->setValue(playback::MasterVolumeForKey(n));
+    transport_.setMasterVolume(playback::MasterVolumeForKey(n));
 }
 
 }  // namespace velorixa

@@ -40,8 +40,6 @@ class KeyRouter : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void syncKeyHeld();
-
     VelMix& w_;
     PlayControl& play_;
     PlayListPage& list_;

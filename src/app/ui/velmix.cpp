@@ -13,6 +13,7 @@
 #include "app/ui/keyrouter.h"
 #include "app/ui/pagecanvas.h"
 #include "audio/player.h"
+#include "controls/soundcontrol.h"
 #include "perform/ui/keyboardcontrol.h"
 #include "playback/nextitem.h"
 #include "playback/ui/playcontrol.h"
@@ -109,6 +110,7 @@ VelMix::~VelMix() {
     delete keyRouter_;
     delete keyboardControl_;
     delete playControl_;
+    delete soundControl_;
     delete playListPage_;
 }
 
@@ -189,25 +191,29 @@ void VelMix::Form_Load() {
     player_ = std::make_unique<PLAYER>();
     playQueue_ = std::make_unique<playback::PlayQueue>();
     transport_ = std::make_unique<TransportPanel>(frmSystem_);
-    playListPage_ = new PlayListPage(page(0), state_, this);
-    playControl_ = new PlayControl(*player_, *transport_, *playListPage_->PlayList, state_,
-                                   *menuTabs_, timerNet_, timerTik_, *playQueue_, this);
-    playControl_->onClrLevels = [this] { ClrLevels(); };
+    soundTarget_ = std::make_unique<controls::PlayerSoundTarget>(*player_);
+    soundControl_ = new controls::SoundControl(*soundTarget_, this);
+    connect(soundControl_, &controls::SoundControl::rotationSpeedChanged, this,
+            [this](int, int waveTickMs) { state_.TimePerf = waveTickMs; });
+    playListPage_ = new PlayListPage(page(0), state_, playLists_, this);
+    playControl_ = new PlayControl(*player_, *soundControl_, *transport_, *playListPage_->PlayList,
+                                   state_, *menuTabs_, timerNet_, timerTik_, *playQueue_, this);
+    connect(&playControl_->events(), &playback::TransportEvents::displayCleared, this,
+            [this] { ClrLevels(); });
     playListPage_->defineNext = [this] {
-        playQueue_->DefineNext(playListPage_->PlayList->model());
-        transport_->NamePlay->setText(playQueue_->NamePlay);
+        playQueue_->DefineNext(playLists_.PlayList);
+        transport_->showName(playQueue_->NamePlay);
     };
     playListPage_->onListTurn = [this](int turn) {
         playQueue_->ListTurn = static_cast<playback::PlayOrder>(turn);
     };
     keyRouter_ = new KeyRouter(*this, *playControl_, *playListPage_, *transport_, this);
-    keyboardControl_ = new KeyboardControl(*player_, *playControl_, state_, *menuTabs_, timerFoc_,
-                                           timerNet_, *transport_->LblCPU, *frameHelp_, this);
+    keyboardControl_ = new KeyboardControl(*playControl_, *transport_, state_, *menuTabs_,
+                                           timerFoc_, timerNet_, *frameHelp_, this);
     // Unload: the player first, then the music list.
     addShutdownStep([this] { player_->ExitForm(); });
     addStateSaver([this] { playListPage_->SaveMemoList(appPath_); });
 
-    state_.RotActive = false;
     ClrLevels();
     timerFoc_.start();
     timerTik_.start();
@@ -227,9 +233,9 @@ void VelMix::FormStart() {
     }
     menuTabs_->setFocusPolicy(Qt::StrongFocus);
     playListPage_->PlayList->setEnabled(false);
-    transport_->ScrMasVol->setValue(100);
-    playControl_->sound.VOL = 50;
-    player_->SetGlobalVolume(50);
+    transport_->setMasterVolume(100);
+    soundControl_->setVolume(50);
+    soundControl_->sendGlobalVolume();
     menuTabs_->setCurrentIndex(0);
     frameTit_->hide();
     menuTabs_->setFocus();
@@ -264,7 +270,7 @@ void VelMix::ScrFrm(QWidget* scr, QWidget* frm) {
 
 void VelMix::ClrLevels() {
     // The level bars fall with the meters when the display is present.
-    if (transport_) transport_->TxtPos->clear();
+    if (transport_) transport_->clearPosition();
 }
 
 void VelMix::Unload() {
@@ -277,6 +283,7 @@ void VelMix::Unload() {
     timerFoc_.stop();
     timerTik_.stop();
     timerNet_.stop();
+    if (playControl_) playControl_->CancelOpen();
     for (auto& step : shutdownSteps_)
         step();
     if (stateLoaded_) {

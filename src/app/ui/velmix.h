@@ -14,7 +14,8 @@
 #include <memory>
 #include <vector>
 
-#include "util/windowstate.h"
+#include "app/windowstate.h"
+#include "playlist/playlists.h"
 
 class QTabWidget;
 class QLabel;
@@ -32,6 +33,10 @@ class KeyboardControl;
 namespace playback {
 class PlayQueue;
 }
+namespace controls {
+class PlayerSoundTarget;
+class SoundControl;
+}  // namespace controls
 
 class VelMix : public QWidget {
     Q_OBJECT
@@ -85,6 +90,8 @@ class VelMix : public QWidget {
     KeyRouter& keyRouter() { return *keyRouter_; }
     KeyboardControl& keyboardControl() { return *keyboardControl_; }
     playback::PlayQueue& playQueue() { return *playQueue_; }
+    playlist::PlayLists& playLists() { return playLists_; }
+    controls::SoundControl& soundControl() { return *soundControl_; }
 
     // The start-up loaders of the saved state, in order.
     void LoadSavedState();
@@ -142,7 +149,10 @@ class VelMix : public QWidget {
     QPushButton* cmdLayout_ = nullptr;
     QTimer timerBeg_, timerFoc_, timerTik_, timerNet_;
 
+    playlist::PlayLists playLists_;
     std::unique_ptr<PLAYER> player_;
+    std::unique_ptr<controls::PlayerSoundTarget> soundTarget_;
+    controls::SoundControl* soundControl_ = nullptr;
     std::unique_ptr<playback::PlayQueue> playQueue_;
     std::unique_ptr<TransportPanel> transport_;
     PlayListPage* playListPage_ = nullptr;

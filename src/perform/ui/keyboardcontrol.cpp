@@ -7,24 +7,23 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "app/windowstate.h"
 #include "audio/audiolib.h"
-#include "audio/player.h"
 #include "perform/keyhelp.h"
 #include "playback/ui/playcontrol.h"
-#include "util/windowstate.h"
+#include "playback/ui/transportpanel.h"
 
 namespace velorixa {
 
-KeyboardControl::KeyboardControl(PLAYER& player, PlayControl& play, WindowState& state,
+KeyboardControl::KeyboardControl(PlayControl& play, TransportPanel& transport, WindowState& state,
                                  QTabWidget& menuTabs, QTimer& timerFoc, QTimer& timerNet,
-                                 QLabel& lblCpu, QFrame& frameHelp, QObject* parent)
+                                 QFrame& frameHelp, QObject* parent)
     : QObject(parent),
-      player_(player),
       play_(play),
+      transport_(transport),
       state_(state),
       menuTabs_(menuTabs),
-      timerNet_(timerNet),
-      lblCpu_(lblCpu) {
+      timerNet_(timerNet) {
     cpuLoad = [] { return static_cast<double>(BASS_GetCPU()); };
     leftButtonDown = [] { return QGuiApplication::mouseButtons().testFlag(Qt::LeftButton); };
     connect(&timerFoc, &QTimer::timeout, this, [this] { TimerFoc_Timer(); });
@@ -32,12 +31,10 @@ KeyboardControl::KeyboardControl(PLAYER& player, PlayControl& play, WindowState&
 }
 
 void KeyboardControl::TimerFoc_Timer() {
-    if (play_.PlayKind() == playback::PlayKind::Stream && player_.GetChannelStalled()) {
-        play_.RestartPlay();
-    }
-    lblCpu_.setText(perform::CpuLabel(cpuLoad()));
+    play_.RestartIfStalled();
+    transport_.showCpu(perform::CpuLabel(cpuLoad()));
     if (state_.FftRedraw == 1) {
-        if (onPaintFft) onPaintFft();
+        emit fftRedraw();
         state_.FftRedraw = 0;
     }
     if (state_.FlagText) return;

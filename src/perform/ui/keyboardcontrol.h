@@ -16,16 +16,16 @@ class QTimer;
 
 namespace velorixa {
 
-class PLAYER;
 class PlayControl;
+class TransportPanel;
 struct WindowState;
 
 class KeyboardControl : public QObject {
     Q_OBJECT
   public:
     // frameHelp: the help frame of the "PlayBack" page; the help keyboard is built inside it.
-    KeyboardControl(PLAYER& player, PlayControl& play, WindowState& state, QTabWidget& menuTabs,
-                    QTimer& timerFoc, QTimer& timerNet, QLabel& lblCpu, QFrame& frameHelp,
+    KeyboardControl(PlayControl& play, TransportPanel& transport, WindowState& state,
+                    QTabWidget& menuTabs, QTimer& timerFoc, QTimer& timerNet, QFrame& frameHelp,
                     QObject* parent = nullptr);
 
     void TimerFoc_Timer();
@@ -40,18 +40,18 @@ class KeyboardControl : public QObject {
     std::function<double()> cpuLoad;
     // Whether the left mouse button is down; Qt's by default.
     std::function<bool()> leftButtonDown;
-    // The display's repaint when the "PlayBack" page came to the front.
-    std::function<void()> onPaintFft;
+  signals:
+    // The display pictures are to be painted again (the "PlayBack" page came to the front).
+    void fftRedraw();
 
   private:
     void buildHelpKeyboard(QFrame& frameHelp);
 
-    PLAYER& player_;
     PlayControl& play_;
+    TransportPanel& transport_;
     WindowState& state_;
     QTabWidget& menuTabs_;
     QTimer& timerNet_;
-    QLabel& lblCpu_;
 };
 
 }  // namespace velorixa

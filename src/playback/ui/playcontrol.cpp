@@ -9,28 +9,34 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "app/windowstate.h"
 #include "audio/player.h"
+#include "controls/soundcontrol.h"
 #include "playback/ui/transportpanel.h"
 #include "playlist/ui/listbox.h"
 #include "util/rounding.h"
-#include "util/windowstate.h"
 
 namespace velorixa {
 
 using playback::PlayKind;
 
-PlayControl::PlayControl(PLAYER& player, TransportPanel& panel, ListBox& playList,
-                         WindowState& state, QTabWidget& menuTabs, QTimer& timerNet,
-                         QTimer& timerTik, playback::PlayQueue& queue, QObject* parent)
+PlayControl::PlayControl(PLAYER& player, const controls::SoundControl& sound, TransportPanel& panel,
+                         ListBox& playList, WindowState& state, QTabWidget& menuTabs,
+                         QTimer& timerNet, QTimer& timerTik, playback::PlayQueue& queue,
+                         QObject* parent)
     : QObject(parent),
       player_(player),
+      sound_(sound),
       panel_(panel),
       playList_(playList),
       state_(state),
       menuTabs_(menuTabs),
       timerNet_(timerNet),
       timerTik_(timerTik),
-      queue_(queue) {
+      queue_(queue),
+      opener_(&PLAYER::OpenSource, &PLAYER::DiscardSource) {
+    connect(&opener_, &playback::SourceOpener::finished, this,
+            [this](uint32_t source) { openDone(source); });
     messageBox = [this](const QString& text, const QString& title) {
         QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok,
                         panel_.FrmSystem->window());
@@ -103,21 +109,20 @@ void PlayControl::requestStep1() {
         messageBox(playback::kInvalidNameText, playback::kErrorTitle);
         return;
     }
-    if (onInitPerfor) onInitPerfor();
+    opener_.cancel();  // a newer request wins over an open under way
+    restarting_ = false;
+    emit events_.requestStarted(req.kind);
     panel_.LblFreq->clear();
     setPositionBarValue(0);
     panel_.TglPaus->setChecked(false);
     panel_.TxtLen->clear();
     panel_.TxtPos->clear();
-    if (onClrLevels) onClrLevels();
     player_.StopPlay();
     setBusyCursor(true);
+    ClearFFT();
     if (req.kind == PlayKind::Stream) {
-        ClearFFT();
         panel_.LblNET->setText(playback::kConnectingText);
         LastMeta.clear();
-    } else if (onResetDisplay) {
-        onResetDisplay();
     }
     panel_.TglRept->setEnabled(req.repeatEnabled);
     panel_.ScrPlay->setEnabled(req.positionBarEnabled);
@@ -126,18 +131,29 @@ void PlayControl::requestStep1() {
     timerNet_.start();
 }
 
-bool PlayControl::startPlayer() {
-    return player_.StartPlay(playName_, static_cast<int>(playKind_), sound.FRQ, sound.VOL,
-                             sound.PAN, sound.EqlVal, sound.EffVal);
+void PlayControl::startOpen() {
+    opener_.start(playName_, static_cast<int>(playKind_));
 }
 
 void PlayControl::openStep2() {
     state_.FlagDrag = false;
-    panel_.LblNET->clear();
     timerNet_.stop();
     timerNet_.setInterval(0);
-    bool ok = startPlayer();
+    // "connecting ..." stays up while the station answers; the step goes on in openDone.
+    startOpen();
+}
+
+void PlayControl::openDone(uint32_t source) {
+    const controls::StartValues v = sound_.startValues();
+    const bool ok = player_.StartOpened(source, v.FRQ, v.VOL, v.PAN, v.EqlArr, v.EffArr);
     setBusyCursor(false);
+    if (restarting_) {
+        restarting_ = false;
+        // A failed file restart is silent; a stream that cannot come back is reported.
+        if (!ok) openFailed(/*report=*/playKind_ == PlayKind::Stream);
+        return;
+    }
+    panel_.LblNET->clear();
     if (!ok) {
         openFailed(/*report=*/true);
         return;
@@ -145,9 +161,7 @@ void PlayControl::openStep2() {
     panel_.LblFreq->setText(playback::FreqLabel(player_.GetFreqStr()));
     lastShownSec_ = 0;
     if (playKind_ == PlayKind::Stream) {
-        panel_.LblNET->clear();
         panel_.TxtLen->setText(QStringLiteral("stream"));
-        if (onStreamOpened) onStreamOpened();
     } else {
         playback::PositionBar bar = playback::PositionBarFor(player_.GetFileLen());
         playLen_ = bar.PlayLen;
@@ -158,6 +172,7 @@ void PlayControl::openStep2() {
         panel_.ScrPlay->setSingleStep(bar.SmallChange);
         panel_.ScrPlay->setPageStep(bar.LargeChange);
     }
+    emit events_.opened(playKind_);
 }
 
 void PlayControl::PlayNext() {
@@ -179,29 +194,39 @@ void PlayControl::PlayPrev() {
 
 void PlayControl::StopPlayback() {
     if (queue_.NamePlay.isEmpty()) return;
+    if (opener_.busy()) {
+        opener_.cancel();
+        setBusyCursor(false);
+    }
     player_.StopPlay();
     panel_.ScrPlay->setEnabled(false);
     state_.FlagDrag = true;
     ClearFFT();
-    if (onClrLevels) onClrLevels();
+    emit events_.stopped();
     panel_.LblNET->clear();
     panel_.LblFreq->clear();
     panel_.TglPaus->setChecked(false);
 }
 
 void PlayControl::RestartPlay() {
+    if (opener_.busy()) return;
     setBusyCursor(true);
     player_.StopPlay();
-    bool ok = startPlayer();
-    setBusyCursor(false);
-    // A failed file restart is silent; a stream that cannot come back is reported.
-    if (!ok) openFailed(/*report=*/playKind_ == PlayKind::Stream);
+    restarting_ = true;
+    startOpen();
+}
+
+void PlayControl::RestartIfStalled() {
+    if (playKind_ != PlayKind::Stream || opener_.busy() || !player_.GetChannelStalled()) return;
+    emit events_.stalled();
+    RestartPlay();
 }
 
 void PlayControl::openFailed(bool report) {
     ClearFFT();
     StopPlayback();
     ButtonsUp();
+    emit events_.openFailed(playKind_);
     if (report) messageBox(playback::OpenFailureText(playKind_), playback::kErrorTitle);
 }
 
@@ -212,7 +237,7 @@ void PlayControl::ButtonsUp() {
 }
 
 void PlayControl::ClearFFT() {
-    if (onResetDisplay) onResetDisplay();
+    emit events_.displayCleared();
 }
 
 void PlayControl::PlayList_DblClick() {
@@ -287,6 +312,7 @@ void PlayControl::ScrPlay_Change(int value) {
 }
 
 void PlayControl::PlayPosTick() {
+    if (opener_.busy()) return;  // nothing plays yet, and nothing has ended
     float p = player_.GetFilePos();
     int t = util::RoundHalfEvenClamped(p, -1, 1 << 30);
     if (playKind_ == PlayKind::File) {
@@ -303,7 +329,7 @@ void PlayControl::PlayPosTick() {
             setPositionBarValue(t);
         }
     }
-    if (playKind_ == PlayKind::Stream && t != lastShownSec_ && onStreamTick) onStreamTick();
+    emit events_.positionTick(t);
     if (p > 0) panel_.TxtPos->setText(QString::number(t));
     lastShownSec_ = t;
     if (playKind_ == PlayKind::Stream && lastShownSec_ > 1800) RestartPlay();

@@ -3,7 +3,8 @@
 // the position bar with its seek and the master volume bar, and the play-position tick that
 // follows the playing file and starts the next item at its end. Decisions come from the
 // window-free playback logic (playrequest.h, nextitem.h); this class applies them to the
-// controls and to the player.
+// controls and to the player. Opening a source runs off the window's thread (SourceOpener): the
+// request's second step starts the open and the rest of it runs when the open ends.
 //
 // Thread contract: GUI thread only.
 
@@ -14,32 +15,28 @@
 
 #include "playback/nextitem.h"
 #include "playback/playrequest.h"
+#include "playback/sourceopener.h"
+#include "playback/transportevents.h"
 
 class QTabWidget;
 class QTimer;
 
 namespace velorixa {
 
+namespace controls {
+class SoundControl;
+}
 class PLAYER;
 class ListBox;
 class TransportPanel;
 struct WindowState;
 
-// The sound values handed to the player with every start (the window's sound controls keep them).
-struct SoundValues {
-    double FRQ = 100;  // speed knob bar value, 100 = the source's own rate
-    double VOL = 50;   // channel volume bar value
-    double PAN = 0;    // balance: bar value - 100
-    std::array<uint8_t, 4> EqlVal{0, 50, 50, 50};
-    std::array<uint8_t, 5> EffVal{0, 100, 100, 100, 100};
-};
-
 class PlayControl : public QObject {
     Q_OBJECT
   public:
-    PlayControl(PLAYER& player, TransportPanel& panel, ListBox& playList, WindowState& state,
-                QTabWidget& menuTabs, QTimer& timerNet, QTimer& timerTik,
-                playback::PlayQueue& queue, QObject* parent = nullptr);
+    PlayControl(PLAYER& player, const controls::SoundControl& sound, TransportPanel& panel,
+                ListBox& playList, WindowState& state, QTabWidget& menuTabs, QTimer& timerNet,
+                QTimer& timerTik, playback::PlayQueue& queue, QObject* parent = nullptr);
 
     void PlaySelected();
     void PlayNext();
@@ -54,22 +51,22 @@ class PlayControl : public QObject {
     void TogglePause();
     // Called by the focus timer every 100 ms.
     void PlayPosTick();
+    // The focus timer's stall check: a station that delivers nothing is opened again.
+    void RestartIfStalled();
+    // Forgets an open under way (the window is closing).
+    void CancelOpen() { opener_.cancel(); }
+    // An open is under way: the request's second step has not finished.
+    bool Opening() const { return opener_.busy(); }
+
+    playback::TransportEvents& events() { return events_; }
 
     playback::PlayKind PlayKind() const { return playKind_; }
     const QString& PlayName() const { return playName_; }
     int PlayLen() const { return playLen_; }
     QString LastMeta;
-    SoundValues sound;
 
     // A message box with an OK button and no icon; tests replace it.
     std::function<void(const QString& text, const QString& title)> messageBox;
-    // Hooks of the subsystems around the transport: the display reset, the level bars, the
-    // performance sequence and the stream's header and title display.
-    std::function<void()> onResetDisplay;
-    std::function<void()> onClrLevels;
-    std::function<void()> onInitPerfor;
-    std::function<void()> onStreamOpened;
-    std::function<void()> onStreamTick;
 
   private:
     void requestStep1();
@@ -78,13 +75,15 @@ class PlayControl : public QObject {
     void TglPaus_Click();
     void ScrPlay_Change(int value);
     void setPositionBarValue(int value);
-    bool startPlayer();
+    void startOpen();
+    void openDone(uint32_t source);
     // The source could not be opened: stopped, buttons released, the message when reported.
     void openFailed(bool report);
     void setBusyCursor(bool busy);
     bool guardEmpty() const;
 
     PLAYER& player_;
+    const controls::SoundControl& sound_;
     TransportPanel& panel_;
     ListBox& playList_;
     WindowState& state_;
@@ -98,7 +97,10 @@ class PlayControl : public QObject {
     int playLen_ = 1;
     bool moveGuard_ = false;
     bool busyCursor_ = false;
-    int lastShownSec_ = 0;  // L of the position tick
+    int lastShownSec_ = 0;     // L of the position tick
+    bool restarting_ = false;  // the open under way brings back the same item
+    playback::TransportEvents events_;
+    playback::SourceOpener opener_;
 };
 
 }  // namespace velorixa

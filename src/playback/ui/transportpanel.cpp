@@ -83,4 +83,32 @@ TransportPanel::TransportPanel(QFrame* frm) : FrmSystem(frm) {
     }
 }
 
+void TransportPanel::showPressed(TransportButton button, bool down) {
+    QPushButton* b = button == TransportButton::Play   ? CmdPlay
+                     : button == TransportButton::Stop ? CmdStop
+                     : button == TransportButton::Prev ? CmdPrev
+                                                       : CmdNext;
+    b->setChecked(down);
+}
+
+void TransportPanel::setMasterVolume(int value) {
+    ScrMasVol->setValue(value);
+}
+
+int TransportPanel::masterVolume() const {
+    return ScrMasVol->value();
+}
+
+void TransportPanel::showName(const QString& name) {
+    NamePlay->setText(name);
+}
+
+void TransportPanel::showCpu(const QString& text) {
+    LblCPU->setText(text);
+}
+
+void TransportPanel::clearPosition() {
+    TxtPos->clear();
+}
+
 }  // namespace velorixa

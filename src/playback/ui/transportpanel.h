@@ -1,10 +1,12 @@
 #pragma once
 // The transport panel FrmSystem: play buttons, pause and repeat toggles, the position bar, the
-// master volume bar and the status texts. Only controls: what they do is PlayControl's.
+// master volume bar and the status texts. Only controls: what they do is PlayControl's, which
+// binds them; everybody else goes through the intent methods below.
 //
 // Thread contract: GUI thread only.
 
 #include <QFrame>
+#include <QString>
 
 class QLabel;
 class QLineEdit;
@@ -13,10 +15,24 @@ class QScrollBar;
 
 namespace velorixa {
 
+enum class TransportButton { Play, Stop, Prev, Next };
+
 class TransportPanel {
   public:
     // Fills the frame (the window's FrmSystem) with the panel's controls.
     explicit TransportPanel(QFrame* frmSystem);
+
+    // A transport button drawn pressed or released (the numeric-block keys show them so).
+    void showPressed(TransportButton button, bool down);
+    // The master volume bar; its change sets the player's master volume.
+    void setMasterVolume(int value);
+    int masterVolume() const;
+    void showName(const QString& name);
+    void showCpu(const QString& text);
+    void clearPosition();
+
+  private:
+    friend class PlayControl;
 
     QFrame* FrmSystem;
     QPushButton* CmdPlay;

@@ -27,7 +27,8 @@ class ListBox::Adapter : public QAbstractListModel {
     playlist::PlaylistModel& m_;
 };
 
-ListBox::ListBox(QWidget* parent) : QListView(parent), adapter_(new Adapter(model_, this)) {
+ListBox::ListBox(playlist::PlaylistModel& model, QWidget* parent)
+    : QListView(parent), model_(model), adapter_(new Adapter(model_, this)) {
     setModel(adapter_);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setUniformItemSizes(true);  // lists of tens of thousands of lines lay out at once

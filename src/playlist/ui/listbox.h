@@ -1,6 +1,7 @@
 #pragma once
-// A list box of the window over a PlaylistModel: the model holds the lines and their selection,
-// the view shows them and feeds the operator's selection back into the model as it happens.
+// A list box of the window over a PlaylistModel that lives elsewhere (the play lists, the
+// browser's file list): the model holds the lines and their selection, the view shows them and
+// feeds the operator's selection back into the model as it happens.
 // Code that edits model() directly calls refresh() (or refreshSelection()) afterwards.
 //
 // Thread contract: GUI thread only.
@@ -15,7 +16,8 @@ namespace velorixa {
 class ListBox : public QListView {
     Q_OBJECT
   public:
-    explicit ListBox(QWidget* parent = nullptr);
+    // The model must outlive the list box.
+    explicit ListBox(playlist::PlaylistModel& model, QWidget* parent = nullptr);
 
     playlist::PlaylistModel& model() { return model_; }
     const playlist::PlaylistModel& model() const { return model_; }
@@ -38,7 +40,7 @@ class ListBox : public QListView {
     class Adapter;
     void pullSelection(const QItemSelection& selected, const QItemSelection& deselected);
 
-    playlist::PlaylistModel model_;
+    playlist::PlaylistModel& model_;
     Adapter* adapter_;
     bool pushing_ = false;
 };

@@ -13,10 +13,10 @@
 #include <QRadioButton>
 #include <QScrollBar>
 
+#include "app/windowstate.h"
 #include "playlist/listfile.h"
 #include "playlist/ui/listbox.h"
 #include "util/twips.h"
-#include "util/windowstate.h"
 
 namespace velorixa {
 
@@ -69,8 +69,8 @@ class ClickCatcher : public QWidget {
 
 }  // namespace
 
-PlayListPage::PlayListPage(QWidget* canvas, WindowState& state, QObject* parent)
-    : QObject(parent), state_(state) {
+PlayListPage::PlayListPage(QWidget* canvas, WindowState& state, PlayLists& lists, QObject* parent)
+    : QObject(parent), state_(state), lists_(lists) {
     messageBox = [canvas](const QString& text, const QString& title) {
         QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, canvas->window());
         box.exec();
@@ -86,7 +86,7 @@ void PlayListPage::buildList(QWidget* canvas) {
     // The picture under the list: while the list is disabled it takes the click that opens it.
     PlayListBack = place(new ClickCatcher(canvas, [this] { CloseAddSav(); }), "PlayListBack", 12,
                          36, 346, 378);
-    PlayList = place(new ListBox(canvas), "PlayList", 12, 36, 346, 378);
+    PlayList = place(new ListBox(lists_.PlayList, canvas), "PlayList", 12, 36, 346, 378);
 
     // The right column starts past the add/save panel, which lies over the list.
     const int x = 366, w = 84;
@@ -141,7 +141,7 @@ void PlayListPage::buildAddSav(QWidget* canvas) {
 
     Drive0 = place(new QComboBox(f), "Drive0", 4, 4, 150, 22);
     DirectoryBox = place(new QListWidget(f), "DirectoryBox", 4, 30, 150, 200);
-    FileTop = place(new ListBox(f), "FileTop", 158, 30, w - 162, 200);
+    FileTop = place(new ListBox(files_, f), "FileTop", 158, 30, w - 162, 200);
     OptMusic =
         place(new QRadioButton(QStringLiteral("Music Files"), f), "OptMusic", 158, 4, 86, 22);
     OptLists = place(new QRadioButton(QStringLiteral("List Files"), f), "OptLists", 244, 4, 70, 22);
@@ -194,8 +194,8 @@ void PlayListPage::fillDrives() {
     Drive0->addItems(ListDrives());
 }
 
-bool PlayListPage::musicMode() const {
-    return CmdSwitch->text() == kSwitchToNet;
+void PlayListPage::showSwitchPressed(bool down) {
+    CmdSwitch->setDown(down);
 }
 
 bool PlayListPage::setBrowserFolder(const QString& folder) {
@@ -282,7 +282,7 @@ void PlayListPage::LoadMemoList(const QString& appPath) {
 }
 
 bool PlayListPage::SaveMemoList(const QString& appPath) {
-    const PlaylistModel& music = musicMode() ? PlayList->model() : PlayListMP3;
+    const PlaylistModel& music = lists_.musicList();
     QString error;
     if (!playlist::SaveMemoList(MemoListPath(appPath), music, &error)) {
         messageBox(

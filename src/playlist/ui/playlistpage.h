@@ -11,6 +11,7 @@
 
 #include "playlist/browser.h"
 #include "playlist/playlistmodel.h"
+#include "playlist/playlists.h"
 
 class QCheckBox;
 class QComboBox;
@@ -30,8 +31,9 @@ struct WindowState;
 class PlayListPage : public QObject {
     Q_OBJECT
   public:
-    // canvas: the page's canvas (window coordinates).
-    PlayListPage(QWidget* canvas, WindowState& state, QObject* parent = nullptr);
+    // canvas: the page's canvas (window coordinates); lists: the play lists the page shows.
+    PlayListPage(QWidget* canvas, WindowState& state, playlist::PlayLists& lists,
+                 QObject* parent = nullptr);
 
     ListBox* PlayList;
     QWidget* PlayListBack;
@@ -56,13 +58,11 @@ class PlayListPage : public QObject {
     QLineEdit* NameFileSave;
     QPushButton* CmdFileSave;
 
-    // The hidden lists: the music list while the station list is shown, the station list while
-    // the music list is shown.
-    playlist::PlaylistModel PlayListMP3;
-    playlist::PlaylistModel PlayListNET;
-
+    playlist::PlayLists& lists() { return lists_; }
     // Music mode: `CmdSwitch` offers the station list.
-    bool musicMode() const;
+    bool musicMode() const { return lists_.musicMode(); }
+    // `CmdSwitch` drawn pressed or released (the Backspace key shows it so).
+    void showSwitchPressed(bool down);
     // The browser's folder (`DirectoryBox` path).
     const QString& browserFolder() const { return folder_; }
     // Moves the browser to folder; false (browser unchanged) when it cannot be listed.
@@ -98,6 +98,8 @@ class PlayListPage : public QObject {
     void fillDrives();
 
     WindowState& state_;
+    playlist::PlayLists& lists_;
+    playlist::PlaylistModel files_;  // the browser's file list
     QString folder_;
     playlist::BrowserPattern pattern_ = playlist::BrowserPattern::Music;
 };

@@ -1,0 +1,45 @@
+#include "playback/sourceopener.h"
+
+#include <QMetaObject>
+
+namespace velorixa::playback {
+
+SourceOpener::SourceOpener(OpenFn open, DiscardFn discard, QObject* parent)
+    : QObject(parent), open_(std::move(open)), discard_(std::move(discard)) {
+    // A stale open may still be waiting for its station while the next one starts.
+    pool_.setMaxThreadCount(4);
+    pool_.setExpiryTimeout(-1);
+}
+
+SourceOpener::~SourceOpener() {
+    cancel();
+    pool_.waitForDone();
+}
+
+void SourceOpener::start(const QString& name, int kind) {
+    const uint64_t generation = ++generation_;
+    busy_ = true;
+    pool_.start([this, generation, name, kind] {
+        const uint32_t source = open_(name, kind);
+        // Queued to this object: dropped with it if it is gone (then the layer is gone too).
+        QMetaObject::invokeMethod(
+            this, [this, generation, source] { deliver(generation, source); },
+            Qt::QueuedConnection);
+    });
+}
+
+void SourceOpener::cancel() {
+    ++generation_;
+    busy_ = false;
+}
+
+void SourceOpener::deliver(uint64_t generation, uint32_t source) {
+    if (generation != generation_) {
+        if (source != 0) discard_(source);
+        return;
+    }
+    busy_ = false;
+    emit finished(source);
+}
+
+}  // namespace velorixa::playback
