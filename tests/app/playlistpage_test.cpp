@@ -17,12 +17,12 @@
 #include <QTest>
 
 #include "app/ui/velmix.h"
+#include "app/windowstate.h"
 #include "perform/ui/keyboardcontrol.h"
 #include "playback/nextitem.h"
 #include "playback/ui/transportpanel.h"
 #include "playlist/listfile.h"
 #include "playlist/ui/listbox.h"
-#include "app/windowstate.h"
 
 namespace velorixa {
 namespace {

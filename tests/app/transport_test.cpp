@@ -17,6 +17,7 @@
 #include "app/ui/keyrouter.h"
 #include "app/ui/velmix.h"
 #include "audio/audiolib.h"
+#include "audio/net/testserver.h"
 #include "audio/player.h"
 #include "common/testmedia.h"
 #include "playback/nextitem.h"
@@ -245,6 +246,43 @@ TEST_F(TransportTest, BadItemsGiveTheirMessageAndThePlayerGoesOn) {
     // The program goes on: the first line plays again.
     doubleClickRow(0);
     EXPECT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
+}
+
+// A station whose audio is held back until the test lets it go.
+test::TestResponse heldStation() {
+    test::TestResponse r;
+    r.headers = {"content-type: audio/mpeg"};
+    const std::vector<uint8_t> mp3 = testmedia::encodeMp3(testmedia::sine(660, 3, 22050, 2));
+    r.body.assign(mp3.begin(), mp3.end());
+    r.pauseAtByte = 0;
+    r.holdOpenAfterBody = true;
+    return r;
+}
+
+TEST_F(TransportTest, ANewRequestWinsOverAStationStillOpeningAndAFailedOneIsReported) {
+    test::TestServer server;
+    server.setResponse("/held", heldStation());
+    const QString held = QString::fromStdString(server.url("/held"));
+    const QString missing = QString::fromStdString(server.url("/missing"));
+    setList({held + " Held station", toneA_, missing});
+    doubleClickRow(0);
+    ASSERT_TRUE(waitFor([&] { return play().Opening(); }, 2000));
+    EXPECT_EQ(ui<QLabel>("LblNET")->text(), "connecting ...");
+    doubleClickRow(1);  // the operator changes his mind while the station connects
+    ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
+    EXPECT_FALSE(play().Opening());
+    server.resume();  // the station answers late: its stream must not replace the file
+    ASSERT_TRUE(waitFor([&] { return server.connections() == 1 && !play().Opening(); }, 1000));
+    QTest::qWait(600);
+    EXPECT_EQ(player().GetFileLen(), 2) << "the file plays, not the late station";
+    EXPECT_EQ(namePlay(), toneA_);
+    EXPECT_TRUE(messages_.isEmpty());
+
+    doubleClickRow(2);  // a station that answers 404 runs the failure path
+    ASSERT_TRUE(waitFor([&] { return !messages_.isEmpty(); }, 6000));
+    EXPECT_EQ(messages_, QStringList{"Error|Connection Failure"});
+    EXPECT_FALSE(player().GetFilePlayPerf());
+    EXPECT_FALSE(ui<QPushButton>("CmdPlay")->isChecked());
 }
 
 TEST_F(TransportTest, KeysReachTheTransportUnlessATextFieldHasTheFocus) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QSignalSpy>
@@ -9,8 +10,13 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <thread>
 
 #include "app/ui/entrmain.h"
+#include "audio/net/testserver.h"
+#include "common/testmedia.h"
+#include "playback/ui/playcontrol.h"
 #include "playlist/ui/listbox.h"
 #include "playlist/ui/playlistpage.h"
 
@@ -297,6 +303,64 @@ TEST(Startup, TheRealProgramOpensTheDefaultOutputAndLoadsTheMusicList) {
     EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
     EXPECT_EQ(loaded, (QStringList{"/music/a.mp3", "/music/b.mp3"}));
     EXPECT_TRUE(timerBeg);
+}
+
+// While a station takes 3 s to send its first audio, the real main loop goes on: a 10 ms timer
+// keeps firing and the wave tick keeps its period.
+TEST(Startup, TheWindowGoesOnWhileAStationAnswersLate) {
+    qputenv("SDL_AUDIODRIVER", "dummy");
+    test::TestServer server;
+    test::TestResponse late;
+    const std::vector<uint8_t> mp3 = testmedia::encodeMp3(testmedia::sine(440, 4, 22050, 2));
+    late.body.assign(mp3.begin(), mp3.end());
+    late.pauseAtByte = 0;
+    late.holdOpenAfterBody = true;
+    server.setResponse("/late", late);
+    std::thread answer([&] {
+        for (int i = 0; i < 1000 && server.requests().empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        server.resume();
+    });
+    QTemporaryDir dir;
+    ASSERT_TRUE(testmedia::writeFile((dir.path() + "/MemoList.ini").toStdString(),
+                                     server.url("/late") + "\r\n"));
+    StartupEnv env = DefaultStartupEnv();
+    env.appFolder = dir.path();
+    env.critical = [](QWidget*, const QString& text, const QString&) {
+        ADD_FAILURE() << text.toStdString();
+    };
+    QElapsedTimer clock;
+    qint64 lastTimer = -1, lastWave = -1, timerGap = 0, waveGap = 0, openedAt = -1;
+    QTimer beat;
+    QStringList messages;
+    env.started = [&](VelMix& w) {
+        QObject::connect(&w, &VelMix::formStarted, [&] {
+            w.playControl().messageBox = [&](const QString& t, const QString&) { messages << t; };
+            clock.start();
+            QObject::connect(&beat, &QTimer::timeout, [&] {
+                if (lastTimer >= 0) timerGap = std::max(timerGap, clock.elapsed() - lastTimer);
+                lastTimer = clock.elapsed();
+            });
+            beat.start(10);
+            QObject::connect(&w, &VelMix::perforTick, [&] {
+                if (lastWave >= 0) waveGap = std::max(waveGap, clock.elapsed() - lastWave);
+                lastWave = clock.elapsed();
+            });
+            QObject::connect(&w.playControl().events(), &playback::TransportEvents::opened, [&] {
+                openedAt = clock.elapsed();
+                QTimer::singleShot(200, &w, [&w] { w.close(); });
+            });
+            w.playControl().PlaySelected();
+        });
+        QTimer::singleShot(15000, &w, [&w] { w.close(); });
+    };
+    EXPECT_EQ(Main(env), 0);
+    answer.join();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
+    EXPECT_GT(openedAt, 3500) << "the station answered after the step timer and 3 s";
+    EXPECT_LT(timerGap, 250) << "longest stall of the 10 ms timer, ms";
+    EXPECT_LT(waveGap, 101 + 150) << "longest wave tick period, ms";
 }
 
 }  // namespace

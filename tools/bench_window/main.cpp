@@ -13,6 +13,10 @@
 #include <QThread>
 #include <QTimer>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -282,6 +286,46 @@ int main(int argc, char** argv) {
             "(step timer %d ms)\n",
             open.median, open.min, open.max, 100);
         CloseWindow(pw);
+    }
+
+    // A station that never answers: the longest the window's event loop stood still from the
+    // play request until the open gave up. The connection is accepted by the kernel's backlog
+    // and then nothing is ever sent.
+    {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
+            listen(fd, 4) != 0 || getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+            return 1;
+        QTemporaryDir silentDir;
+        const QString url = QString("http://127.0.0.1:%1/silent").arg(ntohs(addr.sin_port));
+        if (!WriteMemoList(silentDir.path() + "/", {url})) return 1;
+        auto sw = FreshWindow(silentDir.path() + "/");
+        if (!sw) return 1;
+        bool failed = false;
+        sw->playControl().messageBox = [&](const QString&, const QString&) { failed = true; };
+        QElapsedTimer t;
+        t.start();
+        sw->playControl().PlaySelected();
+        double last = MsSince(t), longest = 0;
+        while (!failed && t.elapsed() < 20000) {
+            QApplication::processEvents();
+            const double now = MsSince(t);
+            longest = std::max(longest, now - last);
+            last = now;
+            QThread::msleep(1);
+        }
+        ::close(fd);
+        std::printf(
+            "station that never answers: open gave up after %.0f ms%s; longest stall of "
+            "the window's event loop %.1f ms  target < 50 ms  %s\n",
+            MsSince(t), failed ? "" : " (NOT within 20 s)", longest,
+            longest < 50 ? "ok" : "MISSED");
+        g_allMet = g_allMet && failed && longest < 50;
+        CloseWindow(sw);
     }
 
     // The list limit: a longer saved list is cut at the limit on loading.

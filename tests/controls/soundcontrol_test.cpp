@@ -1,0 +1,121 @@
+// The one path from a sound value to the player, checked against a player that records calls.
+#include "controls/soundcontrol.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace velorixa::controls {
+namespace {
+
+class RecordingTarget : public SoundTarget {
+  public:
+    std::vector<std::string> calls;
+    void SetChanAttr(double FRQ, double VOL, double PAN) override {
+        calls.push_back("SetChanAttr " + num(FRQ) + " " + num(VOL) + " " + num(PAN));
+    }
+    void UpdateEQL(int band, int value) override {
+        calls.push_back("UpdateEQL " + num(band) + " " + num(value));
+    }
+    void UpdateEFF(int effect, int value) override {
+        calls.push_back("UpdateEFF " + num(effect) + " " + num(value));
+    }
+    void SetGlobalVolume(int volume) override { calls.push_back("SetGlobalVolume " + num(volume)); }
+
+  private:
+    static std::string num(double v) { return std::to_string(static_cast<int>(v)); }
+};
+
+using Calls = std::vector<std::string>;
+
+TEST(SoundControl, EachValueReachesItsOwnCall) {
+    struct Case {
+        const char* what;
+        void (*change)(SoundControl&);
+        Calls expected;
+    } cases[] = {
+        {"volume", [](SoundControl& s) { s.setVolume(80); }, {"SetChanAttr -1 80 -101"}},
+        {"balance full left",
+         [](SoundControl& s) { s.setKnobValue(kKnobBalance, 0); },
+         {"SetChanAttr -1 -1 -100"}},
+        {"pitch",
+         [](SoundControl& s) { s.setKnobValue(kKnobPitch, 150); },
+         {"SetChanAttr 150 -1 -101"}},
+        {"third band", [](SoundControl& s) { s.setKnobValue(5, 10); }, {"UpdateEQL 3 10"}},
+        {"reverb", [](SoundControl& s) { s.setKnobValue(6, 0); }, {"UpdateEFF 1 0"}},
+        // The chorus also sets the global volume, 100 - value / 2 with halves to even.
+        {"chorus at 1",
+         [](SoundControl& s) { s.setKnobValue(9, 1); },
+         {"UpdateEFF 4 1", "SetGlobalVolume 100"}},
+        {"chorus at 3",
+         [](SoundControl& s) { s.setKnobValue(9, 3); },
+         {"UpdateEFF 4 3", "SetGlobalVolume 98"}},
+        {"out of range is clamped",
+         [](SoundControl& s) { s.setKnobValue(kKnobPitch, 400); },
+         {"SetChanAttr 150 -1 -101"}},
+        {"unchanged value", [](SoundControl& s) { s.setVolume(50); }, {}},
+        {"knob 0 and 10 ignored",
+         [](SoundControl& s) {
+             s.setKnobValue(0, 5);
+             s.setKnobValue(10, 5);
+         },
+         {}},
+        {"rotation, shape, range and speed reach no player call",
+         [](SoundControl& s) {
+             s.setKnobRotation(3, true, 70);
+             s.setWaveShape(true, false);
+             s.setPitchRange(60, 140);
+             s.setRotationSpeed(90);
+         },
+         {}},
+    };
+    for (const Case& c : cases) {
+        RecordingTarget target;
+        SoundControl sound(target);
+        c.change(sound);
+        EXPECT_EQ(target.calls, c.expected) << c.what;
+    }
+}
+
+TEST(SoundControl, AWholeSettingGivesTheCallsOfItsValuesOneAfterAnother) {
+    SoundSetting s;
+    s.volumePct = 70;
+    s.rotationSpeed = 20;
+    s.knobs[kKnobBalance] = {160, true, 40};
+    s.knobs[kKnobPitch].value = 80;
+    s.knobs[4].value = 0;
+    s.knobs[9].value = 20;
+    s.beat = true;
+    s.pitchRangeLowPct = 140;
+
+    RecordingTarget whole;
+    SoundControl a(whole);
+    a.apply(s);
+
+    RecordingTarget single;
+    SoundControl b(single);
+    b.setVolume(70);
+    b.setKnobValue(kKnobBalance, 160);
+    b.setKnobValue(kKnobPitch, 80);
+    b.setKnobValue(4, 0);
+    b.setKnobValue(9, 20);
+
+    EXPECT_EQ(whole.calls, single.calls);
+    EXPECT_EQ(whole.calls.size(), 6u);
+    EXPECT_EQ(a.setting(), s) << "everything is held, rotation and options included";
+    const StartValues v = a.startValues();
+    EXPECT_EQ(v.PAN, 60);
+    EXPECT_EQ(v.FRQ, 80);
+    EXPECT_EQ(v.EqlArr[2], 0);
+    EXPECT_EQ(v.EffArr[4], 20);
+    EXPECT_EQ(WaveTickMs(a.setting().rotationSpeed), 161);
+
+    // Applying it again changes nothing.
+    whole.calls.clear();
+    a.apply(s);
+    EXPECT_TRUE(whole.calls.empty());
+}
+
+}  // namespace
+}  // namespace velorixa::controls
