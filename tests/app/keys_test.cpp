@@ -20,113 +20,69 @@ KeyContext Page(int page, std::initializer_list<int> enabledKeys = {}) {
 
 }  // namespace
 
-TEST(VirtualKeyFromQt, NumericBlockByKeypadModifier) {
+TEST(VirtualKeyFromQt, KeysThatLookAlikeAreToldApart) {
     const auto kp = Qt::KeypadModifier;
-    EXPECT_EQ(Vk(Qt::Key_Slash, kp), 111);
-    EXPECT_EQ(Vk(Qt::Key_Asterisk, kp), 106);
-    EXPECT_EQ(Vk(Qt::Key_Minus, kp), 109);
-    EXPECT_EQ(Vk(Qt::Key_Plus, kp), 107);
-    EXPECT_EQ(Vk(Qt::Key_Enter, kp), 13);
-    EXPECT_EQ(Vk(Qt::Key_Period, kp), 108);
-    EXPECT_EQ(Vk(Qt::Key_Comma, kp), 108);   // layouts with a decimal comma
-    EXPECT_EQ(Vk(Qt::Key_Delete, kp), 108);  // the same key with Num Lock off
-    EXPECT_EQ(Vk(Qt::Key_NumLock), 144);
-    for (int d = 0; d <= 9; ++d)
-        EXPECT_EQ(Vk(Qt::Key_0 + d, kp), 96 + d) << d;
-    EXPECT_EQ(Vk(Qt::Key_Up, kp), 38);  // Num Lock off: navigation, as on Windows
-    EXPECT_EQ(Vk(Qt::Key_Home, kp), 36);
-    // A keypad modifier wins over a scan code that happens to be in the digit-row range.
-    EXPECT_EQ(Vk(Qt::Key_1, kp, 12), 97);
-    // The main block's counterparts differ.
-    EXPECT_EQ(Vk(Qt::Key_Slash), 191);
-    EXPECT_EQ(Vk(Qt::Key_Minus), 189);
-    EXPECT_EQ(Vk(Qt::Key_Return), 13);
-    EXPECT_EQ(Vk(Qt::Key_Delete), 46);
+    const auto shift = Qt::ShiftModifier;
+    struct Case {
+        int qtKey;
+        Qt::KeyboardModifiers mods;
+        std::uint32_t scan;
+        int vk;
+        const char* what;
+    } cases[] = {
+        // The numeric block by the keypad modifier, and its main-block twins.
+        {Qt::Key_Slash, kp, 0, 111, "numeric /"},
+        {Qt::Key_Slash, {}, 0, 191, "main /"},
+        {Qt::Key_Minus, kp, 0, 109, "numeric -"},
+        {Qt::Key_Minus, {}, 0, 189, "main -"},
+        {Qt::Key_Enter, kp, 0, 13, "numeric Enter"},
+        {Qt::Key_Comma, kp, 0, 108, "decimal comma"},
+        {Qt::Key_Delete, kp, 0, 108, "decimal key with Num Lock off"},
+        {Qt::Key_Delete, {}, 0, 46, "Delete"},
+        {Qt::Key_Up, kp, 0, 38, "keypad 8 with Num Lock off"},
+        {Qt::Key_1, kp, 12, 97, "keypad modifier wins over a digit-row scan code"},
+        {Qt::Key_Backtab, shift, 0, 9, "Shift+Tab"},
+        {Qt::Key_AltGr, {}, 0, 18, "AltGr"},
+        {Qt::Key_Adiaeresis, {}, 0, 0, "no code"},
+        // The digit row and the key left of 1 by position, whatever the layout prints.
+        {Qt::Key_QuoteLeft, {}, 0, 192, "US key left of 1"},
+        {Qt::Key_Dead_Circumflex, {}, 0, 192, "German key left of 1"},
+        {Qt::Key_twosuperior, {}, 0, 192, "French key left of 1"},
+        {Qt::Key_Exclam, shift, 0, 49, "US Shift+1"},
+        {Qt::Key_Ampersand, {}, 10, 49, "AZERTY 1"},
+        {Qt::Key_Agrave, {}, 19, 48, "AZERTY 0"},
+        {Qt::Key_AsciiCircum, {}, 49, 192, "key left of 1 by scan code"},
+        {Qt::Key_A, {}, 38, 65, "a scan code outside the row changes nothing"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Vk(c.qtKey, c.mods, c.scan), c.vk) << c.what;
 }
 
-TEST(VirtualKeyFromQt, LettersDigitsFunctionAndControlKeys) {
-    for (int k = Qt::Key_A; k <= Qt::Key_Z; ++k)
-        EXPECT_EQ(Vk(k), 65 + (k - Qt::Key_A));
-    EXPECT_EQ(Vk(Qt::Key_Q, Qt::ShiftModifier), 81);
-    for (int d = 0; d <= 9; ++d)
-        EXPECT_EQ(Vk(Qt::Key_0 + d), 48 + d);
-    for (int f = 0; f < 12; ++f)
-        EXPECT_EQ(Vk(Qt::Key_F1 + f), 112 + f);
-    EXPECT_EQ(Vk(Qt::Key_Tab), 9);
-    EXPECT_EQ(Vk(Qt::Key_Backtab, Qt::ShiftModifier), 9);
-    EXPECT_EQ(Vk(Qt::Key_Control), 17);
-    EXPECT_EQ(Vk(Qt::Key_Alt), 18);
-    EXPECT_EQ(Vk(Qt::Key_AltGr), 18);
-    EXPECT_EQ(Vk(Qt::Key_Shift), 16);
-    EXPECT_EQ(Vk(Qt::Key_Escape), 27);
-    EXPECT_EQ(Vk(Qt::Key_Space), 32);
-    EXPECT_EQ(Vk(Qt::Key_Backspace), 8);
-    EXPECT_EQ(Vk(Qt::Key_Left), 37);
-    EXPECT_EQ(Vk(Qt::Key_Up), 38);
-    EXPECT_EQ(Vk(Qt::Key_Right), 39);
-    EXPECT_EQ(Vk(Qt::Key_Down), 40);
-    EXPECT_EQ(Vk(Qt::Key_Adiaeresis), 0);  // no code: ignored by the commands
-    EXPECT_EQ(Vk(0), 0);
-}
-
-TEST(VirtualKeyFromQt, DigitRowAndKeyLeftOfOneByPosition) {
-    EXPECT_EQ(Vk(Qt::Key_QuoteLeft), 192);                      // US
-    EXPECT_EQ(Vk(Qt::Key_AsciiTilde, Qt::ShiftModifier), 192);  // US with Shift
-    EXPECT_EQ(Vk(Qt::Key_Dead_Circumflex), 192);                // German
-    EXPECT_EQ(Vk(Qt::Key_twosuperior), 192);                    // French
-    EXPECT_EQ(Vk(Qt::Key_Exclam, Qt::ShiftModifier), 49);       // US Shift+1
-    EXPECT_EQ(Vk(Qt::Key_ParenRight, Qt::ShiftModifier), 48);   // US Shift+0
-    EXPECT_EQ(Vk(Qt::Key_AsciiCircum, Qt::ShiftModifier), 54);  // US Shift+6
-    // xkb key codes place the row whatever the layout prints: AZERTY "&" and "à" are 1 and 0.
-    EXPECT_EQ(Vk(Qt::Key_Ampersand, Qt::NoModifier, 10), 49);
-    EXPECT_EQ(Vk(Qt::Key_Agrave, Qt::NoModifier, 19), 48);
-    EXPECT_EQ(Vk(Qt::Key_5, Qt::NoModifier, 14), 53);
-    EXPECT_EQ(Vk(Qt::Key_AsciiCircum, Qt::NoModifier, 49), 192);
-    // Scan codes outside the row do not disturb other keys.
-    EXPECT_EQ(Vk(Qt::Key_A, Qt::NoModifier, 38), 65);
-}
-
-TEST(CommandForKey, TransportAndListKeys) {
-    const KeyContext p1 = Page(1);
-    EXPECT_EQ(CommandForKey(8, p1), (KeyAction{KeyCommand::SwitchList, 0}));
-    EXPECT_EQ(CommandForKey(144, p1), (KeyAction{KeyCommand::Stop, 0}));
-    EXPECT_EQ(CommandForKey(111, p1), (KeyAction{KeyCommand::Previous, 0}));
-    EXPECT_EQ(CommandForKey(106, p1), (KeyAction{KeyCommand::Play, 0}));
-    EXPECT_EQ(CommandForKey(109, p1), (KeyAction{KeyCommand::Next, 0}));
-    EXPECT_EQ(CommandForKey(107, p1), (KeyAction{KeyCommand::ToggleRepeat, 0}));
-    EXPECT_EQ(CommandForKey(108, p1), (KeyAction{KeyCommand::TogglePause, 0}));
-    EXPECT_EQ(CommandForKey(13, p1), (KeyAction{KeyCommand::TogglePause, 0}));
-    EXPECT_EQ(CommandForKey(32, p1), (KeyAction{KeyCommand::InitialSound, 0}));
-    // Up and Down only with page 0 in front.
-    EXPECT_EQ(CommandForKey(38, Page(0)), (KeyAction{KeyCommand::ListUp, 0}));
-    EXPECT_EQ(CommandForKey(40, Page(0)), (KeyAction{KeyCommand::ListDown, 0}));
-    for (int page : {1, 2, 3}) {
-        EXPECT_EQ(CommandForKey(38, Page(page)).command, KeyCommand::None) << page;
-        EXPECT_EQ(CommandForKey(40, Page(page)).command, KeyCommand::None) << page;
-    }
-    // The transport works on every page, the hidden panels' pages included.
-    for (int page : {0, 3})
-        EXPECT_EQ(CommandForKey(106, Page(page)).command, KeyCommand::Play);
-}
-
-TEST(CommandForKey, SetsPerformanceKeysAndVolume) {
-    for (int f = 1; f <= 8; ++f)
-        EXPECT_EQ(CommandForKey(111 + f, Page(1)), (KeyAction{KeyCommand::LoadSet, f})) << f;
-    EXPECT_EQ(CommandForKey(120, Page(1)).command, KeyCommand::None);  // F9
-    EXPECT_EQ(CommandForKey(123, Page(1)).command, KeyCommand::None);  // F12
-
-    const KeyContext ctx = Page(2, {1, 26});
-    EXPECT_EQ(CommandForKey(65, ctx), (KeyAction{KeyCommand::PerformanceKey, 1}));   // A
-    EXPECT_EQ(CommandForKey(90, ctx), (KeyAction{KeyCommand::PerformanceKey, 26}));  // Z
-    EXPECT_EQ(CommandForKey(66, ctx).command, KeyCommand::None);                     // B disabled
-
-    EXPECT_EQ(CommandForKey(192, Page(1)), (KeyAction{KeyCommand::MasterVolume, 0}));
-    EXPECT_EQ(CommandForKey(48, Page(1)), (KeyAction{KeyCommand::MasterVolume, 10}));
-    for (int d = 1; d <= 9; ++d)
-        EXPECT_EQ(CommandForKey(48 + d, Page(1)), (KeyAction{KeyCommand::MasterVolume, d}));
-    // Numeric-block digits are not volume keys.
-    EXPECT_EQ(CommandForKey(97, Page(1)).command, KeyCommand::None);
-    EXPECT_EQ(CommandForKey(27, Page(1)).command, KeyCommand::None);  // Escape acts on release
+TEST(CommandForKey, PageAndEnabledKeysDecide) {
+    struct Case {
+        int vk;
+        KeyContext ctx;
+        KeyAction action;
+    } cases[] = {
+        {144, Page(1), {KeyCommand::Stop, 0}},
+        {13, Page(1), {KeyCommand::TogglePause, 0}},
+        {106, Page(0), {KeyCommand::Play, 0}},  // the transport works on every page
+        {106, Page(3), {KeyCommand::Play, 0}},
+        {38, Page(0), {KeyCommand::ListUp, 0}},  // Up and Down only on page 0
+        {40, Page(2), {KeyCommand::None, 0}},
+        {112, Page(1), {KeyCommand::LoadSet, 1}},
+        {119, Page(1), {KeyCommand::LoadSet, 8}},
+        {120, Page(1), {KeyCommand::None, 0}},  // F9
+        {90, Page(2, {1, 26}), {KeyCommand::PerformanceKey, 26}},
+        {66, Page(2, {1, 26}), {KeyCommand::None, 0}},  // B holds nothing
+        {192, Page(1), {KeyCommand::MasterVolume, 0}},
+        {48, Page(1), {KeyCommand::MasterVolume, 10}},
+        {57, Page(1), {KeyCommand::MasterVolume, 9}},
+        {97, Page(1), {KeyCommand::None, 0}},  // numeric digits are not volume keys
+        {27, Page(1), {KeyCommand::None, 0}},  // Escape acts on its release
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CommandForKey(c.vk, c.ctx), c.action) << c.vk << " on page " << c.ctx.page;
 }
 
 TEST(KeyCommands, OneCommandPerPressAndShiftAltNeverBlock) {
@@ -198,14 +154,11 @@ TEST(KeyCommands, HeldArrowWalksTheListAndReleasesNameTheirButtons) {
         EXPECT_EQ(keys.KeyDown(40, false, ctx).action.command, KeyCommand::ListDown) << i;
     keys.KeyUp(40);
 
-    EXPECT_EQ(keys.KeyUp(32), KeyRelease::InitialSound);
-    EXPECT_EQ(keys.KeyUp(8), KeyRelease::SwitchList);
-    EXPECT_EQ(keys.KeyUp(144), KeyRelease::Stop);
-    EXPECT_EQ(keys.KeyUp(111), KeyRelease::Previous);
-    EXPECT_EQ(keys.KeyUp(106), KeyRelease::Play);
-    EXPECT_EQ(keys.KeyUp(109), KeyRelease::Next);
-    EXPECT_EQ(keys.KeyUp(27), KeyRelease::ExitQuestion);
-    EXPECT_EQ(keys.KeyUp(27, true), KeyRelease::None);
-    EXPECT_EQ(keys.KeyUp(65), KeyRelease::None);
-    EXPECT_EQ(keys.KeyUp(107), KeyRelease::None);
+    const std::pair<int, KeyRelease> releases[] = {
+        {32, KeyRelease::InitialSound}, {8, KeyRelease::SwitchList}, {144, KeyRelease::Stop},
+        {111, KeyRelease::Previous},    {106, KeyRelease::Play},     {109, KeyRelease::Next},
+        {27, KeyRelease::ExitQuestion}, {65, KeyRelease::None},      {107, KeyRelease::None}};
+    for (auto [vk, release] : releases)
+        EXPECT_EQ(keys.KeyUp(vk), release) << vk;
+    EXPECT_EQ(keys.KeyUp(27, true), KeyRelease::None) << "an auto-repeat release asks nothing";
 }
