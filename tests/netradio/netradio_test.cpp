@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "netradio/stationlist.h"
+#include "netradio/streammeta.h"
+
+namespace velorixa::netradio {
+namespace {
+
+TEST(StationNameAccepted, SchemesAndLengthAtTheirBorders) {
+    const struct {
+        const char* text;
+        bool ok;
+    } cases[] = {
+        {"http://", false},
+        {"http://x", true},
+        {"ftp://x", false},
+        {"ftp://xy", true},
+        {"HTTP://host", false},
+        {"Ftp://host.example", false},
+        {"https://x", true},
+        {"https:/x.example", false},
+        {" http://x", false},
+        {"www.example.org", false},
+        {"", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(StationNameAccepted(c.text), c.ok) << c.text;
+}
+
+TEST(NetRadioFile, LoadKeepsEmptyLinesSaveLeavesAFileForAnEmptyList) {
+    QTemporaryDir dir;
+    const QString path = NetRadioPath(dir.path() + "/");
+    playlist::PlaylistModel stations;
+    EXPECT_FALSE(LoadNetRadio(path, stations)) << "no file";
+    EXPECT_TRUE(stations.isEmpty());
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("http://127.0.0.1/a Station A, the best\r\n\r\nftp://127.0.0.1/b\r\n");
+    }
+    ASSERT_TRUE(LoadNetRadio(path, stations));
+    EXPECT_EQ(stations.texts(),
+              (QStringList{"http://127.0.0.1/a Station A, the best", "", "ftp://127.0.0.1/b"}));
+
+    playlist::PlaylistModel empty;
+    EXPECT_TRUE(SaveNetRadio(path, empty));
+    playlist::PlaylistModel back;
+    LoadNetRadio(path, back);
+    EXPECT_EQ(back.count(), 3) << "an empty list leaves the file as it was";
+
+    stations.removeAt(1);
+    ASSERT_TRUE(SaveNetRadio(path, stations));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "http://127.0.0.1/a Station A, the best\r\nftp://127.0.0.1/b\r\n");
+}
+
+TEST(BitRateText, FirstLineWithTheKeyBlanksLeftOut) {
+    const char block[] = "ICY 200 OK\0icy-name:Test\0icy-br: 64\0icy-br:128\0\0";
+    const QStringList lines = HeaderLines(block);
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(BitRateText(lines), QString("bitrate 64"));
+    EXPECT_EQ(BitRateText({"ICY-BR:128", "content-type: audio/mpeg"}), std::nullopt);
+    EXPECT_TRUE(HeaderLines(nullptr).isEmpty());
+}
+
+TEST(NetMetaText, TitleAndAddressAsTheStationSendsThem) {
+    const QString longTitle(4000, QChar(u'x'));
+    const struct {
+        QString meta, shown;
+    } cases[] = {
+        {"StreamTitle='Artist - Song';StreamUrl='http://radio.example/now/playing';",
+         "Artist - Song   http://radio.example"},
+        {"StreamTitle='Only a title';", "Only a title   "},
+        {"StreamTITLE='Case';streamurl='https://host.example';", "Case   https://host.example"},
+        {"StreamTitle='Rock';n';Roll';", "Rock   "},  // a title holding "';" is cut there
+        {"StreamTitle='No end", "no meta data"},
+        {"StreamTitle='';StreamUrl='';", "no meta data"},
+        {"StreamUrl='http://radio.example/x';", "no meta data"},  // the address needs a title
+        {"garbage", "no meta data"},
+        {"StreamTitle='" + longTitle + "';", longTitle + "   "},
+        {"StreamTitle='T';StreamUrl='ab';x';", "T   ab';x"},  // the end is looked for past 5
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(NetMetaText(c.meta), c.shown) << c.meta.left(60).toStdString();
+}
+
+}  // namespace
+}  // namespace velorixa::netradio
