@@ -9,7 +9,8 @@ namespace velorixa::playback {
 PlayKind ClassifyName(const QString& name) {
     // The design's tests run in this order and the last match wins; they cannot both match.
     PlayKind kind = PlayKind::Invalid;
-    if (name.startsWith(QLatin1String("http://")) || name.startsWith(QLatin1String("ftp://")))
+    if (name.startsWith(QLatin1String("http://")) || name.startsWith(QLatin1String("https://")) ||
+        name.startsWith(QLatin1String("ftp://")))
         kind = PlayKind::Stream;
     if (name.startsWith(u'/')) kind = PlayKind::File;
     return kind;

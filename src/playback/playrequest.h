@@ -15,8 +15,9 @@ namespace velorixa::playback {
 // `PlayKind`: 0 not recognised, 1 internet stream, 2 file.
 enum class PlayKind : std::uint8_t { Invalid = 0, Stream = 1, File = 2 };
 
-// Classifies a name, case-sensitively: "http://" or "ftp://" at its start is a stream; a
-// leading "/" (an absolute path) is a file; anything else is not recognised.
+// Classifies a name, case-sensitively: "http://", "https://" or "ftp://" at its start is a
+// stream (most stations serve https now); a leading "/" (an absolute path) is a file; anything
+// else is not recognised.
 PlayKind ClassifyName(const QString& name);
 
 // Step timer (`TimerNet`) interval for a request: 1000 ms for a stream, so the status text is

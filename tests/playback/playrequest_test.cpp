@@ -16,7 +16,8 @@ TEST(ClassifyName, StreamsFilesAndInvalidNames) {
         {"HTTP://radio.example/live", PlayKind::Invalid},  // case-sensitive
         {"Ftp://files.example", PlayKind::Invalid},
         {"http:/one-slash", PlayKind::Invalid},
-        {"https://radio.example/live", PlayKind::Invalid},  // not one of the two prefixes
+        {"https://radio.example/live", PlayKind::Stream},
+        {"HTTPS://radio.example/live", PlayKind::Invalid},
         {"/music/a.mp3", PlayKind::File},
         {"/", PlayKind::File},
         {"//server/share/a.mp3", PlayKind::File},  // still an absolute path here
