@@ -213,6 +213,11 @@ TEST(MusicList, ComesBackAfterARestart) {
     const QString app = dir.path() + "/";
     const QStringList items{"/music/one.mp3", "/music/two, three.mp3", "/music/Ärger.mp3"};
     {
+        QFile f(app + "NetRadio.ini");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("http://127.0.0.1/a A\r\n\r\n");
+    }
+    {
         VelMix w(app);
         w.Show();
         w.setStateLoaded(true);
@@ -225,6 +230,7 @@ TEST(MusicList, ComesBackAfterARestart) {
         w.Show();
         w.LoadSavedState();
         EXPECT_EQ(w.playListPage().PlayList->model().texts(), items);
+        EXPECT_EQ(w.playLists().PlayListNET.texts(), (QStringList{"http://127.0.0.1/a A", ""}));
         w.playListPage().PlayList->model().clear();
         w.setStateLoaded(true);
         w.close();

@@ -16,6 +16,7 @@
 
 #include "app/ui/keyrouter.h"
 #include "app/ui/velmix.h"
+#include "app/windowfixture.h"
 #include "audio/audiolib.h"
 #include "audio/net/testserver.h"
 #include "audio/player.h"
@@ -29,7 +30,7 @@
 namespace velorixa {
 namespace {
 
-class TransportTest : public ::testing::Test {
+class TransportTest : public test::WindowFixture {
   protected:
     static void SetUpTestSuite() {
         dir_ = new QTemporaryDir;
@@ -44,60 +45,9 @@ class TransportTest : public ::testing::Test {
     static void TearDownTestSuite() { delete dir_; }
 
     void SetUp() override {
-        ASSERT_TRUE(BASS_Init(VX_DEVICE_NOSOUND, 44100, 0, nullptr));
-        w_ = std::make_unique<VelMix>(dir_->path() + "/");
-        w_->Show();
-        w_->setStateLoaded(false);  // these tests never write MemoList.ini
-        QSignalSpy started(w_.get(), &VelMix::formStarted);
-        w_->TimerBeg()->start();
-        ASSERT_TRUE(started.wait(2000));
-        play().messageBox = [this](const QString& text, const QString& title) {
-            messages_ << title + "|" + text;
-        };
-        list().messageBox = play().messageBox;
+        WindowFixture::SetUp();
         setList({toneA_, toneB_});
         list().OptTurn[3]->setChecked(true);  // order: down the list
-    }
-    void TearDown() override {
-        w_->Unload();  // frees the player and the audio layer
-        w_.reset();
-        BASS_Free();
-    }
-
-    PlayControl& play() { return w_->playControl(); }
-    PlayListPage& list() { return w_->playListPage(); }
-    // A control of the window by its object name.
-    template <class T>
-    T* ui(const char* name) {
-        T* w = w_->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
-    PLAYER& player() { return w_->player(); }
-    QString namePlay() { return w_->playQueue().NamePlay; }
-
-    void setList(const QStringList& items) {
-        list().PlayList->model().setTexts(items);
-        list().PlayList->refresh();
-        list().CloseAddSav();
-    }
-    void doubleClickRow(int row) {
-        ListBox* view = list().PlayList;
-        QRect r = view->visualRect(
-            view->model().count() > row ? view->QListView::model()->index(row, 0) : QModelIndex());
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
-        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, r.center());
-    }
-    // Runs the event loop until cond holds or the time is up.
-    template <class F>
-    bool waitFor(F cond, int ms) {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms) {
-            if (cond()) return true;
-            QTest::qWait(10);
-        }
-        return cond();
     }
     void pressKeypad(int key) {
         QWidget* target = w_->MenuTabs()->tabBar();
@@ -107,8 +57,6 @@ class TransportTest : public ::testing::Test {
 
     static QTemporaryDir* dir_;
     static QString toneA_, toneB_;
-    std::unique_ptr<VelMix> w_;
-    QStringList messages_;
 };
 
 QTemporaryDir* TransportTest::dir_ = nullptr;

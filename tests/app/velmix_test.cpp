@@ -16,6 +16,7 @@
 #include "app/ui/entrmain.h"
 #include "audio/net/testserver.h"
 #include "common/testmedia.h"
+#include "netradio/ui/radiopanel.h"
 #include "playback/ui/playcontrol.h"
 #include "playlist/ui/listbox.h"
 #include "playlist/ui/playlistpage.h"
@@ -292,6 +293,9 @@ TEST(Startup, TheRealProgramOpensTheDefaultOutputAndLoadsTheMusicList) {
     QStringList messages;
     env.critical = [&](QWidget*, const QString& text, const QString&) { messages << text; };
     env.runLoop = false;
+    env.windowCreated = [&](VelMix& w) {
+        w.radioPanel().messageBox = [&](const QString& text, const QString&) { messages << text; };
+    };
     QStringList loaded;
     bool timerBeg = false;
     env.started = [&](VelMix& w) {
@@ -300,7 +304,7 @@ TEST(Startup, TheRealProgramOpensTheDefaultOutputAndLoadsTheMusicList) {
         w.Unload();
     };
     EXPECT_EQ(Main(env), 0);
-    EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
+    EXPECT_EQ(messages, QStringList{"NetRadio list not found"}) << "and start-up goes on";
     EXPECT_EQ(loaded, (QStringList{"/music/a.mp3", "/music/b.mp3"}));
     EXPECT_TRUE(timerBeg);
 }
@@ -325,6 +329,7 @@ TEST(Startup, TheWindowGoesOnWhileAStationAnswersLate) {
     QTemporaryDir dir;
     ASSERT_TRUE(testmedia::writeFile((dir.path() + "/MemoList.ini").toStdString(),
                                      server.url("/late") + "\r\n"));
+    ASSERT_TRUE(testmedia::writeFile((dir.path() + "/NetRadio.ini").toStdString(), "\r\n"));
     StartupEnv env = DefaultStartupEnv();
     env.appFolder = dir.path();
     env.critical = [](QWidget*, const QString& text, const QString&) {

@@ -27,6 +27,7 @@
 #include "audio/audiolib.h"
 #include "audio/player.h"
 #include "common/testmedia.h"
+#include "netradio/ui/radiopanel.h"
 #include "playback/ui/playcontrol.h"
 #include "playlist/listfile.h"
 #include "playlist/playlistmodel.h"
@@ -94,6 +95,7 @@ void ShowNow(VelMix& w) {
 std::unique_ptr<VelMix> OpenWindow(const QString& appPath) {
     auto w = std::make_unique<VelMix>(appPath);
     w->Show();
+    w->radioPanel().messageBox = [](const QString&, const QString&) {};  // no station file here
     w->LoadSavedState();
     w->TimerBeg()->setInterval(0);
     w->TimerBeg()->start();

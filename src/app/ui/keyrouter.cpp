@@ -124,6 +124,7 @@ void KeyRouter::MenuTabs_KeyDown(int vk) {
             break;
         case KeyCommand::SwitchList:
             list_.showSwitchPressed(true);
+            list_.requestSwitch();
             break;
         case KeyCommand::InitialSound:
         case KeyCommand::LoadSet:

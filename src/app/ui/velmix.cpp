@@ -14,6 +14,7 @@
 #include "app/ui/pagecanvas.h"
 #include "audio/player.h"
 #include "controls/soundcontrol.h"
+#include "netradio/ui/radiopanel.h"
 #include "perform/ui/keyboardcontrol.h"
 #include "playback/nextitem.h"
 #include "playback/ui/playcontrol.h"
@@ -101,6 +102,7 @@ VelMix::VelMix(const QString& appPath, QWidget* parent) : QWidget(parent), appPa
 }
 
 void VelMix::LoadSavedState() {
+    radioPanel_->LoadNetRadio(appPath_);
     playListPage_->LoadMemoList(appPath_);
 }
 
@@ -109,6 +111,7 @@ VelMix::~VelMix() {
     // while everything they refer to still exists.
     delete keyRouter_;
     delete keyboardControl_;
+    delete radioPanel_;
     delete playControl_;
     delete soundControl_;
     delete playListPage_;
@@ -207,6 +210,8 @@ void VelMix::Form_Load() {
     playListPage_->onListTurn = [this](int turn) {
         playQueue_->ListTurn = static_cast<playback::PlayOrder>(turn);
     };
+    radioPanel_ =
+        new RadioPanel(page(0), state_, *playListPage_, *playControl_, *transport_, *player_, this);
     keyRouter_ = new KeyRouter(*this, *playControl_, *playListPage_, *transport_, this);
     keyboardControl_ = new KeyboardControl(*playControl_, *transport_, state_, *menuTabs_,
                                            timerFoc_, timerNet_, *frameHelp_, this);

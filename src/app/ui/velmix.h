@@ -30,6 +30,7 @@ class PlayListPage;
 class PlayControl;
 class KeyRouter;
 class KeyboardControl;
+class RadioPanel;
 namespace playback {
 class PlayQueue;
 }
@@ -89,6 +90,7 @@ class VelMix : public QWidget {
     PlayControl& playControl() { return *playControl_; }
     KeyRouter& keyRouter() { return *keyRouter_; }
     KeyboardControl& keyboardControl() { return *keyboardControl_; }
+    RadioPanel& radioPanel() { return *radioPanel_; }
     playback::PlayQueue& playQueue() { return *playQueue_; }
     playlist::PlayLists& playLists() { return playLists_; }
     controls::SoundControl& soundControl() { return *soundControl_; }
@@ -159,6 +161,7 @@ class VelMix : public QWidget {
     PlayControl* playControl_ = nullptr;
     KeyRouter* keyRouter_ = nullptr;
     KeyboardControl* keyboardControl_ = nullptr;
+    RadioPanel* radioPanel_ = nullptr;
 };
 
 }  // namespace velorixa

@@ -111,4 +111,16 @@ void TransportPanel::clearPosition() {
     TxtPos->clear();
 }
 
+void TransportPanel::showLength(const QString& text) {
+    TxtLen->setText(text);
+}
+
+QString TransportPanel::netText() const {
+    return LblNET->text();
+}
+
+void TransportPanel::showNetText(const QString& text) {
+    LblNET->setText(text);
+}
+
 }  // namespace velorixa

@@ -30,6 +30,11 @@ class TransportPanel {
     void showName(const QString& name);
     void showCpu(const QString& text);
     void clearPosition();
+    // The length box (a file's seconds, "stream", a station's bit rate).
+    void showLength(const QString& text);
+    // The station status line (`LblNET`).
+    QString netText() const;
+    void showNetText(const QString& text);
 
   private:
     friend class PlayControl;

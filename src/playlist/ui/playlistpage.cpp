@@ -127,6 +127,7 @@ void PlayListPage::buildList(QWidget* canvas) {
     OptTurn[2]->setChecked(true);
 
     CmdSwitch = button(canvas, "CmdSwitch", kSwitchToNet, x, 390, w);
+    connect(CmdSwitch, &QPushButton::pressed, this, [this] { requestSwitch(); });
 }
 
 void PlayListPage::buildAddSav(QWidget* canvas) {
@@ -155,9 +156,9 @@ void PlayListPage::buildAddSav(QWidget* canvas) {
         b->setFocusPolicy(Qt::NoFocus);
     }
     DirectoryBox->setFocusPolicy(Qt::NoFocus);
-    auto* textFocus = new TextFocusFilter(state_, this);
-    NameFileSave->installEventFilter(textFocus);
-    Drive0->installEventFilter(textFocus);
+    textFocus_ = new TextFocusFilter(state_, this);
+    NameFileSave->installEventFilter(textFocus_);
+    Drive0->installEventFilter(textFocus_);
 
     fillDrives();
     connect(Drive0, &QComboBox::activated, this,
@@ -196,6 +197,34 @@ void PlayListPage::fillDrives() {
 
 void PlayListPage::showSwitchPressed(bool down) {
     CmdSwitch->setDown(down);
+}
+
+bool PlayListPage::enterRadioMode() {
+    const bool panelOpen = FrmAddSav->isVisible();
+    CmdSwitch->setText(QStringLiteral("Switch to MP3"));
+    for (QWidget* w : std::initializer_list<QWidget*>{FrmAddSav, PicAddSav, ChkEnterAddSav,
+                                                      CmdClearList, Drive0})
+        w->hide();
+    PlayList->setEnabled(true);
+    PlayList->raise();
+    PlayList->refresh(/*fromTop=*/true);
+    return panelOpen;
+}
+
+void PlayListPage::leaveRadioMode(bool reopenAddSav) {
+    CmdSwitch->setText(QString::fromLatin1(kSwitchToNet));
+    for (QWidget* w : std::initializer_list<QWidget*>{ChkEnterAddSav, CmdClearList, Drive0})
+        w->show();
+    PlayList->refresh(/*fromTop=*/true);
+    if (reopenAddSav) {
+        OpenAddSav();
+    } else {
+        CloseAddSav();
+    }
+}
+
+void PlayListPage::addTextField(QWidget* field) {
+    field->installEventFilter(textFocus_);
 }
 
 bool PlayListPage::setBrowserFolder(const QString& folder) {

@@ -63,6 +63,16 @@ class PlayListPage : public QObject {
     bool musicMode() const { return lists_.musicMode(); }
     // `CmdSwitch` drawn pressed or released (the Backspace key shows it so).
     void showSwitchPressed(bool down);
+    // The switch between the music list and the station list was asked for (`CmdSwitch` went
+    // down, or its key): switchRequested() tells the station list.
+    void requestSwitch() { emit switchRequested(); }
+    // The page's controls for the station list: the music list's own tools hidden, the list
+    // enabled. Returns whether the add/save panel was open (`FlagAddSav`).
+    bool enterRadioMode();
+    // Back to the music list; the add/save panel opens again when it was open before.
+    void leaveRadioMode(bool reopenAddSav);
+    // A text field of the page: while it has the focus, keys type and command nothing.
+    void addTextField(QWidget* field);
     // The browser's folder (`DirectoryBox` path).
     const QString& browserFolder() const { return folder_; }
     // Moves the browser to folder; false (browser unchanged) when it cannot be listed.
@@ -92,6 +102,9 @@ class PlayListPage : public QObject {
     // The play order chosen with `OptTurn` (1 up, 2 random, 3 down).
     std::function<void(int)> onListTurn;
 
+  signals:
+    void switchRequested();
+
   private:
     void buildList(QWidget* canvas);
     void buildAddSav(QWidget* canvas);
@@ -100,6 +113,7 @@ class PlayListPage : public QObject {
     WindowState& state_;
     playlist::PlayLists& lists_;
     playlist::PlaylistModel files_;  // the browser's file list
+    QObject* textFocus_ = nullptr;   // reports the text fields' focus into FlagText
     QString folder_;
     playlist::BrowserPattern pattern_ = playlist::BrowserPattern::Music;
 };

@@ -1,0 +1,190 @@
+#include "netradio/ui/radiopanel.h"
+
+#include <QFrame>
+#include <QIcon>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+
+#include "app/windowstate.h"
+#include "audio/player.h"
+#include "netradio/stationlist.h"
+#include "netradio/streammeta.h"
+#include "playback/transportevents.h"
+#include "playback/ui/playcontrol.h"
+#include "playback/ui/transportpanel.h"
+#include "playlist/ui/listbox.h"
+#include "playlist/ui/playlistpage.h"
+
+namespace velorixa {
+
+namespace {
+
+// The two picture buttons: a plus (add the typed station) and a pen over a line (take the
+// selected station out for editing).
+QIcon drawnIcon(bool pen) {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(20, 60, 140), 2.2, Qt::SolidLine, Qt::RoundCap));
+    if (pen) {
+        p.drawLine(QPointF(4, 12), QPointF(12, 4));
+        p.setPen(QPen(QColor(20, 60, 140), 1.2));
+        p.drawLine(QPointF(2, 14.5), QPointF(14, 14.5));
+    } else {
+        p.drawLine(QPointF(8, 3), QPointF(8, 13));
+        p.drawLine(QPointF(3, 8), QPointF(13, 8));
+    }
+    return QIcon(pm);
+}
+
+QPushButton* button(QWidget* parent, const char* name, int x, int y, int w) {
+    auto* b = new QPushButton(parent);
+    b->setObjectName(name);
+    b->setGeometry(x, y, w, 22);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->hide();
+    return b;
+}
+
+}  // namespace
+
+RadioPanel::RadioPanel(QWidget* canvas, WindowState& state, PlayListPage& page, PlayControl& play,
+                       TransportPanel& transport, PLAYER& player, QObject* parent)
+    : QObject(parent),
+      state_(state),
+      page_(page),
+      play_(play),
+      transport_(transport),
+      player_(player) {
+    messageBox = [canvas](const QString& text, const QString& title) {
+        QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, canvas->window());
+        box.exec();
+    };
+    // In the right column, where the music list's own tools stand in music mode.
+    const int x = 366, w = 84;
+    NameRadioAdd = new QLineEdit(QStringLiteral("http://"), canvas);
+    NameRadioAdd->setObjectName("NameRadioAdd");
+    NameRadioAdd->setGeometry(x, 36, w, 22);
+    NameRadioAdd->setToolTip(QStringLiteral("Address of a station, then a blank and its name"));
+    NameRadioAdd->hide();
+    page_.addTextField(NameRadioAdd);
+    CmdRadioAdd = button(canvas, "CmdRadioAdd", x, 172, 40);
+    CmdRadioAdd->setIcon(drawnIcon(false));
+    CmdRadioAdd->setToolTip(QStringLiteral("Add the station typed above"));
+    CmdRadioEdit = button(canvas, "CmdRadioEdit", x + 44, 172, 40);
+    CmdRadioEdit->setIcon(drawnIcon(true));
+    CmdRadioEdit->setToolTip(QStringLiteral("Take the selected station out for editing"));
+    LineCntr = new QFrame(canvas);
+    LineCntr->setObjectName("LineCntr");
+    LineCntr->setFrameShape(QFrame::HLine);
+    LineCntr->setGeometry(x, 302, w, 4);
+    LineCntr->hide();
+    CmdRadioSave = button(canvas, "CmdRadioSave", x, 310, w);
+    CmdRadioSave->setText(QStringLiteral("Save List"));
+
+    connect(CmdRadioAdd, &QPushButton::clicked, this, [this] { CmdRadioAdd_Click(); });
+    connect(CmdRadioEdit, &QPushButton::clicked, this, [this] { CmdRadioEdit_Click(); });
+    connect(CmdRadioSave, &QPushButton::clicked, this, [this] { CmdRadioSave_Click(); });
+    connect(&page_, &PlayListPage::switchRequested, this, [this] { SwitchList(); });
+
+    // What a playing station shows: its bit rate and title once it plays, the title again
+    // whenever the heard second changes.
+    playback::TransportEvents& events = play_.events();
+    connect(&events, &playback::TransportEvents::opened, this, [this](playback::PlayKind kind) {
+        if (kind != playback::PlayKind::Stream) return;
+        lastMetaSec_ = 0;
+        ShowBitRate();
+        ShowNetMeta();
+    });
+    connect(&events, &playback::TransportEvents::positionTick, this, [this](int seconds) {
+        if (play_.PlayKind() != playback::PlayKind::Stream || seconds == lastMetaSec_) return;
+        lastMetaSec_ = seconds;
+        ShowNetMeta();
+    });
+}
+
+void RadioPanel::SwitchList() {
+    playlist::PlayLists& lists = page_.lists();
+    lists.SwitchList();
+    const bool radio = !lists.musicMode();
+    if (radio) {
+        flagAddSav_ = page_.enterRadioMode();
+    } else {
+        page_.leaveRadioMode(flagAddSav_);
+    }
+    for (QWidget* w : std::initializer_list<QWidget*>{NameRadioAdd, CmdRadioAdd, CmdRadioEdit,
+                                                      CmdRadioSave, LineCntr})
+        w->setVisible(radio);
+}
+
+void RadioPanel::CmdRadioAdd_Click() {
+    const QString text = NameRadioAdd->text();
+    if (!netradio::StationNameAccepted(text)) {
+        messageBox(QStringLiteral("Invalid Name"), QStringLiteral("Error"));
+        return;
+    }
+    ListBox* list = page_.PlayList;
+    if (!list->model().append(text)) return;  // the list is full
+    list->refresh();
+    list->scrollToBottom();
+}
+
+void RadioPanel::CmdRadioEdit_Click() {
+    ListBox* list = page_.PlayList;
+    playlist::PlaylistModel& m = list->model();
+    if (m.isEmpty() || m.selectedCount() != 1) return;
+    const int row = m.firstSelected();
+    NameRadioAdd->setText(m.text(row));
+    m.removeAt(row);
+    list->refresh();
+}
+
+void RadioPanel::CmdRadioSave_Click() {
+    const playlist::PlaylistModel& stations = page_.PlayList->model();
+    if (stations.isEmpty()) return;
+    page_.CmdSwitch->setEnabled(false);
+    QString error;
+    if (!netradio::SaveNetRadio(netradio::NetRadioPath(appPath_), stations, &error)) {
+        messageBox(
+            QStringLiteral("The station list could not be saved to \"NetRadio.ini\": ") + error,
+            QStringLiteral("Error"));
+    }
+    page_.CmdSwitch->setEnabled(true);
+}
+
+void RadioPanel::LoadNetRadio(const QString& appPath) {
+    appPath_ = appPath;
+    playlist::PlayLists& lists = page_.lists();
+    if (!netradio::LoadNetRadio(netradio::NetRadioPath(appPath), lists.stationList())) {
+        messageBox(QStringLiteral("NetRadio list not found"), QStringLiteral("NetRadio.txt"));
+    }
+}
+
+void RadioPanel::ShowBitRate() {
+    const char* block = nullptr;
+    player_.GetICY(block);
+    if (auto text = netradio::BitRateText(netradio::HeaderLines(block))) {
+        transport_.showLength(*text);
+    }
+}
+
+void RadioPanel::ShowNetMeta() {
+    if (transport_.netText() == QLatin1String(playback::kConnectingText)) return;
+    if (!player_.GetChannelActive()) return;
+    const char* address = nullptr;
+    player_.GetMETA(address);
+    const QString meta = PLAYER::CStrToText(address);
+    if (meta.isEmpty()) {
+        transport_.showNetText(QString::fromLatin1(netradio::kNoMetaText));
+        return;
+    }
+    if (meta == play_.LastMeta) return;
+    play_.LastMeta = meta;
+    transport_.showNetText(netradio::NetMetaText(meta));
+}
+
+}  // namespace velorixa

@@ -1,0 +1,62 @@
+#pragma once
+// The station list on the "PlayList" page: the switch between the music list and the station
+// list (`SwitchList`), adding, editing and saving stations, the station file read at start, and
+// what a playing station shows (its bit rate and the title now playing). The lists themselves
+// are the window-free PlayLists; the page's own controls change through its intent methods.
+//
+// Thread contract: GUI thread only.
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class QFrame;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace velorixa {
+
+class PLAYER;
+class PlayControl;
+class PlayListPage;
+class TransportPanel;
+struct WindowState;
+
+class RadioPanel : public QObject {
+    Q_OBJECT
+  public:
+    // canvas: the "PlayList" page's canvas (window coordinates).
+    RadioPanel(QWidget* canvas, WindowState& state, PlayListPage& page, PlayControl& play,
+               TransportPanel& transport, PLAYER& player, QObject* parent = nullptr);
+
+    void SwitchList();
+    void CmdRadioAdd_Click();
+    void CmdRadioEdit_Click();
+    void CmdRadioSave_Click();
+    // `LoadNetRadio`: the station file of appPath into the hidden station list.
+    void LoadNetRadio(const QString& appPath);
+    void ShowBitRate();
+    void ShowNetMeta();
+
+    // A message box with an OK button and no icon; tests replace it.
+    std::function<void(const QString& text, const QString& title)> messageBox;
+
+  private:
+    WindowState& state_;
+    PlayListPage& page_;
+    PlayControl& play_;
+    TransportPanel& transport_;
+    PLAYER& player_;
+    QString appPath_;
+    bool flagAddSav_ = false;  // the add/save panel was open when the stations came in
+    int lastMetaSec_ = -1;
+
+    QLineEdit* NameRadioAdd;
+    QPushButton* CmdRadioAdd;
+    QPushButton* CmdRadioEdit;
+    QPushButton* CmdRadioSave;
+    QFrame* LineCntr;
+};
+
+}  // namespace velorixa

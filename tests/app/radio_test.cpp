@@ -1,0 +1,143 @@
+// The station list on the "PlayList" page and a station played end to end from a local server.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+
+#include "app/windowfixture.h"
+#include "audio/net/testserver.h"
+#include "common/testmedia.h"
+
+namespace velorixa {
+namespace {
+
+class RadioTest : public test::WindowFixture {
+  protected:
+    void SetUp() override {
+        WindowFixture::SetUp();
+        setList({"/m/1.mp3", "/m/2.mp3", "/m/3.mp3", "/m/4.mp3", "/m/5.mp3"});
+        w_->playLists().PlayListNET.setTexts({"http://127.0.0.1:1/a Station A", ""});
+    }
+    void backspace() {
+        w_->MenuTabs()->setCurrentIndex(0);
+        QTest::keyClick(w_->MenuTabs()->tabBar(), Qt::Key_Backspace);
+    }
+    void clickSwitch() {
+        QTest::mousePress(ui<QPushButton>("CmdSwitch"), Qt::LeftButton);
+        QTest::mouseRelease(ui<QPushButton>("CmdSwitch"), Qt::LeftButton);
+    }
+    bool radioShown() {
+        return ui<QLineEdit>("NameRadioAdd")->isVisible() &&
+               ui<QPushButton>("CmdSwitch")->text() == "Switch to MP3";
+    }
+    QStringList shown() { return list().PlayList->model().texts(); }
+};
+
+TEST_F(RadioTest, SwitchKeepsBothListsWithTheirSelectionsAndThePanelAsItWas) {
+    clickRow(1);
+    clickRow(4, Qt::ControlModifier);  // lines 2 and 5
+    list().OpenAddSav();
+    backspace();
+    ASSERT_TRUE(radioShown());
+    EXPECT_FALSE(ui<QPushButton>("CmdSwitch")->isDown()) << "released with the key";
+    EXPECT_EQ(shown(), (QStringList{"http://127.0.0.1:1/a Station A", ""}));
+    EXPECT_FALSE(ui<QFrame>("FrmAddSav")->isVisible());
+    EXPECT_FALSE(ui<QPushButton>("CmdClearList")->isVisible());
+    EXPECT_TRUE(list().PlayList->isEnabled());
+    clickSwitch();
+    EXPECT_FALSE(radioShown());
+    EXPECT_EQ(list().PlayList->model().selectedRows(), (std::vector<int>{1, 4}));
+    EXPECT_TRUE(ui<QFrame>("FrmAddSav")->isVisible()) << "the panel open before is open again";
+    EXPECT_FALSE(list().PlayList->isEnabled());
+
+    list().CloseAddSav();
+    for (int i = 0; i < 11; ++i)
+        clickSwitch();
+    ASSERT_TRUE(radioShown());
+    clickSwitch();
+    EXPECT_FALSE(ui<QFrame>("FrmAddSav")->isVisible());
+    EXPECT_EQ(shown().size(), 5);
+    EXPECT_EQ(w_->playLists().PlayListNET.count(), 2);
+}
+
+TEST_F(RadioTest, AddEditAndSaveStations) {
+    clickSwitch();
+    auto* name = ui<QLineEdit>("NameRadioAdd");
+    EXPECT_EQ(name->text(), "http://");
+    QTest::mouseClick(ui<QPushButton>("CmdRadioAdd"), Qt::LeftButton);
+    EXPECT_EQ(messages_, QStringList{"Error|Invalid Name"});
+    name->setText("https://127.0.0.1/b Station B");
+    QTest::mouseClick(ui<QPushButton>("CmdRadioAdd"), Qt::LeftButton);
+    EXPECT_EQ(shown().last(), "https://127.0.0.1/b Station B");
+    EXPECT_EQ(name->text(), "https://127.0.0.1/b Station B") << "the field keeps its text";
+
+    // Edit takes the one selected line out into the field; several selected: nothing.
+    clickRow(0);
+    clickRow(2, Qt::ControlModifier);
+    QTest::mouseClick(ui<QPushButton>("CmdRadioEdit"), Qt::LeftButton);
+    EXPECT_EQ(shown().size(), 3);
+    clickRow(0);
+    QTest::mouseClick(ui<QPushButton>("CmdRadioEdit"), Qt::LeftButton);
+    EXPECT_EQ(name->text(), "http://127.0.0.1:1/a Station A");
+    EXPECT_EQ(shown(), (QStringList{"", "https://127.0.0.1/b Station B"}));
+
+    // A switch before it is added back loses it from the list; the field keeps it.
+    clickSwitch();
+    clickSwitch();
+    EXPECT_EQ(shown(), (QStringList{"", "https://127.0.0.1/b Station B"}));
+    EXPECT_EQ(name->text(), "http://127.0.0.1:1/a Station A");
+
+    w_->radioPanel().LoadNetRadio(appDir_.path() + "/");  // sets the folder, no file yet
+    EXPECT_EQ(messages_.last(), "NetRadio.txt|NetRadio list not found");
+    QTest::mouseClick(ui<QPushButton>("CmdRadioSave"), Qt::LeftButton);
+    QFile f(appDir_.path() + "/NetRadio.ini");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "\r\nhttps://127.0.0.1/b Station B\r\n");
+    EXPECT_TRUE(ui<QPushButton>("CmdSwitch")->isEnabled());
+}
+
+// A local station with ICY headers and titles: the status line and the length box say what
+// happens, and a station that stops sending is opened again.
+TEST_F(RadioTest, AStationShowsItsBitRateAndTitlesAndComesBackAfterAStall) {
+    auto mp3 = testmedia::encodeMp3(testmedia::sine(500, 6, 22050, 2, 0.5));
+    const std::string audio(mp3.begin(), mp3.end());
+    const size_t metaInt = 4000, blocks = audio.size() / metaInt;
+    test::TestResponse r;
+    r.headers = {"icy-br: 128", "icy-metaint: 4000", "content-type: audio/mpeg"};
+    r.body = test::icyBody(audio, metaInt, [&](size_t i) -> std::string {
+        if (i == 0) return "StreamTitle='First Song';StreamUrl='http://radio.example/x';";
+        return i == blocks / 2 ? "StreamTitle='Second Song';" : "";
+    });
+    r.chunkDelayMs = 30;
+    r.pauseAtByte = r.body.size() * 3 / 4;  // then the station falls silent
+    test::TestServer server;
+    server.setResponse("/live", r);
+    setList({QString::fromStdString(server.url("/live")) + " Local Radio"});
+    doubleClickRow(0);
+    auto* net = ui<QLabel>("LblNET");
+    ASSERT_TRUE(waitFor([&] { return play().Opening(); }, 2000));
+    EXPECT_EQ(net->text(), "connecting ...");
+    ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 4000)) << "the address plays";
+    EXPECT_EQ(ui<QLineEdit>("TxtLen")->text(), "bitrate 128");
+    EXPECT_TRUE(server.requests().at(0).find("GET /live ") != std::string::npos);
+    ASSERT_TRUE(waitFor([&] { return net->text() == "First Song   http://radio.example"; }, 3000))
+        << net->text().toStdString();
+    ASSERT_TRUE(waitFor([&] { return net->text() == "Second Song   "; }, 8000))
+        << net->text().toStdString();
+
+    int stalls = 0;
+    QObject::connect(&play().events(), &playback::TransportEvents::stalled, [&] { ++stalls; });
+    ASSERT_TRUE(waitFor([&] { return server.connections() >= 2; }, 20000))
+        << "the silent station is opened again";
+    EXPECT_GE(stalls, 1);
+    EXPECT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 5000));
+    EXPECT_TRUE(messages_.isEmpty()) << messages_.join("; ").toStdString();
+}
+
+}  // namespace
+}  // namespace velorixa

@@ -1,0 +1,92 @@
+#pragma once
+// The player's window started as the program starts it (deferred start included), on the audio
+// layer's no-sound device, with message boxes recorded instead of shown.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QListView>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "app/ui/velmix.h"
+#include "audio/audiolib.h"
+#include "audio/player.h"
+#include "netradio/ui/radiopanel.h"
+#include "playback/nextitem.h"
+#include "playback/ui/playcontrol.h"
+#include "playlist/ui/listbox.h"
+#include "playlist/ui/playlistpage.h"
+
+namespace velorixa::test {
+
+class WindowFixture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(BASS_Init(VX_DEVICE_NOSOUND, 44100, 0, nullptr));
+        w_ = std::make_unique<VelMix>(appDir_.path() + "/");
+        w_->Show();
+        w_->setStateLoaded(false);  // these tests never write MemoList.ini
+        QSignalSpy started(w_.get(), &VelMix::formStarted);
+        w_->TimerBeg()->start();
+        ASSERT_TRUE(started.wait(2000));
+        const auto record = [this](const QString& text, const QString& title) {
+            messages_ << title + "|" + text;
+        };
+        play().messageBox = record;
+        list().messageBox = record;
+        w_->radioPanel().messageBox = record;
+    }
+    void TearDown() override {
+        w_->Unload();  // frees the player and the audio layer
+        w_.reset();
+        BASS_Free();
+    }
+
+    PlayControl& play() { return w_->playControl(); }
+    PlayListPage& list() { return w_->playListPage(); }
+    PLAYER& player() { return w_->player(); }
+    QString namePlay() { return w_->playQueue().NamePlay; }
+    // A control of the window by its object name.
+    template <class T>
+    T* ui(const char* name) {
+        T* w = w_->findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+
+    void setList(const QStringList& items) {
+        list().PlayList->model().setTexts(items);
+        list().PlayList->refresh();
+        list().CloseAddSav();
+    }
+    QPoint rowCentre(int row) {
+        ListBox* view = list().PlayList;
+        return view->visualRect(view->QListView::model()->index(row, 0)).center();
+    }
+    void clickRow(int row, Qt::KeyboardModifiers mods = {}) {
+        QTest::mouseClick(list().PlayList->viewport(), Qt::LeftButton, mods, rowCentre(row));
+    }
+    void doubleClickRow(int row) {
+        clickRow(row);
+        QTest::mouseDClick(list().PlayList->viewport(), Qt::LeftButton, {}, rowCentre(row));
+    }
+    // Runs the event loop until cond holds or the time is up.
+    template <class F>
+    bool waitFor(F cond, int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            if (cond()) return true;
+            QTest::qWait(10);
+        }
+        return cond();
+    }
+
+    QTemporaryDir appDir_;
+    std::unique_ptr<VelMix> w_;
+    QStringList messages_;
+};
+
+}  // namespace velorixa::test
