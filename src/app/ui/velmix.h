@@ -37,6 +37,9 @@ namespace controls {
 class PlayerSoundTarget;
 class SoundControl;
 }  // namespace controls
+namespace display {
+class DisplayPanel;
+}
 
 class VelMix : public QWidget {
     Q_OBJECT
@@ -76,6 +79,7 @@ class VelMix : public QWidget {
     QFrame* FrmKeybrd() const { return frmKeybrd_; }
     QFrame* FrameTit() const { return frameTit_; }
     QFrame* FrameHelp() const { return frameHelp_; }
+    QFrame* Frame1() const { return frame1_; }
     QTimer* TimerBeg() { return &timerBeg_; }
     QTimer* TimerFoc() { return &timerFoc_; }
     QTimer* TimerTik() { return &timerTik_; }
@@ -92,6 +96,7 @@ class VelMix : public QWidget {
     playback::PlayQueue& playQueue() { return *playQueue_; }
     playlist::PlayLists& playLists() { return playLists_; }
     controls::SoundControl& soundControl() { return *soundControl_; }
+    display::DisplayPanel& display() { return *display_; }
 
     // The start-up loaders of the saved state, in order.
     void LoadSavedState();
@@ -159,6 +164,7 @@ class VelMix : public QWidget {
     PlayControl* playControl_ = nullptr;
     KeyRouter* keyRouter_ = nullptr;
     KeyboardControl* keyboardControl_ = nullptr;
+    display::DisplayPanel* display_ = nullptr;
 };
 
 }  // namespace velorixa
