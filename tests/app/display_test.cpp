@@ -12,6 +12,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
+#include <cstring>
 #include <random>
 
 #include "app/ui/velmix.h"
@@ -195,8 +197,22 @@ TEST_F(DisplayTest, TheLightSchemeIsPaintedOnceAStreamRuns) {
     ASSERT_TRUE(waitFor([&] { return display().draws() > 3; }, 1000));
     alt(QEvent::KeyPress);
     alt(QEvent::KeyRelease);
+    ASSERT_TRUE(waitFor([&] { return display().draws() > 300; }, 5000)) << "the strip is full";
     QImage strip = display().PicFFT2->image();
     EXPECT_EQ(strip.color(0), qRgb(159, 199, 255)) << "the background of the light scheme";
+    // What is painted is the analyser's bitmap, row for row (the image runs top-down), after
+    // hundreds of scrolls.
+    const auto& flow = display().sfft().FlowBits();
+    const auto& bars = display().sfft().BarBits();
+    QImage barImage = display().PicFFT1->image();
+    int strips = 0, barRows = 0;
+    for (int y = 0; y < 127; ++y) {
+        strips += std::memcmp(strip.constScanLine(126 - y), flow.data() + y * 256, 256) == 0;
+        barRows += std::memcmp(barImage.constScanLine(126 - y), bars.data() + y * 128, 128) == 0;
+    }
+    EXPECT_EQ(strips, 127);
+    EXPECT_EQ(barRows, 127);
+    EXPECT_GT(*std::max_element(flow.begin(), flow.end()), 60) << "the noise is in the strip";
     // Painted as 8-bit palette pictures at their natural size.
     EXPECT_EQ(strip.format(), QImage::Format_Indexed8);
     EXPECT_EQ(strip.size(), QSize(256, 127));

@@ -1,9 +1,11 @@
 #include "display/ui/displaypanel.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRegion>
 #include <QTimer>
 #include <algorithm>
 #include <cstring>
@@ -70,43 +72,83 @@ FftPicture::FftPicture(int width, QWidget* parent)
         image_.setColor(i, qRgb(0, 0, 0));
 }
 
+bool FftPicture::takePalette(const Palette& palette) {
+    if (palette == palette_) return false;
+    palette_ = palette;
+    for (int i = 0; i < 256; ++i)
+        image_.setColor(i, qRgb(palette[i].red, palette[i].green, palette[i].blue));
+    return true;
+}
+
 void FftPicture::load(const std::vector<uint8_t>& bits, const Palette& palette) {
-    bool changed = false;
-    if (palette != palette_) {
-        palette_ = palette;
-        for (int i = 0; i < 256; ++i)
-            image_.setColor(i, qRgb(palette[i].red, palette[i].green, palette[i].blue));
-        changed = true;
+    const int w = image_.width();
+    const int h = image_.height();
+    if (takePalette(palette)) update(contentsRect());
+    const bool allocated = bits.size() >= static_cast<size_t>(w) * h;
+    // Per block of 16 columns, the lowest and highest image row that changed.
+    constexpr int kBlock = 16;
+    const int blocks = (w + kBlock - 1) / kBlock;
+    std::array<int, 32> lo, hi;
+    lo.fill(h);
+    hi.fill(-1);
+    for (int y = 0; y < h; ++y) {
+        // Bitmap rows run bottom-up, the image's top-down.
+        uchar* line = image_.scanLine(h - 1 - y);
+        const uint8_t* src = allocated ? bits.data() + static_cast<size_t>(y) * w : nullptr;
+        for (int b = 0; b < blocks; ++b) {
+            const int from = b * kBlock;
+            const int n = std::min(kBlock, w - from);
+            const bool same =
+                src ? std::memcmp(line + from, src + from, n) == 0
+                    : std::all_of(line + from, line + from + n, [](uchar c) { return c == 0; });
+            if (same) continue;
+            if (src) {
+                std::memcpy(line + from, src + from, static_cast<size_t>(n));
+            } else {
+                std::memset(line + from, 0, static_cast<size_t>(n));
+            }
+            lo[b] = std::min(lo[b], h - 1 - y);
+            hi[b] = std::max(hi[b], h - 1 - y);
+        }
     }
+    const QPoint origin = contentsRect().topLeft();
+    QRegion dirty;
+    for (int b = 0; b < blocks; ++b) {
+        if (hi[b] >= 0)
+            dirty += QRect(origin.x() + b * kBlock, origin.y() + lo[b],
+                           std::min(kBlock, w - b * kBlock), hi[b] - lo[b] + 1);
+    }
+    if (!dirty.isEmpty()) update(dirty);
+}
+
+void FftPicture::loadScrolled(const std::vector<uint8_t>& bits, const Palette& palette) {
     const int w = image_.width();
     const int h = image_.height();
     if (bits.size() < static_cast<size_t>(w) * h) {
-        // Not allocated yet: the background.
-        for (int y = 0; y < h; ++y) {
-            uchar* line = image_.scanLine(y);
-            if (std::any_of(line, line + w, [](uchar b) { return b != 0; })) {
-                std::memset(line, 0, static_cast<size_t>(w));
-                changed = true;
-            }
-        }
-    } else {
-        // Bitmap rows run bottom-up, the image's top-down.
-        for (int y = 0; y < h; ++y) {
-            uchar* line = image_.scanLine(h - 1 - y);
-            const uint8_t* src = bits.data() + static_cast<size_t>(y) * w;
-            if (std::memcmp(line, src, static_cast<size_t>(w)) != 0) {
-                std::memcpy(line, src, static_cast<size_t>(w));
-                changed = true;
-            }
-        }
+        load(bits, palette);
+        return;
     }
-    if (changed) update(contentsRect());
+    const bool recoloured = takePalette(palette);
+    // Each image row moves one pixel to the left; the bitmap's new last column comes in.
+    for (int y = 0; y < h; ++y) {
+        uchar* line = image_.scanLine(h - 1 - y);
+        std::memmove(line, line + 1, static_cast<size_t>(w - 1));
+        line[w - 1] = bits[static_cast<size_t>(y) * w + static_cast<size_t>(w - 1)];
+    }
+    if (recoloured || !isVisible()) {
+        update(contentsRect());
+        return;
+    }
+    scroll(-1, 0, contentsRect());
 }
 
 void FftPicture::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
     QPainter p(this);
-    p.drawImage(contentsRect().topLeft(), image_);
+    const QRect area = contentsRect();
+    // Only the part asked for: after a scroll that is one column.
+    const QRect r = event->rect() & area;
+    if (!r.isEmpty()) p.drawImage(r.topLeft(), image_, r.translated(-area.topLeft()));
     ++paints_;
 }
 
@@ -262,7 +304,8 @@ void DisplayPanel::TimerTik_Timer() {
     if (player_.GetFilePlayPerf()) {
         FftTick t = sfft_.DrawFft(player_.ChanPIT);
         ++draws_;
-        showPictures();
+        PicFFT1->load(sfft_.BarBits(), sfft_.BarPalette());
+        PicFFT2->loadScrolled(sfft_.FlowBits(), sfft_.FlowPalette());
         loud = t.Loud;
         if (loud != -1) {
             Colour_ = t.Colour;

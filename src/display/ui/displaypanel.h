@@ -30,8 +30,12 @@ class FftPicture : public QFrame {
   public:
     FftPicture(int width, QWidget* parent);
     // Takes the bitmap (bottom-up rows, or a placeholder that shows the background) and its
-    // palette; repaints only when a pixel or a colour changed.
+    // palette; repaints only the columns and rows that changed, in blocks of 16 columns (one
+    // bar and its gap).
     void load(const std::vector<uint8_t>& bits, const Palette& palette);
+    // The same for a bitmap that has scrolled one pixel to the left since the last load: what is
+    // on the screen moves along and only the new column at the right is painted.
+    void loadScrolled(const std::vector<uint8_t>& bits, const Palette& palette);
     const QImage& image() const { return image_; }
     int paints() const { return paints_; }
 
@@ -39,6 +43,8 @@ class FftPicture : public QFrame {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    bool takePalette(const Palette& palette);
+
     QImage image_;
     Palette palette_{};
     int paints_ = 0;
