@@ -25,6 +25,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -92,11 +93,15 @@ double median(std::vector<double> v) {
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
+// The display's controls in a window of the player's size, driven by their own timer and player.
 struct Window {
     QWidget top;
     QFrame* frame1;
     QWidget* effects;
     QFrame* help;
+    QTimer tik;
+    PLAYER player;
+    std::unique_ptr<display::DisplayPanel> panel;
     Window() {
         top.setFixedSize(457, 425);
         frame1 = new QFrame(&top);
@@ -106,6 +111,13 @@ struct Window {
         frame1->raise();
         help = new QFrame(&top);
         help->hide();
+        tik.setTimerType(Qt::PreciseTimer);
+        tik.setInterval(10);
+        panel = std::make_unique<display::DisplayPanel>(player, tik, *frame1, *effects, *help, 15);
+        panel->SampleFftBase(display::ColourValue(0, 0, 64));
+        panel->InitFft();
+        panel->ClearFFT();
+        top.show();
     }
 };
 
@@ -160,14 +172,8 @@ int main(int argc, char** argv) {
     {
         if (!BASS_Init(VX_DEVICE_OFFLINE, kRate, 0, nullptr)) return 1;
         Window w;
-        QTimer tik;
-        tik.setInterval(10);
-        PLAYER player;
-        display::DisplayPanel panel(player, tik, *w.frame1, *w.effects, *w.help, 15);
-        panel.SampleFftBase(display::ColourValue(0, 0, 64));
-        panel.InitFft();
-        panel.ClearFFT();
-        w.top.show();
+        PLAYER& player = w.player;
+        display::DisplayPanel& panel = *w.panel;
         QApplication::processEvents();
         if (!startPlayer(player, music)) {
             std::fprintf(stderr, "cannot play %s\n", qPrintable(music));
@@ -219,15 +225,9 @@ int main(int argc, char** argv) {
         }
         if (!BASS_Init(VX_DEVICE_NOSOUND, kRate, 0, nullptr)) return 1;
         Window w;
-        QTimer tik;
-        tik.setTimerType(Qt::PreciseTimer);
-        tik.setInterval(10);
-        PLAYER player;
-        display::DisplayPanel panel(player, tik, *w.frame1, *w.effects, *w.help, 15);
-        panel.SampleFftBase(display::ColourValue(0, 0, 64));
-        panel.InitFft();
-        panel.ClearFFT();
-        w.top.show();
+        PLAYER& player = w.player;
+        display::DisplayPanel& panel = *w.panel;
+        QTimer& tik = w.tik;
         // The output plays a sample when its block is rendered: the watcher sees the heard
         // position step over the onset and dates the onset inside that step.
         std::vector<Clock::time_point> played(onsets.size());
