@@ -69,6 +69,7 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event) {
                 if (watched == &w_ || onTabs) {
                     bool colourSwitch = false;
                     if (keys_.FormKeyDown(vk, &colourSwitch)) {
+                        if (colourSwitch) emit colourSwitchPressed();
                         return true;  // Alt goes no further
                     }
                 }

@@ -36,6 +36,10 @@ class KeyRouter : public QObject {
     // `MasVolKey`: the master volume bar to 10 x N.
     void MasVolKey(int n);
 
+  signals:
+    // The Alt key went down (once per press): the colour scheme is to switch.
+    void colourSwitchPressed();
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -15,6 +15,7 @@
 #include "audio/player.h"
 #include "controls/soundcontrol.h"
 #include "netradio/ui/radiopanel.h"
+#include "display/ui/displaypanel.h"
 #include "perform/ui/keyboardcontrol.h"
 #include "playback/nextitem.h"
 #include "playback/ui/playcontrol.h"
@@ -109,6 +110,7 @@ void VelMix::LoadSavedState() {
 VelMix::~VelMix() {
     // The subsystem objects watch the window's controls and read its members: they go first,
     // while everything they refer to still exists.
+    delete display_;
     delete keyRouter_;
     delete keyboardControl_;
     delete radioPanel_;
@@ -215,17 +217,34 @@ void VelMix::Form_Load() {
     keyRouter_ = new KeyRouter(*this, *playControl_, *playListPage_, *transport_, this);
     keyboardControl_ = new KeyboardControl(*playControl_, *transport_, state_, *menuTabs_,
                                            timerFoc_, timerNet_, *frameHelp_, this);
+    // The display follows the transport: cleared with it, painting once the new stream runs.
+    display_ = new display::DisplayPanel(*player_, timerTik_, *frame1_, *page(2), *frameHelp_,
+                                         twipX_, this);
+    connect(&playControl_->events(), &playback::TransportEvents::displayCleared, display_,
+            &display::DisplayPanel::ClearFFT);
+    connect(&playControl_->events(), &playback::TransportEvents::opened, display_,
+            &display::DisplayPanel::StreamRunning);
+    connect(keyboardControl_, &KeyboardControl::fftRedraw, display_,
+            &display::DisplayPanel::PaintFft);
+    connect(keyRouter_, &KeyRouter::colourSwitchPressed, display_,
+            &display::DisplayPanel::CmdMonitor_Click);
     // Unload: the player first, then the music list.
     addShutdownStep([this] { player_->ExitForm(); });
     addStateSaver([this] { playListPage_->SaveMemoList(appPath_); });
 
     ClrLevels();
+    display_->ClearFFT();
     timerFoc_.start();
     timerTik_.start();
 }
 
 void VelMix::FormStart() {
     ++formStartCount_;
+    // The display's first scheme takes the title picture's colour.
+    if (auto* pic = qobject_cast<QWidget*>(frameTit_->property("pic").value<QObject*>())) {
+        QRgb c = pic->grab(QRect(px(300), px(300), 1, 1)).toImage().pixel(0, 0);
+        display_->SampleFftBase(display::ColourValue(qRed(c), qGreen(c), qBlue(c)));
+    }
     // Only the tab control takes the keyboard focus; every other control stays out of the tab
     // chain and buttons never take the focus.
     for (QWidget* w : findChildren<QWidget*>()) {
@@ -244,6 +263,7 @@ void VelMix::FormStart() {
     menuTabs_->setCurrentIndex(0);
     frameTit_->hide();
     menuTabs_->setFocus();
+    display_->InitFft();
     emit formStarted();
 }
 
@@ -276,6 +296,7 @@ void VelMix::ScrFrm(QWidget* scr, QWidget* frm) {
 void VelMix::ClrLevels() {
     // The level bars fall with the meters when the display is present.
     if (transport_) transport_->clearPosition();
+    if (display_) display_->ClrLevels();
 }
 
 void VelMix::Unload() {

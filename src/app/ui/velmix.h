@@ -38,6 +38,9 @@ namespace controls {
 class PlayerSoundTarget;
 class SoundControl;
 }  // namespace controls
+namespace display {
+class DisplayPanel;
+}
 
 class VelMix : public QWidget {
     Q_OBJECT
@@ -77,6 +80,7 @@ class VelMix : public QWidget {
     QFrame* FrmKeybrd() const { return frmKeybrd_; }
     QFrame* FrameTit() const { return frameTit_; }
     QFrame* FrameHelp() const { return frameHelp_; }
+    QFrame* Frame1() const { return frame1_; }
     QTimer* TimerBeg() { return &timerBeg_; }
     QTimer* TimerFoc() { return &timerFoc_; }
     QTimer* TimerTik() { return &timerTik_; }
@@ -94,6 +98,7 @@ class VelMix : public QWidget {
     playback::PlayQueue& playQueue() { return *playQueue_; }
     playlist::PlayLists& playLists() { return playLists_; }
     controls::SoundControl& soundControl() { return *soundControl_; }
+    display::DisplayPanel& display() { return *display_; }
 
     // The start-up loaders of the saved state, in order.
     void LoadSavedState();
@@ -162,6 +167,7 @@ class VelMix : public QWidget {
     KeyRouter* keyRouter_ = nullptr;
     KeyboardControl* keyboardControl_ = nullptr;
     RadioPanel* radioPanel_ = nullptr;
+    display::DisplayPanel* display_ = nullptr;
 };
 
 }  // namespace velorixa

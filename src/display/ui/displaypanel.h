@@ -1,0 +1,144 @@
+#pragma once
+// The display's controls: the spectrum pictures `PicFFT1` and `PicFFT2`, the level bars
+// `LevelL`/`LevelR` in `Picture8`/`Picture9` and `CmdMonitor` on the "PlayBack" page; the
+// loudness circle `Shape1` in `Frame7` in `PicCrc` and the grid lines `FrmSet(1..12)` on the
+// "Effects" page. The display timer `TimerTik` runs the analyser (display/sfft.h) and moves
+// them; each control repaints only when what it shows changed.
+//
+// Thread contract: GUI thread only. Nothing here is reached from the audio thread.
+
+#include <QColor>
+#include <QFrame>
+#include <QImage>
+#include <QObject>
+#include <array>
+#include <cstdint>
+
+#include "display/sfft.h"
+
+class QPushButton;
+class QTimer;
+
+namespace velorixa {
+
+class PLAYER;
+
+namespace display {
+
+// An 8-bit palette picture painted at its natural size inside a one-pixel sunken border.
+class FftPicture : public QFrame {
+  public:
+    FftPicture(int width, QWidget* parent);
+    // Takes the bitmap (bottom-up rows, or a placeholder that shows the background) and its
+    // palette; repaints only the columns and rows that changed, in blocks of 16 columns (one
+    // bar and its gap).
+    void load(const std::vector<uint8_t>& bits, const Palette& palette);
+    // The same for a bitmap that has scrolled one pixel to the left since the last load: what is
+    // on the screen moves along and only the new column at the right is painted.
+    void loadScrolled(const std::vector<uint8_t>& bits, const Palette& palette);
+    const QImage& image() const { return image_; }
+    int paints() const { return paints_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    bool takePalette(const Palette& palette);
+
+    QImage image_;
+    Palette palette_{};
+    int paints_ = 0;
+};
+
+// The circle shape: fill and border colours, drawn across the whole widget.
+class CircleShape : public QWidget {
+  public:
+    using QWidget::QWidget;
+    void setColours(uint32_t fill, uint32_t border);
+    uint32_t FillColor() const { return fill_; }
+    uint32_t BorderColor() const { return border_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    uint32_t fill_ = 0, border_ = 0;
+};
+
+// A picture that reports a click (press and release on it).
+class ClickPicture : public QFrame {
+    Q_OBJECT
+  public:
+    using QFrame::QFrame;
+  signals:
+    void clicked();
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    bool pressed_ = false;
+};
+
+class DisplayPanel : public QObject {
+    Q_OBJECT
+  public:
+    static inline const QColor kHiColor{159, 199, 255};
+
+    // frame1: the display frame of the "PlayBack" page; effectsPage: the "Effects" page's
+    // canvas (window coordinates); frameHelp: the keyboard help laid over the display.
+    DisplayPanel(PLAYER& player, QTimer& timerTik, QWidget& frame1, QWidget& effectsPage,
+                 QWidget& frameHelp, double twipX, QObject* parent = nullptr);
+
+    SFFT& sfft() { return sfft_; }
+    const BeatSource& beat() const { return sfft_; }
+
+    // Start of the display, once the window has started: the scheme 1 colours come from the
+    // title picture's colour (a colour value).
+    void SampleFftBase(uint32_t colour) { sfft_.SampleFftBase(colour); }
+    void InitFft();
+    // `ClearFFT`: both pictures cleared and repainted; painting waits for the next stream.
+    void ClearFFT();
+    // The new stream runs: the pictures may be painted.
+    void StreamRunning() { sfft_.SetFftReady(true); }
+    void PaintFft();
+    void ClrLevels();
+
+    void TimerTik_Timer();
+    void CmdMonitor_Click();
+    void PicCrc_Click();
+
+    FftPicture* PicFFT1;
+    FftPicture* PicFFT2;
+    QFrame* Picture8;
+    QFrame* Picture9;
+    QWidget* LevelL;
+    QWidget* LevelR;
+    QPushButton* CmdMonitor;
+    ClickPicture* PicCrc;
+    QFrame* Frame7;
+    CircleShape* Shape1;
+    std::array<QFrame*, 13> FrmSet{};  // 1..12
+
+    // Ticks that ran the analyser (for tests and measurements).
+    int draws() const { return draws_; }
+
+  private:
+    void setLevel(QWidget* bar, int topPx);
+    void setCircle(int loud);
+    void showPictures();
+
+    PLAYER& player_;
+    QTimer& timerTik_;
+    QWidget& frameHelp_;
+    double twipX_;
+    SFFT sfft_;
+    uint32_t Colour_ = 0;
+    uint32_t Dark_ = 0;
+    QColor buttonFace_;
+    int draws_ = 0;
+};
+
+}  // namespace display
+}  // namespace velorixa

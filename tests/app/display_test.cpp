@@ -1,0 +1,241 @@
+// The display in the window: the player on the no-sound device playing generated MP3 files, the
+// display timer, the Alt key and the circle's picture driven as the operator drives them.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <cstring>
+#include <random>
+
+#include "app/ui/velmix.h"
+#include "audio/audiolib.h"
+#include "audio/player.h"
+#include "common/testmedia.h"
+#include "controls/soundcontrol.h"
+#include "display/ui/displaypanel.h"
+#include "playback/ui/playcontrol.h"
+#include "playlist/ui/listbox.h"
+#include "playlist/ui/playlistpage.h"
+
+namespace velorixa {
+namespace {
+
+using display::DisplayPanel;
+
+class DisplayTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        dir_ = new QTemporaryDir;
+        // Loud broadband noise, long enough for every test.
+        noise_ = dir_->path() + "/noise.mp3";
+        testmedia::Pcm pcm;
+        pcm.rateHz = 44100;
+        std::mt19937 rng(3);
+        std::uniform_int_distribution<int> d(-30000, 30000);
+        for (int i = 0; i < 44100 * 6; ++i) {
+            int16_t v = static_cast<int16_t>(d(rng));
+            pcm.samples.push_back(v);
+            pcm.samples.push_back(v);
+        }
+        testmedia::writeFile(noise_.toStdString(), testmedia::encodeMp3(pcm));
+    }
+    static void TearDownTestSuite() { delete dir_; }
+
+    void SetUp() override {
+        ASSERT_TRUE(BASS_Init(VX_DEVICE_NOSOUND, 44100, 0, nullptr));
+        w_ = std::make_unique<VelMix>(dir_->path() + "/");
+        w_->Show();
+        w_->setStateLoaded(false);
+        QSignalSpy started(w_.get(), &VelMix::formStarted);
+        w_->TimerBeg()->start();
+        ASSERT_TRUE(started.wait(2000));
+        w_->playListPage().PlayList->model().setTexts({noise_});
+        w_->playListPage().PlayList->refresh();
+    }
+    void TearDown() override {
+        w_->Unload();
+        w_.reset();
+        BASS_Free();
+    }
+    DisplayPanel& display() { return w_->display(); }
+    template <class F>
+    bool waitFor(F cond, int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            if (cond()) return true;
+            QTest::qWait(5);
+        }
+        return cond();
+    }
+    void playNoise() {
+        w_->MenuTabs()->setCurrentIndex(1);
+        w_->playControl().PlaySelected();
+        ASSERT_TRUE(waitFor([&] { return w_->player().GetFilePlayPerf(); }, 2000));
+    }
+    // Alt as the keyboard sends it: a press, auto-repeated presses while held, a release.
+    void alt(QEvent::Type type, bool autoRepeat = false) {
+        QKeyEvent e(type, Qt::Key_Alt, type == QEvent::KeyPress ? Qt::AltModifier : Qt::NoModifier,
+                    QString(), autoRepeat);
+        QApplication::sendEvent(w_->MenuTabs()->tabBar(), &e);
+    }
+
+    static QTemporaryDir* dir_;
+    static QString noise_;
+    std::unique_ptr<VelMix> w_;
+};
+
+QTemporaryDir* DisplayTest::dir_ = nullptr;
+QString DisplayTest::noise_;
+
+TEST_F(DisplayTest, TheTimerRestsAfterASeekAndDrawsOnlyBackAtTenMs) {
+    playNoise();
+    QTimer* tik = w_->TimerTik();
+    struct Seen {
+        int interval;
+        int draws;
+    };
+    std::vector<Seen> seen;
+    // Connected after the display, so it sees each tick's outcome.
+    auto c = QObject::connect(tik, &QTimer::timeout, [&] {
+        seen.push_back({tik->interval(), display().draws()});
+    });
+    w_->findChild<QScrollBar*>("ScrPlay")->setValue(2);  // the operator seeks
+    ASSERT_EQ(tik->interval(), 50);
+    const int drawsAtSeek = display().draws();
+    ASSERT_TRUE(waitFor([&] { return seen.size() >= 6; }, 2000));
+    QObject::disconnect(c);
+    const int intervals[6] = {40, 30, 20, 10, 10, 10};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(seen[i].interval, intervals[i]) << "tick " << i + 1;
+        EXPECT_EQ(seen[i].draws, drawsAtSeek + std::max(0, i - 3)) << "tick " << i + 1;
+    }
+}
+
+TEST_F(DisplayTest, LoudSoundGivesTheFullCircleAndPauseOrStopShrinksIt) {
+    ASSERT_EQ(w_->TwipX(), 15.0);
+    // Full volume: the analyser sees the channel's output after its volume.
+    w_->soundControl().setVolume(100);
+    w_->player().SetGlobalVolume(100);
+    playNoise();
+    auto* shape = display().Shape1;
+    ASSERT_TRUE(waitFor([&] { return shape->width() == 41; }, 2000)) << shape->width();
+    EXPECT_EQ(shape->geometry(), QRect(6, 6, 41, 41)) << "centred in the picture";
+    EXPECT_NE(shape->FillColor(), shape->BorderColor());
+    ASSERT_TRUE(waitFor([&] { return display().LevelL->y() < 40; }, 1000));
+    QImage bars = display().PicFFT1->image();
+    EXPECT_NE(bars.pixelIndex(100, 126 - 60), 0) << "band 7 stands high";
+
+    // Pause: the bars stay where they were, the circle becomes one pixel in the middle.
+    w_->findChild<QPushButton*>("TglPaus")->click();
+    ASSERT_TRUE(waitFor([&] { return shape->width() == 1; }, 500));
+    const QImage atPause = display().PicFFT1->image();
+    const int levelL = display().LevelL->y(), levelR = display().LevelR->y();
+    const int draws = display().draws();
+    QTest::qWait(60);
+    EXPECT_EQ(display().draws(), draws);
+    EXPECT_EQ(display().LevelL->y(), levelL);
+    EXPECT_EQ(display().LevelR->y(), levelR);
+    EXPECT_EQ(shape->geometry(), QRect(26, 26, 1, 1));
+    EXPECT_EQ(display().PicFFT1->image(), atPause);
+
+    // Resume, then stop: the transport clears the pictures and drops the bars.
+    w_->findChild<QPushButton*>("TglPaus")->click();
+    ASSERT_TRUE(waitFor([&] { return shape->width() == 41; }, 1000));
+    QTest::mousePress(w_->findChild<QPushButton*>("CmdStop"), Qt::LeftButton);
+    QTest::mouseRelease(w_->findChild<QPushButton*>("CmdStop"), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return shape->width() == 1; }, 500));
+    EXPECT_EQ(display().LevelL->y(), 1 + 64);
+    EXPECT_EQ(display().LevelR->y(), 1 + 64);
+    EXPECT_EQ(display().PicFFT1->image().pixelIndex(100, 126), 0) << "cleared";
+}
+
+TEST_F(DisplayTest, AltHeldSwitchesOncePressedTwiceSwitchesTwice) {
+    auto* frame7 = display().Frame7;
+    const QColor face = frame7->palette().color(QPalette::Window);
+    struct Case {
+        const char* what;
+        int repeats;  // auto-repeated presses while held
+        int scheme;   // after the release
+        bool hi;      // Frame7 in the light blue
+    };
+    const Case cases[] = {
+        {"first press, held", 5, 2, true},
+        {"second press", 0, 1, false},
+        {"third press, held", 3, 2, true},
+    };
+    w_->FrameHelp()->show();
+    for (const Case& c : cases) {
+        alt(QEvent::KeyPress);
+        for (int i = 0; i < c.repeats; ++i) {
+            alt(QEvent::KeyRelease, true);
+            alt(QEvent::KeyPress, true);
+        }
+        alt(QEvent::KeyRelease);
+        EXPECT_EQ(display().sfft().FftScheme(), c.scheme) << c.what;
+        EXPECT_EQ(frame7->palette().color(QPalette::Window), c.hi ? DisplayPanel::kHiColor : face)
+            << c.what;
+        EXPECT_FALSE(w_->FrameHelp()->isVisible()) << "the help frame gives way";
+    }
+    // The monitor button does the same.
+    QTest::mouseClick(display().CmdMonitor, Qt::LeftButton);
+    EXPECT_EQ(display().sfft().FftScheme(), 1);
+    EXPECT_EQ(frame7->palette().color(QPalette::Window), face);
+}
+
+TEST_F(DisplayTest, TheLightSchemeIsPaintedOnceAStreamRuns) {
+    playNoise();
+    ASSERT_TRUE(waitFor([&] { return display().draws() > 3; }, 1000));
+    alt(QEvent::KeyPress);
+    alt(QEvent::KeyRelease);
+    ASSERT_TRUE(waitFor([&] { return display().draws() > 300; }, 5000)) << "the strip is full";
+    QImage strip = display().PicFFT2->image();
+    EXPECT_EQ(strip.color(0), qRgb(159, 199, 255)) << "the background of the light scheme";
+    // What is painted is the analyser's bitmap, row for row (the image runs top-down), after
+    // hundreds of scrolls.
+    const auto& flow = display().sfft().FlowBits();
+    const auto& bars = display().sfft().BarBits();
+    QImage barImage = display().PicFFT1->image();
+    int strips = 0, barRows = 0;
+    for (int y = 0; y < 127; ++y) {
+        strips += std::memcmp(strip.constScanLine(126 - y), flow.data() + y * 256, 256) == 0;
+        barRows += std::memcmp(barImage.constScanLine(126 - y), bars.data() + y * 128, 128) == 0;
+    }
+    EXPECT_EQ(strips, 127);
+    EXPECT_EQ(barRows, 127);
+    EXPECT_GT(*std::max_element(flow.begin(), flow.end()), 60) << "the noise is in the strip";
+    // Painted as 8-bit palette pictures at their natural size.
+    EXPECT_EQ(strip.format(), QImage::Format_Indexed8);
+    EXPECT_EQ(strip.size(), QSize(256, 127));
+    EXPECT_EQ(display().PicFFT1->image().size(), QSize(128, 127));
+}
+
+TEST_F(DisplayTest, AClickOnTheCirclePictureTogglesTheCircleAndTheGrid) {
+    w_->MenuTabs()->setCurrentIndex(2);
+    auto* pic = display().PicCrc;
+    ASSERT_TRUE(pic->isVisible());
+    EXPECT_TRUE(display().Frame7->isVisible());
+    for (int i = 1; i <= 12; ++i)
+        EXPECT_FALSE(display().FrmSet[i]->isVisible()) << i;
+    // Clicked through the window, right on the circle and the grid's middle lines.
+    const QPoint at = pic->mapTo(w_.get(), pic->rect().center());
+    const bool expected[3] = {false, true, false};
+    for (bool shown : expected) {
+        QTest::mouseClick(w_->windowHandle(), Qt::LeftButton, {}, at);
+        EXPECT_EQ(display().Frame7->isVisible(), shown);
+        for (int i = 1; i <= 12; ++i)
+            EXPECT_EQ(display().FrmSet[i]->isVisible(), shown) << i;
+    }
+}
+
+}  // namespace
+}  // namespace velorixa
