@@ -3,7 +3,7 @@
 
 #include <random>
 
-#include "audio/mp3probe.h"
+#include "audio/decode/mp3probe.h"
 #include "audiotest.h"
 
 using namespace audiotest;

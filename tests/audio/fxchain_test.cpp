@@ -1,7 +1,7 @@
 // Effects hung on a playable channel: handles and records, their place in the chain (after the
 // rate change, before volume and pan), removal, and freeing with the pitch channel.
 
-#include "audio/fx/effect.h"
+#include "audio/realtime/fx/effect.h"
 #include "audiotest.h"
 
 using namespace audiotest;

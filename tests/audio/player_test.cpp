@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "audio/audiolib.h"
-#include "audio/fx/effect.h"
+#include "audio/realtime/fx/effect.h"
 #include "common/testmedia.h"
 
 namespace velorixa {

@@ -9,7 +9,7 @@
 #include <limits>
 #include <thread>
 
-#include "audio/fx/effect.h"
+#include "audio/realtime/fx/effect.h"
 #include "fx_test_util.h"
 
 namespace velorixa::fx::test {

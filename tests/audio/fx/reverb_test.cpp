@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "audio/fx/effect.h"
+#include "audio/realtime/fx/effect.h"
 #include "fx_test_util.h"
 
 namespace velorixa::fx::test {

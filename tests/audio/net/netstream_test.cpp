@@ -8,8 +8,8 @@
 #include <sstream>
 #include <thread>
 
-#include "audio/net/curlstream.h"
-#include "audio/net/netstream.h"
+#include "audio/decode/net/curlstream.h"
+#include "audio/decode/net/netstream.h"
 #include "audio/net/testserver.h"
 
 namespace velorixa::net {

@@ -5,9 +5,9 @@
 #include <random>
 #include <thread>
 
-#include "audio/net/httpheaders.h"
-#include "audio/net/icydemuxer.h"
-#include "audio/net/spscring.h"
+#include "audio/decode/net/httpheaders.h"
+#include "audio/decode/net/icydemuxer.h"
+#include "audio/decode/net/spscring.h"
 #include "audio/net/testserver.h"
 #include "fuzz/fuzz_entries.h"
 
