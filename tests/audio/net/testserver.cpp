@@ -220,6 +220,11 @@ void TestServer::serve(int fd) {
         return;
     }
 
+    for (auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(r.answerDelayMs);
+         std::chrono::steady_clock::now() < until;) {
+        if (stop_.load()) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    }
     std::string head = r.statusLine + "\r\n";
     for (const std::string& h : r.headers)
         head += h + "\r\n";

@@ -27,6 +27,7 @@ struct TestResponse {
     std::string body;                  // bytes sent after the header
 
     bool neverAnswer = false;        // read the request, then send nothing until the server stops
+    int answerDelayMs = 0;           // read the request, then wait this long before answering
     bool talkFirst = false;          // send at once, without reading a request
     size_t pauseAtByte = kNever;     // hold the body at this byte until resume()
     size_t closeAtByte = kNever;     // close the connection after this many body bytes
