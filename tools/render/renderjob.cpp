@@ -126,7 +126,7 @@ std::optional<RenderOptions> ParseRenderArgs(const std::vector<QString>& args, Q
             options = false;
             continue;
         }
-        if (!options || !a.startsWith("--")) {
+        if (!options || !a.startsWith('-') || a == "-") {
             positional.push_back(a);
             continue;
         }
