@@ -170,18 +170,5 @@ TEST(ModulatedDelay, FeedbackRepeatsWithItsSign) {
     }
 }
 
-TEST(ModulatedDelay, MixZeroIsTheDrySignalExactly) {
-    for (int32_t type : {kFxFlanger, kFxChorus}) {
-        auto fx = makePrepared(type);
-        const DX8Chorus rec{0.0f, 100.0f, -99.0f, 10.0f, 0, 3.0f, 4};
-        fx->setParameters(&rec);
-        fx->reset();
-        const Buffer in = noise(20000, 31);
-        Buffer out = in;
-        runBlocks(*fx, out, 129);
-        EXPECT_EQ(in, out) << typeName(type);
-    }
-}
-
 }  // namespace
 }  // namespace velorixa::fx::test
