@@ -45,20 +45,20 @@ bool parseSliders(const QString& text, std::array<uint8_t, N>& out) {
 // Waits until the decoder has the frames the next block needs. A file's decoder is waited for
 // briefly; a stream's as long as it delivers nothing (a stall is not rendered as silence), up to
 // the layer's own rule that ends a stream delivering too little. Frames left over at a stream's
-// end are rendered once nothing more arrives for a moment.
+// end (in the ring or held by the channel) are rendered once nothing more arrives for a moment.
 void waitForDecoder(uint32_t source, uint32_t frames, bool stream) {
     uint32_t last = 0;
     int still = 0;
     const int patienceMs = stream ? 60000 : 200;
     for (int waited = 0; waited < patienceMs; ++waited) {
-        uint32_t have = VX_ChannelBuffered(source);
-        if (have == 0xFFFFFFFFu || have >= frames * 3 ||
-            BASS_ChannelIsActive(source) == BASS_ACTIVE_STOPPED) {
-            return;
-        }
+        const uint32_t have = VX_ChannelBuffered(source);
+        const DWORD state = BASS_ChannelIsActive(source);
+        if (have == 0xFFFFFFFFu || have >= frames * 3 || state == BASS_ACTIVE_STOPPED) return;
         still = have == last ? still + 1 : 0;
         last = have;
-        if (still >= (stream ? 200 : 30) && (have > 0 || !stream)) return;
+        // Nothing new for a while: render what is there, unless the channel itself starves
+        // (then only more data or the stream's end will do).
+        if (still >= (stream ? 200 : 30) && (have > 0 || state != BASS_ACTIVE_STALLED)) return;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
