@@ -1,19 +1,24 @@
 // The flat audio API over the engine: argument checks, handle look-ups and unit conversions.
-// Network streams live in urlstream.cpp and effects in fxapi.cpp, so this core links without
-// the network and effect libraries.
+// Every call holds the API lock only for table look-ups and atomic stores: waiting (for a
+// decoder, a connection, a thread to end) happens after the lock is let go.
 
 #include "audio/audiolib.h"
 
-#include <kissfft/kiss_fftr.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <numbers>
+#include <cstdio>
+#include <cstring>
 #include <thread>
 #include <vector>
 
-#include "audio/engine.h"
+#include "audio/analysis/spectrum.h"
+#include "audio/realtime/engine.h"
 
 using velorixa::audio::apiMutex;
 using velorixa::audio::Channel;
@@ -84,7 +89,10 @@ bool seekTo(Engine* engine, HandleEntry* e, int64_t bytes) {
     return true;
 }
 
-// PCM for a decoding source that nothing plays: the caller is its consumer.
+thread_local std::string t_streamError;
+
+// PCM for a decoding source that nothing plays: the caller is its consumer. Runs without the
+// API lock (it may wait for the decoder); the caller holds the source's consumer flag.
 DWORD decodeInto(Source& s, void* buffer, DWORD length) {
     const size_t want = length / frameBytes(s);
     std::vector<float> scratch(std::max<size_t>(want, 1) * s.channels());
@@ -111,25 +119,19 @@ DWORD decodeInto(Source& s, void* buffer, DWORD length) {
     return static_cast<DWORD>(got * frameBytes(s));
 }
 
-bool fft512(const Channel& ch, float* out) {
-    constexpr int n = Channel::kFftSize;
-    static kiss_fftr_cfg cfg = kiss_fftr_alloc(n, 0, nullptr, nullptr);  // under apiMutex
-    if (!cfg) return false;
-    float in[n];
-    kiss_fft_cpx spectrum[n / 2 + 1];
-    ch.lastMono(in);
-    for (int i = 0; i < n; ++i) {
-        in[i] *= 0.5f * (1.f - std::cos(2.f * std::numbers::pi_v<float> * i / n));  // Hann
-    }
-    kiss_fftr(cfg, in, spectrum);
-    // |X_k| * 2 / N, doubled again for the Hann window's coherent gain of 0.5.
-    for (int k = 0; k < n / 2; ++k) {
-        out[k] = std::hypot(spectrum[k].r, spectrum[k].i) * 4.f / n;
-    }
-    return true;
+}  // namespace
+
+namespace velorixa::audio {
+
+void setStreamError(std::string why) {
+    t_streamError = std::move(why);
 }
 
-}  // namespace
+}  // namespace velorixa::audio
+
+const char* VX_StreamGetError() {
+    return t_streamError.c_str();
+}
 
 DWORD BASS_GetVersion() {
     return 1u | (6u << 16);
@@ -138,17 +140,27 @@ DWORD BASS_GetVersion() {
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* win) {
     (void)flags;
     (void)win;
-    std::lock_guard<std::mutex> lock(apiMutex());
-    if (engineSlot()) return 0;
+    std::lock_guard<std::mutex> device_lock(velorixa::audio::deviceMutex());
+    {
+        std::lock_guard<std::mutex> lock(apiMutex());
+        if (engineSlot()) return 0;
+    }
     if (freq == 0) freq = 44100;
     if (freq < 8000 || freq > 192000 || device < VX_DEVICE_OFFLINE) return 0;
+    // Opening a sound server may take a while: done before the engine is published.
     auto engine = std::make_unique<Engine>(device, static_cast<int>(freq));
-    if (!engine->open(nullptr)) return 0;
+    std::string error;
+    if (!engine->open(&error)) {
+        std::fprintf(stderr, "velorixa: sound output: %s\n", error.c_str());
+        return 0;
+    }
+    std::lock_guard<std::mutex> lock(apiMutex());
     engineSlot() = std::move(engine);
     return 1;
 }
 
 BOOL BASS_Start() {
+    std::lock_guard<std::mutex> device_lock(velorixa::audio::deviceMutex());
     auto [lock, engine] = lockEngine();
     return engine && engine->start();
 }
@@ -159,10 +171,13 @@ BOOL BASS_Stop() {
 }
 
 BOOL BASS_Free() {
-    std::lock_guard<std::mutex> lock(apiMutex());
-    if (!engineSlot()) return 0;
-    engineSlot().reset();
-    return 1;
+    std::lock_guard<std::mutex> device_lock(velorixa::audio::deviceMutex());
+    std::unique_ptr<Engine> gone;
+    {
+        std::lock_guard<std::mutex> lock(apiMutex());
+        gone = std::move(engineSlot());
+    }
+    return gone != nullptr;  // the output closes and decode threads end here, without the lock
 }
 
 BOOL BASS_GetInfo(BASS_INFO* info) {
@@ -231,7 +246,10 @@ uint32_t registerSource(std::unique_ptr<Decoder> decoder, uint32_t flags) {
     }
     auto source = std::make_shared<Source>(std::move(decoder), seconds);
     auto [lock, engine] = lockEngine();
-    if (!engine) return 0;
+    if (!engine) {
+        setStreamError("not initialised");
+        return 0;
+    }
     HandleEntry e;
     e.source = source;
     e.flags = (flags & (BASS_STREAM_DECODE | BASS_STREAM_META)) |
@@ -252,24 +270,31 @@ uint32_t registerSource(std::unique_ptr<Decoder> decoder, uint32_t flags) {
 }  // namespace velorixa::audio
 
 DWORD BASS_StreamCreateFile(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags) {
+    t_streamError.clear();
     {
         auto [lock, engine] = lockEngine();
-        if (!engine || !file) return 0;
+        if (!engine || !file) {
+            t_streamError = engine ? "no file" : "not initialised";
+            return 0;
+        }
     }
     std::unique_ptr<velorixa::audio::Decoder> decoder;
     if (mem) {
         decoder = velorixa::audio::openMp3Memory(static_cast<const uint8_t*>(file) + offset, length,
-                                                 nullptr);
+                                                 &t_streamError);
     } else {
-        decoder =
-            velorixa::audio::openMp3File(static_cast<const char*>(file), offset, length, nullptr);
+        decoder = velorixa::audio::openMp3File(static_cast<const char*>(file), offset, length,
+                                               &t_streamError);
     }
     return velorixa::audio::registerSource(std::move(decoder), flags);
 }
 
 BOOL BASS_StreamFree(DWORD handle) {
+    Engine::Graveyard gone;
     auto [lock, engine] = lockEngine();
-    return engine && engine->freeStream(handle);
+    bool freed = engine && engine->freeStream(handle, gone);
+    lock.unlock();
+    return freed;  // `gone` goes after the lock: its decode thread is joined without it
 }
 
 BOOL BASS_StreamPlay(DWORD handle, BOOL flush, DWORD flags) {
@@ -450,15 +475,32 @@ DWORD BASS_ChannelGetFlags(DWORD handle) {
 }
 
 DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
-    auto [lock, engine] = lockEngine();
-    HandleEntry* e = findEntry(engine, handle);
-    if (!e || !buffer) return kFail;
-    if (length & BASS_DATA_FFT512) {
-        if (length != BASS_DATA_FFT512 || !e->channel) return kFail;
-        return fft512(*e->channel, static_cast<float*>(buffer)) ? 1024 : kFail;
+    std::shared_ptr<Channel> channel;
+    std::shared_ptr<Source> source;
+    {
+        auto [lock, engine] = lockEngine();
+        HandleEntry* e = findEntry(engine, handle);
+        if (!e || !buffer) return kFail;
+        if (length & BASS_DATA_FFT512) {
+            if (length != BASS_DATA_FFT512 || !e->channel) return kFail;
+            channel = e->channel;
+        } else {
+            if (!e->source || e->channel || e->channelHandle != 0) return kFail;
+            bool idle = false;
+            if (!e->source->pulledByCaller.compare_exchange_strong(idle, true)) return kFail;
+            source = e->source;
+        }
     }
-    if (!e->source || e->channel || e->channelHandle != 0) return kFail;
-    return decodeInto(*e->source, buffer, length);
+    // The channel or source is kept alive by its shared pointer even if freed meanwhile.
+    if (channel) {
+        thread_local velorixa::audio::Spectrum512 spectrum;
+        float mono[Channel::kFftSize];
+        channel->lastMono(mono);
+        return spectrum.compute(mono, static_cast<float*>(buffer)) ? 1024 : kFail;
+    }
+    DWORD got = decodeInto(*source, buffer, length);
+    source->pulledByCaller.store(false);
+    return got;
 }
 
 DWORD BASS_ChannelGetLevel(DWORD handle) {
@@ -470,7 +512,7 @@ DWORD BASS_ChannelGetLevel(DWORD handle) {
 DWORD BASS_FX_PitchCreate(DWORD source) {
     auto [lock, engine] = lockEngine();
     HandleEntry* e = findEntry(engine, source);
-    if (!e || !e->source || e->channel) return 0;
+    if (!e || !e->source || e->channel || e->source->pulledByCaller.load()) return 0;
     if (e->channelHandle) return e->channelHandle;
     auto channel = std::make_shared<Channel>(e->source, engine->rateHz());
     if (!channel->ok()) return 0;
@@ -509,16 +551,28 @@ BOOL BASS_FX_PitchStopAndFlush(DWORD source) {
 }
 
 BOOL BASS_FX_PitchFree(DWORD source) {
+    Engine::Graveyard gone;
     auto [lock, engine] = lockEngine();
     HandleEntry* e = findEntry(engine, source);
     if (!e || !e->source || e->channel || e->channelHandle == 0) return 0;
-    return engine->freeChannel(e->channelHandle);
+    bool freed = engine->freeChannel(e->channelHandle, gone);
+    lock.unlock();
+    return freed;
 }
 
 DWORD VX_Render(float* stereoOut, DWORD frames) {
-    auto [lock, engine] = lockEngine();
-    if (!engine || !stereoOut || frames > (1u << 28)) return 0;
-    return engine->renderOffline(stereoOut, static_cast<int>(frames)) ? frames : 0;
+    if (!stereoOut || frames > (1u << 28)) return 0;
+    // The device lock keeps the engine alive and the output stopped while this renders; the
+    // API lock is not held, so other threads' calls go on while the decoders are waited for.
+    std::lock_guard<std::mutex> device_lock(velorixa::audio::deviceMutex());
+    Engine* engine = nullptr;
+    {
+        auto [lock, e] = lockEngine();
+        if (!e || e->running()) return 0;
+        engine = e;
+    }
+    engine->renderOffline(stereoOut, static_cast<int>(frames));
+    return frames;
 }
 
 DWORD VX_ChannelBuffered(DWORD handle) {

@@ -3,10 +3,13 @@
 // streams from files and URLs, the pitch add-on, DirectX 8 style effects, volumes, levels and
 // spectrum), built on libmpg123, SDL2, kissfft and libcurl, with a resampler of its own.
 //
-// Thread contract: every function may be called from any thread; calls are serialised by one
-// internal lock that the audio thread never takes. Audio runs on threads of the layer's own: a
-// decode thread per stream, and the SDL callback or the no-sound timer thread (VX_Render runs
-// the same work on its caller's thread when the output is not running).
+// Thread contract: every function may be called from any thread, except from inside the audio
+// thread's render block (asserted in debug builds); calls are serialised by one internal lock
+// that the audio thread never takes and that no call holds while it waits (for a decoder, a
+// connection or a thread to end), so levels, spectrum and states answer at once. Audio runs on
+// threads of the layer's own: a decode thread per stream, and the SDL callback or the no-sound
+// timer thread (VX_Render runs the same work on its caller's thread when the output is not
+// running).
 //
 // Handles are 32-bit and never 0; 0 (or FALSE, or -1 where a value is returned) means failure.
 // Byte counts and positions are of 16-bit PCM at the source's own rate and channel count.
@@ -94,10 +97,14 @@ BOOL BASS_GetGlobalVolumes(DWORD* musvol, DWORD* samvol, DWORD* strvol);  // nul
 // mem TRUE: file points at length bytes of MP3 data, copied at once (hence const void*; a path
 // converts to it unchanged).
 // flags: BASS_STREAM_DECODE for a decoding source (play it through the pitch functions);
-// without it the handle is itself a playable channel.
+// without it the handle is itself a playable channel. A path naming anything but a regular file
+// (a FIFO, a device, a folder) is refused at once, without waiting on it.
 DWORD BASS_StreamCreateFile(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags);
-// http, https or ftp; blocks until audio arrives or the connection fails (bounded by timeouts).
-// offset must be 0 and save null. Always a decoding source (flags as for files).
+// http, https or ftp; blocks until enough audio to start arrived, for at most 6 s in all (a
+// station that trickles fails at that deadline), without holding the layer's lock: other
+// threads' calls go on meanwhile. Later, a stream that delivers less than a quarter of its own
+// rate over 15 s while the player waits for it ends. offset must be 0 and save null. Always a
+// decoding source (flags as for files).
 DWORD BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, const char* save);
 BOOL BASS_StreamFree(DWORD handle);  // a decoding source takes its pitch channel along
 BOOL BASS_StreamPlay(DWORD handle, BOOL flush, DWORD flags);  // playable channels; restarts an
@@ -157,8 +164,12 @@ BOOL VX_ChannelSetPosition64(DWORD handle, QWORD bytes);
 // float, 2 * frames values) on the caller's thread, as fast as it can. Allowed after
 // BASS_Init(VX_DEVICE_OFFLINE, ...) or while the output is stopped (BASS_Stop). Before each
 // block it waits (up to 2 s) for the decode threads of file sources to be far enough ahead, so
-// the result is what real-time playback without underruns sounds like. Returns the frames
-// rendered (0 when not allowed).
+// the result is what real-time playback without underruns sounds like; it waits without the
+// layer's lock. Returns the frames rendered (0 when not allowed).
 DWORD VX_Render(float* stereoOut, DWORD frames);
 // Frames decoded ahead and not yet played (handle: a source or its channel); -1 on failure.
 DWORD VX_ChannelBuffered(DWORD handle);
+// Why the last BASS_StreamCreateFile or BASS_StreamCreateURL made on the calling thread failed
+// ("HTTP status 404", "not MPEG audio layer III", "not a regular file", "no audio within 6 s",
+// ...); empty after a success. Valid until that thread's next stream open.
+const char* VX_StreamGetError();

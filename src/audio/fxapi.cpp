@@ -3,8 +3,8 @@
 // destroyed only after the audio thread has let go of the mix that held it.
 
 #include "audio/audiolib.h"
-#include "audio/engine.h"
-#include "audio/fx/effect.h"
+#include "audio/realtime/engine.h"
+#include "audio/realtime/fx/effect.h"
 
 using velorixa::audio::apiMutex;
 using velorixa::audio::Engine;

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "audio/audiolib.h"
-#include "audio/fx/effect.h"
+#include "audio/realtime/fx/effect.h"
 #include "util/rounding.h"
 
 namespace velorixa {

@@ -4,7 +4,16 @@
 // that channel, and answers questions about position, length, rate, tags and state. Every other
 // part of the program reaches the audio stream only through it.
 //
-// Thread contract: GUI thread only. The audio layer it calls is safe against its own threads.
+// Thread contract: GUI thread only, except OpenSource and DiscardSource, which touch no PLAYER
+// state and may run on any thread (a worker opening a station). The audio layer it calls is safe
+// against its own threads and never makes the GUI thread wait on the network while another
+// thread opens a stream.
+//
+// Results that carry nothing: SetEFF, GetMETA, GetICY, StopPlay, PausPlay, ResuPlay,
+// GetChanAttr, SetChanAttr, SetMasterVolume, SetGlobalVolume, GetChannelVolume,
+// GetMasterVolume, GetGlobalVolume and ExitForm always return false; UpdateEQL and UpdateEFF
+// always return 0. SetPitch and SyncChan do nothing at all (the rate goes through SetChanAttr).
+// The real answers are the plain results of the questions below and the out arguments.
 
 #include <QString>
 #include <array>
@@ -27,7 +36,9 @@ class PLAYER {
 
     // StartPlay in two halves, so that the wait for a station never falls on the window's
     // thread. OpenSource opens Name as a decoding source and may wait on the network for
-    // seconds; it touches no PLAYER state and may run on any thread (0 on failure).
+    // seconds (6 at most); it touches no PLAYER state and may run on any thread while the
+    // window's thread goes on calling the player (0 on failure; VX_StreamGetError, on the same
+    // thread, tells why).
     // StartOpened then frees the old chain and plays that source as StartPlay does; it takes
     // the source over (0 fails at once). A source that will never be started goes back
     // through DiscardSource.
@@ -35,27 +46,36 @@ class PLAYER {
     static void DiscardSource(uint32_t source);
     bool StartOpened(uint32_t source, double FRQ, double VOL, double PAN,
                      const std::array<uint8_t, 4>& EqlArr, const std::array<uint8_t, 5>& EffArr);
+    // Does nothing: the playback rate is set through SetChanAttr.
     void SetPitch(double PitchValue);
+    // Creates the seven effects on ChanPIT and applies the slider values. Always false.
     bool SetEFF(const std::array<uint8_t, 4>& EqlArr, const std::array<uint8_t, 5>& EffArr);
+    // Does nothing.
     void SyncChan();
     // Length of the source in whole seconds, halves to the even neighbour.
     int32_t GetFileLen();
     int32_t GetFreqStr() const { return SrcFreq; }
     // The stream's metadata text (kind 5) and HTTP/ICY header texts (kind 4); null when none.
+    // Always false.
     bool GetMETA(const char*& address);
     bool GetICY(const char*& address);
     uint32_t Get16BitStereo();
-    // Decoding position of the source in seconds, -1 unless the source plays.
+    // The position being heard (not the decoder's, which runs ahead by the buffer), in seconds;
+    // -1 unless the source plays.
     float GetFilePos();
+    // True once the source has ended: its last sample has been heard (or it was stopped).
     bool GetFileEnd();
     bool GetFilePlayPerf();
     bool GetChannelActive();
     bool GetChannelStalled();
+    // Transport; always false.
     bool StopPlay();
     bool PausPlay();
     bool ResuPlay();
     // Jumps to POS seconds; only while the source plays.
     bool SetPPlay(float POS);
+    // Attributes and volumes: the getters answer through their out arguments; all of these
+    // always return false.
     bool GetChanAttr(double& FRQ, double& VOL, double& PAN);
     bool SetChanAttr(double FRQ, double VOL, double PAN);
     bool SetMasterVolume(int32_t volume);
@@ -64,8 +84,9 @@ class PLAYER {
     bool GetMasterVolume(int32_t& volume);
     bool GetGlobalVolume(int32_t& volume);
     // Stops output and frees the stream, the pitch channel, the effects and the audio library.
-    // No library call may follow.
+    // No library call may follow. Always false.
     bool ExitForm();
+    // Slider 0..100 of equaliser band 1..3 / effect 1..4 to its record; always 0.
     uint8_t UpdateEQL(int16_t Index, uint8_t ValScr);
     uint8_t UpdateEFF(int16_t Index, uint8_t ValScr);
 

@@ -3,7 +3,7 @@
 
 #include <random>
 
-#include "audio/mp3probe.h"
+#include "audio/decode/mp3probe.h"
 #include "audiotest.h"
 
 using namespace audiotest;
@@ -74,7 +74,7 @@ TEST_F(BadInput, PathsThatAreNotFiles) {
 TEST_F(BadInput, DataThatIsNotMp3) {
     EXPECT_EQ(openBytes("empty.mp3", {}), 0u);
     EXPECT_EQ(openBytes("tiny.mp3", {0xFF, 0xFB, 0x90}), 0u);
-    for (unsigned seed : {1u, 2u, 3u, 4u, 5u}) {
+    for (unsigned seed : {1u, 2u}) {
         EXPECT_EQ(openBytes("random.mp3", randomBytes(200 * 1024, seed)), 0u) << "seed " << seed;
     }
     std::string text;
@@ -179,4 +179,8 @@ TEST_F(BadInput, CallsOnBadHandlesFail) {
     EXPECT_FALSE(BASS_Init(VX_DEVICE_OFFLINE, 1000, 0, nullptr)) << "rate out of range";
     EXPECT_FALSE(BASS_Init(-3, 44100, 0, nullptr)) << "no such device";
     ASSERT_TRUE(BASS_Init(VX_DEVICE_OFFLINE, 44100, 0, nullptr));  // for the session's Free
+    EXPECT_FALSE(BASS_Init(VX_DEVICE_OFFLINE, 44100, 0, nullptr)) << "second init";
+    BASS_INFO info{};
+    info.size = 40;
+    EXPECT_FALSE(BASS_GetInfo(&info)) << "a record too small is refused";
 }

@@ -25,22 +25,6 @@ std::vector<int16_t> decodeAll(DWORD source, size_t maxFrames, int channels) {
 
 }  // namespace
 
-TEST(AudioDecode, VersionAndDeviceInfo) {
-    EXPECT_EQ(BASS_GetVersion() & 0xFFFF, 1u);
-    EXPECT_EQ(BASS_GetVersion() >> 16, 6u);
-    OfflineSession session;
-    BASS_INFO info{};
-    info.size = 40;
-    EXPECT_FALSE(BASS_GetInfo(&info)) << "a record too small is refused";
-    info.size = sizeof(BASS_INFO);
-    ASSERT_EQ(sizeof(BASS_INFO), 48u);
-    ASSERT_TRUE(BASS_GetInfo(&info));
-    EXPECT_EQ(info.size, 48u);
-    EXPECT_EQ(info.dsver, 8u);
-    EXPECT_EQ(info.minrate, 44100u);
-    EXPECT_FALSE(BASS_Init(VX_DEVICE_OFFLINE, 44100, 0, nullptr)) << "second init";
-}
-
 TEST(AudioDecode, LengthIsExactAndConvertsToSeconds) {
     TempDir dir;
     // 30.5 s, 210.5 s would be slow to encode; the half second is what rounding cares about.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QStringList>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <numbers>
@@ -42,6 +43,15 @@ class PlayerStreamTest : public ::testing::Test {
         const char* a = nullptr;
         player_.GetMETA(a);
         return PLAYER::CStrToText(a);
+    }
+    // A plain HTTP stream of a sine, seconds long, closed at its end.
+    static test::TestResponse mp3Response(double seconds) {
+        auto mp3 = testmedia::encodeMp3(testmedia::sine(440, seconds, 44100, 2), {.quality = 9});
+        test::TestResponse r;
+        r.statusLine = "HTTP/1.1 200 OK";
+        r.headers = {"content-type: audio/mpeg"};
+        r.body.assign(reinterpret_cast<const char*>(mp3.data()), mp3.size());
+        return r;
     }
     QStringList headers() {
         const char* a = nullptr;
@@ -100,35 +110,30 @@ TEST_F(PlayerStreamTest, MetadataNeverReachesTheSoundAndTitlesChange) {
     EXPECT_EQ(meta(), QString::fromUtf8("StreamTitle='Café Second';")) << "Latin-1 title read";
 }
 
-TEST_F(PlayerStreamTest, StallIsReportedAndPassesWhenDataFlowsAgain) {
-    auto mp3 = testmedia::encodeMp3(testmedia::sine(440, 4, 44100, 2), {.quality = 9});
-    test::TestResponse r;
-    r.statusLine = "HTTP/1.1 200 OK";
-    r.headers = {"content-type: audio/mpeg"};
-    r.body.assign(reinterpret_cast<const char*>(mp3.data()), mp3.size());
+TEST_F(PlayerStreamTest, StallIsReportedPassesWhenDataFlowsAgainAndTheCloseEnds) {
+    test::TestResponse r = mp3Response(4);
     r.pauseAtByte = 24000;
     test::TestServer server;
     server.setResponse("/s", r);
     ASSERT_TRUE(start(server.url("/s")));
-    bool stalled = false;
-    for (int i = 0; i < 300 && !stalled; ++i) {
-        render(441);
-        stalled = player_.GetChannelStalled();
-    }
-    EXPECT_TRUE(stalled);
+    EXPECT_EQ(BASS_StreamGetLength(player_.ChanEQL), 0xFFFFFFFFu) << "unknown";
+    EXPECT_FALSE(BASS_ChannelSetPosition(player_.ChanEQL, 0)) << "a live stream cannot seek";
+    auto renderUntil = [&](auto done) {
+        for (int i = 0; i < 400 && !done(); ++i)
+            render(441);
+        return done();
+    };
+    EXPECT_TRUE(renderUntil([&] { return player_.GetChannelStalled(); }));
     EXPECT_FALSE(player_.GetChannelActive());
     EXPECT_EQ(player_.GetFilePos(), -1.0f);
     server.resume();
-    bool active = false;
-    for (int i = 0; i < 300 && !active; ++i) {
-        render(441);
-        active = player_.GetChannelActive();
-    }
-    EXPECT_TRUE(active);
+    EXPECT_TRUE(renderUntil([&] { return player_.GetChannelActive(); }));
     EXPECT_FALSE(player_.GetChannelStalled());
+    // The server closes after the body: the stream ends once it is played out.
+    EXPECT_TRUE(renderUntil([&] { return player_.GetFileEnd(); }));
 }
 
-TEST_F(PlayerStreamTest, ServersThatSendNoAudioFailTheStart) {
+TEST_F(PlayerStreamTest, StationsThatGiveNoAudioFailTheStartAndSayWhy) {
     test::TestServer server;
     test::TestResponse html;
     html.statusLine = "HTTP/1.1 200 OK";
@@ -138,14 +143,73 @@ TEST_F(PlayerStreamTest, ServersThatSendNoAudioFailTheStart) {
     test::TestResponse silent;
     silent.neverAnswer = true;
     server.setResponse("/silent", silent);
-    EXPECT_FALSE(start(server.url("/page")));
-    EXPECT_FALSE(start(server.url("/missing")));  // 404
-    EXPECT_FALSE(start("http://127.0.0.1:" + std::to_string(test::TestServer::unusedPort()) + "/"));
-    auto t0 = std::chrono::steady_clock::now();
-    EXPECT_FALSE(start(server.url("/silent")));
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, 15s) << "bounded by the connect timeout";
-    EXPECT_EQ(player_.ChanEQL, 0u);
-    EXPECT_FALSE(player_.GetFilePlayPerf());
+    test::TestResponse loop;
+    loop.statusLine = "HTTP/1.1 302 Found";
+    loop.headers = {"Location: /loop", "Content-Length: 0"};
+    server.setResponse("/loop", loop);
+    // Headers, then a byte a second: alive for ever by its last byte, but it never plays.
+    test::TestResponse trickle = mp3Response(2);
+    trickle.chunkBytes = 1;
+    trickle.chunkDelayMs = 1000;
+    server.setResponse("/trickle", trickle);
+    const std::string refused =
+        "http://127.0.0.1:" + std::to_string(test::TestServer::unusedPort()) + "/";
+    struct Case {
+        std::string url, why;
+    } cases[] = {{server.url("/page"), "not audio"},
+                 {server.url("/missing"), "HTTP status 404"},
+                 {server.url("/loop"), "too many redirects"},
+                 {refused, "connection refused"},
+                 {"gopher://127.0.0.1/", "unsupported protocol"},
+                 {server.url("/silent"), "timeout"},
+                 {server.url("/trickle"), "too little audio within 6 s"}};
+    for (const Case& c : cases) {
+        const auto t0 = std::chrono::steady_clock::now();
+        EXPECT_FALSE(start(c.url)) << c.url;
+        // The open's one deadline (6 s), with room for a loaded machine.
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, 9s) << c.url;
+        EXPECT_NE(std::string(VX_StreamGetError()).find(c.why), std::string::npos)
+            << c.url << ": " << VX_StreamGetError();
+        EXPECT_EQ(player_.ChanEQL, 0u);
+        EXPECT_FALSE(player_.GetFilePlayPerf());
+    }
+}
+
+TEST_F(PlayerStreamTest, AnOpenOnAWorkerNeverHoldsUpTheWindowsCalls) {
+    // A station that answers only after 2.5 s, opened on a worker thread while this thread
+    // (the window) keeps asking for levels, spectrum and state, as the display does every 10 ms.
+    test::TestResponse late = mp3Response(2);
+    late.answerDelayMs = 2500;
+    test::TestServer server;
+    server.setResponse("/late", late);
+    server.setResponse("/now", mp3Response(2));
+    ASSERT_TRUE(start(server.url("/now")));  // something playing meanwhile
+    const DWORD channel = player_.ChanPIT;
+    std::atomic<bool> done{false};
+    DWORD opened = 0;
+    std::thread worker([&] {
+        opened = PLAYER::OpenSource(QString::fromStdString(server.url("/late")), 1);
+        done = true;
+    });
+    auto worst = std::chrono::steady_clock::duration::zero();
+    int rounds = 0;
+    float fft[256];
+    while (!done.load()) {
+        const auto t0 = std::chrono::steady_clock::now();
+        BASS_ChannelGetLevel(channel);
+        BASS_ChannelGetData(channel, fft, BASS_DATA_FFT512);
+        BASS_ChannelIsActive(channel);
+        worst = std::max(worst, std::chrono::steady_clock::now() - t0);
+        ++rounds;
+        std::this_thread::sleep_for(2ms);
+    }
+    worker.join();
+    ASSERT_NE(opened, 0u) << "the late station opens";
+    EXPECT_GT(rounds, 200) << "the calls went on throughout the open";
+    // A bound on "never waits under the lock", not a speed goal.
+    EXPECT_LT(worst, 50ms);
+    EXPECT_TRUE(player_.StartOpened(opened, 100, 100, 0, {0, 50, 50, 50}, {0, 100, 100, 100, 100}));
+    EXPECT_EQ(player_.ChanEQL, opened);
 }
 
 }  // namespace

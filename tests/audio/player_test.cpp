@@ -1,213 +1,109 @@
 // The player object against real decoded audio, rendered offline.
 #include "audio/player.h"
 
-#include <gtest/gtest.h>
+#include <sys/stat.h>
 
-#include <QDir>
-#include <QTemporaryDir>
 #include <chrono>
-#include <thread>
 
-#include "audio/audiolib.h"
-#include "audio/fx/effect.h"
-#include "common/testmedia.h"
+#include "audio/realtime/fx/effect.h"
+#include "audiotest.h"
 
 namespace velorixa {
 namespace {
 
-using testmedia::Pcm;
+using namespace audiotest;
 
 class PlayerTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        ASSERT_TRUE(BASS_Init(VX_DEVICE_OFFLINE, 44100, 0, nullptr));
-    }
-    void TearDown() override {
-        player_.ExitForm();
-        BASS_Free();
-    }
+    void TearDown() override { player_.ExitForm(); }
 
-    std::string makeMp3(const Pcm& pcm, const char* name, testmedia::Mp3Options opt = {}) {
-        std::string path = (dir_.path() + "/" + name).toStdString();
-        EXPECT_TRUE(testmedia::writeFile(path, testmedia::encodeMp3(pcm, opt)));
-        return path;
+    std::string mp3(const testmedia::Pcm& pcm, const char* name = "t.mp3") {
+        return writeMp3(dir_, name, pcm, {.quality = 9});
     }
-
-    // Renders seconds of output, waiting for the decoder so the audio is exact.
-    std::vector<float> render(double seconds) {
-        const DWORD total = static_cast<DWORD>(seconds * 44100);
-        std::vector<float> out(2 * total);
-        DWORD done = 0;
-        while (done < total) {
-            DWORD n = std::min<DWORD>(1024, total - done);
-            waitForDecoder(n);
-            done += VX_Render(out.data() + 2 * done, n);
-        }
-        return out;
-    }
-    // Waits until the decoder has frames ready, or has stopped adding any (the file's end).
-    void waitForDecoder(DWORD frames) {
-        DWORD last = 0;
-        int still = 0;
-        for (int i = 0; i < 2000 && still < 30; ++i) {
-            DWORD have = VX_ChannelBuffered(player_.ChanEQL);
-            if (have == static_cast<DWORD>(-1) || have >= frames * 2 ||
-                BASS_ChannelIsActive(player_.ChanEQL) != BASS_ACTIVE_PLAYING) {
-                return;
-            }
-            still = have == last ? still + 1 : 0;
-            last = have;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-    static std::vector<float> left(const std::vector<float>& stereo, size_t from, size_t count) {
-        std::vector<float> l;
-        for (size_t i = from; i < from + count && 2 * i < stereo.size(); ++i) {
-            l.push_back(stereo[2 * i]);
-        }
-        return l;
-    }
-
     bool start(const std::string& path, double frq = 100, double vol = 100, double pan = 0) {
         return player_.StartPlay(QString::fromStdString(path), 2, frq, vol, pan, {0, 50, 50, 50},
                                  {0, 100, 100, 100, 100});
     }
 
-    QTemporaryDir dir_;
+    TempDir dir_;
+    OfflineSession session_;
     PLAYER player_;
 };
 
 TEST_F(PlayerTest, LengthRoundsHalvesToEven) {
     // 8 kHz mono keeps the files small; the LAME header gives the exact sample count.
-    struct Case {
-        double seconds;
-        int expected;
-    } cases[] = {{2.5, 2}, {3.5, 4}, {3.4, 3}, {0.4, 0}};
-    for (const Case& c : cases) {
-        auto path = makeMp3(testmedia::sine(440, c.seconds, 8000, 1), "len.mp3");
-        ASSERT_TRUE(start(path)) << c.seconds;
-        EXPECT_EQ(player_.GetFileLen(), c.expected) << c.seconds;
+    for (auto [seconds, expected] : {std::pair{2.5, 2}, {3.5, 4}, {3.4, 3}, {0.4, 0}}) {
+        ASSERT_TRUE(start(mp3(testmedia::sine(440, seconds, 8000, 1)))) << seconds;
+        EXPECT_EQ(player_.GetFileLen(), expected) << seconds;
         EXPECT_EQ(player_.GetFreqStr(), 8000);
     }
 }
 
-TEST_F(PlayerTest, PitchRateMapping) {
-    EXPECT_EQ(PLAYER::PitchRateHz(100, 44100), 44100u);
-    EXPECT_EQ(PLAYER::PitchRateHz(99, 44100), 43880u);  // 0.995 x 44100 = 43879.5 -> even
-    EXPECT_EQ(PLAYER::PitchRateHz(150, 44100), 88200u);
-    EXPECT_EQ(PLAYER::PitchRateHz(200, 44100), 132300u);
-    EXPECT_EQ(PLAYER::PitchRateHz(50, 44100), 33075u);
-    EXPECT_EQ(PLAYER::PitchRateHz(0, 44100), 22050u);
-    EXPECT_EQ(PLAYER::PitchRateHz(101, 32000), 32640u);
-}
-
 TEST_F(PlayerTest, SpeedKnobChangesTheHeardFrequency) {
-    auto path = makeMp3(testmedia::sine(500, 3, 44100, 2), "tone.mp3");
+    auto path = mp3(testmedia::sine(500, 3, 44100, 2));
     for (auto [frq, factor] : {std::pair{100.0, 1.0}, {150.0, 2.0}, {99.0, 0.995}, {50.0, 0.75}}) {
         ASSERT_TRUE(start(path, frq));
-        auto out = render(0.8);
-        auto l = left(out, 8820, 16384);  // skip the first 200 ms (rate glide, codec delay)
-        double f = testmedia::dominantFrequency(l.data(), l.size(), 44100, 200, 1500);
-        EXPECT_NEAR(f / 500, factor, 0.002) << "FRQ " << frq;
+        auto out = render(35280);
+        ListenOnFailure keep("frq" + std::to_string(int(frq)), out);
+        // Skip the first 200 ms (rate glide, codec delay).
+        EXPECT_NEAR(toneHz(side(out, 0, 8820), 500 * factor) / 500, factor, 0.002) << frq;
     }
 }
 
 TEST_F(PlayerTest, ChanAttrKeepsWhatMinusOneLeaves) {
-    auto path = makeMp3(testmedia::sine(440, 1, 22050, 2), "a.mp3");
-    ASSERT_TRUE(start(path, 100, 80, -30));
-    DWORD freq = 0, vol = 0;
-    int pan = 0;
-    BASS_ChannelGetAttributes(player_.ChanPIT, &freq, &vol, &pan);
-    EXPECT_EQ(vol, 80u);
-    EXPECT_EQ(pan, -30);
-    player_.SetChanAttr(-1, -1, -101);
-    BASS_ChannelGetAttributes(player_.ChanPIT, &freq, &vol, &pan);
-    EXPECT_EQ(freq, 22050u);
-    EXPECT_EQ(vol, 80u);
-    EXPECT_EQ(pan, -30);
-    player_.SetChanAttr(-1, 40, 20);  // rate untouched, volume and balance set
-    BASS_ChannelGetAttributes(player_.ChanPIT, &freq, &vol, &pan);
-    EXPECT_EQ(freq, 22050u);
-    EXPECT_EQ(vol, 40u);
-    EXPECT_EQ(pan, 20);
-    player_.SetChanAttr(150, -1, -101);
-    BASS_ChannelGetAttributes(player_.ChanPIT, &freq, nullptr, nullptr);
-    EXPECT_EQ(freq, 44100u);
-}
-
-TEST_F(PlayerTest, EqualiserSliderGivesWholeDecibels) {
-    auto path = makeMp3(testmedia::sine(440, 1, 22050, 1), "eq.mp3");
-    ASSERT_TRUE(start(path));
-    for (auto [val, gain] : {std::pair{0, 10.f}, {4, 10.f}, {5, 9.f}, {50, 0.f}, {100, -10.f}}) {
-        for (int band = 1; band <= 3; ++band) {
-            player_.UpdateEQL(static_cast<int16_t>(band), static_cast<uint8_t>(val));
-            fx::DX8ParamEq p{};
-            ASSERT_TRUE(BASS_FXGetParameters(player_.EqlArrFx[band], &p));
-            EXPECT_FLOAT_EQ(p.fGain, gain) << "slider " << val << " band " << band;
-        }
-    }
-    fx::DX8ParamEq p{};
-    BASS_FXGetParameters(player_.EqlArrFx[2], &p);
-    EXPECT_FLOAT_EQ(p.fCenter, 700);
-    EXPECT_FLOAT_EQ(p.fBandwidth, 18);
-}
-
-TEST_F(PlayerTest, EffectSlidersSilentAtHundredStrongestAtZero) {
-    auto path = makeMp3(testmedia::sine(440, 1, 22050, 1), "fx.mp3");
-    ASSERT_TRUE(start(path));
-    fx::DX8Reverb rv{};
-    fx::DX8Echo ec{};
-    fx::DX8Flanger fl{};
-    fx::DX8Chorus ch{};
-    auto read = [&] {
-        BASS_FXGetParameters(player_.EffArrFx[1], &rv);
-        BASS_FXGetParameters(player_.EffArrFx[2], &ec);
-        BASS_FXGetParameters(player_.EffArrFx[3], &fl);
-        BASS_FXGetParameters(player_.EffArrFx[4], &ch);
+    ASSERT_TRUE(start(mp3(testmedia::sine(440, 1, 22050, 2)), 100, 80, -30));
+    auto attrs = [&] {
+        DWORD freq = 0, vol = 0;
+        int pan = 0;
+        BASS_ChannelGetAttributes(player_.ChanPIT, &freq, &vol, &pan);
+        return std::tuple{freq, vol, pan};
     };
-    read();  // started with every effect slider at 100
-    EXPECT_FLOAT_EQ(rv.fReverbMix, -96);
-    EXPECT_FLOAT_EQ(ec.fWetDryMix, 0);
-    EXPECT_FLOAT_EQ(ec.fFeedback, 40);
-    EXPECT_FLOAT_EQ(ec.fLeftDelay, 332);
-    EXPECT_FLOAT_EQ(fl.fWetDryMix, 0);
-    EXPECT_FLOAT_EQ(fl.fFeedback, -75);
-    EXPECT_FLOAT_EQ(ch.fWetDryMix, 0);
-    EXPECT_FLOAT_EQ(ch.fFeedback, -85);
-    for (int i = 1; i <= 4; ++i)
-        player_.UpdateEFF(static_cast<int16_t>(i), 0);
-    read();
-    EXPECT_FLOAT_EQ(rv.fReverbMix, 0);
-    EXPECT_FLOAT_EQ(ec.fWetDryMix, 100);
-    EXPECT_FLOAT_EQ(ec.fFeedback, 60);
-    EXPECT_FLOAT_EQ(fl.fWetDryMix, 100);
-    EXPECT_FLOAT_EQ(ch.fWetDryMix, 100);
-    EXPECT_FLOAT_EQ(ch.fFeedback, -95);
-    player_.UpdateEFF(4, 55);  // q = 11: feedback -85 - 9 / 2 keeps its half
-    read();
-    EXPECT_FLOAT_EQ(ch.fFeedback, -89.5f);
-    EXPECT_FLOAT_EQ(ch.fWetDryMix, 45);
-    player_.UpdateEFF(1, 50);  // q = 10: -0.012 x 1000
-    read();
-    EXPECT_NEAR(rv.fReverbMix, -12, 1e-4);
-    // Index 5 changes nothing; values beyond 100 stay inside the published ranges.
-    player_.UpdateEFF(5, 0);
-    player_.UpdateEFF(2, 255);
-    player_.UpdateEQL(1, 255);
-    read();
-    EXPECT_GE(ec.fWetDryMix, 0);
-    EXPECT_GE(ec.fFeedback, 0);
-    fx::DX8ParamEq eq{};
-    BASS_FXGetParameters(player_.EqlArrFx[1], &eq);
-    EXPECT_GE(eq.fGain, -15);
+    EXPECT_EQ(attrs(), std::tuple(22050u, 80u, -30));
+    player_.SetChanAttr(-1, -1, -101);
+    EXPECT_EQ(attrs(), std::tuple(22050u, 80u, -30));
+    player_.SetChanAttr(-1, 40, 20);  // rate untouched, volume and balance set
+    EXPECT_EQ(attrs(), std::tuple(22050u, 40u, 20));
+    player_.SetChanAttr(150, -1, -101);
+    EXPECT_EQ(attrs(), std::tuple(44100u, 40u, 20));
+}
+
+TEST_F(PlayerTest, SlidersReachTheEffectRecords) {
+    ASSERT_TRUE(start(mp3(testmedia::sine(440, 1, 22050, 1))));
+    // Read back one field of the record behind EqlArrFx[band] (kind 0) or EffArrFx[index].
+    auto field = [&](int kind, int index, int word) {
+        float rec[8] = {};
+        BASS_FXGetParameters(kind == 0 ? player_.EqlArrFx[index] : player_.EffArrFx[index], rec);
+        return rec[word];
+    };
+    // Started with every effect slider at 100: silent, fixed fields as the player sets them.
+    EXPECT_EQ(field(1, 1, 1), -96.f);
+    EXPECT_EQ(field(1, 2, 0), 0.f);
+    EXPECT_EQ(field(1, 2, 2), 332.f);
+    EXPECT_EQ(field(0, 2, 0), 700.f);
+    struct Case {
+        int kind, index, slider, word;
+        float expected;
+    } cases[] = {
+        {0, 1, 0, 2, 10},    {0, 2, 4, 2, 10},  {0, 3, 5, 2, 9},     {0, 1, 50, 2, 0},
+        {0, 2, 100, 2, -10}, {1, 1, 0, 1, 0},   {1, 1, 50, 1, -12},  {1, 2, 0, 0, 100},
+        {1, 2, 0, 1, 60},    {1, 3, 0, 0, 100}, {1, 4, 0, 2, -95},   {1, 4, 55, 2, -89.5f},
+        {1, 4, 55, 0, 45},   {1, 2, 255, 0, 0}, {0, 1, 255, 2, -15},
+    };
+    for (const Case& c : cases) {
+        if (c.kind == 0) player_.UpdateEQL(static_cast<int16_t>(c.index), c.slider);
+        if (c.kind == 1) player_.UpdateEFF(static_cast<int16_t>(c.index), c.slider);
+        EXPECT_NEAR(field(c.kind, c.index, c.word), c.expected, 1e-4)
+            << "kind " << c.kind << " index " << c.index << " slider " << c.slider;
+    }
+    const float before = field(1, 2, 0);
+    player_.UpdateEFF(5, 0);  // no such effect: nothing changes
+    EXPECT_EQ(field(1, 2, 0), before);
 }
 
 TEST_F(PlayerTest, PositionOnlyWhilePlayingAndSeekOnlyThen) {
     // One second each of 300, 600, 900 and 1200 Hz.
-    auto path = makeMp3(testmedia::toneSteps({300, 600, 900, 1200}, 44100, 2), "steps.mp3");
-    ASSERT_TRUE(start(path));
-    render(0.3);
+    ASSERT_TRUE(start(mp3(testmedia::toneSteps({300, 600, 900, 1200}, 44100, 2))));
+    render(13230);
     EXPECT_GE(player_.GetFilePos(), 0.0f);
     EXPECT_TRUE(player_.GetChannelActive());
     player_.PausPlay();
@@ -216,19 +112,17 @@ TEST_F(PlayerTest, PositionOnlyWhilePlayingAndSeekOnlyThen) {
     EXPECT_FALSE(player_.GetFileEnd());
     player_.ResuPlay();
     ASSERT_TRUE(player_.SetPPlay(2.2f));
-    auto out = render(0.5);
-    auto l = left(out, 4410, 8192);
-    EXPECT_NEAR(testmedia::dominantFrequency(l.data(), l.size(), 44100, 100, 2000), 900, 5);
-    float pos = player_.GetFilePos();
-    EXPECT_GT(pos, 2.2f);
-    EXPECT_LT(pos, 2.9f);
+    auto out = render(22050);
+    EXPECT_NEAR(toneHz(side(out, 0, 4410), 900), 900, 5);
+    // What is heard: 2.2 s plus the half second just rendered, not the decoder's lead.
+    EXPECT_NEAR(player_.GetFilePos(), 2.7f, 0.05f);
 }
 
 TEST_F(PlayerTest, EndOfFileAndStopStates) {
-    auto path = makeMp3(testmedia::sine(440, 0.5, 44100, 2), "short.mp3");
+    auto path = mp3(testmedia::sine(440, 0.5, 44100, 2));
     ASSERT_TRUE(start(path));
     EXPECT_FALSE(player_.GetFileEnd());
-    render(1.5);
+    render(66150);
     EXPECT_TRUE(player_.GetFileEnd());
     EXPECT_EQ(player_.GetFilePos(), -1.0f);
     ASSERT_TRUE(start(path));
@@ -237,14 +131,25 @@ TEST_F(PlayerTest, EndOfFileAndStopStates) {
     EXPECT_EQ(player_.GetFilePos(), -1.0f);
 }
 
-TEST_F(PlayerTest, BadSourcesFailAndLeaveNothingPlaying) {
-    auto good = makeMp3(testmedia::sine(440, 1, 22050, 2), "good.mp3");
+TEST_F(PlayerTest, BadSourcesFailAtOnceAndLeaveNothingPlaying) {
+    auto good = mp3(testmedia::sine(440, 1, 22050, 2));
     ASSERT_TRUE(start(good));
-    std::string text = (dir_.path() + "/notes.mp3").toStdString();
+    std::string text = dir_.file("notes.mp3"), fifo = dir_.file("fifo.mp3");
     testmedia::writeFile(text, std::string("these are not the sounds you are looking for\n"));
-    for (const std::string& bad :
-         {text, (dir_.path() + "/missing.mp3").toStdString(), dir_.path().toStdString()}) {
-        EXPECT_FALSE(start(bad)) << bad;
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    struct Bad {
+        std::string path, why;
+    } bad[] = {{text, "not MPEG"},
+               {dir_.file("missing.mp3"), "cannot open"},
+               {dir_.file(""), "not a regular file"},
+               {fifo, "not a regular file"},  // nobody writes to it: an open would wait
+               {"/dev/zero", "not a regular file"}};
+    for (const Bad& b : bad) {
+        const auto t0 = std::chrono::steady_clock::now();
+        EXPECT_FALSE(start(b.path)) << b.path;
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1)) << b.path;
+        EXPECT_NE(std::string(VX_StreamGetError()).find(b.why), std::string::npos)
+            << b.path << ": " << VX_StreamGetError();
         EXPECT_EQ(player_.ChanEQL, 0u);
         EXPECT_FALSE(player_.GetFilePlayPerf());
         EXPECT_EQ(player_.GetFilePos(), -1.0f);

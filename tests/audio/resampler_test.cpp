@@ -1,7 +1,7 @@
 // The playback-rate resampler on synthetic signals: tones come out at the new frequency, clean
 // and flat; what would alias is removed; ratio sweeps and table changes do not click; the
 // output does not depend on the caller's blocks; reset forgets; the end of input comes out.
-#include "audio/resampler.h"
+#include "audio/realtime/resampler.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "audio/net/httpheaders.h"
-#include "audio/net/icydemuxer.h"
+#include "audio/decode/net/httpheaders.h"
+#include "audio/decode/net/icydemuxer.h"
 
 namespace velorixa::fuzz {
 

@@ -30,9 +30,9 @@
 #include <vector>
 
 #include "audio/audiolib.h"
-#include "audio/fx/effect.h"
 #include "audio/player.h"
-#include "audio/resampler.h"
+#include "audio/realtime/fx/effect.h"
+#include "audio/realtime/resampler.h"
 #include "common/testmedia.h"
 #include "render/renderjob.h"
 

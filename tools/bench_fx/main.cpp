@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "audio/fx/effect.h"
+#include "audio/realtime/fx/effect.h"
 
 using namespace velorixa::fx;
 

@@ -1,11 +1,15 @@
 #include "render/renderjob.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QStringList>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <thread>
 
 #include "audio/audiolib.h"
@@ -38,21 +42,71 @@ bool parseSliders(const QString& text, std::array<uint8_t, N>& out) {
     return true;
 }
 
-// Waits until the decoder has the frames the next block needs, or has stopped adding any.
+// Waits until the decoder has the frames the next block needs. A file's decoder is waited for
+// briefly; a stream's as long as it delivers nothing (a stall is not rendered as silence), up to
+// the layer's own rule that ends a stream delivering too little. Frames left over at a stream's
+// end (in the ring or held by the channel) are rendered once nothing more arrives for a moment.
 void waitForDecoder(uint32_t source, uint32_t frames, bool stream) {
     uint32_t last = 0;
     int still = 0;
-    const int patienceMs = stream ? 20000 : 200;  // a stream delivers at its own pace
-    for (int waited = 0; waited < patienceMs && still < (stream ? patienceMs : 30); ++waited) {
-        uint32_t have = VX_ChannelBuffered(source);
-        if (have == 0xFFFFFFFFu || have >= frames * 3 ||
-            BASS_ChannelIsActive(source) == BASS_ACTIVE_STOPPED) {
-            return;
-        }
+    const int patienceMs = stream ? 60000 : 200;
+    for (int waited = 0; waited < patienceMs; ++waited) {
+        const uint32_t have = VX_ChannelBuffered(source);
+        const DWORD state = BASS_ChannelIsActive(source);
+        if (have == 0xFFFFFFFFu || have >= frames * 3 || state == BASS_ACTIVE_STOPPED) return;
         still = have == last ? still + 1 : 0;
         last = have;
+        // Nothing new for a while: render what is there, unless the channel itself starves
+        // (then only more data or the stream's end will do).
+        if (still >= (stream ? 200 : 30) && (have > 0 || state != BASS_ACTIVE_STALLED)) return;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+}
+
+// 16-bit stereo frames a WAV file can describe: its RIFF size (36 + data bytes) is 32-bit.
+constexpr uint64_t kMaxWavFrames = (0xFFFFFFFFull - 36) / 4;
+
+QString errnoText() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+bool writeAll(int fd, const void* data, size_t n) {
+    const auto* p = static_cast<const char*>(data);
+    while (n > 0) {
+        ssize_t w = ::write(fd, p, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+std::array<char, 44> wavHeader(int rateHz, uint64_t frames) {
+    // Unknown length: the largest sizes, which readers take as "to the end of the data".
+    const uint32_t dataBytes = frames == 0 ? 0xFFFFFFFFu - 36 : static_cast<uint32_t>(frames * 4);
+    std::array<char, 44> h{};
+    auto put32 = [&](int at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            h[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    auto put16 = [&](int at, uint16_t v) {
+        h[at] = static_cast<char>(v);
+        h[at + 1] = static_cast<char>(v >> 8);
+    };
+    std::memcpy(h.data(), "RIFF", 4);
+    put32(4, 36 + dataBytes);
+    std::memcpy(h.data() + 8, "WAVEfmt ", 8);
+    put32(16, 16);
+    put16(20, 1);  // PCM
+    put16(22, 2);
+    put32(24, static_cast<uint32_t>(rateHz));
+    put32(28, static_cast<uint32_t>(rateHz) * 4);
+    put16(32, 4);
+    put16(34, 16);
+    std::memcpy(h.data() + 36, "data", 4);
+    put32(40, dataBytes);
+    return h;
 }
 
 }  // namespace
@@ -65,9 +119,14 @@ bool RenderOptions::isStream() const {
 std::optional<RenderOptions> ParseRenderArgs(const std::vector<QString>& args, QString* error) {
     RenderOptions o;
     std::vector<QString> positional;
+    bool options = true;
     for (size_t i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        if (!a.startsWith("--")) {
+        if (options && a == "--") {
+            options = false;
+            continue;
+        }
+        if (!options || !a.startsWith('-') || a == "-") {
             positional.push_back(a);
             continue;
         }
@@ -89,7 +148,14 @@ std::optional<RenderOptions> ParseRenderArgs(const std::vector<QString>& args, Q
             ok = parseSliders(v, o.EffVal);
         } else if (a == "--seconds") {
             o.seconds = v.toDouble(&ok);
-            ok = ok && o.seconds > 0 && o.seconds <= 24 * 3600;
+            ok = ok && o.seconds > 0;
+            if (ok && o.seconds > MaxWavSeconds()) {
+                *error = QStringLiteral("--seconds %1: a WAV file holds at most %2 s at %3 Hz")
+                             .arg(v)
+                             .arg(static_cast<long long>(MaxWavSeconds()))
+                             .arg(kRateHz);
+                return std::nullopt;
+            }
         } else {
             *error = QStringLiteral("unknown option %1").arg(a);
             return std::nullopt;
@@ -101,8 +167,8 @@ std::optional<RenderOptions> ParseRenderArgs(const std::vector<QString>& args, Q
     }
     if (positional.size() != 2) {
         *error = QStringLiteral(
-            "usage: velorixa-render IN.mp3 OUT.wav [--frq N] [--vol N] [--pan N] [--eq A,B,C] "
-            "[--fx R,E,F,C] [--seconds S]");
+            "usage: velorixa-render [--frq N] [--vol N] [--pan N] [--eq A,B,C] [--fx R,E,F,C] "
+            "[--seconds S] [--] IN.mp3 OUT.wav");
         return std::nullopt;
     }
     o.input = positional[0];
@@ -114,44 +180,48 @@ std::optional<RenderOptions> ParseRenderArgs(const std::vector<QString>& args, Q
     return o;
 }
 
-RenderResult Render(const RenderOptions& o, const std::function<void(uint32_t, size_t)>& perBlock) {
-    RenderResult r;
+double MaxWavSeconds() {
+    return static_cast<double>(kMaxWavFrames / kRateHz);
+}
+
+RenderOutcome RenderTo(const RenderOptions& o,
+                       const std::function<bool(const float*, size_t)>& sink,
+                       const std::function<void(uint32_t, size_t)>& perBlock) {
+    RenderOutcome r;
     r.rateHz = kRateHz;
-    if (!BASS_Init(VX_DEVICE_OFFLINE, kRateHz, 0, nullptr)) return r;
+    if (!BASS_Init(VX_DEVICE_OFFLINE, kRateHz, 0, nullptr)) {
+        r.why = QStringLiteral("no offline device");
+        return r;
+    }
     {
         PLAYER player;
         // The window's volumes at their full settings; the channel volume is the option's.
         player.SetMasterVolume(100);
         player.SetGlobalVolume(100);
         const bool stream = o.isStream();
-        r.opened =
-            player.StartPlay(o.input, stream ? 1 : 2, o.FRQ, o.VOL, o.PAN, o.EqlVal, o.EffVal);
-        if (r.opened) {
+        if (!player.StartPlay(o.input, stream ? 1 : 2, o.FRQ, o.VOL, o.PAN, o.EqlVal, o.EffVal)) {
+            r.why = QString::fromUtf8(VX_StreamGetError());
+        } else {
+            r.kind = RenderOutcome::Done;
             const size_t limit =
                 o.seconds > 0 ? static_cast<size_t>(o.seconds * kRateHz) : static_cast<size_t>(-1);
-            // The whole output is kept, so it is sized once: growing it block by block costs
-            // more than the rate change itself on a long file.
-            size_t expected = limit;
-            if (o.seconds <= 0) {
-                const double rateHz = PLAYER::PitchRateHz(o.FRQ, player.SrcFreq);
-                const double srcSeconds = player.GetFileLen() + 1.0;
-                expected = rateHz > 0
-                               ? static_cast<size_t>(srcSeconds * player.SrcFreq / rateHz * kRateHz)
-                               : 0;
-            }
-            r.stereo.reserve(2 * expected);
-            size_t done = 0;
             std::vector<float> block(2 * kBlockFrames);
-            while (done < limit) {
+            while (r.frames < limit) {
                 const uint32_t n =
-                    static_cast<uint32_t>(std::min<size_t>(kBlockFrames, limit - done));
+                    static_cast<uint32_t>(std::min<size_t>(kBlockFrames, limit - r.frames));
                 waitForDecoder(player.ChanEQL, n, stream);
-                if (o.seconds <= 0 && !player.GetFilePlayPerf()) break;  // the file has ended
+                if (BASS_ChannelIsActive(player.ChanPIT) == BASS_ACTIVE_STOPPED) {
+                    if (o.seconds > 0) r.kind = RenderOutcome::EndedEarly;
+                    break;
+                }
                 uint32_t got = VX_Render(block.data(), n);
                 if (got == 0) break;
-                r.stereo.insert(r.stereo.end(), block.begin(), block.begin() + 2 * got);
-                done += got;
-                if (perBlock) perBlock(player.ChanPIT, done);
+                if (!sink(block.data(), got)) {
+                    r.kind = RenderOutcome::SinkRefused;
+                    break;
+                }
+                r.frames += got;
+                if (perBlock) perBlock(player.ChanPIT, r.frames);
             }
         }
         player.ExitForm();
@@ -160,38 +230,105 @@ RenderResult Render(const RenderOptions& o, const std::function<void(uint32_t, s
     return r;
 }
 
-bool WriteWav16(const QString& path, const std::vector<float>& stereo, int rateHz) {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) return false;
-    auto u32 = [&](uint32_t v) {
-        char b[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-        f.write(b, 4);
-    };
-    auto u16 = [&](uint16_t v) {
-        char b[2] = {char(v), char(v >> 8)};
-        f.write(b, 2);
-    };
-    const uint32_t dataBytes =
-        static_cast<uint32_t>(std::min<size_t>(stereo.size() * 2, 0xFFFFFF00u));
-    f.write("RIFF", 4);
-    u32(36 + dataBytes);
-    f.write("WAVEfmt ", 8);
-    u32(16);
-    u16(1);  // PCM
-    u16(2);
-    u32(static_cast<uint32_t>(rateHz));
-    u32(static_cast<uint32_t>(rateHz) * 4);
-    u16(4);
-    u16(16);
-    f.write("data", 4);
-    u32(dataBytes);
-    std::vector<int16_t> pcm(dataBytes / 2);
-    for (size_t i = 0; i < pcm.size(); ++i) {
-        float v = std::clamp(stereo[i], -1.0f, 1.0f);
-        pcm[i] = static_cast<int16_t>(std::lround(v * 32767.0f));
+RenderResult Render(const RenderOptions& o, const std::function<void(uint32_t, size_t)>& perBlock) {
+    RenderResult r;
+    RenderOutcome out = RenderTo(
+        o,
+        [&r](const float* stereo, size_t frames) {
+            r.stereo.insert(r.stereo.end(), stereo, stereo + 2 * frames);
+            return true;
+        },
+        perBlock);
+    r.opened = out.kind != RenderOutcome::NotOpened;
+    r.rateHz = out.rateHz;
+    return r;
+}
+
+WavWriter::~WavWriter() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!tempPath_.isEmpty()) ::unlink(tempPath_.toLocal8Bit().constData());
+}
+
+bool WavWriter::fail(QString* error, const QString& what) {
+    *error = QStringLiteral("cannot write %1: %2").arg(path_, what);
+    return false;
+}
+
+bool WavWriter::open(const QString& path, int rateHz, uint64_t expectedFrames, QString* error) {
+    path_ = path;
+    rateHz_ = rateHz;
+    const QByteArray native = path.toLocal8Bit();
+    struct stat st {};
+    const bool exists = ::stat(native.constData(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) return fail(error, QStringLiteral("it is a folder"));
+    if (exists && !S_ISREG(st.st_mode)) {
+        // A device or a FIFO: written in place, never replaced by a file of our own.
+        fd_ = ::open(native.constData(), O_WRONLY | O_CLOEXEC);
+        if (fd_ < 0) return fail(error, errnoText());
+    } else {
+        QByteArray tmpl = native + ".XXXXXX";
+        fd_ = ::mkstemp(tmpl.data());
+        if (fd_ < 0) return fail(error, errnoText());
+        tempPath_ = QString::fromLocal8Bit(tmpl);
+        mode_t mode = 0;
+        if (exists) {
+            mode = st.st_mode & 07777;
+        } else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            mode = 0666 & ~mask;
+        }
+        ::fchmod(fd_, mode);
     }
-    f.write(reinterpret_cast<const char*>(pcm.data()), static_cast<qint64>(pcm.size() * 2));
-    return f.commit();
+    const auto header = wavHeader(rateHz_, std::min(expectedFrames, kMaxWavFrames));
+    if (!writeAll(fd_, header.data(), header.size())) return fail(error, errnoText());
+    pending_.reserve(2 * 16384);
+    return true;
+}
+
+bool WavWriter::write(const float* stereo, size_t frames, QString* error) {
+    if (frames_ + frames > kMaxWavFrames) {
+        return fail(error, QStringLiteral("a WAV file holds at most %1 s")
+                               .arg(static_cast<long long>(MaxWavSeconds())));
+    }
+    for (size_t i = 0; i < 2 * frames; ++i) {
+        const float v = std::clamp(stereo[i], -1.0f, 1.0f);
+        pending_.push_back(static_cast<int16_t>(std::lround(v * 32767.0f)));
+    }
+    frames_ += frames;
+    return pending_.size() < 2 * 16384 || flush(error);
+}
+
+bool WavWriter::flush(QString* error) {
+    if (!writeAll(fd_, pending_.data(), pending_.size() * sizeof(int16_t))) {
+        return fail(error, errnoText());
+    }
+    pending_.clear();
+    return true;
+}
+
+bool WavWriter::finish(QString* error) {
+    if (!flush(error)) return false;
+    // The real sizes, where the output can seek back to its header.
+    if (::lseek(fd_, 0, SEEK_SET) == 0) {
+        const auto header = wavHeader(rateHz_, frames_);
+        if (::pwrite(fd_, header.data(), header.size(), 0) != ssize_t(header.size())) {
+            return fail(error, errnoText());
+        }
+    }
+    if (!tempPath_.isEmpty() && ::fsync(fd_) != 0) return fail(error, errnoText());
+    if (::close(fd_) != 0) {
+        fd_ = -1;
+        return fail(error, errnoText());
+    }
+    fd_ = -1;
+    if (!tempPath_.isEmpty()) {
+        if (::rename(tempPath_.toLocal8Bit().constData(), path_.toLocal8Bit().constData()) != 0) {
+            return fail(error, errnoText());
+        }
+        tempPath_.clear();
+    }
+    return true;
 }
 
 int RunRenderTool(const std::vector<QString>& args,
@@ -202,13 +339,33 @@ int RunRenderTool(const std::vector<QString>& args,
         err(error);
         return 2;
     }
-    RenderResult r = Render(*o);
-    if (!r.opened) {
-        err(QStringLiteral("cannot open %1").arg(o->input));
+    // What a file or --seconds will give, announced to outputs that cannot seek.
+    const uint64_t expected = o->seconds > 0 ? static_cast<uint64_t>(o->seconds * kRateHz) : 0;
+    WavWriter wav;
+    if (!wav.open(o->output, kRateHz, expected, &error)) {
+        err(error);
         return 1;
     }
-    if (!WriteWav16(o->output, r.stereo, r.rateHz)) {
-        err(QStringLiteral("cannot write %1").arg(o->output));
+    const RenderOutcome r = RenderTo(
+        *o, [&](const float* stereo, size_t frames) { return wav.write(stereo, frames, &error); });
+    if (r.kind == RenderOutcome::NotOpened) {
+        err(QStringLiteral("cannot open %1: %2").arg(o->input, r.why));
+        return 1;
+    }
+    if (r.kind == RenderOutcome::SinkRefused) {
+        err(error);
+        return 1;
+    }
+    if (!wav.finish(&error)) {
+        err(error);
+        return 1;
+    }
+    if (r.kind == RenderOutcome::EndedEarly) {
+        err(QStringLiteral("%1 ended early, after %2 s of %3 s; %4 holds what was rendered")
+                .arg(o->isStream() ? QStringLiteral("the stream") : QStringLiteral("the input"))
+                .arg(double(r.frames) / r.rateHz, 0, 'f', 2)
+                .arg(o->seconds)
+                .arg(o->output));
         return 1;
     }
     return 0;

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "audio/fx/effect.h"
+#include "audio/realtime/fx/effect.h"
 
 namespace velorixa::fx::test {
 
@@ -132,20 +132,11 @@ inline std::vector<Field> fieldsOf(int32_t type) {
 inline constexpr int32_t kAllTypes[] = {kFxParamEq, kFxReverb, kFxEcho, kFxFlanger, kFxChorus};
 
 inline const char* typeName(int32_t type) {
-    switch (type) {
-        case kFxParamEq:
-            return "eq";
-        case kFxReverb:
-            return "reverb";
-        case kFxEcho:
-            return "echo";
-        case kFxFlanger:
-            return "flanger";
-        case kFxChorus:
-            return "chorus";
-        default:
-            return "?";
-    }
+    return type == kFxParamEq   ? "eq"
+           : type == kFxReverb  ? "reverb"
+           : type == kFxEcho    ? "echo"
+           : type == kFxFlanger ? "flanger"
+                                : "chorus";
 }
 
 }  // namespace velorixa::fx::test

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "audio/fx/effect.h"
+#include "audio/realtime/fx/effect.h"
 #include "fx_test_util.h"
 
 namespace velorixa::fx::test {

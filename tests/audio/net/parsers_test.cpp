@@ -5,9 +5,9 @@
 #include <random>
 #include <thread>
 
-#include "audio/net/httpheaders.h"
-#include "audio/net/icydemuxer.h"
-#include "audio/net/spscring.h"
+#include "audio/decode/net/httpheaders.h"
+#include "audio/decode/net/icydemuxer.h"
+#include "audio/decode/net/spscring.h"
 #include "audio/net/testserver.h"
 #include "fuzz/fuzz_entries.h"
 
@@ -183,60 +183,6 @@ TEST(SpscRing, TwoThreadsPassEveryByteInOrder) {
     }
     producer.join();
     EXPECT_EQ(got, data);
-}
-
-// The fuzz targets' properties over seeded random inputs, with ICY-shaped bodies so that
-// metadata blocks actually occur, and header texts built from likely pieces.
-TEST(FuzzRegression, IcySplitterOnSeededInputs) {
-    std::mt19937 rng(42);
-    for (int round = 0; round < 400; ++round) {
-        const size_t metaInt = 1 + rng() % 64;
-        std::string audio = testAudio(rng() % 2000, static_cast<uint32_t>(round));
-        std::string body = icyBody(audio, metaInt, [&](size_t i) {
-            return i % 2 ? std::string() : "StreamTitle='" + std::to_string(rng() % 1000) + "';";
-        });
-        if (round % 3 == 0 && !body.empty()) body.resize(rng() % body.size());  // cut anywhere
-        if (round % 5 == 0) body = testAudio(rng() % 3000, 1000 + round);       // pure noise
-        std::string input = {static_cast<char>(metaInt >> 8), static_cast<char>(metaInt),
-                             static_cast<char>(round % 4 == 0 ? 0 : rng() % 256)};
-        input += body;
-        EXPECT_EQ(fuzz::fuzzIcyOne(reinterpret_cast<const uint8_t*>(input.data()), input.size()),
-                  "")
-            << "round " << round;
-    }
-}
-
-TEST(FuzzRegression, HeaderParserOnSeededInputs) {
-    const std::vector<std::string> pieces = {"HTTP/1.1 200 OK\r\n",
-                                             "ICY 200 OK\r\n",
-                                             "icy-metaint:",
-                                             "ICY-METAINT: ",
-                                             "8192",
-                                             "0",
-                                             "-1",
-                                             "99999999999999999999",
-                                             "abc",
-                                             "\r\n",
-                                             "\n",
-                                             "\r",
-                                             std::string(1, '\0'),
-                                             " ",
-                                             "icy-br:128\r\n",
-                                             "Location: /x\r\n",
-                                             "HTTP/1.0 302 Found\r\n",
-                                             "220 ftp\r\n",
-                                             ":",
-                                             "007"};
-    std::mt19937 rng(7);
-    for (int round = 0; round < 2000; ++round) {
-        std::string input(1, static_cast<char>(rng() % 4 == 0 ? 0 : rng() % 256));
-        const int count = 1 + static_cast<int>(rng() % 12);
-        for (int i = 0; i < count; ++i)
-            input += pieces[rng() % pieces.size()];
-        EXPECT_EQ(
-            fuzz::fuzzHeadersOne(reinterpret_cast<const uint8_t*>(input.data()), input.size()), "")
-            << "round " << round;
-    }
 }
 
 TEST(FuzzRegression, FixedInputsFromFuzzing) {

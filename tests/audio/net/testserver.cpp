@@ -220,6 +220,11 @@ void TestServer::serve(int fd) {
         return;
     }
 
+    for (auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(r.answerDelayMs);
+         std::chrono::steady_clock::now() < until;) {
+        if (stop_.load()) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    }
     std::string head = r.statusLine + "\r\n";
     for (const std::string& h : r.headers)
         head += h + "\r\n";
@@ -243,116 +248,6 @@ void TestServer::serve(int fd) {
     }
     if (r.holdOpenAfterBody && r.closeAtByte == TestResponse::kNever) holdUntilClosed();
     ::shutdown(fd, SHUT_RDWR);
-}
-
-namespace {
-
-// Waits for a descriptor to become readable, looking at the stop flag every kPollMs.
-bool readable(int fd, const std::atomic<bool>& stop) {
-    while (!stop.load()) {
-        pollfd p{fd, POLLIN, 0};
-        const int r = ::poll(&p, 1, kPollMs);
-        if (r > 0) return true;
-        if (r < 0 && errno != EINTR) return false;
-    }
-    return false;
-}
-
-bool sendText(int fd, const std::string& s) {
-    return ::send(fd, s.data(), s.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(s.size());
-}
-
-}  // namespace
-
-TestFtpServer::TestFtpServer(std::string fileName, std::string content)
-    : fileName_(std::move(fileName)), content_(std::move(content)) {
-    listenFd_ = listenOnLoopback(&port_);
-    thread_ = std::thread([this] { serve(); });
-}
-
-TestFtpServer::~TestFtpServer() {
-    stop_.store(true);
-    thread_.join();
-    ::close(listenFd_);
-}
-
-std::string TestFtpServer::url() const {
-    return "ftp://127.0.0.1:" + std::to_string(port_) + "/" + fileName_;
-}
-
-std::vector<std::string> TestFtpServer::commands() const {
-    std::lock_guard lock(mutex_);
-    return commands_;
-}
-
-void TestFtpServer::serve() {
-    // One control connection at a time, served on this thread.
-    while (readable(listenFd_, stop_)) {
-        const int ctl = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (ctl < 0) continue;
-        int dataListen = -1;
-        sendText(ctl, "220 test server ready\r\n");
-        std::string pending;
-        char buf[1024];
-        bool open = true;
-        while (open && readable(ctl, stop_)) {
-            const ssize_t got = ::recv(ctl, buf, sizeof buf, 0);
-            if (got <= 0) break;
-            pending.append(buf, static_cast<size_t>(got));
-            size_t eol;
-            while (open && (eol = pending.find("\r\n")) != std::string::npos) {
-                const std::string line = pending.substr(0, eol);
-                pending.erase(0, eol + 2);
-                {
-                    std::lock_guard lock(mutex_);
-                    commands_.push_back(line);
-                }
-                const std::string cmd = line.substr(0, line.find(' '));
-                const std::string arg = line.find(' ') == std::string::npos
-                                            ? std::string()
-                                            : line.substr(line.find(' ') + 1);
-                if (cmd == "USER") {
-                    sendText(ctl, "331 password please\r\n");
-                } else if (cmd == "PASS") {
-                    sendText(ctl, "230 logged in\r\n");
-                } else if (cmd == "PWD") {
-                    sendText(ctl, "257 \"/\" is the current directory\r\n");
-                } else if (cmd == "TYPE") {
-                    sendText(ctl, "200 type set\r\n");
-                } else if (cmd == "EPSV" || cmd == "PASV") {
-                    if (dataListen >= 0) ::close(dataListen);
-                    uint16_t dataPort = 0;
-                    dataListen = listenOnLoopback(&dataPort);
-                    sendText(ctl, cmd == "EPSV" ? "229 Entering Extended Passive Mode (|||" +
-                                                      std::to_string(dataPort) + "|)\r\n"
-                                                : "227 Entering Passive Mode (127,0,0,1," +
-                                                      std::to_string(dataPort >> 8) + "," +
-                                                      std::to_string(dataPort & 0xff) + ")\r\n");
-                } else if (cmd == "SIZE") {
-                    sendText(ctl, arg == fileName_
-                                      ? "213 " + std::to_string(content_.size()) + "\r\n"
-                                      : std::string("550 no such file\r\n"));
-                } else if (cmd == "RETR" && arg == fileName_ && dataListen >= 0) {
-                    sendText(ctl, "150 opening data connection\r\n");
-                    if (readable(dataListen, stop_)) {
-                        const int data = ::accept4(dataListen, nullptr, nullptr, SOCK_CLOEXEC);
-                        if (data >= 0) {
-                            ::send(data, content_.data(), content_.size(), MSG_NOSIGNAL);
-                            ::close(data);
-                        }
-                    }
-                    sendText(ctl, "226 transfer complete\r\n");
-                } else if (cmd == "QUIT") {
-                    sendText(ctl, "221 bye\r\n");
-                    open = false;
-                } else {
-                    sendText(ctl, "502 not implemented\r\n");
-                }
-            }
-        }
-        if (dataListen >= 0) ::close(dataListen);
-        ::close(ctl);
-    }
 }
 
 }  // namespace velorixa::test

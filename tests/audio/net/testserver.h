@@ -27,6 +27,7 @@ struct TestResponse {
     std::string body;                  // bytes sent after the header
 
     bool neverAnswer = false;        // read the request, then send nothing until the server stops
+    int answerDelayMs = 0;           // read the request, then wait this long before answering
     bool talkFirst = false;          // send at once, without reading a request
     size_t pauseAtByte = kNever;     // hold the body at this byte until resume()
     size_t closeAtByte = kNever;     // close the connection after this many body bytes
@@ -85,32 +86,6 @@ class TestServer {
     std::vector<std::string> requests_;
     std::vector<int> clientFds_;
     std::vector<std::thread> clientThreads_;
-};
-
-// A one-file FTP server on 127.0.0.1 (passive mode, binary): enough for a client to log in
-// anonymously and fetch that file.
-class TestFtpServer {
-  public:
-    TestFtpServer(std::string fileName, std::string content);
-    ~TestFtpServer();
-    TestFtpServer(const TestFtpServer&) = delete;
-    TestFtpServer& operator=(const TestFtpServer&) = delete;
-
-    std::string url() const;
-    // Commands received, one per line, in order.
-    std::vector<std::string> commands() const;
-
-  private:
-    void serve();
-
-    std::string fileName_;
-    std::string content_;
-    int listenFd_ = -1;
-    uint16_t port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-    mutable std::mutex mutex_;
-    std::vector<std::string> commands_;
 };
 
 }  // namespace velorixa::test

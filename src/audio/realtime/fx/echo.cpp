@@ -1,4 +1,4 @@
-#include "audio/fx/echo.h"
+#include "audio/realtime/fx/echo.h"
 
 #include <cmath>
 

@@ -1,9 +1,9 @@
-#include "audio/fx/effect.h"
+#include "audio/realtime/fx/effect.h"
 
-#include "audio/fx/echo.h"
-#include "audio/fx/modulated_delay.h"
-#include "audio/fx/param_eq.h"
-#include "audio/fx/reverb.h"
+#include "audio/realtime/fx/echo.h"
+#include "audio/realtime/fx/modulated_delay.h"
+#include "audio/realtime/fx/param_eq.h"
+#include "audio/realtime/fx/reverb.h"
 
 namespace velorixa::fx {
 

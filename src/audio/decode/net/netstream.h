@@ -2,7 +2,7 @@
 // An internet audio stream (http, https, ftp) fetched by libcurl on a network thread of its own.
 // ICY metadata blocks are cut out on that thread, so read() returns audio bytes only.
 //
-// Thread contract: open() blocks the caller (bounded by the timeouts); every other member may be
+// Thread contract: open() blocks the caller (at most openDeadlineMs); every other member may be
 // called from any thread. read() never blocks, so the decoder may poll it; the destructor stops
 // the network thread and returns within about one poll interval.
 
@@ -15,7 +15,10 @@
 namespace velorixa::net {
 
 struct NetOptions {
-    int connectTimeoutMs = 5000;   // connect and first audio bytes
+    int connectTimeoutMs = 5000;  // connect and first audio bytes
+    // The whole open (connect, response, minStartBytes of audio): a station that sends its
+    // headers and then trickles fails here instead of holding the caller for ever.
+    int openDeadlineMs = 6000;
     int stallTimeoutMs = 15000;    // no data at all for this long ends the stream
     size_t bufferBytes = 1 << 20;  // network ring buffer size
     size_t minStartBytes = 4096;   // open() returns once this many audio bytes are buffered
@@ -23,10 +26,14 @@ struct NetOptions {
     size_t maxHeaderBytes = 64 * 1024;  // larger response headers are refused
 };
 
+// The reason given when an open's deadline passes: "too little audio within 6 s".
+std::string tooLittleAudio(int deadlineMs);
+
 class NetStream {
   public:
     // Connects and waits until minStartBytes of audio arrived (or the stream ended with some
-    // data). Returns nullptr on any failure; *error gets a short reason.
+    // data), for at most openDeadlineMs. Returns nullptr on any failure; *error gets a short
+    // reason ("HTTP status 404", "too many redirects", "too little audio within 6 s", ...).
     static std::unique_ptr<NetStream> open(const std::string& url, const NetOptions& options = {},
                                            std::string* error = nullptr);
     virtual ~NetStream() = default;

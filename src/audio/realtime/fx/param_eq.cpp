@@ -1,4 +1,4 @@
-#include "audio/fx/param_eq.h"
+#include "audio/realtime/fx/param_eq.h"
 
 #include <cmath>
 

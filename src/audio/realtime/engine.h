@@ -2,13 +2,17 @@
 // The engine behind the flat audio API: the output (SDL2 device, no-sound timer thread or offline
 // rendering), the table of handles, and the mix of playing channels that the audio thread renders.
 //
-// Thread contract: every member except render(), enterBlock() and leaveBlock() is called with
-// apiMutex() held, from whatever thread calls the API. The audio thread (SDL callback, no-sound
-// timer thread, or VX_Render's caller) only calls render() between enterBlock() and leaveBlock();
-// it reads the mix through an atomic pointer and never takes a lock. A new mix is handed over
-// whole by publishMix(), which frees the old one once the audio thread has let go of it.
+// Thread contract: every member except render(), renderOffline(), enterBlock() and leaveBlock()
+// is called with apiMutex() held, from whatever thread calls the API; none of them waits longer
+// than the audio thread's current block. The audio thread (SDL callback, no-sound timer thread,
+// or VX_Render's caller between its blocks) only calls render() between enterBlock() and
+// leaveBlock(); it reads the mix through an atomic pointer and never takes a lock, and it makes
+// no API call (asserted in debug builds). A new mix is handed over whole by publishMix(), which
+// frees the old one once the audio thread has let go of it. What a free removes is handed back
+// to the caller, who destroys it (joining decode threads) after letting go of the lock.
 
 #include <atomic>
+#include <cassert>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -18,9 +22,9 @@
 #include <utility>
 #include <vector>
 
-#include "audio/channel.h"
-#include "audio/fx/effect.h"
-#include "audio/source.h"
+#include "audio/decode/source.h"
+#include "audio/realtime/channel.h"
+#include "audio/realtime/fx/effect.h"
 
 namespace velorixa::audio {
 
@@ -70,17 +74,22 @@ class Engine {
     int latencyMs() const;
     float cpuPercent() const { return cpu_.load(std::memory_order_relaxed); }
 
-    // Offline rendering on the caller's thread; false when the output is running.
-    bool renderOffline(float* stereo, int frames);
+    // Offline rendering on the caller's thread, without apiMutex(): the caller holds
+    // deviceMutex() and has seen the output stopped. Before each block it waits (up to 2 s) for
+    // the decode threads of file sources to be far enough ahead, outside any block, so that the
+    // result is what real-time playback without underruns sounds like.
+    void renderOffline(float* stereo, int frames);
 
     // --- handles ---
     uint32_t add(HandleEntry entry);
     HandleEntry* find(uint32_t handle);
     void erase(uint32_t handle) { handles_.erase(handle); }
+    // What a free took out of the table, for the caller to destroy once the lock is let go.
+    using Graveyard = std::vector<HandleEntry>;
     // Frees a playable channel and its effects (the source stays).
-    bool freeChannel(uint32_t channelHandle);
+    bool freeChannel(uint32_t channelHandle, Graveyard& gone);
     // Frees a decoding source or non-decoding stream, with its playable channel.
-    bool freeStream(uint32_t handle);
+    bool freeStream(uint32_t handle, Graveyard& gone);
     void freeAll();
     // Builds the mix from the current channels and effects and hands it to the audio thread.
     void rebuildMix();
@@ -91,12 +100,20 @@ class Engine {
     int sampleVolume = 100;
 
     // --- audio thread ---
-    void enterBlock() noexcept { inBlock_.store(true, std::memory_order_seq_cst); }
+    void enterBlock() noexcept {
+        inBlock_.store(true, std::memory_order_seq_cst);
+        audioThreadInBlock() = true;
+    }
     void leaveBlock() noexcept {
+        audioThreadInBlock() = false;
         blocks_.fetch_add(1, std::memory_order_seq_cst);
         inBlock_.store(false, std::memory_order_seq_cst);
     }
+    // Only between enterBlock() and leaveBlock() (asserted in debug builds).
     void render(float* stereo, int frames, bool offline) noexcept;
+
+    // True on a thread that is inside a render block: it must not call the API.
+    static bool& audioThreadInBlock() noexcept;
 
   private:
     void publishMix(std::unique_ptr<MixState> next);
@@ -126,8 +143,15 @@ class Engine {
 // Opening a decoder may take a while (a file scan, a connection): do it before, without the lock.
 uint32_t registerSource(std::unique_ptr<Decoder> decoder, uint32_t flags);
 
-// The one engine behind the flat API (the API itself is global by nature) and its lock.
+// Why the calling thread's last stream open failed (VX_StreamGetError).
+void setStreamError(std::string why);
+
+// The one engine behind the flat API (the API itself is global by nature) and its lock. The
+// audio thread never takes it (asserted in debug builds).
 std::mutex& apiMutex();
+// Serialises the device's life (BASS_Init, BASS_Free, BASS_Start) with offline rendering, which
+// runs without apiMutex(). Taken before apiMutex(), never after it.
+std::mutex& deviceMutex();
 std::unique_ptr<Engine>& engineSlot();
 
 }  // namespace velorixa::audio

@@ -1,4 +1,4 @@
-#include "audio/fx/reverb.h"
+#include "audio/realtime/fx/reverb.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "audio/source.h"
+#include "audio/decode/source.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "audio/net/httpheaders.h"
+#include "audio/decode/net/httpheaders.h"
 
 #include <algorithm>
 #include <charconv>

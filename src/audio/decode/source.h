@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include "audio/decoder.h"
-#include "audio/pcmring.h"
+#include "audio/decode/decoder.h"
+#include "audio/realtime/pcmring.h"
 
 namespace velorixa::audio {
 
@@ -52,6 +52,9 @@ class Source {
     // Frames decoded and waiting in the ring.
     size_t bufferedFrames() const { return ring_.available(); }
     std::atomic<int> userState{kPlaying};
+    // Set while a caller thread pulls decoded PCM as the consumer (a source that nothing
+    // plays): a second consumer, or a pitch channel, is refused meanwhile.
+    std::atomic<bool> pulledByCaller{false};
 
     // --- consumer side ---
     bool consumerSeekPending() const;

@@ -7,6 +7,7 @@
 // network thread; the destructor asks it to stop and joins it.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -14,10 +15,10 @@
 #include <thread>
 #include <vector>
 
-#include "audio/net/httpheaders.h"
-#include "audio/net/icydemuxer.h"
-#include "audio/net/netstream.h"
-#include "audio/net/spscring.h"
+#include "audio/decode/net/httpheaders.h"
+#include "audio/decode/net/icydemuxer.h"
+#include "audio/decode/net/netstream.h"
+#include "audio/decode/net/spscring.h"
 
 namespace velorixa::net {
 
@@ -31,9 +32,11 @@ class CurlNetStream final : public NetStream {
     CurlNetStream(const CurlNetStream&) = delete;
     CurlNetStream& operator=(const CurlNetStream&) = delete;
 
-    // Blocks until minStartBytes of audio arrived or the transfer ended. True when there is
-    // audio to play; false (with *error) when the transfer ended without any.
-    bool waitUntilReady(std::string* error = nullptr);
+    // Blocks until minStartBytes of audio arrived, the transfer ended or the deadline passed.
+    // True when there is audio to play; false (with *error) when the transfer ended without any
+    // or too little came by the deadline.
+    bool waitUntilReady(std::chrono::steady_clock::time_point deadline,
+                        std::string* error = nullptr);
 
     size_t read(uint8_t* dst, size_t n) override;
     size_t available() const override;

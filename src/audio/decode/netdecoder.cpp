@@ -1,6 +1,11 @@
-// Internet streams: a NetStream (audio/net) fetches the bytes on its network thread; the
+// Internet streams: a NetStream (decode/net) fetches the bytes on its network thread; the
 // source's decode thread feeds them to mpg123 and reports Starved when none are buffered, which
 // the API shows as the stalled state.
+//
+// Two rules keep a hostile station from holding anything: the open has one deadline for the
+// whole way to playable audio, and a playing stream is judged by the audio it delivers against
+// its own rate over a window, not by its last byte (a byte a second keeps a connection alive
+// but plays nothing).
 
 #include <mpg123.h>
 
@@ -9,10 +14,10 @@
 #include <vector>
 
 #include "audio/audiolib.h"
-#include "audio/decoder.h"
-#include "audio/engine.h"
-#include "audio/mp3probe.h"
-#include "audio/net/netstream.h"
+#include "audio/decode/decoder.h"
+#include "audio/decode/mp3probe.h"
+#include "audio/decode/net/netstream.h"
+#include "audio/realtime/engine.h"
 
 namespace velorixa::audio {
 
@@ -24,6 +29,14 @@ using Clock = std::chrono::steady_clock;
 // frame an ICY stream usually starts with).
 constexpr size_t kProbeBytes = 16 * 1024;
 
+// The delivery rule: over every kStallWindow of time in which the decoder asked for audio, at
+// least kMinShare of that time's worth of audio must arrive, or the stream ends. A pause longer
+// than kIdleGap between two reads means the ring was full (the player paused or is ahead): that
+// time is not counted.
+constexpr auto kStallWindow = std::chrono::seconds(15);
+constexpr double kMinShare = 0.25;
+constexpr auto kIdleGap = std::chrono::milliseconds(250);
+
 class NetDecoder final : public Decoder {
   public:
     ~NetDecoder() override {
@@ -33,10 +46,10 @@ class NetDecoder final : public Decoder {
         }
     }
 
-    bool open(const std::string& url) {
-        net_ = net::NetStream::open(url, options_);
+    bool open(const std::string& url, std::string* error) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(options_.openDeadlineMs);
+        net_ = net::NetStream::open(url, options_, error);
         if (!net_) return false;
-        const auto deadline = Clock::now() + std::chrono::milliseconds(options_.connectTimeoutMs);
         std::vector<uint8_t> head;
         Mp3Probe probe;
         while (true) {
@@ -55,9 +68,17 @@ class NetDecoder final : public Decoder {
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        if (!probe.ok) return false;
+        if (!probe.ok) {
+            *error = Clock::now() > deadline && head.size() < kProbeBytes
+                         ? net::tooLittleAudio(options_.openDeadlineMs)
+                         : "not audio (no MPEG layer III frames)";
+            return false;
+        }
         mh_ = newMpg123Handle();
-        if (!mh_ || mpg123_open_feed(mh_) != MPG123_OK) return false;
+        if (!mh_ || mpg123_open_feed(mh_) != MPG123_OK) {
+            *error = "decoder unavailable";
+            return false;
+        }
         mpg123_feed(mh_, head.data() + probe.firstFrame, head.size() - probe.firstFrame);
         // mpg123 parses the first frame to tell the format; feed it until it can.
         long rate = 0;
@@ -66,13 +87,19 @@ class NetDecoder final : public Decoder {
         while (true) {
             int rc = mpg123_getformat(mh_, &rate, &channels_, &enc);
             if (rc == MPG123_OK) break;
-            if (rc != MPG123_NEED_MORE || Clock::now() > deadline + std::chrono::seconds(1)) {
+            if (rc != MPG123_NEED_MORE) {
+                *error = "not audio (no MPEG layer III frames)";
+                return false;
+            }
+            if (Clock::now() > deadline) {
+                *error = net::tooLittleAudio(options_.openDeadlineMs);
                 return false;
             }
             more.clear();
             if (pump(&more, 4096) > 0) {
                 mpg123_feed(mh_, more.data(), more.size());
             } else if (net_->transferEnded()) {
+                *error = "closed before any audio";
                 return false;
             } else {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -81,6 +108,7 @@ class NetDecoder final : public Decoder {
         mpg123_frameinfo info{};
         if (rate <= 0 || channels_ < 1 || channels_ > 2 || mpg123_info(mh_, &info) != MPG123_OK ||
             info.layer != 3) {
+            *error = "not audio (no MPEG layer III frames)";
             return false;
         }
         rateHz_ = static_cast<int>(rate);
@@ -90,6 +118,37 @@ class NetDecoder final : public Decoder {
     }
 
     int read(float* dst, int maxFrames, Status* status) override {
+        int frames = decode(dst, maxFrames, status);
+        if (*status != Status::End && deliveringTooLittle(frames)) *status = Status::End;
+        return frames;
+    }
+
+    int64_t seek(int64_t) override { return -1; }
+    int rateHz() const override { return rateHz_; }
+    int channels() const override { return channels_; }
+    int64_t lengthFrames() const override { return -1; }
+    bool isNetwork() const override { return true; }
+    std::vector<std::string> headerLines() const override { return net_->headerLines(); }
+    std::string metadata() const override { return net_->metadata(); }
+
+  private:
+    // Counts the audio delivered against the time it was asked for; true once a whole window
+    // brought less than kMinShare of its length.
+    bool deliveringTooLittle(int frames) {
+        const auto now = Clock::now();
+        if (windowStart_ == Clock::time_point{}) windowStart_ = lastRead_ = now;
+        if (now - lastRead_ > kIdleGap) windowStart_ += now - lastRead_;  // the ring was full
+        lastRead_ = now;
+        windowFrames_ += frames;
+        if (now - windowStart_ < kStallWindow) return false;
+        const double wanted = std::chrono::duration<double>(now - windowStart_).count();
+        if (double(windowFrames_) < kMinShare * wanted * rateHz_) return true;
+        windowStart_ = now;
+        windowFrames_ = 0;
+        return false;
+    }
+
+    int decode(float* dst, int maxFrames, Status* status) {
         *status = Status::Ok;
         const size_t bytes = static_cast<size_t>(maxFrames) * channels_ * sizeof(float);
         for (int attempt = 0; attempt < 8; ++attempt) {
@@ -112,15 +171,6 @@ class NetDecoder final : public Decoder {
         return 0;
     }
 
-    int64_t seek(int64_t) override { return -1; }
-    int rateHz() const override { return rateHz_; }
-    int channels() const override { return channels_; }
-    int64_t lengthFrames() const override { return -1; }
-    bool isNetwork() const override { return true; }
-    std::vector<std::string> headerLines() const override { return net_->headerLines(); }
-    std::string metadata() const override { return net_->metadata(); }
-
-  private:
     size_t pump(std::vector<uint8_t>* into, size_t n) {
         size_t old = into->size();
         into->resize(old + n);
@@ -135,6 +185,8 @@ class NetDecoder final : public Decoder {
     std::vector<uint8_t> feed_;
     int rateHz_ = 0;
     int channels_ = 0;
+    Clock::time_point windowStart_{}, lastRead_{};
+    int64_t windowFrames_ = 0;
 };
 
 }  // namespace
@@ -143,12 +195,24 @@ class NetDecoder final : public Decoder {
 
 DWORD BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, const char* save) {
     // Starting part-way and saving a copy are not offered: the player never asks for them.
-    if (!url || offset != 0 || save) return 0;
+    std::string error;
+    if (!url || offset != 0 || save) {
+        velorixa::audio::setStreamError("bad arguments");
+        return 0;
+    }
     {
         std::lock_guard<std::mutex> lock(velorixa::audio::apiMutex());
-        if (!velorixa::audio::engineSlot()) return 0;
+        if (!velorixa::audio::engineSlot()) {
+            velorixa::audio::setStreamError("not initialised");
+            return 0;
+        }
     }
+    // Connecting and waiting for audio run without the lock: other calls go on meanwhile.
     auto decoder = std::make_unique<velorixa::audio::NetDecoder>();
-    if (!decoder->open(url)) return 0;
+    if (!decoder->open(url, &error)) {
+        velorixa::audio::setStreamError(error);
+        return 0;
+    }
+    velorixa::audio::setStreamError("");
     return velorixa::audio::registerSource(std::move(decoder), flags);
 }

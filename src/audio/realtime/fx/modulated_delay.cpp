@@ -1,4 +1,4 @@
-#include "audio/fx/modulated_delay.h"
+#include "audio/realtime/fx/modulated_delay.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "audio/mp3probe.h"
+#include "audio/decode/mp3probe.h"
 
 #include <algorithm>
 #include <cstring>

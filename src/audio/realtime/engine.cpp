@@ -1,4 +1,4 @@
-#include "audio/engine.h"
+#include "audio/realtime/engine.h"
 
 #include <SDL2/SDL.h>
 
@@ -27,8 +27,20 @@ void sdlCallback(void* userdata, Uint8* stream, int len) {
 }  // namespace
 
 std::mutex& apiMutex() {
+    assert(!Engine::audioThreadInBlock() && "no API call from the audio thread");
     static std::mutex m;
     return m;
+}
+
+std::mutex& deviceMutex() {
+    assert(!Engine::audioThreadInBlock() && "no API call from the audio thread");
+    static std::mutex m;
+    return m;
+}
+
+bool& Engine::audioThreadInBlock() noexcept {
+    thread_local bool inBlock = false;
+    return inBlock;
 }
 
 std::unique_ptr<Engine>& engineSlot() {
@@ -141,15 +153,32 @@ void Engine::timerLoop() {
     }
 }
 
-bool Engine::renderOffline(float* stereo, int frames) {
-    if (running_.load(std::memory_order_acquire)) return false;
-    enterBlock();
-    render(stereo, frames, true);
-    leaveBlock();
-    return true;
+void Engine::renderOffline(float* stereo, int frames) {
+    for (int done = 0; done < frames;) {
+        const int n = std::min(kMaxBlockFrames, frames - done);
+        const auto deadline = Clock::now() + std::chrono::seconds(2);
+        while (true) {
+            // The readiness check runs inside a block so the mix it reads stays alive; the wait
+            // runs outside, so a caller publishing a new mix is never held up by it.
+            enterBlock();
+            const MixState* mix = mix_.load(std::memory_order_seq_cst);
+            bool ready = true;
+            for (const MixEntry& e : mix->entries)
+                ready = ready && e.channel->readyToRender(n);
+            if (ready || Clock::now() >= deadline) {
+                render(stereo + static_cast<size_t>(done) * 2, n, true);
+                leaveBlock();
+                break;
+            }
+            leaveBlock();
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+        done += n;
+    }
 }
 
 void Engine::render(float* stereo, int frames, bool offline) noexcept {
+    assert(inBlock_.load(std::memory_order_relaxed) && "render only inside a block");
     const auto t0 = Clock::now();
     const MixState* mix = mix_.load(std::memory_order_seq_cst);
     for (int done = 0; done < frames;) {
@@ -158,15 +187,8 @@ void Engine::render(float* stereo, int frames, bool offline) noexcept {
         std::fill(out, out + 2 * n, 0.f);
         const float streamGain =
             std::clamp(streamVolume.load(std::memory_order_relaxed), 0, 100) / 100.f;
-        for (const MixEntry& e : mix->entries) {
-            if (offline) {
-                const auto deadline = Clock::now() + std::chrono::seconds(2);
-                while (!e.channel->readyToRender(n) && Clock::now() < deadline) {
-                    std::this_thread::sleep_for(std::chrono::microseconds(50));
-                }
-            }
+        for (const MixEntry& e : mix->entries)
             e.channel->render(out, n, e.effects.data(), e.effects.size(), streamGain);
-        }
         const float master =
             std::clamp(masterVolume.load(std::memory_order_relaxed), 0, 100) / 100.f;
         if (masterGain_ < 0) masterGain_ = master;
@@ -226,29 +248,29 @@ HandleEntry* Engine::find(uint32_t handle) {
     return it == handles_.end() ? nullptr : &it->second;
 }
 
-bool Engine::freeChannel(uint32_t channelHandle) {
+bool Engine::freeChannel(uint32_t channelHandle, Graveyard& gone) {
     HandleEntry* e = find(channelHandle);
     if (!e || !e->channel || e->sourceHandle == 0) return false;
-    HandleEntry gone = std::move(*e);
+    gone.push_back(std::move(*e));
     handles_.erase(channelHandle);
-    for (auto& [fxHandle, effect] : gone.effects)
+    for (auto& [fxHandle, effect] : gone.back().effects)
         handles_.erase(fxHandle);
-    if (HandleEntry* src = find(gone.sourceHandle)) src->channelHandle = 0;
-    rebuildMix();
-    return true;  // `gone` (channel, effects) is destroyed here, after the audio thread let go
+    if (HandleEntry* src = find(gone.back().sourceHandle)) src->channelHandle = 0;
+    rebuildMix();  // from here the audio thread no longer sees the channel or its effects
+    return true;
 }
 
-bool Engine::freeStream(uint32_t handle) {
+bool Engine::freeStream(uint32_t handle, Graveyard& gone) {
     HandleEntry* e = find(handle);
     if (!e || !e->source || e->sourceHandle != 0) return false;
-    if (e->channelHandle != 0 && e->channelHandle != handle) freeChannel(e->channelHandle);
+    if (e->channelHandle != 0 && e->channelHandle != handle) freeChannel(e->channelHandle, gone);
     e = find(handle);
-    HandleEntry gone = std::move(*e);
+    gone.push_back(std::move(*e));
     handles_.erase(handle);
-    for (auto& [fxHandle, effect] : gone.effects)
+    for (auto& [fxHandle, effect] : gone.back().effects)
         handles_.erase(fxHandle);
-    if (gone.channel) rebuildMix();
-    return true;  // the source's decode thread is joined as `gone` goes
+    if (gone.back().channel) rebuildMix();
+    return true;  // the source's decode thread is joined when the caller drops `gone`
 }
 
 void Engine::freeAll() {

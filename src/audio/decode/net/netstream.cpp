@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "audio/net/curlstream.h"
+#include "audio/decode/net/curlstream.h"
 
 namespace velorixa::net {
 namespace {
@@ -68,8 +68,10 @@ std::string describe(CURLcode rc, const char* detail, long httpCode) {
 
 std::unique_ptr<NetStream> NetStream::open(const std::string& url, const NetOptions& options,
                                            std::string* error) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(options.openDeadlineMs);
     std::unique_ptr<CurlNetStream> s = CurlNetStream::start(url, options, error);
-    if (!s || !s->waitUntilReady(error)) return nullptr;
+    if (!s || !s->waitUntilReady(deadline, error)) return nullptr;
     return s;
 }
 
@@ -102,16 +104,25 @@ CurlNetStream::~CurlNetStream() {
     if (multi_ != nullptr) curl_multi_cleanup(static_cast<CURLM*>(multi_));
 }
 
-bool CurlNetStream::waitUntilReady(std::string* error) {
+bool CurlNetStream::waitUntilReady(std::chrono::steady_clock::time_point deadline,
+                                   std::string* error) {
     // A start threshold the ring cannot hold would never be reached.
-    const uint64_t need = std::min(options_.minStartBytes, ring_.capacity());
+    const uint64_t need = std::max<uint64_t>(std::min(options_.minStartBytes, ring_.capacity()), 1);
     std::unique_lock lock(mutex_);
-    readyCv_.wait(lock, [&] {
-        return ended_.load() || stop_.load() || audioTotal_.load() >= std::max<uint64_t>(need, 1);
+    const bool ready = readyCv_.wait_until(lock, deadline, [&] {
+        return ended_.load() || stop_.load() || audioTotal_.load() >= need;
     });
+    if (!ready) {
+        if (error) *error = tooLittleAudio(options_.openDeadlineMs);
+        return false;
+    }
     if (audioTotal_.load() > 0) return true;
     if (error) *error = failure_.empty() ? "closed before any data" : failure_;
     return false;
+}
+
+std::string tooLittleAudio(int deadlineMs) {
+    return "too little audio within " + std::to_string((deadlineMs + 500) / 1000) + " s";
 }
 
 size_t CurlNetStream::read(uint8_t* dst, size_t n) {

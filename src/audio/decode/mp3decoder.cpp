@@ -8,13 +8,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <vector>
 
-#include "audio/decoder.h"
-#include "audio/mp3probe.h"
+#include "audio/decode/decoder.h"
+#include "audio/decode/mp3probe.h"
 
 namespace velorixa::audio {
 
@@ -186,10 +187,16 @@ class Mp3Decoder final : public Decoder {
 std::unique_ptr<Decoder> openMp3File(const std::string& path, uint64_t offset, uint64_t length,
                                      std::string* error) {
     auto in = std::make_unique<ByteInput>();
-    in->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO with no writer (or a device) must not wait. What is opened is
+    // then checked through the same descriptor, so nothing can swap the path in between.
+    in->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat st {};
-    if (in->fd < 0 || ::fstat(in->fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (error) *error = "not a readable file";
+    if (in->fd < 0) {
+        if (error) *error = std::string("cannot open: ") + std::strerror(errno);
+        return nullptr;
+    }
+    if (::fstat(in->fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (error) *error = "not a regular file";
         return nullptr;
     }
     uint64_t fileSize = static_cast<uint64_t>(st.st_size);

@@ -1,10 +1,11 @@
-#include "audio/channel.h"
+#include "audio/realtime/channel.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstring>
 
-#include "audio/fx/effect.h"
+#include "audio/realtime/fx/effect.h"
 
 namespace velorixa::audio {
 
@@ -163,6 +164,7 @@ void Channel::silence(int frames) noexcept {
 
 void Channel::render(float* mix, int frames, fx::Effect* const* effects, size_t effectCount,
                      float streamGain) noexcept {
+    assert(frames >= 0 && frames <= kMaxBlockFrames && "one block at most");
     Source& src = *source_;
     const uint32_t gen = playGen_.load(std::memory_order_acquire);
     const bool wasEnded = endedGen_.load(std::memory_order_acquire) == gen;

@@ -1,4 +1,4 @@
-#include "audio/net/icydemuxer.h"
+#include "audio/decode/net/icydemuxer.h"
 
 #include <algorithm>
 #include <cstring>

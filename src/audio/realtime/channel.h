@@ -14,8 +14,8 @@
 #include <memory>
 #include <vector>
 
-#include "audio/resampler.h"
-#include "audio/source.h"
+#include "audio/decode/source.h"
+#include "audio/realtime/resampler.h"
 
 namespace velorixa::fx {
 class Effect;

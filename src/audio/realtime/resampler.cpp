@@ -1,4 +1,4 @@
-#include "audio/resampler.h"
+#include "audio/realtime/resampler.h"
 
 #include <algorithm>
 #include <cmath>

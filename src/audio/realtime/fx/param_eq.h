@@ -5,8 +5,8 @@
 // Thread contract: setParameters()/getParameters() from any thread (atomic fields);
 // prepare() off the audio thread; reset()/process() on the audio thread only.
 
-#include "audio/fx/dsp.h"
-#include "audio/fx/effect.h"
+#include "audio/realtime/fx/dsp.h"
+#include "audio/realtime/fx/effect.h"
 
 namespace velorixa::fx {
 
