@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -15,6 +16,10 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <functional>
+
+#include <sys/stat.h>
 
 #include "app/ui/velmix.h"
 #include "perform/ui/keyboardcontrol.h"
@@ -233,6 +238,51 @@ TEST(MusicList, ComesBackAfterARestart) {
     w.Show();
     w.LoadSavedState();
     EXPECT_TRUE(w.playListPage().PlayList->model().isEmpty());
+}
+
+TEST(MusicList, LongOrUnreadableSavedListsLoseNothing) {
+    // More lines than a list holds: one message, the original kept whole beside it, and the
+    // save at exit writes the lines loaded.
+    QByteArray longList;
+    for (int i = 0; i < playlist::PlaylistModel::kMaxLines + 5; ++i)
+        longList += "/m/" + QByteArray::number(i) + ".mp3\r\n";
+    struct Case {
+        const char* what;
+        std::function<void(const QString& path)> make;
+        int messages;
+        bool saved;  // the save at exit writes the file
+    } cases[] = {
+        {"long", [&](const QString& p) { touch(p, longList); }, 1, true},
+        {"folder", [](const QString& p) { QDir().mkpath(p); }, 1, false},
+        {"fifo", [](const QString& p) { ::mkfifo(QFile::encodeName(p).constData(), 0600); }, 1,
+         false},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        const QString app = dir.path() + "/", path = app + "MemoList.ini";
+        c.make(path);
+        const QFileInfo before(path);
+        QStringList messages;
+        {
+            VelMix w(app);
+            w.Show();
+            w.playListPage().messageBox = [&](const QString& text, const QString&) {
+                messages << text;
+            };
+            w.LoadSavedState();
+            w.setStateLoaded(true);
+            w.playListPage().PlayList->model().append("/new.mp3");
+            w.close();
+        }
+        EXPECT_EQ(messages.size(), c.messages) << c.what << messages.join('|').toStdString();
+        const QFileInfo after(path);
+        EXPECT_EQ(after.isFile(), c.saved) << c.what;
+        EXPECT_EQ(after.isDir(), before.isDir()) << c.what << ": never saved over";
+        if (c.saved) {
+            EXPECT_EQ(readAll(path + ".bak"), longList) << c.what;
+            EXPECT_TRUE(readAll(path).endsWith("/m/32766.mp3\r\n")) << c.what;  // the list was full
+        }
+    }
 }
 
 TEST(FocusTimer, GivesTheFocusBackOnceTheMouseIsUpAndShowsTheLoad) {

@@ -130,7 +130,7 @@ void PlayListPage::buildList(QWidget* canvas) {
 }
 
 void PlayListPage::buildAddSav(QWidget* canvas) {
-    // The panel sits over the list, two pixels in from its design place.
+    // The panel sits over the list, two pixels inside the box drawn around it.
     PicAddSav = place(new QFrame(canvas), "PicAddSav", px(600), px(840), px(4815), px(4695));
     PicAddSav->setFrameShape(QFrame::Box);
     FrmAddSav = place(new QFrame(canvas), "FrmAddSav", px(600) + 2, px(840) + 2, px(4815) - 4,
@@ -277,11 +277,39 @@ void PlayListPage::CursorMove(int mode) {
 }
 
 void PlayListPage::LoadMemoList(const QString& appPath) {
-    playlist::LoadMemoList(MemoListPath(appPath), PlayList->model());
+    const QString path = MemoListPath(appPath);
+    ListFileRead info;
+    playlist::LoadMemoList(path, PlayList->model(), &info);
     PlayList->refresh();
+    // A saved list that was not read whole is never written over: the lines it holds beyond
+    // what the list shows would be lost.
+    memoListKept_ = MemoListUnreadable(path, info);
+    if (memoListKept_) {
+        messageBox(QStringLiteral("\"MemoList.ini\" could not be read. It is left as it is and "
+                                  "the list will not be saved over it."),
+                   QStringLiteral("Error"));
+    } else if (info.truncated) {
+        // The list holds at most kMaxLines lines, so the save at exit shortens the file: the
+        // whole original stays beside it.
+        const QString backup = path + QStringLiteral(".bak");
+        QString error;
+        memoListKept_ = !CopyListFile(path, backup, &error);
+        const QString intro = QStringLiteral(
+                                  "\"MemoList.ini\" holds more than %1 lines; only the "
+                                  "first %1 were loaded. ")
+                                  .arg(PlaylistModel::kMaxLines);
+        messageBox(
+            intro + (memoListKept_
+                         ? QStringLiteral("It could not be copied (%1), so the list will "
+                                          "not be saved over it.")
+                               .arg(error)
+                         : QStringLiteral("The whole file is kept as \"MemoList.ini.bak\".")),
+            QStringLiteral("Error"));
+    }
 }
 
 bool PlayListPage::SaveMemoList(const QString& appPath) {
+    if (memoListKept_) return true;
     const PlaylistModel& music = musicMode() ? PlayList->model() : PlayListMP3;
     QString error;
     if (!playlist::SaveMemoList(MemoListPath(appPath), music, &error)) {

@@ -70,8 +70,11 @@ class PlayListPage : public QObject {
     // Refresh of the browser: the file list from the folder and the pattern.
     void DirectoryBox_Change();
 
+    // Reads "MemoList.ini"; one message when it could not be read whole (it is then kept as it
+    // is) or held more lines than a list takes (the original is copied to "MemoList.ini.bak").
     void LoadMemoList(const QString& appPath);
     // Writes the music list to "MemoList.ini"; false (and a message) when it cannot be written.
+    // Nothing is written over a saved list that was not read whole.
     bool SaveMemoList(const QString& appPath);
     // "Save List as ..." into the browser's folder.
     void CmdFileSave_Click();
@@ -99,6 +102,7 @@ class PlayListPage : public QObject {
 
     WindowState& state_;
     QString folder_;
+    bool memoListKept_ = false;  // "MemoList.ini" was not read whole: never saved over
     playlist::BrowserPattern pattern_ = playlist::BrowserPattern::Music;
 };
 
