@@ -40,6 +40,8 @@ class KeyRouter : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The tab control (or its tab bar) holds the keyboard focus.
+    bool tabsHaveFocus() const;
     void syncKeyHeld();
 
     VelMix& w_;
