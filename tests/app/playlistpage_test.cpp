@@ -212,6 +212,30 @@ TEST_F(PlayListPageTest, TextFieldFocusSuspendsKeyCommands) {
     EXPECT_FALSE(state_.FlagText);
 }
 
+TEST(PlayListBox, TheLongestLineCanBeScrolledIntoViewWhereverItIs) {
+    // Every row is sized like one row; the longest line must still be reachable to its end.
+    const QString longest = "/" + QString("a rather long folder name/").repeated(12) + "song.mp3";
+    for (int at : {0, 3, 6}) {
+        QStringList lines(6, "/music/short.mp3");
+        lines.insert(at, longest);
+        ListBox box;
+        box.resize(346, 378);
+        box.show();
+        box.model().setTexts(lines);
+        box.refresh();
+        QApplication::processEvents();
+        QScrollBar* bar = box.horizontalScrollBar();
+        EXPECT_TRUE(bar->isVisible()) << at;
+        const int reach = bar->maximum() + box.viewport()->width();
+        EXPECT_GE(reach, box.fontMetrics().horizontalAdvance(longest) + 10) << at;
+        bar->setValue(bar->maximum());
+        const QRect row = box.visualRect(box.QListView::model()->index(at, 0));
+        EXPECT_LE(row.left() + box.fontMetrics().horizontalAdvance(longest),
+                  box.viewport()->width())
+            << at << ": the line's end is in view";
+    }
+}
+
 TEST(MusicList, ComesBackAfterARestart) {
     QTemporaryDir dir;
     const QString app = dir.path() + "/";
