@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -22,6 +24,7 @@
 #include <sys/stat.h>
 
 #include "app/ui/velmix.h"
+#include "perform/keyhelp.h"
 #include "perform/ui/keyboardcontrol.h"
 #include "playback/nextitem.h"
 #include "playback/ui/transportpanel.h"
@@ -88,6 +91,28 @@ TEST_F(PlayListPageTest, BrowserShowsMusicFilesWithoutRegardToCaseAndAddsTheSele
     QTest::mouseClick(page_->CmdExitAddSav, Qt::LeftButton);
     EXPECT_TRUE(page_->PlayList->isEnabled());
     EXPECT_FALSE(page_->FrmAddSav->isVisible());
+}
+
+TEST_F(PlayListPageTest, TheBrowserShowsWhichFolderItIsIn) {
+    auto* label = canvas_.findChild<QLabel*>("LblFolder");
+    ASSERT_NE(label, nullptr);
+    for (const QString& folder : {music_ + "/Sub folder", music_, QString("/")}) {
+        ASSERT_TRUE(page_->setBrowserFolder(folder));
+        EXPECT_EQ(label->toolTip(), QDir(folder).absolutePath());
+        // Shown from its end, which names the folder, when the whole path does not fit.
+        const QString shown = label->text();
+        EXPECT_TRUE(shown == QDir(folder).absolutePath() ||
+                    (shown.startsWith(QChar(0x2026)) && folder.endsWith(shown.mid(1))))
+            << shown.toStdString();
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->width());
+    }
+    // A click on a folder entry opens it, and the label follows.
+    page_->setBrowserFolder(music_);
+    QListWidgetItem* sub = page_->DirectoryBox->findItems("Sub folder", Qt::MatchExactly).value(0);
+    ASSERT_NE(sub, nullptr);
+    QTest::mouseClick(page_->DirectoryBox->viewport(), Qt::LeftButton, {},
+                      page_->DirectoryBox->visualItemRect(sub).center());
+    EXPECT_EQ(label->toolTip(), music_ + "/Sub folder");
 }
 
 TEST_F(PlayListPageTest, ListFilesAddTheirLinesAndFoldersOpenWithOneClick) {
@@ -338,6 +363,27 @@ TEST(FocusTimer, GivesTheFocusBackOnceTheMouseIsUpAndShowsTheLoad) {
     kc.TimerFoc_Timer();
     EXPECT_TRUE(w.MenuTabs()->hasFocus());
     EXPECT_EQ(repaints, 1);
+}
+
+TEST(HelpKeyboard, EveryKeyLabelCanBeReadWhole) {
+    VelMix w("/tmp/");
+    w.Show();
+    KeyboardControl& kc = w.keyboardControl();
+    for (int i = 0; i < perform::kHelpKeyCount; ++i) {
+        QPushButton* key = kc.ButKbdHlp[i];
+        ASSERT_NE(key, nullptr) << i;
+        // The key draws its caption on these lines, in this font, inside its one-pixel border.
+        const QStringList lines = key->text().split(u'\n');
+        const QString caption = perform::KeyCaption(i);
+        EXPECT_TRUE(lines.join("") == caption || lines.join(" ") == caption)
+            << i << " shows " << key->text().toStdString();
+        const QFontMetrics fm(key->font());
+        EXPECT_GE(QFontInfo(key->font()).pixelSize(), 6) << i;
+        for (const QString& line : lines)
+            EXPECT_LE(fm.horizontalAdvance(line), key->width() - 2)
+                << i << " " << line.toStdString();
+        EXPECT_LE(fm.height() + (lines.size() - 1) * fm.lineSpacing(), key->height() - 2) << i;
+    }
 }
 
 TEST(HelpKeyboard, KeysNameTheirFunction) {

@@ -3,6 +3,7 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -14,6 +15,59 @@
 #include "util/windowstate.h"
 
 namespace velorixa {
+
+namespace {
+
+// A key of the help picture. Its caption is drawn by the key itself, in the font and on the
+// lines chosen to fit it, without the margins of a push button's style, which would leave
+// nothing of "Num" but a sliver.
+class HelpKey : public QPushButton {
+  public:
+    using QPushButton::QPushButton;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const QPalette& pal = palette();
+        p.fillRect(rect(), isDown() ? pal.color(QPalette::Mid) : pal.color(QPalette::Button));
+        p.setPen(pal.color(QPalette::Shadow));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+        p.setPen(pal.color(QPalette::ButtonText));
+        p.setFont(font());
+        p.drawText(rect().adjusted(1, 1, -1, -1), Qt::AlignCenter, text());
+    }
+};
+
+// The largest font, from 9 down to 6 pixels, in which caption fits a key of size (less its
+// one-pixel border) on one line, or else on two (split at a blank, or in the middle of a
+// word). The caption set on the key holds the line break.
+void fitCaption(QPushButton& key, const QString& caption) {
+    const int w = key.width() - 2, h = key.height() - 2;
+    QFont font = key.font();
+    QString text = caption;
+    for (int pixels = 9; pixels >= 6; --pixels) {
+        font.setPixelSize(pixels);
+        const QFontMetrics fm(font);
+        if (fm.horizontalAdvance(caption) <= w && fm.height() <= h) {
+            text = caption;
+            break;
+        }
+        const qsizetype blank = caption.indexOf(u' ');
+        const QString two = blank > 0 ? caption.left(blank) + u'\n' + caption.mid(blank + 1)
+                                      : caption.left((caption.size() + 1) / 2) + u'\n' +
+                                            caption.mid((caption.size() + 1) / 2);
+        const QStringList lines = two.split(u'\n');
+        if (caption.size() > 1 && fm.horizontalAdvance(lines[0]) <= w &&
+            fm.horizontalAdvance(lines[1]) <= w && fm.height() + fm.lineSpacing() <= h) {
+            text = two;
+            break;
+        }
+    }
+    key.setFont(font);
+    key.setText(text);
+}
+
+}  // namespace
 
 KeyboardControl::KeyboardControl(PLAYER& player, PlayControl& play, WindowState& state,
                                  QTabWidget& menuTabs, QTimer& timerFoc, QTimer& timerNet,
@@ -67,7 +121,7 @@ void KeyboardControl::buildHelpKeyboard(QFrame& frameHelp) {
     bold.setBold(true);
     TextHlp->setFont(bold);
 
-    const int u = 13;  // one key unit in pixels
+    const int u = 16;  // one key unit in pixels: 23 units and two gaps fill the frame
     struct Row {
         int y;
         std::vector<std::pair<int, double>> keys;  // index, width in units
@@ -92,13 +146,11 @@ void KeyboardControl::buildHelpKeyboard(QFrame& frameHelp) {
         {96, {{69, 1.5}, {70, 1}, {71, 1.2}, {72, 5.3}, {73, 1.2}, {74, 1}, {75, 1}, {76, 1.5}}},
     };
     auto makeKey = [&](int index, int x, int y, int w, int h) {
-        auto* b = new QPushButton(perform::KeyCaption(index), FrmKbdHlp);
+        auto* b = new HelpKey(FrmKbdHlp);
         b->setObjectName(QStringLiteral("ButKbdHlp%1").arg(index));
         b->setGeometry(x, y, w, h);
         b->setFocusPolicy(Qt::NoFocus);
-        QFont f = b->font();
-        f.setPointSize(5);
-        b->setFont(f);
+        fitCaption(*b, perform::KeyCaption(index));
         connect(b, &QPushButton::clicked, this, [this, index] { ButKbdHlp_Click(index); });
         ButKbdHlp[index] = b;
     };

@@ -102,7 +102,8 @@ class PlayListPage : public QObject {
 
     WindowState& state_;
     QString folder_;
-    bool memoListKept_ = false;  // "MemoList.ini" was not read whole: never saved over
+    bool memoListKept_ = false;    // "MemoList.ini" was not read whole: never saved over
+    QLabel* lblFolder_ = nullptr;  // the browser's folder
     playlist::BrowserPattern pattern_ = playlist::BrowserPattern::Music;
 };
 
