@@ -38,33 +38,48 @@ class HelpKey : public QPushButton {
     }
 };
 
-// The largest font, from 9 down to 6 pixels, in which caption fits a key of size (less its
-// one-pixel border) on one line, or else on two (split at a blank, or in the middle of a
-// word). The caption set on the key holds the line break.
+// The caption on two lines at a blank, or where a capital follows a small letter ("PgUp");
+// with mid set, in the middle of a word when there is no such place. Empty when there is none.
+QString twoLines(const QString& caption, bool mid) {
+    qsizetype at = caption.indexOf(u' ');
+    for (qsizetype i = 1; at <= 0 && i < caption.size(); ++i)
+        if (caption[i - 1].isLower() && caption[i].isUpper()) at = i;
+    if (at <= 0 && mid && caption.size() > 1) at = (caption.size() + 1) / 2;
+    if (at <= 0) return {};
+    return caption.left(at) + u'\n' + caption.mid(caption[at] == u' ' ? at + 1 : at);
+}
+
+// Fits caption into a key (less its one-pixel border), in this order of preference: one line
+// in the largest font from 9 down to 7 pixels, two lines split where the caption parts, one line
+// at 6 pixels, two lines at 6, and last a word split in the middle. The caption set on the key
+// holds the line break.
 void fitCaption(QPushButton& key, const QString& caption) {
     const int w = key.width() - 2, h = key.height() - 2;
     QFont font = key.font();
-    QString text = caption;
-    for (int pixels = 9; pixels >= 6; --pixels) {
+    auto fits = [&](const QString& text, int pixels) {
         font.setPixelSize(pixels);
         const QFontMetrics fm(font);
-        if (fm.horizontalAdvance(caption) <= w && fm.height() <= h) {
-            text = caption;
-            break;
-        }
-        const qsizetype blank = caption.indexOf(u' ');
-        const QString two = blank > 0 ? caption.left(blank) + u'\n' + caption.mid(blank + 1)
-                                      : caption.left((caption.size() + 1) / 2) + u'\n' +
-                                            caption.mid((caption.size() + 1) / 2);
-        const QStringList lines = two.split(u'\n');
-        if (caption.size() > 1 && fm.horizontalAdvance(lines[0]) <= w &&
-            fm.horizontalAdvance(lines[1]) <= w && fm.height() + fm.lineSpacing() <= h) {
-            text = two;
-            break;
+        const QStringList lines = text.split(u'\n');
+        for (const QString& line : lines)
+            if (fm.horizontalAdvance(line) > w) return false;
+        return fm.height() + (lines.size() - 1) * fm.lineSpacing() <= h;
+    };
+    const QString parted = twoLines(caption, false), halved = twoLines(caption, true);
+    const struct {
+        const QString& text;
+        int largest, smallest;
+    } tries[] = {{caption, 9, 7}, {parted, 9, 7}, {caption, 6, 6}, {parted, 6, 6}, {halved, 9, 6}};
+    for (const auto& t : tries) {
+        for (int pixels = t.largest; !t.text.isEmpty() && pixels >= t.smallest; --pixels) {
+            if (fits(t.text, pixels)) {
+                key.setFont(font);
+                key.setText(t.text);
+                return;
+            }
         }
     }
-    key.setFont(font);
-    key.setText(text);
+    key.setFont(font);  // 6 pixels, whatever is cut
+    key.setText(halved.isEmpty() ? caption : halved);
 }
 
 }  // namespace
