@@ -259,6 +259,7 @@ KeyRelease ReleaseForKey(int virtualKey) {
 KeyCommands::Down KeyCommands::KeyDown(int virtualKey, bool flagText, const KeyContext& context) {
     Down down;
     if (virtualKey == vk::kTab) down.tabMoveMode = 0;  // also while another key is held
+    if (virtualKey == vk::kEscape) escapeDown_ = true;
     if (*keyHeld_) return down;
     // Alt never holds the keys (the window consumes it before); Shift alone must not block the
     // letter it is pressed with.
@@ -275,6 +276,13 @@ KeyCommands::Down KeyCommands::KeyDown(int virtualKey, bool flagText, const KeyC
 KeyRelease KeyCommands::KeyUp(int virtualKey, bool autoRepeat) {
     if (autoRepeat) return KeyRelease::None;
     *keyHeld_ = false;
+    if (virtualKey == vk::kEscape) {
+        // Only an Escape pressed here asks; the release of an Escape that answered the question
+        // (or was typed elsewhere) must not ask again.
+        const bool pressedHere = escapeDown_;
+        escapeDown_ = false;
+        if (!pressedHere) return KeyRelease::None;
+    }
     return ReleaseForKey(virtualKey);
 }
 

@@ -108,7 +108,8 @@ class KeyCommands {
 
     // KeyUp of the tab control. Clears KeyHeld (the window then gives `MenuTabs` the focus).
     // Auto-repeat key-ups, which X11 sends before every repeated key-down, are ignored:
-    // Windows sends none, and taking them would fire a held key again and again.
+    // Windows sends none, and taking them would fire a held key again and again. Escape asks
+    // the exit question only when its key-down came here too.
     KeyRelease KeyUp(int virtualKey, bool autoRepeat = false);
 
     // The window's key-down, before its controls. Returns true when the key is the Alt key:
@@ -124,6 +125,7 @@ class KeyCommands {
   private:
     bool ownKeyHeld_ = false;
     bool* keyHeld_;
+    bool escapeDown_ = false;  // an Escape key-down reached the tab control since its last key-up
 };
 
 }  // namespace velorixa::app

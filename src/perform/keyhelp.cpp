@@ -81,11 +81,8 @@ QString KeyCaption(int i) {
           << "PgUp"
           << "Del"
           << "End"
-          << "PgDn"
-          << "Up"
-          << "Left"
-          << "Down"
-          << "Right"
+          << "PgDn" << QStringLiteral("\u2191")  // the arrows, as printed on the keys
+          << QStringLiteral("\u2190") << QStringLiteral("\u2193") << QStringLiteral("\u2192")
           << "Num"
           << "/"
           << "*"

@@ -7,7 +7,8 @@
 namespace velorixa::playback {
 
 PlayKind ClassifyName(const QString& name) {
-    // The design's tests run in this order and the last match wins; they cannot both match.
+    // The address test runs first and the path test last, the last match winning; a name
+    // cannot match both.
     PlayKind kind = PlayKind::Invalid;
     if (name.startsWith(QLatin1String("http://")) || name.startsWith(QLatin1String("https://")) ||
         name.startsWith(QLatin1String("ftp://")))

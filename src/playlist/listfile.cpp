@@ -1,8 +1,13 @@
 #include "playlist/listfile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace velorixa::playlist {
 
@@ -31,12 +36,33 @@ struct LineBuilder {
     }
 };
 
+// Opens path for reading without ever blocking: a FIFO or a device opened blocking could wait
+// for a writer for ever. Only a regular file is opened; *notRegular tells the other kinds apart
+// from files that do not exist or may not be read.
+bool OpenRegularFile(const QString& path, QFile& file, bool* notRegular) {
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        *notRegular = true;
+        ::close(fd);
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 ListFileRead ReadListFile(const QString& path, int maxLines) {
     ListFileRead out;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return out;
+    QFile file;
+    if (!OpenRegularFile(path, file, &out.notRegular)) return out;
     out.opened = true;
     if (maxLines <= 0) {
         out.truncated = file.size() > 0;
@@ -46,8 +72,8 @@ ListFileRead ReadListFile(const QString& path, int maxLines) {
     LineBuilder line;
     bool startOfFile = true;
     bool pending = false;  // bytes seen since the last line end
+    bool afterCR = false;  // the last line ended with CR: an LF right after it belongs to it
     auto finishLine = [&]() {
-        if (line.bytes.endsWith('\r')) line.bytes.chop(1);
         out.lines.append(DecodeListLine(line.bytes));
         if (line.cut) ++out.cutLines;
         line.bytes.clear();
@@ -67,25 +93,33 @@ ListFileRead ReadListFile(const QString& path, int maxLines) {
             startOfFile = false;
             if (chunk.startsWith("\xEF\xBB\xBF")) from = 3;
         }
-        while (from < chunk.size()) {
-            const qsizetype lf = chunk.indexOf('\n', from);
-            const qsizetype end = lf < 0 ? chunk.size() : lf;
-            // The CR of a CR LF is left out here so it never counts towards a cut; one that
-            // ended the previous chunk is chopped by finishLine.
-            const qsizetype contentEnd = (lf > from && chunk.at(lf - 1) == '\r') ? lf - 1 : end;
-            line.add(chunk.constData() + from, contentEnd - from);
+        const char* data = chunk.constData();
+        const qsizetype size = chunk.size();
+        while (from < size) {
+            if (afterCR) {
+                afterCR = false;
+                if (data[from] == '\n') {
+                    ++from;
+                    continue;
+                }
+            }
+            // CR, LF and CR LF each end a line.
+            qsizetype end = from;
+            while (end < size && data[end] != '\r' && data[end] != '\n')
+                ++end;
+            line.add(data + from, end - from);
             if (end > from) pending = true;
-            if (lf < 0) break;
-            pending = true;
+            if (end == size) break;
+            afterCR = data[end] == '\r';
             finishLine();
             if (out.lines.size() >= maxLines) {
                 // Anything left (other than line ends) means the file holds more lines.
-                const QByteArray rest = chunk.mid(lf + 1) + file.read(16);
+                const QByteArray rest = chunk.mid(end + 1) + file.read(16);
                 for (char c : rest)
                     if (c != '\r' && c != '\n') out.truncated = true;
                 return out;
             }
-            from = lf + 1;
+            from = end + 1;
         }
     }
     if (pending) finishLine();  // the last line, written without a line end
@@ -150,6 +184,39 @@ bool LoadMemoList(const QString& path, PlaylistModel& list, ListFileRead* info) 
     const bool opened = read.opened;
     if (info) *info = std::move(read);
     return opened;
+}
+
+bool MemoListUnreadable(const QString& path, const ListFileRead& info) {
+    if (info.notRegular || info.readError) return true;
+    // A file that exists (a dangling link counts) but did not open.
+    return !info.opened && (QFileInfo::exists(path) || QFileInfo(path).isSymLink());
+}
+
+bool CopyListFile(const QString& path, const QString& backupPath, QString* error) {
+    QFile in;
+    bool notRegular = false;
+    QSaveFile out(backupPath);
+    if (!OpenRegularFile(path, in, &notRegular)) {
+        if (error) *error = notRegular ? QStringLiteral("not a regular file") : in.errorString();
+        return false;
+    }
+    if (!out.open(QIODevice::WriteOnly)) {
+        if (error) *error = out.errorString();
+        return false;
+    }
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(256 * 1024);
+        if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
+            if (error) *error = chunk.isEmpty() ? in.errorString() : out.errorString();
+            out.cancelWriting();
+            return false;
+        }
+    }
+    if (!out.commit()) {
+        if (error) *error = out.errorString();
+        return false;
+    }
+    return true;
 }
 
 bool SaveMemoList(const QString& path, const PlaylistModel& musicList, QString* error) {

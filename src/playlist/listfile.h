@@ -1,8 +1,10 @@
 #pragma once
 // Playlist files (*.PLF) and the saved music list ("MemoList.ini"): one item per line, nothing
-// else. Lines are written as UTF-8 with CR LF; CR LF and LF are read alike, and a file that ends
-// without a line end still yields its last line. Reading is lenient so that any file, even one
-// that is not a list at all, loads without harm:
+// else. Lines are written as UTF-8 with CR LF; CR LF, LF and CR alone (old Macintosh files) are
+// read alike, and a file that ends without a line end still yields its last line. Only regular
+// files are read: a folder, FIFO, device or socket is refused without being opened for reading,
+// so nothing ever waits on one. Reading is lenient so that any file, even one that is not a list
+// at all, loads without harm:
 //  - a leading UTF-8 byte-order mark is skipped;
 //  - a line that is valid UTF-8 is taken as UTF-8; any other line is taken byte for byte as
 //    Latin-1, so lists written in an old 8-bit code page still show readable names instead of
@@ -29,10 +31,11 @@ inline constexpr qsizetype kMaxLineBytes = 64 * 1024;
 
 struct ListFileRead {
     QStringList lines;
-    bool opened = false;     // false: the file could not be opened (missing, unreadable)
-    bool truncated = false;  // stopped at the line limit; the file holds more lines
-    int cutLines = 0;        // lines cut at kMaxLineBytes
-    bool readError = false;  // a read failed part way; lines holds what was read before
+    bool opened = false;      // false: the file could not be opened (missing, unreadable)
+    bool notRegular = false;  // refused: a folder, FIFO, device or socket, not a file
+    bool truncated = false;   // stopped at the line limit; the file holds more lines
+    int cutLines = 0;         // lines cut at kMaxLineBytes
+    bool readError = false;   // a read failed part way; lines holds what was read before
 };
 
 // Reads at most maxLines lines of the file at path.
@@ -48,7 +51,7 @@ QString DecodeListLine(const QByteArray& bytes);
 bool WriteListFile(const QString& path, const QStringList& lines, QString* error = nullptr);
 
 // `LoadListFile`: appends the file's lines to list (an empty line is an empty item). Returns
-// the number of lines appended; 0 when the file cannot be opened (no message in the design).
+// the number of lines appended; 0 when the file cannot be opened (the caller says nothing).
 int LoadListFile(const QString& path, PlaylistModel& list, ListFileRead* info = nullptr);
 
 // `SaveListFile`: writes every line of list. False with *error when writing failed.
@@ -61,6 +64,14 @@ QString MemoListPath(const QString& appPath);
 // it empty; a file of one empty line is an empty list. Returns false when the file was missing
 // or could not be opened.
 bool LoadMemoList(const QString& path, PlaylistModel& list, ListFileRead* info = nullptr);
+
+// Whether the saved list at path must be kept as it is rather than written over at exit: it
+// exists (or is not a regular file) but could not be read whole, so the list shown lacks some
+// of its lines.
+bool MemoListUnreadable(const QString& path, const ListFileRead& info);
+
+// Copies the file at path to backupPath (replaced as a whole, like every file written here).
+bool CopyListFile(const QString& path, const QString& backupPath, QString* error = nullptr);
 
 // `SaveMemoList`: writes the music list (the caller passes `PlayListMP3` in radio mode and
 // `PlayList` in music mode). False with *error when writing failed.

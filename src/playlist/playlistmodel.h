@@ -15,8 +15,8 @@ namespace velorixa::playlist {
 
 class PlaylistModel {
   public:
-    // Counts and indices are 16-bit signed in the lists' design, so no list holds more lines.
-    // Appends and inserts past this size are refused rather than wrapped.
+    // A list holds at most as many lines as a 16-bit signed count reaches; appends and inserts
+    // past this size are refused rather than wrapped.
     static constexpr int kMaxLines = 32767;
 
     int count() const { return static_cast<int>(items_.size()); }

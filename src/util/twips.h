@@ -1,5 +1,5 @@
 #pragma once
-// The window is laid out at the design's places, given in twips at 15 twips per pixel.
+// The window's controls have fixed places, given in twips at 15 twips per pixel.
 
 namespace velorixa {
 

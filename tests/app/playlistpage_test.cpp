@@ -6,6 +6,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,8 +19,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+
+#include <sys/stat.h>
+
 #include "app/ui/velmix.h"
+#include "netradio/ui/radiopanel.h"
 #include "app/windowstate.h"
+#include "perform/keyhelp.h"
 #include "perform/ui/keyboardcontrol.h"
 #include "playback/nextitem.h"
 #include "playback/ui/transportpanel.h"
@@ -84,6 +93,28 @@ TEST_F(PlayListPageTest, BrowserShowsMusicFilesWithoutRegardToCaseAndAddsTheSele
     QTest::mouseClick(page_->CmdExitAddSav, Qt::LeftButton);
     EXPECT_TRUE(page_->PlayList->isEnabled());
     EXPECT_FALSE(page_->FrmAddSav->isVisible());
+}
+
+TEST_F(PlayListPageTest, TheBrowserShowsWhichFolderItIsIn) {
+    auto* label = canvas_.findChild<QLabel*>("LblFolder");
+    ASSERT_NE(label, nullptr);
+    for (const QString& folder : {music_ + "/Sub folder", music_, QString("/")}) {
+        ASSERT_TRUE(page_->setBrowserFolder(folder));
+        EXPECT_EQ(label->toolTip(), QDir(folder).absolutePath());
+        // Shown from its end, which names the folder, when the whole path does not fit.
+        const QString shown = label->text();
+        EXPECT_TRUE(shown == QDir(folder).absolutePath() ||
+                    (shown.startsWith(QChar(0x2026)) && folder.endsWith(shown.mid(1))))
+            << shown.toStdString();
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->width());
+    }
+    // A click on a folder entry opens it, and the label follows.
+    page_->setBrowserFolder(music_);
+    QListWidgetItem* sub = page_->DirectoryBox->findItems("Sub folder", Qt::MatchExactly).value(0);
+    ASSERT_NE(sub, nullptr);
+    QTest::mouseClick(page_->DirectoryBox->viewport(), Qt::LeftButton, {},
+                      page_->DirectoryBox->visualItemRect(sub).center());
+    EXPECT_EQ(label->toolTip(), music_ + "/Sub folder");
 }
 
 TEST_F(PlayListPageTest, ListFilesAddTheirLinesAndFoldersOpenWithOneClick) {
@@ -208,6 +239,31 @@ TEST_F(PlayListPageTest, TextFieldFocusSuspendsKeyCommands) {
     EXPECT_FALSE(state_.FlagText);
 }
 
+TEST(PlayListBox, TheLongestLineCanBeScrolledIntoViewWhereverItIs) {
+    // Every row is sized like one row; the longest line must still be reachable to its end.
+    const QString longest = "/" + QString("a rather long folder name/").repeated(12) + "song.mp3";
+    for (int at : {0, 3, 6}) {
+        QStringList lines(6, "/music/short.mp3");
+        lines.insert(at, longest);
+        playlist::PlaylistModel model;
+        ListBox box(model);
+        box.resize(346, 378);
+        box.show();
+        box.model().setTexts(lines);
+        box.refresh();
+        QApplication::processEvents();
+        QScrollBar* bar = box.horizontalScrollBar();
+        EXPECT_TRUE(bar->isVisible()) << at;
+        const int reach = bar->maximum() + box.viewport()->width();
+        EXPECT_GE(reach, box.fontMetrics().horizontalAdvance(longest) + 10) << at;
+        bar->setValue(bar->maximum());
+        const QRect row = box.visualRect(box.QListView::model()->index(at, 0));
+        EXPECT_LE(row.left() + box.fontMetrics().horizontalAdvance(longest),
+                  box.viewport()->width())
+            << at << ": the line's end is in view";
+    }
+}
+
 TEST(MusicList, ComesBackAfterARestart) {
     QTemporaryDir dir;
     const QString app = dir.path() + "/";
@@ -242,6 +298,52 @@ TEST(MusicList, ComesBackAfterARestart) {
     EXPECT_TRUE(w.playListPage().PlayList->model().isEmpty());
 }
 
+TEST(MusicList, LongOrUnreadableSavedListsLoseNothing) {
+    // More lines than a list holds: one message, the original kept whole beside it, and the
+    // save at exit writes the lines loaded.
+    QByteArray longList;
+    for (int i = 0; i < playlist::PlaylistModel::kMaxLines + 5; ++i)
+        longList += "/m/" + QByteArray::number(i) + ".mp3\r\n";
+    struct Case {
+        const char* what;
+        std::function<void(const QString& path)> make;
+        int messages;
+        bool saved;  // the save at exit writes the file
+    } cases[] = {
+        {"long", [&](const QString& p) { touch(p, longList); }, 1, true},
+        {"folder", [](const QString& p) { QDir().mkpath(p); }, 1, false},
+        {"fifo", [](const QString& p) { ::mkfifo(QFile::encodeName(p).constData(), 0600); }, 1,
+         false},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        const QString app = dir.path() + "/", path = app + "MemoList.ini";
+        c.make(path);
+        const QFileInfo before(path);
+        QStringList messages;
+        {
+            VelMix w(app);
+            w.Show();
+            w.playListPage().messageBox = [&](const QString& text, const QString&) {
+                messages << text;
+            };
+            w.radioPanel().messageBox = [](const QString&, const QString&) {};
+            w.LoadSavedState();
+            w.setStateLoaded(true);
+            w.playListPage().PlayList->model().append("/new.mp3");
+            w.close();
+        }
+        EXPECT_EQ(messages.size(), c.messages) << c.what << messages.join('|').toStdString();
+        const QFileInfo after(path);
+        EXPECT_EQ(after.isFile(), c.saved) << c.what;
+        EXPECT_EQ(after.isDir(), before.isDir()) << c.what << ": never saved over";
+        if (c.saved) {
+            EXPECT_EQ(readAll(path + ".bak"), longList) << c.what;
+            EXPECT_TRUE(readAll(path).endsWith("/m/32766.mp3\r\n")) << c.what;  // the list was full
+        }
+    }
+}
+
 TEST(FocusTimer, GivesTheFocusBackOnceTheMouseIsUpAndShowsTheLoad) {
     VelMix w("/tmp/");
     w.Show();
@@ -272,6 +374,27 @@ TEST(FocusTimer, GivesTheFocusBackOnceTheMouseIsUpAndShowsTheLoad) {
     kc.TimerFoc_Timer();
     EXPECT_TRUE(w.MenuTabs()->hasFocus());
     EXPECT_EQ(repaints, 1);
+}
+
+TEST(HelpKeyboard, EveryKeyLabelCanBeReadWhole) {
+    VelMix w("/tmp/");
+    w.Show();
+    KeyboardControl& kc = w.keyboardControl();
+    for (int i = 0; i < perform::kHelpKeyCount; ++i) {
+        QPushButton* key = kc.ButKbdHlp[i];
+        ASSERT_NE(key, nullptr) << i;
+        // The key draws its caption on these lines, in this font, inside its one-pixel border.
+        const QStringList lines = key->text().split(u'\n');
+        const QString caption = perform::KeyCaption(i);
+        EXPECT_TRUE(lines.join("") == caption || lines.join(" ") == caption)
+            << i << " shows " << key->text().toStdString();
+        const QFontMetrics fm(key->font());
+        EXPECT_GE(QFontInfo(key->font()).pixelSize(), 6) << i;
+        for (const QString& line : lines)
+            EXPECT_LE(fm.horizontalAdvance(line), key->width() - 2)
+                << i << " " << line.toStdString();
+        EXPECT_LE(fm.height() + (lines.size() - 1) * fm.lineSpacing(), key->height() - 2) << i;
+    }
 }
 
 TEST(HelpKeyboard, KeysNameTheirFunction) {

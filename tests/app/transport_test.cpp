@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -13,6 +14,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "app/ui/keyrouter.h"
 #include "app/ui/velmix.h"
@@ -233,7 +235,7 @@ TEST_F(TransportTest, ANewRequestWinsOverAStationStillOpeningAndAFailedOneIsRepo
     EXPECT_FALSE(ui<QPushButton>("CmdPlay")->isChecked());
 }
 
-TEST_F(TransportTest, KeysReachTheTransportUnlessATextFieldHasTheFocus) {
+TEST_F(TransportTest, KeysOnTheTabControlReachTheTransport) {
     w_->MenuTabs()->setFocus();
     pressKeypad(Qt::Key_Asterisk);  // play: the play order chooses an item
     EXPECT_FALSE(namePlay().isEmpty());
@@ -254,42 +256,78 @@ TEST_F(TransportTest, KeysReachTheTransportUnlessATextFieldHasTheFocus) {
     QTest::keyClick(tabs, Qt::Key_0);
     EXPECT_EQ(ui<QScrollBar>("ScrMasVol")->value(), 100);
     EXPECT_EQ(BASS_GetVolume(), 100u);
-
-    // While the save-name field has the focus the keys type and command nothing.
-    w_->MenuTabs()->setCurrentIndex(0);
-    list().OpenAddSav();
-    list().NameFileSave->setFocus();
-    QApplication::processEvents();
-    ASSERT_TRUE(w_->state().FlagText);
-    w_->keyRouter().MenuTabs_KeyDown(app::vk::kNumLock);
-    w_->keyRouter().MenuTabs_KeyUp(app::vk::kNumLock, false);
-    EXPECT_TRUE(player().GetFilePlayPerf()) << "Num Lock stops only when no field is typed in";
-    list().CloseAddSav();
-    w_->MenuTabs()->setFocus();
-    QApplication::processEvents();
-    EXPECT_FALSE(w_->state().FlagText);
-    w_->keyRouter().MenuTabs_KeyDown(app::vk::kNumLock);
-    w_->keyRouter().MenuTabs_KeyUp(app::vk::kNumLock, false);
-    EXPECT_FALSE(player().GetFilePlayPerf());
 }
 
-TEST_F(TransportTest, EscapeAsksAndNoLeavesEverythingAsItWas) {
+TEST_F(TransportTest, KeysTypedIntoATextFieldRunNoCommandAndHoldNothing) {
     int asked = 0;
-    bool answer = false;
-    w_->keyRouter().askExit = [&] {
-        ++asked;
-        return answer;
-    };
+    w_->keyRouter().askExit = [&] { return ++asked, false; };
+    w_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w_.get()));
+    list().OpenAddSav();
+    QLineEdit* field = list().NameFileSave;
+    field->setFocus();
+    ASSERT_TRUE(field->hasFocus());
+    QTest::keyClicks(field, "old");
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);  // select all, then type over it
+    QTest::keyClicks(field, "Mix");
+    EXPECT_EQ(field->text(), "Mix");
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    } keys[] = {{Qt::Key_Control, {}}, {Qt::Key_Return, {}}, {Qt::Key_Enter, Qt::KeypadModifier},
+                {Qt::Key_Escape, {}},  {Qt::Key_Up, {}},     {Qt::Key_Down, {}},
+                {Qt::Key_F5, {}},      {Qt::Key_NumLock, {}}};
+    for (const auto& k : keys) {
+        QTest::keyPress(field, k.key, k.modifiers);
+        EXPECT_FALSE(w_->state().KeyHeld) << k.key;
+        QTest::keyRelease(field, k.key, k.modifiers);
+        EXPECT_EQ(w_->MenuTabs()->currentIndex(), 0) << k.key;
+        EXPECT_TRUE(field->hasFocus()) << k.key;
+        EXPECT_TRUE(list().FrmAddSav->isVisible()) << k.key << ": the list keys close the panel";
+        EXPECT_FALSE(ui<QPushButton>("TglPaus")->isChecked()) << k.key;
+        EXPECT_EQ(asked, 0) << k.key;
+    }
+    QTest::keyPress(field, Qt::Key_F5);  // pressed in the field, released after leaving it
+    EXPECT_EQ(field->text(), "Mix");
+    // The next command key on the tab control works.
+    w_->MenuTabs()->setFocus();
+    QTest::keyRelease(w_->MenuTabs()->tabBar(), Qt::Key_F5);
+    QTest::keyClick(w_->MenuTabs()->tabBar(), Qt::Key_3);
+    EXPECT_EQ(ui<QScrollBar>("ScrMasVol")->value(), 30);
+}
+
+TEST_F(TransportTest, ExitQuestionDefaultsToNoAndEscapeAnswersItOnce) {
+    int asked = 0;
+    const auto realQuestion = w_->keyRouter().askExit;
+    w_->keyRouter().askExit = [&] { return ++asked, realQuestion(); };
+    w_->MenuTabs()->setFocus();
     QWidget* tabs = w_->MenuTabs()->tabBar();
-    QTest::keyClick(tabs, Qt::Key_Escape);
-    EXPECT_EQ(asked, 1);
-    EXPECT_TRUE(w_->isVisible());
-    EXPECT_EQ(w_->unloadCount(), 0);
-    answer = true;
-    QTest::keyClick(tabs, Qt::Key_Escape);
-    EXPECT_EQ(asked, 2);
-    EXPECT_FALSE(w_->isVisible());
-    EXPECT_EQ(w_->unloadCount(), 1);
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        bool quits;
+    } answers[] = {{Qt::Key_Enter, Qt::KeypadModifier, false},  // the pause key
+                   {Qt::Key_Escape, {}, false},
+                   {Qt::Key_Y, {}, true}};
+    int n = 0;
+    for (const auto& a : answers) {
+        QTimer::singleShot(50, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+            QTest::keyClick(box, a.key, a.modifiers);
+        });
+        QTest::keyClick(tabs, Qt::Key_Escape);  // the question opens on the release
+        // The answer's own release reaches the tab control once the question is gone; a
+        // question it opened again is closed by the guard, and counted.
+        QTimer::singleShot(1000, [] {
+            if (QWidget* box = QApplication::activeModalWidget()) box->close();
+        });
+        QTest::keyRelease(tabs, a.key, a.modifiers);
+        EXPECT_EQ(asked, ++n) << a.key;
+        EXPECT_EQ(w_->isVisible(), !a.quits) << a.key;
+        EXPECT_EQ(w_->unloadCount(), a.quits ? 1 : 0) << a.key;
+    }
     ASSERT_TRUE(BASS_Init(VX_DEVICE_NOSOUND, 44100, 0, nullptr)) << "the layer was freed";
 }
 

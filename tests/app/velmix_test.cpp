@@ -2,16 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <thread>
+
+#include <memory>
 
 #include "app/ui/entrmain.h"
 #include "audio/net/testserver.h"
@@ -148,6 +154,67 @@ TEST(VelMixFrame, LayoutButtonTogglesHelp) {
     EXPECT_TRUE(w.FrameHelp()->isVisible());
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_FALSE(w.FrameHelp()->isVisible());
+}
+
+// A window past its deferred start, as the operator first sees it.
+std::unique_ptr<VelMix> startedWindow() {
+    auto w = std::make_unique<VelMix>("/tmp/");
+    w->Show();
+    QSignalSpy started(w.get(), &VelMix::formStarted);
+    w->TimerBeg()->setInterval(0);
+    w->TimerBeg()->start();
+    EXPECT_TRUE(started.wait(2000));
+    return w;
+}
+
+TEST(VelMixFrame, NoButtonOfAnyKindTakesTheFocusAfterStartUp) {
+    // Besides the window's own, a button of each kind as the pages still to come bring them
+    // (knobs' rotate and zero buttons, check boxes), in the focus-taking state Qt gives them.
+    auto fresh = std::make_unique<VelMix>("/tmp/");
+    fresh->Show();
+    for (QWidget* page : {fresh->page(2), fresh->page(3)}) {
+        new QCheckBox("check", page);
+        new QToolButton(page);
+        new QRadioButton("option", page);
+    }
+    QSignalSpy started(fresh.get(), &VelMix::formStarted);
+    fresh->TimerBeg()->setInterval(0);
+    fresh->TimerBeg()->start();
+    ASSERT_TRUE(started.wait(2000));
+    const auto buttons = fresh->findChildren<QAbstractButton*>();
+    ASSERT_GT(buttons.size(), 104);  // the help keys alone are 104
+    for (QAbstractButton* b : buttons)
+        EXPECT_EQ(b->focusPolicy(), Qt::NoFocus)
+            << b->metaObject()->className() << " " << b->objectName().toStdString();
+}
+
+TEST(VelMixFrame, EveryPartOfTheTabStripTakesItsClick) {
+    auto w = startedWindow();
+    QTabBar* bar = w->MenuTabs()->tabBar();
+    for (int tab : {3, 0, 2, 1}) {
+        const QRect r = bar->tabRect(tab);
+        for (int x : {r.left() + 3, r.center().x(), r.right() - 3}) {
+            w->MenuTabs()->setCurrentIndex(tab == 0 ? 1 : 0);
+            // Through the window, so whatever lies on top at that point gets the click.
+            const QPoint at = bar->mapTo(w.get(), QPoint(x, r.center().y()));
+            QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, at);
+            EXPECT_EQ(w->MenuTabs()->currentIndex(), tab) << "x " << at.x();
+        }
+    }
+    QLabel* link = w->findChild<QLabel*>("LblVMIX");
+    ASSERT_NE(link, nullptr);
+    EXPECT_TRUE(link->isVisible());
+    EXPECT_GE(link->width(), link->fontMetrics().horizontalAdvance(link->text()));
+}
+
+TEST(VelMixFrame, CaptionsHaveRoomInsideTheirButtons) {
+    auto w = startedWindow();
+    // The style's own size for each caption includes the room around it.
+    for (const char* name : {"CmdSwitch", "ChkEnterAddSav", "OptMusic", "OptLists"}) {
+        auto* b = w->findChild<QAbstractButton*>(name);
+        ASSERT_NE(b, nullptr) << name;
+        EXPECT_GE(b->width(), b->sizeHint().width()) << name;
+    }
 }
 
 TEST(VelMixFrame, ScrFrmFitsBarOnePixelInside) {

@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <random>
+
+#include <sys/stat.h>
 
 using namespace velorixa::playlist;
 
@@ -95,6 +99,11 @@ TEST_F(ListFileTest, LineEndsOfEveryKindAndNoFinalLineEnd) {
         {"", {}},
         {"\n", {""}},
         {"last\r", {"last"}},
+        // CR alone ends a line too (old Macintosh files), mixed with the others.
+        {"a\rb\rc", {"a", "b", "c"}},
+        {"a\r\rb\r\nc\nd\r", {"a", "", "b", "c", "d"}},
+        // A CR LF split between two reads of the file is still one line end.
+        {QByteArray(64 * 1024 - 1, 'x') + "\r\ny", {QString(64 * 1024 - 1, u'x'), "y"}},
     };
     int i = 0;
     for (const Case& c : cases) {
@@ -128,8 +137,8 @@ TEST_F(ListFileTest, OtherEncodingsAndGarbageReadWithoutLoss) {
     EXPECT_EQ(list.text(1), QStringLiteral("/müsik/ok.mp3"));
     EXPECT_EQ(list.text(2), QStringLiteral("/nulinside.mp3"));
 
-    // Random bytes: some lines, never a crash, every line within bounds, and the same lines
-    // as a plain split on LF.
+    // Random bytes: some lines, never a crash, every line within bounds, and as many lines as
+    // line ends (CR, LF or CR LF), plus one for text after the last.
     std::mt19937 rng(1234);
     QByteArray garbage(200000, '\0');
     for (char& c : garbage)
@@ -139,8 +148,13 @@ TEST_F(ListFileTest, OtherEncodingsAndGarbageReadWithoutLoss) {
     ListFileRead info;
     LoadListFile(path("garbage.PLF"), g, &info);
     EXPECT_TRUE(info.opened);
-    const qsizetype lfCount = garbage.count('\n');
-    EXPECT_EQ(g.count(), garbage.endsWith('\n') ? lfCount : lfCount + 1);
+    qsizetype ends = 0;
+    for (qsizetype i = 0; i < garbage.size(); ++i) {
+        if (garbage[i] == '\n' || garbage[i] == '\r') ++ends;
+        if (garbage[i] == '\r' && i + 1 < garbage.size() && garbage[i + 1] == '\n') ++i;
+    }
+    const bool endsWithEnd = garbage.endsWith('\n') || garbage.endsWith('\r');
+    EXPECT_EQ(g.count(), endsWithEnd ? ends : ends + 1);
     for (int i = 0; i < g.count(); ++i) {
         EXPECT_FALSE(g.text(i).contains(QChar(u'\0')));
         EXPECT_FALSE(g.text(i).contains(QChar(u'\n')));
@@ -229,4 +243,34 @@ TEST_F(ListFileTest, FailedSaveKeepsThePreviousFile) {
         EXPECT_EQ(readBytes("keep.PLF"), before);
         EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList({"keep.PLF"}));
     }
+}
+
+TEST_F(ListFileTest, SpecialFilesAreRefusedAtOnceAndNeverSavedOver) {
+    // A FIFO without a writer would block a plain open for ever; a folder cannot be read.
+    ASSERT_EQ(::mkfifo(path("fifo.PLF").toLocal8Bit().constData(), 0600), 0);
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("folder.PLF"));
+    for (const char* name : {"fifo.PLF", "folder.PLF"}) {
+        auto read = std::async(std::launch::async, [&] { return ReadListFile(path(name)); });
+        if (read.wait_for(std::chrono::seconds(2)) != std::future_status::ready) {
+            // Let a blocked open go (a writer arrives), then fail.
+            QFile writer(path(name));
+            writer.open(QIODevice::WriteOnly);
+            FAIL() << name << " blocked the read";
+        }
+        const ListFileRead info = read.get();
+        EXPECT_FALSE(info.opened) << name;
+        EXPECT_TRUE(info.notRegular) << name;
+        EXPECT_TRUE(MemoListUnreadable(path(name), info)) << name;
+        EXPECT_FALSE(CopyListFile(path(name), path("copy"))) << name;
+    }
+    // A missing saved list may be written; one read whole may be written over.
+    PlaylistModel list;
+    ListFileRead info;
+    LoadMemoList(path("MemoList.ini"), list, &info);
+    EXPECT_FALSE(MemoListUnreadable(path("MemoList.ini"), info));
+    writeBytes("MemoList.ini", "/a.mp3\r\n");
+    LoadMemoList(path("MemoList.ini"), list, &info);
+    EXPECT_FALSE(MemoListUnreadable(path("MemoList.ini"), info));
+    ASSERT_TRUE(CopyListFile(path("MemoList.ini"), path("MemoList.ini.bak")));
+    EXPECT_EQ(readBytes("MemoList.ini.bak"), "/a.mp3\r\n");
 }

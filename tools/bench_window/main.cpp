@@ -96,6 +96,10 @@ std::unique_ptr<VelMix> OpenWindow(const QString& appPath) {
     auto w = std::make_unique<VelMix>(appPath);
     w->Show();
     w->radioPanel().messageBox = [](const QString&, const QString&) {};  // no station file here
+    // A message (the over-long saved list says so) is printed rather than waited on.
+    w->playListPage().messageBox = [](const QString& text, const QString& title) {
+        std::fprintf(stderr, "message: %s: %s\n", qPrintable(title), qPrintable(text));
+    };
     w->LoadSavedState();
     w->TimerBeg()->setInterval(0);
     w->TimerBeg()->start();

@@ -101,7 +101,7 @@ wait_player_end() {
   return 1
 }
 
-# Escape on the window, then Yes in the "Exit" question (Return takes its default button).
+# Escape on the window, then Y in the "Exit" question (its default button is No).
 # Sets exit_how to what happened.
 close_player() {
   local win=$1
@@ -115,11 +115,11 @@ close_player() {
   fi
   [ -n "${exit_shot:-}" ] && import -window root "$exit_shot" 2>/dev/null
   xdotool windowfocus --sync "$box" 2>/dev/null || xdotool windowfocus "$box" || true
-  xdotool key --clearmodifiers Return
+  xdotool key --clearmodifiers y
   if wait_player_end 5; then
-    exit_how="Escape, then Return on the \"Exit\" question: the player ended (exit code $player_rc)"
+    exit_how="Escape, then Y on the \"Exit\" question: the player ended (exit code $player_rc)"
     return 0
   fi
-  exit_how="the \"Exit\" question appeared but Return did not end the player"
+  exit_how="the \"Exit\" question appeared but Y did not end the player"
   return 1
 }

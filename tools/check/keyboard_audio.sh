@@ -9,7 +9,7 @@
 #   numeric "*"  play: the first item comes by the play order (Random at start-up)
 #   Down         the selection moves to the other line (the list has two)
 #   numeric "-"  next: the selected line that is not playing wins, so the other tone follows
-#   Escape, then Return on the "Exit" question
+#   Escape, then Y on the "Exit" question
 # The recording must hold the two different tones one after the other, and MemoList.ini must
 # still hold the two lines after the player closed.
 # Environment: see common.sh (BUILD_DIR, JOBS, CHECK_NO_BUILD, KEEP_TMP).

@@ -5,12 +5,17 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTime>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
+
+#include <unistd.h>
 
 #include "app/entr.h"
+#include "app/stopsignals.h"
 #include "app/ui/velmix.h"
 
 namespace velorixa {
@@ -24,6 +29,17 @@ bool anyWindowOpen() {
     return false;
 }
 
+// A stop signal while a modal box runs its own event loop (the exit question, a message):
+// the box is answered as by its Escape button, so control comes back to the main loop.
+void closeModalBoxes() {
+    for (int i = 0; i < 8; ++i) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) return;
+        modal->close();
+        if (QApplication::activeModalWidget() == modal) return;  // it refused to close
+    }
+}
+
 int failStartup(VelMix& window, StartupEnv& env, const QString& text, const QString& title) {
     env.critical(&window, text, title);
     window.Unload();
@@ -33,6 +49,18 @@ int failStartup(VelMix& window, StartupEnv& env, const QString& text, const QStr
 }  // namespace
 
 int Main(StartupEnv env) {
+    std::unique_ptr<QSocketNotifier> stopNotifier;
+    if (app::StopSignalFd() >= 0) {
+        stopNotifier =
+            std::make_unique<QSocketNotifier>(app::StopSignalFd(), QSocketNotifier::Read);
+        QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, [] {
+            char drain[64];
+            while (::read(app::StopSignalFd(), drain, sizeof drain) > 0) {
+            }
+            closeModalBoxes();
+        });
+    }
+
     // 1. The random play order draws from a generator seeded by the clock.
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
@@ -81,6 +109,8 @@ int Main(StartupEnv env) {
     for (;;) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // A stop signal ends the player as closing its window does.
+        if (app::StopRequested()) window.Unload();
         if (!anyWindowOpen()) break;
         QThread::msleep(static_cast<unsigned long>(LoopSleepMs(st.TimePerf)));
         int64_t tickNow = clock.elapsed();

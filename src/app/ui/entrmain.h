@@ -37,7 +37,8 @@ struct StartupEnv {
 StartupEnv DefaultStartupEnv();
 
 // Start-up steps in order, then the main loop. Returns the process exit code: 0 for a normal end,
-// 1 when a start-up check failed.
+// 1 when a start-up check failed. A stop signal (app/stopsignals.h) ends the loop as closing the
+// window does.
 int Main(StartupEnv env);
 
 }  // namespace velorixa

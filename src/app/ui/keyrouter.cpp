@@ -1,5 +1,6 @@
 #include "app/ui/keyrouter.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
@@ -29,14 +30,26 @@ KeyRouter::KeyRouter(VelMix& window, PlayControl& play, PlayListPage& list,
       transport_(transport),
       keys_(window.state().KeyHeld) {
     askExit = [this] {
-        return QMessageBox::question(&w_, QStringLiteral("Exit"), QStringLiteral("Exit Velorixa"),
-                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        // No is the default and the answer of Escape: quitting takes a deliberate Y (or a click
+        // on Yes), never a stray Enter (the pause key) or a second Escape.
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Exit"),
+                        QStringLiteral("Exit Velorixa"), QMessageBox::Yes | QMessageBox::No, &w_);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
     };
     // The tab control hands its focus to its tab bar, so both are watched; the window sees the
     // Alt key before its controls.
     w_.MenuTabs()->installEventFilter(this);
     w_.MenuTabs()->tabBar()->installEventFilter(this);
     w_.installEventFilter(this);
+}
+
+bool KeyRouter::tabsHaveFocus() const {
+    // No focus at all: the key went to the window, which hands the focus back to the tab
+    // control at the next focus tick.
+    const QWidget* focus = QApplication::focusWidget();
+    return focus == nullptr || focus == w_.MenuTabs() || focus == w_.MenuTabs()->tabBar();
 }
 
 bool KeyRouter::eventFilter(QObject* watched, QEvent* event) {
@@ -55,6 +68,16 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event) {
             if (!onTabs && watched != &w_) break;
             auto* ke = static_cast<QKeyEvent*>(event);
             int vk = app::VirtualKeyFromQt(ke->key(), ke->modifiers(), ke->nativeScanCode());
+            // The pages lie inside the tab control, so a key that a text field (or any other
+            // control holding the focus) does not take bubbles up to here: only keys typed while
+            // the tab control itself has the focus are commands. Alt is the window's in any case.
+            if (!tabsHaveFocus() && vk != app::vk::kAlt) {
+                if (event->type() == QEvent::KeyRelease) {
+                    // A key pressed on the tab control may come up elsewhere: it is up now.
+                    keys_.KeyUp(vk, ke->isAutoRepeat());
+                }
+                break;
+            }
             if (event->type() == QEvent::ShortcutOverride) {
                 // Tab and Ctrl+Tab are ours, not focus moves or tab switches.
                 if (vk == app::vk::kTab) {
@@ -66,14 +89,14 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event) {
             // Left and Right stay with the tab bar: they walk the pages as it does by itself.
             if (vk == 37 || vk == 39) break;
             if (event->type() == QEvent::KeyPress) {
-                if (watched == &w_ || onTabs) {
-                    bool colourSwitch = false;
-                    if (keys_.FormKeyDown(vk, &colourSwitch)) {
-                        if (colourSwitch) emit colourSwitchPressed();
-                        return true;  // Alt goes no further
-                    }
+                bool colourSwitch = false;
+                if (keys_.FormKeyDown(vk, &colourSwitch)) {
+                    if (colourSwitch) emit colourSwitchPressed();
+                    return true;  // Alt goes no further
                 }
                 MenuTabs_KeyDown(vk);
+            } else if (!tabsHaveFocus()) {
+                keys_.KeyUp(vk, ke->isAutoRepeat());  // Alt released in a field: it stays there
             } else {
                 MenuTabs_KeyUp(vk, ke->isAutoRepeat());
             }

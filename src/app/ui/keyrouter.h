@@ -44,6 +44,9 @@ class KeyRouter : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The tab control (or its tab bar) holds the keyboard focus.
+    bool tabsHaveFocus() const;
+
     VelMix& w_;
     PlayControl& play_;
     PlayListPage& list_;

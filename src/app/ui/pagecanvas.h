@@ -1,6 +1,6 @@
 #pragma once
 // A page of the tab control whose children are placed in window coordinates: the canvas keeps
-// itself at the window's origin, so every control sits at its design place whatever the height
+// itself at the window's origin, so every control sits at its fixed place whatever the height
 // of the tab row.
 //
 // Thread contract: GUI thread only.

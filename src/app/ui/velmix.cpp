@@ -1,5 +1,6 @@
 #include "app/ui/velmix.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QFont>
 #include <QLabel>
@@ -10,12 +11,14 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+#include <algorithm>
+
 #include "app/ui/keyrouter.h"
 #include "app/ui/pagecanvas.h"
 #include "audio/player.h"
 #include "controls/soundcontrol.h"
-#include "netradio/ui/radiopanel.h"
 #include "display/ui/displaypanel.h"
+#include "netradio/ui/radiopanel.h"
 #include "perform/ui/keyboardcontrol.h"
 #include "playback/nextitem.h"
 #include "playback/ui/playcontrol.h"
@@ -31,7 +34,7 @@ const char* const VelMix::kPageCaptions[4] = {"PlayList     ", "PlayBack   ", "E
 
 namespace {
 
-// A group frame at its design rectangle (twips).
+// A group frame at its rectangle in twips.
 QFrame* makeFrame(QWidget* parent, const char* name, int left, int top, int width, int height) {
     auto* f = new QFrame(parent);
     f->setObjectName(name);
@@ -131,6 +134,8 @@ void VelMix::buildOverlayPanels() {
     frmKeybrd_->setFrameShape(QFrame::StyledPanel);
     frmKeybrd_->hide();
 
+    // The link sits at the right end of the tab row, past the last tab, so that it never takes
+    // a click meant for a tab.
     frmVMIX_ = makeFrame(this, "FrmVMIX", 4800, 0, 1815, 255);
     auto* link = new QLabel(QStringLiteral("velorixa.org"), frmVMIX_);
     link->setObjectName("LblVMIX");
@@ -138,9 +143,14 @@ void VelMix::buildOverlayPanels() {
     f.setUnderline(true);
     link->setFont(f);
     link->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    const int stripEnd = menuTabs_->tabBar()->sizeHint().width();
+    const int right = kClientWidth - 4;
+    const int left =
+        std::max(stripEnd + 2, right - QFontMetrics(f).horizontalAdvance(link->text()) - 4);
+    frmVMIX_->setGeometry(left, frmVMIX_->y(), std::max(0, right - left), frmVMIX_->height());
     link->setGeometry(0, 0, frmVMIX_->width(), frmVMIX_->height());
 
-    // Controls of the design that no procedure uses stay hidden in one frame.
+    // Controls that nothing uses stay hidden in one frame.
     frameTrash_ = new QFrame(this);
     frameTrash_->setObjectName("FrameTrash");
     frameTrash_->hide();
@@ -246,10 +256,10 @@ void VelMix::FormStart() {
         display_->SampleFftBase(display::ColourValue(qRed(c), qGreen(c), qBlue(c)));
     }
     // Only the tab control takes the keyboard focus; every other control stays out of the tab
-    // chain and buttons never take the focus.
+    // chain and no button of any kind (push, toggle, check, option, tool) takes the focus.
     for (QWidget* w : findChildren<QWidget*>()) {
         if (w == menuTabs_) continue;
-        if (qobject_cast<QPushButton*>(w)) {
+        if (qobject_cast<QAbstractButton*>(w)) {
             w->setFocusPolicy(Qt::NoFocus);
         } else if (w->focusPolicy() & Qt::TabFocus) {
             w->setFocusPolicy(Qt::ClickFocus);

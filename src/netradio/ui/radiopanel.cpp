@@ -65,17 +65,17 @@ RadioPanel::RadioPanel(QWidget* canvas, WindowState& state, PlayListPage& page, 
         box.exec();
     };
     // In the right column, where the music list's own tools stand in music mode.
-    const int x = 366, w = 84;
+    const int x = 360, w = 94;
     NameRadioAdd = new QLineEdit(QStringLiteral("http://"), canvas);
     NameRadioAdd->setObjectName("NameRadioAdd");
     NameRadioAdd->setGeometry(x, 36, w, 22);
     NameRadioAdd->setToolTip(QStringLiteral("Address of a station, then a blank and its name"));
     NameRadioAdd->hide();
     page_.addTextField(NameRadioAdd);
-    CmdRadioAdd = button(canvas, "CmdRadioAdd", x, 172, 40);
+    CmdRadioAdd = button(canvas, "CmdRadioAdd", x, 172, 45);
     CmdRadioAdd->setIcon(drawnIcon(false));
     CmdRadioAdd->setToolTip(QStringLiteral("Add the station typed above"));
-    CmdRadioEdit = button(canvas, "CmdRadioEdit", x + 44, 172, 40);
+    CmdRadioEdit = button(canvas, "CmdRadioEdit", x + 49, 172, 45);
     CmdRadioEdit->setIcon(drawnIcon(true));
     CmdRadioEdit->setToolTip(QStringLiteral("Take the selected station out for editing"));
     LineCntr = new QFrame(canvas);

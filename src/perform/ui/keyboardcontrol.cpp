@@ -3,6 +3,7 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -14,6 +15,74 @@
 #include "playback/ui/transportpanel.h"
 
 namespace velorixa {
+
+namespace {
+
+// A key of the help picture. Its caption is drawn by the key itself, in the font and on the
+// lines chosen to fit it, without the margins of a push button's style, which would leave
+// nothing of "Num" but a sliver.
+class HelpKey : public QPushButton {
+  public:
+    using QPushButton::QPushButton;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const QPalette& pal = palette();
+        p.fillRect(rect(), isDown() ? pal.color(QPalette::Mid) : pal.color(QPalette::Button));
+        p.setPen(pal.color(QPalette::Shadow));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+        p.setPen(pal.color(QPalette::ButtonText));
+        p.setFont(font());
+        p.drawText(rect().adjusted(1, 1, -1, -1), Qt::AlignCenter, text());
+    }
+};
+
+// The caption on two lines at a blank, or where a capital follows a small letter ("PgUp");
+// with mid set, in the middle of a word when there is no such place. Empty when there is none.
+QString twoLines(const QString& caption, bool mid) {
+    qsizetype at = caption.indexOf(u' ');
+    for (qsizetype i = 1; at <= 0 && i < caption.size(); ++i)
+        if (caption[i - 1].isLower() && caption[i].isUpper()) at = i;
+    if (at <= 0 && mid && caption.size() > 1) at = (caption.size() + 1) / 2;
+    if (at <= 0) return {};
+    return caption.left(at) + u'\n' + caption.mid(caption[at] == u' ' ? at + 1 : at);
+}
+
+// Fits caption into a key (less its one-pixel border), in this order of preference: one line
+// in the largest font from 9 down to 7 pixels, two lines split where the caption parts, one line
+// at 6 pixels, two lines at 6, and last a word split in the middle. The caption set on the key
+// holds the line break.
+void fitCaption(QPushButton& key, const QString& caption) {
+    const int w = key.width() - 2, h = key.height() - 2;
+    QFont font = key.font();
+    auto fits = [&](const QString& text, int pixels) {
+        font.setPixelSize(pixels);
+        const QFontMetrics fm(font);
+        const QStringList lines = text.split(u'\n');
+        for (const QString& line : lines)
+            if (fm.horizontalAdvance(line) > w) return false;
+        return fm.height() + (lines.size() - 1) * fm.lineSpacing() <= h;
+    };
+    const QString parted = twoLines(caption, false), halved = twoLines(caption, true);
+    const struct {
+        const QString& text;
+        int largest, smallest;
+    } tries[] = {{caption, 9, 7}, {parted, 9, 7}, {caption, 6, 6}, {parted, 6, 6}, {halved, 9, 6}};
+    for (const auto& t : tries) {
+        for (int pixels = t.largest; !t.text.isEmpty() && pixels >= t.smallest; --pixels) {
+            if (fits(t.text, pixels)) {
+                key.setFont(font);
+                key.setText(t.text);
+                return;
+            }
+        }
+    }
+    key.setFont(font);  // 6 pixels, whatever is cut
+    key.setText(halved.isEmpty() ? caption : halved);
+}
+
+}  // namespace
 
 KeyboardControl::KeyboardControl(PlayControl& play, TransportPanel& transport, WindowState& state,
                                  QTabWidget& menuTabs, QTimer& timerFoc, QTimer& timerNet,
@@ -64,7 +133,7 @@ void KeyboardControl::buildHelpKeyboard(QFrame& frameHelp) {
     bold.setBold(true);
     TextHlp->setFont(bold);
 
-    const int u = 13;  // one key unit in pixels
+    const int u = 16;  // one key unit in pixels: 23 units and two gaps fill the frame
     struct Row {
         int y;
         std::vector<std::pair<int, double>> keys;  // index, width in units
@@ -89,13 +158,11 @@ void KeyboardControl::buildHelpKeyboard(QFrame& frameHelp) {
         {96, {{69, 1.5}, {70, 1}, {71, 1.2}, {72, 5.3}, {73, 1.2}, {74, 1}, {75, 1}, {76, 1.5}}},
     };
     auto makeKey = [&](int index, int x, int y, int w, int h) {
-        auto* b = new QPushButton(perform::KeyCaption(index), FrmKbdHlp);
+        auto* b = new HelpKey(FrmKbdHlp);
         b->setObjectName(QStringLiteral("ButKbdHlp%1").arg(index));
         b->setGeometry(x, y, w, h);
         b->setFocusPolicy(Qt::NoFocus);
-        QFont f = b->font();
-        f.setPointSize(5);
-        b->setFont(f);
+        fitCaption(*b, perform::KeyCaption(index));
         connect(b, &QPushButton::clicked, this, [this, index] { ButKbdHlp_Click(index); });
         ButKbdHlp[index] = b;
     };

@@ -3,6 +3,9 @@
 #include <QEvent>
 #include <QItemSelectionModel>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
 
 namespace velorixa {
 
@@ -27,9 +30,29 @@ class ListBox::Adapter : public QAbstractListModel {
     playlist::PlaylistModel& m_;
 };
 
+// With uniform item sizes Qt asks the delegate for one row's size (the last row's) and gives it
+// to every row; the width given here is the widest line's, so every line can be scrolled into
+// view whichever row is asked.
+class ListBox::Delegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    int widest = 0;  // the widest line's text in pixels
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        // The text's own margins as the delegate measured them, around the widest text.
+        const int textWidth = option.fontMetrics.horizontalAdvance(index.data().toString());
+        size.setWidth(std::max(size.width(), size.width() - textWidth + widest + kMarginPx));
+        return size;
+    }
+};
+
 ListBox::ListBox(playlist::PlaylistModel& model, QWidget* parent)
-    : QListView(parent), model_(model), adapter_(new Adapter(model_, this)) {
+    : QListView(parent),
+      model_(model),
+      adapter_(new Adapter(model_, this)),
+      delegate_(new Delegate(this)) {
     setModel(adapter_);
+    setItemDelegate(delegate_);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setUniformItemSizes(true);  // lists of tens of thousands of lines lay out at once
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -47,6 +70,7 @@ void ListBox::changeEvent(QEvent* event) {
     if (event->type() == QEvent::EnabledChange) {
         setAttribute(Qt::WA_TransparentForMouseEvents, !isEnabled());
     }
+    if (event->type() == QEvent::FontChange) charWidths_.clear();
     QListView::changeEvent(event);
 }
 
@@ -66,9 +90,39 @@ void ListBox::pullSelection(const QItemSelection& selected, const QItemSelection
     model_.setCurrentRow(current.isValid() ? current.row() : -1);
 }
 
+int ListBox::widestLinePx() {
+    // Shaping every line of a full list takes a third of a second; the sum of its characters'
+    // advances (kept per character) takes a few milliseconds and differs from the shaped width
+    // only by kerning and ligatures, so the line found widest that way is measured exactly too
+    // and the larger of the two kept.
+    const QFontMetrics fm(font());
+    if (charWidths_.empty()) charWidths_.assign(0x10000, kUnknownWidth);
+    int widest = 0, widestRow = -1;
+    for (int row = 0, n = model_.count(); row < n; ++row) {
+        const QString& text = model_.text(row);
+        int sum = 0;
+        for (const QChar c : text) {
+            if (c.isSurrogate()) {  // outside the table: this line is shaped
+                sum = fm.horizontalAdvance(text);
+                break;
+            }
+            uint16_t& w = charWidths_[c.unicode()];
+            if (w == kUnknownWidth) w = static_cast<uint16_t>(std::max(0, fm.horizontalAdvance(c)));
+            sum += w;
+        }
+        if (sum > widest) {
+            widest = sum;
+            widestRow = row;
+        }
+    }
+    if (widestRow >= 0) widest = std::max(widest, fm.horizontalAdvance(model_.text(widestRow)));
+    return widest;
+}
+
 void ListBox::refresh(bool fromTop) {
     const int vscroll = verticalScrollBar()->value();
     const int hscroll = horizontalScrollBar()->value();
+    delegate_->widest = widestLinePx();
     pushing_ = true;
     adapter_->reset();
     pushing_ = false;

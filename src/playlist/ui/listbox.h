@@ -2,12 +2,16 @@
 // A list box of the window over a PlaylistModel that lives elsewhere (the play lists, the
 // browser's file list): the model holds the lines and their selection, the view shows them and
 // feeds the operator's selection back into the model as it happens.
-// Code that edits model() directly calls refresh() (or refreshSelection()) afterwards.
+// Code that edits model() directly calls refresh() (or refreshSelection()) afterwards. The box
+// scrolls sideways as far as its widest line plus a margin reaches.
 //
 // Thread contract: GUI thread only.
 
 #include <QAbstractListModel>
 #include <QListView>
+
+#include <cstdint>
+#include <vector>
 
 #include "playlist/playlistmodel.h"
 
@@ -36,12 +40,21 @@ class ListBox : public QListView {
     // A line was double-clicked (row of the line).
     void lineDoubleClicked(int row);
 
+  public:
+    // Room beyond the widest line, in pixels, so its end is not flush with the box's edge.
+    static constexpr int kMarginPx = 15;
+
   private:
     class Adapter;
+    class Delegate;
+    int widestLinePx();
     void pullSelection(const QItemSelection& selected, const QItemSelection& deselected);
 
     playlist::PlaylistModel& model_;
     Adapter* adapter_;
+    Delegate* delegate_;
+    static constexpr uint16_t kUnknownWidth = 0xFFFF;
+    std::vector<uint16_t> charWidths_;  // advance of each character in the box's font, in pixels
     bool pushing_ = false;
 };
 

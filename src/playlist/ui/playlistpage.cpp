@@ -88,8 +88,9 @@ void PlayListPage::buildList(QWidget* canvas) {
                          36, 346, 378);
     PlayList = place(new ListBox(lists_.PlayList, canvas), "PlayList", 12, 36, 346, 378);
 
-    // The right column starts past the add/save panel, which lies over the list.
-    const int x = 366, w = 84;
+    // The right column starts past the add/save panel, which lies over the list, and is wide
+    // enough for "Switch to NET" with room at both ends.
+    const int x = 360, w = 94;
     ChkEnterAddSav = button(canvas, "ChkEnterAddSav", "Add / Save ...", x, 36, w);
     connect(ChkEnterAddSav, &QPushButton::clicked, this, [this] { OpenAddSav(); });
 
@@ -131,7 +132,7 @@ void PlayListPage::buildList(QWidget* canvas) {
 }
 
 void PlayListPage::buildAddSav(QWidget* canvas) {
-    // The panel sits over the list, two pixels in from its design place.
+    // The panel sits over the list, two pixels inside the box drawn around it.
     PicAddSav = place(new QFrame(canvas), "PicAddSav", px(600), px(840), px(4815), px(4695));
     PicAddSav->setFrameShape(QFrame::Box);
     FrmAddSav = place(new QFrame(canvas), "FrmAddSav", px(600) + 2, px(840) + 2, px(4815) - 4,
@@ -140,18 +141,21 @@ void PlayListPage::buildAddSav(QWidget* canvas) {
     QWidget* f = FrmAddSav;
     const int w = FrmAddSav->width();
 
-    Drive0 = place(new QComboBox(f), "Drive0", 4, 4, 150, 22);
+    Drive0 = place(new QComboBox(f), "Drive0", 4, 4, 130, 22);
     DirectoryBox = place(new QListWidget(f), "DirectoryBox", 4, 30, 150, 200);
     FileTop = place(new ListBox(files_, f), "FileTop", 158, 30, w - 162, 200);
+    // The two file types take the room their captions need, beside the narrower drive list.
     OptMusic =
-        place(new QRadioButton(QStringLiteral("Music Files"), f), "OptMusic", 158, 4, 86, 22);
-    OptLists = place(new QRadioButton(QStringLiteral("List Files"), f), "OptLists", 244, 4, 70, 22);
+        place(new QRadioButton(QStringLiteral("Music Files"), f), "OptMusic", 138, 4, 94, 22);
+    OptLists = place(new QRadioButton(QStringLiteral("List Files"), f), "OptLists", 232, 4, 82, 22);
     OptMusic->setChecked(true);
     CmdSelAll = button(f, "CmdSelAll", "Select All", 158, 234, 72);
     CmdAddSel = button(f, "CmdAddSel", "Add Select.", 234, 234, 72);
     CmdExitAddSav = button(f, "CmdExitAddSav", "Close", 4, 234, 60);
     NameFileSave = place(new QLineEdit(f), "NameFileSave", 4, 268, 150, 22);
     CmdFileSave = button(f, "CmdFileSave", "Save List as ...", 158, 268, 110);
+    // The browser's folder, shown in full in its tool tip and here from its end, which names it.
+    lblFolder_ = place(new QLabel(f), "LblFolder", 4, 292, w - 8, 15);
     for (QWidget* b : {static_cast<QWidget*>(OptMusic), static_cast<QWidget*>(OptLists)}) {
         b->setFocusPolicy(Qt::NoFocus);
     }
@@ -244,6 +248,9 @@ bool PlayListPage::setBrowserFolder(const QString& folder) {
     int driveIndex = Drive0->findText(DriveOf(folder_));
     if (driveIndex >= 0) Drive0->setCurrentIndex(driveIndex);
     DirectoryBox->setToolTip(folder_);
+    lblFolder_->setToolTip(folder_);
+    lblFolder_->setText(
+        lblFolder_->fontMetrics().elidedText(folder_, Qt::ElideLeft, lblFolder_->width()));
     DirectoryBox_Change();
     return true;
 }
@@ -306,11 +313,39 @@ void PlayListPage::CursorMove(int mode) {
 }
 
 void PlayListPage::LoadMemoList(const QString& appPath) {
-    playlist::LoadMemoList(MemoListPath(appPath), PlayList->model());
+    const QString path = MemoListPath(appPath);
+    ListFileRead info;
+    playlist::LoadMemoList(path, PlayList->model(), &info);
     PlayList->refresh();
+    // A saved list that was not read whole is never written over: the lines it holds beyond
+    // what the list shows would be lost.
+    memoListKept_ = MemoListUnreadable(path, info);
+    if (memoListKept_) {
+        messageBox(QStringLiteral("\"MemoList.ini\" could not be read. It is left as it is and "
+                                  "the list will not be saved over it."),
+                   QStringLiteral("Error"));
+    } else if (info.truncated) {
+        // The list holds at most kMaxLines lines, so the save at exit shortens the file: the
+        // whole original stays beside it.
+        const QString backup = path + QStringLiteral(".bak");
+        QString error;
+        memoListKept_ = !CopyListFile(path, backup, &error);
+        const QString intro = QStringLiteral(
+                                  "\"MemoList.ini\" holds more than %1 lines; only the "
+                                  "first %1 were loaded. ")
+                                  .arg(PlaylistModel::kMaxLines);
+        messageBox(
+            intro + (memoListKept_
+                         ? QStringLiteral("It could not be copied (%1), so the list will "
+                                          "not be saved over it.")
+                               .arg(error)
+                         : QStringLiteral("The whole file is kept as \"MemoList.ini.bak\".")),
+            QStringLiteral("Error"));
+    }
 }
 
 bool PlayListPage::SaveMemoList(const QString& appPath) {
+    if (memoListKept_) return true;
     const PlaylistModel& music = lists_.musicList();
     QString error;
     if (!playlist::SaveMemoList(MemoListPath(appPath), music, &error)) {

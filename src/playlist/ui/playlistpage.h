@@ -80,8 +80,11 @@ class PlayListPage : public QObject {
     // Refresh of the browser: the file list from the folder and the pattern.
     void DirectoryBox_Change();
 
+    // Reads "MemoList.ini"; one message when it could not be read whole (it is then kept as it
+    // is) or held more lines than a list takes (the original is copied to "MemoList.ini.bak").
     void LoadMemoList(const QString& appPath);
     // Writes the music list to "MemoList.ini"; false (and a message) when it cannot be written.
+    // Nothing is written over a saved list that was not read whole.
     bool SaveMemoList(const QString& appPath);
     // "Save List as ..." into the browser's folder.
     void CmdFileSave_Click();
@@ -115,6 +118,8 @@ class PlayListPage : public QObject {
     playlist::PlaylistModel files_;  // the browser's file list
     QObject* textFocus_ = nullptr;   // reports the text fields' focus into FlagText
     QString folder_;
+    bool memoListKept_ = false;    // "MemoList.ini" was not read whole: never saved over
+    QLabel* lblFolder_ = nullptr;  // the browser's folder
     playlist::BrowserPattern pattern_ = playlist::BrowserPattern::Music;
 };
 
