@@ -1,48 +1,76 @@
 #!/usr/bin/env bash
 # Velorixa set-up: installs what the player needs (Debian 12), builds it, then runs it or its tests.
-#   ./velorixa.sh play     set up, build and start the player
+#   ./velorixa.sh play     set up, build (without the tests) and start the player
 #   ./velorixa.sh test     set up, build and run every test
-#   ./velorixa.sh build    set up and build only
+#   ./velorixa.sh build    set up and build only (with the tests)
 #   ./velorixa.sh fuzz [S] build the libFuzzer targets with clang and run each for S seconds (20)
-# Environment: BUILD_DIR (default build), VELORIXA_SANITIZE=1 (address+undefined sanitizers),
-# VELORIXA_WERROR=1 (warnings are errors), JOBS (parallel build jobs).
+# Environment: BUILD_DIR (default build; build-fuzz for fuzz), JOBS (parallel build jobs),
+# TARGETS (build only these targets), BUILD_TYPE (default RelWithDebInfo),
+# VELORIXA_NO_INSTALL=1 (install nothing, only list what is missing).
+# Build options, each 1 or 0; every configure passes all of them, so one run's setting never
+# sticks in the build folder for the next:
+#   VELORIXA_WERROR    warnings are errors (0)
+#   VELORIXA_SANITIZE  address and undefined-behaviour sanitizers (0)
+#   VELORIXA_TSAN      thread sanitizer (0)
+#   VELORIXA_TESTS     build the tests (0 for play, 1 otherwise)
+#   VELORIXA_FUZZ      the libFuzzer targets (1 for fuzz, 0 otherwise)
 set -euo pipefail
 cd "$(dirname "$0")"
 here=$(pwd)
+source tools/lib/packages.sh
 
-packages=(
+player_packages=(
   cmake g++ pkg-config ninja-build
   qt6-base-dev libmpg123-dev libcurl4-openssl-dev libsdl2-dev libkissfft-dev
-  libgtest-dev libmp3lame-dev
 )
+test_packages=(libgtest-dev libmp3lame-dev)
+fuzz_packages=(clang libclang-rt-14-dev)
+
+# ON or OFF for a build option given as 1/0 (ON/OFF, true/false also do); $1 names it.
+on_off() {
+  case "${2,,}" in
+    1 | on | true | yes) echo ON ;;
+    0 | off | false | no | "") echo OFF ;;
+    *)
+      echo "$1=$2: use 1 or 0" >&2
+      exit 2
+      ;;
+  esac
+}
+
+cmd=${1:-play}
+case "$cmd" in
+  fuzz) VELORIXA_FUZZ=1 ;;
+  play) : "${VELORIXA_TESTS:=0}" ;;
+esac
+fuzz=$(on_off VELORIXA_FUZZ "${VELORIXA_FUZZ:-0}")
+tests=$(on_off VELORIXA_TESTS "${VELORIXA_TESTS:-1}")
+[ "$fuzz" = ON ] && tests=ON # the fuzz targets live with the tests
+options=(-DVELORIXA_TESTS="$tests" -DVELORIXA_FUZZ="$fuzz")
+for o in VELORIXA_WERROR VELORIXA_SANITIZE VELORIXA_TSAN; do
+  v=$(on_off "$o" "${!o:-0}")
+  options+=("-D$o=$v")
+done
 
 install_packages() {
-  local missing=()
-  [ "${VELORIXA_FUZZ:-0}" = 1 ] && packages+=(clang libclang-rt-14-dev)
-  for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-  done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  echo "Installing: ${missing[*]}"
-  local sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
+  local wanted=("${player_packages[@]}")
+  [ "$tests" = ON ] && wanted+=("${test_packages[@]}")
+  [ "$fuzz" = ON ] && wanted+=("${fuzz_packages[@]}")
+  ensure_packages "the build" "${wanted[@]}"
 }
 
 build() {
   local dir=${BUILD_DIR:-build}
-  local args=(-G Ninja -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo})
-  [ "${VELORIXA_SANITIZE:-0}" = 1 ] && args+=(-DVELORIXA_SANITIZE=ON)
-  [ "${VELORIXA_WERROR:-0}" = 1 ] && args+=(-DVELORIXA_WERROR=ON)
-  [ "${VELORIXA_FUZZ:-0}" = 1 ] && args+=(-DVELORIXA_FUZZ=ON -DVELORIXA_TESTS=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
+  local args=(-G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "${options[@]}")
+  [ "$fuzz" = ON ] && args+=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
   cmake -S . -B "$dir" "${args[@]}" >/dev/null
+  # shellcheck disable=SC2086 # TARGETS is a list of target names
   cmake --build "$dir" -j "${JOBS:-$(nproc)}" ${TARGETS:+--target $TARGETS}
 }
 
-cmd=${1:-play}
-[ "$cmd" = fuzz ] && export VELORIXA_FUZZ=1
-install_packages
+case "$cmd" in
+  build | play | test | fuzz) install_packages ;;
+esac
 case "$cmd" in
   build) build ;;
   play)
@@ -63,7 +91,7 @@ case "$cmd" in
     done
     ;;
   *)
-    echo "usage: $0 [play|test|build]" >&2
+    echo "usage: $0 [play|test|build|fuzz [seconds]]" >&2
     exit 2
     ;;
 esac

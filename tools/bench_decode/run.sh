@@ -1,16 +1,13 @@
 #!/usr/bin/env bash
 # Builds and runs bench_decode. mpg123 (the reference decoder program) is this benchmark's own
 # need, not the player's, so it is installed here when missing.
-#   tools/bench_decode/run.sh [bench_decode options]     BUILD_DIR (default build)
+#   tools/bench_decode/run.sh [bench_decode options]
+# Environment: BUILD_DIR (default build), JOBS, VELORIXA_NO_INSTALL, as for velorixa.sh.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-if ! command -v mpg123 >/dev/null; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q mpg123
-fi
-dir=${BUILD_DIR:-build}
-cmake -S "$root" -B "$root/$dir" -G Ninja >/dev/null
-cmake --build "$root/$dir" --target bench_decode -j "${JOBS:-2}"
-exec "$root/$dir/bin/bench_decode" "$@"
+cd "$(dirname "$0")/../.."
+source tools/lib/packages.sh
+ensure_packages "the reference decoder" mpg123
+# velorixa.sh installs the build's own packages, configures the build folder with every option
+# set and builds only this target.
+TARGETS=bench_decode ./velorixa.sh build
+exec "./${BUILD_DIR:-build}/bin/bench_decode" "$@"

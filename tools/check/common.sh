@@ -5,7 +5,8 @@
 # checks never run build/bin/velorixa itself: they run a copy from a temporary folder.
 #
 # Environment: BUILD_DIR (default build), JOBS (build jobs), CHECK_NO_BUILD=1 (use what is
-# built), KEEP_TMP=1 (leave the temporary folder for inspection).
+# built), KEEP_TMP=1 (leave the temporary folder for inspection), VELORIXA_NO_INSTALL=1 (install
+# nothing, as for velorixa.sh).
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build_dir=$repo/${BUILD_DIR:-build}
@@ -24,17 +25,9 @@ cleanup() {
 trap cleanup EXIT
 
 # Xvfb, xdotool and ImageMagick are tools of these checks only, not of the player.
+source "$repo/tools/lib/packages.sh"
 ensure_x_tools() {
-  local missing=()
-  command -v Xvfb >/dev/null || missing+=(xvfb)
-  command -v xdotool >/dev/null || missing+=(xdotool)
-  command -v import >/dev/null || missing+=(imagemagick)
-  [ ${#missing[@]} -eq 0 ] && return 0
-  log "installing ${missing[*]}"
-  local sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
+  ensure_packages "the checks" xvfb xdotool imagemagick
 }
 
 # Builds the given targets the way ./velorixa.sh does (it installs the build packages too).
