@@ -1,5 +1,6 @@
 #include "playlist/ui/playlistpage.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
@@ -77,6 +78,13 @@ PlayListPage::PlayListPage(QWidget* canvas, WindowState& state, PlayLists& lists
     };
     buildList(canvas);
     buildAddSav(canvas);
+    search_ = new MusicSearch(lists_.PlayList, std::make_shared<util::FindFlag>(), this);
+    connect(search_, &MusicSearch::linesAdded, this, [this] {
+        PlayList->refresh();
+        // The newest lines stay in view from 25 lines on.
+        if (PlayList->model().count() >= 25) PlayList->scrollToBottom();
+    });
+    connect(search_, &MusicSearch::finished, this, [this](bool failed) { searchFinished(failed); });
     // The browser starts in the folder that is current when the window loads.
     setBrowserFolder(QDir::currentPath());
     CloseAddSav();
@@ -152,6 +160,9 @@ void PlayListPage::buildAddSav(QWidget* canvas) {
     CmdExitAddSav = button(f, "CmdExitAddSav", "Close", 4, 234, 60);
     NameFileSave = place(new QLineEdit(f), "NameFileSave", 4, 268, 150, 22);
     CmdFileSave = button(f, "CmdFileSave", "Save List as ...", 158, 268, 110);
+    TogFindMusic = button(f, "TogFindMusic", "Music Search", 68, 234, 86);
+    TogFindMusic->setCheckable(true);
+    connect(TogFindMusic, &QPushButton::clicked, this, [this](bool on) { TogFindMusic_Click(on); });
     for (QWidget* b : {static_cast<QWidget*>(OptMusic), static_cast<QWidget*>(OptLists)}) {
         b->setFocusPolicy(Qt::NoFocus);
     }
@@ -203,7 +214,7 @@ bool PlayListPage::enterRadioMode() {
     const bool panelOpen = FrmAddSav->isVisible();
     CmdSwitch->setText(QStringLiteral("Switch to MP3"));
     for (QWidget* w : std::initializer_list<QWidget*>{FrmAddSav, PicAddSav, ChkEnterAddSav,
-                                                      CmdClearList, Drive0})
+                                                      CmdClearList, Drive0, TogFindMusic})
         w->hide();
     PlayList->setEnabled(true);
     PlayList->raise();
@@ -213,7 +224,8 @@ bool PlayListPage::enterRadioMode() {
 
 void PlayListPage::leaveRadioMode(bool reopenAddSav) {
     CmdSwitch->setText(QString::fromLatin1(kSwitchToNet));
-    for (QWidget* w : std::initializer_list<QWidget*>{ChkEnterAddSav, CmdClearList, Drive0})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{ChkEnterAddSav, CmdClearList, Drive0, TogFindMusic})
         w->show();
     PlayList->refresh(/*fromTop=*/true);
     if (reopenAddSav) {
@@ -340,6 +352,37 @@ void PlayListPage::CmdFileSave_Click() {
         DirectoryBox_Change();
     }
     CmdSwitch->setEnabled(true);
+}
+
+void PlayListPage::ShowListEnd() {
+    const int n = PlayList->model().count();
+    if (n <= 22) return;
+    PlayList->scrollTo(PlayList->QListView::model()->index(n - 22, 0),
+                       QAbstractItemView::PositionAtTop);
+}
+
+void PlayListPage::TogFindMusic_Click(bool on) {
+    if (!on) {
+        StopFindMusic();
+        return;
+    }
+    // The window stays usable during the search: the arrow with a busy sign, not a wait.
+    if (!busyPointer_) QApplication::setOverrideCursor(Qt::BusyCursor);
+    busyPointer_ = true;
+    CloseAddSav();
+    search_->StartFindMusic(FolderWithSlash(Drive0->currentText()));
+}
+
+void PlayListPage::StopFindMusic() {
+    search_->StopFindMusic();
+}
+
+void PlayListPage::searchFinished(bool failed) {
+    if (failed) messageBox(QStringLiteral("Wrong system DLL libraries"), QStringLiteral("Error"));
+    ShowListEnd();
+    if (busyPointer_) QApplication::restoreOverrideCursor();
+    busyPointer_ = false;
+    TogFindMusic->setChecked(false);
 }
 
 }  // namespace velorixa
