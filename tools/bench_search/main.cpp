@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
     playlist::MusicSearch& search = page.musicSearch();
     clock.start();
     pulse.start();
-    page.TogFindMusic_Click(true);
+    page.TogFindMusic->click();  // on, as the operator's click
     runUntil([&] { return !search.running(); });
     const double walkS = clock.nsecsElapsed() / 1e9;
     pulse.stop();
@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
     last = 0;
     longest = 0;
     pulse.start();
-    page.TogFindMusic_Click(true);
+    page.TogFindMusic->click();  // on, as the operator's click
     runUntil([&] { return page.PlayList->model().count() >= found / 2 || !search.running(); });
     const int atStop = page.PlayList->model().count();
     QElapsedTimer stop;

@@ -6,8 +6,8 @@
 #
 #   tools/check/search.sh OUT_DIR
 #
-# Writes OUT_DIR/01-panel.png, 02-walking.png, 03-done.png, 04-second-walking.png,
-# 05-stopped.png (the window only) and OUT_DIR/report.txt (line counts and times).
+# Writes OUT_DIR/01-panel.png, 02-walking.png, 03-done.png, 04-stopped.png,
+# 05-two-seconds-later.png (the window only) and OUT_DIR/report.txt (line counts and times).
 # Environment: see common.sh (BUILD_DIR, JOBS, CHECK_NO_BUILD, KEEP_TMP).
 # Exit code: 0 pictures taken and player closed, 1 otherwise, 2 set-up failure.
 set -euo pipefail
@@ -22,7 +22,8 @@ source "$(dirname "$0")/common.sh"
 ensure_x_tools
 build_targets velorixa
 
-# 400 MP3 files (empty: the search only reads names) seven folders deep, with other files.
+# 400 MP3 files (empty: the search only reads names) seven folders deep, with other files and
+# 100,000 folders without music.
 music=$tmp/music
 for a in 1 2 3 4 5; do
   for b in 1 2 3 4; do
@@ -32,9 +33,15 @@ for a in 1 2 3 4 5; do
       : >"$d/Track $t.mp3"
       : >"$d/Cover $t.jpg"
     done
+    # 5000 folders without music after each album's tracks: the walk takes some seconds.
+    mkdir -p "$d/../Outtakes/"{0001..5000}
   done
 done
 log "made $(find "$music" -iname '*.mp3' | wc -l) MP3 files under $music"
+
+# A station list beside the player, so no "NetRadio list not found" box waits at the start.
+mkdir -p "$tmp/player"
+cp "$repo/data/NetRadio.ini" "$tmp/player/"
 
 start_xvfb
 export SDL_AUDIODRIVER=dummy
@@ -44,7 +51,7 @@ win=$(wait_window VELORIXA 10)
   cat "$tmp/player.log" >&2
   exit 1
 }
-sleep 1.5 # past the title cover
+sleep 3 # past the title cover
 shot() {
   import -window "$win" "$out/$1.png"
   log "$1.png"
@@ -88,25 +95,24 @@ shot 03-done
 walk_s=$(echo "$end - $start" | bc)
 log "first walk ended (the list stopped growing) after about $walk_s s"
 
-# A second walk into the same list, stopped half way by a second click on the toggle.
+# A second walk appended to the same list, stopped about half way by a second click on the
+# toggle (the panel has to be opened again for it, as for the operator).
 add_save
 sleep 0.3
 toggle
-half=$(echo "$walk_s / 2" | bc -l)
-sleep "$half"
-shot 04-second-walking
+sleep "$(echo "$walk_s / 2" | bc -l)"
 add_save
-sleep 0.3
 toggle
-sleep 1
-shot 05-stopped
+shot 04-stopped
+sleep 2
+shot 05-two-seconds-later
 
 close_player "$win" || true
 log "$exit_how"
 {
   echo "first walk: about $walk_s s"
-  echo "MemoList.ini lines at exit: $(memo_lines)"
-  echo "MP3 of the test tree in it: $(grep -c "^$music" "$tmp/player/MemoList.ini" 2>/dev/null || echo 0)"
+  echo "MemoList.ini lines at exit (a whole walk, then a stopped one): $(memo_lines)"
+  echo "MP3 of the test tree in it: $(grep -c "^$music" "$tmp/player/MemoList.ini" 2>/dev/null || echo 0) (400 per whole walk)"
 } | tee "$out/report.txt"
 [ -s "$tmp/player.log" ] && sed 's/^/    /' "$tmp/player.log"
 exit 0

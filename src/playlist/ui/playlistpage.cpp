@@ -362,6 +362,7 @@ void PlayListPage::ShowListEnd() {
 }
 
 void PlayListPage::TogFindMusic_Click(bool on) {
+    TogFindMusic->setChecked(on);
     if (!on) {
         StopFindMusic();
         return;
