@@ -7,17 +7,13 @@
 #include <algorithm>
 
 #include "playlist/listfile.h"
+#include "util/folderwalk.h"
 
 namespace velorixa::playlist {
 
-namespace {
+using util::SortNames;
 
-void SortNames(QStringList& names) {
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int c = QString::compare(a, b, Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : a < b;
-    });
-}
+namespace {
 
 bool IsPseudoFileSystem(const QByteArray& type) {
     static const char* const kPseudo[] = {

@@ -25,7 +25,9 @@
 #include "playback/ui/transportpanel.h"
 #include "playlist/ui/listbox.h"
 #include "playlist/ui/playlistpage.h"
+#include "util/sndvol.h"
 #include "util/twips.h"
+#include "util/ui/utilpanel.h"
 
 namespace velorixa {
 
@@ -117,6 +119,7 @@ VelMix::~VelMix() {
     delete keyRouter_;
     delete keyboardControl_;
     delete radioPanel_;
+    delete utilPanel_;
     delete playControl_;
     delete soundControl_;
     delete playListPage_;
@@ -224,6 +227,10 @@ void VelMix::Form_Load() {
     };
     radioPanel_ =
         new RadioPanel(page(0), state_, *playListPage_, *playControl_, *transport_, *player_, this);
+    // The mixer search shares `FlagFind` with the music search.
+    utilPanel_ = new UtilPanel(playListPage_->musicSearch().flag(), this, this);
+    utilPanel_->bindWebLink(frmVMIX_->findChild<QLabel*>("LblVMIX"));
+    transport_->onMixerClicked(utilPanel_, [this] { utilPanel_->CmdSndVolExe_Click(); });
     keyRouter_ = new KeyRouter(*this, *playControl_, *playListPage_, *transport_, this);
     keyboardControl_ = new KeyboardControl(*playControl_, *transport_, state_, *menuTabs_,
                                            timerFoc_, timerNet_, *frameHelp_, this);
@@ -240,6 +247,11 @@ void VelMix::Form_Load() {
             &display::DisplayPanel::CmdMonitor_Click);
     // Unload: the player first, then the music list.
     addShutdownStep([this] { player_->ExitForm(); });
+    // A running search ends before the music list is saved, with the lines it found.
+    addShutdownStep([this] {
+        playListPage_->StopFindMusic();
+        utilPanel_->mixer().abandonSearch();
+    });
     addStateSaver([this] { playListPage_->SaveMemoList(appPath_); });
 
     ClrLevels();

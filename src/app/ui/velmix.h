@@ -31,6 +31,7 @@ class PlayControl;
 class KeyRouter;
 class KeyboardControl;
 class RadioPanel;
+class UtilPanel;
 namespace playback {
 class PlayQueue;
 }
@@ -95,6 +96,7 @@ class VelMix : public QWidget {
     KeyRouter& keyRouter() { return *keyRouter_; }
     KeyboardControl& keyboardControl() { return *keyboardControl_; }
     RadioPanel& radioPanel() { return *radioPanel_; }
+    UtilPanel& utilPanel() { return *utilPanel_; }
     playback::PlayQueue& playQueue() { return *playQueue_; }
     playlist::PlayLists& playLists() { return playLists_; }
     controls::SoundControl& soundControl() { return *soundControl_; }
@@ -167,6 +169,7 @@ class VelMix : public QWidget {
     KeyRouter* keyRouter_ = nullptr;
     KeyboardControl* keyboardControl_ = nullptr;
     RadioPanel* radioPanel_ = nullptr;
+    UtilPanel* utilPanel_ = nullptr;
     display::DisplayPanel* display_ = nullptr;
 };
 

@@ -108,6 +108,7 @@ RadioPanel::RadioPanel(QWidget* canvas, WindowState& state, PlayListPage& page, 
 }
 
 void RadioPanel::SwitchList() {
+    page_.StopFindMusic();  // a running search ends before the lists change
     playlist::PlayLists& lists = page_.lists();
     lists.SwitchList();
     const bool radio = !lists.musicMode();

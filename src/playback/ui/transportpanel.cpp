@@ -123,4 +123,9 @@ void TransportPanel::showNetText(const QString& text) {
     LblNET->setText(text);
 }
 
+void TransportPanel::onMixerClicked(QObject* context, std::function<void()> action) {
+    QObject::connect(CmdSndVolExe, &QPushButton::clicked, context,
+                     [action = std::move(action)] { action(); });
+}
+
 }  // namespace velorixa

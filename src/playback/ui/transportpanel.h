@@ -7,6 +7,7 @@
 
 #include <QFrame>
 #include <QString>
+#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -35,6 +36,8 @@ class TransportPanel {
     // The station status line (`LblNET`).
     QString netText() const;
     void showNetText(const QString& text);
+    // action runs at every click of the mixer button (`CmdSndVolExe`) while context lives.
+    void onMixerClicked(QObject* context, std::function<void()> action);
 
   private:
     friend class PlayControl;

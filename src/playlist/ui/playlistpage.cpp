@@ -1,5 +1,6 @@
 #include "playlist/ui/playlistpage.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
@@ -77,6 +78,13 @@ PlayListPage::PlayListPage(QWidget* canvas, WindowState& state, PlayLists& lists
     };
     buildList(canvas);
     buildAddSav(canvas);
+    search_ = new MusicSearch(lists_.PlayList, std::make_shared<util::FindFlag>(), this);
+    connect(search_, &MusicSearch::linesAdded, this, [this] {
+        PlayList->refresh();
+        // The newest lines stay in view from 25 lines on.
+        if (PlayList->model().count() >= 25) PlayList->scrollToBottom();
+    });
+    connect(search_, &MusicSearch::finished, this, [this](bool failed) { searchFinished(failed); });
     // The browser starts in the folder that is current when the window loads.
     setBrowserFolder(QDir::currentPath());
     CloseAddSav();
@@ -156,6 +164,9 @@ void PlayListPage::buildAddSav(QWidget* canvas) {
     CmdFileSave = button(f, "CmdFileSave", "Save List as ...", 158, 268, 110);
     // The browser's folder, shown in full in its tool tip and here from its end, which names it.
     lblFolder_ = place(new QLabel(f), "LblFolder", 4, 292, w - 8, 15);
+    TogFindMusic = button(f, "TogFindMusic", "Music Search", 68, 234, 86);
+    TogFindMusic->setCheckable(true);
+    connect(TogFindMusic, &QPushButton::clicked, this, [this](bool on) { TogFindMusic_Click(on); });
     for (QWidget* b : {static_cast<QWidget*>(OptMusic), static_cast<QWidget*>(OptLists)}) {
         b->setFocusPolicy(Qt::NoFocus);
     }
@@ -207,7 +218,7 @@ bool PlayListPage::enterRadioMode() {
     const bool panelOpen = FrmAddSav->isVisible();
     CmdSwitch->setText(QStringLiteral("Switch to MP3"));
     for (QWidget* w : std::initializer_list<QWidget*>{FrmAddSav, PicAddSav, ChkEnterAddSav,
-                                                      CmdClearList, Drive0})
+                                                      CmdClearList, Drive0, TogFindMusic})
         w->hide();
     PlayList->setEnabled(true);
     PlayList->raise();
@@ -217,7 +228,8 @@ bool PlayListPage::enterRadioMode() {
 
 void PlayListPage::leaveRadioMode(bool reopenAddSav) {
     CmdSwitch->setText(QString::fromLatin1(kSwitchToNet));
-    for (QWidget* w : std::initializer_list<QWidget*>{ChkEnterAddSav, CmdClearList, Drive0})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{ChkEnterAddSav, CmdClearList, Drive0, TogFindMusic})
         w->show();
     PlayList->refresh(/*fromTop=*/true);
     if (reopenAddSav) {
@@ -375,6 +387,38 @@ void PlayListPage::CmdFileSave_Click() {
         DirectoryBox_Change();
     }
     CmdSwitch->setEnabled(true);
+}
+
+void PlayListPage::ShowListEnd() {
+    const int n = PlayList->model().count();
+    if (n <= 22) return;
+    PlayList->scrollTo(PlayList->QListView::model()->index(n - 22, 0),
+                       QAbstractItemView::PositionAtTop);
+}
+
+void PlayListPage::TogFindMusic_Click(bool on) {
+    TogFindMusic->setChecked(on);
+    if (!on) {
+        StopFindMusic();
+        return;
+    }
+    // The window stays usable during the search: the arrow with a busy sign, not a wait.
+    if (!busyPointer_) QApplication::setOverrideCursor(Qt::BusyCursor);
+    busyPointer_ = true;
+    CloseAddSav();
+    search_->StartFindMusic(FolderWithSlash(Drive0->currentText()));
+}
+
+void PlayListPage::StopFindMusic() {
+    search_->StopFindMusic();
+}
+
+void PlayListPage::searchFinished(bool failed) {
+    if (failed) messageBox(QStringLiteral("Wrong system DLL libraries"), QStringLiteral("Error"));
+    ShowListEnd();
+    if (busyPointer_) QApplication::restoreOverrideCursor();
+    busyPointer_ = false;
+    TogFindMusic->setChecked(false);
 }
 
 }  // namespace velorixa

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "playlist/browser.h"
+#include "playlist/musicsearch.h"
 #include "playlist/playlistmodel.h"
 #include "playlist/playlists.h"
 
@@ -57,6 +58,7 @@ class PlayListPage : public QObject {
     QPushButton* CmdExitAddSav;
     QLineEdit* NameFileSave;
     QPushButton* CmdFileSave;
+    QPushButton* TogFindMusic;  // "Music Search", a toggle: on while a search runs
 
     playlist::PlayLists& lists() { return lists_; }
     // Music mode: `CmdSwitch` offers the station list.
@@ -97,6 +99,15 @@ class PlayListPage : public QObject {
     void Drive0_Change(const QString& drive);
     // Up (1) and Down (2) keys on page 0.
     void CursorMove(int mode);
+    // `ShowListEnd`: the last 22 lines of the list in view.
+    void ShowListEnd();
+    // `TogFindMusic` click, on: the panel closes and the search of the drive chosen in `Drive0`
+    // starts, with a busy pointer; off: `StopFindMusic`.
+    void TogFindMusic_Click(bool on);
+    // Ends a running music search (the toggle goes off; the lines found so far stay). Nothing
+    // happens when none runs.
+    void StopFindMusic();
+    playlist::MusicSearch& musicSearch() { return *search_; }
 
     // A message box with an OK button and no icon; tests replace it.
     std::function<void(const QString& text, const QString& title)> messageBox;
@@ -112,6 +123,7 @@ class PlayListPage : public QObject {
     void buildList(QWidget* canvas);
     void buildAddSav(QWidget* canvas);
     void fillDrives();
+    void searchFinished(bool failed);
 
     WindowState& state_;
     playlist::PlayLists& lists_;
@@ -121,6 +133,8 @@ class PlayListPage : public QObject {
     bool memoListKept_ = false;    // "MemoList.ini" was not read whole: never saved over
     QLabel* lblFolder_ = nullptr;  // the browser's folder
     playlist::BrowserPattern pattern_ = playlist::BrowserPattern::Music;
+    playlist::MusicSearch* search_ = nullptr;
+    bool busyPointer_ = false;
 };
 
 }  // namespace velorixa
