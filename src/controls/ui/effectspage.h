@@ -26,12 +26,15 @@ namespace velorixa::controls {
 
 class ScrollBarAdapter;
 class CheckBoxAdapter;
+class FramePainter;
 
 // One knob's group `FrmSld(i)`: its bar inside the sunken border `FonPic(i)`, the rotate
 // toggle `RotBut(i)` and the zero button `ZerBut(i)`.
 class KnobGroup : public QFrame, public KnobControls {
   public:
-    KnobGroup(int index, Qt::Orientation orientation, QWidget* parent);
+    // painter: paints the bar's moves once per display frame (none: at once).
+    KnobGroup(int index, Qt::Orientation orientation, QWidget* parent,
+              FramePainter* painter = nullptr);
 
     QScrollBar* bar() const { return bar_; }
     QPushButton* rotBut() const { return rotBut_; }
@@ -76,6 +79,7 @@ class EffectsPage : public QObject {
     void connectKnob(int Index);
 
     EffectControls& logic_;
+    FramePainter* painter_ = nullptr;
     QFrame* frmEffect_ = nullptr;
     std::array<KnobGroup*, kKnobCount + 1> knobs_{};
     QScrollBar* scrVOL_ = nullptr;
