@@ -121,11 +121,18 @@ Swing MeasureSwing(const std::vector<double>& bal, double windowS) {
     s.lowBar = 1e9;
     s.highBar = -1e9;
     std::vector<size_t> ups;
+    bool armed = false;
     for (size_t i = 1; i < bal.size(); ++i) {
         if (std::isnan(bal[i]) || std::isnan(bal[i - 1])) continue;
         s.lowBar = std::min(s.lowBar, bal[i]);
         s.highBar = std::max(s.highBar, bal[i]);
-        if (bal[i - 1] < 100.0 && bal[i] >= 100.0) ups.push_back(i);
+        // Upward through the middle, after having been well below it: the still stretches at
+        // the middle (before the swing, after the glide back) count as no crossing.
+        if (bal[i] < 90.0) armed = true;
+        if (armed && bal[i - 1] < 100.0 && bal[i] >= 100.0) {
+            ups.push_back(i);
+            armed = false;
+        }
     }
     if (ups.size() >= 2) {
         s.periods = static_cast<int>(ups.size() - 1);
@@ -407,8 +414,6 @@ int RunLoop(const QString& dir, double seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QTemporaryDir dir;
     const char* mode = argc >= 2 ? argv[1] : "render";
     if (std::strcmp(mode, "swing") == 0 && argc >= 3) {
         QFile f(argv[2]);
@@ -430,6 +435,9 @@ int main(int argc, char** argv) {
         std::printf("\n");
         return 0;
     }
+    // The other modes run the window.
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
     if (std::strcmp(mode, "cost") == 0) return RunCost(dir.path());
     if (std::strcmp(mode, "loop") == 0)
         return RunLoop(dir.path(), argc >= 3 ? std::atof(argv[2]) : 5.0);

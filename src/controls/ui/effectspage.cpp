@@ -209,6 +209,11 @@ EffectsPage::EffectsPage(QWidget* canvas, EffectControls& logic, QObject* parent
     frmEffect_ = new QFrame(canvas);
     frmEffect_->setObjectName("FrmEffect");
     frmEffect_->setGeometry(px(240), px(2040), px(6375), px(4095));
+    // The page's captions in the window's small control font, so "Jump" and "Beat" fit their
+    // places.
+    QFont small = frmEffect_->font();
+    small.setPointSize(8);
+    frmEffect_->setFont(small);
     buildEql();
     buildPan();
     buildRotVol();
@@ -242,12 +247,15 @@ void EffectsPage::buildPan() {
     makeLabel(pic, "LblBAL", QString(), QRect(px(120) + 110, px(120) + 21, 30, 16));
     chkRot1_ = new QCheckBox(QStringLiteral("Jump"), pic);
     chkRot1_->setObjectName("ChkRot1");
-    chkRot1_->setGeometry(px(1080), px(840), 40, 18);
+    // Four pixels left of its place: the platform font is wider than the design's.
+    chkRot1_->setGeometry(px(1080) - 4, px(840), 44, 18);
     chkRot2_ = new QCheckBox(QStringLiteral("Beat"), pic);
     chkRot2_->setObjectName("ChkRot2");
-    chkRot2_->setGeometry(px(1680), px(840), 40, 18);
-    for (QCheckBox* c : {chkRot1_, chkRot2_})
+    chkRot2_->setGeometry(px(1680), px(840), 46, 18);
+    for (QCheckBox* c : {chkRot1_, chkRot2_}) {
         c->setFocusPolicy(Qt::NoFocus);
+        c->setStyleSheet(QStringLiteral("QCheckBox { spacing: 2px; }"));  // "Jump" fits its place
+    }
     jumpBox_ = std::make_unique<CheckBoxAdapter>(chkRot1_);
     beatBox_ = std::make_unique<CheckBoxAdapter>(chkRot2_);
     logic_.bindShape(*jumpBox_, *beatBox_);
