@@ -8,15 +8,16 @@
 namespace velorixa {
 
 struct WindowState {
-    bool FlagText = false;   // a text entry has the focus: key commands and the position tick pause
-    bool KeyHeld = false;    // a key is down on the tab control; written by the key commands only
-    bool FlagDrag = false;   // the position bar is in use, or playback was stopped
-    bool FocTabs = false;    // the tab control holds the keyboard focus
-    int FftRedraw = 0;       // 1: repaint the display pictures at the next focus tick
-    int PrevTab = 0;         // page shown before the current one
-    bool CmdFON = false;     // a control change is made by the program itself (see ProgramChange)
-    int TimePerf = 101;      // wave tick interval in ms, read by the main loop at every pass
-    bool RotActive = false;  // at least one knob's rotate button is pressed
+    bool FlagText = false;  // a text entry has the focus: key commands and the position tick pause
+    bool KeyHeld = false;   // a key is down on the tab control; written by the key commands only
+    bool FlagDrag = false;  // the position bar is in use, or playback was stopped
+    bool FocTabs = false;   // the tab control holds the keyboard focus
+    int FftRedraw = 0;      // 1: repaint the display pictures at the next focus tick
+    int PrevTab = 0;        // page shown before the current one
+    bool CmdFON = false;    // a control change is made by the program itself (see ProgramChange)
+    int TimePerf = 101;     // wave tick interval in ms, read by the main loop at every pass
+    // At least one knob's rotate button is pressed: the wave tick moves the knobs.
+    bool RotActive = false;
 };
 
 // Marks the changes made inside its lifetime as the program's own (`CmdFON`), so they do not

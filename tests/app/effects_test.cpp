@@ -343,3 +343,51 @@ TEST_F(EffectsPageTest, ControlsSitAtTheirPlaces) {
 
 }  // namespace
 }  // namespace velorixa
+
+namespace velorixa {
+namespace {
+
+TEST_F(EffectsPageTest, RecallsForThePerformanceKeyboardGlideAndRotate) {
+    // Glides: one change event per unit, the sound following each.
+    QSignalSpy volSteps(win().page().ScrVOL(), &QScrollBar::valueChanged);
+    win().logic().PutValVOL(80);
+    EXPECT_EQ(volSteps.count(), 30);
+    DWORD vol = 0;
+    BASS_ChannelGetAttributes(win().player().ChanPIT, nullptr, &vol, nullptr);
+    EXPECT_EQ(vol, 80u);
+    win().logic().PutValROT(100);
+    EXPECT_EQ(win().w->state().TimePerf, 1);
+
+    // A stored rotation: the knob swings from the stored start, the caller presses the button.
+    const int cancels = cancel_.styles;
+    {
+        ProgramChange program(win().w->state());
+        win().logic().SetRotScr(1, 30);  // below the middle: against the wave, swing 70
+        win().logic().setRotTag(1, true);
+        win().page().knob(1)->rotBut()->click();
+        win().logic().setRotTag(1, false);
+    }
+    EXPECT_TRUE(win().logic().knob(1).rotating());
+    EXPECT_EQ(win().logic().knob(1).Swing(), 70);
+    EXPECT_TRUE(win().w->state().RotActive);
+    EXPECT_EQ(cancel_.styles, cancels) << "the program's own recall cancels nothing";
+    // The pitch knob takes its bounds from the range bars.
+    win().page().ScrFRQ1()->setValue(80);
+    win().page().ScrFRQ2()->setValue(120);
+    win().logic().SetRotScr(2, 90);
+    EXPECT_EQ(win().logic().knob(2).PosMin(), 80);
+    EXPECT_EQ(win().logic().knob(2).PosMax(), 120);
+    EXPECT_EQ(win().logic().knob(2).RotDir(), 2);
+    // A stored still value: the knob glides there and stops.
+    win().logic().SetRotZer(1, 150);
+    win().page().knob(1)->releaseRotate();
+    EXPECT_EQ(win().bar(1)->value(), 150);
+    EXPECT_FALSE(win().logic().knob(1).rotating());
+    EXPECT_EQ(pan(), 50);
+    EXPECT_FALSE(win().w->soundControl().setting().knobs[1].rotating);
+    EXPECT_TRUE(win().w->soundControl().setting().knobs[2].rotating);
+    EXPECT_EQ(win().w->soundControl().setting().knobs[2].memRot, 90);
+}
+
+}  // namespace
+}  // namespace velorixa

@@ -143,18 +143,25 @@ Swing MeasureSwing(const std::vector<double>& bal, double windowS) {
 
 // ---- offline renders through the window ------------------------------------------------------
 
+// A window past its deferred start (at once, without the title cover's half second), on the
+// audio layer's device opened before; it never writes the list files.
+std::unique_ptr<VelMix> StartedWindow() {
+    auto w = std::make_unique<VelMix>("/tmp/");
+    w->Show();
+    w->setStateLoaded(false);
+    w->TimerBeg()->setInterval(0);
+    w->TimerBeg()->start();
+    while (w->formStartCount() == 0)
+        QApplication::processEvents();
+    return w;
+}
+
 struct OfflineWindow {
     std::unique_ptr<VelMix> w;
     bool ok = false;
     OfflineWindow() {
         ok = BASS_Init(VX_DEVICE_OFFLINE, kRate, 0, nullptr) != 0;
-        w = std::make_unique<VelMix>("/tmp/");
-        w->Show();
-        w->setStateLoaded(false);
-        w->TimerBeg()->setInterval(0);
-        w->TimerBeg()->start();
-        while (w->formStartCount() == 0)
-            QApplication::processEvents();
+        w = StartedWindow();
         w->playControl().messageBox = [](const QString& t, const QString&) {
             std::fprintf(stderr, "message: %s\n", qPrintable(t));
         };
@@ -273,13 +280,7 @@ int RunCost(const QString& dir) {
     testmedia::writeFile(tone.toStdString(),
                          testmedia::encodeMp3(testmedia::sine(440, 60, kRate, 2, 0.25)));
     if (!BASS_Init(VX_DEVICE_NOSOUND, kRate, 0, nullptr)) return 1;
-    auto w = std::make_unique<VelMix>(dir + "/");
-    w->Show();
-    w->setStateLoaded(false);
-    w->TimerBeg()->setInterval(0);
-    w->TimerBeg()->start();
-    while (w->formStartCount() == 0)
-        QApplication::processEvents();
+    auto w = StartedWindow();
     if (!PlayFile(*w, tone)) return 1;
     w->MenuTabs()->setCurrentIndex(2);
     RotateAllNine(*w);
