@@ -155,7 +155,6 @@ KnobGroup::KnobGroup(int index, Qt::Orientation orientation, QWidget* parent, Fr
     rotBut_->setCheckable(true);
     rotBut_->setIcon(QIcon(rotatePicture()));
     rotBut_->setIconSize(QSize(15, 17));
-    rotBut_->setProperty("Tag", QStringLiteral("0"));
     rotBut_->setToolTip(QStringLiteral("Rotate"));
     zerBut_ = new QPushButton(QStringLiteral("0"), this);
     zerBut_->setObjectName("ZerBut_" + n);
