@@ -16,6 +16,8 @@ struct WindowState {
     int PrevTab = 0;        // page shown before the current one
     bool CmdFON = false;    // a control change is made by the program itself (see ProgramChange)
     int TimePerf = 101;     // wave tick interval in ms, read by the main loop at every pass
+    // At least one knob's rotate button is pressed: the wave tick moves the knobs.
+    bool RotActive = false;
 };
 
 // Marks the changes made inside its lifetime as the program's own (`CmdFON`), so they do not

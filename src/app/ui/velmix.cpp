@@ -16,9 +16,12 @@
 #include "app/ui/keyrouter.h"
 #include "app/ui/pagecanvas.h"
 #include "audio/player.h"
+#include "controls/effectcontrols.h"
 #include "controls/soundcontrol.h"
 #include "display/ui/displaypanel.h"
 #include "netradio/ui/radiopanel.h"
+#include "controls/ui/effectspage.h"
+#include "perform/perfor.h"
 #include "perform/ui/keyboardcontrol.h"
 #include "playback/nextitem.h"
 #include "playback/ui/playcontrol.h"
@@ -121,6 +124,7 @@ VelMix::~VelMix() {
     delete radioPanel_;
     delete utilPanel_;
     delete playControl_;
+    delete effectsPage_;
     delete soundControl_;
     delete playListPage_;
 }
@@ -231,6 +235,12 @@ void VelMix::Form_Load() {
     utilPanel_ = new UtilPanel(playListPage_->musicSearch().flag(), this, this);
     utilPanel_->bindWebLink(frmVMIX_->findChild<QLabel*>("LblVMIX"));
     transport_->onMixerClicked(utilPanel_, [this] { utilPanel_->CmdSndVolExe_Click(); });
+    // The "Effects" page; every play request starts the knobs' wave from the beginning.
+    perfor_ = std::make_unique<perform::PERFOR>();
+    effectControls_ = std::make_unique<controls::EffectControls>(*soundControl_, *perfor_, state_);
+    effectsPage_ = new controls::EffectsPage(page(2), *effectControls_, this);
+    connect(&playControl_->events(), &playback::TransportEvents::requestStarted, this,
+            [this] { perfor_->InitPerfor(); });
     keyRouter_ = new KeyRouter(*this, *playControl_, *playListPage_, *transport_, this);
     keyboardControl_ = new KeyboardControl(*playControl_, *transport_, state_, *menuTabs_,
                                            timerFoc_, timerNet_, *frameHelp_, this);
@@ -307,6 +317,18 @@ void VelMix::MenuTabs_Click(int previousTab) {
 void VelMix::CmdLayout_Click() {
     frameHelp_->setVisible(!frameHelp_->isVisible());
     if (frameHelp_->isVisible()) frameHelp_->raise();
+}
+
+void VelMix::PerforTimer() {
+    ++perforTicks_;
+    emit perforTick();
+    if (!state_.RotActive) return;
+    // Knobs stand still while nothing plays or playback is paused.
+    if (!player_ || !player_->GetFilePlayPerf()) return;
+    perfor_->MovNext();
+    ProgramChange mark(state_);
+    for (int i = 1; i <= controls::kKnobCount; ++i)
+        effectControls_->knob(i).MovRotate();
 }
 
 void VelMix::ScrFrm(QWidget* scr, QWidget* frm) {

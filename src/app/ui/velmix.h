@@ -38,9 +38,14 @@ class PlayQueue;
 namespace controls {
 class PlayerSoundTarget;
 class SoundControl;
+class EffectControls;
+class EffectsPage;
 }  // namespace controls
 namespace display {
 class DisplayPanel;
+}  // namespace display
+namespace perform {
+class PERFOR;
 }
 
 class VelMix : public QWidget {
@@ -101,15 +106,18 @@ class VelMix : public QWidget {
     playlist::PlayLists& playLists() { return playLists_; }
     controls::SoundControl& soundControl() { return *soundControl_; }
     display::DisplayPanel& display() { return *display_; }
+    // The "Effects" page, its handlers and the wave generator its knobs follow.
+    controls::EffectsPage& effectsPage() { return *effectsPage_; }
+    controls::EffectControls& effectControls() { return *effectControls_; }
+    perform::PERFOR& perfor() { return *perfor_; }
 
     // The start-up loaders of the saved state, in order.
     void LoadSavedState();
 
-    // The knob wave tick, called by the main loop every TimePerf ms.
-    void PerforTimer() {
-        ++perforTicks_;
-        emit perforTick();
-    }
+    // The knob wave tick, called by the main loop every TimePerf ms: while a knob rotates and
+    // the sound plays, the wave moves one step and the nine knobs follow it, as the program's
+    // own change.
+    void PerforTimer();
     int perforTicks() const { return perforTicks_; }
 
     // Fits a bar into its border frame one pixel in from every side.
@@ -162,6 +170,9 @@ class VelMix : public QWidget {
     std::unique_ptr<PLAYER> player_;
     std::unique_ptr<controls::PlayerSoundTarget> soundTarget_;
     controls::SoundControl* soundControl_ = nullptr;
+    std::unique_ptr<perform::PERFOR> perfor_;
+    std::unique_ptr<controls::EffectControls> effectControls_;
+    controls::EffectsPage* effectsPage_ = nullptr;
     std::unique_ptr<playback::PlayQueue> playQueue_;
     std::unique_ptr<TransportPanel> transport_;
     PlayListPage* playListPage_ = nullptr;

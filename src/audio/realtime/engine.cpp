@@ -177,6 +177,17 @@ void Engine::renderOffline(float* stereo, int frames) {
     }
 }
 
+namespace {
+// The output holds -1..1. Louder sound (a full chorus comb on loud music adds up to +26 dB)
+// clips here, flat at full scale, rather than wrapping or overflowing in whatever converts the
+// floats further; a NaN that got this far is silence.
+inline float clipToFullScale(float x) {
+    if (x > 1.f) return 1.f;
+    if (x < -1.f) return -1.f;
+    return x == x ? x : 0.f;
+}
+}  // namespace
+
 void Engine::render(float* stereo, int frames, bool offline) noexcept {
     assert(inBlock_.load(std::memory_order_relaxed) && "render only inside a block");
     const auto t0 = Clock::now();
@@ -194,8 +205,8 @@ void Engine::render(float* stereo, int frames, bool offline) noexcept {
         if (masterGain_ < 0) masterGain_ = master;
         for (int i = 0; i < n; ++i) {
             float g = masterGain_ + (master - masterGain_) * float(i + 1) / float(n);
-            out[2 * i] *= g;
-            out[2 * i + 1] *= g;
+            out[2 * i] = clipToFullScale(out[2 * i] * g);
+            out[2 * i + 1] = clipToFullScale(out[2 * i + 1] * g);
         }
         masterGain_ = master;
         done += n;

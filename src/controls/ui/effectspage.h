@@ -1,0 +1,96 @@
+#pragma once
+// The "Effects" page: the volume and rotation-speed bars, the nine knobs (balance and pitch
+// horizontal, three equaliser bands and four effects vertical), the pitch knob's two range
+// bars and the "Jump"/"Beat" boxes, at their places on the page. The page only binds its
+// widgets to EffectControls, which holds the behaviour.
+//
+// Object names: the groups and single controls carry their own names (`PicEql`, `ScrVOL`,
+// `ChkRot1`, ...); a knob's controls carry the name of their control array and the knob number
+// after an underscore: "FrmSld_3", "FonPic_3", "ScrBarV_3", "RotBut_3", "ZerBut_3" (knobs 1 and
+// 2 have "ScrBarH_1", "ScrBarH_2").
+//
+// Thread contract: GUI thread only.
+
+#include <QFrame>
+#include <array>
+#include <memory>
+
+#include "controls/effectcontrols.h"
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QScrollBar;
+
+namespace velorixa::controls {
+
+class ScrollBarAdapter;
+class CheckBoxAdapter;
+class FramePainter;
+
+// One knob's group `FrmSld(i)`: its bar inside the sunken border `FonPic(i)`, the rotate
+// toggle `RotBut(i)` and the zero button `ZerBut(i)`.
+class KnobGroup : public QFrame, public KnobControls {
+  public:
+    // painter: paints the bar's moves once per display frame (none: at once).
+    KnobGroup(int index, Qt::Orientation orientation, QWidget* parent,
+              FramePainter* painter = nullptr);
+
+    QScrollBar* bar() const { return bar_; }
+    QPushButton* rotBut() const { return rotBut_; }
+    QPushButton* zerBut() const { return zerBut_; }
+
+    int value() const override;
+    void setValue(int v) override;
+    int minimum() const override;
+    int maximum() const override;
+    void setBarVisible(bool visible) override;
+    bool rotatePressed() const override;
+    void releaseRotate() override;
+
+  private:
+    QFrame* fonPic_ = nullptr;
+    QScrollBar* bar_ = nullptr;
+    QPushButton* rotBut_ = nullptr;
+    QPushButton* zerBut_ = nullptr;
+};
+
+class EffectsPage : public QObject {
+    Q_OBJECT
+  public:
+    // Builds the page's controls on canvas (window coordinates) and binds them to logic.
+    EffectsPage(QWidget* canvas, EffectControls& logic, QObject* parent = nullptr);
+    ~EffectsPage() override;
+
+    KnobGroup* knob(int Index) const { return knobs_[static_cast<size_t>(Index)]; }
+    QScrollBar* ScrVOL() const { return scrVOL_; }
+    QScrollBar* ScrROT() const { return scrROT_; }
+    QScrollBar* ScrFRQ1() const { return scrFRQ1_; }
+    QScrollBar* ScrFRQ2() const { return scrFRQ2_; }
+    QCheckBox* ChkRot1() const { return chkRot1_; }
+    QCheckBox* ChkRot2() const { return chkRot2_; }
+    QFrame* FrmEffect() const { return frmEffect_; }
+
+  private:
+    void buildEql();
+    void buildPan();
+    void buildRotVol();
+    void buildPitch();
+    void connectKnob(int Index);
+
+    EffectControls& logic_;
+    FramePainter* painter_ = nullptr;
+    QFrame* frmEffect_ = nullptr;
+    std::array<KnobGroup*, kKnobCount + 1> knobs_{};
+    QScrollBar* scrVOL_ = nullptr;
+    QScrollBar* scrROT_ = nullptr;
+    QScrollBar* scrFRQ1_ = nullptr;
+    QScrollBar* scrFRQ2_ = nullptr;
+    QCheckBox* chkRot1_ = nullptr;
+    QCheckBox* chkRot2_ = nullptr;
+    // The logic's view of the single bars and the two boxes.
+    std::unique_ptr<ScrollBarAdapter> volBar_, rotBar_, frq1Bar_, frq2Bar_;
+    std::unique_ptr<CheckBoxAdapter> jumpBox_, beatBox_;
+};
+
+}  // namespace velorixa::controls

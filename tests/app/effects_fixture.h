@@ -1,0 +1,90 @@
+#pragma once
+// The window with a generated tone playing, for the "Effects" page tests: the page's own
+// widgets are driven, the result is read back from the audio layer.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "app/ui/velmix.h"
+#include "audio/audiolib.h"
+#include "audio/player.h"
+#include "common/testmedia.h"
+#include "controls/effectcontrols.h"
+#include "controls/ui/effectspage.h"
+#include "playback/ui/playcontrol.h"
+#include "playlist/ui/listbox.h"
+#include "playlist/ui/playlistpage.h"
+
+namespace velorixa::testing {
+
+class EffectsWindow {
+  public:
+    // device: VX_DEVICE_NOSOUND (real time) or VX_DEVICE_OFFLINE (the test renders).
+    explicit EffectsWindow(int device) {
+        ok = BASS_Init(device, 44100, 0, nullptr) != 0;
+        w = std::make_unique<VelMix>("/tmp/");
+        w->Show();
+        w->setStateLoaded(false);
+        QSignalSpy started(w.get(), &VelMix::formStarted);
+        w->TimerBeg()->setInterval(0);
+        w->TimerBeg()->start();
+        ok = ok && started.wait(2000);
+        w->playControl().messageBox = [](const QString&, const QString&) {};
+        w->MenuTabs()->setCurrentIndex(2);
+    }
+    ~EffectsWindow() {
+        w->Unload();
+        w.reset();
+        BASS_Free();
+    }
+
+    // Plays item row of the list of items, by a double click as the operator does.
+    bool play(const QStringList& items, int row) {
+        w->MenuTabs()->setCurrentIndex(0);
+        PlayListPage& list = w->playListPage();
+        list.PlayList->model().setTexts(items);
+        list.PlayList->refresh();
+        list.CloseAddSav();
+        ListBox* view = list.PlayList;
+        view->setEnabled(true);
+        QRect r = view->visualRect(view->QListView::model()->index(row, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, r.center());
+        const bool playing = waitFor(
+            [&] { return w->playQueue().NamePlay == items[row] && player().GetFilePlayPerf(); },
+            4000);
+        w->MenuTabs()->setCurrentIndex(2);
+        return playing;
+    }
+
+    template <class F>
+    static bool waitFor(F cond, int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            if (cond()) return true;
+            QTest::qWait(5);
+        }
+        return cond();
+    }
+
+    PLAYER& player() { return w->player(); }
+    controls::EffectsPage& page() { return w->effectsPage(); }
+    controls::EffectControls& logic() { return w->effectControls(); }
+    QScrollBar* bar(int knob) { return page().knob(knob)->bar(); }
+    void clickRotate(int knob) { QTest::mouseClick(page().knob(knob)->rotBut(), Qt::LeftButton); }
+    void clickZero(int knob) { QTest::mouseClick(page().knob(knob)->zerBut(), Qt::LeftButton); }
+
+    bool ok = false;
+    std::unique_ptr<VelMix> w;
+};
+
+}  // namespace velorixa::testing

@@ -1,0 +1,393 @@
+// The "Effects" page end to end: its widgets clicked and moved, the result read back from the
+// audio layer under a playing tone (no-sound device).
+#include <QCheckBox>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionSlider>
+
+#include "app/ui/keyrouter.h"
+#include "audio/realtime/fx/effect.h"
+#include "controls/soundcontrol.h"
+#include "effects_fixture.h"
+#include "perform/perfor.h"
+
+namespace velorixa {
+namespace {
+
+using testing::EffectsWindow;
+
+class CountingCancel : public controls::PerformanceCancel {
+  public:
+    int styles = 0, keys = 0;
+    void InitTypPerf() override { ++styles; }
+    void InitKbdPerf() override { ++keys; }
+};
+
+class EffectsPageTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        dir_ = new QTemporaryDir;
+        // 22050 Hz sources, so the pitch mapping is told from the output rate.
+        for (int i = 0; i < 2; ++i) {
+            tones_ << dir_->path() + QString("/tone %1.mp3").arg(i);
+            testmedia::writeFile(tones_.back().toStdString(),
+                                 testmedia::encodeMp3(testmedia::sine(330 + 110 * i, 8, 22050, 2)));
+        }
+    }
+    static void TearDownTestSuite() {
+        delete dir_;
+        tones_.clear();
+    }
+    void SetUp() override {
+        win_ = std::make_unique<EffectsWindow>(VX_DEVICE_NOSOUND);
+        ASSERT_TRUE(win_->ok);
+        win_->logic().setPerformance(&cancel_);
+        ASSERT_TRUE(win_->play(tones_, 0));
+    }
+    void TearDown() override { win_.reset(); }
+
+  public:
+    EffectsWindow& win() { return *win_; }
+    int pan() {
+        int p = 0;
+        BASS_ChannelGetAttributes(win().player().ChanPIT, nullptr, nullptr, &p);
+        return p;
+    }
+    DWORD rate() {
+        DWORD f = 0;
+        BASS_ChannelGetAttributes(win().player().ChanPIT, &f, nullptr, nullptr);
+        return f;
+    }
+    float eqGain(int band) {
+        fx::DX8ParamEq r{};
+        BASS_FXGetParameters(win().player().EqlArrFx[band], &r);
+        return r.fGain;
+    }
+    float chorusMix() {
+        fx::DX8Chorus r{};
+        BASS_FXGetParameters(win().player().EffArrFx[4], &r);
+        return r.fWetDryMix;
+    }
+    DWORD globalVolume() {
+        DWORD v = 0;
+        BASS_GetGlobalVolumes(nullptr, nullptr, &v);
+        return v;
+    }
+
+  protected:
+    // Mouse drag of a bar's thumb by dx pixels; check runs while the button is still down.
+    template <class F>
+    void dragThumb(QScrollBar* bar, int dx, F whileHeld) {
+        QStyleOptionSlider opt;
+        opt.initFrom(bar);
+        opt.orientation = bar->orientation();
+        opt.minimum = bar->minimum();
+        opt.maximum = bar->maximum();
+        opt.sliderPosition = opt.sliderValue = bar->value();
+        opt.pageStep = bar->pageStep();
+        opt.singleStep = bar->singleStep();
+        const QPoint from =
+            bar->style()
+                ->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, bar)
+                .center();
+        QTest::mousePress(bar, Qt::LeftButton, {}, from);
+        for (int step = 1; step <= 4; ++step) {
+            const QPoint to = from + QPoint(dx * step / 4, 0);
+            QMouseEvent move(QEvent::MouseMove, to, bar->mapToGlobal(to), Qt::NoButton,
+                             Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(bar, &move);
+        }
+        whileHeld();
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, from + QPoint(dx, 0));
+    }
+
+    static QTemporaryDir* dir_;
+    static QStringList tones_;
+    std::unique_ptr<EffectsWindow> win_;
+    CountingCancel cancel_;
+};
+QTemporaryDir* EffectsPageTest::dir_ = nullptr;
+QStringList EffectsPageTest::tones_;
+
+TEST_F(EffectsPageTest, EveryBarReachesThePlayer) {
+    struct Case {
+        const char* what;
+        int knob, value;
+        std::function<double(EffectsPageTest&)> read;
+        double expected;
+    } cases[] = {
+        {"balance 0 is full left", 1, 0, [](EffectsPageTest& t) { return t.pan(); }, -100},
+        {"balance 200 is full right", 1, 200, [](EffectsPageTest& t) { return t.pan(); }, 100},
+        {"pitch 100 is the source rate", 2, 100, [](EffectsPageTest& t) { return t.rate(); },
+         22050},
+        {"pitch 150 doubles it", 2, 150, [](EffectsPageTest& t) { return t.rate(); }, 44100},
+        {"pitch 50 is 75 %, halves to even", 2, 50, [](EffectsPageTest& t) { return t.rate(); },
+         16538},
+        {"EQ at the top boosts", 3, 0, [](EffectsPageTest& t) { return t.eqGain(1); }, 10},
+        {"EQ in the middle is flat", 4, 50, [](EffectsPageTest& t) { return t.eqGain(2); }, 0},
+        {"EQ at the bottom cuts", 5, 100, [](EffectsPageTest& t) { return t.eqGain(3); }, -10},
+        {"chorus at 0: global 100", 9, 0, [](EffectsPageTest& t) { return t.globalVolume(); }, 100},
+        {"chorus at 1: 99.5 to even", 9, 1, [](EffectsPageTest& t) { return t.globalVolume(); },
+         100},
+        {"chorus at 3: global 98", 9, 3, [](EffectsPageTest& t) { return t.globalVolume(); }, 98},
+        {"chorus at 0 mixes fully", 9, 0, [](EffectsPageTest& t) { return t.chorusMix(); }, 100},
+        {"chorus off: global 50", 9, 100, [](EffectsPageTest& t) { return t.globalVolume(); }, 50},
+    };
+    for (const Case& c : cases) {
+        // Move to a neighbour first, so that every case is a real change of the bar.
+        win().bar(c.knob)->setValue(c.value == win().bar(c.knob)->minimum() ? c.value + 2
+                                                                            : c.value - 2);
+        const int cancelsBefore = cancel_.styles;
+        win().bar(c.knob)->setValue(c.value);
+        EXPECT_EQ(c.read(*this), c.expected) << c.what;
+        EXPECT_EQ(cancel_.styles, cancelsBefore + 1) << c.what << ": a user move cancels";
+    }
+    win().page().ScrVOL()->setValue(80);
+    DWORD vol = 0;
+    BASS_ChannelGetAttributes(win().player().ChanPIT, nullptr, &vol, nullptr);
+    EXPECT_EQ(vol, 80u);
+}
+
+TEST_F(EffectsPageTest, DraggingChangesTheSoundButTheSpeedOnlyOnRelease) {
+    QScrollBar* rot = win().page().ScrROT();
+    const int timeBefore = win().w->state().TimePerf;
+    dragThumb(rot, 40, [&] { EXPECT_EQ(win().w->state().TimePerf, timeBefore); });
+    ASSERT_NE(rot->value(), 50) << "the drag moved the thumb";
+    EXPECT_EQ(win().w->state().TimePerf, 201 - 2 * rot->value());
+
+    QScrollBar* balance = win().bar(1);
+    dragThumb(balance, -40, [&] {
+        EXPECT_LT(balance->value(), 100);
+        EXPECT_EQ(pan(), balance->value() - 100) << "heard while the thumb is held";
+    });
+}
+
+TEST_F(EffectsPageTest, BalanceFrom160SwingsBetween40And160AndGlidesBack) {
+    win().bar(1)->setValue(160);
+    win().clickRotate(1);
+    EXPECT_TRUE(win().page().knob(1)->rotBut()->isChecked());
+    EXPECT_TRUE(win().w->state().RotActive);
+    const int cancels = cancel_.styles;
+    int lo = 1000, hi = -1000;
+    for (int tick = 0; tick < 2 * 64; ++tick) {
+        win().w->PerforTimer();
+        lo = std::min(lo, win().bar(1)->value());
+        hi = std::max(hi, win().bar(1)->value());
+        ASSERT_EQ(pan(), win().bar(1)->value() - 100);
+    }
+    EXPECT_EQ(lo, 40);
+    EXPECT_EQ(hi, 160);
+    EXPECT_EQ(cancel_.styles, cancels) << "the wave's moves are the program's own";
+    // The zero button glides back one unit per change and lets the rotate button go.
+    QSignalSpy changes(win().bar(1), &QScrollBar::valueChanged);
+    const int from = win().bar(1)->value();
+    win().clickZero(1);
+    EXPECT_EQ(win().bar(1)->value(), 100);
+    EXPECT_EQ(changes.count(), std::abs(from - 100));
+    EXPECT_FALSE(win().page().knob(1)->rotBut()->isChecked());
+    EXPECT_FALSE(win().w->state().RotActive);
+    EXPECT_EQ(pan(), 0);
+}
+
+TEST_F(EffectsPageTest, PitchRotatesBetweenTheRangeBarsOnly) {
+    win().page().ScrFRQ1()->setValue(100);
+    win().page().ScrFRQ2()->setValue(100);
+    win().clickRotate(2);
+    EXPECT_FALSE(win().page().knob(2)->rotBut()->isChecked()) << "springs back";
+    EXPECT_FALSE(win().w->state().RotActive);
+
+    // While the knob stands still, moving a range bar only stores the bound.
+    win().page().ScrFRQ1()->setValue(60);
+    win().page().ScrFRQ2()->setValue(140);
+    EXPECT_EQ(win().bar(2)->value(), 100);
+    EXPECT_FALSE(win().logic().knob(2).rotating());
+    win().clickRotate(2);
+    ASSERT_TRUE(win().logic().knob(2).rotating());
+    // While it rotates the swing restarts between the bars at once.
+    win().page().ScrFRQ1()->setValue(120);
+    EXPECT_EQ(win().logic().knob(2).PosMin(), 120);
+    EXPECT_GE(win().bar(2)->value(), 120);
+    for (int tick = 0; tick < 40; ++tick) {
+        win().w->PerforTimer();
+        ASSERT_GE(win().bar(2)->value(), 120);
+        ASSERT_LE(win().bar(2)->value(), 140);
+    }
+}
+
+TEST_F(EffectsPageTest, BeatAndJumpExcludeEachOther) {
+    QCheckBox* jump = win().page().ChkRot1();
+    QCheckBox* beat = win().page().ChkRot2();
+    struct Step {
+        QCheckBox* click;
+        bool jump, beat;
+        int type;
+    } steps[] = {
+        {jump, true, false, 2},
+        {beat, false, true, 3},   // "Beat" clears "Jump"
+        {jump, true, false, 2},   // and the other way round
+        {jump, false, false, 1},  // clearing the ticked box: the plain wave
+    };
+    for (const Step& s : steps) {
+        QTest::mouseClick(s.click, Qt::LeftButton);
+        EXPECT_EQ(jump->isChecked(), s.jump);
+        EXPECT_EQ(beat->isChecked(), s.beat);
+        EXPECT_EQ(win().logic().KeyTypPAN(), s.type);
+        EXPECT_EQ(win().logic().knob(1).KeyTyp(), s.type);
+        EXPECT_EQ(win().w->soundControl().setting().jump, s.jump);
+    }
+}
+
+TEST_F(EffectsPageTest, RotActiveFollowsEveryRotateButton) {
+    win().bar(3)->setValue(20);  // the equaliser off its middle
+    struct Step {
+        const char* what;
+        bool rotate;  // else zero
+        int knob;
+        bool active;
+    } steps[] = {
+        {"an effect at its zero position swings over its range", true, 6, true},
+        {"a second knob", true, 3, true},
+        {"zeroing the first leaves the second", false, 6, true},
+        {"the equaliser at its middle does not rotate", true, 4, true},
+        {"zeroing the last", false, 3, false},
+        {"a still knob zeroed", false, 5, false},
+    };
+    for (const Step& s : steps) {
+        if (s.rotate)
+            win().clickRotate(s.knob);
+        else
+            win().clickZero(s.knob);
+        EXPECT_EQ(win().w->state().RotActive, s.active) << s.what;
+    }
+    EXPECT_FALSE(win().page().knob(4)->rotBut()->isChecked());
+    EXPECT_EQ(win().bar(3)->value(), 50) << "zero glides to the design value";
+}
+
+TEST_F(EffectsPageTest, TheWaveMovesOnlyWhileAKnobRotatesAndTheSoundPlays) {
+    perform::PERFOR& wave = win().w->perfor();
+    auto tickAndSee = [&](int ticks) {
+        const float phase = wave.Wave1;
+        const int v = win().bar(6)->value();
+        bool moved = false;
+        for (int i = 0; i < ticks; ++i) {
+            win().w->PerforTimer();
+            moved = moved || win().bar(6)->value() != v;
+        }
+        return moved || wave.Wave1 != phase;
+    };
+    EXPECT_FALSE(tickAndSee(5)) << "no knob rotates";
+    win().clickRotate(6);
+    EXPECT_TRUE(tickAndSee(5));
+    win().w->playControl().TogglePause();
+    ASSERT_FALSE(win().player().GetFilePlayPerf());
+    EXPECT_FALSE(tickAndSee(5)) << "paused";
+    win().w->playControl().TogglePause();
+    EXPECT_TRUE(tickAndSee(5));
+    win().w->playControl().StopPlayback();
+    EXPECT_FALSE(tickAndSee(5)) << "stopped";
+    // A play request starts the wave from its beginning.
+    ASSERT_TRUE(win().play(tones_, 1));
+    EXPECT_EQ(wave.Wave1, 0.0f);
+    EXPECT_EQ(wave.Wave2, 0.0f);
+}
+
+TEST_F(EffectsPageTest, KnobValuesSurviveAChangeOfItem) {
+    win().bar(3)->setValue(0);
+    win().bar(9)->setValue(20);
+    win().bar(1)->setValue(30);
+    ASSERT_TRUE(win().play(tones_, 1));
+    EXPECT_EQ(eqGain(1), 10);
+    EXPECT_EQ(chorusMix(), 80);
+    EXPECT_EQ(pan(), -70);
+    EXPECT_EQ(globalVolume(), 90u);
+}
+
+TEST_F(EffectsPageTest, NoControlTakesTheFocusAndTheTransportKeysWork) {
+    for (QWidget* c : win().page().FrmEffect()->findChildren<QWidget*>())
+        EXPECT_EQ(c->focusPolicy(), Qt::NoFocus) << c->objectName().toStdString();
+    win().w->MenuTabs()->setFocus();
+    QTest::mouseClick(win().page().knob(7)->rotBut(), Qt::LeftButton);
+    QTest::mouseClick(win().page().ChkRot2(), Qt::LeftButton);
+    EXPECT_TRUE(win().w->MenuTabs()->hasFocus() || !QApplication::focusWidget());
+    // Num Lock stops, numeric "*" plays, with the page in front.
+    win().w->keyRouter().MenuTabs_KeyDown(app::vk::kNumLock);
+    win().w->keyRouter().MenuTabs_KeyUp(app::vk::kNumLock, false);
+    EXPECT_FALSE(win().player().GetFilePlayPerf());
+    QTest::keyClick(win().w->MenuTabs()->tabBar(), Qt::Key_Asterisk, Qt::KeypadModifier);
+    EXPECT_TRUE(EffectsWindow::waitFor([&] { return win().player().GetFilePlayPerf(); }, 2000));
+    EXPECT_EQ(win().w->MenuTabs()->currentIndex(), 2);
+}
+
+TEST_F(EffectsPageTest, ControlsSitAtTheirPlaces) {
+    struct Place {
+        const char* name;
+        QRect rect;  // in pixels, relative to the parent group
+    } places[] = {
+        {"FrmEffect", {16, 136, 425, 273}}, {"PicEql", {0, 8, 249, 177}},
+        {"PicPan", {264, 8, 161, 81}},      {"PicRot", {264, 104, 161, 41}},
+        {"PicVOL", {264, 144, 161, 41}},    {"Picture1", {0, 200, 161, 73}},
+        {"ScrBarV_3", {4, 1, 17, 97}},      {"ScrBarH_1", {1, 1, 145, 17}},
+        {"FrmSld_9", {216, 24, 25, 145}},   {"ScrFRQ1", {8, 48, 145, 9}},
+        {"ScrFRQ2", {8, 57, 145, 9}},
+    };
+    for (const Place& p : places) {
+        QWidget* c = win().w->findChild<QWidget*>(p.name);
+        ASSERT_NE(c, nullptr) << p.name;
+        EXPECT_EQ(c->geometry(), p.rect) << p.name;
+    }
+    // Vertical bars have their minimum at the top.
+    QScrollBar* eq = win().bar(3);
+    EXPECT_EQ(eq->orientation(), Qt::Vertical);
+    EXPECT_FALSE(eq->invertedAppearance());
+}
+
+}  // namespace
+}  // namespace velorixa
+
+namespace velorixa {
+namespace {
+
+TEST_F(EffectsPageTest, RecallsForThePerformanceKeyboardGlideAndRotate) {
+    // Glides: one change event per unit, the sound following each.
+    QSignalSpy volSteps(win().page().ScrVOL(), &QScrollBar::valueChanged);
+    win().logic().PutValVOL(80);
+    EXPECT_EQ(volSteps.count(), 30);
+    DWORD vol = 0;
+    BASS_ChannelGetAttributes(win().player().ChanPIT, nullptr, &vol, nullptr);
+    EXPECT_EQ(vol, 80u);
+    win().logic().PutValROT(100);
+    EXPECT_EQ(win().w->state().TimePerf, 1);
+
+    // A stored rotation: the knob swings from the stored start, the caller presses the button.
+    const int cancels = cancel_.styles;
+    {
+        ProgramChange program(win().w->state());
+        win().logic().SetRotScr(1, 30);  // below the middle: against the wave, swing 70
+        win().logic().setRotTag(1, true);
+        win().page().knob(1)->rotBut()->click();
+        win().logic().setRotTag(1, false);
+    }
+    EXPECT_TRUE(win().logic().knob(1).rotating());
+    EXPECT_EQ(win().logic().knob(1).Swing(), 70);
+    EXPECT_TRUE(win().w->state().RotActive);
+    EXPECT_EQ(cancel_.styles, cancels) << "the program's own recall cancels nothing";
+    // The pitch knob takes its bounds from the range bars.
+    win().page().ScrFRQ1()->setValue(80);
+    win().page().ScrFRQ2()->setValue(120);
+    win().logic().SetRotScr(2, 90);
+    EXPECT_EQ(win().logic().knob(2).PosMin(), 80);
+    EXPECT_EQ(win().logic().knob(2).PosMax(), 120);
+    EXPECT_EQ(win().logic().knob(2).RotDir(), 2);
+    // A stored still value: the knob glides there and stops.
+    win().logic().SetRotZer(1, 150);
+    win().page().knob(1)->releaseRotate();
+    EXPECT_EQ(win().bar(1)->value(), 150);
+    EXPECT_FALSE(win().logic().knob(1).rotating());
+    EXPECT_EQ(pan(), 50);
+    EXPECT_FALSE(win().w->soundControl().setting().knobs[1].rotating);
+    EXPECT_TRUE(win().w->soundControl().setting().knobs[2].rotating);
+    EXPECT_EQ(win().w->soundControl().setting().knobs[2].memRot, 90);
+}
+
+}  // namespace
+}  // namespace velorixa

@@ -1,0 +1,164 @@
+// What a performer hears from the knobs: the window's knobs driven through their bars and the
+// wave tick, the whole output rendered offline and checked for clicks, zipper steps and
+// overflow.
+#include <QCheckBox>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+#include "effects_fixture.h"
+
+namespace velorixa {
+namespace {
+
+using testing::EffectsWindow;
+constexpr int kRate = 44100;
+
+// Largest sample step relative to what a signal of its local level can do: a signal whose
+// spectrum stays below f Hz never steps by more than 2 sin(pi f / fs) times its peak between
+// two samples. Slow gain, pan, filter and pitch glides keep a tone near its frequency, so they
+// stay under that bound; a zipper step or a click jumps by a good share of the level at once.
+double worstStepRatio(const std::vector<float>& out, double maxHz) {
+    const int frames = static_cast<int>(out.size() / 2);
+    const int window = static_cast<int>(kRate / maxHz) + 1;
+    const double perPeak = 2.0 * std::sin(M_PI * maxHz / kRate);
+    double worst = 0.0;
+    for (int ch = 0; ch < 2; ++ch) {
+        std::vector<float> peak((frames + window - 1) / window, 0.0f);
+        for (int n = 0; n < frames; ++n)
+            peak[n / window] = std::max(peak[n / window], std::fabs(out[2 * n + ch]));
+        for (int n = 1; n < frames; ++n) {
+            const size_t b = n / window;
+            float p = peak[b];
+            if (b > 0) p = std::max(p, peak[b - 1]);
+            if (b + 1 < peak.size()) p = std::max(p, peak[b + 1]);
+            const double step = std::fabs(out[2 * n + ch] - out[2 * (n - 1) + ch]);
+            worst = std::max(worst, step / (perPeak * p + 1e-4));
+        }
+    }
+    return worst;
+}
+
+class KnobSoundTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        dir_ = new QTemporaryDir;
+        tone_ = dir_->path() + "/tone 220.mp3";
+        testmedia::writeFile(tone_.toStdString(),
+                             testmedia::encodeMp3(testmedia::sine(220, 30, kRate, 2, 0.25)));
+        // Loud broadband sound: white noise near full scale.
+        testmedia::Pcm noise;
+        noise.samples.resize(2 * kRate * 4);
+        std::mt19937 rng(7);
+        std::uniform_int_distribution<int> d(-29000, 29000);
+        for (int16_t& s : noise.samples)
+            s = static_cast<int16_t>(d(rng));
+        noise_ = dir_->path() + "/noise.mp3";
+        testmedia::writeFile(noise_.toStdString(), testmedia::encodeMp3(noise));
+    }
+    static void TearDownTestSuite() { delete dir_; }
+    void SetUp() override {
+        win_ = std::make_unique<EffectsWindow>(VX_DEVICE_OFFLINE);
+        ASSERT_TRUE(win_->ok);
+    }
+    void TearDown() override { win_.reset(); }
+
+    // Renders `ticks` wave ticks, each one tick period of sound long (the main loop's period:
+    // TimePerf + 1 ms at the least), into out.
+    void renderTicks(int ticks, std::vector<float>& out) {
+        const int tickMs = win_->w->state().TimePerf + 1;
+        std::vector<float> block;
+        for (int t = 0; t < ticks; ++t) {
+            const int frames = kRate * tickMs / 1000;
+            block.resize(2 * static_cast<size_t>(frames));
+            ASSERT_EQ(VX_Render(block.data(), frames), static_cast<DWORD>(frames));
+            out.insert(out.end(), block.begin(), block.end());
+            win_->w->PerforTimer();
+        }
+    }
+    // All nine knobs set rotating through their buttons, from places that swing widely.
+    void rotateAllNine() {
+        win_->bar(1)->setValue(180);
+        for (int eq = 3; eq <= 5; ++eq)
+            win_->bar(eq)->setValue(0);
+        for (int k = 1; k <= 9; ++k) {
+            win_->clickRotate(k);
+            ASSERT_TRUE(win_->page().knob(k)->rotBut()->isChecked()) << k;
+        }
+    }
+
+    static QTemporaryDir* dir_;
+    static QString tone_, noise_;
+    std::unique_ptr<EffectsWindow> win_;
+};
+QTemporaryDir* KnobSoundTest::dir_ = nullptr;
+QString KnobSoundTest::tone_;
+QString KnobSoundTest::noise_;
+
+TEST(StepMeasure, FlagsALevelJumpOfFifteenPercent) {
+    std::vector<float> out(2 * kRate);
+    for (int n = 0; n < kRate; ++n)
+        out[2 * n] = out[2 * n + 1] = 0.25f *
+                                      static_cast<float>(std::sin(2 * M_PI * 220 * n / kRate)) *
+                                      (n < 20000 ? 1.0f : 1.15f);
+    EXPECT_GT(worstStepRatio(out, 440), 1.5);
+    for (int n = 20000; n < kRate; ++n)
+        out[2 * n] = out[2 * n + 1] = out[2 * n] / 1.15f;
+    EXPECT_LT(worstStepRatio(out, 440), 1.0);
+}
+
+TEST_F(KnobSoundTest, NineKnobsRotatingMakeNoStepsAtAnySpeed) {
+    ASSERT_TRUE(win_->play({tone_}, 0));
+    rotateAllNine();
+    struct Speed {
+        int scrROT, ticks;
+    } speeds[] = {{100, 1500}, {50, 40}, {0, 25}};
+    for (const Speed& s : speeds) {
+        win_->page().ScrROT()->setValue(s.scrROT);
+        ASSERT_EQ(win_->w->state().TimePerf, 201 - 2 * s.scrROT);
+        std::vector<float> out;
+        renderTicks(s.ticks, out);
+        ASSERT_FALSE(HasFailure());
+        for (float x : out)
+            ASSERT_TRUE(std::isfinite(x));
+        // The tone is 220 Hz; the pitch knob takes it up to twice that.
+        const double ratio = worstStepRatio(out, 440);
+        if (std::getenv("VELORIXA_KNOBS_VERBOSE"))
+            std::printf("ScrROT %d: worst step ratio %.3f\n", s.scrROT, ratio);
+        EXPECT_LT(ratio, 1.5) << "ScrROT " << s.scrROT;
+        EXPECT_GT(testmedia::peak(out.data(), out.size()), 0.05) << "the tone was heard";
+    }
+    // The zero buttons' glides back are smooth too.
+    std::vector<float> out;
+    for (int k = 1; k <= 9; ++k) {
+        win_->clickZero(k);
+        renderTicks(3, out);
+    }
+    EXPECT_LT(worstStepRatio(out, 440), 1.5) << "glides back";
+}
+
+TEST_F(KnobSoundTest, FullChorusOnLoudNoiseClipsCleanly) {
+    ASSERT_TRUE(win_->play({noise_}, 0));
+    win_->page().ScrVOL()->setValue(100);
+    win_->bar(9)->setValue(0);  // "Jingl" at full effect: global volume 100, master 100
+    DWORD global = 0;
+    BASS_GetGlobalVolumes(nullptr, nullptr, &global);
+    ASSERT_EQ(global, 100u);
+    ASSERT_EQ(BASS_GetVolume(), 100u);
+    std::vector<float> out(2 * kRate * 2);
+    ASSERT_EQ(VX_Render(out.data(), kRate * 2), static_cast<DWORD>(kRate * 2));
+    int atFullScale = 0;
+    for (float x : out) {
+        ASSERT_TRUE(std::isfinite(x));
+        ASSERT_LE(std::fabs(x), 1.0f);
+        atFullScale += std::fabs(x) == 1.0f;
+    }
+    if (std::getenv("VELORIXA_KNOBS_VERBOSE"))
+        std::printf("samples at full scale: %d of %zu\n", atFullScale, out.size());
+    EXPECT_GT(atFullScale, 0) << "the comb drives loud noise past full scale";
+}
+
+}  // namespace
+}  // namespace velorixa
