@@ -90,7 +90,7 @@ TEST_F(RenderTest, EachEffectIsSilentAtHundredAndStrongestAtZero) {
         double previous = -1;
         for (int slider : {100, 50, 0}) {
             RenderOptions o = options();
-            o.EffVal[fx] = static_cast<uint8_t>(slider);
+            o.sound.knobs[controls::kKnobFxFirst + fx - 1].value = slider;
             RenderResult r = Render(o);
             ASSERT_TRUE(r.opened);
             ASSERT_EQ(r.stereo.size(), bare.size());

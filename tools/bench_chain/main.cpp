@@ -201,9 +201,11 @@ testmedia::Pcm makeMusic(double lengthS) {
 velorixa::tools::RenderOptions chainOptions(const std::string& mp3) {
     velorixa::tools::RenderOptions o;
     o.input = QString::fromStdString(mp3);
-    o.FRQ = 150;
-    o.EqlVal = {0, 10, 80, 30};
-    o.EffVal = {0, 0, 0, 0, 0};
+    o.sound.knobs[velorixa::controls::kKnobPitch].value = 150;
+    for (int b = 0; b < 3; ++b)
+        o.sound.knobs[velorixa::controls::kKnobEqFirst + b].value = std::array{10, 80, 30}[b];
+    for (int e = 0; e < 4; ++e)
+        o.sound.knobs[velorixa::controls::kKnobFxFirst + e].value = 0;
     return o;
 }
 
@@ -249,7 +251,8 @@ bool renderDiscarding(const velorixa::tools::RenderOptions& o, OurRun* run) {
         velorixa::PLAYER player;
         player.SetMasterVolume(100);
         player.SetGlobalVolume(100);
-        opened = player.StartPlay(o.input, 2, o.FRQ, o.VOL, o.PAN, o.EqlVal, o.EffVal);
+        const velorixa::controls::StartValues v = velorixa::controls::StartValuesOf(o.sound);
+        opened = player.StartPlay(o.input, 2, v.FRQ, v.VOL, v.PAN, v.EqlArr, v.EffArr);
         std::vector<float> block(2 * kBlockFrames);
         while (opened) {
             // As the render job does: wait for the decode thread to be three blocks ahead.

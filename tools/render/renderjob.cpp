@@ -30,14 +30,12 @@ bool parseInt(const QString& text, int lo, int hi, int* out) {
     return true;
 }
 
-template <size_t N>
-bool parseSliders(const QString& text, std::array<uint8_t, N>& out) {
+// count knob values 0..100 separated by commas, into the knobs from first on.
+bool parseKnobs(const QString& text, int first, int count, controls::SoundSetting& s) {
     QStringList parts = text.split(',');
-    if (parts.size() != static_cast<int>(N - 1)) return false;
-    for (size_t i = 1; i < N; ++i) {
-        int v = 0;
-        if (!parseInt(parts[static_cast<int>(i - 1)], 0, 100, &v)) return false;
-        out[i] = static_cast<uint8_t>(v);
+    if (parts.size() != count) return false;
+    for (int i = 0; i < count; ++i) {
+        if (!parseInt(parts[i], 0, 100, &s.knobs[first + i].value)) return false;
     }
     return true;
 }
@@ -136,16 +134,20 @@ std::optional<RenderOptions> ParseRenderArgs(const std::vector<QString>& args, Q
         }
         const QString& v = args[++i];
         bool ok = true;
+        controls::SoundSetting& s = o.sound;
         if (a == "--frq") {
-            ok = parseInt(v, 0, 200, &o.FRQ);
+            const controls::KnobRange r = controls::KnobRangeOf(controls::kKnobPitch);
+            ok = parseInt(v, r.min, r.max, &s.knobs[controls::kKnobPitch].value);
         } else if (a == "--vol") {
-            ok = parseInt(v, 0, 100, &o.VOL);
+            ok = parseInt(v, 0, 100, &s.volumePct);
         } else if (a == "--pan") {
-            ok = parseInt(v, -100, 100, &o.PAN);
+            int pan = 0;
+            ok = parseInt(v, -100, 100, &pan);
+            s.knobs[controls::kKnobBalance].value = pan + 100;
         } else if (a == "--eq") {
-            ok = parseSliders(v, o.EqlVal);
+            ok = parseKnobs(v, controls::kKnobEqFirst, 3, s);
         } else if (a == "--fx") {
-            ok = parseSliders(v, o.EffVal);
+            ok = parseKnobs(v, controls::kKnobFxFirst, 4, s);
         } else if (a == "--seconds") {
             o.seconds = v.toDouble(&ok);
             ok = ok && o.seconds > 0;
@@ -199,7 +201,8 @@ RenderOutcome RenderTo(const RenderOptions& o,
         player.SetMasterVolume(100);
         player.SetGlobalVolume(100);
         const bool stream = o.isStream();
-        if (!player.StartPlay(o.input, stream ? 1 : 2, o.FRQ, o.VOL, o.PAN, o.EqlVal, o.EffVal)) {
+        const controls::StartValues v = controls::StartValuesOf(o.sound);
+        if (!player.StartPlay(o.input, stream ? 1 : 2, v.FRQ, v.VOL, v.PAN, v.EqlArr, v.EffArr)) {
             r.why = QString::fromUtf8(VX_StreamGetError());
         } else {
             r.kind = RenderOutcome::Done;

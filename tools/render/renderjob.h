@@ -13,18 +13,23 @@
 #include <optional>
 #include <vector>
 
+#include "controls/soundsetting.h"
+
 namespace velorixa::tools {
 
 struct RenderOptions {
-    QString input;                                 // a file path or an http, https or ftp address
-    QString output;                                // the WAV file to write
-    int FRQ = 100;                                 // speed 0..200, 100 = the source's own
-    int VOL = 100;                                 // channel volume 0..100
-    int PAN = 0;                                   // balance -100..100
-    std::array<uint8_t, 4> EqlVal{0, 50, 50, 50};  // equaliser sliders 1..3, 0..100
-    std::array<uint8_t, 5> EffVal{0, 100, 100, 100, 100};  // reverb, echo, flanger, chorus
+    QString input;   // a file path or an http, https or ftp address
+    QString output;  // the WAV file to write
+    // The player's sound setting as the window keeps it (knob values, channel volume); the
+    // tool's channel volume starts at 100 rather than the window's 50.
+    controls::SoundSetting sound = fullVolume();
     double seconds = -1;  // how much to render; < 0: to the end of a file
     bool isStream() const;
+    static controls::SoundSetting fullVolume() {
+        controls::SoundSetting s;
+        s.volumePct = 100;
+        return s;
+    }
 };
 
 // The longest output a WAV file can describe (its sizes are 32-bit), in seconds of the tool's
