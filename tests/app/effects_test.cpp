@@ -260,7 +260,7 @@ TEST_F(EffectsPageTest, RotActiveFollowsEveryRotateButton) {
         EXPECT_EQ(win().w->state().RotActive, s.active) << s.what;
     }
     EXPECT_FALSE(win().page().knob(4)->rotBut()->isChecked());
-    EXPECT_EQ(win().bar(3)->value(), 50) << "zero glides to the design value";
+    EXPECT_EQ(win().bar(3)->value(), 50) << "zero glides to the rest value";
 }
 
 TEST_F(EffectsPageTest, TheWaveMovesOnlyWhileAKnobRotatesAndTheSoundPlays) {
