@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "audio/realtime/fx/effect.h"
 #include "fx_test_util.h"
 
@@ -51,8 +48,6 @@ TEST(Reverb, TailFallsSixtyDbInTheReverbTime) {
         const Buffer ir =
             impulseResponse(rec, static_cast<int>(kRate * timeMs / 1000.0 * 1.3) + 4410);
         const double measured = decayTimeMs(energyOf(ir));
-        if (std::getenv("VELORIXA_FX_VERBOSE"))
-            std::printf("reverb time %.0f ms: measured %.0f ms\n", timeMs, measured);
         EXPECT_NEAR(measured, timeMs, 0.2 * timeMs) << "reverb time " << timeMs;
     }
 }
@@ -74,8 +69,6 @@ TEST(Reverb, HighFrequenciesDieFasterByTheRatio) {
         }
     }
     const double lowMs = decayTimeMs(low), highMs = decayTimeMs(high);
-    if (std::getenv("VELORIXA_FX_VERBOSE"))
-        std::printf("ratio 0.3: low band %.0f ms, high band %.0f ms\n", lowMs, highMs);
     EXPECT_NEAR(lowMs, 1500.0, 300.0);
     EXPECT_LT(highMs, 0.6 * lowMs);
     EXPECT_GT(highMs, 0.3 * 0.5 * lowMs);
