@@ -161,11 +161,11 @@ void PlayControl::openDone(uint32_t source) {
     panel_.LblFreq->setText(playback::FreqLabel(player_.GetFreqStr()));
     lastShownSec_ = 0;
     if (playKind_ == PlayKind::Stream) {
-        panel_.TxtLen->setText(QStringLiteral("stream"));
+        panel_.showLength(QStringLiteral("stream"));
     } else {
         playback::PositionBar bar = playback::PositionBarFor(player_.GetFileLen());
         playLen_ = bar.PlayLen;
-        panel_.TxtLen->setText(QString::number(playLen_));
+        panel_.showLength(QString::number(playLen_));
         moveGuard_ = true;  // a new range is not a seek
         panel_.ScrPlay->setMaximum(bar.PlayLen);
         moveGuard_ = false;

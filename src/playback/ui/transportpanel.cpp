@@ -1,5 +1,6 @@
 #include "playback/ui/transportpanel.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -112,6 +113,13 @@ void TransportPanel::clearPosition() {
 }
 
 void TransportPanel::showLength(const QString& text) {
+    // A station's "bitrate 128" is wider than a file's seconds: the box's font shrinks to fit.
+    QFont font = FrmSystem->font();
+    const int room = TxtLen->width() - 8;
+    for (qreal pt = font.pointSizeF(); pt > 5 && QFontMetrics(font).horizontalAdvance(text) > room;
+         pt -= 0.5)
+        font.setPointSizeF(pt - 0.5);
+    TxtLen->setFont(font);
     TxtLen->setText(text);
 }
 
