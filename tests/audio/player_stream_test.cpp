@@ -175,6 +175,31 @@ TEST_F(PlayerStreamTest, StationsThatGiveNoAudioFailTheStartAndSayWhy) {
     }
 }
 
+// Station links that answer with a playlist play the stream it names; a playlist that names
+// itself gives up.
+TEST_F(PlayerStreamTest, PlaylistLinksOpenTheirFirstStream) {
+    test::TestServer server;
+    server.setResponse("/live", mp3Response(2));
+    test::TestResponse pls;
+    pls.statusLine = "HTTP/1.1 200 OK";
+    pls.headers = {"content-type: audio/x-scpls"};
+    pls.body = "[playlist]\r\nNumberOfEntries=1\r\nFile1=" + server.url("/live") + "\r\n";
+    server.setResponse("/station.pls", pls);
+    test::TestResponse m3u;
+    m3u.statusLine = "HTTP/1.1 200 OK";
+    m3u.body = "#EXTM3U\n#EXTINF:-1,Local\n" + server.url("/station.pls") + "\n";
+    server.setResponse("/station.m3u", m3u);
+    test::TestResponse self = m3u;
+    self.body = server.url("/self.m3u") + "\n";
+    server.setResponse("/self.m3u", self);
+    ASSERT_TRUE(start(server.url("/station.m3u"))) << VX_StreamGetError();
+    EXPECT_GT(player_.GetFreqStr(), 0);
+    EXPECT_TRUE(server.requests().back().find("GET /live ") != std::string::npos);
+    EXPECT_FALSE(start(server.url("/self.m3u")));
+    EXPECT_NE(std::string(VX_StreamGetError()).find("playlist"), std::string::npos)
+        << VX_StreamGetError();
+}
+
 TEST_F(PlayerStreamTest, AnOpenOnAWorkerNeverHoldsUpTheWindowsCalls) {
     // A station that answers only after 2.5 s, opened on a worker thread while this thread
     // (the window) keeps asking for levels, spectrum and state, as the display does every 10 ms.

@@ -17,6 +17,7 @@
 #include "audio/decode/decoder.h"
 #include "audio/decode/mp3probe.h"
 #include "audio/decode/net/netstream.h"
+#include "audio/decode/net/playlistlink.h"
 #include "audio/realtime/engine.h"
 
 namespace velorixa::audio {
@@ -46,8 +47,17 @@ class NetDecoder final : public Decoder {
         }
     }
 
+    // A station link may answer with a playlist that names the stream: its first address is
+    // opened instead, at most kPlaylistHops times, all within the one deadline.
+    static constexpr int kPlaylistHops = 3;
+
     bool open(const std::string& url, std::string* error) {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(options_.openDeadlineMs);
+        return open(url, Clock::now() + std::chrono::milliseconds(options_.openDeadlineMs),
+                    kPlaylistHops, error);
+    }
+
+    bool open(const std::string& url, Clock::time_point deadline, int hopsLeft,
+              std::string* error) {
         net_ = net::NetStream::open(url, options_, error);
         if (!net_) return false;
         std::vector<uint8_t> head;
@@ -69,6 +79,15 @@ class NetDecoder final : public Decoder {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         if (!probe.ok) {
+            const std::string body(head.begin(), head.end());
+            if (auto next = net::FirstStreamInPlaylist(body, net_->headerLines())) {
+                if (hopsLeft == 0) {
+                    *error = "playlist names another playlist too many times";
+                    return false;
+                }
+                net_.reset();
+                return open(*next, deadline, hopsLeft - 1, error);
+            }
             *error = Clock::now() > deadline && head.size() < kProbeBytes
                          ? net::tooLittleAudio(options_.openDeadlineMs)
                          : "not audio (no MPEG layer III frames)";
