@@ -1,37 +1,24 @@
 // The display in the window: the player on the no-sound device playing generated MP3 files, the
 // display timer, the Alt key and the circle's picture driven as the operator drives them.
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSignalSpy>
 #include <QTabBar>
-#include <QTabWidget>
-#include <QTemporaryDir>
-#include <QTest>
 #include <algorithm>
 #include <cstring>
 #include <random>
 
-#include "app/ui/velmix.h"
-#include "audio/audiolib.h"
-#include "audio/player.h"
+#include "app/windowfixture.h"
 #include "common/testmedia.h"
 #include "controls/soundcontrol.h"
 #include "display/ui/displaypanel.h"
-#include "playback/ui/playcontrol.h"
-#include "playlist/ui/listbox.h"
-#include "playlist/ui/playlistpage.h"
 
 namespace velorixa {
 namespace {
 
 using display::DisplayPanel;
 
-class DisplayTest : public ::testing::Test {
+class DisplayTest : public test::WindowFixture {
   protected:
     static void SetUpTestSuite() {
         dir_ = new QTemporaryDir;
@@ -51,36 +38,14 @@ class DisplayTest : public ::testing::Test {
     static void TearDownTestSuite() { delete dir_; }
 
     void SetUp() override {
-        ASSERT_TRUE(BASS_Init(VX_DEVICE_NOSOUND, 44100, 0, nullptr));
-        w_ = std::make_unique<VelMix>(dir_->path() + "/");
-        w_->Show();
-        w_->setStateLoaded(false);
-        QSignalSpy started(w_.get(), &VelMix::formStarted);
-        w_->TimerBeg()->start();
-        ASSERT_TRUE(started.wait(2000));
-        w_->playListPage().PlayList->model().setTexts({noise_});
-        w_->playListPage().PlayList->refresh();
-    }
-    void TearDown() override {
-        w_->Unload();
-        w_.reset();
-        BASS_Free();
+        WindowFixture::SetUp();
+        setList({noise_});
     }
     DisplayPanel& display() { return w_->display(); }
-    template <class F>
-    bool waitFor(F cond, int ms) {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms) {
-            if (cond()) return true;
-            QTest::qWait(5);
-        }
-        return cond();
-    }
     void playNoise() {
         w_->MenuTabs()->setCurrentIndex(1);
-        w_->playControl().PlaySelected();
-        ASSERT_TRUE(waitFor([&] { return w_->player().GetFilePlayPerf(); }, 2000));
+        play().PlaySelected();
+        ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 2000));
     }
     // Alt as the keyboard sends it: a press, auto-repeated presses while held, a release.
     void alt(QEvent::Type type, bool autoRepeat = false) {
@@ -91,7 +56,6 @@ class DisplayTest : public ::testing::Test {
 
     static QTemporaryDir* dir_;
     static QString noise_;
-    std::unique_ptr<VelMix> w_;
 };
 
 QTemporaryDir* DisplayTest::dir_ = nullptr;

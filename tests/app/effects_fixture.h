@@ -2,26 +2,14 @@
 // The window with a generated tone playing, for the "Effects" page tests: the page's own
 // widgets are driven, the result is read back from the audio layer.
 
-#include <gtest/gtest.h>
-
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <memory>
 
-#include "app/ui/velmix.h"
-#include "audio/audiolib.h"
-#include "audio/player.h"
 #include "common/testmedia.h"
 #include "controls/effectcontrols.h"
 #include "controls/ui/effectspage.h"
-#include "playback/ui/playcontrol.h"
-#include "playlist/ui/listbox.h"
-#include "playlist/ui/playlistpage.h"
+#include "windowfixture.h"
 
 namespace velorixa::testing {
 
@@ -31,12 +19,7 @@ class EffectsWindow {
     explicit EffectsWindow(int device) {
         ok = BASS_Init(device, 44100, 0, nullptr) != 0;
         w = std::make_unique<VelMix>("/tmp/");
-        w->Show();
-        w->setStateLoaded(false);
-        QSignalSpy started(w.get(), &VelMix::formStarted);
-        w->TimerBeg()->setInterval(0);
-        w->TimerBeg()->start();
-        ok = ok && started.wait(2000);
+        ok = test::startWindow(*w) && ok;
         w->playControl().messageBox = [](const QString&, const QString&) {};
         w->MenuTabs()->setCurrentIndex(2);
     }
@@ -58,22 +41,11 @@ class EffectsWindow {
         QRect r = view->visualRect(view->QListView::model()->index(row, 0));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, r.center());
-        const bool playing = waitFor(
+        const bool playing = test::waitFor(
             [&] { return w->playQueue().NamePlay == items[row] && player().GetFilePlayPerf(); },
             4000);
         w->MenuTabs()->setCurrentIndex(2);
         return playing;
-    }
-
-    template <class F>
-    static bool waitFor(F cond, int ms) {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms) {
-            if (cond()) return true;
-            QTest::qWait(5);
-        }
-        return cond();
     }
 
     PLAYER& player() { return w->player(); }

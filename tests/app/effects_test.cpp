@@ -314,38 +314,9 @@ TEST_F(EffectsPageTest, NoControlTakesTheFocusAndTheTransportKeysWork) {
     win().w->keyRouter().MenuTabs_KeyUp(app::vk::kNumLock, false);
     EXPECT_FALSE(win().player().GetFilePlayPerf());
     QTest::keyClick(win().w->MenuTabs()->tabBar(), Qt::Key_Asterisk, Qt::KeypadModifier);
-    EXPECT_TRUE(EffectsWindow::waitFor([&] { return win().player().GetFilePlayPerf(); }, 2000));
+    EXPECT_TRUE(test::waitFor([&] { return win().player().GetFilePlayPerf(); }, 2000));
     EXPECT_EQ(win().w->MenuTabs()->currentIndex(), 2);
 }
-
-TEST_F(EffectsPageTest, ControlsSitAtTheirPlaces) {
-    struct Place {
-        const char* name;
-        QRect rect;  // in pixels, relative to the parent group
-    } places[] = {
-        {"FrmEffect", {16, 136, 425, 273}}, {"PicEql", {0, 8, 249, 177}},
-        {"PicPan", {264, 8, 161, 81}},      {"PicRot", {264, 104, 161, 41}},
-        {"PicVOL", {264, 144, 161, 41}},    {"Picture1", {0, 200, 161, 73}},
-        {"ScrBarV_3", {4, 1, 17, 97}},      {"ScrBarH_1", {1, 1, 145, 17}},
-        {"FrmSld_9", {216, 24, 25, 145}},   {"ScrFRQ1", {8, 48, 145, 9}},
-        {"ScrFRQ2", {8, 57, 145, 9}},
-    };
-    for (const Place& p : places) {
-        QWidget* c = win().w->findChild<QWidget*>(p.name);
-        ASSERT_NE(c, nullptr) << p.name;
-        EXPECT_EQ(c->geometry(), p.rect) << p.name;
-    }
-    // Vertical bars have their minimum at the top.
-    QScrollBar* eq = win().bar(3);
-    EXPECT_EQ(eq->orientation(), Qt::Vertical);
-    EXPECT_FALSE(eq->invertedAppearance());
-}
-
-}  // namespace
-}  // namespace velorixa
-
-namespace velorixa {
-namespace {
 
 TEST_F(EffectsPageTest, RecallsForThePerformanceKeyboardGlideAndRotate) {
     // Glides: one change event per unit, the sound following each.

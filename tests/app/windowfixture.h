@@ -21,16 +21,34 @@
 
 namespace velorixa::test {
 
+// Runs the event loop until cond holds or the time is up.
+template <class F>
+bool waitFor(F cond, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        if (cond()) return true;
+        QTest::qWait(5);
+    }
+    return cond();
+}
+
+// Shows the window and runs its deferred start at once; false if it never came.
+inline bool startWindow(VelMix& w) {
+    w.Show();
+    w.setStateLoaded(false);  // these tests never write MemoList.ini
+    QSignalSpy started(&w, &VelMix::formStarted);
+    w.TimerBeg()->setInterval(0);
+    w.TimerBeg()->start();
+    return started.wait(2000);
+}
+
 class WindowFixture : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(BASS_Init(VX_DEVICE_NOSOUND, 44100, 0, nullptr));
         w_ = std::make_unique<VelMix>(appDir_.path() + "/");
-        w_->Show();
-        w_->setStateLoaded(false);  // these tests never write MemoList.ini
-        QSignalSpy started(w_.get(), &VelMix::formStarted);
-        w_->TimerBeg()->start();
-        ASSERT_TRUE(started.wait(2000));
+        ASSERT_TRUE(startWindow(*w_));
         const auto record = [this](const QString& text, const QString& title) {
             messages_ << title + "|" + text;
         };
@@ -72,16 +90,9 @@ class WindowFixture : public ::testing::Test {
         clickRow(row);
         QTest::mouseDClick(list().PlayList->viewport(), Qt::LeftButton, {}, rowCentre(row));
     }
-    // Runs the event loop until cond holds or the time is up.
     template <class F>
-    bool waitFor(F cond, int ms) {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms) {
-            if (cond()) return true;
-            QTest::qWait(10);
-        }
-        return cond();
+    static bool waitFor(F cond, int ms) {
+        return test::waitFor(cond, ms);
     }
 
     QTemporaryDir appDir_;

@@ -234,19 +234,6 @@ TEST(Sfft, PaintingWaitsForAllocatedBuffersAndARunningStream) {
     EXPECT_EQ(raw.FlowBits()[2 * SFFT::kWidth2 + 255], 127);
 }
 
-TEST(Monitor, TimerStepsDownAfterASeekAndDrawsOnlyAtTenMs) {
-    int interval = 50;
-    std::vector<std::pair<bool, int>> seen;
-    for (int i = 0; i < 6; ++i) {
-        TikStep s = TimerTikStep(interval);
-        seen.emplace_back(s.run, s.intervalMs);
-        interval = s.intervalMs;
-    }
-    const std::vector<std::pair<bool, int>> expected = {{false, 40}, {false, 30}, {false, 20},
-                                                        {false, 10}, {true, 10},  {true, 10}};
-    EXPECT_EQ(seen, expected);
-}
-
 TEST(Monitor, CircleIsOddAndCentredLevelsRoundAsTheyTravel) {
     struct Case {
         int loud;

@@ -83,7 +83,6 @@ TEST_F(ListFileTest, MissingFilesAddNothing) {
     EXPECT_EQ(LoadListFile(path("nothing.PLF"), list, &info), 0);
     EXPECT_FALSE(info.opened);
     EXPECT_TRUE(list.isEmpty());
-    EXPECT_EQ(MemoListPath("/opt/velorixa/"), "/opt/velorixa/MemoList.ini");
 }
 
 TEST_F(ListFileTest, LineEndsOfEveryKindAndNoFinalLineEnd) {
