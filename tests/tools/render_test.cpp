@@ -187,6 +187,33 @@ TEST_F(RenderTest, AStreamThatEndsEarlyFailsPromptly) {
     EXPECT_NEAR(data / 4.0 / 44100, 3.0, 0.3);
 }
 
+// A FIFO as the input and a station that trickles a byte a second fail at once or within the
+// open's deadline instead of holding the tool.
+TEST_F(RenderTest, HostileInputsFailWithinTheDeadline) {
+    const QString fifo = dir_->path() + "/fifo.mp3";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    test::TestServer server;
+    test::TestResponse trickle;
+    trickle.headers = {"content-type: audio/mpeg"};
+    trickle.body.assign(mp3_.begin(), mp3_.end());
+    trickle.chunkBytes = 1;
+    trickle.chunkDelayMs = 1000;
+    server.setResponse("/trickle", trickle);
+    const struct {
+        QString input;
+        int withinSec;
+        const char* says;
+    } cases[] = {{fifo, 1, "cannot open"},
+                 {QString::fromStdString(server.url("/trickle")), 9, "too little audio"}};
+    for (const auto& c : cases) {
+        const auto t0 = std::chrono::steady_clock::now();
+        EXPECT_EQ(run({c.input, dir_->path() + "/hostile.wav", "--seconds", "5"}), 1) << c.says;
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(c.withinSec));
+        ASSERT_EQ(errors_.size(), 1u);
+        EXPECT_TRUE(errors_[0].contains(c.says)) << errors_[0].toStdString();
+    }
+}
+
 TEST_F(RenderTest, AnExistingDeviceIsWrittenNotReplaced) {
     EXPECT_EQ(run({input_, "/dev/null", "--seconds", "0.2"}), 0);
     struct stat st {};
