@@ -63,6 +63,11 @@ start_xvfb() {
 start_player() {
   mkdir -p "$tmp/player"
   cp "$build_dir/bin/velorixa" "$tmp/player/velorixa"
+  # The starter station list the build puts beside the player, unless the check brought its own
+  # (without one the player starts with its "NetRadio list not found" message).
+  if [ ! -e "$tmp/player/NetRadio.ini" ] && [ -e "$build_dir/bin/NetRadio.ini" ]; then
+    cp "$build_dir/bin/NetRadio.ini" "$tmp/player/NetRadio.ini"
+  fi
   (cd "$tmp" && exec "$tmp/player/velorixa") >"$tmp/player.log" 2>&1 &
   player_pid=$!
   log "player started (pid $player_pid) from $tmp/player"
