@@ -92,7 +92,8 @@ TEST_F(BadInput, DataThatIsNotMp3) {
     EXPECT_EQ(openBytes("wave.mp3", wav), 0u);
     EXPECT_EQ(openBytes("pcm.mp3", raw), 0u);
 
-    // MPEG layer II frames (128 kb/s, 44.1 kHz: 417 bytes each) are refused: the player plays layer III only.
+    // MPEG layer II frames (128 kb/s, 44.1 kHz: 417 bytes each) are refused: the player plays layer
+    // III only.
     std::vector<uint8_t> layer2;
     for (int f = 0; f < 60; ++f) {
         std::vector<uint8_t> frame(417, 0);

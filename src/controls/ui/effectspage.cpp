@@ -246,7 +246,8 @@ void EffectsPage::buildPan() {
     makeLabel(pic, "LblBAL", QString(), QRect(px(120) + 110, px(120) + 21, 30, 16));
     chkRot1_ = new QCheckBox(QStringLiteral("Jump"), pic);
     chkRot1_->setObjectName("ChkRot1");
-    // Four pixels left of its place: this platform's font is wider than the one the place was drawn for.
+    // Four pixels left of its place: this platform's font is wider than the one the place was drawn
+    // for.
     chkRot1_->setGeometry(px(1080) - 4, px(840), 44, 18);
     chkRot2_ = new QCheckBox(QStringLiteral("Beat"), pic);
     chkRot2_->setObjectName("ChkRot2");
