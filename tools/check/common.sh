@@ -14,6 +14,17 @@ tmp=$(mktemp -d /tmp/velorixa-check.XXXXXX)
 xvfb_pid=""
 player_pid=""
 
+# The one argument of the checks that take an output folder: sets out to its absolute path and
+# makes it, or says how the script is called.
+out_dir_arg() {
+  if [ $# -ne 1 ]; then
+    echo "usage: $0 OUT_DIR" >&2
+    exit 2
+  fi
+  out=$(realpath -m "$1")
+  mkdir -p "$out"
+}
+
 log() { printf '[%s] %s\n' "$(date +%H:%M:%S)" "$*"; }
 
 cleanup() {

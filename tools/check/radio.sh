@@ -9,13 +9,8 @@
 #
 # Environment: see common.sh. Exit code: 0 done, 1 something was not as expected, 2 set-up.
 set -euo pipefail
-[ $# -eq 1 ] || {
-  echo "usage: $0 OUT_DIR" >&2
-  exit 2
-}
-out=$(realpath -m "$1")
-mkdir -p "$out"
 source "$(dirname "$0")/common.sh"
+out_dir_arg "$@"
 
 ensure_x_tools
 build_targets velorixa velorixa-tone

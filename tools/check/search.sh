@@ -11,13 +11,8 @@
 # Environment: see common.sh (BUILD_DIR, JOBS, CHECK_NO_BUILD, KEEP_TMP).
 # Exit code: 0 pictures taken and player closed, 1 otherwise, 2 set-up failure.
 set -euo pipefail
-[ $# -eq 1 ] || {
-  echo "usage: $0 OUT_DIR" >&2
-  exit 2
-}
-out=$(realpath -m "$1")
-mkdir -p "$out"
 source "$(dirname "$0")/common.sh"
+out_dir_arg "$@"
 
 ensure_x_tools
 build_targets velorixa
