@@ -1,0 +1,295 @@
+#include "perform/setfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velorixa::perform {
+
+namespace textfile {
+
+Raw ReadWholeFile(const QString& path, qsizetype maxBytes, QByteArray* out) {
+    out->clear();
+    const QByteArray native = QFile::encodeName(path);
+    // Opened without blocking: a FIFO opened the ordinary way would wait for a writer.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        struct stat st {};
+        const bool exists = ::stat(native.constData(), &st) == 0 || errno == EACCES;
+        return exists && !S_ISDIR(st.st_mode) ? Raw::Unreadable : Raw::Missing;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes) {
+        const bool dir = S_ISDIR(st.st_mode);
+        ::close(fd);
+        return dir ? Raw::Missing : Raw::Unreadable;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return Raw::Unreadable;
+    }
+    out->reserve(st.st_size);
+    while (true) {
+        const QByteArray chunk = file.read(64 * 1024);
+        if (chunk.isEmpty()) break;
+        out->append(chunk);
+        if (out->size() > maxBytes) break;  // the file grew since fstat
+    }
+    if (file.error() != QFileDevice::NoError || out->size() > maxBytes) {
+        out->clear();
+        return Raw::Unreadable;
+    }
+    return Raw::Ok;
+}
+
+QList<QByteArray> SplitLines(const QByteArray& data, int maxLines) {
+    QList<QByteArray> lines;
+    qsizetype from = data.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (from < data.size() && lines.size() < maxLines) {
+        qsizetype end = data.indexOf('\n', from);
+        const qsizetype next = end < 0 ? data.size() : end + 1;
+        if (end < 0) end = data.size();
+        if (end > from && data[end - 1] == '\r') --end;
+        lines.append(data.mid(from, end - from));
+        from = next;
+    }
+    return lines;
+}
+
+QString DecodeLine(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError()) text = QString::fromLatin1(bytes);
+    return text;
+}
+
+bool SaveWhole(const QString& path, const QByteArray& data, QString* error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error) *error = file.errorString();
+        return false;
+    }
+    if (file.write(data) != data.size()) {
+        if (error) *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        if (error) *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace textfile
+
+namespace {
+
+constexpr char kLineEnd[] = "\r\n";
+
+void PutString(QByteArray& out, const QString& text) {
+    QString safe = text;
+    safe.remove(QChar(u'"')).remove(QChar(u'\r')).remove(QChar(u'\n'));
+    out.append('"').append(safe.toUtf8()).append('"').append(kLineEnd);
+}
+
+void PutInt(QByteArray& out, int value) {
+    out.append(QByteArray::number(value)).append(kLineEnd);
+}
+
+void PutDouble(QByteArray& out, double value) {
+    if (!std::isfinite(value) || value == 0) value = 0;  // no "-0" either
+    char buf[32];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    out.append(buf, ec == std::errc{} ? end - buf : 0).append(kLineEnd);
+}
+
+// A number's text: blanks around it ignored, one leading "+" allowed.
+bool NumberText(const QByteArray& line, QByteArray* text) {
+    *text = line.trimmed();
+    if (text->startsWith('+')) {
+        text->remove(0, 1);
+        if (text->startsWith('-') || text->startsWith('+')) return false;
+    }
+    return !text->isEmpty();
+}
+
+// Takes the file's lines in order; the first failure sticks, and a field is only written
+// when its line was read.
+class LineReader {
+  public:
+    explicit LineReader(const QByteArray& data)
+        : lines_(textfile::SplitLines(data, kSetFileLines)) {}
+
+    int line() const { return next_; }  // 1-based number of the last line taken
+
+    bool string(QString* value) {
+        const QByteArray* l = take();
+        if (!l) return false;
+        QByteArray bytes = *l;
+        if (bytes.startsWith('"')) {
+            const qsizetype close = bytes.indexOf('"', 1);
+            bytes = bytes.mid(1, close < 0 ? -1 : close - 1);
+        }
+        *value = textfile::DecodeLine(bytes);
+        return true;
+    }
+
+    bool integer(int16_t* value) {
+        const QByteArray* l = take();
+        QByteArray t;
+        if (!l || !NumberText(*l, &t)) return fail();
+        const char* last = t.constData() + t.size();
+        int16_t v = 0;
+        const auto [end, ec] = std::from_chars(t.constData(), last, v);
+        if (ec != std::errc{} || end != last) return fail();
+        *value = v;
+        return true;
+    }
+
+    bool number(double* value) {
+        const QByteArray* l = take();
+        QByteArray t;
+        if (!l || !NumberText(*l, &t)) return fail();
+        const char* last = t.constData() + t.size();
+        double v = 0;
+        const auto [end, ec] = std::from_chars(t.constData(), last, v, std::chars_format::general);
+        if (ec != std::errc{} || end != last || !std::isfinite(v)) return fail();
+        *value = v;
+        return true;
+    }
+
+  private:
+    const QByteArray* take() {
+        if (failed_) return nullptr;
+        if (next_ >= lines_.size()) {
+            ++next_;
+            fail();
+            return nullptr;
+        }
+        return &lines_[next_++];
+    }
+    bool fail() {
+        failed_ = true;
+        return false;
+    }
+
+    QList<QByteArray> lines_;
+    int next_ = 0;
+    bool failed_ = false;
+};
+
+bool ReadStyle(LineReader& in, StyleRecord& style) {
+    if (!in.string(&style.Title) || !in.string(&style.Content)) return false;
+    for (int i = 1; i <= kSpareCount; ++i)
+        if (!in.number(&style.Spare[i])) return false;
+    return in.string(&style.Note);
+}
+
+bool ReadKey(LineReader& in, KeyRecord& key) {
+    for (int16_t& v : key.Slot)
+        if (!in.integer(&v)) return false;
+    for (int i = 1; i <= kSpareCount; ++i)
+        if (!in.number(&key.Spare[i])) return false;
+    for (int i = 1; i <= kNameCount; ++i)
+        if (!in.string(&key.Names[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+QByteArray WriteSetFile(const PerformanceSet& set) {
+    QByteArray out;
+    out.reserve(kSetFileLines * 6);
+    PutString(out, QString::fromLatin1(kSetFileHeader));
+    for (int s = 1; s <= kStyleCount; ++s) {
+        const StyleRecord& style = set.Styles[s];
+        PutString(out, style.Title);
+        PutString(out, style.Content);
+        for (int i = 1; i <= kSpareCount; ++i)
+            PutDouble(out, style.Spare[i]);
+        PutString(out, style.Note);
+    }
+    for (int k = 1; k <= kKeyCount; ++k) {
+        const KeyRecord& key = set.KeySet[k];
+        for (int16_t v : key.Slot)
+            PutInt(out, v);
+        for (int i = 1; i <= kSpareCount; ++i)
+            PutDouble(out, key.Spare[i]);
+        for (int i = 1; i <= kNameCount; ++i)
+            PutString(out, key.Names[i]);
+    }
+    return out;
+}
+
+SetFileRead ReadSetFile(const QByteArray& data, const PerformanceSet& base) {
+    SetFileRead result;
+    result.set = base;
+    LineReader in(data);
+    QString header;
+    if (!in.string(&header) || header != QLatin1String(kSetFileHeader)) {
+        result.status = SetFileStatus::WrongHeader;
+        result.errorLine = 1;
+        return result;
+    }
+    bool ok = true;
+    for (int s = 1; s <= kStyleCount && ok; ++s)
+        ok = ReadStyle(in, result.set.Styles[s]);
+    for (int k = 1; k <= kKeyCount && ok; ++k)
+        ok = ReadKey(in, result.set.KeySet[k]);
+    result.status = ok ? SetFileStatus::Ok : SetFileStatus::Malformed;
+    if (!ok) result.errorLine = in.line();
+    return result;
+}
+
+SetFileRead LoadSetFile(const QString& path, const PerformanceSet& base) {
+    QByteArray data;
+    switch (textfile::ReadWholeFile(path, kSetFileMaxBytes, &data)) {
+        case textfile::Raw::Ok:
+            return ReadSetFile(data, base);
+        case textfile::Raw::Missing: {
+            SetFileRead r;
+            r.status = SetFileStatus::NotFound;
+            r.set = base;
+            return r;
+        }
+        case textfile::Raw::Unreadable:
+            break;
+    }
+    SetFileRead r;
+    r.status = SetFileStatus::Malformed;
+    r.set = base;
+    return r;
+}
+
+bool SaveSetFile(const QString& path, const PerformanceSet& set, QString* error) {
+    return textfile::SaveWhole(path, WriteSetFile(set), error);
+}
+
+QStringList SetFilesIn(const QString& folder) {
+    QStringList names;
+    const QStringList all = QDir(folder).entryList(QDir::Files, QDir::NoSort);
+    for (const QString& name : all)
+        if (name.endsWith(QLatin1String(".PSF"), Qt::CaseInsensitive)) names.append(name);
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    return names;
+}
+
+}  // namespace velorixa::perform
