@@ -160,4 +160,64 @@ bool EffectControls::rotTag(int Index) const {
     return valid(Index) && rotTag_[Index];
 }
 
+void EffectControls::SetScrVOL(int v) {
+    if (scrVOL_) scrVOL_->setValue(v);
+}
+
+void EffectControls::SetScrROT(int v) {
+    if (scrROT_) scrROT_->setValue(v);
+}
+
+void EffectControls::SetChkRot1(bool on) {
+    if (!chkRot1_ || chkRot1_->checked() == on) return;
+    chkRot1_->setChecked(on);
+    ChkRot1_Click();
+}
+
+void EffectControls::SetChkRot2(bool on) {
+    if (!chkRot2_ || chkRot2_->checked() == on) return;
+    chkRot2_->setChecked(on);
+    ChkRot2_Click();
+}
+
+void EffectControls::SetScrFRQ(int low, int high) {
+    if (scrFRQ1_) scrFRQ1_->setValue(low);
+    if (scrFRQ2_) scrFRQ2_->setValue(high);
+}
+
+void EffectControls::PressRotBut(int Index) {
+    if (!valid(Index) || !controls_[Index] || controls_[Index]->rotatePressed()) return;
+    controls_[Index]->pressRotate();
+    RotBut_Click(Index);
+}
+
+void EffectControls::ReleaseRotBut(int Index) {
+    if (!valid(Index) || !controls_[Index]) return;
+    controls_[Index]->releaseRotate();
+    updateRotActive();
+}
+
+SoundSetting EffectControls::controlsNow() const {
+    SoundSetting s;
+    if (scrVOL_) s.volumePct = scrVOL_->value();
+    if (scrROT_) s.rotationSpeed = scrROT_->value();
+    for (int i = 1; i <= kKnobCount; ++i) {
+        if (!controls_[i]) continue;
+        KnobSetting& k = s.knobs[static_cast<size_t>(i)];
+        k.value = controls_[i]->value();
+        k.rotating = controls_[i]->rotatePressed();
+        k.memRot = static_cast<int>(knobs_[static_cast<size_t>(i)].MemRot);
+    }
+    if (chkRot1_) s.jump = chkRot1_->checked();
+    if (chkRot2_) s.beat = chkRot2_->checked();
+    if (scrFRQ1_) s.pitchRangeLowPct = scrFRQ1_->value();
+    if (scrFRQ2_) s.pitchRangeHighPct = scrFRQ2_->value();
+    return s;
+}
+
+int EffectControls::zeroOf(int Index) const {
+    if (!valid(Index)) return 0;
+    return static_cast<int>(knobs_[static_cast<size_t>(Index)].ZerScr);
+}
+
 }  // namespace velorixa::controls

@@ -76,6 +76,21 @@ class EffectControls {
     // click only updates `RotActive`.
     void setRotTag(int Index, bool programPress);
     bool rotTag(int Index) const;
+    // Value assignments as the program makes them: a bar's change event runs when its value
+    // changes, a box's or a button's click when it changes state (pressing a rotate button
+    // runs RotBut_Click).
+    void SetScrVOL(int v);
+    void SetScrROT(int v);
+    void SetChkRot1(bool on);
+    void SetChkRot2(bool on);
+    void SetScrFRQ(int low, int high);
+    void PressRotBut(int Index);
+    void ReleaseRotBut(int Index);
+
+    // What the controls show now (bars, buttons, boxes); a control not bound reads as at rest.
+    SoundSetting controlsNow() const;
+    // Where knob Index's zero button returns it to (`ZerScr`).
+    int zeroOf(int Index) const;
 
     int16_t KeyTypPAN() const { return keyTypPAN_; }
 

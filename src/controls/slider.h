@@ -45,6 +45,8 @@ inline void GlideBar(Bar& bar, int v) {
 class KnobControls : public Bar {
   public:
     virtual bool rotatePressed() const = 0;
+    // Shows the button pressed or released; raises no click.
+    virtual void pressRotate() = 0;
     virtual void releaseRotate() = 0;
 };
 

@@ -24,6 +24,7 @@ class FakeBar : public KnobControls {
     int maximum() const override { return max_; }
     void setBarVisible(bool v) override { visible = v; }
     bool rotatePressed() const override { return pressed; }
+    void pressRotate() override { pressed = true; }
     void releaseRotate() override { pressed = false; }
 
     std::vector<int> changes;

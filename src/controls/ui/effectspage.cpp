@@ -198,6 +198,9 @@ void KnobGroup::setBarVisible(bool visible) {
 bool KnobGroup::rotatePressed() const {
     return rotBut_->isChecked();
 }
+void KnobGroup::pressRotate() {
+    rotBut_->setChecked(true);
+}
 void KnobGroup::releaseRotate() {
     rotBut_->setChecked(false);
 }

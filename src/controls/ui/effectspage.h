@@ -46,6 +46,7 @@ class KnobGroup : public QFrame, public KnobControls {
     int maximum() const override;
     void setBarVisible(bool visible) override;
     bool rotatePressed() const override;
+    void pressRotate() override;
     void releaseRotate() override;
 
   private:
