@@ -14,6 +14,7 @@
 #include "audio/audiolib.h"
 #include "audio/player.h"
 #include "netradio/ui/radiopanel.h"
+#include "perform/ui/performancepanel.h"
 #include "playback/nextitem.h"
 #include "playback/ui/playcontrol.h"
 #include "playlist/ui/listbox.h"
@@ -55,6 +56,7 @@ class WindowFixture : public ::testing::Test {
         play().messageBox = record;
         list().messageBox = record;
         w_->radioPanel().messageBox = record;
+        w_->performance().messageBox = record;
     }
     void TearDown() override {
         w_->Unload();  // frees the player and the audio layer

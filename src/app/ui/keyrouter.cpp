@@ -10,6 +10,7 @@
 
 #include "app/tabmove.h"
 #include "app/ui/velmix.h"
+#include "perform/ui/performancepanel.h"
 #include "playback/playrequest.h"
 #include "playback/ui/playcontrol.h"
 #include "playback/ui/transportpanel.h"
@@ -22,12 +23,14 @@ using app::KeyCommand;
 using app::KeyRelease;
 
 KeyRouter::KeyRouter(VelMix& window, PlayControl& play, PlayListPage& list,
-                     TransportPanel& transport, QObject* parent)
+                     TransportPanel& transport, perform::PerformancePanel& performance,
+                     QObject* parent)
     : QObject(parent),
       w_(window),
       play_(play),
       list_(list),
       transport_(transport),
+      performance_(performance),
       keys_(window.state().KeyHeld) {
     askExit = [this] {
         // No is the default and the answer of Escape: quitting takes a deliberate Y (or a click
@@ -111,6 +114,8 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event) {
 void KeyRouter::MenuTabs_KeyDown(int vk) {
     app::KeyContext ctx;
     ctx.page = w_.MenuTabs()->currentIndex();
+    for (int k = 1; k <= perform::kKeyCount; ++k)
+        ctx.performanceEnabled.set(static_cast<size_t>(k), performance_.keyEnabled(k));
     app::KeyCommands::Down down = keys_.KeyDown(vk, w_.state().FlagText, ctx);
     if (down.tabMoveMode >= 0) TabMove(down.tabMoveMode);
     const int arg = down.action.arg;
@@ -151,10 +156,15 @@ void KeyRouter::MenuTabs_KeyDown(int vk) {
             list_.requestSwitch();
             break;
         case KeyCommand::InitialSound:
+            performance_.pressKey(0);
+            break;
         case KeyCommand::LoadSet:
+            performance_.FunctionKey(arg);
+            break;
         case KeyCommand::PerformanceKey:
+            performance_.pressKey(arg);
+            break;
         case KeyCommand::None:
-            // The performance keyboard and the set files take these when they are present.
             break;
     }
 }
@@ -183,6 +193,8 @@ void KeyRouter::MenuTabs_KeyUp(int vk, bool autoRepeat) {
             if (askExit()) w_.close();
             break;
         case KeyRelease::InitialSound:
+            performance_.releaseInitialSound();
+            break;
         case KeyRelease::None:
             break;
     }

@@ -16,12 +16,15 @@ class VelMix;
 class PlayControl;
 class PlayListPage;
 class TransportPanel;
+namespace perform {
+class PerformancePanel;
+}
 
 class KeyRouter : public QObject {
     Q_OBJECT
   public:
     KeyRouter(VelMix& window, PlayControl& play, PlayListPage& list, TransportPanel& transport,
-              QObject* parent = nullptr);
+              perform::PerformancePanel& performance, QObject* parent = nullptr);
 
     // The exit question ("Exit Velorixa", Yes/No): true for Yes. Tests replace it.
     std::function<bool()> askExit;
@@ -51,6 +54,7 @@ class KeyRouter : public QObject {
     PlayControl& play_;
     PlayListPage& list_;
     TransportPanel& transport_;
+    perform::PerformancePanel& performance_;
     app::KeyCommands keys_;
 };
 

@@ -23,6 +23,7 @@
 #include "netradio/ui/radiopanel.h"
 #include "perform/perfor.h"
 #include "perform/ui/keyboardcontrol.h"
+#include "perform/ui/performancepanel.h"
 #include "playback/nextitem.h"
 #include "playback/ui/playcontrol.h"
 #include "playback/ui/transportpanel.h"
@@ -113,6 +114,7 @@ VelMix::VelMix(const QString& appPath, QWidget* parent) : QWidget(parent), appPa
 void VelMix::LoadSavedState() {
     radioPanel_->LoadNetRadio(appPath_);
     playListPage_->LoadMemoList(appPath_);
+    performance_->LoadMemoSett();
 }
 
 VelMix::~VelMix() {
@@ -120,6 +122,7 @@ VelMix::~VelMix() {
     // while everything they refer to still exists.
     delete display_;
     delete keyRouter_;
+    delete performance_;
     delete keyboardControl_;
     delete radioPanel_;
     delete utilPanel_;
@@ -241,7 +244,12 @@ void VelMix::Form_Load() {
     effectsPage_ = new controls::EffectsPage(page(2), *effectControls_, this);
     connect(&playControl_->events(), &playback::TransportEvents::requestStarted, this,
             [this] { perfor_->InitPerfor(); });
-    keyRouter_ = new KeyRouter(*this, *playControl_, *playListPage_, *transport_, this);
+    // The performance keys recall settings through the "Effects" page's own procedures.
+    performance_ =
+        new perform::PerformancePanel({frmKeybrd_, page(1), page(3)}, appPath_, state_,
+                                      *effectControls_, *perfor_, *playControl_, *menuTabs_, this);
+    keyRouter_ =
+        new KeyRouter(*this, *playControl_, *playListPage_, *transport_, *performance_, this);
     keyboardControl_ = new KeyboardControl(*playControl_, *transport_, state_, *menuTabs_,
                                            timerFoc_, timerNet_, *frameHelp_, this);
     // The display follows the transport: cleared with it, painting once the new stream runs.
@@ -255,6 +263,7 @@ void VelMix::Form_Load() {
             &display::DisplayPanel::PaintFft);
     connect(keyRouter_, &KeyRouter::colourSwitchPressed, display_,
             &display::DisplayPanel::CmdMonitor_Click);
+    performance_->beatLevel = [this] { return display_->beat().BeatLevel(); };
     // Unload: the player first, then the music list.
     addShutdownStep([this] { player_->ExitForm(); });
     // A running search ends before the music list is saved, with the lines it found.
@@ -263,6 +272,7 @@ void VelMix::Form_Load() {
         utilPanel_->mixer().abandonSearch();
     });
     addStateSaver([this] { playListPage_->SaveMemoList(appPath_); });
+    addStateSaver([this] { performance_->SaveMemoSett(); });
 
     ClrLevels();
     display_->ClearFFT();

@@ -46,7 +46,8 @@ class DisplayPanel;
 }  // namespace display
 namespace perform {
 class PERFOR;
-}
+class PerformancePanel;
+}  // namespace perform
 
 class VelMix : public QWidget {
     Q_OBJECT
@@ -110,6 +111,8 @@ class VelMix : public QWidget {
     controls::EffectsPage& effectsPage() { return *effectsPage_; }
     controls::EffectControls& effectControls() { return *effectControls_; }
     perform::PERFOR& perfor() { return *perfor_; }
+    // The performance keys, styles and set files.
+    perform::PerformancePanel& performance() { return *performance_; }
 
     // The start-up loaders of the saved state, in order.
     void LoadSavedState();
@@ -182,6 +185,7 @@ class VelMix : public QWidget {
     RadioPanel* radioPanel_ = nullptr;
     UtilPanel* utilPanel_ = nullptr;
     display::DisplayPanel* display_ = nullptr;
+    perform::PerformancePanel* performance_ = nullptr;
 };
 
 }  // namespace velorixa

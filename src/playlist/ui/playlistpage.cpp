@@ -18,6 +18,7 @@
 #include "playlist/listfile.h"
 #include "playlist/ui/listbox.h"
 #include "util/twips.h"
+#include "util/ui/textfocus.h"
 
 namespace velorixa {
 
@@ -40,20 +41,6 @@ QPushButton* button(QWidget* parent, const char* name, const QString& text, int 
     b->setFocusPolicy(Qt::NoFocus);
     return b;
 }
-
-// Text entry fields report their focus into FlagText, so typing plays no keys.
-class TextFocusFilter : public QObject {
-  public:
-    TextFocusFilter(WindowState& s, QObject* parent) : QObject(parent), s_(s) {}
-    bool eventFilter(QObject* o, QEvent* e) override {
-        if (e->type() == QEvent::FocusIn) s_.FlagText = true;
-        if (e->type() == QEvent::FocusOut) s_.FlagText = false;
-        return QObject::eventFilter(o, e);
-    }
-
-  private:
-    WindowState& s_;
-};
 
 // The picture at the list's place: a click on the disabled list reaches it and opens the list.
 class ClickCatcher : public QWidget {

@@ -1,0 +1,330 @@
+// The performance layer in the running window: keys assigned and recalled with the page's own
+// controls and real key events, styles, set files with F1..F8 and MemoSett.ini.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabBar>
+
+#include "controls/effectcontrols.h"
+#include "controls/ui/effectspage.h"
+#include "perform/setfile.h"
+#include "windowfixture.h"
+
+namespace velorixa::test {
+namespace {
+
+using perform::PerformancePanel;
+
+class PerformanceTest : public WindowFixture {
+  public:  // the case tables' lambdas drive the window through these
+    PerformancePanel& perf() { return w_->performance(); }
+    WindowState& state() { return w_->state(); }
+    controls::EffectsPage& page() { return w_->effectsPage(); }
+    QScrollBar* bar(int knob) { return page().knob(knob)->bar(); }
+    QPushButton* rotBut(int knob) { return page().knob(knob)->rotBut(); }
+    // A click as the operator makes it: on the page that shows the button.
+    void click(QAbstractButton* b) {
+        for (int i = 0; i < 4; ++i)
+            if (w_->page(i)->isAncestorOf(b)) w_->MenuTabs()->setCurrentIndex(i);
+        if (w_->FrmKeybrd()->isAncestorOf(b)) w_->MenuTabs()->setCurrentIndex(1);
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
+
+    // A key typed on the tab control, as the operator types it.
+    void type(Qt::Key key, bool release = true) {
+        w_->MenuTabs()->setFocus();
+        QTest::keyPress(w_->MenuTabs()->tabBar(), key);
+        if (release) QTest::keyRelease(w_->MenuTabs()->tabBar(), key);
+    }
+    // "Assign" to letter k with the Settings page's buttons.
+    void assign(int k) {
+        click(perf().ButKbdSet(k));
+        ASSERT_TRUE(perf().CmdAppSet()->isEnabled());
+        click(perf().CmdAppSet());
+    }
+    QString path(const QString& name) { return appDir_.path() + "/" + name; }
+};
+
+TEST_F(PerformanceTest, KeysStoreAndRecallTheSetting) {
+    struct Case {
+        const char* what;
+        std::function<void(PerformanceTest&)> set;  // from the initial sound
+        bool holds;
+        std::function<void(PerformanceTest&)> check;  // after the recall, from the initial sound
+    } cases[] = {
+        {"static knob and volume",
+         [](PerformanceTest& t) {
+             t.page().ScrVOL()->setValue(80);
+             t.bar(3)->setValue(20);
+         },
+         true,
+         [](PerformanceTest& t) {
+             EXPECT_EQ(t.page().ScrVOL()->value(), 80);
+             EXPECT_EQ(t.bar(3)->value(), 20);
+             EXPECT_FALSE(t.rotBut(3)->isChecked());
+         }},
+        {"balance rotating with Jump; pitch static gives the full range",
+         [](PerformanceTest& t) {
+             t.click(t.page().ChkRot1());
+             t.bar(1)->setValue(160);  // from the centre a swing would be empty
+             t.click(t.rotBut(1));
+             t.page().ScrFRQ1()->setValue(70);
+         },
+         true,
+         [](PerformanceTest& t) {
+             EXPECT_TRUE(t.rotBut(1)->isChecked());
+             EXPECT_TRUE(t.page().ChkRot1()->isChecked());
+             EXPECT_EQ(t.page().ScrFRQ1()->value(), 50);
+             EXPECT_EQ(t.page().ScrFRQ2()->value(), 150);
+             EXPECT_TRUE(t.state().RotActive);
+         }},
+        {"pitch rotating keeps its range",
+         [](PerformanceTest& t) {
+             t.click(t.page().ChkRot2());
+             t.page().ScrFRQ1()->setValue(70);
+             t.page().ScrFRQ2()->setValue(130);
+             t.click(t.rotBut(2));
+         },
+         true,
+         [](PerformanceTest& t) {
+             EXPECT_TRUE(t.rotBut(2)->isChecked());
+             EXPECT_EQ(t.page().ScrFRQ1()->value(), 70);
+             EXPECT_EQ(t.page().ScrFRQ2()->value(), 130);
+         }},
+        {"only rotation speed, boxes and range differ: the key is empty",
+         [](PerformanceTest& t) {
+             t.page().ScrROT()->setValue(90);
+             t.click(t.page().ChkRot2());
+             t.page().ScrFRQ2()->setValue(120);
+         },
+         false, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        type(Qt::Key_Space);
+        c.set(*this);
+        assign(7);  // G
+        EXPECT_EQ(perf().ButKbd(7)->isEnabled(), c.holds);
+        EXPECT_FALSE(perf().CmdAppSet()->isEnabled());
+        EXPECT_FALSE(perf().ButKbdSet(7)->isChecked());
+        if (!c.holds) continue;
+        type(Qt::Key_Space);
+        EXPECT_EQ(page().ScrVOL()->value(), 50);
+        // What the recall must set back whatever the key holds.
+        click(page().ChkRot2());
+        page().ScrFRQ1()->setValue(60);
+        type(Qt::Key_G);
+        EXPECT_TRUE(perf().ButKbd(7)->isChecked());
+        EXPECT_FALSE(page().ChkRot2()->isChecked());
+        c.check(*this);
+    }
+}
+
+TEST_F(PerformanceTest, RecallRestartsARotatingKnobFromItsStoredStart) {
+    bar(4)->setValue(30);
+    click(rotBut(4));
+    const float stored = w_->effectControls().knob(4).MemRot;
+    assign(1);
+    click(page().knob(4)->zerBut());
+    bar(4)->setValue(70);
+    click(rotBut(4));
+    ASSERT_NE(w_->effectControls().knob(4).MemRot, stored);
+    type(Qt::Key_A);
+    EXPECT_TRUE(rotBut(4)->isChecked());
+    EXPECT_EQ(w_->effectControls().knob(4).MemRot, stored);
+}
+
+TEST_F(PerformanceTest, InitialSoundSpringsBackOnAClickAndFollowsTheSpaceBar) {
+    bar(6)->setValue(10);
+    click(rotBut(5));
+    click(perf().ButKbd(0));
+    EXPECT_FALSE(perf().ButKbd(0)->isChecked());
+    EXPECT_EQ(bar(6)->value(), w_->effectControls().zeroOf(6));
+    EXPECT_FALSE(rotBut(5)->isChecked());
+    EXPECT_FALSE(w_->state().RotActive);
+    type(Qt::Key_Space, false);
+    EXPECT_TRUE(perf().ButKbd(0)->isChecked()) << "held down with the bar";
+    QTest::keyRelease(w_->MenuTabs()->tabBar(), Qt::Key_Space);
+    EXPECT_FALSE(perf().ButKbd(0)->isChecked());
+}
+
+TEST_F(PerformanceTest, ClearEmptiesEveryKeyAndStyle) {
+    bar(3)->setValue(10);
+    assign(2);
+    perf().TxtTitle()->setText("Funk");
+    ASSERT_TRUE(perf().ButKbd(2)->isEnabled());
+    click(perf().CmdAppClr());
+    for (int k = 1; k <= perform::kKeyCount; ++k)
+        EXPECT_FALSE(perf().ButKbd(k)->isEnabled()) << k;
+    EXPECT_EQ(perf().TxtKbdFil2()->text(), "No Settings");
+    EXPECT_EQ(perf().ComboStyle()->itemText(0), "");
+    EXPECT_EQ(perf().skbd().style(1).Title, "");
+    type(Qt::Key_B);
+    EXPECT_EQ(bar(3)->value(), 10) << "a disabled key ignores its letter";
+}
+
+TEST_F(PerformanceTest, AStyleRunsUntilTheOperatorPlaysAKey) {
+    bar(3)->setValue(10);
+    assign(1);
+    bar(3)->setValue(90);
+    assign(2);
+    // Content typed as "a" and stored as "A" when the field loses the focus.
+    w_->MenuTabs()->setCurrentIndex(3);
+    perf().TxtContent()->setFocus();
+    QTest::keyClicks(perf().TxtContent(), "a1");
+    EXPECT_TRUE(w_->state().FlagText);
+    w_->MenuTabs()->setFocus();
+    EXPECT_FALSE(w_->state().FlagText);
+    EXPECT_EQ(perf().skbd().style(1).Content, "A");
+    w_->MenuTabs()->setCurrentIndex(1);
+    click(perf().ButTyp(1));
+    EXPECT_EQ(perf().TxtPerfor2()->text(), "Performance Content :  A ");
+    emit play().events().positionTick(5);
+    EXPECT_EQ(bar(3)->value(), 10) << "the style fired A";
+    EXPECT_TRUE(perf().ButTyp(1)->isChecked()) << "its own key leaves the style running";
+    EXPECT_EQ(perf().sequencer().StyleSel, 1);
+    type(Qt::Key_B);
+    EXPECT_EQ(bar(3)->value(), 90);
+    EXPECT_EQ(perf().sequencer().StyleSel, 0);
+    EXPECT_FALSE(perf().ButTyp(1)->isChecked());
+    EXPECT_EQ(perf().TxtPerfor2()->text(), "");
+    // A knob moved by hand stops a style too.
+    click(perf().ButTyp(2));
+    bar(5)->setValue(20);
+    EXPECT_EQ(perf().sequencer().StyleSel, 0);
+}
+
+TEST_F(PerformanceTest, SetsSaveLoadAndBindToFunctionKeys) {
+    bar(3)->setValue(10);
+    assign(1);
+    perf().TxtSaveFile()->setText("one");
+    click(perf().CmdSaveFile());
+    ASSERT_TRUE(QFile::exists(path("one.PSF")));
+    EXPECT_EQ(perf().TxtKbdFil4()->text(), "one.PSF");
+    EXPECT_EQ(perf().TxtSaveFile()->text(), "");
+    EXPECT_EQ(perf().SetFile()[0], "") << "saving names no current set";
+    bar(3)->setValue(90);
+    assign(1);
+    perf().TxtSaveFile()->setText("two");
+    click(perf().CmdSaveFile());
+    ASSERT_EQ(perf().FileBoxSet()->count(), 2);
+
+    // F3: bind, unbind with the same selection, rebind with another.
+    const auto bindF3 = [&](int row) {
+        perf().FileBoxSet()->setCurrentRow(row);
+        click(perf().CmdFunKey(3));
+    };
+    bindF3(0);
+    EXPECT_EQ(perf().SetFile()[3], "one.PSF");
+    EXPECT_TRUE(perf().CmdFunKey(3)->font().bold());
+    EXPECT_EQ(perf().CmdFunKey(3)->toolTip(), "one.PSF");
+    bindF3(0);
+    EXPECT_EQ(perf().SetFile()[3], "");
+    EXPECT_FALSE(perf().CmdFunKey(3)->font().bold());
+    bindF3(1);
+    bindF3(0);
+    EXPECT_EQ(perf().SetFile()[3], "one.PSF");
+
+    click(perf().ButTyp(4));
+    type(Qt::Key_F3);
+    EXPECT_EQ(perf().SetFile()[0], "one.PSF");
+    EXPECT_EQ(perf().TxtKbdFil2()->text(), "Set File :  one.PSF");
+    EXPECT_EQ(perf().sequencer().StyleSel, 0) << "F3 stops the style";
+    type(Qt::Key_A);
+    EXPECT_EQ(bar(3)->value(), 10);
+    EXPECT_TRUE(messages_.isEmpty()) << messages_.join("; ").toStdString();
+}
+
+TEST_F(PerformanceTest, ABrokenSetChangesNothing) {
+    bar(3)->setValue(10);
+    assign(1);
+    const perform::PerformanceSet before = perf().skbd().set();
+    QByteArray good = perform::WriteSetFile(before);
+    struct Case {
+        const char* name;
+        QByteArray content;
+        const char* message;  // on a double click
+    } cases[] = {
+        {"wrong.PSF", "\"Velorix v.0.4\"\r\n", "Wrong Performance file"},
+        {"short.PSF", good.left(good.size() / 2), "Wrong Performance file"},
+        {"nan.PSF", QByteArray(good).replace("\r\n10\r\n", "\r\nten\r\n"),
+         "Wrong Performance file"},
+    };
+    for (const Case& c : cases) {
+        QFile f(path(c.name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(c.content);
+    }
+    perf().FileBoxSetFon_Click();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        messages_.clear();
+        auto items = perf().FileBoxSet()->findItems(c.name, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1);
+        const QPoint at = perf().FileBoxSet()->visualItemRect(items[0]).center();
+        QTest::mouseClick(perf().FileBoxSet()->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(perf().FileBoxSet()->viewport(), Qt::LeftButton, {}, at);
+        EXPECT_EQ(messages_, QStringList{QString(c.name) + "|" + c.message});
+        EXPECT_TRUE(perf().skbd().set() == before);
+        EXPECT_TRUE(perf().ButKbd(1)->isEnabled());
+        messages_.clear();
+        EXPECT_FALSE(perf().LoadSetQuiet(c.name));
+        EXPECT_TRUE(messages_.isEmpty());
+    }
+    perf().LoadSet("gone.PSF");
+    EXPECT_EQ(messages_, QStringList{"gone.PSF|Performance file not found"});
+}
+
+TEST_F(PerformanceTest, MemoSettCarriesTheBindingsToTheNextStart) {
+    bar(3)->setValue(10);
+    assign(1);
+    perf().TxtSaveFile()->setText(" a,b");
+    click(perf().CmdSaveFile());
+    perf().FileBoxSet()->setCurrentRow(0);
+    click(perf().CmdFunKey(1));
+    perf().LoadSet(" a,b.PSF");
+    w_->setStateLoaded(true);
+    w_->Unload();
+    QFile f(path("MemoSett.ini"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray(" a,b.PSF\r\n a,b.PSF\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n"));
+    f.close();
+
+    // The next start: three lines restore the current set and F1, F2.
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(" a,b.PSF\r\n\r\n a,b.PSF\r\n");
+    f.close();
+    w_.reset();
+    ASSERT_TRUE(BASS_Init(VX_DEVICE_NOSOUND, 44100, 0, nullptr));
+    w_ = std::make_unique<VelMix>(appDir_.path() + "/");
+    ASSERT_TRUE(startWindow(*w_));
+    w_->radioPanel().messageBox = [](const QString&, const QString&) {};
+    w_->LoadSavedState();
+    EXPECT_EQ(perf().SetFile()[0], " a,b.PSF");
+    EXPECT_EQ(perf().SetFile()[2], " a,b.PSF");
+    EXPECT_FALSE(perf().CmdFunKey(1)->font().bold());
+    EXPECT_TRUE(perf().CmdFunKey(2)->font().bold());
+    EXPECT_TRUE(perf().ButKbd(1)->isEnabled()) << "the current set was loaded";
+}
+
+TEST_F(PerformanceTest, WithoutMemoSettTheFirstSetOfTheFolderIsLoaded) {
+    w_->radioPanel().messageBox = [](const QString&, const QString&) {};
+    w_->LoadSavedState();
+    EXPECT_EQ(perf().SetFile()[0], "");
+    EXPECT_EQ(perf().TxtKbdFil2()->text(), "No Settings");
+    bar(3)->setValue(10);
+    assign(5);
+    ASSERT_TRUE(perform::SaveSetFile(path("b.psf"), perf().skbd().set()));
+    click(perf().CmdAppClr());
+    perf().FileBoxSetFon_Click();
+    perf().LoadMemoSett();
+    EXPECT_EQ(perf().SetFile()[0], "b.psf");
+    EXPECT_TRUE(perf().ButKbd(5)->isEnabled());
+}
+
+}  // namespace
+}  // namespace velorixa::test
