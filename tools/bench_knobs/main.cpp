@@ -12,14 +12,23 @@
 //                                 the knobs and their sound updates, then with painting
 //   bench_knobs swing RAW [RATE]  the balance swing in a recording (32-bit float stereo), as
 //                                 the check script makes with SDL's disk output
+//   bench_knobs recall            the performance keys: from a letter key (a real key event) to
+//                                 the recalled volume and pitch in the offline output; a full
+//                                 set file saved and loaded; an F-key switching sets while a
+//                                 tone plays (the handler's time and the output around it)
 //
 // Run with QT_QPA_PLATFORM=offscreen. Exit code 0, or 1 on a set-up fault.
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -40,6 +49,8 @@
 #include "common/testmedia.h"
 #include "controls/soundcontrol.h"
 #include "controls/ui/effectspage.h"
+#include "perform/setfile.h"
+#include "perform/ui/performancepanel.h"
 #include "playback/nextitem.h"
 #include "playback/ui/playcontrol.h"
 #include "playlist/ui/listbox.h"
@@ -145,8 +156,8 @@ Swing MeasureSwing(const std::vector<double>& bal, double windowS) {
 
 // A window past its deferred start (at once, without the title cover's half second), on the
 // audio layer's device opened before; it never writes the list files.
-std::unique_ptr<VelMix> StartedWindow() {
-    auto w = std::make_unique<VelMix>("/tmp/");
+std::unique_ptr<VelMix> StartedWindow(const QString& appPath = "/tmp/") {
+    auto w = std::make_unique<VelMix>(appPath);
     w->Show();
     w->setStateLoaded(false);
     w->TimerBeg()->setInterval(0);
@@ -159,9 +170,9 @@ std::unique_ptr<VelMix> StartedWindow() {
 struct OfflineWindow {
     std::unique_ptr<VelMix> w;
     bool ok = false;
-    OfflineWindow() {
+    explicit OfflineWindow(const QString& appPath = "/tmp/") {
         ok = BASS_Init(VX_DEVICE_OFFLINE, kRate, 0, nullptr) != 0;
-        w = StartedWindow();
+        w = StartedWindow(appPath);
         w->playControl().messageBox = [](const QString& t, const QString&) {
             std::fprintf(stderr, "message: %s\n", qPrintable(t));
         };
@@ -414,6 +425,150 @@ int RunLoop(const QString& dir, double seconds) {
 
 }  // namespace
 
+// ---- the performance keys ------------------------------------------------------------------
+
+// A key typed on the tab control; returns the handler's wall time in ms.
+double TypeKey(VelMix& w, Qt::Key key) {
+    w.MenuTabs()->setFocus();
+    QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier);
+    QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier);
+    QElapsedTimer t;
+    t.start();
+    QApplication::sendEvent(w.MenuTabs()->tabBar(), &down);
+    const double ms = t.nsecsElapsed() / 1e6;
+    QApplication::sendEvent(w.MenuTabs()->tabBar(), &up);
+    return ms;
+}
+
+// Per upward zero crossing of the left channel: the time (frames) and the period before it.
+struct Crossing {
+    double at, period;
+};
+std::vector<Crossing> Crossings(const std::vector<float>& st) {
+    std::vector<Crossing> c;
+    double last = -1;
+    for (size_t i = 1; i < st.size() / 2; ++i) {
+        const float a = st[2 * (i - 1)], b = st[2 * i];
+        if (a < 0 && b >= 0) {
+            const double at = (i - 1) + a / (a - b);
+            if (last >= 0) c.push_back({at, at - last});
+            last = at;
+        }
+    }
+    return c;
+}
+
+int RunRecall(const QString& dir) {
+    const QString tone = dir + "/tone 440.mp3";
+    testmedia::writeFile(tone.toStdString(),
+                         testmedia::encodeMp3(testmedia::sine(440, 40, kRate, 2, 0.25)));
+    OfflineWindow o(dir + "/");
+    if (!o.ok || !PlayFile(*o.w, tone)) return 1;
+    perform::PerformancePanel& perf = o.w->performance();
+    controls::EffectsPage& p = o.w->effectsPage();
+    // Key B: volume 80, pitch 150 (twice the source's rate); then the initial sound.
+    p.ScrVOL()->setValue(80);
+    p.knob(2)->bar()->setValue(150);
+    perf.ButKbdSet(2)->click();
+    perf.CmdAppSet()->click();
+    TypeKey(*o.w, Qt::Key_Space);
+    std::vector<float> before, after;
+    o.Render(200, 5, before);  // 1 s settles the initial sound
+    const double handlerMs = TypeKey(*o.w, Qt::Key_B);
+    o.Render(100, 5, after);  // 0.5 s after the key
+    const double rmsBefore = testmedia::rms(before.data() + before.size() / 2, before.size() / 2);
+    const double rmsAfter = testmedia::rms(after.data() + after.size() / 2, after.size() / 2);
+    // The level per 1 ms: the first one off the old level by 1 %, the first within 1 % of the
+    // new one for good.
+    const int win = kRate / 1000;
+    double firstLevel = -1, levelDone = -1;
+    for (size_t at = 0; at + win <= after.size() / 2; at += win) {
+        // RMS over one period of the tone at least (2.3 ms) would smear; the peak of 1 ms does.
+        const double pk = testmedia::peak(after.data() + 2 * at, 2 * win) / std::sqrt(2.0);
+        const double ms = at * 1000.0 / kRate;
+        if (firstLevel < 0 && std::fabs(pk - rmsBefore) > 0.01 * rmsBefore) firstLevel = ms;
+        if (std::fabs(pk - rmsAfter) > 0.01 * rmsAfter)
+            levelDone = -1;
+        else if (levelDone < 0)
+            levelDone = ms;
+    }
+    double firstPitch = -1, pitchDone = -1;
+    for (const Crossing& c : Crossings(after)) {
+        const double hz = kRate / c.period, ms = c.at * 1000.0 / kRate;
+        if (firstPitch < 0 && std::fabs(hz - 440) > 0.02 * 440) firstPitch = ms;
+        if (std::fabs(hz - 880) > 0.01 * 880)
+            pitchDone = -1;
+        else if (pitchDone < 0)
+            pitchDone = ms;
+    }
+    std::printf("letter key B (volume 50 -> 80, pitch 100 -> 150) on a 440 Hz tone, offline:\n");
+    std::printf("  key handler %.2f ms of window-thread time\n", handlerMs);
+    std::printf(
+        "  level: first change after %.1f ms of sound, within 1 %% of the new level "
+        "(x%.2f) from %.1f ms\n",
+        firstLevel, rmsAfter / rmsBefore, levelDone);
+    std::printf("  pitch: first change after %.1f ms of sound, at 880 Hz (+-1 %%) from %.1f ms\n",
+                firstPitch, pitchDone);
+
+    // A full set: every key and style filled.
+    perform::PerformanceSet full;
+    for (int k = 1; k <= perform::kKeyCount; ++k) {
+        for (int i = 0; i < perform::kSlotCount; ++i)
+            full.KeySet[k].Slot[i] = static_cast<int16_t>(k * 7 + i);
+        for (int i = 1; i <= perform::kSpareCount; ++i)
+            full.KeySet[k].Spare[i] = k / 3.0 + i;
+        for (int i = 1; i <= perform::kNameCount; ++i)
+            full.KeySet[k].Names[i] = QStringLiteral("name %1").arg(i);
+    }
+    for (int s = 1; s <= perform::kStyleCount; ++s)
+        full.Styles[s] = {QStringLiteral("Style%1").arg(s), "ABCDEFG", {}, "note"};
+    const QString setPath = dir + "/full.PSF";
+    std::vector<double> saves, loads;
+    for (int i = 0; i < 20; ++i) {
+        QElapsedTimer t;
+        t.start();
+        perform::SaveSetFile(setPath, full);
+        saves.push_back(t.nsecsElapsed() / 1e6);
+        t.restart();
+        const perform::SetFileRead r = perform::LoadSetFile(setPath);
+        loads.push_back(t.nsecsElapsed() / 1e6);
+        if (r.status != perform::SetFileStatus::Ok || !(r.set == full)) return 1;
+    }
+    std::sort(saves.begin(), saves.end());
+    std::sort(loads.begin(), loads.end());
+    std::printf(
+        "full set file (%d lines): save median %.2f ms (worst %.2f), load median %.2f ms "
+        "(worst %.2f), 20 rounds\n",
+        perform::kSetFileLines, saves[10], saves.back(), loads[10], loads.back());
+
+    // F1 while the tone plays: bound to a set whose key A holds key B's setting.
+    perform::PerformanceSet one = perf.skbd().set();
+    one.KeySet[1] = one.KeySet[2];
+    if (!perform::SaveSetFile(dir + "/f1.PSF", one)) return 1;
+    perf.FileBoxSetFon_Click();
+    const auto items = perf.FileBoxSet()->findItems("f1.PSF", Qt::MatchExactly);
+    if (items.isEmpty()) return 1;
+    perf.FileBoxSet()->setCurrentItem(items[0]);
+    perf.CmdFunKey(1)->click();
+    std::vector<float> around, later;
+    o.Render(40, 5, around);
+    const size_t switchAt = around.size();
+    const double fMs = TypeKey(*o.w, Qt::Key_F1);
+    o.Render(40, 5, later);
+    around.insert(around.end(), later.begin(), later.end());
+    const double ownStep = 2 * 0.25 * 1.6 * std::sin(M_PI * 880 / kRate);  // the tone's largest
+    std::printf(
+        "F1 (loads \"f1.PSF\", %s) while playing: handler %.2f ms; output 200 ms before "
+        "and after: RMS %.3f / %.3f, largest step %.4f / %.4f (the tone's own up to "
+        "%.4f)\n",
+        perf.SetFile()[0] == "f1.PSF" ? "loaded" : "NOT loaded", fMs,
+        testmedia::rms(around.data(), switchAt),
+        testmedia::rms(around.data() + switchAt, around.size() - switchAt),
+        LargestStep(std::vector<float>(around.begin(), around.begin() + switchAt), 0),
+        LargestStep(std::vector<float>(around.begin() + switchAt, around.end()), 0), ownStep);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     const char* mode = argc >= 2 ? argv[1] : "render";
     if (std::strcmp(mode, "swing") == 0 && argc >= 3) {
@@ -440,6 +595,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QTemporaryDir dir;
     if (std::strcmp(mode, "cost") == 0) return RunCost(dir.path());
+    if (std::strcmp(mode, "recall") == 0) return RunRecall(dir.path());
     if (std::strcmp(mode, "loop") == 0)
         return RunLoop(dir.path(), argc >= 3 ? std::atof(argv[2]) : 5.0);
     return RunRender(dir.path());
