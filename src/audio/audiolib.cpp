@@ -72,7 +72,7 @@ int sourceActivity(const Source& s) {
     int st = s.userState.load();
     if (st == Source::kStopped || s.ended()) return BASS_ACTIVE_STOPPED;
     if (st == Source::kPaused) return BASS_ACTIVE_PAUSED;
-    if (s.isNetwork() && s.starved()) return BASS_ACTIVE_STALLED;
+    if (s.isNetwork() && s.stalled()) return BASS_ACTIVE_STALLED;
     return BASS_ACTIVE_PLAYING;
 }
 

@@ -118,8 +118,9 @@ TEST_F(PlayerStreamTest, StallIsReportedPassesWhenDataFlowsAgainAndTheCloseEnds)
     ASSERT_TRUE(start(server.url("/s")));
     EXPECT_EQ(BASS_StreamGetLength(player_.ChanEQL), 0xFFFFFFFFu) << "unknown";
     EXPECT_FALSE(BASS_ChannelSetPosition(player_.ChanEQL, 0)) << "a live stream cannot seek";
+    // A stall is only reported after seconds of output without new audio.
     auto renderUntil = [&](auto done) {
-        for (int i = 0; i < 400 && !done(); ++i)
+        for (int i = 0; i < 1000 && !done(); ++i)
             render(441);
         return done();
     };

@@ -1,6 +1,7 @@
 // Internet streams: a NetStream (decode/net) fetches the bytes on its network thread; the
-// source's decode thread feeds them to mpg123 and reports Starved when none are buffered, which
-// the API shows as the stalled state.
+// source's decode thread feeds them to mpg123 and reports Starved when none are buffered. The
+// source plays through short underruns (it buffers seconds of audio again before the sound
+// resumes); the API shows the stalled state only once no audio arrived for several seconds.
 //
 // Two rules keep a hostile station from holding anything: the open has one deadline for the
 // whole way to playable audio, and a playing stream is judged by the audio it delivers against

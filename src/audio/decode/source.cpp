@@ -26,7 +26,10 @@ Source::Source(std::unique_ptr<Decoder> decoder, double bufferSeconds)
       channels_(decoder_->channels()),
       lengthFrames_(decoder_->lengthFrames()),
       network_(decoder_->isNetwork()),
-      ring_(ringFrames(bufferSeconds, rateHz_), channels_) {
+      ring_(ringFrames(network_ ? std::max(bufferSeconds, kNetBufferSeconds) : bufferSeconds,
+                       rateHz_),
+            channels_),
+      prerollFrames_(static_cast<size_t>(kNetPrerollSeconds * rateHz_)) {
     thread_ = std::thread([this] { run(); });
 }
 
@@ -109,11 +112,30 @@ bool Source::applyDiscard() noexcept {
 }
 
 size_t Source::pull(float* dst, size_t frames) noexcept {
+    const bool eof = eof_.load(std::memory_order_acquire);
+    if (prebuffering_) {
+        // A station that ran dry plays again only with a few seconds in hand, so data that
+        // comes in bursts does not stop the sound at every burst.
+        if (!eof && ring_.available() < prerollFrames_) return 0;
+        prebuffering_ = false;
+    }
     uint64_t stopAt =
         consumerDiscardReady() ? discardTo_.load(std::memory_order_relaxed) : UINT64_MAX;
     size_t got = ring_.read(dst, frames, stopAt);
     pulled_ += static_cast<int64_t>(got);
+    if (network_ && got < frames && !eof) prebuffering_ = true;
     return got;
+}
+
+void Source::reportBlock(bool starved, int frames, int deviceRateHz) noexcept {
+    starved_.store(starved, std::memory_order_release);
+    if (!network_) return;
+    const uint64_t written = ring_.writeIndex();
+    if (!starved || written != lastSeenWrite_) starvedNoDataFrames_ = 0;
+    if (starved && written == lastSeenWrite_) starvedNoDataFrames_ += frames;
+    lastSeenWrite_ = written;
+    stalled_.store(double(starvedNoDataFrames_) >= kStallSeconds * deviceRateHz,
+                   std::memory_order_release);
 }
 
 bool Source::exhausted() const noexcept {

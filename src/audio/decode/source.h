@@ -49,6 +49,15 @@ class Source {
     bool ended() const;
     // The consumer found nothing to play although more is to come.
     bool starved() const { return starved_.load(std::memory_order_acquire); }
+    // A network source has been starved while no new audio arrived for kStallSeconds of
+    // output: reconnecting is now the better cure. A short underrun is no stall: the source
+    // buffers again and plays on by itself.
+    bool stalled() const { return stalled_.load(std::memory_order_acquire); }
+    // Network sources: decoded audio kept ahead (the ring), the amount an underrun waits for
+    // before the sound resumes, and the starved time without new audio that counts as a stall.
+    static constexpr double kNetBufferSeconds = 8.0;
+    static constexpr double kNetPrerollSeconds = 2.5;
+    static constexpr double kStallSeconds = 5.0;
     // Frames decoded and waiting in the ring.
     size_t bufferedFrames() const { return ring_.available(); }
     std::atomic<int> userState{kPlaying};
@@ -71,7 +80,9 @@ class Source {
     int64_t pulledFrames() const { return pulled_; }
     // The consumer reports the frame it plays and how many pulled frames it still holds.
     void publishPosition(int64_t frame, int heldFrames) noexcept;
-    void setStarved(bool starved) noexcept { starved_.store(starved, std::memory_order_release); }
+    // After each output block: whether it found nothing to play, and its length in output
+    // frames at deviceRateHz (the stall clock runs in output time, so offline renders keep it).
+    void reportBlock(bool starved, int frames, int deviceRateHz) noexcept;
 
   private:
     void run();
@@ -86,6 +97,7 @@ class Source {
     std::atomic<bool> quit_{false};
     std::atomic<bool> eof_{false};
     std::atomic<bool> starved_{false};
+    std::atomic<bool> stalled_{false};
     // Seek hand-over: caller -> decode thread -> consumer -> back.
     std::atomic<int64_t> seekTarget_{0};
     std::atomic<uint32_t> seekReq_{0};
@@ -99,6 +111,10 @@ class Source {
     // Consumer-private.
     uint32_t appliedGen_ = 0;
     int64_t pulled_ = 0;
+    bool prebuffering_ = false;  // after an underrun: nothing is pulled until the preroll
+    size_t prerollFrames_ = 0;
+    uint64_t lastSeenWrite_ = 0;       // the ring's write index at the last starved block
+    int64_t starvedNoDataFrames_ = 0;  // output frames starved since audio last arrived
 
     std::thread thread_;
 };

@@ -48,7 +48,7 @@ int Channel::activity() const {
     int sst = source_->userState.load(std::memory_order_acquire);
     if (st == kStopped || sst == Source::kStopped) return 0;
     if (st == kPaused || sst == Source::kPaused) return 3;
-    if (source_->isNetwork() && source_->starved()) return 2;
+    if (source_->isNetwork() && source_->stalled()) return 2;
     return 1;
 }
 
@@ -159,7 +159,7 @@ void Channel::silence(int frames) noexcept {
     std::fill(stereo_.begin(), stereo_.begin() + 2 * frames, 0.f);
     writeHistory(stereo_.data(), frames);
     publishPosition();
-    source_->setStarved(false);
+    source_->reportBlock(false, frames, deviceRateHz_);
 }
 
 void Channel::render(float* mix, int frames, fx::Effect* const* effects, size_t effectCount,
@@ -203,7 +203,7 @@ void Channel::render(float* mix, int frames, fx::Effect* const* effects, size_t 
     heardFrames_ =
         ended ? static_cast<double>(src.pulledFrames()) : heardFrames_ + produced * sourcePerOutput;
     publishPosition();
-    src.setStarved(starved);
+    src.reportBlock(starved, frames, deviceRateHz_);
     if (ended) {
         endedGen_.store(gen, std::memory_order_release);
         int playing = kPlaying;  // an ended channel is stopped, unless paused meanwhile
