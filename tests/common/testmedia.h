@@ -27,7 +27,8 @@ Pcm toneSteps(const std::vector<double>& freqsHz, int rateHz = 44100, int channe
 struct Mp3Options {
     int bitrateKbps = 128;  // CBR bit rate; ignored when vbr is set
     bool vbr = false;
-    int quality = 5;  // lame's encoder quality 0 (best) .. 9 (fastest)
+    int quality = 5;                   // lame's encoder quality 0 (best) .. 9 (fastest)
+    bool selfContainedFrames = false;  // no bit reservoir: any run of frames decodes alone
 };
 
 // Encodes PCM to MP3 bytes with libmp3lame.
