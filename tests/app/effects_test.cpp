@@ -25,23 +25,14 @@ class CountingCancel : public controls::PerformanceCancel {
 
 class EffectsPageTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        dir_ = new QTemporaryDir;
-        // 22050 Hz sources, so the pitch mapping is told from the output rate.
-        for (int i = 0; i < 2; ++i) {
-            tones_ << dir_->path() + QString("/tone %1.mp3").arg(i);
-            testmedia::writeFile(tones_.back().toStdString(),
-                                 testmedia::encodeMp3(testmedia::sine(330 + 110 * i, 8, 22050, 2)));
-        }
-    }
-    static void TearDownTestSuite() {
-        delete dir_;
-        tones_.clear();
-    }
     void SetUp() override {
         win_ = std::make_unique<EffectsWindow>(VX_DEVICE_NOSOUND);
         ASSERT_TRUE(win_->ok);
         win_->logic().setPerformance(&cancel_);
+        // 22050 Hz sources, so the pitch mapping is told from the output rate.
+        for (int i = 0; i < 2; ++i)
+            tones_ << test::mediaFile(QString("tone %1.mp3").arg(i),
+                                      testmedia::sine(330 + 110 * i, 8, 22050, 2));
         ASSERT_TRUE(win_->play(tones_, 0));
     }
     void TearDown() override { win_.reset(); }
@@ -56,7 +47,7 @@ class EffectsPageTest : public ::testing::Test {
         DWORD f = 0, v = 0;
         int p = 0;
         BASS_ChannelGetAttributes(win().player().ChanPIT, &f, &v, &p);
-        return which == 0 ? f : which == 1 ? v : p;
+        return which == 0 ? double(f) : which == 1 ? double(v) : double(p);
     }
     double eqGain(int band) {
         fx::DX8ParamEq r{};
@@ -104,13 +95,10 @@ class EffectsPageTest : public ::testing::Test {
         QTest::mouseRelease(bar, Qt::LeftButton, {}, from + QPoint(dx, 0));
     }
 
-    static QTemporaryDir* dir_;
-    static QStringList tones_;
+    QStringList tones_;
     std::unique_ptr<EffectsWindow> win_;
     CountingCancel cancel_;
 };
-QTemporaryDir* EffectsPageTest::dir_ = nullptr;
-QStringList EffectsPageTest::tones_;
 
 TEST_F(EffectsPageTest, EveryBarReachesThePlayer) {
     using T = EffectsPageTest;

@@ -3,7 +3,6 @@
 // overflow.
 #include <QCheckBox>
 #include <cmath>
-#include <random>
 #include <vector>
 
 #include "common/stepmeasure.h"
@@ -23,22 +22,6 @@ double worstStepRatio(const std::vector<float>& out, double maxHz) {
 
 class KnobSoundTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        dir_ = new QTemporaryDir;
-        tone_ = dir_->path() + "/tone 220.mp3";
-        testmedia::writeFile(tone_.toStdString(),
-                             testmedia::encodeMp3(testmedia::sine(220, 30, kRate, 2, 0.25)));
-        // Loud broadband sound: white noise near full scale.
-        testmedia::Pcm noise;
-        noise.samples.resize(2 * kRate * 4);
-        std::mt19937 rng(7);
-        std::uniform_int_distribution<int> d(-29000, 29000);
-        for (int16_t& s : noise.samples)
-            s = static_cast<int16_t>(d(rng));
-        noise_ = dir_->path() + "/noise.mp3";
-        testmedia::writeFile(noise_.toStdString(), testmedia::encodeMp3(noise));
-    }
-    static void TearDownTestSuite() { delete dir_; }
     void SetUp() override {
         win_ = std::make_unique<EffectsWindow>(VX_DEVICE_OFFLINE);
         ASSERT_TRUE(win_->ok);
@@ -69,16 +52,12 @@ class KnobSoundTest : public ::testing::Test {
         }
     }
 
-    static QTemporaryDir* dir_;
-    static QString tone_, noise_;
     std::unique_ptr<EffectsWindow> win_;
 };
-QTemporaryDir* KnobSoundTest::dir_ = nullptr;
-QString KnobSoundTest::tone_;
-QString KnobSoundTest::noise_;
 
 TEST_F(KnobSoundTest, NineKnobsRotatingMakeNoStepsAtAnySpeed) {
-    ASSERT_TRUE(win_->play({tone_}, 0));
+    ASSERT_TRUE(
+        win_->play({test::mediaFile("tone 220.mp3", testmedia::sine(220, 30, kRate, 2, 0.25))}, 0));
     rotateAllNine();
     struct Speed {
         int scrROT, ticks;
@@ -106,7 +85,7 @@ TEST_F(KnobSoundTest, NineKnobsRotatingMakeNoStepsAtAnySpeed) {
 }
 
 TEST_F(KnobSoundTest, FullChorusOnLoudNoiseClipsCleanly) {
-    ASSERT_TRUE(win_->play({noise_}, 0));
+    ASSERT_TRUE(win_->play({test::loudNoiseFile()}, 0));
     win_->page().ScrVOL()->setValue(100);
     win_->bar(9)->setValue(0);  // "Jingl" at full effect: global volume 100, master 100
     DWORD global = 0;

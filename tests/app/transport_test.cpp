@@ -20,20 +20,11 @@ namespace {
 
 class TransportTest : public test::WindowFixture {
   protected:
-    static void SetUpTestSuite() {
-        dir_ = new QTemporaryDir;
-        // Two short tones told apart by their pitch.
-        toneA_ = dir_->path() + "/a tone, 440.mp3";
-        toneB_ = dir_->path() + "/b tone, 880.mp3";
-        testmedia::writeFile(toneA_.toStdString(),
-                             testmedia::encodeMp3(testmedia::sine(440, 1.6, 22050, 2)));
-        testmedia::writeFile(toneB_.toStdString(),
-                             testmedia::encodeMp3(testmedia::sine(880, 1.6, 22050, 2)));
-    }
-    static void TearDownTestSuite() { delete dir_; }
-
     void SetUp() override {
         WindowFixture::SetUp();
+        // Two short tones told apart by their pitch.
+        toneA_ = test::mediaFile("a tone, 440.mp3", testmedia::sine(440, 1.6, 22050, 2));
+        toneB_ = test::mediaFile("b tone, 880.mp3", testmedia::sine(880, 1.6, 22050, 2));
         setList({toneA_, toneB_});
         list().OptTurn[3]->setChecked(true);  // order: down the list
     }
@@ -43,13 +34,8 @@ class TransportTest : public test::WindowFixture {
         QTest::keyRelease(target, static_cast<Qt::Key>(key), Qt::KeypadModifier);
     }
 
-    static QTemporaryDir* dir_;
-    static QString toneA_, toneB_;
+    QString toneA_, toneB_;
 };
-
-QTemporaryDir* TransportTest::dir_ = nullptr;
-QString TransportTest::toneA_;
-QString TransportTest::toneB_;
 
 TEST_F(TransportTest, DoubleClickPlaysAfterTheStepTimer) {
     doubleClickRow(0);
@@ -166,7 +152,7 @@ TEST_F(TransportTest, StopThenPlayStartsAgainFromTheBeginning) {
 }
 
 TEST_F(TransportTest, BadItemsGiveTheirMessageAndThePlayerGoesOn) {
-    setList({toneA_, "relative/name.mp3", dir_->path() + "/missing.mp3"});
+    setList({toneA_, "relative/name.mp3", appDir_.path() + "/missing.mp3"});
     doubleClickRow(0);
     ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
     doubleClickRow(1);

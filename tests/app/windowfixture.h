@@ -4,15 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QListView>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <random>
 
 #include "app/ui/velmix.h"
 #include "audio/audiolib.h"
 #include "audio/player.h"
+#include "common/testmedia.h"
 #include "netradio/ui/radiopanel.h"
 #include "playback/nextitem.h"
 #include "playback/ui/playcontrol.h"
@@ -31,6 +34,26 @@ bool waitFor(F cond, int ms) {
         QTest::qWait(5);
     }
     return cond();
+}
+
+// An MP3 file of pcm in a folder kept for the whole run, encoded the first time it is asked for.
+inline QString mediaFile(const QString& name, const testmedia::Pcm& pcm) {
+    static QTemporaryDir dir;
+    const QString path = dir.path() + "/" + name;
+    if (!QFileInfo::exists(path))
+        testmedia::writeFile(path.toStdString(), testmedia::encodeMp3(pcm));
+    return path;
+}
+
+// Loud broadband sound: white noise near full scale, 6 s at 44.1 kHz.
+inline QString loudNoiseFile() {
+    testmedia::Pcm noise;
+    noise.samples.resize(2 * 44100 * 6);
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> d(-29000, 29000);
+    for (int16_t& s : noise.samples)
+        s = static_cast<int16_t>(d(rng));
+    return mediaFile("noise.mp3", noise);
 }
 
 // Shows the window and runs its deferred start at once; false if it never came.
