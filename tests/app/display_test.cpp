@@ -92,8 +92,7 @@ TEST_F(DisplayTest, LoudSoundGivesTheFullCircleAndPauseOrStopShrinksIt) {
     // Resume, then stop: the transport clears the pictures and drops the bars.
     w_->findChild<QPushButton*>("TglPaus")->click();
     ASSERT_TRUE(waitFor([&] { return shape->width() == 41; }, 1000));
-    QTest::mousePress(w_->findChild<QPushButton*>("CmdStop"), Qt::LeftButton);
-    QTest::mouseRelease(w_->findChild<QPushButton*>("CmdStop"), Qt::LeftButton);
+    QTest::mouseClick(w_->findChild<QPushButton*>("CmdStop"), Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return shape->width() == 1; }, 500));
     EXPECT_EQ(display().LevelL->y(), 1 + 64);
     EXPECT_EQ(display().LevelR->y(), 1 + 64);

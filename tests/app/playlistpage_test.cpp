@@ -6,8 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFontInfo>
-#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -25,10 +23,9 @@
 #include "app/ui/velmix.h"
 #include "app/windowstate.h"
 #include "netradio/ui/radiopanel.h"
-#include "perform/keyhelp.h"
-#include "perform/ui/keyboardcontrol.h"
 #include "playlist/listfile.h"
 #include "playlist/ui/listbox.h"
+#include "windowfixture.h"
 
 namespace velorixa {
 namespace {
@@ -192,15 +189,10 @@ TEST_F(PlayListPageTest, ButtonsEditTheList) {
 }
 
 TEST_F(PlayListPageTest, OperatorSelectionReachesTheModel) {
-    page_->PlayList->model().setTexts({"a", "b", "c"});
-    page_->PlayList->refresh();
-    page_->CloseAddSav();
-    ListBox* view = page_->PlayList;
-    QRect r = view->visualRect(view->QListView::model()->index(1, 0));
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
+    test::setList(*page_, {"a", "b", "c"});
+    test::clickRow(*page_, 1);
     EXPECT_EQ(page_->PlayList->model().selectedRows(), std::vector<int>{1});
-    r = view->visualRect(view->QListView::model()->index(2, 0));
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, r.center());
+    test::clickRow(*page_, 2, Qt::ShiftModifier);
     EXPECT_EQ(page_->PlayList->model().selectedRows(), (std::vector<int>{1, 2}));
     page_->CursorMove(2);  // down: the first selected line moves on alone
     EXPECT_EQ(page_->PlayList->model().selectedRows(), std::vector<int>{2});
@@ -333,67 +325,6 @@ TEST(MusicList, LongOrUnreadableSavedListsLoseNothing) {
             EXPECT_TRUE(readAll(path).endsWith("/m/32766.mp3\r\n")) << c.what;  // the list was full
         }
     }
-}
-
-TEST(FocusTimer, GivesTheFocusBackOnceTheMouseIsUpAndShowsTheLoad) {
-    VelMix w("/tmp/");
-    w.Show();
-    KeyboardControl& kc = w.keyboardControl();
-    bool buttonDown = true;
-    int repaints = 0;
-    kc.leftButtonDown = [&] { return buttonDown; };
-    kc.cpuLoad = [] { return 12.5; };
-    QObject::connect(&kc, &KeyboardControl::fftRedraw, [&] { ++repaints; });
-    w.TimerFoc()->stop();
-    w.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    auto* masVol = w.findChild<QScrollBar*>("ScrMasVol");
-    masVol->setFocusPolicy(Qt::StrongFocus);
-    masVol->setFocus();
-    w.state().FocTabs = false;
-    w.state().FftRedraw = 1;
-    kc.TimerFoc_Timer();
-    EXPECT_EQ(w.findChild<QLabel*>("LblCPU")->text(), "12 ");
-    EXPECT_EQ(repaints, 1);
-    EXPECT_EQ(w.state().FftRedraw, 0);
-    EXPECT_TRUE(masVol->hasFocus()) << "the mouse is still down";
-    buttonDown = false;
-    w.state().FlagText = true;  // typing: the focus stays where it is
-    kc.TimerFoc_Timer();
-    EXPECT_FALSE(w.MenuTabs()->hasFocus());
-    w.state().FlagText = false;
-    kc.TimerFoc_Timer();
-    EXPECT_TRUE(w.MenuTabs()->hasFocus());
-    EXPECT_EQ(repaints, 1);
-}
-
-TEST(HelpKeyboard, EveryKeyLabelCanBeReadWholeAndAClickShowsItsFunction) {
-    VelMix w("/tmp/");
-    w.Show();
-    KeyboardControl& kc = w.keyboardControl();
-    for (int i = 0; i < perform::kHelpKeyCount; ++i) {
-        QPushButton* key = kc.ButKbdHlp[i];
-        ASSERT_NE(key, nullptr) << i;
-        // The key draws its caption on these lines, in this font, inside its one-pixel border.
-        const QStringList lines = key->text().split(u'\n');
-        const QString caption = perform::KeyCaption(i);
-        EXPECT_TRUE(lines.join("") == caption || lines.join(" ") == caption)
-            << i << " shows " << key->text().toStdString();
-        const QFontMetrics fm(key->font());
-        EXPECT_GE(QFontInfo(key->font()).pixelSize(), 6) << i;
-        for (const QString& line : lines)
-            EXPECT_LE(fm.horizontalAdvance(line), key->width() - 2)
-                << i << " " << line.toStdString();
-        EXPECT_LE(fm.height() + (lines.size() - 1) * fm.lineSpacing(), key->height() - 2) << i;
-    }
-    // A clicked key shows its function; a key without one clears it.
-    QTest::mouseClick(kc.ButKbdHlp[5], Qt::LeftButton);
-    EXPECT_EQ(kc.TextHlp->text(), perform::HelpForKey(5).function);
-    EXPECT_EQ(kc.CommHlp->text(), perform::HelpForKey(5).detail);
-    EXPECT_FALSE(kc.TextHlp->text().isEmpty());
-    QTest::mouseClick(kc.ButKbdHlp[10], Qt::LeftButton);  // F10 has no function
-    EXPECT_EQ(kc.TextHlp->text(), "");
-    EXPECT_EQ(kc.CommHlp->text(), "");
 }
 
 }  // namespace

@@ -27,10 +27,7 @@ class RadioTest : public test::WindowFixture {
         w_->MenuTabs()->setCurrentIndex(0);
         QTest::keyClick(w_->MenuTabs()->tabBar(), Qt::Key_Backspace);
     }
-    void clickSwitch() {
-        QTest::mousePress(ui<QPushButton>("CmdSwitch"), Qt::LeftButton);
-        QTest::mouseRelease(ui<QPushButton>("CmdSwitch"), Qt::LeftButton);
-    }
+    void clickSwitch() { QTest::mouseClick(ui<QPushButton>("CmdSwitch"), Qt::LeftButton); }
     bool radioShown() {
         return ui<QLineEdit>("NameRadioAdd")->isVisible() &&
                ui<QPushButton>("CmdSwitch")->text() == "Switch to MP3";

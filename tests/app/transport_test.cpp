@@ -135,15 +135,13 @@ TEST_F(TransportTest, RepeatReplaysTheSameItem) {
 TEST_F(TransportTest, StopThenPlayStartsAgainFromTheBeginning) {
     doubleClickRow(0);
     ASSERT_TRUE(waitFor([&] { return player().GetFilePos() > 0.6f; }, 2000));
-    QTest::mousePress(ui<QPushButton>("CmdStop"), Qt::LeftButton);
-    QTest::mouseRelease(ui<QPushButton>("CmdStop"), Qt::LeftButton);
+    QTest::mouseClick(ui<QPushButton>("CmdStop"), Qt::LeftButton);
     EXPECT_FALSE(player().GetFilePlayPerf());
     EXPECT_FALSE(ui<QScrollBar>("ScrPlay")->isEnabled());
     EXPECT_TRUE(w_->state().FlagDrag);
     EXPECT_FALSE(ui<QPushButton>("CmdStop")->isChecked()) << "the button springs back on release";
     EXPECT_EQ(namePlay(), toneA_);
-    QTest::mousePress(ui<QPushButton>("CmdPlay"), Qt::LeftButton);
-    QTest::mouseRelease(ui<QPushButton>("CmdPlay"), Qt::LeftButton);
+    QTest::mouseClick(ui<QPushButton>("CmdPlay"), Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
     float p = player().GetFilePos();
     EXPECT_GE(p, 0.0f);

@@ -2,8 +2,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -14,13 +18,20 @@
 #include "app/windowfixture.h"
 #include "audio/net/testserver.h"
 #include "common/testmedia.h"
+#include "perform/keyhelp.h"
+#include "perform/ui/keyboardcontrol.h"
 
 namespace velorixa {
 namespace {
 
-TEST(VelMixFrame, PanelsShowOnlyOnPlayBackAndEffects) {
-    VelMix w("/tmp/");
-    w.Show();
+// The window shown, before its deferred start.
+class VelMixFrame : public ::testing::Test {
+  protected:
+    void SetUp() override { w.Show(); }
+    VelMix w{"/tmp/"};
+};
+
+TEST_F(VelMixFrame, PanelsShowOnlyOnPlayBackAndEffects) {
     QTabWidget* tabs = w.MenuTabs();
     auto* system = w.findChild<QFrame*>("FrmSystem");
     auto* keybrd = w.findChild<QFrame*>("FrmKeybrd");
@@ -45,9 +56,7 @@ TEST(VelMixFrame, PanelsShowOnlyOnPlayBackAndEffects) {
     EXPECT_FALSE(trash->isVisible());
 }
 
-TEST(VelMixFrame, PlayBackPageRequestsOneRepaintAndClearsTextFlag) {
-    VelMix w("/tmp/");
-    w.Show();
+TEST_F(VelMixFrame, PlayBackPageRequestsOneRepaintAndClearsTextFlag) {
     w.state().FlagText = true;
     w.MenuTabs()->setCurrentIndex(2);
     EXPECT_EQ(w.state().FftRedraw, 0);
@@ -56,9 +65,7 @@ TEST(VelMixFrame, PlayBackPageRequestsOneRepaintAndClearsTextFlag) {
     EXPECT_EQ(w.state().FftRedraw, 1);
 }
 
-TEST(VelMixFrame, TitleCoverUntilFormStartAndTimerBegFiresOnce) {
-    VelMix w("/tmp/");
-    w.Show();
+TEST_F(VelMixFrame, TitleCoverUntilFormStartAndTimerBegFiresOnce) {
     QFrame* cover = w.FrameTit();
     ASSERT_TRUE(cover->isVisible());
     EXPECT_EQ(cover->geometry(), w.MenuTabs()->geometry());
@@ -75,9 +82,7 @@ TEST(VelMixFrame, TitleCoverUntilFormStartAndTimerBegFiresOnce) {
     EXPECT_EQ(w.formStartCount(), 1);
 }
 
-TEST(VelMixFrame, UnloadStopsTheTimersBeforeThePlayerLetsGo) {
-    VelMix w("/tmp/");
-    w.Show();
+TEST_F(VelMixFrame, UnloadStopsTheTimersBeforeThePlayerLetsGo) {
     w.TimerNet()->setInterval(100);
     w.TimerNet()->start();  // a play request waiting for its step
     bool anyTimerRunning = true;
@@ -90,9 +95,7 @@ TEST(VelMixFrame, UnloadStopsTheTimersBeforeThePlayerLetsGo) {
     EXPECT_FALSE(w.isVisible());
 }
 
-TEST(VelMixFrame, LayoutButtonTogglesHelp) {
-    VelMix w("/tmp/");
-    w.Show();
+TEST_F(VelMixFrame, LayoutButtonTogglesHelp) {
     w.MenuTabs()->setCurrentIndex(1);
     auto* button = w.findChild<QWidget*>("CmdLayout");
     ASSERT_NE(button, nullptr);
@@ -103,6 +106,63 @@ TEST(VelMixFrame, LayoutButtonTogglesHelp) {
     EXPECT_FALSE(w.FrameHelp()->isVisible());
 }
 
+TEST_F(VelMixFrame, FocusTimerGivesTheFocusBackOnceTheMouseIsUpAndShowsTheLoad) {
+    KeyboardControl& kc = w.keyboardControl();
+    bool buttonDown = true;
+    int repaints = 0;
+    kc.leftButtonDown = [&] { return buttonDown; };
+    kc.cpuLoad = [] { return 12.5; };
+    QObject::connect(&kc, &KeyboardControl::fftRedraw, [&] { ++repaints; });
+    w.TimerFoc()->stop();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    auto* masVol = w.findChild<QScrollBar*>("ScrMasVol");
+    masVol->setFocusPolicy(Qt::StrongFocus);
+    masVol->setFocus();
+    w.state().FocTabs = false;
+    w.state().FftRedraw = 1;
+    kc.TimerFoc_Timer();
+    EXPECT_EQ(w.findChild<QLabel*>("LblCPU")->text(), "12 ");
+    EXPECT_EQ(repaints, 1);
+    EXPECT_EQ(w.state().FftRedraw, 0);
+    EXPECT_TRUE(masVol->hasFocus()) << "the mouse is still down";
+    buttonDown = false;
+    w.state().FlagText = true;  // typing: the focus stays where it is
+    kc.TimerFoc_Timer();
+    EXPECT_FALSE(w.MenuTabs()->hasFocus());
+    w.state().FlagText = false;
+    kc.TimerFoc_Timer();
+    EXPECT_TRUE(w.MenuTabs()->hasFocus());
+    EXPECT_EQ(repaints, 1);
+}
+
+TEST_F(VelMixFrame, EveryHelpKeyLabelCanBeReadWholeAndAClickShowsItsFunction) {
+    KeyboardControl& kc = w.keyboardControl();
+    for (int i = 0; i < perform::kHelpKeyCount; ++i) {
+        QPushButton* key = kc.ButKbdHlp[i];
+        ASSERT_NE(key, nullptr) << i;
+        // The key draws its caption on these lines, in this font, inside its one-pixel border.
+        const QStringList lines = key->text().split(u'\n');
+        const QString caption = perform::KeyCaption(i);
+        EXPECT_TRUE(lines.join("") == caption || lines.join(" ") == caption)
+            << i << " shows " << key->text().toStdString();
+        const QFontMetrics fm(key->font());
+        EXPECT_GE(QFontInfo(key->font()).pixelSize(), 6) << i;
+        for (const QString& line : lines)
+            EXPECT_LE(fm.horizontalAdvance(line), key->width() - 2)
+                << i << " " << line.toStdString();
+        EXPECT_LE(fm.height() + (lines.size() - 1) * fm.lineSpacing(), key->height() - 2) << i;
+    }
+    // A clicked key shows its function; a key without one clears it.
+    QTest::mouseClick(kc.ButKbdHlp[5], Qt::LeftButton);
+    EXPECT_EQ(kc.TextHlp->text(), perform::HelpForKey(5).function);
+    EXPECT_EQ(kc.CommHlp->text(), perform::HelpForKey(5).detail);
+    EXPECT_FALSE(kc.TextHlp->text().isEmpty());
+    QTest::mouseClick(kc.ButKbdHlp[10], Qt::LeftButton);  // F10 has no function
+    EXPECT_EQ(kc.TextHlp->text(), "");
+    EXPECT_EQ(kc.CommHlp->text(), "");
+}
+
 // A window past its deferred start, as the operator first sees it.
 std::unique_ptr<VelMix> startedWindow() {
     auto w = std::make_unique<VelMix>("/tmp/");
@@ -110,7 +170,7 @@ std::unique_ptr<VelMix> startedWindow() {
     return w;
 }
 
-TEST(VelMixFrame, NoButtonOfAnyKindTakesTheFocusAfterStartUp) {
+TEST(StartedWindow, NoButtonOfAnyKindTakesTheFocusAfterStartUp) {
     // Besides the window's own, a button of each kind as the pages still to come bring them
     // (knobs' rotate and zero buttons, check boxes), in the focus-taking state Qt gives them.
     auto fresh = std::make_unique<VelMix>("/tmp/");
@@ -128,7 +188,7 @@ TEST(VelMixFrame, NoButtonOfAnyKindTakesTheFocusAfterStartUp) {
             << b->metaObject()->className() << " " << b->objectName().toStdString();
 }
 
-TEST(VelMixFrame, EveryPartOfTheTabStripTakesItsClick) {
+TEST(StartedWindow, EveryPartOfTheTabStripTakesItsClick) {
     auto w = startedWindow();
     QTabBar* bar = w->MenuTabs()->tabBar();
     for (int tab : {3, 0, 2, 1}) {
@@ -147,7 +207,7 @@ TEST(VelMixFrame, EveryPartOfTheTabStripTakesItsClick) {
     EXPECT_GE(link->width(), link->fontMetrics().horizontalAdvance(link->text()));
 }
 
-TEST(VelMixFrame, CaptionsHaveRoomInsideTheirButtons) {
+TEST(StartedWindow, CaptionsHaveRoomInsideTheirButtons) {
     auto w = startedWindow();
     // The style's own size for each caption includes the room around it.
     for (const char* name : {"CmdSwitch", "ChkEnterAddSav", "OptMusic", "OptLists"}) {

@@ -56,6 +56,25 @@ inline QString loudNoiseFile() {
     return mediaFile("noise.mp3", noise);
 }
 
+// The music list on the PlayList page, as shown after the "Add / Save" panel closed.
+inline void setList(PlayListPage& list, const QStringList& items) {
+    list.PlayList->model().setTexts(items);
+    list.PlayList->refresh();
+    list.CloseAddSav();
+}
+// A click and a double click on a line of the list, as the operator gives them.
+inline void clickRow(PlayListPage& list, int row, Qt::KeyboardModifiers mods = {}) {
+    ListBox* view = list.PlayList;
+    const QPoint at = view->visualRect(view->QListView::model()->index(row, 0)).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, mods, at);
+}
+inline void doubleClickRow(PlayListPage& list, int row) {
+    clickRow(list, row);
+    ListBox* view = list.PlayList;
+    const QPoint at = view->visualRect(view->QListView::model()->index(row, 0)).center();
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+}
+
 // Shows the window and runs its deferred start at once; false if it never came.
 inline bool startWindow(VelMix& w) {
     w.Show();
@@ -97,22 +116,9 @@ class WindowFixture : public ::testing::Test {
         return w;
     }
 
-    void setList(const QStringList& items) {
-        list().PlayList->model().setTexts(items);
-        list().PlayList->refresh();
-        list().CloseAddSav();
-    }
-    QPoint rowCentre(int row) {
-        ListBox* view = list().PlayList;
-        return view->visualRect(view->QListView::model()->index(row, 0)).center();
-    }
-    void clickRow(int row, Qt::KeyboardModifiers mods = {}) {
-        QTest::mouseClick(list().PlayList->viewport(), Qt::LeftButton, mods, rowCentre(row));
-    }
-    void doubleClickRow(int row) {
-        clickRow(row);
-        QTest::mouseDClick(list().PlayList->viewport(), Qt::LeftButton, {}, rowCentre(row));
-    }
+    void setList(const QStringList& items) { test::setList(list(), items); }
+    void clickRow(int row, Qt::KeyboardModifiers mods = {}) { test::clickRow(list(), row, mods); }
+    void doubleClickRow(int row) { test::doubleClickRow(list(), row); }
     template <class F>
     static bool waitFor(F cond, int ms) {
         return test::waitFor(cond, ms);
