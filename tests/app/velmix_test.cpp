@@ -222,8 +222,9 @@ struct FakeAudio {
     uint32_t version = 1 | (6u << 16);
     int initResult = 1;
     uint32_t dsVersion = 8;
-    int frees = 0, starts = 0;
+    int frees = 0, starts = 0, shutdowns = 0;
     QStringList messages;
+    VelMix* window = nullptr;
 };
 
 StartupEnv fakeEnv(FakeAudio& fa, const QString& folder, int* saves) {
@@ -246,7 +247,9 @@ StartupEnv fakeEnv(FakeAudio& fa, const QString& folder, int* saves) {
     };
     env.appFolder = folder;
     env.runLoop = false;
-    env.windowCreated = [saves](VelMix& w) {
+    env.windowCreated = [&fa, saves](VelMix& w) {
+        fa.window = &w;
+        w.addShutdownStep([&fa] { ++fa.shutdowns; });
         // A saver like the music list's: it overwrites the file on disk.
         w.addStateSaver([saves, &w] {
             ++*saves;
@@ -288,20 +291,14 @@ TEST(Startup, FailurePathsEndWithTheirMessageAndKeepSavedFiles) {
         }
         FakeAudio fa;
         c.set(fa);
-        int saves = 0, shutdowns = 0;
-        StartupEnv env = fakeEnv(fa, dir.path(), &saves);
-        auto created = env.windowCreated;
-        env.windowCreated = [&](VelMix& w) {
-            created(w);
-            w.addShutdownStep([&] { ++shutdowns; });
-        };
-        EXPECT_EQ(Main(env), 1) << c.what;
+        int saves = 0;
+        EXPECT_EQ(Main(fakeEnv(fa, dir.path(), &saves)), 1) << c.what;
         ASSERT_EQ(fa.messages.size(), 1) << c.what;
         EXPECT_EQ(fa.messages[0], c.message) << c.what;
         EXPECT_EQ(fa.frees, c.frees) << c.what;
         EXPECT_EQ(saves, 0) << c.what;
         EXPECT_EQ(readAll(list), "/music/a.mp3\r\n/music/b.mp3\r\n") << c.what;
-        EXPECT_EQ(shutdowns, 1) << c.what << ": the window is unloaded once";
+        EXPECT_EQ(fa.shutdowns, 1) << c.what << ": the window is unloaded once";
     }
 }
 
@@ -309,13 +306,7 @@ TEST(Startup, NormalStartLoadsThenSavesExactlyOnceOnClose) {
     QTemporaryDir dir;
     FakeAudio fa;
     int saves = 0, loads = 0;
-    VelMix* window = nullptr;
     StartupEnv env = fakeEnv(fa, dir.path(), &saves);
-    auto created = env.windowCreated;
-    env.windowCreated = [&](VelMix& w) {
-        created(w);
-        window = &w;
-    };
     env.loadState = [&](VelMix& w) {
         ++loads;
         EXPECT_EQ(w.AppPath(), dir.path() + "/");
@@ -323,11 +314,11 @@ TEST(Startup, NormalStartLoadsThenSavesExactlyOnceOnClose) {
     env.runLoop = true;
     // Close the window from inside the loop, twice: the second close must not save again.
     QTimer::singleShot(700, [&] {
-        ASSERT_NE(window, nullptr);
-        EXPECT_EQ(window->formStartCount(), 1);
-        EXPECT_GT(window->perforTicks(), 0);
-        window->close();
-        window->close();
+        ASSERT_NE(fa.window, nullptr);
+        EXPECT_EQ(fa.window->formStartCount(), 1);
+        EXPECT_GT(fa.window->perforTicks(), 0);
+        fa.window->close();
+        fa.window->close();
     });
     EXPECT_EQ(Main(env), 0);
     EXPECT_TRUE(fa.messages.isEmpty());
