@@ -30,15 +30,10 @@
 namespace velorixa {
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using test::readFile;
 
 void touch(const QString& path, const QByteArray& content = "x") {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(content);
+    ASSERT_TRUE(test::writeFile(path, content));
 }
 
 class PlayListPageTest : public ::testing::Test {
@@ -138,8 +133,8 @@ TEST_F(PlayListPageTest, SaveListAsWritesThePlaylistFileAndShowsIt) {
     page_->NameFileSave->setText("Set");
     page_->CmdFileSave_Click();
     EXPECT_TRUE(messages_.isEmpty());
-    EXPECT_EQ(readAll(music_ + "/Set.PLF"), QByteArray("/m/a.mp3\r\n /m/leading blank.mp3\r\n") +
-                                                QString::fromUtf8("/m/Ünïcödé.mp3\r\n").toUtf8());
+    EXPECT_EQ(readFile(music_ + "/Set.PLF"), QByteArray("/m/a.mp3\r\n /m/leading blank.mp3\r\n") +
+                                                 QString::fromUtf8("/m/Ünïcödé.mp3\r\n").toUtf8());
     EXPECT_TRUE(page_->OptLists->isChecked());
     EXPECT_TRUE(files().contains("Set.PLF"));
     EXPECT_TRUE(page_->CmdSwitch->isEnabled());
@@ -158,7 +153,7 @@ TEST_F(PlayListPageTest, SaveThatCannotBeWrittenSaysSoAndKeepsEverything) {
     EXPECT_TRUE(messages_[0].startsWith("Error|"));
     EXPECT_TRUE(page_->CmdSwitch->isEnabled());
     EXPECT_EQ(lines(), QStringList{"/m/a.mp3"});
-    EXPECT_EQ(readAll(music_ + "/Old.PLF"), "/m/old.mp3\r\n");
+    EXPECT_EQ(readFile(music_ + "/Old.PLF"), "/m/old.mp3\r\n");
     // Nothing happens with an empty name or an empty list.
     messages_.clear();
     page_->NameFileSave->clear();
@@ -251,11 +246,7 @@ TEST(MusicList, ComesBackAfterARestart) {
     QTemporaryDir dir;
     const QString app = dir.path() + "/";
     const QStringList items{"/music/one.mp3", "/music/two, three.mp3", "/music/Ärger.mp3"};
-    {
-        QFile f(app + "NetRadio.ini");
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("http://127.0.0.1/a A\r\n\r\n");
-    }
+    touch(app + "NetRadio.ini", "http://127.0.0.1/a A\r\n\r\n");
     {
         VelMix w(app);
         w.Show();
@@ -263,7 +254,7 @@ TEST(MusicList, ComesBackAfterARestart) {
         w.playListPage().PlayList->model().setTexts(items);
         w.close();
     }
-    EXPECT_TRUE(readAll(app + "MemoList.ini").endsWith("\r\n"));
+    EXPECT_TRUE(readFile(app + "MemoList.ini").endsWith("\r\n"));
     {
         VelMix w(app);
         w.Show();
@@ -274,7 +265,7 @@ TEST(MusicList, ComesBackAfterARestart) {
         w.setStateLoaded(true);
         w.close();
     }
-    EXPECT_EQ(readAll(app + "MemoList.ini"), "\r\n");  // an empty list is one empty line
+    EXPECT_EQ(readFile(app + "MemoList.ini"), "\r\n");  // an empty list is one empty line
     VelMix w(app);
     w.Show();
     w.LoadSavedState();
@@ -321,8 +312,9 @@ TEST(MusicList, LongOrUnreadableSavedListsLoseNothing) {
         EXPECT_EQ(after.isFile(), c.saved) << c.what;
         EXPECT_EQ(after.isDir(), before.isDir()) << c.what << ": never saved over";
         if (c.saved) {
-            EXPECT_EQ(readAll(path + ".bak"), longList) << c.what;
-            EXPECT_TRUE(readAll(path).endsWith("/m/32766.mp3\r\n")) << c.what;  // the list was full
+            EXPECT_EQ(readFile(path + ".bak"), longList) << c.what;
+            EXPECT_TRUE(readFile(path).endsWith("/m/32766.mp3\r\n"))
+                << c.what;  // the list was full
         }
     }
 }

@@ -92,9 +92,8 @@ TEST_F(RadioTest, AddEditAndSaveStations) {
     w_->radioPanel().LoadNetRadio(appDir_.path() + "/");  // sets the folder, no file yet
     EXPECT_EQ(messages_.last(), "NetRadio.txt|NetRadio list not found");
     QTest::mouseClick(ui<QPushButton>("CmdRadioSave"), Qt::LeftButton);
-    QFile f(appDir_.path() + "/NetRadio.ini");
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), "\r\nhttps://127.0.0.1/b Station B\r\n");
+    EXPECT_EQ(test::readFile(appDir_.path() + "/NetRadio.ini"),
+              "\r\nhttps://127.0.0.1/b Station B\r\n");
     EXPECT_TRUE(ui<QPushButton>("CmdSwitch")->isEnabled());
 }
 

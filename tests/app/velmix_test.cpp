@@ -253,17 +253,13 @@ StartupEnv fakeEnv(FakeAudio& fa, const QString& folder, int* saves) {
         // A saver like the music list's: it overwrites the file on disk.
         w.addStateSaver([saves, &w] {
             ++*saves;
-            QFile f(w.AppPath() + "MemoList.ini");
-            if (f.open(QIODevice::WriteOnly)) f.write("\r\n");
+            test::writeFile(w.AppPath() + "MemoList.ini", "\r\n");
         });
     };
     return env;
 }
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using test::readFile;
 
 TEST(Startup, FailurePathsEndWithTheirMessageAndKeepSavedFiles) {
     struct Case {
@@ -284,11 +280,7 @@ TEST(Startup, FailurePathsEndWithTheirMessageAndKeepSavedFiles) {
     for (const Case& c : cases) {
         QTemporaryDir dir;
         const QString list = dir.path() + "/MemoList.ini";
-        {
-            QFile f(list);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write("/music/a.mp3\r\n/music/b.mp3\r\n");
-        }
+        ASSERT_TRUE(test::writeFile(list, "/music/a.mp3\r\n/music/b.mp3\r\n"));
         FakeAudio fa;
         c.set(fa);
         int saves = 0;
@@ -297,7 +289,7 @@ TEST(Startup, FailurePathsEndWithTheirMessageAndKeepSavedFiles) {
         EXPECT_EQ(fa.messages[0], c.message) << c.what;
         EXPECT_EQ(fa.frees, c.frees) << c.what;
         EXPECT_EQ(saves, 0) << c.what;
-        EXPECT_EQ(readAll(list), "/music/a.mp3\r\n/music/b.mp3\r\n") << c.what;
+        EXPECT_EQ(readFile(list), "/music/a.mp3\r\n/music/b.mp3\r\n") << c.what;
         EXPECT_EQ(fa.shutdowns, 1) << c.what << ": the window is unloaded once";
     }
 }
@@ -325,18 +317,14 @@ TEST(Startup, NormalStartLoadsThenSavesExactlyOnceOnClose) {
     EXPECT_EQ(fa.starts, 1);
     EXPECT_EQ(loads, 1);
     EXPECT_EQ(saves, 1);
-    EXPECT_EQ(readAll(dir.path() + "/MemoList.ini"), "\r\n");
+    EXPECT_EQ(readFile(dir.path() + "/MemoList.ini"), "\r\n");
 }
 
 TEST(Startup, TheRealProgramOpensTheDefaultOutputAndLoadsTheMusicList) {
     // The program's own environment, with SDL's dummy output standing in for a sound card.
     qputenv("SDL_AUDIODRIVER", "dummy");
     QTemporaryDir dir;
-    {
-        QFile f(dir.path() + "/MemoList.ini");
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("/music/a.mp3\r\n/music/b.mp3\r\n");
-    }
+    ASSERT_TRUE(test::writeFile(dir.path() + "/MemoList.ini", "/music/a.mp3\r\n/music/b.mp3\r\n"));
     StartupEnv env = DefaultStartupEnv();
     env.appFolder = dir.path();
     QStringList messages;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QListView>
 #include <QSignalSpy>
@@ -34,6 +35,16 @@ bool waitFor(F cond, int ms) {
         QTest::qWait(5);
     }
     return cond();
+}
+
+// A file's bytes, empty if it cannot be read; writing one, false if it cannot be written.
+inline QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+inline bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 // An MP3 file of pcm in a folder kept for the whole run, encoded the first time it is asked for.
