@@ -20,26 +20,9 @@ using display::DisplayPanel;
 
 class DisplayTest : public test::WindowFixture {
   protected:
-    static void SetUpTestSuite() {
-        dir_ = new QTemporaryDir;
-        // Loud broadband noise, long enough for every test.
-        noise_ = dir_->path() + "/noise.mp3";
-        testmedia::Pcm pcm;
-        pcm.rateHz = 44100;
-        std::mt19937 rng(3);
-        std::uniform_int_distribution<int> d(-30000, 30000);
-        for (int i = 0; i < 44100 * 6; ++i) {
-            int16_t v = static_cast<int16_t>(d(rng));
-            pcm.samples.push_back(v);
-            pcm.samples.push_back(v);
-        }
-        testmedia::writeFile(noise_.toStdString(), testmedia::encodeMp3(pcm));
-    }
-    static void TearDownTestSuite() { delete dir_; }
-
     void SetUp() override {
         WindowFixture::SetUp();
-        setList({noise_});
+        setList({test::loudNoiseFile()});
     }
     DisplayPanel& display() { return w_->display(); }
     void playNoise() {
@@ -53,13 +36,7 @@ class DisplayTest : public test::WindowFixture {
                     QString(), autoRepeat);
         QApplication::sendEvent(w_->MenuTabs()->tabBar(), &e);
     }
-
-    static QTemporaryDir* dir_;
-    static QString noise_;
 };
-
-QTemporaryDir* DisplayTest::dir_ = nullptr;
-QString DisplayTest::noise_;
 
 TEST_F(DisplayTest, TheTimerRestsAfterASeekAndDrawsOnlyBackAtTenMs) {
     playNoise();
@@ -115,8 +92,7 @@ TEST_F(DisplayTest, LoudSoundGivesTheFullCircleAndPauseOrStopShrinksIt) {
     // Resume, then stop: the transport clears the pictures and drops the bars.
     w_->findChild<QPushButton*>("TglPaus")->click();
     ASSERT_TRUE(waitFor([&] { return shape->width() == 41; }, 1000));
-    QTest::mousePress(w_->findChild<QPushButton*>("CmdStop"), Qt::LeftButton);
-    QTest::mouseRelease(w_->findChild<QPushButton*>("CmdStop"), Qt::LeftButton);
+    QTest::mouseClick(w_->findChild<QPushButton*>("CmdStop"), Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return shape->width() == 1; }, 500));
     EXPECT_EQ(display().LevelL->y(), 1 + 64);
     EXPECT_EQ(display().LevelR->y(), 1 + 64);

@@ -32,15 +32,9 @@ class EffectsWindow {
     // Plays item row of the list of items, by a double click as the operator does.
     bool play(const QStringList& items, int row) {
         w->MenuTabs()->setCurrentIndex(0);
-        PlayListPage& list = w->playListPage();
-        list.PlayList->model().setTexts(items);
-        list.PlayList->refresh();
-        list.CloseAddSav();
-        ListBox* view = list.PlayList;
-        view->setEnabled(true);
-        QRect r = view->visualRect(view->QListView::model()->index(row, 0));
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
-        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, r.center());
+        test::setList(w->playListPage(), items);
+        w->playListPage().PlayList->setEnabled(true);
+        test::doubleClickRow(w->playListPage(), row);
         const bool playing = test::waitFor(
             [&] { return w->playQueue().NamePlay == items[row] && player().GetFilePlayPerf(); },
             4000);

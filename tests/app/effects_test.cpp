@@ -25,50 +25,44 @@ class CountingCancel : public controls::PerformanceCancel {
 
 class EffectsPageTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        dir_ = new QTemporaryDir;
-        // 22050 Hz sources, so the pitch mapping is told from the output rate.
-        for (int i = 0; i < 2; ++i) {
-            tones_ << dir_->path() + QString("/tone %1.mp3").arg(i);
-            testmedia::writeFile(tones_.back().toStdString(),
-                                 testmedia::encodeMp3(testmedia::sine(330 + 110 * i, 8, 22050, 2)));
-        }
-    }
-    static void TearDownTestSuite() {
-        delete dir_;
-        tones_.clear();
-    }
     void SetUp() override {
         win_ = std::make_unique<EffectsWindow>(VX_DEVICE_NOSOUND);
         ASSERT_TRUE(win_->ok);
         win_->logic().setPerformance(&cancel_);
+        // 22050 Hz sources, so the pitch mapping is told from the output rate.
+        for (int i = 0; i < 2; ++i)
+            tones_ << test::mediaFile(QString("tone %1.mp3").arg(i),
+                                      testmedia::sine(330 + 110 * i, 8, 22050, 2));
         ASSERT_TRUE(win_->play(tones_, 0));
     }
     void TearDown() override { win_.reset(); }
 
   public:
     EffectsWindow& win() { return *win_; }
-    int pan() {
+    // What the audio layer plays with, read back.
+    double pan() { return attribute(2); }
+    double rate() { return attribute(0); }
+    double volume() { return attribute(1); }
+    double attribute(int which) {
+        DWORD f = 0, v = 0;
         int p = 0;
-        BASS_ChannelGetAttributes(win().player().ChanPIT, nullptr, nullptr, &p);
-        return p;
+        BASS_ChannelGetAttributes(win().player().ChanPIT, &f, &v, &p);
+        return which == 0 ? double(f) : which == 1 ? double(v) : double(p);
     }
-    DWORD rate() {
-        DWORD f = 0;
-        BASS_ChannelGetAttributes(win().player().ChanPIT, &f, nullptr, nullptr);
-        return f;
-    }
-    float eqGain(int band) {
+    double eqGain(int band) {
         fx::DX8ParamEq r{};
         BASS_FXGetParameters(win().player().EqlArrFx[band], &r);
         return r.fGain;
     }
-    float chorusMix() {
+    double eqGain1() { return eqGain(1); }
+    double eqGain2() { return eqGain(2); }
+    double eqGain3() { return eqGain(3); }
+    double chorusMix() {
         fx::DX8Chorus r{};
         BASS_FXGetParameters(win().player().EffArrFx[4], &r);
         return r.fWetDryMix;
     }
-    DWORD globalVolume() {
+    double globalVolume() {
         DWORD v = 0;
         BASS_GetGlobalVolumes(nullptr, nullptr, &v);
         return v;
@@ -101,37 +95,32 @@ class EffectsPageTest : public ::testing::Test {
         QTest::mouseRelease(bar, Qt::LeftButton, {}, from + QPoint(dx, 0));
     }
 
-    static QTemporaryDir* dir_;
-    static QStringList tones_;
+    QStringList tones_;
     std::unique_ptr<EffectsWindow> win_;
     CountingCancel cancel_;
 };
-QTemporaryDir* EffectsPageTest::dir_ = nullptr;
-QStringList EffectsPageTest::tones_;
 
 TEST_F(EffectsPageTest, EveryBarReachesThePlayer) {
+    using T = EffectsPageTest;
     struct Case {
         const char* what;
         int knob, value;
-        std::function<double(EffectsPageTest&)> read;
+        double (T::*read)();
         double expected;
     } cases[] = {
-        {"balance 0 is full left", 1, 0, [](EffectsPageTest& t) { return t.pan(); }, -100},
-        {"balance 200 is full right", 1, 200, [](EffectsPageTest& t) { return t.pan(); }, 100},
-        {"pitch 100 is the source rate", 2, 100, [](EffectsPageTest& t) { return t.rate(); },
-         22050},
-        {"pitch 150 doubles it", 2, 150, [](EffectsPageTest& t) { return t.rate(); }, 44100},
-        {"pitch 50 is 75 %, halves to even", 2, 50, [](EffectsPageTest& t) { return t.rate(); },
-         16538},
-        {"EQ at the top boosts", 3, 0, [](EffectsPageTest& t) { return t.eqGain(1); }, 10},
-        {"EQ in the middle is flat", 4, 50, [](EffectsPageTest& t) { return t.eqGain(2); }, 0},
-        {"EQ at the bottom cuts", 5, 100, [](EffectsPageTest& t) { return t.eqGain(3); }, -10},
-        {"chorus at 0: global 100", 9, 0, [](EffectsPageTest& t) { return t.globalVolume(); }, 100},
-        {"chorus at 1: 99.5 to even", 9, 1, [](EffectsPageTest& t) { return t.globalVolume(); },
-         100},
-        {"chorus at 3: global 98", 9, 3, [](EffectsPageTest& t) { return t.globalVolume(); }, 98},
-        {"chorus at 0 mixes fully", 9, 0, [](EffectsPageTest& t) { return t.chorusMix(); }, 100},
-        {"chorus off: global 50", 9, 100, [](EffectsPageTest& t) { return t.globalVolume(); }, 50},
+        {"balance 0 is full left", 1, 0, &T::pan, -100},
+        {"balance 200 is full right", 1, 200, &T::pan, 100},
+        {"pitch 100 is the source rate", 2, 100, &T::rate, 22050},
+        {"pitch 150 doubles it", 2, 150, &T::rate, 44100},
+        {"pitch 50 is 75 %, halves to even", 2, 50, &T::rate, 16538},
+        {"EQ at the top boosts", 3, 0, &T::eqGain1, 10},
+        {"EQ in the middle is flat", 4, 50, &T::eqGain2, 0},
+        {"EQ at the bottom cuts", 5, 100, &T::eqGain3, -10},
+        {"chorus at 0: global 100", 9, 0, &T::globalVolume, 100},
+        {"chorus at 1: 99.5 to even", 9, 1, &T::globalVolume, 100},
+        {"chorus at 3: global 98", 9, 3, &T::globalVolume, 98},
+        {"chorus at 0 mixes fully", 9, 0, &T::chorusMix, 100},
+        {"chorus off: global 50", 9, 100, &T::globalVolume, 50},
     };
     for (const Case& c : cases) {
         // Move to a neighbour first, so that every case is a real change of the bar.
@@ -139,13 +128,11 @@ TEST_F(EffectsPageTest, EveryBarReachesThePlayer) {
                                                                             : c.value - 2);
         const int cancelsBefore = cancel_.styles;
         win().bar(c.knob)->setValue(c.value);
-        EXPECT_EQ(c.read(*this), c.expected) << c.what;
+        EXPECT_EQ((this->*c.read)(), c.expected) << c.what;
         EXPECT_EQ(cancel_.styles, cancelsBefore + 1) << c.what << ": a user move cancels";
     }
     win().page().ScrVOL()->setValue(80);
-    DWORD vol = 0;
-    BASS_ChannelGetAttributes(win().player().ChanPIT, nullptr, &vol, nullptr);
-    EXPECT_EQ(vol, 80u);
+    EXPECT_EQ(volume(), 80);
 }
 
 TEST_F(EffectsPageTest, DraggingChangesTheSoundButTheSpeedOnlyOnRelease) {
@@ -299,7 +286,7 @@ TEST_F(EffectsPageTest, KnobValuesSurviveAChangeOfItem) {
     EXPECT_EQ(eqGain(1), 10);
     EXPECT_EQ(chorusMix(), 80);
     EXPECT_EQ(pan(), -70);
-    EXPECT_EQ(globalVolume(), 90u);
+    EXPECT_EQ(globalVolume(), 90);
 }
 
 TEST_F(EffectsPageTest, NoControlTakesTheFocusAndTheTransportKeysWork) {
@@ -323,9 +310,7 @@ TEST_F(EffectsPageTest, RecallsForThePerformanceKeyboardGlideAndRotate) {
     QSignalSpy volSteps(win().page().ScrVOL(), &QScrollBar::valueChanged);
     win().logic().PutValVOL(80);
     EXPECT_EQ(volSteps.count(), 30);
-    DWORD vol = 0;
-    BASS_ChannelGetAttributes(win().player().ChanPIT, nullptr, &vol, nullptr);
-    EXPECT_EQ(vol, 80u);
+    EXPECT_EQ(volume(), 80);
     win().logic().PutValROT(100);
     EXPECT_EQ(win().w->state().TimePerf, 1);
 

@@ -3,11 +3,9 @@
 // overflow.
 #include <QCheckBox>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <random>
 #include <vector>
 
+#include "common/stepmeasure.h"
 #include "effects_fixture.h"
 
 namespace velorixa {
@@ -16,49 +14,14 @@ namespace {
 using testing::EffectsWindow;
 constexpr int kRate = 44100;
 
-// Largest sample step relative to what a signal of its local level can do: a signal whose
-// spectrum stays below f Hz never steps by more than 2 sin(pi f / fs) times its peak between
-// two samples. Slow gain, pan, filter and pitch glides keep a tone near its frequency, so they
-// stay under that bound; a zipper step or a click jumps by a good share of the level at once.
+// Largest sample step relative to what a signal of its local level can do: slow gain, pan,
+// filter and pitch glides stay under 1; a zipper step or a click jumps far above.
 double worstStepRatio(const std::vector<float>& out, double maxHz) {
-    const int frames = static_cast<int>(out.size() / 2);
-    const int window = static_cast<int>(kRate / maxHz) + 1;
-    const double perPeak = 2.0 * std::sin(M_PI * maxHz / kRate);
-    double worst = 0.0;
-    for (int ch = 0; ch < 2; ++ch) {
-        std::vector<float> peak((frames + window - 1) / window, 0.0f);
-        for (int n = 0; n < frames; ++n)
-            peak[n / window] = std::max(peak[n / window], std::fabs(out[2 * n + ch]));
-        for (int n = 1; n < frames; ++n) {
-            const size_t b = n / window;
-            float p = peak[b];
-            if (b > 0) p = std::max(p, peak[b - 1]);
-            if (b + 1 < peak.size()) p = std::max(p, peak[b + 1]);
-            const double step = std::fabs(out[2 * n + ch] - out[2 * (n - 1) + ch]);
-            worst = std::max(worst, step / (perPeak * p + 1e-4));
-        }
-    }
-    return worst;
+    return testmedia::measureSteps(out, maxHz, 1e-4, kRate).worstRatio;
 }
 
 class KnobSoundTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        dir_ = new QTemporaryDir;
-        tone_ = dir_->path() + "/tone 220.mp3";
-        testmedia::writeFile(tone_.toStdString(),
-                             testmedia::encodeMp3(testmedia::sine(220, 30, kRate, 2, 0.25)));
-        // Loud broadband sound: white noise near full scale.
-        testmedia::Pcm noise;
-        noise.samples.resize(2 * kRate * 4);
-        std::mt19937 rng(7);
-        std::uniform_int_distribution<int> d(-29000, 29000);
-        for (int16_t& s : noise.samples)
-            s = static_cast<int16_t>(d(rng));
-        noise_ = dir_->path() + "/noise.mp3";
-        testmedia::writeFile(noise_.toStdString(), testmedia::encodeMp3(noise));
-    }
-    static void TearDownTestSuite() { delete dir_; }
     void SetUp() override {
         win_ = std::make_unique<EffectsWindow>(VX_DEVICE_OFFLINE);
         ASSERT_TRUE(win_->ok);
@@ -89,28 +52,12 @@ class KnobSoundTest : public ::testing::Test {
         }
     }
 
-    static QTemporaryDir* dir_;
-    static QString tone_, noise_;
     std::unique_ptr<EffectsWindow> win_;
 };
-QTemporaryDir* KnobSoundTest::dir_ = nullptr;
-QString KnobSoundTest::tone_;
-QString KnobSoundTest::noise_;
-
-TEST(StepMeasure, FlagsALevelJumpOfFifteenPercent) {
-    std::vector<float> out(2 * kRate);
-    for (int n = 0; n < kRate; ++n)
-        out[2 * n] = out[2 * n + 1] = 0.25f *
-                                      static_cast<float>(std::sin(2 * M_PI * 220 * n / kRate)) *
-                                      (n < 20000 ? 1.0f : 1.15f);
-    EXPECT_GT(worstStepRatio(out, 440), 1.5);
-    for (int n = 20000; n < kRate; ++n)
-        out[2 * n] = out[2 * n + 1] = out[2 * n] / 1.15f;
-    EXPECT_LT(worstStepRatio(out, 440), 1.0);
-}
 
 TEST_F(KnobSoundTest, NineKnobsRotatingMakeNoStepsAtAnySpeed) {
-    ASSERT_TRUE(win_->play({tone_}, 0));
+    ASSERT_TRUE(
+        win_->play({test::mediaFile("tone 220.mp3", testmedia::sine(220, 30, kRate, 2, 0.25))}, 0));
     rotateAllNine();
     struct Speed {
         int scrROT, ticks;
@@ -125,8 +72,6 @@ TEST_F(KnobSoundTest, NineKnobsRotatingMakeNoStepsAtAnySpeed) {
             ASSERT_TRUE(std::isfinite(x));
         // The tone is 220 Hz; the pitch knob takes it up to twice that.
         const double ratio = worstStepRatio(out, 440);
-        if (std::getenv("VELORIXA_KNOBS_VERBOSE"))
-            std::printf("ScrROT %d: worst step ratio %.3f\n", s.scrROT, ratio);
         EXPECT_LT(ratio, 1.5) << "ScrROT " << s.scrROT;
         EXPECT_GT(testmedia::peak(out.data(), out.size()), 0.05) << "the tone was heard";
     }
@@ -140,7 +85,7 @@ TEST_F(KnobSoundTest, NineKnobsRotatingMakeNoStepsAtAnySpeed) {
 }
 
 TEST_F(KnobSoundTest, FullChorusOnLoudNoiseClipsCleanly) {
-    ASSERT_TRUE(win_->play({noise_}, 0));
+    ASSERT_TRUE(win_->play({test::loudNoiseFile()}, 0));
     win_->page().ScrVOL()->setValue(100);
     win_->bar(9)->setValue(0);  // "Jingl" at full effect: global volume 100, master 100
     DWORD global = 0;
@@ -155,8 +100,6 @@ TEST_F(KnobSoundTest, FullChorusOnLoudNoiseClipsCleanly) {
         ASSERT_LE(std::fabs(x), 1.0f);
         atFullScale += std::fabs(x) == 1.0f;
     }
-    if (std::getenv("VELORIXA_KNOBS_VERBOSE"))
-        std::printf("samples at full scale: %d of %zu\n", atFullScale, out.size());
     EXPECT_GT(atFullScale, 0) << "the comb drives loud noise past full scale";
 }
 

@@ -158,8 +158,7 @@ TEST_F(MusicSearchTest, TheListSwitchEndsTheSearchBeforeTheListsChange) {
     Gate& gate = holdAt(2);
     clickMusicSearch();
     ASSERT_TRUE(waitFor([&] { return lines().size() == 2; }, 5000));
-    QTest::mousePress(list().CmdSwitch, Qt::LeftButton);
-    QTest::mouseRelease(list().CmdSwitch, Qt::LeftButton);
+    QTest::mouseClick(list().CmdSwitch, Qt::LeftButton);
     gate.release();
     ASSERT_TRUE(waitFor([&] { return !list().musicSearch().walking(); }, 5000));
     EXPECT_TRUE(list().TogFindMusic->isHidden());

@@ -6,8 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFontInfo>
-#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -25,23 +23,17 @@
 #include "app/ui/velmix.h"
 #include "app/windowstate.h"
 #include "netradio/ui/radiopanel.h"
-#include "perform/keyhelp.h"
-#include "perform/ui/keyboardcontrol.h"
 #include "playlist/listfile.h"
 #include "playlist/ui/listbox.h"
+#include "windowfixture.h"
 
 namespace velorixa {
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using test::readFile;
 
 void touch(const QString& path, const QByteArray& content = "x") {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(content);
+    ASSERT_TRUE(test::writeFile(path, content));
 }
 
 class PlayListPageTest : public ::testing::Test {
@@ -105,13 +97,6 @@ TEST_F(PlayListPageTest, TheBrowserShowsWhichFolderItIsIn) {
             << shown.toStdString();
         EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->width());
     }
-    // A click on a folder entry opens it, and the label follows.
-    page_->setBrowserFolder(music_);
-    QListWidgetItem* sub = page_->DirectoryBox->findItems("Sub folder", Qt::MatchExactly).value(0);
-    ASSERT_NE(sub, nullptr);
-    QTest::mouseClick(page_->DirectoryBox->viewport(), Qt::LeftButton, {},
-                      page_->DirectoryBox->visualItemRect(sub).center());
-    EXPECT_EQ(label->toolTip(), music_ + "/Sub folder");
 }
 
 TEST_F(PlayListPageTest, ListFilesAddTheirLinesAndFoldersOpenWithOneClick) {
@@ -128,6 +113,7 @@ TEST_F(PlayListPageTest, ListFilesAddTheirLinesAndFoldersOpenWithOneClick) {
     QTest::mouseClick(page_->DirectoryBox->viewport(), Qt::LeftButton, {},
                       page_->DirectoryBox->visualItemRect(sub).center());
     EXPECT_EQ(page_->browserFolder(), music_ + "/Sub folder");
+    EXPECT_EQ(canvas_.findChild<QLabel*>("LblFolder")->toolTip(), music_ + "/Sub folder");
     EXPECT_TRUE(files().isEmpty());
 }
 
@@ -147,8 +133,8 @@ TEST_F(PlayListPageTest, SaveListAsWritesThePlaylistFileAndShowsIt) {
     page_->NameFileSave->setText("Set");
     page_->CmdFileSave_Click();
     EXPECT_TRUE(messages_.isEmpty());
-    EXPECT_EQ(readAll(music_ + "/Set.PLF"), QByteArray("/m/a.mp3\r\n /m/leading blank.mp3\r\n") +
-                                                QString::fromUtf8("/m/Ünïcödé.mp3\r\n").toUtf8());
+    EXPECT_EQ(readFile(music_ + "/Set.PLF"), QByteArray("/m/a.mp3\r\n /m/leading blank.mp3\r\n") +
+                                                 QString::fromUtf8("/m/Ünïcödé.mp3\r\n").toUtf8());
     EXPECT_TRUE(page_->OptLists->isChecked());
     EXPECT_TRUE(files().contains("Set.PLF"));
     EXPECT_TRUE(page_->CmdSwitch->isEnabled());
@@ -167,7 +153,7 @@ TEST_F(PlayListPageTest, SaveThatCannotBeWrittenSaysSoAndKeepsEverything) {
     EXPECT_TRUE(messages_[0].startsWith("Error|"));
     EXPECT_TRUE(page_->CmdSwitch->isEnabled());
     EXPECT_EQ(lines(), QStringList{"/m/a.mp3"});
-    EXPECT_EQ(readAll(music_ + "/Old.PLF"), "/m/old.mp3\r\n");
+    EXPECT_EQ(readFile(music_ + "/Old.PLF"), "/m/old.mp3\r\n");
     // Nothing happens with an empty name or an empty list.
     messages_.clear();
     page_->NameFileSave->clear();
@@ -198,15 +184,10 @@ TEST_F(PlayListPageTest, ButtonsEditTheList) {
 }
 
 TEST_F(PlayListPageTest, OperatorSelectionReachesTheModel) {
-    page_->PlayList->model().setTexts({"a", "b", "c"});
-    page_->PlayList->refresh();
-    page_->CloseAddSav();
-    ListBox* view = page_->PlayList;
-    QRect r = view->visualRect(view->QListView::model()->index(1, 0));
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
+    test::setList(*page_, {"a", "b", "c"});
+    test::clickRow(*page_, 1);
     EXPECT_EQ(page_->PlayList->model().selectedRows(), std::vector<int>{1});
-    r = view->visualRect(view->QListView::model()->index(2, 0));
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, r.center());
+    test::clickRow(*page_, 2, Qt::ShiftModifier);
     EXPECT_EQ(page_->PlayList->model().selectedRows(), (std::vector<int>{1, 2}));
     page_->CursorMove(2);  // down: the first selected line moves on alone
     EXPECT_EQ(page_->PlayList->model().selectedRows(), std::vector<int>{2});
@@ -265,11 +246,7 @@ TEST(MusicList, ComesBackAfterARestart) {
     QTemporaryDir dir;
     const QString app = dir.path() + "/";
     const QStringList items{"/music/one.mp3", "/music/two, three.mp3", "/music/Ärger.mp3"};
-    {
-        QFile f(app + "NetRadio.ini");
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("http://127.0.0.1/a A\r\n\r\n");
-    }
+    touch(app + "NetRadio.ini", "http://127.0.0.1/a A\r\n\r\n");
     {
         VelMix w(app);
         w.Show();
@@ -277,7 +254,7 @@ TEST(MusicList, ComesBackAfterARestart) {
         w.playListPage().PlayList->model().setTexts(items);
         w.close();
     }
-    EXPECT_TRUE(readAll(app + "MemoList.ini").endsWith("\r\n"));
+    EXPECT_TRUE(readFile(app + "MemoList.ini").endsWith("\r\n"));
     {
         VelMix w(app);
         w.Show();
@@ -288,7 +265,7 @@ TEST(MusicList, ComesBackAfterARestart) {
         w.setStateLoaded(true);
         w.close();
     }
-    EXPECT_EQ(readAll(app + "MemoList.ini"), "\r\n");  // an empty list is one empty line
+    EXPECT_EQ(readFile(app + "MemoList.ini"), "\r\n");  // an empty list is one empty line
     VelMix w(app);
     w.Show();
     w.LoadSavedState();
@@ -335,76 +312,11 @@ TEST(MusicList, LongOrUnreadableSavedListsLoseNothing) {
         EXPECT_EQ(after.isFile(), c.saved) << c.what;
         EXPECT_EQ(after.isDir(), before.isDir()) << c.what << ": never saved over";
         if (c.saved) {
-            EXPECT_EQ(readAll(path + ".bak"), longList) << c.what;
-            EXPECT_TRUE(readAll(path).endsWith("/m/32766.mp3\r\n")) << c.what;  // the list was full
+            EXPECT_EQ(readFile(path + ".bak"), longList) << c.what;
+            EXPECT_TRUE(readFile(path).endsWith("/m/32766.mp3\r\n"))
+                << c.what;  // the list was full
         }
     }
-}
-
-TEST(FocusTimer, GivesTheFocusBackOnceTheMouseIsUpAndShowsTheLoad) {
-    VelMix w("/tmp/");
-    w.Show();
-    KeyboardControl& kc = w.keyboardControl();
-    bool buttonDown = true;
-    int repaints = 0;
-    kc.leftButtonDown = [&] { return buttonDown; };
-    kc.cpuLoad = [] { return 12.5; };
-    QObject::connect(&kc, &KeyboardControl::fftRedraw, [&] { ++repaints; });
-    w.TimerFoc()->stop();
-    w.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    auto* masVol = w.findChild<QScrollBar*>("ScrMasVol");
-    masVol->setFocusPolicy(Qt::StrongFocus);
-    masVol->setFocus();
-    w.state().FocTabs = false;
-    w.state().FftRedraw = 1;
-    kc.TimerFoc_Timer();
-    EXPECT_EQ(w.findChild<QLabel*>("LblCPU")->text(), "12 ");
-    EXPECT_EQ(repaints, 1);
-    EXPECT_EQ(w.state().FftRedraw, 0);
-    EXPECT_TRUE(masVol->hasFocus()) << "the mouse is still down";
-    buttonDown = false;
-    w.state().FlagText = true;  // typing: the focus stays where it is
-    kc.TimerFoc_Timer();
-    EXPECT_FALSE(w.MenuTabs()->hasFocus());
-    w.state().FlagText = false;
-    kc.TimerFoc_Timer();
-    EXPECT_TRUE(w.MenuTabs()->hasFocus());
-    EXPECT_EQ(repaints, 1);
-}
-
-TEST(HelpKeyboard, EveryKeyLabelCanBeReadWhole) {
-    VelMix w("/tmp/");
-    w.Show();
-    KeyboardControl& kc = w.keyboardControl();
-    for (int i = 0; i < perform::kHelpKeyCount; ++i) {
-        QPushButton* key = kc.ButKbdHlp[i];
-        ASSERT_NE(key, nullptr) << i;
-        // The key draws its caption on these lines, in this font, inside its one-pixel border.
-        const QStringList lines = key->text().split(u'\n');
-        const QString caption = perform::KeyCaption(i);
-        EXPECT_TRUE(lines.join("") == caption || lines.join(" ") == caption)
-            << i << " shows " << key->text().toStdString();
-        const QFontMetrics fm(key->font());
-        EXPECT_GE(QFontInfo(key->font()).pixelSize(), 6) << i;
-        for (const QString& line : lines)
-            EXPECT_LE(fm.horizontalAdvance(line), key->width() - 2)
-                << i << " " << line.toStdString();
-        EXPECT_LE(fm.height() + (lines.size() - 1) * fm.lineSpacing(), key->height() - 2) << i;
-    }
-}
-
-TEST(HelpKeyboard, AClickedKeyShowsItsFunctionAndAKeyWithoutOneClearsIt) {
-    VelMix w("/tmp/");
-    w.Show();
-    KeyboardControl& kc = w.keyboardControl();
-    QTest::mouseClick(kc.ButKbdHlp[5], Qt::LeftButton);
-    EXPECT_EQ(kc.TextHlp->text(), perform::HelpForKey(5).function);
-    EXPECT_EQ(kc.CommHlp->text(), perform::HelpForKey(5).detail);
-    EXPECT_FALSE(kc.TextHlp->text().isEmpty());
-    QTest::mouseClick(kc.ButKbdHlp[10], Qt::LeftButton);  // F10 has no function
-    EXPECT_EQ(kc.TextHlp->text(), "");
-    EXPECT_EQ(kc.CommHlp->text(), "");
 }
 
 }  // namespace

@@ -27,10 +27,7 @@ class RadioTest : public test::WindowFixture {
         w_->MenuTabs()->setCurrentIndex(0);
         QTest::keyClick(w_->MenuTabs()->tabBar(), Qt::Key_Backspace);
     }
-    void clickSwitch() {
-        QTest::mousePress(ui<QPushButton>("CmdSwitch"), Qt::LeftButton);
-        QTest::mouseRelease(ui<QPushButton>("CmdSwitch"), Qt::LeftButton);
-    }
+    void clickSwitch() { QTest::mouseClick(ui<QPushButton>("CmdSwitch"), Qt::LeftButton); }
     bool radioShown() {
         return ui<QLineEdit>("NameRadioAdd")->isVisible() &&
                ui<QPushButton>("CmdSwitch")->text() == "Switch to MP3";
@@ -95,9 +92,8 @@ TEST_F(RadioTest, AddEditAndSaveStations) {
     w_->radioPanel().LoadNetRadio(appDir_.path() + "/");  // sets the folder, no file yet
     EXPECT_EQ(messages_.last(), "NetRadio.txt|NetRadio list not found");
     QTest::mouseClick(ui<QPushButton>("CmdRadioSave"), Qt::LeftButton);
-    QFile f(appDir_.path() + "/NetRadio.ini");
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), "\r\nhttps://127.0.0.1/b Station B\r\n");
+    EXPECT_EQ(test::readFile(appDir_.path() + "/NetRadio.ini"),
+              "\r\nhttps://127.0.0.1/b Station B\r\n");
     EXPECT_TRUE(ui<QPushButton>("CmdSwitch")->isEnabled());
 }
 

@@ -20,20 +20,11 @@ namespace {
 
 class TransportTest : public test::WindowFixture {
   protected:
-    static void SetUpTestSuite() {
-        dir_ = new QTemporaryDir;
-        // Two short tones told apart by their pitch.
-        toneA_ = dir_->path() + "/a tone, 440.mp3";
-        toneB_ = dir_->path() + "/b tone, 880.mp3";
-        testmedia::writeFile(toneA_.toStdString(),
-                             testmedia::encodeMp3(testmedia::sine(440, 1.6, 22050, 2)));
-        testmedia::writeFile(toneB_.toStdString(),
-                             testmedia::encodeMp3(testmedia::sine(880, 1.6, 22050, 2)));
-    }
-    static void TearDownTestSuite() { delete dir_; }
-
     void SetUp() override {
         WindowFixture::SetUp();
+        // Two short tones told apart by their pitch.
+        toneA_ = test::mediaFile("a tone, 440.mp3", testmedia::sine(440, 1.6, 22050, 2));
+        toneB_ = test::mediaFile("b tone, 880.mp3", testmedia::sine(880, 1.6, 22050, 2));
         setList({toneA_, toneB_});
         list().OptTurn[3]->setChecked(true);  // order: down the list
     }
@@ -43,13 +34,8 @@ class TransportTest : public test::WindowFixture {
         QTest::keyRelease(target, static_cast<Qt::Key>(key), Qt::KeypadModifier);
     }
 
-    static QTemporaryDir* dir_;
-    static QString toneA_, toneB_;
+    QString toneA_, toneB_;
 };
-
-QTemporaryDir* TransportTest::dir_ = nullptr;
-QString TransportTest::toneA_;
-QString TransportTest::toneB_;
 
 TEST_F(TransportTest, DoubleClickPlaysAfterTheStepTimer) {
     doubleClickRow(0);
@@ -149,15 +135,13 @@ TEST_F(TransportTest, RepeatReplaysTheSameItem) {
 TEST_F(TransportTest, StopThenPlayStartsAgainFromTheBeginning) {
     doubleClickRow(0);
     ASSERT_TRUE(waitFor([&] { return player().GetFilePos() > 0.6f; }, 2000));
-    QTest::mousePress(ui<QPushButton>("CmdStop"), Qt::LeftButton);
-    QTest::mouseRelease(ui<QPushButton>("CmdStop"), Qt::LeftButton);
+    QTest::mouseClick(ui<QPushButton>("CmdStop"), Qt::LeftButton);
     EXPECT_FALSE(player().GetFilePlayPerf());
     EXPECT_FALSE(ui<QScrollBar>("ScrPlay")->isEnabled());
     EXPECT_TRUE(w_->state().FlagDrag);
     EXPECT_FALSE(ui<QPushButton>("CmdStop")->isChecked()) << "the button springs back on release";
     EXPECT_EQ(namePlay(), toneA_);
-    QTest::mousePress(ui<QPushButton>("CmdPlay"), Qt::LeftButton);
-    QTest::mouseRelease(ui<QPushButton>("CmdPlay"), Qt::LeftButton);
+    QTest::mouseClick(ui<QPushButton>("CmdPlay"), Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
     float p = player().GetFilePos();
     EXPECT_GE(p, 0.0f);
@@ -166,7 +150,7 @@ TEST_F(TransportTest, StopThenPlayStartsAgainFromTheBeginning) {
 }
 
 TEST_F(TransportTest, BadItemsGiveTheirMessageAndThePlayerGoesOn) {
-    setList({toneA_, "relative/name.mp3", dir_->path() + "/missing.mp3"});
+    setList({toneA_, "relative/name.mp3", appDir_.path() + "/missing.mp3"});
     doubleClickRow(0);
     ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
     doubleClickRow(1);

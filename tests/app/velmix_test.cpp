@@ -2,8 +2,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -14,13 +18,20 @@
 #include "app/windowfixture.h"
 #include "audio/net/testserver.h"
 #include "common/testmedia.h"
+#include "perform/keyhelp.h"
+#include "perform/ui/keyboardcontrol.h"
 
 namespace velorixa {
 namespace {
 
-TEST(VelMixFrame, PanelsShowOnlyOnPlayBackAndEffects) {
-    VelMix w("/tmp/");
-    w.Show();
+// The window shown, before its deferred start.
+class VelMixFrame : public ::testing::Test {
+  protected:
+    void SetUp() override { w.Show(); }
+    VelMix w{"/tmp/"};
+};
+
+TEST_F(VelMixFrame, PanelsShowOnlyOnPlayBackAndEffects) {
     QTabWidget* tabs = w.MenuTabs();
     auto* system = w.findChild<QFrame*>("FrmSystem");
     auto* keybrd = w.findChild<QFrame*>("FrmKeybrd");
@@ -45,9 +56,7 @@ TEST(VelMixFrame, PanelsShowOnlyOnPlayBackAndEffects) {
     EXPECT_FALSE(trash->isVisible());
 }
 
-TEST(VelMixFrame, PlayBackPageRequestsOneRepaintAndClearsTextFlag) {
-    VelMix w("/tmp/");
-    w.Show();
+TEST_F(VelMixFrame, PlayBackPageRequestsOneRepaintAndClearsTextFlag) {
     w.state().FlagText = true;
     w.MenuTabs()->setCurrentIndex(2);
     EXPECT_EQ(w.state().FftRedraw, 0);
@@ -56,9 +65,7 @@ TEST(VelMixFrame, PlayBackPageRequestsOneRepaintAndClearsTextFlag) {
     EXPECT_EQ(w.state().FftRedraw, 1);
 }
 
-TEST(VelMixFrame, TitleCoverUntilFormStartAndTimerBegFiresOnce) {
-    VelMix w("/tmp/");
-    w.Show();
+TEST_F(VelMixFrame, TitleCoverUntilFormStartAndTimerBegFiresOnce) {
     QFrame* cover = w.FrameTit();
     ASSERT_TRUE(cover->isVisible());
     EXPECT_EQ(cover->geometry(), w.MenuTabs()->geometry());
@@ -75,9 +82,7 @@ TEST(VelMixFrame, TitleCoverUntilFormStartAndTimerBegFiresOnce) {
     EXPECT_EQ(w.formStartCount(), 1);
 }
 
-TEST(VelMixFrame, UnloadStopsTheTimersBeforeThePlayerLetsGo) {
-    VelMix w("/tmp/");
-    w.Show();
+TEST_F(VelMixFrame, UnloadStopsTheTimersBeforeThePlayerLetsGo) {
     w.TimerNet()->setInterval(100);
     w.TimerNet()->start();  // a play request waiting for its step
     bool anyTimerRunning = true;
@@ -90,9 +95,7 @@ TEST(VelMixFrame, UnloadStopsTheTimersBeforeThePlayerLetsGo) {
     EXPECT_FALSE(w.isVisible());
 }
 
-TEST(VelMixFrame, LayoutButtonTogglesHelp) {
-    VelMix w("/tmp/");
-    w.Show();
+TEST_F(VelMixFrame, LayoutButtonTogglesHelp) {
     w.MenuTabs()->setCurrentIndex(1);
     auto* button = w.findChild<QWidget*>("CmdLayout");
     ASSERT_NE(button, nullptr);
@@ -103,6 +106,63 @@ TEST(VelMixFrame, LayoutButtonTogglesHelp) {
     EXPECT_FALSE(w.FrameHelp()->isVisible());
 }
 
+TEST_F(VelMixFrame, FocusTimerGivesTheFocusBackOnceTheMouseIsUpAndShowsTheLoad) {
+    KeyboardControl& kc = w.keyboardControl();
+    bool buttonDown = true;
+    int repaints = 0;
+    kc.leftButtonDown = [&] { return buttonDown; };
+    kc.cpuLoad = [] { return 12.5; };
+    QObject::connect(&kc, &KeyboardControl::fftRedraw, [&] { ++repaints; });
+    w.TimerFoc()->stop();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    auto* masVol = w.findChild<QScrollBar*>("ScrMasVol");
+    masVol->setFocusPolicy(Qt::StrongFocus);
+    masVol->setFocus();
+    w.state().FocTabs = false;
+    w.state().FftRedraw = 1;
+    kc.TimerFoc_Timer();
+    EXPECT_EQ(w.findChild<QLabel*>("LblCPU")->text(), "12 ");
+    EXPECT_EQ(repaints, 1);
+    EXPECT_EQ(w.state().FftRedraw, 0);
+    EXPECT_TRUE(masVol->hasFocus()) << "the mouse is still down";
+    buttonDown = false;
+    w.state().FlagText = true;  // typing: the focus stays where it is
+    kc.TimerFoc_Timer();
+    EXPECT_FALSE(w.MenuTabs()->hasFocus());
+    w.state().FlagText = false;
+    kc.TimerFoc_Timer();
+    EXPECT_TRUE(w.MenuTabs()->hasFocus());
+    EXPECT_EQ(repaints, 1);
+}
+
+TEST_F(VelMixFrame, EveryHelpKeyLabelCanBeReadWholeAndAClickShowsItsFunction) {
+    KeyboardControl& kc = w.keyboardControl();
+    for (int i = 0; i < perform::kHelpKeyCount; ++i) {
+        QPushButton* key = kc.ButKbdHlp[i];
+        ASSERT_NE(key, nullptr) << i;
+        // The key draws its caption on these lines, in this font, inside its one-pixel border.
+        const QStringList lines = key->text().split(u'\n');
+        const QString caption = perform::KeyCaption(i);
+        EXPECT_TRUE(lines.join("") == caption || lines.join(" ") == caption)
+            << i << " shows " << key->text().toStdString();
+        const QFontMetrics fm(key->font());
+        EXPECT_GE(QFontInfo(key->font()).pixelSize(), 6) << i;
+        for (const QString& line : lines)
+            EXPECT_LE(fm.horizontalAdvance(line), key->width() - 2)
+                << i << " " << line.toStdString();
+        EXPECT_LE(fm.height() + (lines.size() - 1) * fm.lineSpacing(), key->height() - 2) << i;
+    }
+    // A clicked key shows its function; a key without one clears it.
+    QTest::mouseClick(kc.ButKbdHlp[5], Qt::LeftButton);
+    EXPECT_EQ(kc.TextHlp->text(), perform::HelpForKey(5).function);
+    EXPECT_EQ(kc.CommHlp->text(), perform::HelpForKey(5).detail);
+    EXPECT_FALSE(kc.TextHlp->text().isEmpty());
+    QTest::mouseClick(kc.ButKbdHlp[10], Qt::LeftButton);  // F10 has no function
+    EXPECT_EQ(kc.TextHlp->text(), "");
+    EXPECT_EQ(kc.CommHlp->text(), "");
+}
+
 // A window past its deferred start, as the operator first sees it.
 std::unique_ptr<VelMix> startedWindow() {
     auto w = std::make_unique<VelMix>("/tmp/");
@@ -110,7 +170,7 @@ std::unique_ptr<VelMix> startedWindow() {
     return w;
 }
 
-TEST(VelMixFrame, NoButtonOfAnyKindTakesTheFocusAfterStartUp) {
+TEST(StartedWindow, NoButtonOfAnyKindTakesTheFocusAfterStartUp) {
     // Besides the window's own, a button of each kind as the pages still to come bring them
     // (knobs' rotate and zero buttons, check boxes), in the focus-taking state Qt gives them.
     auto fresh = std::make_unique<VelMix>("/tmp/");
@@ -128,7 +188,7 @@ TEST(VelMixFrame, NoButtonOfAnyKindTakesTheFocusAfterStartUp) {
             << b->metaObject()->className() << " " << b->objectName().toStdString();
 }
 
-TEST(VelMixFrame, EveryPartOfTheTabStripTakesItsClick) {
+TEST(StartedWindow, EveryPartOfTheTabStripTakesItsClick) {
     auto w = startedWindow();
     QTabBar* bar = w->MenuTabs()->tabBar();
     for (int tab : {3, 0, 2, 1}) {
@@ -147,7 +207,7 @@ TEST(VelMixFrame, EveryPartOfTheTabStripTakesItsClick) {
     EXPECT_GE(link->width(), link->fontMetrics().horizontalAdvance(link->text()));
 }
 
-TEST(VelMixFrame, CaptionsHaveRoomInsideTheirButtons) {
+TEST(StartedWindow, CaptionsHaveRoomInsideTheirButtons) {
     auto w = startedWindow();
     // The style's own size for each caption includes the room around it.
     for (const char* name : {"CmdSwitch", "ChkEnterAddSav", "OptMusic", "OptLists"}) {
@@ -162,8 +222,9 @@ struct FakeAudio {
     uint32_t version = 1 | (6u << 16);
     int initResult = 1;
     uint32_t dsVersion = 8;
-    int frees = 0, starts = 0;
+    int frees = 0, starts = 0, shutdowns = 0;
     QStringList messages;
+    VelMix* window = nullptr;
 };
 
 StartupEnv fakeEnv(FakeAudio& fa, const QString& folder, int* saves) {
@@ -186,21 +247,19 @@ StartupEnv fakeEnv(FakeAudio& fa, const QString& folder, int* saves) {
     };
     env.appFolder = folder;
     env.runLoop = false;
-    env.windowCreated = [saves](VelMix& w) {
+    env.windowCreated = [&fa, saves](VelMix& w) {
+        fa.window = &w;
+        w.addShutdownStep([&fa] { ++fa.shutdowns; });
         // A saver like the music list's: it overwrites the file on disk.
         w.addStateSaver([saves, &w] {
             ++*saves;
-            QFile f(w.AppPath() + "MemoList.ini");
-            if (f.open(QIODevice::WriteOnly)) f.write("\r\n");
+            test::writeFile(w.AppPath() + "MemoList.ini", "\r\n");
         });
     };
     return env;
 }
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using test::readFile;
 
 TEST(Startup, FailurePathsEndWithTheirMessageAndKeepSavedFiles) {
     struct Case {
@@ -221,27 +280,17 @@ TEST(Startup, FailurePathsEndWithTheirMessageAndKeepSavedFiles) {
     for (const Case& c : cases) {
         QTemporaryDir dir;
         const QString list = dir.path() + "/MemoList.ini";
-        {
-            QFile f(list);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write("/music/a.mp3\r\n/music/b.mp3\r\n");
-        }
+        ASSERT_TRUE(test::writeFile(list, "/music/a.mp3\r\n/music/b.mp3\r\n"));
         FakeAudio fa;
         c.set(fa);
-        int saves = 0, shutdowns = 0;
-        StartupEnv env = fakeEnv(fa, dir.path(), &saves);
-        auto created = env.windowCreated;
-        env.windowCreated = [&](VelMix& w) {
-            created(w);
-            w.addShutdownStep([&] { ++shutdowns; });
-        };
-        EXPECT_EQ(Main(env), 1) << c.what;
+        int saves = 0;
+        EXPECT_EQ(Main(fakeEnv(fa, dir.path(), &saves)), 1) << c.what;
         ASSERT_EQ(fa.messages.size(), 1) << c.what;
         EXPECT_EQ(fa.messages[0], c.message) << c.what;
         EXPECT_EQ(fa.frees, c.frees) << c.what;
         EXPECT_EQ(saves, 0) << c.what;
-        EXPECT_EQ(readAll(list), "/music/a.mp3\r\n/music/b.mp3\r\n") << c.what;
-        EXPECT_EQ(shutdowns, 1) << c.what << ": the window is unloaded once";
+        EXPECT_EQ(readFile(list), "/music/a.mp3\r\n/music/b.mp3\r\n") << c.what;
+        EXPECT_EQ(fa.shutdowns, 1) << c.what << ": the window is unloaded once";
     }
 }
 
@@ -249,13 +298,7 @@ TEST(Startup, NormalStartLoadsThenSavesExactlyOnceOnClose) {
     QTemporaryDir dir;
     FakeAudio fa;
     int saves = 0, loads = 0;
-    VelMix* window = nullptr;
     StartupEnv env = fakeEnv(fa, dir.path(), &saves);
-    auto created = env.windowCreated;
-    env.windowCreated = [&](VelMix& w) {
-        created(w);
-        window = &w;
-    };
     env.loadState = [&](VelMix& w) {
         ++loads;
         EXPECT_EQ(w.AppPath(), dir.path() + "/");
@@ -263,29 +306,25 @@ TEST(Startup, NormalStartLoadsThenSavesExactlyOnceOnClose) {
     env.runLoop = true;
     // Close the window from inside the loop, twice: the second close must not save again.
     QTimer::singleShot(700, [&] {
-        ASSERT_NE(window, nullptr);
-        EXPECT_EQ(window->formStartCount(), 1);
-        EXPECT_GT(window->perforTicks(), 0);
-        window->close();
-        window->close();
+        ASSERT_NE(fa.window, nullptr);
+        EXPECT_EQ(fa.window->formStartCount(), 1);
+        EXPECT_GT(fa.window->perforTicks(), 0);
+        fa.window->close();
+        fa.window->close();
     });
     EXPECT_EQ(Main(env), 0);
     EXPECT_TRUE(fa.messages.isEmpty());
     EXPECT_EQ(fa.starts, 1);
     EXPECT_EQ(loads, 1);
     EXPECT_EQ(saves, 1);
-    EXPECT_EQ(readAll(dir.path() + "/MemoList.ini"), "\r\n");
+    EXPECT_EQ(readFile(dir.path() + "/MemoList.ini"), "\r\n");
 }
 
 TEST(Startup, TheRealProgramOpensTheDefaultOutputAndLoadsTheMusicList) {
     // The program's own environment, with SDL's dummy output standing in for a sound card.
     qputenv("SDL_AUDIODRIVER", "dummy");
     QTemporaryDir dir;
-    {
-        QFile f(dir.path() + "/MemoList.ini");
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("/music/a.mp3\r\n/music/b.mp3\r\n");
-    }
+    ASSERT_TRUE(test::writeFile(dir.path() + "/MemoList.ini", "/music/a.mp3\r\n/music/b.mp3\r\n"));
     StartupEnv env = DefaultStartupEnv();
     env.appFolder = dir.path();
     QStringList messages;

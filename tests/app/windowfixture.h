@@ -4,15 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QListView>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <random>
 
 #include "app/ui/velmix.h"
 #include "audio/audiolib.h"
 #include "audio/player.h"
+#include "common/testmedia.h"
 #include "netradio/ui/radiopanel.h"
 #include "perform/ui/performancepanel.h"
 #include "playback/nextitem.h"
@@ -32,6 +36,55 @@ bool waitFor(F cond, int ms) {
         QTest::qWait(5);
     }
     return cond();
+}
+
+// A file's bytes, empty if it cannot be read; writing one, false if it cannot be written.
+inline QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+inline bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// An MP3 file of pcm in a folder kept for the whole run, encoded the first time it is asked for.
+inline QString mediaFile(const QString& name, const testmedia::Pcm& pcm) {
+    static QTemporaryDir dir;
+    const QString path = dir.path() + "/" + name;
+    if (!QFileInfo::exists(path))
+        testmedia::writeFile(path.toStdString(), testmedia::encodeMp3(pcm));
+    return path;
+}
+
+// Loud broadband sound: white noise near full scale, 6 s at 44.1 kHz.
+inline QString loudNoiseFile() {
+    testmedia::Pcm noise;
+    noise.samples.resize(2 * 44100 * 6);
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> d(-29000, 29000);
+    for (int16_t& s : noise.samples)
+        s = static_cast<int16_t>(d(rng));
+    return mediaFile("noise.mp3", noise);
+}
+
+// The music list on the PlayList page, as shown after the "Add / Save" panel closed.
+inline void setList(PlayListPage& list, const QStringList& items) {
+    list.PlayList->model().setTexts(items);
+    list.PlayList->refresh();
+    list.CloseAddSav();
+}
+// A click and a double click on a line of the list, as the operator gives them.
+inline void clickRow(PlayListPage& list, int row, Qt::KeyboardModifiers mods = {}) {
+    ListBox* view = list.PlayList;
+    const QPoint at = view->visualRect(view->QListView::model()->index(row, 0)).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, mods, at);
+}
+inline void doubleClickRow(PlayListPage& list, int row) {
+    clickRow(list, row);
+    ListBox* view = list.PlayList;
+    const QPoint at = view->visualRect(view->QListView::model()->index(row, 0)).center();
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
 }
 
 // Shows the window and runs its deferred start at once; false if it never came.
@@ -76,22 +129,9 @@ class WindowFixture : public ::testing::Test {
         return w;
     }
 
-    void setList(const QStringList& items) {
-        list().PlayList->model().setTexts(items);
-        list().PlayList->refresh();
-        list().CloseAddSav();
-    }
-    QPoint rowCentre(int row) {
-        ListBox* view = list().PlayList;
-        return view->visualRect(view->QListView::model()->index(row, 0)).center();
-    }
-    void clickRow(int row, Qt::KeyboardModifiers mods = {}) {
-        QTest::mouseClick(list().PlayList->viewport(), Qt::LeftButton, mods, rowCentre(row));
-    }
-    void doubleClickRow(int row) {
-        clickRow(row);
-        QTest::mouseDClick(list().PlayList->viewport(), Qt::LeftButton, {}, rowCentre(row));
-    }
+    void setList(const QStringList& items) { test::setList(list(), items); }
+    void clickRow(int row, Qt::KeyboardModifiers mods = {}) { test::clickRow(list(), row, mods); }
+    void doubleClickRow(int row) { test::doubleClickRow(list(), row); }
     template <class F>
     static bool waitFor(F cond, int ms) {
         return test::waitFor(cond, ms);

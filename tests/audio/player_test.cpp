@@ -44,7 +44,6 @@ TEST_F(PlayerTest, SpeedKnobChangesTheHeardFrequency) {
     for (auto [frq, factor] : {std::pair{100.0, 1.0}, {150.0, 2.0}, {99.0, 0.995}, {50.0, 0.75}}) {
         ASSERT_TRUE(start(path, frq));
         auto out = render(35280);
-        ListenOnFailure keep("frq" + std::to_string(int(frq)), out);
         // Skip the first 200 ms (rate glide, codec delay).
         EXPECT_NEAR(toneHz(side(out, 0, 8820), 500 * factor) / 500, factor, 0.002) << frq;
     }
@@ -75,11 +74,9 @@ TEST_F(PlayerTest, SlidersReachTheEffectRecords) {
         BASS_FXGetParameters(kind == 0 ? player_.EqlArrFx[index] : player_.EffArrFx[index], rec);
         return rec[word];
     };
-    // Started with every effect slider at 100: silent, fixed fields as the player sets them.
+    // Started with every effect slider at 100: silent.
     EXPECT_EQ(field(1, 1, 1), -96.f);
     EXPECT_EQ(field(1, 2, 0), 0.f);
-    EXPECT_EQ(field(1, 2, 2), 332.f);
-    EXPECT_EQ(field(0, 2, 0), 700.f);
     struct Case {
         int kind, index, slider, word;
         float expected;

@@ -253,75 +253,53 @@ void expectOpenFails(const std::string& url, const NetOptions& o, const std::str
     EXPECT_LT(elapsed, std::chrono::milliseconds(o.connectTimeoutMs) + 3s);
 }
 
-TEST(NetStream, ServerSideFailuresGiveNull) {
-    TestServer server;
-    NetOptions o = quickOptions();
-    o.connectTimeoutMs = 400;
-
-    // 404 (no response set up for this path).
-    expectOpenFails(server.url("/missing"), o, "HTTP status 404");
-
-    // An ICY error status line is not an accepted alias.
-    TestResponse icy404;
-    icy404.statusLine = "ICY 404 Resource Not Found";
-    server.setResponse("/icy404", icy404);
-    expectOpenFails(server.url("/icy404"), o, "");
-
-    // A server that accepts and never answers.
-    TestResponse silent;
+TEST(NetStream, FailuresGiveNullAndTheirReason) {
+    // A 404 and a refused connection are among the player's own stream tests.
+    TestServer server, plain;
+    TestResponse icy404, silent, empty, big, longLine, loop, talker;
+    icy404.statusLine = "ICY 404 Resource Not Found";  // not an accepted alias of 200
     silent.neverAnswer = true;
-    server.setResponse("/silent", silent);
-    expectOpenFails(server.url("/silent"), o, "timeout");
-
-    // Headers but no body before the close.
-    TestResponse empty;
-    empty.headers = {"icy-metaint:8192"};
-    server.setResponse("/empty", empty);
-    expectOpenFails(server.url("/empty"), o, "closed before any data");
-
-    // 1 MB of header lines, and one single line of 200 KB.
-    TestResponse big;
-    big.headers.assign(1024, "X-Padding: " + std::string(1010, 'p'));
-    big.body = testAudio(10'000, 19);
-    server.setResponse("/bigheader", big);
-    expectOpenFails(server.url("/bigheader"), o, "response header too large");
-    TestResponse longLine;
+    empty.headers = {"icy-metaint:8192"};  // headers but no body before the close
+    big.headers.assign(1024, "X-Padding: " + std::string(1010, 'p'));  // 1 MB of header lines
+    big.body = longLine.body = testAudio(10'000, 19);
     longLine.headers = {"X-Long: " + std::string(200'000, 'l')};
-    longLine.body = big.body;
-    server.setResponse("/longline", longLine);
-    expectOpenFails(server.url("/longline"), o, "");
-
-    // A redirect loop stops at maxRedirects.
-    TestResponse loop;
     loop.statusLine = "HTTP/1.1 302 Found";
     loop.headers = {"Location: /loop", "Content-Length: 0"};
-    server.setResponse("/loop", loop);
-    const size_t before = server.requests().size();
-    expectOpenFails(server.url("/loop"), o, "too many redirects");
-    EXPECT_EQ(server.requests().size() - before, 6u);  // the first request and 5 redirects
-}
-
-TEST(NetStream, ConnectionLevelFailuresGiveNull) {
-    NetOptions o = quickOptions();
-    o.connectTimeoutMs = 400;
-    expectOpenFails("http://127.0.0.1:" + std::to_string(TestServer::unusedPort()) + "/", o,
-                    "connection refused");
-
     // TLS to a server that answers in plain text at once: the handshake fails.
-    TestServer plain;
-    TestResponse talker;
     talker.talkFirst = true;
     talker.statusLine = "HTTP/1.1 200 OK";
     talker.body = testAudio(5000, 20);
+    const std::pair<const char*, TestResponse> responses[] = {
+        {"/icy404", icy404}, {"/silent", silent},     {"/empty", empty},
+        {"/bigheader", big}, {"/longline", longLine}, {"/loop", loop}};
+    for (const auto& [path, r] : responses)
+        server.setResponse(path, r);
     plain.setResponse("*", talker);
-    expectOpenFails("https://127.0.0.1:" + std::to_string(plain.port()) + "/", o, "TLS failure");
-
-    // Schemes other than http, https and ftp are refused before any I/O.
-    expectOpenFails("file:///etc/hostname", o, "unsupported protocol");
-    expectOpenFails("", o, "empty URL");
+    NetOptions o = quickOptions();
+    o.connectTimeoutMs = 400;
     NetOptions bad = o;
     bad.bufferBytes = 0;
-    expectOpenFails("http://127.0.0.1/", bad, "invalid options");
+    const struct {
+        std::string url;
+        const NetOptions& options;
+        const char* expected;
+    } cases[] = {
+        {server.url("/icy404"), o, ""},
+        {server.url("/silent"), o, "timeout"},
+        {server.url("/empty"), o, "closed before any data"},
+        {server.url("/bigheader"), o, "response header too large"},
+        {server.url("/longline"), o, ""},
+        {"https://127.0.0.1:" + std::to_string(plain.port()) + "/", o, "TLS failure"},
+        {"file:///etc/hostname", o, "unsupported protocol"},
+        {"", o, "empty URL"},
+        {"http://127.0.0.1/", bad, "invalid options"},
+    };
+    for (const auto& c : cases)
+        expectOpenFails(c.url, c.options, c.expected);
+    // A redirect loop stops at maxRedirects: the first request and 5 redirects.
+    const size_t before = server.requests().size();
+    expectOpenFails(server.url("/loop"), o, "too many redirects");
+    EXPECT_EQ(server.requests().size() - before, 6u);
 }
 
 TEST(NetStream, DestructorStopsPromptlyWhileConnectingOrStreaming) {
