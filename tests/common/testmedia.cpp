@@ -130,4 +130,8 @@ double peak(const float* x, size_t n) {
     return p;
 }
 
+double toDb(double ratio) {
+    return 20 * std::log10(std::max(ratio, 1e-12));
+}
+
 }  // namespace testmedia

@@ -46,4 +46,7 @@ double dominantFrequency(const float* mono, size_t n, int rateHz, double loHz = 
 double rms(const float* x, size_t n);
 double peak(const float* x, size_t n);
 
+// 20 log10 of a ratio, with a floor for silence.
+double toDb(double ratio);
+
 }  // namespace testmedia
