@@ -135,5 +135,24 @@ TEST_F(RadioTest, AStationShowsItsBitRateAndTitlesAndComesBackAfterAStall) {
     EXPECT_TRUE(messages_.isEmpty()) << messages_.join("; ").toStdString();
 }
 
+// A station whose server closes the stream is connected again once it has been over for a
+// while, as a silent one is.
+TEST_F(RadioTest, AStationWhoseServerClosesIsConnectedAgain) {
+    auto mp3 = testmedia::encodeMp3(testmedia::sine(500, 2, 22050, 2, 0.5));
+    test::TestResponse r;
+    r.body.assign(mp3.begin(), mp3.end());  // then the connection closes
+    test::TestServer server;
+    server.setResponse("/live", r);
+    setList({QString::fromStdString(server.url("/live")) + " Local Radio"});
+    doubleClickRow(0);
+    ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 4000));
+    ASSERT_TRUE(waitFor([&] { return player().GetFileEnd(); }, 6000)) << "the stream ended";
+    QElapsedTimer ended;
+    ended.start();
+    ASSERT_TRUE(waitFor([&] { return server.connections() >= 2; }, 12000));
+    EXPECT_GE(ended.elapsed(), PlayControl::kDroppedStationWaitMs - 200);
+    EXPECT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 4000)) << "and plays again";
+}
+
 }  // namespace
 }  // namespace velorixa

@@ -17,7 +17,6 @@
 #include "audio/audiolib.h"
 #include "audio/decode/decoder.h"
 #include "audio/decode/mp3probe.h"
-#include "audio/decode/net/httpheaders.h"
 #include "audio/decode/net/netstream.h"
 #include "audio/decode/net/playlistlink.h"
 #include "audio/realtime/engine.h"
@@ -134,9 +133,6 @@ class NetDecoder final : public Decoder {
         }
         rateHz_ = static_cast<int>(rate);
         lockMpg123Format(mh_, rate, channels_);
-        // A resource of known length (an MP3 on a web server) ends when its transfer does; a
-        // live station has none, and a closed connection is a dropped station, not an end.
-        endsWithTransfer_ = !net::headerValue(net_->headerLines(), "content-length").empty();
         feed_.resize(16 * 1024);
         return true;
     }
@@ -187,8 +183,7 @@ class NetDecoder final : public Decoder {
                 mpg123_feed(mh_, feed_.data(), got);
                 continue;
             }
-            if (net_->transferEnded() && net_->available() == 0 && endsWithTransfer_) break;
-            // Nothing buffered; a dropped station stays starved until the player reconnects.
+            if (net_->transferEnded() && net_->available() == 0) break;
             *status = Status::Starved;
             return 0;
         }
@@ -210,7 +205,6 @@ class NetDecoder final : public Decoder {
     std::vector<uint8_t> feed_;
     int rateHz_ = 0;
     int channels_ = 0;
-    bool endsWithTransfer_ = false;
     Clock::time_point windowStart_{}, lastRead_{};
     int64_t windowFrames_ = 0;
 };

@@ -217,7 +217,18 @@ void PlayControl::RestartPlay() {
 }
 
 void PlayControl::RestartIfStalled() {
-    if (playKind_ != PlayKind::Stream || opener_.busy() || !player_.GetChannelStalled()) return;
+    if (playKind_ != PlayKind::Stream || opener_.busy()) return;
+    // A station whose server closed the connection has ended; it is connected again once it
+    // has been silent as long as a stalled one (the server may be back by then).
+    const bool dropped = !state_.FlagDrag && player_.GetFileEnd();
+    if (!dropped) {
+        droppedFor_.invalidate();
+    } else if (!droppedFor_.isValid()) {
+        droppedFor_.start();
+    }
+    const bool longDropped = dropped && droppedFor_.elapsed() >= kDroppedStationWaitMs;
+    if (!longDropped && !player_.GetChannelStalled()) return;
+    droppedFor_.invalidate();
     emit events_.stalled();
     RestartPlay();
 }

@@ -8,6 +8,7 @@
 //
 // Thread contract: GUI thread only.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <array>
@@ -51,8 +52,10 @@ class PlayControl : public QObject {
     void TogglePause();
     // Called by the focus timer every 100 ms.
     void PlayPosTick();
-    // The focus timer's stall check: a station that delivers nothing is opened again.
+    // The focus timer's stall check: a station that delivers nothing is opened again, and so is
+    // one whose server closed the stream, once it has been over for kDroppedStationWaitMs.
     void RestartIfStalled();
+    static constexpr int kDroppedStationWaitMs = 5000;
     // Forgets an open under way (the window is closing).
     void CancelOpen() { opener_.cancel(); }
     // An open is under way: the request's second step has not finished.
@@ -99,6 +102,8 @@ class PlayControl : public QObject {
     bool busyCursor_ = false;
     int lastShownSec_ = 0;     // L of the position tick
     bool restarting_ = false;  // the open under way brings back the same item
+    // Since when the playing station's stream has ended by itself (its server closed it).
+    QElapsedTimer droppedFor_;
     playback::TransportEvents events_;
     playback::SourceOpener opener_;
 };
