@@ -81,7 +81,8 @@ QVariantMap MprisState::metadata() const {
     m.insert(QStringLiteral("xesam:title"),
              streamTitle_.isEmpty() ? ItemTitle(item_) : streamTitle_);
     m.insert(QStringLiteral("xesam:url"),
-             kind_ == PlayKind::File ? QUrl::fromLocalFile(playName_).toString() : playName_);
+             kind_ == PlayKind::File ? QString::fromUtf8(QUrl::fromLocalFile(playName_).toEncoded())
+                                     : playName_);
     if (kind_ == PlayKind::File && lengthUs_ > 0)
         m.insert(QStringLiteral("mpris:length"), QVariant::fromValue<qint64>(lengthUs_));
     return m;

@@ -45,6 +45,7 @@ MprisService::MprisService(VelMix& window, QDBusConnection bus, QObject* parent)
     // The station's title is read by the station panel at the position tick; it is taken from
     // there at the same tick.
     connect(&ev, &playback::TransportEvents::positionTick, this, [this] {
+        positionUs();
         if (state_.kind() == playback::PlayKind::Stream)
             publish(state_.streamMeta(w_.playControl().LastMeta));
     });
@@ -103,6 +104,7 @@ void MprisService::call(MprisMethod method) {
             play.PlaySelected();
             break;
         case TransportCall::TogglePause:
+            positionUs();  // a paused file has no position of its own: keep the last one
             play.TogglePause();
             break;
         case TransportCall::StopPlayback:
