@@ -146,7 +146,7 @@ levels=$(awk -v f="${heard[1]:-0}" '
   }
   END { printf "%.4f %.4f %d %d", nb ? b / nb : 0, na ? a / na : 0, nb, na }' "$out/analysis.txt")
 read -r before after nbefore nafter <<<"$levels"
-log "tone ${heard[1]:-?} Hz: RMS $before over $nbefore windows before the pause, $after over $nafter after (ratio $(awk -v a="$after" -v b="$before" 'BEGIN { printf "%.3f", b > 0 ? a / b : 0 }'))"
+log "tone ${heard[1]:-?} Hz: RMS $before over $nbefore windows before the pause, $after over $nafter after (ratio $(awk -v a="$after" -v b="$before" 'BEGIN { printf "%.3f", (b > 0 ? a / b : 0) }'))"
 if [ ${#heard[@]} -ge 2 ] && [ "${heard[0]}" -ge 430 ] && [ "${heard[0]}" -le 450 ] && [ "${heard[1]}" -ge 540 ]; then
   log "PASS: 440 Hz first, then ${heard[1]} Hz after next"
 else
