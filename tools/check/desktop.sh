@@ -106,6 +106,13 @@ pc play
 sleep 2
 step "volume 0.3, play"
 import -window root "$out/desktop.png" 2>/dev/null && log "screenshot: $out/desktop.png"
+# The "PlayBack" page: the transport with the title and the master volume bar at 30.
+win=$(wait_window VELORIXA 2)
+if [ -n "$win" ]; then
+  xdotool mousemove --window "$win" 132 12 click 1
+  sleep 0.5
+  import -window root "$out/desktop-playback.png" 2>/dev/null && log "screenshot: $out/desktop-playback.png"
+fi
 "${as_user[@]}" dbus-send --session --print-reply=literal --dest=org.mpris.MediaPlayer2.velorixa \
   /org/mpris/MediaPlayer2 org.mpris.MediaPlayer2.Quit >/dev/null
 if wait_player_end 5; then log "Quit: the player ended (exit code $player_rc)"; else
