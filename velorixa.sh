@@ -3,6 +3,9 @@
 #   ./velorixa.sh play     set up, build (without the tests) and start the player
 #   ./velorixa.sh test     set up, build and run every test
 #   ./velorixa.sh build    set up and build only (with the tests)
+#   ./velorixa.sh install [PREFIX]
+#                          set up, build (without the tests) and install into PREFIX (/usr/local):
+#                          PREFIX/bin/velorixa, its menu entry, icon and starter station list
 #   ./velorixa.sh fuzz [S] build the libFuzzer targets with clang and run each for S seconds (20)
 # Environment: BUILD_DIR (default build; build-fuzz for fuzz), JOBS (parallel build jobs),
 # TARGETS (build only these targets), BUILD_TYPE (default RelWithDebInfo),
@@ -23,7 +26,7 @@ player_packages=(
   cmake g++ pkg-config ninja-build
   qt6-base-dev libmpg123-dev libcurl4-openssl-dev libsdl2-dev libkissfft-dev
 )
-test_packages=(libgtest-dev libmp3lame-dev)
+test_packages=(libgtest-dev libmp3lame-dev dbus-daemon)
 fuzz_packages=(clang libclang-rt-14-dev)
 
 # ON or OFF for a build option given as 1/0 (ON/OFF, true/false also do); $1 names it.
@@ -41,7 +44,7 @@ on_off() {
 cmd=${1:-play}
 case "$cmd" in
   fuzz) VELORIXA_FUZZ=1 ;;
-  play) : "${VELORIXA_TESTS:=0}" ;;
+  play | install) : "${VELORIXA_TESTS:=0}" ;;
 esac
 fuzz=$(on_off VELORIXA_FUZZ "${VELORIXA_FUZZ:-0}")
 tests=$(on_off VELORIXA_TESTS "${VELORIXA_TESTS:-1}")
@@ -69,7 +72,7 @@ build() {
 }
 
 case "$cmd" in
-  build | play | test | fuzz) install_packages ;;
+  build | play | test | fuzz | install) install_packages ;;
 esac
 case "$cmd" in
   build) build ;;
@@ -82,6 +85,11 @@ case "$cmd" in
     cd "${BUILD_DIR:-build}"
     ctest --output-on-failure -j "${JOBS:-$(nproc)}" --timeout 300
     ;;
+  install)
+    build
+    prefix=$(realpath -m "${2:-/usr/local}")
+    cmake --install "${BUILD_DIR:-build}" --prefix "$prefix"
+    ;;
   fuzz)
     BUILD_DIR=${BUILD_DIR:-build-fuzz} TARGETS="fuzz_icy fuzz_headers" build
     for t in fuzz_icy fuzz_headers; do
@@ -91,7 +99,7 @@ case "$cmd" in
     done
     ;;
   *)
-    echo "usage: $0 [play|test|build|fuzz [seconds]]" >&2
+    echo "usage: $0 [play|test|build|install [prefix]|fuzz [seconds]]" >&2
     exit 2
     ;;
 esac

@@ -1,16 +1,48 @@
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDir>
+#include <QTextStream>
 
 #include <SDL.h>
 
 #include "app/stopsignals.h"
 #include "app/ui/entrmain.h"
+#include "app/ui/velmix.h"
+#include "desktop/commandline.h"
+#include "desktop/ui/mprisservice.h"
+#include "desktop/ui/openitems.h"
 
 int main(int argc, char** argv) {
     // SDL would catch SIGINT and SIGTERM itself and only queue a quit event that nothing reads;
     // the player's own handlers end it as closing its window does.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // The name desktop mixers show for the player's output stream.
+    SDL_SetHint(SDL_HINT_APP_NAME, "Velorixa");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Velorixa");
     velorixa::app::InstallStopSignals();
     QApplication app(argc, argv);
+    // The window belongs to the menu entry velorixa.desktop (its icon on the task bar).
+    QGuiApplication::setDesktopFileName(QStringLiteral("velorixa"));
+
+    // velorixa FILE... / velorixa URL: what a file manager's "Open with" passes.
+    const velorixa::desktop::OpenRequest open = velorixa::desktop::OpenRequestFrom(
+        QCoreApplication::arguments().mid(1), QDir::currentPath());
+    QTextStream err(stderr);
+    for (const QString& problem : open.problems)
+        err << "velorixa: " << problem << Qt::endl;
+
+    velorixa::StartupEnv env = velorixa::DefaultStartupEnv();
+    env.started = [&open](velorixa::VelMix& window) {
+        auto* mpris =
+            new velorixa::desktop::MprisService(window, QDBusConnection::sessionBus(), &window);
+        mpris->start();
+        if (open.items.isEmpty()) return;
+        // After the deferred start, which finishes the window, the items join the loaded list.
+        QObject::connect(
+            &window, &velorixa::VelMix::formStarted, &window,
+            [&window, items = open.items] { velorixa::desktop::OpenItems(window, items); },
+            Qt::SingleShotConnection);
+    };
     // The main loop is our own; the application only delivers events.
-    return velorixa::Main(velorixa::DefaultStartupEnv());
+    return velorixa::Main(std::move(env));
 }

@@ -28,6 +28,8 @@ class TransportEvents : public QObject {
     // The position tick (every 100 ms while nothing waits): seconds heard, -1 when not playing.
     void positionTick(int seconds);
     void stopped();
+    // The pause toggle went down (true) or up (false).
+    void pauseChanged(bool paused);
     // The station delivers no sound; a reconnection follows.
     void stalled();
 };

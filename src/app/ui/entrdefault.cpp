@@ -6,6 +6,7 @@
 #include "app/ui/entrmain.h"
 #include "app/ui/velmix.h"
 #include "audio/audiolib.h"
+#include "desktop/appfolder.h"
 
 namespace velorixa {
 
@@ -28,7 +29,10 @@ StartupEnv DefaultStartupEnv() {
     env.critical = [](QWidget* parent, const QString& text, const QString& title) {
         QMessageBox::critical(parent, title, text, QMessageBox::Ok);
     };
-    env.appFolder = QCoreApplication::applicationDirPath();
+    // Beside the program when its folder is writable, else the user's data folder.
+    env.appFolder = desktop::ChooseAppFolder(
+                        desktop::SystemAppFolderEnv(QCoreApplication::applicationDirPath()))
+                        .path;
     // The station list and the settings join the music list as their parts of the window land.
     env.loadState = [](VelMix& window) { window.LoadSavedState(); };
     return env;

@@ -279,6 +279,7 @@ void PlayControl::TglPaus_Click() {
         player_.ResuPlay();
         if (player_.GetFilePlayPerf()) panel_.ScrPlay->setEnabled(true);
     }
+    emit events_.pauseChanged(panel_.TglPaus->isChecked());
 }
 
 void PlayControl::ToggleRepeat() {

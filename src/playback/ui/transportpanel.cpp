@@ -136,4 +136,9 @@ void TransportPanel::onMixerClicked(QObject* context, std::function<void()> acti
                      [action = std::move(action)] { action(); });
 }
 
+void TransportPanel::onMasterVolumeChanged(QObject* context, std::function<void(int)> action) {
+    QObject::connect(ScrMasVol, &QScrollBar::valueChanged, context,
+                     [action = std::move(action)](int value) { action(value); });
+}
+
 }  // namespace velorixa

@@ -28,6 +28,9 @@ class TransportPanel {
     // The master volume bar; its change sets the player's master volume.
     void setMasterVolume(int value);
     int masterVolume() const;
+    // action runs with the new value at every change of the master volume bar while context
+    // lives.
+    void onMasterVolumeChanged(QObject* context, std::function<void(int)> action);
     void showName(const QString& name);
     void showCpu(const QString& text);
     void clearPosition();
