@@ -103,14 +103,5 @@ TEST_F(AppFolderTest, BuildFolderWithoutAnInstalledStarterStaysAsItWas) {
         << "nothing is written beside the program";
 }
 
-TEST_F(AppFolderTest, TheWritabilityProbeMakesAFile) {
-    EXPECT_TRUE(FolderWritable(bin_));
-    EXPECT_EQ(QDir(bin_).entryList(QDir::Files | QDir::Hidden), QStringList())
-        << "the probe leaves nothing behind";
-    EXPECT_FALSE(FolderWritable(root_.path() + "/missing"));
-    // No one, root included, makes files in /proc: a folder a permission check calls writable.
-    EXPECT_FALSE(FolderWritable("/proc"));
-}
-
 }  // namespace
 }  // namespace velorixa::desktop

@@ -209,16 +209,6 @@ TEST_F(MprisTest, OpenUriAppendsAndPlays) {
     EXPECT_EQ(list().PlayList->model().firstSelected(), 2);
 }
 
-TEST_F(MprisTest, ASecondPlayerTakesAnInstanceName) {
-    QDBusConnection other = QDBusConnection::connectToBus(bus_.address(), "vx-second");
-    auto* second = new MprisService(*w_, other, w_.get());
-    EXPECT_TRUE(second->start());
-    EXPECT_TRUE(second->serviceName().startsWith(QString(desktop::kMprisService) + ".instance"))
-        << second->serviceName().toStdString();
-    delete second;
-    QDBusConnection::disconnectFromBus("vx-second");
-}
-
 TEST_F(MprisTest, WithoutABusThePlayerRunsAsBefore) {
     QDBusConnection none = QDBusConnection::connectToBus("unix:path=/nonexistent/bus", "vx-none");
     auto* silent = new MprisService(*w_, none, w_.get());

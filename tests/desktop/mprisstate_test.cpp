@@ -109,20 +109,6 @@ TEST(MprisState, FileRequestOpenPauseStopAndTheirChanges) {
     EXPECT_EQ(s.status(), S::Stopped);
 }
 
-TEST(MprisState, EveryRequestIsANewTrackAndReleasesThePause) {
-    MprisState s;
-    s.requestStarted("/music/a.mp3");
-    s.opened(10);
-    s.paused(true);
-    const QString first = trackId(s.metadata());
-    QVariantMap c = s.requestStarted("/music/a.mp3");  // the same item again
-    EXPECT_NE(trackId(c.value("Metadata").toMap()), first);
-    EXPECT_EQ(c.value("PlaybackStatus").toString(), "Playing")
-        << "the request lets the pause go, as the pause button springs up";
-    c = s.opened(10);
-    EXPECT_FALSE(c.contains("PlaybackStatus"));
-}
-
 TEST(MprisState, StationTitleReplacesTheNameOnceOneArrives) {
     MprisState s;
     s.requestStarted("http://radio.example/live Groove Salad");
@@ -142,14 +128,6 @@ TEST(MprisState, StationTitleReplacesTheNameOnceOneArrives) {
     s.requestStarted("/music/x.mp3");
     EXPECT_EQ(s.metadata().value("xesam:title").toString(), "x");
     EXPECT_TRUE(s.streamMeta("StreamTitle='late';").isEmpty()) << "a file takes no stream title";
-}
-
-TEST(MprisState, VolumeChangesOnlyWhenTheBarMoves) {
-    MprisState s;
-    s.masterVolume(80);
-    EXPECT_DOUBLE_EQ(s.volume(), 0.8);
-    EXPECT_TRUE(s.masterVolume(80).isEmpty());
-    EXPECT_EQ(s.masterVolume(30), (QVariantMap{{"Volume", 0.3}}));
 }
 
 }  // namespace

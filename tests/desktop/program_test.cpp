@@ -75,14 +75,4 @@ TEST_F(ProgramTest, CommandLineFilePlaysAndShowsOnTheBus) {
         << stderr_.data();
 }
 
-TEST_F(ProgramTest, WithoutASessionBusItRunsSilently) {
-    start("unix:path=" + dir_.path() + "/no-bus-here", {tone_});
-    QTest::qWait(2500);
-    ASSERT_EQ(player_.state(), QProcess::Running) << player_.readAllStandardError().data();
-    EXPECT_EQ(end(), 0);
-    EXPECT_EQ(readAll(dir_.path() + "/MemoList.ini"), (tone_ + "\r\n").toUtf8());
-    EXPECT_FALSE(stderr_.contains("DBus")) << stderr_.data();
-    EXPECT_FALSE(stderr_.contains("D-Bus")) << stderr_.data();
-}
-
 }  // namespace
