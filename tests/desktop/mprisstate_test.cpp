@@ -1,4 +1,5 @@
-// What the desktop's media controls see, and which transport procedure their methods call.
+// The titles the desktop's media controls show for list items and stations (the bus tests cover
+// the methods, the status and the volume).
 #include <gtest/gtest.h>
 
 #include <QDBusObjectPath>
@@ -9,48 +10,6 @@
 
 namespace velorixa::desktop {
 namespace {
-
-using S = PlaybackStatus;
-using T = TransportCall;
-
-TEST(MprisMethods, CallTheKeysProceduresForTheStatus) {
-    struct Case {
-        MprisMethod method;
-        S status;
-        T call;
-    };
-    const Case cases[] = {
-        {MprisMethod::Play, S::Stopped, T::PlaySelected},
-        {MprisMethod::Play, S::Paused, T::TogglePause},
-        {MprisMethod::Play, S::Playing, T::None},
-        {MprisMethod::Pause, S::Playing, T::TogglePause},
-        {MprisMethod::Pause, S::Paused, T::None},
-        {MprisMethod::Pause, S::Stopped, T::None},
-        {MprisMethod::PlayPause, S::Stopped, T::PlaySelected},
-        {MprisMethod::PlayPause, S::Playing, T::TogglePause},
-        {MprisMethod::PlayPause, S::Paused, T::TogglePause},
-        {MprisMethod::Stop, S::Playing, T::StopPlayback},
-        {MprisMethod::Next, S::Stopped, T::PlayNext},
-        {MprisMethod::Previous, S::Paused, T::PlayPrev},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(CallFor(c.method, c.status), c.call)
-            << static_cast<int>(c.method) << " in " << StatusText(c.status).toStdString();
-}
-
-TEST(MprisVolume, MapsOntoTheMasterVolumeBar) {
-    struct Case {
-        double volume;
-        int master;
-    };
-    const Case cases[] = {{0.0, 0},   {0.5, 50},  {1.0, 100},
-                          {0.004, 0}, {0.005, 1}, {0.994, 99},
-                          {1.7, 100}, {-0.3, 0},  {std::numeric_limits<double>::quiet_NaN(), 0}};
-    for (const Case& c : cases)
-        EXPECT_EQ(MasterVolumeFor(c.volume), c.master) << c.volume;
-    for (int m = 0; m <= 100; ++m)
-        EXPECT_EQ(MasterVolumeFor(VolumeFor(m)), m) << "round trip";
-}
 
 TEST(MprisTitles, OfListItemsAndStreamMetadata) {
     struct Case {
@@ -74,39 +33,6 @@ TEST(MprisTitles, OfListItemsAndStreamMetadata) {
     EXPECT_EQ(StreamTitle("StreamTitle='';"), "");
     EXPECT_EQ(StreamTitle("StreamUrl='http://x.example/';"), "");
     EXPECT_EQ(StreamTitle("StreamTitle='cut off"), "cut off");
-}
-
-QString trackId(const QVariantMap& m) {
-    return m.value("mpris:trackid").value<QDBusObjectPath>().path();
-}
-
-TEST(MprisState, FileRequestOpenPauseStopAndTheirChanges) {
-    MprisState s;
-    EXPECT_EQ(s.status(), S::Stopped);
-    EXPECT_TRUE(s.metadata().isEmpty());
-
-    QVariantMap c = s.requestStarted("/music/a b.mp3");
-    EXPECT_EQ(c.keys(), QStringList{"Metadata"}) << "the title shows before the sound";
-    const QVariantMap m = c.value("Metadata").toMap();
-    EXPECT_EQ(m.value("xesam:title").toString(), "a b");
-    EXPECT_EQ(m.value("xesam:url").toString(), "file:///music/a%20b.mp3");
-    EXPECT_FALSE(trackId(m).isEmpty());
-    EXPECT_FALSE(m.contains("mpris:length"));
-
-    c = s.opened(61.5);
-    EXPECT_EQ(c.value("PlaybackStatus").toString(), "Playing");
-    EXPECT_EQ(c.value("Metadata").toMap().value("mpris:length").toLongLong(), 61500000);
-
-    c = s.paused(true);
-    EXPECT_EQ(c, (QVariantMap{{"PlaybackStatus", "Paused"}}));
-    EXPECT_TRUE(s.paused(true).isEmpty()) << "no change, no signal";
-    c = s.paused(false);
-    EXPECT_EQ(c.value("PlaybackStatus").toString(), "Playing");
-
-    c = s.stopped();
-    EXPECT_EQ(c, (QVariantMap{{"PlaybackStatus", "Stopped"}})) << "the item stays shown";
-    EXPECT_TRUE(s.paused(true).isEmpty()) << "the pause key while stopped does not pause";
-    EXPECT_EQ(s.status(), S::Stopped);
 }
 
 TEST(MprisState, StationTitleReplacesTheNameOnceOneArrives) {

@@ -185,18 +185,6 @@ TEST_F(SetFileDisk, SaveReplacesAndLoadReadsBack) {
     EXPECT_EQ(LoadSetFile(path("fifo.PSF")).status, SetFileStatus::Malformed);
 }
 
-TEST_F(SetFileDisk, SaveThatCannotWriteReturnsFalse) {
-    writeBytes("plain", "x");
-    ASSERT_TRUE(QDir(dir_.path()).mkdir("dir.PSF"));
-    for (const char* name : {"dir.PSF", "plain/S.PSF", "missing/S.PSF"}) {
-        QString error;
-        EXPECT_FALSE(SaveSetFile(path(name), PerformanceSet{}, &error)) << name;
-        EXPECT_FALSE(error.isEmpty()) << name;
-    }
-    EXPECT_TRUE(QFileInfo(path("dir.PSF")).isDir());
-    EXPECT_EQ(readBytes("plain"), "x");
-}
-
 TEST_F(SetFileDisk, WriteFailingHalfwayKeepsTheOldFile) {
     // A file size limit makes the write fail part way, even for root.
     writeBytes("S.PSF", "old set");
