@@ -92,9 +92,8 @@ TEST(SLIDER, DegenerateStartsSpringTheButtonBack) {
         const char* what;
         void (*start)(SLIDER&);
     } cases[] = {
-        {"SetRotate at the centre", [](SLIDER& s) { s.SetRotate(); }},
+        // SetRotate at the centre and SetMinMax with equal bounds: the Effects page tests.
         {"SetRotKbd at the centre", [](SLIDER& s) { s.SetRotKbd(100); }},
-        {"SetMinMax with equal bounds", [](SLIDER& s) { s.SetMinMax(100, 100); }},
         {"SMMRotKbd with equal bounds", [](SLIDER& s) { s.SMMRotKbd(120, 100, 100); }},
     };
     for (const Case& c : cases) {
