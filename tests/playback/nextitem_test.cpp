@@ -87,13 +87,11 @@ TEST(DefineNext, WithoutSelectionStartsAtTheEndOfTheOrder) {
     q.ListTurn = PlayOrder::Down;
     q.DefineNext(list);
     EXPECT_EQ(q.NamePlay, "/0");
-    EXPECT_EQ(q.PrevBuff, "");  // copied even when empty
 
     list.clearSelection();
     q.ListTurn = PlayOrder::Up;
     q.DefineNext(list);
     EXPECT_EQ(q.NamePlay, "/2");
-    EXPECT_EQ(q.PrevBuff, "/0");
 }
 
 TEST(DefineNext, SelectedLineWinsAndExtraSelectionsGo) {
