@@ -29,7 +29,7 @@ class VelMixFrame : public ::testing::Test {
     VelMix w{"/tmp/"};
 };
 
-TEST_F(VelMixFrame, PanelsShowOnlyOnPlayBackAndEffects) {
+TEST_F(VelMixFrame, PanelsShowOnlyOnPlayBackAndEffectsAndPlayBackIsRepainted) {
     QTabWidget* tabs = w.MenuTabs();
     auto* system = w.findChild<QFrame*>("FrmSystem");
     auto* keybrd = w.findChild<QFrame*>("FrmKeybrd");
@@ -38,23 +38,18 @@ TEST_F(VelMixFrame, PanelsShowOnlyOnPlayBackAndEffects) {
     EXPECT_FALSE(system->isVisible());  // hidden at load
     EXPECT_FALSE(keybrd->isVisible());
     const bool expected[4] = {false, true, true, false};
-    for (int page : {1, 2, 3, 0, 2, 1, 0, 3}) {
+    w.state().FlagText = true;  // a page change ends typing
+    for (int page : {2, 1, 3, 0, 2, 1, 0, 3}) {
         int before = tabs->currentIndex();
+        w.state().FftRedraw = 0;
         tabs->setCurrentIndex(page);
         EXPECT_EQ(system->isVisible(), expected[page]) << "page " << page;
         EXPECT_EQ(keybrd->isVisible(), expected[page]) << "page " << page;
         EXPECT_TRUE(vmix->isVisible());
         EXPECT_EQ(w.state().PrevTab, before);
+        EXPECT_EQ(w.state().FftRedraw, page == 1 ? 1 : 0) << "PlayBack asks for one repaint";
+        EXPECT_FALSE(w.state().FlagText);
     }
-}
-
-TEST_F(VelMixFrame, PlayBackPageRequestsOneRepaintAndClearsTextFlag) {
-    w.state().FlagText = true;
-    w.MenuTabs()->setCurrentIndex(2);
-    EXPECT_EQ(w.state().FftRedraw, 0);
-    EXPECT_FALSE(w.state().FlagText);
-    w.MenuTabs()->setCurrentIndex(1);
-    EXPECT_EQ(w.state().FftRedraw, 1);
 }
 
 TEST_F(VelMixFrame, TitleCoverUntilFormStartAndTimerBegFiresOnce) {
@@ -147,33 +142,23 @@ TEST_F(VelMixFrame, EveryHelpKeyLabelCanBeReadWholeAndAClickShowsItsFunction) {
     EXPECT_EQ(kc.TextHlp->text() + kc.CommHlp->text(), "");
 }
 
-// A window past its deferred start, as the operator first sees it.
-std::unique_ptr<VelMix> startedWindow() {
-    auto w = std::make_unique<VelMix>("/tmp/");
-    EXPECT_TRUE(test::startWindow(*w));
-    return w;
-}
-
-TEST(StartedWindow, NoButtonOfAnyKindTakesTheFocusAfterStartUp) {
+TEST(StartedWindow, NoButtonTakesTheFocusTheTabStripTakesEveryClickAndCaptionsHaveRoom) {
     // Besides the window's own, a button of each kind as the pages still to come bring them
     // (knobs' rotate and zero buttons, check boxes), in the focus-taking state Qt gives them.
-    auto fresh = std::make_unique<VelMix>("/tmp/");
-    fresh->Show();
-    for (QWidget* page : {fresh->page(2), fresh->page(3)}) {
+    auto w = std::make_unique<VelMix>("/tmp/");
+    w->Show();
+    for (QWidget* page : {w->page(2), w->page(3)}) {
         new QCheckBox("check", page);
         new QToolButton(page);
         new QRadioButton("option", page);
     }
-    ASSERT_TRUE(test::startWindow(*fresh));
-    const auto buttons = fresh->findChildren<QAbstractButton*>();
+    ASSERT_TRUE(test::startWindow(*w));
+    const auto buttons = w->findChildren<QAbstractButton*>();
     ASSERT_GT(buttons.size(), 104);  // the help keys alone are 104
     for (QAbstractButton* b : buttons)
         EXPECT_EQ(b->focusPolicy(), Qt::NoFocus)
             << b->metaObject()->className() << " " << b->objectName().toStdString();
-}
 
-TEST(StartedWindow, EveryPartOfTheTabStripTakesItsClick) {
-    auto w = startedWindow();
     QTabBar* bar = w->MenuTabs()->tabBar();
     for (int tab : {3, 0, 2, 1}) {
         const QRect r = bar->tabRect(tab);
@@ -185,10 +170,7 @@ TEST(StartedWindow, EveryPartOfTheTabStripTakesItsClick) {
             EXPECT_EQ(w->MenuTabs()->currentIndex(), tab) << "x " << at.x();
         }
     }
-}
 
-TEST(StartedWindow, CaptionsHaveRoomInsideTheirButtons) {
-    auto w = startedWindow();
     // The style's own size for each caption includes the room around it.
     for (const char* name : {"CmdSwitch", "ChkEnterAddSav", "OptMusic", "OptLists"}) {
         auto* b = w->findChild<QAbstractButton*>(name);
