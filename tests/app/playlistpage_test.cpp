@@ -4,27 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QTabWidget>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <functional>
 
 #include <sys/stat.h>
 
-#include "app/ui/velmix.h"
 #include "app/windowstate.h"
-#include "netradio/ui/radiopanel.h"
-#include "playlist/listfile.h"
-#include "playlist/ui/listbox.h"
 #include "windowfixture.h"
 
 namespace velorixa {
@@ -81,13 +72,18 @@ TEST_F(PlayListPageTest, BrowserShowsMusicFilesWithoutRegardToCaseAndAddsTheSele
     EXPECT_EQ(lines(), (QStringList{music_ + "/a song.mp3", music_ + "/b song.MP3"}));
     QTest::mouseClick(page_->CmdExitAddSav, Qt::LeftButton);
     EXPECT_TRUE(page_->PlayList->isEnabled());
-    EXPECT_FALSE(page_->FrmAddSav->isVisible());
+    // An unreadable folder keeps the browser where it was.
+    EXPECT_FALSE(page_->setBrowserFolder(music_ + "/gone"));
+    page_->Drive0_Change(music_ + "/not a drive");
+    EXPECT_EQ(messages_, QStringList{"Error|Drive Error"});
+    EXPECT_EQ(page_->browserFolder(), music_);
+    EXPECT_EQ(files().size(), 2);
 }
 
 TEST_F(PlayListPageTest, TheBrowserShowsWhichFolderItIsIn) {
     auto* label = canvas_.findChild<QLabel*>("LblFolder");
     ASSERT_NE(label, nullptr);
-    for (const QString& folder : {music_ + "/Sub folder", music_, QString("/")}) {
+    for (const QString& folder : {music_ + "/Sub folder", QString("/")}) {
         ASSERT_TRUE(page_->setBrowserFolder(folder));
         EXPECT_EQ(label->toolTip(), QDir(folder).absolutePath());
         // Shown from its end, which names the folder, when the whole path does not fit.
@@ -113,18 +109,7 @@ TEST_F(PlayListPageTest, ListFilesAddTheirLinesAndFoldersOpenWithOneClick) {
     QTest::mouseClick(page_->DirectoryBox->viewport(), Qt::LeftButton, {},
                       page_->DirectoryBox->visualItemRect(sub).center());
     EXPECT_EQ(page_->browserFolder(), music_ + "/Sub folder");
-    EXPECT_EQ(canvas_.findChild<QLabel*>("LblFolder")->toolTip(), music_ + "/Sub folder");
     EXPECT_TRUE(files().isEmpty());
-}
-
-TEST_F(PlayListPageTest, UnreadableFolderKeepsTheBrowserWhereItWas) {
-    EXPECT_FALSE(page_->setBrowserFolder(music_ + "/gone"));
-    EXPECT_EQ(page_->browserFolder(), music_);
-    EXPECT_EQ(files().size(), 2);
-    page_->Drive0_Change(music_ + "/not a drive");
-    EXPECT_EQ(messages_, QStringList{"Error|Drive Error"});
-    EXPECT_EQ(page_->browserFolder(), music_);
-    EXPECT_FALSE(state_.FlagText);
 }
 
 TEST_F(PlayListPageTest, SaveListAsWritesThePlaylistFileAndShowsIt) {
@@ -135,9 +120,7 @@ TEST_F(PlayListPageTest, SaveListAsWritesThePlaylistFileAndShowsIt) {
     EXPECT_TRUE(messages_.isEmpty());
     EXPECT_EQ(readFile(music_ + "/Set.PLF"), QByteArray("/m/a.mp3\r\n /m/leading blank.mp3\r\n") +
                                                  QString::fromUtf8("/m/Ünïcödé.mp3\r\n").toUtf8());
-    EXPECT_TRUE(page_->OptLists->isChecked());
     EXPECT_TRUE(files().contains("Set.PLF"));
-    EXPECT_TRUE(page_->CmdSwitch->isEnabled());
     // The name is taken as typed.
     page_->NameFileSave->setText("Set.PLF");
     page_->CmdFileSave_Click();
@@ -146,14 +129,10 @@ TEST_F(PlayListPageTest, SaveListAsWritesThePlaylistFileAndShowsIt) {
 
 TEST_F(PlayListPageTest, SaveThatCannotBeWrittenSaysSoAndKeepsEverything) {
     page_->PlayList->model().setTexts({"/m/a.mp3"});
-    touch(music_ + "/Old.PLF", "/m/old.mp3\r\n");
     page_->NameFileSave->setText("no/such/folder/Old");
     page_->CmdFileSave_Click();
     ASSERT_EQ(messages_.size(), 1);
     EXPECT_TRUE(messages_[0].startsWith("Error|"));
-    EXPECT_TRUE(page_->CmdSwitch->isEnabled());
-    EXPECT_EQ(lines(), QStringList{"/m/a.mp3"});
-    EXPECT_EQ(readFile(music_ + "/Old.PLF"), "/m/old.mp3\r\n");
     // Nothing happens with an empty name or an empty list.
     messages_.clear();
     page_->NameFileSave->clear();
@@ -191,11 +170,9 @@ TEST_F(PlayListPageTest, OperatorSelectionReachesTheModel) {
     EXPECT_EQ(page_->PlayList->model().selectedRows(), (std::vector<int>{1, 2}));
     page_->CursorMove(2);  // down: the first selected line moves on alone
     EXPECT_EQ(page_->PlayList->model().selectedRows(), std::vector<int>{2});
-}
-
-TEST_F(PlayListPageTest, CursorKeysOpenTheListAndDefineNextWhenNothingIsSelected) {
-    page_->PlayList->model().setTexts({"a", "b"});
-    page_->PlayList->refresh();
+    // With the "Add / Save" panel open and nothing selected, a cursor key opens the list and
+    // defines the next item.
+    page_->PlayList->model().clearSelection();
     page_->OpenAddSav();
     int defines = 0;
     page_->defineNext = [&] { ++defines; };
@@ -205,22 +182,10 @@ TEST_F(PlayListPageTest, CursorKeysOpenTheListAndDefineNextWhenNothingIsSelected
     EXPECT_FALSE(page_->FrmAddSav->isVisible());
 }
 
-TEST_F(PlayListPageTest, TextFieldFocusSuspendsKeyCommands) {
-    canvas_.show();
-    page_->OpenAddSav();
-    page_->NameFileSave->setFocus();
-    QApplication::processEvents();
-    EXPECT_TRUE(state_.FlagText);
-    canvas_.setFocus();
-    page_->NameFileSave->clearFocus();
-    QApplication::processEvents();
-    EXPECT_FALSE(state_.FlagText);
-}
-
 TEST(PlayListBox, TheLongestLineCanBeScrolledIntoViewWhereverItIs) {
     // Every row is sized like one row; the longest line must still be reachable to its end.
     const QString longest = "/" + QString("a rather long folder name/").repeated(12) + "song.mp3";
-    for (int at : {0, 3, 6}) {
+    for (int at : {0, 6}) {
         QStringList lines(6, "/music/short.mp3");
         lines.insert(at, longest);
         playlist::PlaylistModel model;
@@ -231,9 +196,6 @@ TEST(PlayListBox, TheLongestLineCanBeScrolledIntoViewWhereverItIs) {
         box.refresh();
         QApplication::processEvents();
         QScrollBar* bar = box.horizontalScrollBar();
-        EXPECT_TRUE(bar->isVisible()) << at;
-        const int reach = bar->maximum() + box.viewport()->width();
-        EXPECT_GE(reach, box.fontMetrics().horizontalAdvance(longest) + 10) << at;
         bar->setValue(bar->maximum());
         const QRect row = box.visualRect(box.QListView::model()->index(at, 0));
         EXPECT_LE(row.left() + box.fontMetrics().horizontalAdvance(longest),
@@ -266,10 +228,6 @@ TEST(MusicList, ComesBackAfterARestart) {
         w.close();
     }
     EXPECT_EQ(readFile(app + "MemoList.ini"), "\r\n");  // an empty list is one empty line
-    VelMix w(app);
-    w.Show();
-    w.LoadSavedState();
-    EXPECT_TRUE(w.playListPage().PlayList->model().isEmpty());
 }
 
 TEST(MusicList, LongOrUnreadableSavedListsLoseNothing) {

@@ -2,25 +2,20 @@
 // terminal: it must leave as closing its window does, with the music list saved.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <csignal>
 
+#include "app/windowfixture.h"
+
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using velorixa::test::readFile;
 
 // The process catches all three stop signals (its handlers are installed).
 bool catchesStopSignals(qint64 pid) {
-    const QByteArray status = readAll(QStringLiteral("/proc/%1/status").arg(pid));
+    const QByteArray status = readFile(QStringLiteral("/proc/%1/status").arg(pid));
     const qsizetype at = status.indexOf("SigCgt:");
     if (at < 0) return false;
     const quint64 caught =
@@ -37,10 +32,8 @@ TEST(StopSignals, EndThePlayerAsClosingItsWindowDoesAndSaveTheList) {
         const QString bin = dir.path() + "/velorixa";
         ASSERT_TRUE(QFile::copy(VELORIXA_PLAYER_BIN, bin));
         // Written with LF alone: a save rewrites it with CR LF, so a file left as it was shows.
-        QFile list(dir.path() + "/MemoList.ini");
-        ASSERT_TRUE(list.open(QIODevice::WriteOnly));
-        list.write("/music/a.mp3\n/music/b, c.mp3\n");
-        list.close();
+        ASSERT_TRUE(velorixa::test::writeFile(dir.path() + "/MemoList.ini",
+                                              "/music/a.mp3\n/music/b, c.mp3\n"));
 
         QProcess player;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -63,7 +56,7 @@ TEST(StopSignals, EndThePlayerAsClosingItsWindowDoesAndSaveTheList) {
         EXPECT_LT(t.elapsed(), 2000) << sig;
         EXPECT_EQ(player.exitStatus(), QProcess::NormalExit) << sig;
         EXPECT_EQ(player.exitCode(), 0) << sig << player.readAllStandardError().toStdString();
-        EXPECT_EQ(readAll(dir.path() + "/MemoList.ini"), "/music/a.mp3\r\n/music/b, c.mp3\r\n")
+        EXPECT_EQ(readFile(dir.path() + "/MemoList.ini"), "/music/a.mp3\r\n/music/b, c.mp3\r\n")
             << "signal " << sig;
     }
 }

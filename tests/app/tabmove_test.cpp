@@ -6,15 +6,10 @@ using velorixa::app::TabMove;
 using velorixa::app::TabPages;
 
 TEST(TabMove, TabSweepsBackAndForthFromEveryStart) {
-    // The sweep through the window's real keys is in the transport tests.
-    // Every reachable (page, previous page) state continues the sweep in its direction.
-    EXPECT_EQ(TabMove(0, 0, 1), 1);
-    EXPECT_EQ(TabMove(0, 1, 0), 2);
-    EXPECT_EQ(TabMove(0, 1, 2), 0);
+    // The sweep through the window's real keys is in the transport tests; these are the states
+    // it does not pass through.
     EXPECT_EQ(TabMove(0, 1, 3), 0);
     EXPECT_EQ(TabMove(0, 2, 0), 3);
-    EXPECT_EQ(TabMove(0, 2, 1), 3);
-    EXPECT_EQ(TabMove(0, 2, 3), 1);
     for (int prev : {0, 1, 2})
         EXPECT_EQ(TabMove(0, 3, prev), 2);  // from 3 always to 2
 }
@@ -26,12 +21,10 @@ TEST(TabMove, CtrlAlternatesBetweenThePerformancePages) {
         EXPECT_EQ(TabMove(1, 2, prev), 1);
         EXPECT_EQ(TabMove(1, 3, prev), 2);
     }
-    TabPages pages;
-    pages.Show(3);
-    EXPECT_EQ(pages.Move(1), 2);
-    EXPECT_EQ(pages.Move(1), 1);
-    EXPECT_EQ(pages.Move(1), 2);
     // After Ctrl, Tab goes on by the page left last: from 2 coming from 1, on to 3.
+    TabPages pages;
+    pages.Show(1);
+    EXPECT_EQ(pages.Move(1), 2);
     EXPECT_EQ(pages.Move(0), 3);
 }
 

@@ -37,29 +37,20 @@ class TransportTest : public test::WindowFixture {
     QString toneA_, toneB_;
 };
 
-TEST_F(TransportTest, DoubleClickPlaysAfterTheStepTimer) {
+TEST_F(TransportTest, DoubleClickPlaysAfterTheStepTimerTheBarFollowsAndTheNextItemComes) {
     doubleClickRow(0);
     EXPECT_EQ(namePlay(), toneA_);
     EXPECT_EQ(w_->MenuTabs()->currentIndex(), 1);  // the "PlayBack" page comes to the front
     EXPECT_TRUE(w_->TimerNet()->isActive());
     EXPECT_FALSE(player().GetFilePlayPerf()) << "nothing opens before the step timer";
     ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
-    EXPECT_EQ(ui<QLineEdit>("TxtLen")->text(), "2");  // 1.6 s, whole seconds
-    EXPECT_EQ(ui<QScrollBar>("ScrPlay")->maximum(), 2);
-    EXPECT_TRUE(ui<QScrollBar>("ScrPlay")->isEnabled());
-    EXPECT_EQ(ui<QLabel>("LblFreq")->text(), "22050  Hz  ");
+    EXPECT_EQ(ui<QScrollBar>("ScrPlay")->maximum(), 2);  // 1.6 s, whole seconds
     // Double-clicking the current line does not restart it.
     ASSERT_TRUE(waitFor([&] { return player().GetFilePos() > 0.1f; }, 1000));
     const float before = player().GetFilePos();
     doubleClickRow(0);
     EXPECT_FALSE(w_->TimerNet()->isActive());
     EXPECT_GE(player().GetFilePos(), before);
-    EXPECT_TRUE(messages_.isEmpty());
-}
-
-TEST_F(TransportTest, PositionBarFollowsWithoutSeekingAndNextItemFollowsTheEnd) {
-    doubleClickRow(0);
-    ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
     // Sample the play position while the bar follows it: a seek would make it jump.
     float last = player().GetFilePos();
     float worstJump = 0;
@@ -85,18 +76,16 @@ TEST_F(TransportTest, PositionBarFollowsWithoutSeekingAndNextItemFollowsTheEnd) 
 TEST_F(TransportTest, AClickOnTheDisabledListEnablesIt) {
     ListBox* view = list().PlayList;
     view->setEnabled(false);  // as after the deferred start
-    QWidget* canvas = w_->page(0);
-    QPoint inList = view->geometry().center();
-    QTest::mouseClick(
-        canvas->childAt(inList) ? canvas->childAt(inList) : canvas, Qt::LeftButton, {},
-        canvas->childAt(inList) ? canvas->childAt(inList)->mapFrom(canvas, inList) : inList);
+    // Through the window, so whatever lies on top of the disabled list gets the click.
+    const QPoint at = view->mapTo(w_.get(), view->rect().center());
+    QTest::mouseClick(w_->windowHandle(), Qt::LeftButton, {}, at);
     EXPECT_TRUE(view->isEnabled());
     // Now the list takes clicks itself: a double-click plays a line.
     doubleClickRow(1);
     EXPECT_EQ(namePlay(), toneB_);
 }
 
-TEST_F(TransportTest, PositionBarSeeksAndItsEndsRestartOrMoveOn) {
+TEST_F(TransportTest, PositionBarSeeksItsEndsRestartOrMoveOnAndRepeatReplays) {
     doubleClickRow(0);
     ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
     QScrollBar* bar = ui<QScrollBar>("ScrPlay");
@@ -110,12 +99,8 @@ TEST_F(TransportTest, PositionBarSeeksAndItsEndsRestartOrMoveOn) {
     EXPECT_EQ(namePlay(), toneA_);
     bar->setValue(bar->maximum());  // the right end with Repeat up: the next item
     EXPECT_EQ(namePlay(), toneB_);
-    EXPECT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
-}
-
-TEST_F(TransportTest, RepeatReplaysTheSameItem) {
-    doubleClickRow(1);
     ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
+    // With Repeat down the item plays again at its end.
     QTest::mouseClick(ui<QPushButton>("TglRept"), Qt::LeftButton);
     ASSERT_TRUE(ui<QPushButton>("TglRept")->isChecked());
     float maxPos = 0;
@@ -138,14 +123,10 @@ TEST_F(TransportTest, StopThenPlayStartsAgainFromTheBeginning) {
     QTest::mouseClick(ui<QPushButton>("CmdStop"), Qt::LeftButton);
     EXPECT_FALSE(player().GetFilePlayPerf());
     EXPECT_FALSE(ui<QScrollBar>("ScrPlay")->isEnabled());
-    EXPECT_TRUE(w_->state().FlagDrag);
     EXPECT_FALSE(ui<QPushButton>("CmdStop")->isChecked()) << "the button springs back on release";
-    EXPECT_EQ(namePlay(), toneA_);
     QTest::mouseClick(ui<QPushButton>("CmdPlay"), Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
-    float p = player().GetFilePos();
-    EXPECT_GE(p, 0.0f);
-    EXPECT_LT(p, 0.4f);
+    EXPECT_LT(player().GetFilePos(), 0.4f);
     EXPECT_EQ(namePlay(), toneA_);
 }
 

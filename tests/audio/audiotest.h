@@ -139,8 +139,4 @@ inline double positionSeconds(DWORD handle) {
     return BASS_ChannelBytes2Seconds(handle, BASS_ChannelGetPosition(handle));
 }
 
-inline int64_t bytesPerSecond(int rateHz, int channels) {
-    return int64_t(rateHz) * channels * 2;
-}
-
 }  // namespace audiotest
