@@ -33,7 +33,7 @@ class EffectsWindow {
     bool play(const QStringList& items, int row) {
         w->MenuTabs()->setCurrentIndex(0);
         test::setList(w->playListPage(), items);
-        w->playListPage().PlayList->setEnabled(true);
+        w->playListPage().PlayListView()->setEnabled(true);
         test::doubleClickRow(w->playListPage(), row);
         const bool playing = test::waitFor(
             [&] { return w->playQueue().NamePlay == items[row] && player().GetFilePlayPerf(); },

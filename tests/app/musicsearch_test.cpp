@@ -47,8 +47,8 @@ class MusicSearchTest : public WindowFixture {
         WindowFixture::SetUp();
         root_ = tree_.path() + "/drive";
         // The drive list offers the test's tree; the walk sees no mount table of the machine.
-        list().Drive0->addItem(root_);
-        list().Drive0->setCurrentIndex(list().Drive0->count() - 1);
+        ui<QComboBox>("Drive0")->addItem(root_);
+        ui<QComboBox>("Drive0")->setCurrentIndex(ui<QComboBox>("Drive0")->count() - 1);
         list().musicSearch().rules = [] { return util::WalkRules{}; };
     }
     void TearDown() override {
@@ -69,8 +69,8 @@ class MusicSearchTest : public WindowFixture {
     }
     // The operator's way: "Add / Save ...", then the toggle.
     void clickMusicSearch() {
-        QTest::mouseClick(list().ChkEnterAddSav, Qt::LeftButton);
-        QTest::mouseClick(list().TogFindMusic, Qt::LeftButton);
+        QTest::mouseClick(ui<QPushButton>("ChkEnterAddSav"), Qt::LeftButton);
+        QTest::mouseClick(ui<QPushButton>("TogFindMusic"), Qt::LeftButton);
     }
     // The walk holds after its n-th file until the gate is released.
     Gate& holdAt(int n) {
@@ -78,7 +78,7 @@ class MusicSearchTest : public WindowFixture {
         list().musicSearch().afterFile = [gate = gate_](int k) { (*gate)(k); };
         return *gate_;
     }
-    QStringList lines() { return list().PlayList->model().texts(); }
+    QStringList lines() { return list().PlayListView()->model().texts(); }
 
     QTemporaryDir tree_;
     QString root_;
@@ -89,11 +89,11 @@ TEST_F(MusicSearchTest, ThirtyFilesEndWithTheLastLinesInViewAndTheToggleOff) {
     const QStringList music = makeMusic(30);
     setList({});
     clickMusicSearch();
-    EXPECT_FALSE(list().FrmAddSav->isVisible());  // the panel closed, the list in view
+    EXPECT_FALSE(ui<QFrame>("FrmAddSav")->isVisible());  // the panel closed, the list in view
     ASSERT_TRUE(waitFor([&] { return !list().musicSearch().running(); }, 5000));
     EXPECT_EQ(lines(), music);
-    EXPECT_FALSE(list().TogFindMusic->isChecked());
-    ListBox* v = list().PlayList;
+    EXPECT_FALSE(ui<QPushButton>("TogFindMusic")->isChecked());
+    ListBox* v = list().PlayListView();
     EXPECT_TRUE(v->viewport()->rect().contains(v->visualRect(v->QListView::model()->index(29, 0))));
 }
 
@@ -110,7 +110,7 @@ TEST_F(MusicSearchTest, AClickBetweenTwoFilesEndsTheWalkWithTheLinesFoundSoFar) 
     ASSERT_TRUE(waitFor([&] { return !list().musicSearch().walking(); }, 5000));
     EXPECT_EQ(gate.calls, 3);  // the worker never handed over a fourth file
     EXPECT_EQ(lines(), QStringList{"/kept/first.mp3"} + music.mid(0, 3));
-    EXPECT_FALSE(list().TogFindMusic->isChecked());
+    EXPECT_FALSE(ui<QPushButton>("TogFindMusic")->isChecked());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -137,10 +137,10 @@ TEST_F(MusicSearchTest, TheListSwitchEndsTheSearchBeforeTheListsChange) {
     Gate& gate = holdAt(2);
     clickMusicSearch();
     ASSERT_TRUE(waitFor([&] { return lines().size() == 2; }, 5000));
-    QTest::mouseClick(list().CmdSwitch, Qt::LeftButton);
+    QTest::mouseClick(ui<QPushButton>("CmdSwitch"), Qt::LeftButton);
     gate.release();
     ASSERT_TRUE(waitFor([&] { return !list().musicSearch().walking(); }, 5000));
-    EXPECT_TRUE(list().TogFindMusic->isHidden());
+    EXPECT_TRUE(ui<QPushButton>("TogFindMusic")->isHidden());
     EXPECT_TRUE(w_->playLists().stationList().texts().filter(".mp3").isEmpty());
     EXPECT_EQ(w_->playLists().musicList().count(), 2);
 }

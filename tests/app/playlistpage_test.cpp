@@ -29,6 +29,13 @@ void touch(const QString& path, const QByteArray& content = "x") {
 
 class PlayListPageTest : public ::testing::Test {
   protected:
+    // A control of the page by its object name.
+    template <class T>
+    T* w(const char* name) {
+        T* c = canvas_.findChild<T*>(name);
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         music_ = dir_.path() + "/Music";
@@ -44,14 +51,14 @@ class PlayListPageTest : public ::testing::Test {
         };
         ASSERT_TRUE(page_->setBrowserFolder(music_));
     }
-    QStringList files() { return page_->FileTop->model().texts(); }
-    QStringList lines() { return page_->PlayList->model().texts(); }
+    QStringList files() { return w<ListBox>("FileTop")->model().texts(); }
+    QStringList lines() { return page_->PlayListView()->model().texts(); }
     void selectFiles(std::initializer_list<int> rows) {
-        auto& m = page_->FileTop->model();
+        auto& m = w<ListBox>("FileTop")->model();
         m.clearSelection();
         for (int r : rows)
             m.setSelected(r, true);
-        page_->FileTop->refreshSelection();
+        w<ListBox>("FileTop")->refreshSelection();
     }
 
     QTemporaryDir dir_;
@@ -66,12 +73,12 @@ class PlayListPageTest : public ::testing::Test {
 TEST_F(PlayListPageTest, BrowserShowsMusicFilesWithoutRegardToCaseAndAddsTheSelection) {
     EXPECT_EQ(files(), (QStringList{"a song.mp3", "b song.MP3"}));
     page_->OpenAddSav();
-    EXPECT_FALSE(page_->PlayList->isEnabled());
+    EXPECT_FALSE(page_->PlayListView()->isEnabled());
     selectFiles({1, 0});
-    QTest::mouseClick(page_->CmdAddSel, Qt::LeftButton);
+    QTest::mouseClick(w<QPushButton>("CmdAddSel"), Qt::LeftButton);
     EXPECT_EQ(lines(), (QStringList{music_ + "/a song.mp3", music_ + "/b song.MP3"}));
-    QTest::mouseClick(page_->CmdExitAddSav, Qt::LeftButton);
-    EXPECT_TRUE(page_->PlayList->isEnabled());
+    QTest::mouseClick(w<QPushButton>("CmdExitAddSav"), Qt::LeftButton);
+    EXPECT_TRUE(page_->PlayListView()->isEnabled());
     // An unreadable folder keeps the browser where it was.
     EXPECT_FALSE(page_->setBrowserFolder(music_ + "/gone"));
     page_->Drive0_Change(music_ + "/not a drive");
@@ -96,90 +103,92 @@ TEST_F(PlayListPageTest, TheBrowserShowsWhichFolderItIsIn) {
 }
 
 TEST_F(PlayListPageTest, ListFilesAddTheirLinesAndFoldersOpenWithOneClick) {
-    page_->OptLists->setChecked(true);
+    w<QRadioButton>("OptLists")->setChecked(true);
     EXPECT_EQ(files(), QStringList{"Mix.plf"});
     selectFiles({0});
     page_->CmdAddSel_Click();
     EXPECT_EQ(lines(), (QStringList{"/x/one.mp3", "/x/two, with comma.mp3"}));
     // The folder list: the way up first, then the sub-folders.
-    ASSERT_GE(page_->DirectoryBox->count(), 2);
-    EXPECT_EQ(page_->DirectoryBox->item(0)->text(), "..");
-    QListWidgetItem* sub = page_->DirectoryBox->findItems("Sub folder", Qt::MatchExactly).value(0);
+    ASSERT_GE(w<QListWidget>("DirectoryBox")->count(), 2);
+    EXPECT_EQ(w<QListWidget>("DirectoryBox")->item(0)->text(), "..");
+    QListWidgetItem* sub =
+        w<QListWidget>("DirectoryBox")->findItems("Sub folder", Qt::MatchExactly).value(0);
     ASSERT_NE(sub, nullptr);
-    QTest::mouseClick(page_->DirectoryBox->viewport(), Qt::LeftButton, {},
-                      page_->DirectoryBox->visualItemRect(sub).center());
+    QTest::mouseClick(w<QListWidget>("DirectoryBox")->viewport(), Qt::LeftButton, {},
+                      w<QListWidget>("DirectoryBox")->visualItemRect(sub).center());
     EXPECT_EQ(page_->browserFolder(), music_ + "/Sub folder");
     EXPECT_TRUE(files().isEmpty());
 }
 
 TEST_F(PlayListPageTest, SaveListAsWritesThePlaylistFileAndShowsIt) {
-    page_->PlayList->model().setTexts({"/m/a.mp3", " /m/leading blank.mp3", "/m/Ünïcödé.mp3"});
-    page_->PlayList->refresh();
-    page_->NameFileSave->setText("Set");
+    page_->PlayListView()->model().setTexts(
+        {"/m/a.mp3", " /m/leading blank.mp3", "/m/Ünïcödé.mp3"});
+    page_->PlayListView()->refresh();
+    w<QLineEdit>("NameFileSave")->setText("Set");
     page_->CmdFileSave_Click();
     EXPECT_TRUE(messages_.isEmpty());
     EXPECT_EQ(readFile(music_ + "/Set.PLF"), QByteArray("/m/a.mp3\r\n /m/leading blank.mp3\r\n") +
                                                  QString::fromUtf8("/m/Ünïcödé.mp3\r\n").toUtf8());
     EXPECT_TRUE(files().contains("Set.PLF"));
     // The name is taken as typed.
-    page_->NameFileSave->setText("Set.PLF");
+    w<QLineEdit>("NameFileSave")->setText("Set.PLF");
     page_->CmdFileSave_Click();
     EXPECT_TRUE(QFile::exists(music_ + "/Set.PLF.PLF"));
 }
 
 TEST_F(PlayListPageTest, SaveThatCannotBeWrittenSaysSoAndKeepsEverything) {
-    page_->PlayList->model().setTexts({"/m/a.mp3"});
-    page_->NameFileSave->setText("no/such/folder/Old");
+    page_->PlayListView()->model().setTexts({"/m/a.mp3"});
+    w<QLineEdit>("NameFileSave")->setText("no/such/folder/Old");
     page_->CmdFileSave_Click();
     ASSERT_EQ(messages_.size(), 1);
     EXPECT_TRUE(messages_[0].startsWith("Error|"));
     // Nothing happens with an empty name or an empty list.
     messages_.clear();
-    page_->NameFileSave->clear();
+    w<QLineEdit>("NameFileSave")->clear();
     page_->CmdFileSave_Click();
-    page_->PlayList->model().clear();
-    page_->NameFileSave->setText("Empty");
+    page_->PlayListView()->model().clear();
+    w<QLineEdit>("NameFileSave")->setText("Empty");
     page_->CmdFileSave_Click();
     EXPECT_TRUE(messages_.isEmpty());
     EXPECT_FALSE(QFile::exists(music_ + "/Empty.PLF"));
 }
 
 TEST_F(PlayListPageTest, ButtonsEditTheList) {
-    auto& m = page_->PlayList->model();
+    auto& m = page_->PlayListView()->model();
     m.setTexts({"0", "1", "2", "3", "4", "5", "6", "7"});
     m.setSelected(2, true);
     m.setSelected(3, true);
     m.setSelected(6, true);
-    page_->PlayList->refresh();
-    QTest::mouseClick(page_->CmdUpDn[3], Qt::LeftButton);  // one up
+    page_->PlayListView()->refresh();
+    QTest::mouseClick(w<QPushButton>("CmdUpDn3"), Qt::LeftButton);  // one up
     EXPECT_EQ(lines(), (QStringList{"0", "2", "3", "1", "4", "5", "6", "7"}));
-    EXPECT_EQ(page_->PlayList->selectionModel()->selectedRows().size(), 2);
-    QTest::mouseClick(page_->CmdUpDn[2], Qt::LeftButton);  // to the bottom
+    EXPECT_EQ(page_->PlayListView()->selectionModel()->selectedRows().size(), 2);
+    QTest::mouseClick(w<QPushButton>("CmdUpDn2"), Qt::LeftButton);  // to the bottom
     EXPECT_EQ(lines(), (QStringList{"0", "1", "4", "5", "6", "7", "2", "3"}));
-    QTest::mouseClick(page_->CmdRemoveSelect, Qt::LeftButton);
+    QTest::mouseClick(w<QPushButton>("CmdRemoveSelect"), Qt::LeftButton);
     EXPECT_EQ(lines(), (QStringList{"0", "1", "4", "5", "6", "7"}));
-    QTest::mouseClick(page_->CmdClearList, Qt::LeftButton);
+    QTest::mouseClick(w<QPushButton>("CmdClearList"), Qt::LeftButton);
     EXPECT_TRUE(lines().isEmpty());
 }
 
 TEST_F(PlayListPageTest, OperatorSelectionReachesTheModel) {
     test::setList(*page_, {"a", "b", "c"});
     test::clickRow(*page_, 1);
-    EXPECT_EQ(page_->PlayList->model().selectedRows(), std::vector<int>{1});
+    EXPECT_EQ(page_->PlayListView()->model().selectedRows(), std::vector<int>{1});
     test::clickRow(*page_, 2, Qt::ShiftModifier);
-    EXPECT_EQ(page_->PlayList->model().selectedRows(), (std::vector<int>{1, 2}));
+    EXPECT_EQ(page_->PlayListView()->model().selectedRows(), (std::vector<int>{1, 2}));
     page_->CursorMove(2);  // down: the first selected line moves on alone
-    EXPECT_EQ(page_->PlayList->model().selectedRows(), std::vector<int>{2});
+    EXPECT_EQ(page_->PlayListView()->model().selectedRows(), std::vector<int>{2});
     // With the "Add / Save" panel open and nothing selected, a cursor key opens the list and
     // defines the next item.
-    page_->PlayList->model().clearSelection();
+    page_->PlayListView()->model().clearSelection();
     page_->OpenAddSav();
     int defines = 0;
     page_->defineNext = [&] { ++defines; };
     page_->CursorMove(1);
     EXPECT_EQ(defines, 1);
-    EXPECT_TRUE(page_->PlayList->isEnabled());
-    EXPECT_FALSE(page_->FrmAddSav->isVisible());
+    EXPECT_TRUE(page_->PlayListView()->isEnabled());
+    EXPECT_FALSE(w<QFrame>("FrmAddSav")->isVisible());
 }
 
 TEST(PlayListBox, TheLongestLineCanBeScrolledIntoViewWhereverItIs) {
@@ -213,7 +222,7 @@ TEST(MusicList, ComesBackAfterARestart) {
         VelMix w(app);
         w.Show();
         w.setStateLoaded(true);
-        w.playListPage().PlayList->model().setTexts(items);
+        w.playListPage().PlayListView()->model().setTexts(items);
         w.close();
     }
     EXPECT_TRUE(readFile(app + "MemoList.ini").endsWith("\r\n"));
@@ -221,9 +230,9 @@ TEST(MusicList, ComesBackAfterARestart) {
         VelMix w(app);
         w.Show();
         w.LoadSavedState();
-        EXPECT_EQ(w.playListPage().PlayList->model().texts(), items);
+        EXPECT_EQ(w.playListPage().PlayListView()->model().texts(), items);
         EXPECT_EQ(w.playLists().PlayListNET.texts(), (QStringList{"http://127.0.0.1/a A", ""}));
-        w.playListPage().PlayList->model().clear();
+        w.playListPage().PlayListView()->model().clear();
         w.setStateLoaded(true);
         w.close();
     }
@@ -262,7 +271,7 @@ TEST(MusicList, LongOrUnreadableSavedListsLoseNothing) {
             w.radioPanel().messageBox = [](const QString&, const QString&) {};
             w.LoadSavedState();
             w.setStateLoaded(true);
-            w.playListPage().PlayList->model().append("/new.mp3");
+            w.playListPage().PlayListView()->model().append("/new.mp3");
             w.close();
         }
         EXPECT_EQ(messages.size(), c.messages) << c.what << messages.join('|').toStdString();

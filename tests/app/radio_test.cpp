@@ -27,7 +27,7 @@ class RadioTest : public test::WindowFixture {
         return ui<QLineEdit>("NameRadioAdd")->isVisible() &&
                ui<QPushButton>("CmdSwitch")->text() == "Switch to MP3";
     }
-    QStringList shown() { return list().PlayList->model().texts(); }
+    QStringList shown() { return list().PlayListView()->model().texts(); }
 };
 
 TEST_F(RadioTest, SwitchKeepsBothListsWithTheirSelectionsAndThePanelAsItWas) {
@@ -41,9 +41,9 @@ TEST_F(RadioTest, SwitchKeepsBothListsWithTheirSelectionsAndThePanelAsItWas) {
     EXPECT_FALSE(ui<QFrame>("FrmAddSav")->isVisible());
     clickSwitch();
     EXPECT_FALSE(radioShown());
-    EXPECT_EQ(list().PlayList->model().selectedRows(), (std::vector<int>{1, 4}));
+    EXPECT_EQ(list().PlayListView()->model().selectedRows(), (std::vector<int>{1, 4}));
     EXPECT_TRUE(ui<QFrame>("FrmAddSav")->isVisible()) << "the panel open before is open again";
-    EXPECT_FALSE(list().PlayList->isEnabled());
+    EXPECT_FALSE(list().PlayListView()->isEnabled());
 
     list().CloseAddSav();
     for (int i = 0; i < 11; ++i)

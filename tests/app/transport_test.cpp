@@ -26,7 +26,7 @@ class TransportTest : public test::WindowFixture {
         toneA_ = test::mediaFile("a tone, 440.mp3", testmedia::sine(440, 1.6, 22050, 2));
         toneB_ = test::mediaFile("b tone, 880.mp3", testmedia::sine(880, 1.6, 22050, 2));
         setList({toneA_, toneB_});
-        list().OptTurn[3]->setChecked(true);  // order: down the list
+        ui<QRadioButton>("OptTurn3")->setChecked(true);  // order: down the list
     }
     void pressKeypad(int key) {
         QWidget* target = w_->MenuTabs()->tabBar();
@@ -68,13 +68,13 @@ TEST_F(TransportTest, DoubleClickPlaysAfterTheStepTimerTheBarFollowsAndTheNextIt
     EXPECT_LT(worstJump, 0.15f);
     // The next item by the order (down) plays: line 1.
     ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
-    EXPECT_TRUE(list().PlayList->model().isSelected(1));
+    EXPECT_TRUE(list().PlayListView()->model().isSelected(1));
     EXPECT_EQ(w_->playQueue().PrevBuff, toneA_);
     EXPECT_TRUE(messages_.isEmpty());
 }
 
 TEST_F(TransportTest, AClickOnTheDisabledListEnablesIt) {
-    ListBox* view = list().PlayList;
+    ListBox* view = list().PlayListView();
     view->setEnabled(false);  // as after the deferred start
     // Through the window, so whatever lies on top of the disabled list gets the click.
     const QPoint at = view->mapTo(w_.get(), view->rect().center());
@@ -141,7 +141,7 @@ TEST_F(TransportTest, BadItemsGiveTheirMessageAndThePlayerGoesOn) {
     ASSERT_TRUE(waitFor([&] { return messages_.size() == 2; }, 1000));
     EXPECT_EQ(messages_[1], "Error|File Error");
     EXPECT_FALSE(player().GetFilePlayPerf());
-    EXPECT_EQ(list().PlayList->model().count(), 3) << "nothing is lost from the list";
+    EXPECT_EQ(list().PlayListView()->model().count(), 3) << "nothing is lost from the list";
     // The program goes on: the first line plays again.
     doubleClickRow(0);
     EXPECT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
@@ -213,7 +213,7 @@ TEST_F(TransportTest, KeysTypedIntoATextFieldRunNoCommandAndHoldNothing) {
     w_->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w_.get()));
     list().OpenAddSav();
-    QLineEdit* field = list().NameFileSave;
+    QLineEdit* field = ui<QLineEdit>("NameFileSave");
     field->setFocus();
     ASSERT_TRUE(field->hasFocus());
     QTest::keyClicks(field, "old");
@@ -232,7 +232,8 @@ TEST_F(TransportTest, KeysTypedIntoATextFieldRunNoCommandAndHoldNothing) {
         QTest::keyRelease(field, k.key, k.modifiers);
         EXPECT_EQ(w_->MenuTabs()->currentIndex(), 0) << k.key;
         EXPECT_TRUE(field->hasFocus()) << k.key;
-        EXPECT_TRUE(list().FrmAddSav->isVisible()) << k.key << ": the list keys close the panel";
+        EXPECT_TRUE(ui<QFrame>("FrmAddSav")->isVisible())
+            << k.key << ": the list keys close the panel";
         EXPECT_FALSE(ui<QPushButton>("TglPaus")->isChecked()) << k.key;
         EXPECT_EQ(asked, 0) << k.key;
     }

@@ -70,19 +70,19 @@ inline QString loudNoiseFile() {
 
 // The music list on the PlayList page, as shown after the "Add / Save" panel closed.
 inline void setList(PlayListPage& list, const QStringList& items) {
-    list.PlayList->model().setTexts(items);
-    list.PlayList->refresh();
+    list.PlayListView()->model().setTexts(items);
+    list.PlayListView()->refresh();
     list.CloseAddSav();
 }
 // A click and a double click on a line of the list, as the operator gives them.
 inline void clickRow(PlayListPage& list, int row, Qt::KeyboardModifiers mods = {}) {
-    ListBox* view = list.PlayList;
+    ListBox* view = list.PlayListView();
     const QPoint at = view->visualRect(view->QListView::model()->index(row, 0)).center();
     QTest::mouseClick(view->viewport(), Qt::LeftButton, mods, at);
 }
 inline void doubleClickRow(PlayListPage& list, int row) {
     clickRow(list, row);
-    ListBox* view = list.PlayList;
+    ListBox* view = list.PlayListView();
     const QPoint at = view->visualRect(view->QListView::model()->index(row, 0)).center();
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
 }

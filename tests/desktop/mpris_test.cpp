@@ -37,7 +37,7 @@ class MprisTest : public test::WindowFixture {
         ASSERT_FALSE(bus_.address().isEmpty()) << "dbus-daemon (package dbus-daemon) is needed";
         WindowFixture::SetUp();
         setList({toneA_, toneB_});
-        list().OptTurn[3]->setChecked(true);  // order: down the list
+        ui<QRadioButton>("OptTurn3")->setChecked(true);  // order: down the list
         playerBus_ = std::make_unique<QDBusConnection>(
             QDBusConnection::connectToBus(bus_.address(), "vx-player"));
         mpris_ = new MprisService(*w_, *playerBus_, w_.get());
@@ -204,9 +204,9 @@ TEST_F(MprisTest, RootInterfaceNamesThePlayerAndQuitUnloadsIt) {
 TEST_F(MprisTest, OpenUriAppendsAndPlays) {
     client_->player("OpenUri", {QUrl::fromLocalFile(toneB_).toString()});
     ASSERT_TRUE(waitFor([&] { return playing(); }, 2000));
-    EXPECT_EQ(list().PlayList->model().texts(), (QStringList{toneA_, toneB_, toneB_}));
+    EXPECT_EQ(list().PlayListView()->model().texts(), (QStringList{toneA_, toneB_, toneB_}));
     EXPECT_EQ(namePlay(), toneB_);
-    EXPECT_EQ(list().PlayList->model().firstSelected(), 2);
+    EXPECT_EQ(list().PlayListView()->model().firstSelected(), 2);
 }
 
 TEST_F(MprisTest, WithoutABusThePlayerRunsAsBefore) {

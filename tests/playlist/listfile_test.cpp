@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <csignal>
+
 #include <chrono>
 #include <future>
 #include <random>
@@ -197,18 +200,23 @@ TEST_F(ListFileTest, FailedSaveKeepsThePreviousFile) {
     QString error;
     EXPECT_FALSE(SaveListFile(path("no/such/folder/x.PLF"), first, &error));
 
-    // A folder without write access: the old file stays as it was (skipped as root, who may
-    // write anyway).
-    QFile::setPermissions(dir_.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    // A write that fails half way (a file size limit, which stops root too): the old file
+    // stays as it was and no temporary file is left.
     PlaylistModel second;
-    second.append("/new.mp3");
+    for (int i = 0; i < 500; ++i)
+        second.append(QStringLiteral("/music/a long enough name %1.mp3").arg(i));
+    rlimit was{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &was), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = was;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     const bool saved = SaveListFile(path("keep.PLF"), second, &error);
-    QFile::setPermissions(dir_.path(),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    if (!saved) {
-        EXPECT_EQ(readBytes("keep.PLF"), before);
-        EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList({"keep.PLF"}));
-    }
+    ::setrlimit(RLIMIT_FSIZE, &was);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(readBytes("keep.PLF"), before);
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList({"keep.PLF"}));
 }
 
 TEST_F(ListFileTest, SpecialFilesAreRefusedAtOnceAndNeverSavedOver) {

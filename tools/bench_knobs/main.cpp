@@ -71,9 +71,9 @@ double ThreadCpuSeconds() {
 // Plays path in the window as the operator does: the list holds it, the play button opens it.
 bool PlayFile(VelMix& w, const QString& path) {
     PlayListPage& list = w.playListPage();
-    list.PlayList->model().setTexts({path});
-    list.PlayList->refresh();
-    list.PlayList->setEnabled(true);
+    list.PlayListView()->model().setTexts({path});
+    list.PlayListView()->refresh();
+    list.PlayListView()->setEnabled(true);
     w.playControl().PlaySelected();  // the play button: the only line is the next item
     QElapsedTimer t;
     t.start();

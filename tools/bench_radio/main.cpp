@@ -217,10 +217,10 @@ int RunFirst() {
         };
         // The station is the list's selected line, as after Backspace and the Down key.
         PlayListPage& list = w->playListPage();
-        list.PlayList->model().setTexts({QString::fromStdString(station.url()) + " Bench"});
-        list.PlayList->refresh();
-        list.PlayList->setEnabled(true);
-        list.PlayList->setCurrentIndex(list.PlayList->QListView::model()->index(0, 0));
+        list.PlayListView()->model().setTexts({QString::fromStdString(station.url()) + " Bench"});
+        list.PlayListView()->refresh();
+        list.PlayListView()->setEnabled(true);
+        list.PlayListView()->setCurrentIndex(list.PlayListView()->QListView::model()->index(0, 0));
         w->MenuTabs()->setFocus();
         QKeyEvent down(QEvent::KeyPress, Qt::Key_Asterisk, Qt::KeypadModifier);
         QKeyEvent up(QEvent::KeyRelease, Qt::Key_Asterisk, Qt::KeypadModifier);

@@ -78,8 +78,12 @@ int main(int argc, char** argv) {
     page.messageBox = [](const QString& text, const QString&) {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     };
-    page.Drive0->addItem(root);
-    page.Drive0->setCurrentIndex(page.Drive0->count() - 1);
+    // The page's controls by their names, as the operator finds them.
+    auto* drive = canvas.findChild<QComboBox*>("Drive0");
+    auto* toggle = canvas.findChild<QPushButton*>("TogFindMusic");
+    if (!drive || !toggle) return 1;
+    drive->addItem(root);
+    drive->setCurrentIndex(drive->count() - 1);
     page.musicSearch().rules = [] { return util::WalkRules{}; };
     canvas.show();
 
@@ -102,30 +106,31 @@ int main(int argc, char** argv) {
     playlist::MusicSearch& search = page.musicSearch();
     clock.start();
     pulse.start();
-    page.TogFindMusic->click();  // on, as the operator's click
+    toggle->click();  // on, as the operator's click
     runUntil([&] { return !search.running(); });
     const double walkS = clock.nsecsElapsed() / 1e9;
     pulse.stop();
-    const int found = page.PlayList->model().count();
+    const int found = page.PlayListView()->model().count();
     std::printf("walk: %d MP3 of %d files in %.3f s: %.0f files/s, %.0f folders/s\n", found, files,
                 walkS, files / walkS, folders / walkS);
     std::printf("longest time without the event loop during the walk: %.1f ms\n", longest / 1e6);
 
     // 2. A second walk, stopped when half the MP3 files are in the list.
-    page.PlayList->model().clear();
-    page.PlayList->refresh();
+    page.PlayListView()->model().clear();
+    page.PlayListView()->refresh();
     clock.restart();
     last = 0;
     longest = 0;
     pulse.start();
-    page.TogFindMusic->click();  // on, as the operator's click
-    runUntil([&] { return page.PlayList->model().count() >= found / 2 || !search.running(); });
-    const int atStop = page.PlayList->model().count();
+    toggle->click();  // on, as the operator's click
+    runUntil(
+        [&] { return page.PlayListView()->model().count() >= found / 2 || !search.running(); });
+    const int atStop = page.PlayListView()->model().count();
     QElapsedTimer stop;
     stop.start();
-    page.TogFindMusic->click();  // the toggle off, as a click
+    toggle->click();  // the toggle off, as a click
     const double lineStopMs = stop.nsecsElapsed() / 1e6;
-    const int afterClick = page.PlayList->model().count();
+    const int afterClick = page.PlayListView()->model().count();
     runUntil([&] { return !search.walking(); });
     const double workerStopMs = stop.nsecsElapsed() / 1e6;
     for (int i = 0; i < 10; ++i)
@@ -134,7 +139,7 @@ int main(int argc, char** argv) {
     std::printf(
         "stop at %d lines (%d after the click, %d at the end): the click took %.2f ms, "
         "the worker returned %.2f ms after it\n",
-        atStop, afterClick, page.PlayList->model().count(), lineStopMs, workerStopMs);
+        atStop, afterClick, page.PlayListView()->model().count(), lineStopMs, workerStopMs);
     std::printf("longest time without the event loop during the second walk: %.1f ms\n",
                 longest / 1e6);
     return 0;

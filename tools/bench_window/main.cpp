@@ -163,9 +163,9 @@ int main(int argc, char** argv) {
             t.start();
             auto w = OpenWindow(appPath);
             ms.push_back(MsSince(t));
-            if (w->playListPage().PlayList->model().count() != lines.size()) {
+            if (w->playListPage().PlayListView()->model().count() != lines.size()) {
                 std::fprintf(stderr, "start-up loaded %d lines\n",
-                             w->playListPage().PlayList->model().count());
+                             w->playListPage().PlayListView()->model().count());
                 return 2;
             }
             CloseWindow(w);
@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
     auto w = FreshWindow(appPath);
     if (!w) return 1;
     PlayListPage& page = w->playListPage();
-    ListBox& list = *page.PlayList;
+    ListBox& list = *page.PlayListView();
     const auto fullList = [&] {
         list.model().setTexts(lines);
         list.refresh(true);
@@ -345,7 +345,7 @@ int main(int argc, char** argv) {
         if (!WriteMemoList(longPath, longLines)) return 1;
         auto lw = FreshWindow(longPath);
         if (!lw) return 1;
-        const PlaylistModel& m = lw->playListPage().PlayList->model();
+        const PlaylistModel& m = lw->playListPage().PlayListView()->model();
         const bool kept = m.count() == PlaylistModel::kMaxLines &&
                           m.text(m.count() - 1) == longLines[PlaylistModel::kMaxLines - 1];
         std::printf("MemoList.ini of %d lines loads %d lines, the first %d in order: %s\n",

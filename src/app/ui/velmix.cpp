@@ -221,8 +221,9 @@ void VelMix::Form_Load() {
     connect(soundControl_, &controls::SoundControl::rotationSpeedChanged, this,
             [this](int, int waveTickMs) { state_.TimePerf = waveTickMs; });
     playListPage_ = new PlayListPage(page(0), state_, playLists_, this);
-    playControl_ = new PlayControl(*player_, *soundControl_, *transport_, *playListPage_->PlayList,
-                                   state_, *menuTabs_, timerNet_, timerTik_, *playQueue_, this);
+    playControl_ =
+        new PlayControl(*player_, *soundControl_, *transport_, *playListPage_->PlayListView(),
+                        state_, *menuTabs_, timerNet_, timerTik_, *playQueue_, this);
     connect(&playControl_->events(), &playback::TransportEvents::displayCleared, this,
             [this] { ClrLevels(); });
     playListPage_->defineNext = [this] {
@@ -298,7 +299,7 @@ void VelMix::FormStart() {
         }
     }
     menuTabs_->setFocusPolicy(Qt::StrongFocus);
-    playListPage_->PlayList->setEnabled(false);
+    playListPage_->PlayListView()->setEnabled(false);
     transport_->setMasterVolume(100);
     soundControl_->setVolume(50);
     soundControl_->sendGlobalVolume();

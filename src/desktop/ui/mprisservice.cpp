@@ -165,7 +165,7 @@ qlonglong MprisService::positionUs() const {
 bool MprisService::canPlay() const {
     if (!alive()) return false;
     return !playback::NothingToPlay(w_.playQueue().NamePlay,
-                                    w_.playListPage().PlayList->model().count());
+                                    w_.playListPage().PlayListView()->model().count());
 }
 
 bool MprisService::canGoPrevious() const {

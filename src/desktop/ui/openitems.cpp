@@ -13,7 +13,7 @@ int OpenItems(VelMix& window, const QStringList& items) {
     if (items.isEmpty() || window.unloadCount() > 0) return 0;
     PlayListPage& page = window.playListPage();
     if (!page.musicMode()) window.radioPanel().SwitchList();
-    playlist::PlaylistModel& list = page.PlayList->model();
+    playlist::PlaylistModel& list = page.PlayListView()->model();
     list.clearSelection();
     const int first = list.count();
     int taken = 0;
@@ -22,12 +22,12 @@ int OpenItems(VelMix& window, const QStringList& items) {
         ++taken;
     }
     if (taken == 0) {
-        page.PlayList->refresh();
+        page.PlayListView()->refresh();
         return 0;
     }
     list.setSelected(first, true);
     list.setCurrentRow(first);
-    page.PlayList->refresh();
+    page.PlayListView()->refresh();
     // The selected line becomes the current item and plays; when it already is the current
     // item it plays again from its start.
     PlayControl& play = window.playControl();

@@ -128,14 +128,14 @@ void RadioPanel::CmdRadioAdd_Click() {
         messageBox(QStringLiteral("Invalid Name"), QStringLiteral("Error"));
         return;
     }
-    ListBox* list = page_.PlayList;
+    ListBox* list = page_.PlayListView();
     if (!list->model().append(text)) return;  // the list is full
     list->refresh();
     list->scrollToBottom();
 }
 
 void RadioPanel::CmdRadioEdit_Click() {
-    ListBox* list = page_.PlayList;
+    ListBox* list = page_.PlayListView();
     playlist::PlaylistModel& m = list->model();
     if (m.isEmpty() || m.selectedCount() != 1) return;
     const int row = m.firstSelected();
@@ -145,16 +145,16 @@ void RadioPanel::CmdRadioEdit_Click() {
 }
 
 void RadioPanel::CmdRadioSave_Click() {
-    const playlist::PlaylistModel& stations = page_.PlayList->model();
+    const playlist::PlaylistModel& stations = page_.PlayListView()->model();
     if (stations.isEmpty()) return;
-    page_.CmdSwitch->setEnabled(false);
+    page_.setSwitchEnabled(false);
     QString error;
     if (!netradio::SaveNetRadio(netradio::NetRadioPath(appPath_), stations, &error)) {
         messageBox(
             QStringLiteral("The station list could not be saved to \"NetRadio.ini\": ") + error,
             QStringLiteral("Error"));
     }
-    page_.CmdSwitch->setEnabled(true);
+    page_.setSwitchEnabled(true);
 }
 
 void RadioPanel::LoadNetRadio(const QString& appPath) {

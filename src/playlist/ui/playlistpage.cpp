@@ -226,6 +226,10 @@ void PlayListPage::leaveRadioMode(bool reopenAddSav) {
     }
 }
 
+void PlayListPage::setSwitchEnabled(bool enabled) {
+    CmdSwitch->setEnabled(enabled);
+}
+
 void PlayListPage::addTextField(QWidget* field) {
     field->installEventFilter(textFocus_);
 }

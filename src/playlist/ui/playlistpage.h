@@ -36,29 +36,10 @@ class PlayListPage : public QObject {
     PlayListPage(QWidget* canvas, WindowState& state, playlist::PlayLists& lists,
                  QObject* parent = nullptr);
 
-    ListBox* PlayList;
-    QWidget* PlayListBack;
-    QFrame* PicAddSav;
-    QPushButton* ChkEnterAddSav;
-    QLabel* LblMov;
-    QPushButton* CmdUpDn[5] = {};  // 1 top, 2 bottom, 3 one up, 4 one down
-    QPushButton* CmdRemoveSelect;
-    QPushButton* CmdClearList;
-    QFrame* FrmQueue;
-    QRadioButton* OptTurn[4] = {};  // 1 up, 2 random, 3 down
-    QPushButton* CmdSwitch;
-    QFrame* FrmAddSav;
-    QComboBox* Drive0;
-    QListWidget* DirectoryBox;
-    ListBox* FileTop;
-    QRadioButton* OptMusic;
-    QRadioButton* OptLists;
-    QPushButton* CmdSelAll;
-    QPushButton* CmdAddSel;
-    QPushButton* CmdExitAddSav;
-    QLineEdit* NameFileSave;
-    QPushButton* CmdFileSave;
-    QPushButton* TogFindMusic;  // "Music Search", a toggle: on while a search runs
+    // The list view on the page: the play control and the station list work on its selection.
+    ListBox* PlayListView() const { return PlayList; }
+    // `CmdSwitch` may be used (the station list disables it while it saves).
+    void setSwitchEnabled(bool enabled);
 
     playlist::PlayLists& lists() { return lists_; }
     // Music mode: `CmdSwitch` offers the station list.
@@ -120,6 +101,32 @@ class PlayListPage : public QObject {
     void switchRequested();
 
   private:
+    // The page's controls; other classes reach them through the intent methods above, tests
+    // by their object names.
+    ListBox* PlayList;
+    QWidget* PlayListBack;
+    QFrame* PicAddSav;
+    QPushButton* ChkEnterAddSav;
+    QLabel* LblMov;
+    QPushButton* CmdUpDn[5] = {};  // 1 top, 2 bottom, 3 one up, 4 one down
+    QPushButton* CmdRemoveSelect;
+    QPushButton* CmdClearList;
+    QFrame* FrmQueue;
+    QRadioButton* OptTurn[4] = {};  // 1 up, 2 random, 3 down
+    QPushButton* CmdSwitch;
+    QFrame* FrmAddSav;
+    QComboBox* Drive0;
+    QListWidget* DirectoryBox;
+    ListBox* FileTop;
+    QRadioButton* OptMusic;
+    QRadioButton* OptLists;
+    QPushButton* CmdSelAll;
+    QPushButton* CmdAddSel;
+    QPushButton* CmdExitAddSav;
+    QLineEdit* NameFileSave;
+    QPushButton* CmdFileSave;
+    QPushButton* TogFindMusic;  // "Music Search", a toggle: on while a search runs
+
     void buildList(QWidget* canvas);
     void buildAddSav(QWidget* canvas);
     void fillDrives();
