@@ -372,7 +372,7 @@ void printRow(const char* name, const Cost& c) {
 void usage() {
     std::fprintf(stderr,
                  "usage: bench_chain [--rounds N] [--seconds S] [--only-ours] [--no-breakdown] "
-                 "[--keep]\n");
+                 "[--keep] [--only-rest]\n");
 }
 
 }  // namespace
@@ -383,6 +383,7 @@ int main(int argc, char** argv) {
     bool onlyOurs = false;
     bool breakdown = true;
     bool keep = false;
+    bool onlyRest = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--rounds" && i + 1 < argc) {
@@ -395,6 +396,8 @@ int main(int argc, char** argv) {
             breakdown = false;
         } else if (a == "--keep") {
             keep = true;
+        } else if (a == "--only-rest") {
+            onlyRest = true;
         } else {
             usage();
             return 2;
@@ -430,6 +433,18 @@ int main(int argc, char** argv) {
     std::printf("  %s, %zu bytes\n\n", mp3.c_str(), bytes.size());
 
     const velorixa::tools::RenderOptions options = chainOptions(mp3);
+    velorixa::tools::RenderOptions rest;
+    rest.input = options.input;  // speed 100, EQ flat, effects off: the player after start-up
+    if (onlyRest) {
+        // For a profiler: the player at rest, played and thrown away, nothing else.
+        Cost c;
+        for (int r = 0; r < rounds; ++r)
+            c.keepBest(measureSelf([&] { return renderDiscarding(rest, nullptr); }));
+        printRow("player at rest, blocks not kept", c);
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+        return c.ok ? 0 : 1;
+    }
     std::printf(
         "Chain (the player's settings and the nearest equivalents):\n"
         "  velorixa  speed slider 150 = rate x2 (88200 Hz played at 44100: pitch and tempo up\n"
@@ -517,11 +532,10 @@ int main(int argc, char** argv) {
 
     const bool ahead = (!sox.ok || ours.cpuS < sox.cpuS) && (!ffmpeg.ok || ours.cpuS < ffmpeg.cpuS);
     if (breakdown) {
-        Cost dec, neutral, noDisplay, resample, resampleAtRest, effects, soxDec, ffDec;
+        Cost dec, neutral, neutralLean, noDisplay, resample, resampleAtRest, effects, soxDec, ffDec;
         for (int r = 0; r < rounds; ++r) {
             dec.keepBest(measureSelf([&] { return decodeOnly(mp3); }));
-            velorixa::tools::RenderOptions rest;
-            rest.input = options.input;  // speed 100, EQ flat, effects off
+            neutralLean.keepBest(measureSelf([&] { return renderDiscarding(rest, nullptr); }));
             neutral.keepBest(measureSelf([&] { return renderOurs(rest, false, nullptr); }));
             noDisplay.keepBest(measureSelf([&] { return renderOurs(options, false, nullptr); }));
             resample.keepBest(measureSelf([&] { return resampleOnly(sourceFloat, 0.5); }));
@@ -543,6 +557,11 @@ int main(int argc, char** argv) {
                     ours.cpuS - parts);
         printRow("full chain without the display reads", noDisplay);
         printRow("player at rest (speed 100, EQ flat, effects off)", neutral);
+        printRow("  the same, blocks not kept (as played)", neutralLean);
+        if (dec.ok && neutralLean.ok) {
+            std::printf("  ratio at rest (blocks not kept) / decode only   %.2f  (aim <= 1.3)\n",
+                        neutralLean.cpuS / dec.cpuS);
+        }
         printRow("  its rate change alone (resampler at ratio 1)", resampleAtRest);
         if (soxDec.ok) printRow("sox decode only (to raw /dev/null)", soxDec);
         if (ffDec.ok) printRow("ffmpeg decode only (-f null)", ffDec);

@@ -57,6 +57,8 @@ void ModulatedDelay::reset() noexcept {
         const float d = delayFrames_.current() * (1.0f + depth_.current() * lfo);
         readRamp_[ch].jump(std::fmax(d, kMinDelayFrames));
     }
+    idle_ = false;
+    send_.full();
     subPos_ = 0;
 }
 
@@ -109,16 +111,26 @@ void ModulatedDelay::beginSubBlock() noexcept {
         const float d = delayFrames_.current() * (1.0f + depth_.current() * lfo);
         readRamp_[ch].startSubBlock(std::fmax(d, kMinDelayFrames));
     }
+    if (mixRamp_.zero()) {
+        idle_ = true;
+    } else if (idle_) {
+        idle_ = false;
+        for (auto& line : line_)
+            line.reset();
+        send_.restart();
+    }
+    send_.startSubBlock();
 }
 
 void ModulatedDelay::render(float* p, int frames) noexcept {
     for (int i = 0; i < frames; ++i, p += 2) {
         const float mix = mixRamp_.next();
         const float fb = feedbackRamp_.next();
+        const float send = send_.next();
         for (int ch = 0; ch < 2; ++ch) {
             const float in = p[ch];
             const float wet = line_[ch].readFrac(readRamp_[ch].next());
-            line_[ch].push(in + fb * wet);
+            line_[ch].push(send * in + fb * wet);
             p[ch] = in + mix * (wet - in);
         }
     }
@@ -128,7 +140,10 @@ void ModulatedDelay::process(float* stereo, int frames) noexcept {
     if (!line_[0].ready()) return;  // not prepared: pass the sound through rather than fail
     dsp::processBlock(
         primed_, subPos_, stereo, frames, [this] { reset(); }, [this] { loadTargets(); },
-        [this] { beginSubBlock(); }, [this](float* p, int n) { render(p, n); });
+        [this] { beginSubBlock(); },
+        [this](float* p, int n) {
+            if (!idle_) render(p, n);
+        });
 }
 
 }  // namespace velorixa::fx
