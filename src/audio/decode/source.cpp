@@ -8,8 +8,6 @@ namespace velorixa::audio {
 
 namespace {
 
-// A full ring is re-checked this often; at three times speed 48 kHz drains ~600 frames in it.
-constexpr auto kIdlePoll = std::chrono::milliseconds(4);
 constexpr auto kStarvedPoll = std::chrono::milliseconds(10);
 
 size_t ringFrames(double seconds, int rateHz) {
@@ -32,13 +30,17 @@ Source::Source(std::unique_ptr<Decoder> decoder, double bufferSeconds)
 
 Source::~Source() {
     quit_.store(true, std::memory_order_release);
+    wake();
     if (thread_.joinable()) thread_.join();
 }
 
 void Source::run() {
     std::vector<float> chunk(static_cast<size_t>(kDecodeChunkFrames) * channels_);
     uint32_t handled = 0;
+    // Refilled once a quarter of the ring is free: a few wake-ups a second at any speed.
+    const size_t refillRoom = std::max<size_t>(kDecodeChunkFrames, ring_.capacityFrames() / 4);
     while (!quit_.load(std::memory_order_acquire)) {
+        const uint32_t seen = wake_.load(std::memory_order_acquire);
         uint32_t req = seekReq_.load(std::memory_order_acquire);
         // One seek at a time: the previous discard point must have been taken by the consumer.
         if (req != handled && ackGen_.load(std::memory_order_acquire) ==
@@ -52,8 +54,12 @@ void Source::run() {
             handled = req;
             continue;
         }
-        if (eof_.load(std::memory_order_relaxed) || ring_.freeFrames() < kDecodeChunkFrames) {
-            std::this_thread::sleep_for(kIdlePoll);
+        if (eof_.load(std::memory_order_relaxed)) {
+            waitForWork(seen, 0);  // until a seek or the end
+            continue;
+        }
+        if (ring_.freeFrames() < kDecodeChunkFrames) {
+            waitForWork(seen, refillRoom);
             continue;
         }
         Decoder::Status status = Decoder::Status::Ok;
@@ -67,9 +73,30 @@ void Source::run() {
     }
 }
 
+void Source::wake() noexcept {
+    wake_.fetch_add(1, std::memory_order_seq_cst);
+    wake_.notify_one();
+}
+
+void Source::waitForWork(uint32_t seen, size_t room) {
+    if (room > 0) {
+        roomWanted_.store(room, std::memory_order_seq_cst);
+        // The consumer stores its read index and then looks at roomWanted_; here it is the other
+        // way round, so one of the two sees the other's store and nobody sleeps past the room.
+        std::atomic_thread_fence(std::memory_order_seq_cst);
+        if (ring_.freeFrames() >= room) {
+            roomWanted_.store(0, std::memory_order_relaxed);
+            return;
+        }
+    }
+    wake_.wait(seen, std::memory_order_acquire);
+    roomWanted_.store(0, std::memory_order_relaxed);
+}
+
 void Source::requestSeek(int64_t frame) {
     seekTarget_.store(frame, std::memory_order_relaxed);
     seekReq_.fetch_add(1, std::memory_order_release);
+    wake();
 }
 
 int64_t Source::positionFrames() const {
@@ -105,6 +132,7 @@ bool Source::applyDiscard() noexcept {
     appliedGen_ = gen;
     publishPosition(pulled_, 0);
     ackGen_.store(gen, std::memory_order_release);
+    wake();  // room in the ring, and a seek that waited for this one may go ahead
     return true;
 }
 
@@ -113,6 +141,12 @@ size_t Source::pull(float* dst, size_t frames) noexcept {
         consumerDiscardReady() ? discardTo_.load(std::memory_order_relaxed) : UINT64_MAX;
     size_t got = ring_.read(dst, frames, stopAt);
     pulled_ += static_cast<int64_t>(got);
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    const size_t room = roomWanted_.load(std::memory_order_relaxed);
+    if (room > 0 && ring_.freeFrames() >= room &&
+        roomWanted_.exchange(0, std::memory_order_acq_rel) != 0) {
+        wake();
+    }
     return got;
 }
 
