@@ -104,16 +104,20 @@ void ModulatedDelay::beginSubBlock() noexcept {
     sineAmount_.advance();
     phaseOffset_.advance();
     lfo_.advance(lfoRateHz_.advance() * static_cast<double>(dsp::kSubBlockFrames) / sampleRateHz_);
+    if (mixRamp_.zero()) {
+        idle_ = true;  // nothing reads the lines: the read positions wait
+        return;
+    }
     // The oscillator is sampled at the end of each sub-block and the read position moves
     // linearly in between: at most 10 Hz, 16 frames is far finer than the sweep.
     for (int ch = 0; ch < 2; ++ch) {
         const float lfo = lfo_.value(ch == 0 ? 0.0 : phaseOffset_.current(), sineAmount_.current());
-        const float d = delayFrames_.current() * (1.0f + depth_.current() * lfo);
-        readRamp_[ch].startSubBlock(std::fmax(d, kMinDelayFrames));
+        const float d =
+            std::fmax(delayFrames_.current() * (1.0f + depth_.current() * lfo), kMinDelayFrames);
+        if (idle_) readRamp_[ch].jump(d);  // the lines are empty: no glide from the old place
+        readRamp_[ch].startSubBlock(d);
     }
-    if (mixRamp_.zero()) {
-        idle_ = true;
-    } else if (idle_) {
+    if (idle_) {
         idle_ = false;
         for (auto& line : line_)
             line.reset();
