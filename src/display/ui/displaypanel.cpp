@@ -154,9 +154,18 @@ void FftPicture::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
     QPainter p(this);
     const QRect area = contentsRect();
-    // Only the part asked for: after a scroll that is one column.
-    const QRect r = event->rect() & area;
-    if (!r.isEmpty()) p.drawImage(r.topLeft(), image_, r.translated(-area.topLeft()));
+    // Only the parts asked for: after a scroll the new columns, after a tick the bars that moved.
+    // Each goes as a copy of its part of the palette picture in bands of at most kBandRows
+    // rows: Qt hands the drawing of 96 rows or more to two pool threads, whose wake-ups would
+    // cost more than drawing a column or a bar.
+    constexpr int kBandRows = 64;
+    for (const QRect& asked : event->region()) {
+        const QRect r = asked & area;
+        for (int top = r.top(); top <= r.bottom(); top += kBandRows) {
+            const QRect band(r.left(), top, r.width(), std::min(kBandRows, r.bottom() + 1 - top));
+            p.drawImage(band.topLeft(), image_.copy(band.translated(-area.topLeft())));
+        }
+    }
     ++paints_;
 }
 
