@@ -151,6 +151,8 @@ class SendFade {
         }
     }
     float next() noexcept { return ramp_.next(); }
+    // Below 1 somewhere in this sub-block (otherwise the send is the input itself).
+    bool fading() const noexcept { return !ramp_.steady() || ramp_.end != 1.0f; }
 
   private:
     Ramp ramp_{1.0f, 0.0f, 1.0f};

@@ -108,6 +108,7 @@ void Echo::beginSubBlock() noexcept {
     }
 }
 
+template <bool Fading>
 void Echo::render(float* p, int frames) noexcept {
     constexpr float kFadeStep = 1.0f / kFadeFrames;
     for (int i = 0; i < frames; ++i, p += 2) {
@@ -122,12 +123,17 @@ void Echo::render(float* p, int frames) noexcept {
         const float mix = mixRamp_.next();
         const float fb = feedbackRamp_.next();
         const float pan = panRamp_.next();
-        const float send = send_.next();
         const float inL = p[0], inR = p[1];
+        float sendL = inL, sendR = inR;
+        if constexpr (Fading) {
+            const float send = send_.next();
+            sendL *= send;
+            sendR *= send;
+        }
         const float backL = wetL + pan * (wetR - wetL);
         const float backR = wetR + pan * (wetL - wetR);
-        line_[0].push(send * inL + fb * backL);
-        line_[1].push(send * inR + fb * backR);
+        line_[0].push(sendL + fb * backL);
+        line_[1].push(sendR + fb * backR);
         p[0] = inL + mix * (wetL - inL);
         p[1] = inR + mix * (wetR - inR);
     }
@@ -139,7 +145,12 @@ void Echo::process(float* stereo, int frames) noexcept {
         primed_, subPos_, stereo, frames, [this] { reset(); }, [this] { loadTargets(); },
         [this] { beginSubBlock(); },
         [this](float* p, int n) {
-            if (!idle_) render(p, n);
+            if (idle_) return;
+            if (send_.fading()) {
+                render<true>(p, n);
+            } else {
+                render<false>(p, n);
+            }
         });
 }
 

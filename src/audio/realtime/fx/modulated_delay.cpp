@@ -126,15 +126,17 @@ void ModulatedDelay::beginSubBlock() noexcept {
     send_.startSubBlock();
 }
 
+template <bool Fading>
 void ModulatedDelay::render(float* p, int frames) noexcept {
     for (int i = 0; i < frames; ++i, p += 2) {
         const float mix = mixRamp_.next();
         const float fb = feedbackRamp_.next();
-        const float send = send_.next();
+        float send = 1.0f;
+        if constexpr (Fading) send = send_.next();
         for (int ch = 0; ch < 2; ++ch) {
             const float in = p[ch];
             const float wet = line_[ch].readFrac(readRamp_[ch].next());
-            line_[ch].push(send * in + fb * wet);
+            line_[ch].push((Fading ? send * in : in) + fb * wet);
             p[ch] = in + mix * (wet - in);
         }
     }
@@ -146,7 +148,12 @@ void ModulatedDelay::process(float* stereo, int frames) noexcept {
         primed_, subPos_, stereo, frames, [this] { reset(); }, [this] { loadTargets(); },
         [this] { beginSubBlock(); },
         [this](float* p, int n) {
-            if (!idle_) render(p, n);
+            if (idle_) return;
+            if (send_.fading()) {
+                render<true>(p, n);
+            } else {
+                render<false>(p, n);
+            }
         });
 }
 

@@ -26,6 +26,8 @@ class ModulatedDelay : public Effect {
   private:
     void loadTargets() noexcept;
     void beginSubBlock() noexcept;
+    // Fading: the send into the lines is still rising after a return from idle.
+    template <bool Fading>
     void render(float* stereo, int frames) noexcept;
 
     const DX8Chorus defaults_;

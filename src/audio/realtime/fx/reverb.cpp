@@ -155,6 +155,7 @@ void Reverb::beginSubBlock() noexcept {
     send_.startSubBlock();
 }
 
+template <bool Fading>
 void Reverb::render(float* p, int frames) noexcept {
     float* const base = buffer_.data();
     for (int n = 0; n < frames; ++n, p += 2) {
@@ -170,7 +171,8 @@ void Reverb::render(float* p, int frames) noexcept {
         }
         hadamard8(v);
         const float inL = p[0], inR = p[1];
-        const float g = inRamp_.next() * kInScale * send_.next();
+        float g = inRamp_.next() * kInScale;
+        if constexpr (Fading) g *= send_.next();
         const float sendL = g * inL, sendR = g * inR;
         for (int i = 0; i < kLines; ++i)
             base[i * stride_ + write_] = kHadamardScale * v[i] + kInL[i] * sendL + kInR[i] * sendR;
@@ -188,7 +190,12 @@ void Reverb::process(float* stereo, int frames) noexcept {
         primed_, subPos_, stereo, frames, [this] { reset(); }, [this] { loadTargets(); },
         [this] { beginSubBlock(); },
         [this](float* p, int n) {
-            if (!idle_) render(p, n);
+            if (idle_) return;
+            if (send_.fading()) {
+                render<true>(p, n);
+            } else {
+                render<false>(p, n);
+            }
         });
 }
 

@@ -30,6 +30,8 @@ class Reverb final : public Effect {
     void loadTargets() noexcept;
     void beginSubBlock() noexcept;
     void updateDecay() noexcept;
+    // Fading: the send into the lines is still rising after a return from idle.
+    template <bool Fading>
     void render(float* stereo, int frames) noexcept;
 
     dsp::AtomicParam inGainDb_, reverbMixDb_, reverbTimeMs_, hfRatio_;  // see record
