@@ -120,7 +120,18 @@ TEST(Idle, SwitchingIsTheSameWhateverTheBlocks) {
     // The changes fall at frames that are no multiple of the effects' sub-block; each stretch
     // is rendered whole, sample by sample and in uneven blocks.
     const Buffer in = noise(30000, 23);
-    for (const OffOn& r : playerRecords()) {
+    std::vector<OffOn> cases = playerRecords();
+    // Swinging delays: the oscillator runs on while the effect is idle, by the same steps
+    // however the blocks are cut.
+    for (int32_t type : {kFxFlanger, kFxChorus}) {
+        Record off, on;
+        const DX8Chorus swingOff{0, 60, -60, 1.5f, 1, type == kFxFlanger ? 2.5f : 12.0f, 3};
+        const DX8Chorus swingOn{80, 60, -60, 1.5f, 1, type == kFxFlanger ? 2.5f : 12.0f, 3};
+        std::memcpy(off.words, &swingOff, sizeof swingOff);
+        std::memcpy(on.words, &swingOn, sizeof swingOn);
+        cases.push_back({type, off, on});
+    }
+    for (const OffOn& r : cases) {
         const std::vector<std::pair<int, Record>> changes = {
             {1001, r.on}, {9003, r.off}, {17005, r.on}, {25007, r.off}};
         const Buffer whole = renderWithChanges(

@@ -245,6 +245,17 @@ inline void forEachSubBlock(int& subPos, float* stereo, int frames, Begin&& begi
     }
 }
 
+// How many sub-blocks begin within the next `frames` frames when subPos frames of the current
+// one are done; and the position after them.
+inline int subBlockStarts(int subPos, int frames) noexcept {
+    if (frames <= 0) return 0;
+    const int first = subPos == 0 ? 0 : kSubBlockFrames - subPos;
+    return frames > first ? 1 + (frames - first - 1) / kSubBlockFrames : 0;
+}
+inline int subPosAfter(int subPos, int frames) noexcept {
+    return (subPos + frames) % kSubBlockFrames;
+}
+
 // The frame every effect's process() shares: denormals off while it runs; the first sound
 // after prepare() or reset() starts at the values set in between (reset() loads and snaps
 // them), so a new stream does not glide in from the published defaults; targets read once;

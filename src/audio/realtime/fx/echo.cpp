@@ -140,6 +140,13 @@ void Echo::render(float* p, int frames) noexcept {
 }
 
 void Echo::process(float* stereo, int frames) noexcept {
+    if (primed_ && idle_) {
+        loadTargets();
+        if (!mix_.moving() && !feedback_.moving() && !pan_.moving()) {
+            subPos_ = dsp::subPosAfter(subPos_, frames);  // silent and settled
+            return;
+        }
+    }
     if (!line_[0].ready()) return;  // not prepared: pass the sound through rather than fail
     dsp::processBlock(
         primed_, subPos_, stereo, frames, [this] { reset(); }, [this] { loadTargets(); },

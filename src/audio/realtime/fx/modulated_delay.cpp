@@ -144,6 +144,21 @@ void ModulatedDelay::render(float* p, int frames) noexcept {
 
 void ModulatedDelay::process(float* stereo, int frames) noexcept {
     if (!line_[0].ready()) return;  // not prepared: pass the sound through rather than fail
+    if (primed_ && idle_) {
+        loadTargets();
+        const bool moving = mix_.moving() || feedback_.moving() || depth_.moving() ||
+                            delayFrames_.moving() || lfoRateHz_.moving() || sineAmount_.moving() ||
+                            phaseOffset_.moving();
+        if (!moving) {
+            // Silent and settled: each sub-block would only move the oscillator on.
+            const double cycles =
+                lfoRateHz_.current() * static_cast<double>(dsp::kSubBlockFrames) / sampleRateHz_;
+            for (int k = dsp::subBlockStarts(subPos_, frames); k > 0; --k)
+                lfo_.advance(cycles);
+            subPos_ = dsp::subPosAfter(subPos_, frames);
+            return;
+        }
+    }
     dsp::processBlock(
         primed_, subPos_, stereo, frames, [this] { reset(); }, [this] { loadTargets(); },
         [this] { beginSubBlock(); },

@@ -185,6 +185,13 @@ void Reverb::render(float* p, int frames) noexcept {
 }
 
 void Reverb::process(float* stereo, int frames) noexcept {
+    if (primed_ && idle_) {
+        loadTargets();
+        if (!inGain_.moving() && !wet_.moving() && !timeLog2_.moving() && !ratioLog2_.moving()) {
+            subPos_ = dsp::subPosAfter(subPos_, frames);  // silent and settled
+            return;
+        }
+    }
     if (buffer_.empty()) return;  // not prepared: pass the sound through rather than fail
     dsp::processBlock(
         primed_, subPos_, stereo, frames, [this] { reset(); }, [this] { loadTargets(); },
