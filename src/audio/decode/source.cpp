@@ -80,10 +80,10 @@ void Source::wake() noexcept {
 
 void Source::waitForWork(uint32_t seen, size_t room) {
     if (room > 0) {
-        roomWanted_.store(room, std::memory_order_seq_cst);
-        // The consumer stores its read index and then looks at roomWanted_; here it is the other
-        // way round, so one of the two sees the other's store and nobody sleeps past the room.
-        std::atomic_thread_fence(std::memory_order_seq_cst);
+        // Both sides reach roomWanted_ by read-modify-writes, which follow one order: when the
+        // consumer's comes first, this one synchronises with it and sees the room it made;
+        // otherwise the consumer sees what this one asks for. Nobody sleeps past the room.
+        roomWanted_.exchange(room, std::memory_order_acq_rel);
         if (ring_.freeFrames() >= room) {
             roomWanted_.store(0, std::memory_order_relaxed);
             return;
@@ -141,8 +141,7 @@ size_t Source::pull(float* dst, size_t frames) noexcept {
         consumerDiscardReady() ? discardTo_.load(std::memory_order_relaxed) : UINT64_MAX;
     size_t got = ring_.read(dst, frames, stopAt);
     pulled_ += static_cast<int64_t>(got);
-    std::atomic_thread_fence(std::memory_order_seq_cst);
-    const size_t room = roomWanted_.load(std::memory_order_relaxed);
+    const size_t room = roomWanted_.fetch_or(0, std::memory_order_acq_rel);  // see waitForWork
     if (room > 0 && ring_.freeFrames() >= room &&
         roomWanted_.exchange(0, std::memory_order_acq_rel) != 0) {
         wake();
