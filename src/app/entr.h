@@ -19,15 +19,17 @@ inline bool BassVersionAccepted(uint32_t version) {
 // The program folder with exactly one trailing "/".
 QString AppPathFrom(const QString& folder);
 
-// Sleep of one main-loop pass in ms for a wave tick interval.
-inline int LoopSleepMs(int timePerfMs) {
-    return (timePerfMs > 0 ? timePerfMs / 20 : 0) + 1;
-}
-
 // The wave tick fires when the tick count is strictly past the last firing plus the interval.
 // Ticks come from a monotonic 64-bit millisecond clock, so they never wrap.
 inline bool PerforDue(int64_t tickNowMs, int64_t tickLastMs, int timePerfMs) {
     return tickNowMs > tickLastMs + timePerfMs;
+}
+
+// How long the main loop may wait for events before the wave tick falls due: the first
+// millisecond at which PerforDue holds, counted from now (0 when it already does).
+inline int64_t PerforWaitMs(int64_t tickNowMs, int64_t tickLastMs, int timePerfMs) {
+    const int64_t due = tickLastMs + timePerfMs + 1;
+    return due > tickNowMs ? due - tickNowMs : 0;
 }
 
 }  // namespace velorixa

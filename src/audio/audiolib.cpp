@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "audio/analysis/spectrum.h"
+#include "audio/pcm16.h"
 #include "audio/realtime/engine.h"
 
 using velorixa::audio::apiMutex;
@@ -111,11 +112,7 @@ DWORD decodeInto(Source& s, void* buffer, DWORD length) {
     }
     s.publishPosition(s.pulledFrames(), 0);
     if (got == 0 && s.exhausted()) return kFail;
-    auto* out = static_cast<int16_t*>(buffer);
-    for (size_t i = 0; i < got * s.channels(); ++i) {
-        float v = std::clamp(scratch[i], -1.f, 1.f) * 32767.f;
-        out[i] = static_cast<int16_t>(std::lround(v));
-    }
+    velorixa::audio::ToPcm16(scratch.data(), static_cast<int16_t*>(buffer), got * s.channels());
     return static_cast<DWORD>(got * frameBytes(s));
 }
 

@@ -33,27 +33,40 @@ TEST(MainLoop, WaveTickFiresOnlyStrictlyPastTheInterval) {
     EXPECT_TRUE(PerforDue(1000 + 52, 1000, 51));
 }
 
-TEST(MainLoop, SimulatedPassesFireAtTheRightTicks) {
-    // Passes every 6 ms (the sleep at 101) starting at tick 0: firings at the first pass whose
-    // tick exceeds the previous firing by more than 101.
-    int64_t last = 0;
-    std::vector<int64_t> fired;
-    int timePerf = 101;
-    for (int64_t now = 0; now <= 700; now += LoopSleepMs(timePerf)) {
-        if (PerforDue(now, last, timePerf)) {
-            fired.push_back(now);
-            last = now;
+TEST(MainLoop, WaitsEndAtTheFirstDueMillisecondOrAtAnEvent) {
+    // Each pass waits for the next event or for the tick, whichever comes first. With events
+    // every 7 ms the tick still fires at the first millisecond past the interval; without events
+    // the loop wakes only for the ticks.
+    for (int64_t eventEvery : {int64_t{7}, int64_t{0}}) {
+        int64_t now = 0, last = 0, nextEvent = eventEvery;
+        int timePerf = 101;
+        int passes = 0;
+        std::vector<int64_t> fired;
+        while (now <= 700) {
+            ++passes;
+            if (const int64_t wait = PerforWaitMs(now, last, timePerf); wait > 0) {
+                now += wait;
+                if (eventEvery > 0 && nextEvent < now) now = nextEvent;
+                if (now == nextEvent) nextEvent += eventEvery;
+            }
+            if (PerforDue(now, last, timePerf)) {
+                fired.push_back(now);
+                last = now;
+            }
+            if (fired.size() == 3) timePerf = 51;  // the rotation speed changed
         }
-        if (now == 300) timePerf = 51;  // the rotation speed changed
+        ASSERT_GE(fired.size(), 6u);
+        EXPECT_EQ(fired[0], 102);
+        EXPECT_EQ(fired[1], 204);
+        EXPECT_EQ(fired[2], 306);
+        for (size_t i = 3; i < fired.size(); ++i)
+            EXPECT_EQ(fired[i] - fired[i - 1], 52);
+        if (eventEvery == 0) {
+            EXPECT_EQ(passes, static_cast<int>(fired.size()));
+        }
     }
-    ASSERT_GE(fired.size(), 3u);
-    EXPECT_EQ(fired[0], 102);
-    EXPECT_EQ(fired[1], 204);
-    // After the change the firings come at least 52 ms apart and at most 52 + one pass.
-    for (size_t i = 3; i < fired.size(); ++i) {
-        EXPECT_GT(fired[i] - fired[i - 1], 51);
-        EXPECT_LE(fired[i] - fired[i - 1], 52 + LoopSleepMs(51));
-    }
+    EXPECT_EQ(PerforWaitMs(1000 + 102, 1000, 101), 0);
+    EXPECT_EQ(PerforWaitMs(1000 + 500, 1000, 101), 0);
 }
 
 }  // namespace

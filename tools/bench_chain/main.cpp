@@ -241,7 +241,7 @@ bool renderOurs(const velorixa::tools::RenderOptions& o, bool display, OurRun* r
 // tools::Render's loop without keeping the output: what the player itself does with a block
 // once it is heard. Render keeps the whole result in memory, whose first touches of fresh pages
 // cost time the player never spends.
-bool renderDiscarding(const velorixa::tools::RenderOptions& o, OurRun* run) {
+bool renderDiscarding(const velorixa::tools::RenderOptions& o, OurRun* run, bool display = true) {
     if (!BASS_Init(VX_DEVICE_OFFLINE, kRateHz, 0, nullptr)) return false;
     bool opened = false;
     size_t done = 0;
@@ -274,9 +274,12 @@ bool renderDiscarding(const velorixa::tools::RenderOptions& o, OurRun* run) {
             DWORD got = VX_Render(block.data(), kBlockFrames);
             if (got == 0) break;
             done += got;
-            DWORD level = BASS_ChannelGetLevel(player.ChanPIT);
-            BASS_ChannelGetData(player.ChanPIT, fft.data(), BASS_DATA_FFT512);
-            sink += static_cast<double>(level & 0xFFFF) + fft[3] + block[0];
+            if (display) {
+                DWORD level = BASS_ChannelGetLevel(player.ChanPIT);
+                BASS_ChannelGetData(player.ChanPIT, fft.data(), BASS_DATA_FFT512);
+                sink += static_cast<double>(level & 0xFFFF) + fft[3];
+            }
+            sink += block[0];
         }
         player.ExitForm();
     }
@@ -372,7 +375,7 @@ void printRow(const char* name, const Cost& c) {
 void usage() {
     std::fprintf(stderr,
                  "usage: bench_chain [--rounds N] [--seconds S] [--only-ours] [--no-breakdown] "
-                 "[--keep]\n");
+                 "[--keep] [--only-rest]\n");
 }
 
 }  // namespace
@@ -383,6 +386,7 @@ int main(int argc, char** argv) {
     bool onlyOurs = false;
     bool breakdown = true;
     bool keep = false;
+    bool onlyRest = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--rounds" && i + 1 < argc) {
@@ -395,6 +399,8 @@ int main(int argc, char** argv) {
             breakdown = false;
         } else if (a == "--keep") {
             keep = true;
+        } else if (a == "--only-rest") {
+            onlyRest = true;
         } else {
             usage();
             return 2;
@@ -430,6 +436,18 @@ int main(int argc, char** argv) {
     std::printf("  %s, %zu bytes\n\n", mp3.c_str(), bytes.size());
 
     const velorixa::tools::RenderOptions options = chainOptions(mp3);
+    velorixa::tools::RenderOptions rest;
+    rest.input = options.input;  // speed 100, EQ flat, effects off: the player after start-up
+    if (onlyRest) {
+        // For a profiler: the player at rest, played and thrown away, nothing else.
+        Cost c;
+        for (int r = 0; r < rounds; ++r)
+            c.keepBest(measureSelf([&] { return renderDiscarding(rest, nullptr, false); }));
+        printRow("player at rest, blocks not kept, no display reads", c);
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+        return c.ok ? 0 : 1;
+    }
     std::printf(
         "Chain (the player's settings and the nearest equivalents):\n"
         "  velorixa  speed slider 150 = rate x2 (88200 Hz played at 44100: pitch and tempo up\n"
@@ -517,11 +535,11 @@ int main(int argc, char** argv) {
 
     const bool ahead = (!sox.ok || ours.cpuS < sox.cpuS) && (!ffmpeg.ok || ours.cpuS < ffmpeg.cpuS);
     if (breakdown) {
-        Cost dec, neutral, noDisplay, resample, resampleAtRest, effects, soxDec, ffDec;
+        Cost dec, neutral, neutralLean, noDisplay, resample, resampleAtRest, effects, soxDec, ffDec;
         for (int r = 0; r < rounds; ++r) {
             dec.keepBest(measureSelf([&] { return decodeOnly(mp3); }));
-            velorixa::tools::RenderOptions rest;
-            rest.input = options.input;  // speed 100, EQ flat, effects off
+            neutralLean.keepBest(
+                measureSelf([&] { return renderDiscarding(rest, nullptr, false); }));
             neutral.keepBest(measureSelf([&] { return renderOurs(rest, false, nullptr); }));
             noDisplay.keepBest(measureSelf([&] { return renderOurs(options, false, nullptr); }));
             resample.keepBest(measureSelf([&] { return resampleOnly(sourceFloat, 0.5); }));
@@ -543,6 +561,11 @@ int main(int argc, char** argv) {
                     ours.cpuS - parts);
         printRow("full chain without the display reads", noDisplay);
         printRow("player at rest (speed 100, EQ flat, effects off)", neutral);
+        printRow("  the same, blocks not kept, no display reads", neutralLean);
+        if (dec.ok && neutralLean.ok) {
+            std::printf("  ratio at rest (not kept, no reads) / decode only  %.2f  (aim <= 1.3)\n",
+                        neutralLean.cpuS / dec.cpuS);
+        }
         printRow("  its rate change alone (resampler at ratio 1)", resampleAtRest);
         if (soxDec.ok) printRow("sox decode only (to raw /dev/null)", soxDec);
         if (ffDec.ok) printRow("ffmpeg decode only (-f null)", ffDec);

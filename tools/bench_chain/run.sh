@@ -5,6 +5,8 @@
 #   tools/bench_chain/run.sh                  180 s MP3, best of 3 runs of each chain
 #   tools/bench_chain/run.sh --rounds 5       best of 5
 #   tools/bench_chain/run.sh --seconds 20 --only-ours --no-breakdown   (for a profiler)
+#   tools/bench_chain/run.sh --only-rest      the player at rest only (speed 100, EQ flat, effects
+#                                             off), played and thrown away: for a profiler
 # Environment: BUILD_DIR (default build), JOBS (parallel build jobs), VELORIXA_NO_INSTALL, as for
 # velorixa.sh.
 set -euo pipefail

@@ -6,8 +6,10 @@
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QSocketNotifier>
-#include <QThread>
 #include <QTime>
+#include <QTimer>
+#include <QWindow>
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
@@ -22,8 +24,11 @@ namespace velorixa {
 
 namespace {
 
+// Asked on every pass of the main loop: the platform windows are a handful, where the list of
+// top-level widgets is built by walking every widget of the program. A visible top-level widget
+// always has a visible platform window.
 bool anyWindowOpen() {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
+    for (QWindow* w : QGuiApplication::topLevelWindows()) {
         if (w->isVisible()) return true;
     }
     return false;
@@ -105,15 +110,29 @@ int Main(StartupEnv env) {
     if (env.started) env.started(window);
     if (!env.runLoop) return 0;
 
-    // 11. Main loop: all pending events, a short sleep, and the wave tick when it is due.
+    // 11. Main loop: all pending events, then a wait for the next event or the wave tick,
+    // whichever comes first, and the wave tick when it is due. Nothing wakes the loop while no
+    // event comes and no tick is due.
+    QTimer tickWake;  // its timeout only ends the wait; the tick itself is run below
+    tickWake.setSingleShot(true);
+    tickWake.setTimerType(Qt::PreciseTimer);
+    int64_t armedFor = -1;  // the tick time tickWake runs for
     for (;;) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         // A stop signal ends the player as closing its window does.
         if (app::StopRequested()) window.Unload();
         if (!anyWindowOpen()) break;
-        QThread::msleep(static_cast<unsigned long>(LoopSleepMs(st.TimePerf)));
         int64_t tickNow = clock.elapsed();
+        if (const int64_t wait = PerforWaitMs(tickNow, tickLast, st.TimePerf); wait > 0) {
+            const int64_t due = tickNow + wait;
+            if (!tickWake.isActive() || armedFor != due) {
+                tickWake.start(static_cast<int>(std::min<int64_t>(wait, 1 << 30)));
+                armedFor = due;
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+            tickNow = clock.elapsed();
+        }
         if (PerforDue(tickNow, tickLast, st.TimePerf)) {
             window.PerforTimer();
             tickLast = tickNow;

@@ -260,6 +260,10 @@ void VelMix::Form_Load() {
             &display::DisplayPanel::ClearFFT);
     connect(&playControl_->events(), &playback::TransportEvents::opened, display_,
             &display::DisplayPanel::StreamRunning);
+    connect(&playControl_->events(), &playback::TransportEvents::positionTick, display_,
+            [this](int seconds) {
+                if (seconds >= 0) display_->Wake();
+            });
     connect(keyboardControl_, &KeyboardControl::fftRedraw, display_,
             &display::DisplayPanel::PaintFft);
     connect(keyRouter_, &KeyRouter::colourSwitchPressed, display_,

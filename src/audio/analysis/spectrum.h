@@ -21,7 +21,8 @@ class Spectrum512 {
     bool compute(const float* mono, float* out);
 
   private:
-    void* cfg_;  // kiss_fftr_cfg
+    void* cfg_;            // kiss_fftr_cfg
+    float window_[kSize];  // the Hann window, computed once
 };
 
 }  // namespace velorixa::audio

@@ -8,8 +8,6 @@ namespace velorixa::audio {
 
 namespace {
 
-// A full ring is re-checked this often; at three times speed 48 kHz drains ~600 frames in it.
-constexpr auto kIdlePoll = std::chrono::milliseconds(4);
 constexpr auto kStarvedPoll = std::chrono::milliseconds(10);
 
 size_t ringFrames(double seconds, int rateHz) {
@@ -35,13 +33,17 @@ Source::Source(std::unique_ptr<Decoder> decoder, double bufferSeconds)
 
 Source::~Source() {
     quit_.store(true, std::memory_order_release);
+    wake();
     if (thread_.joinable()) thread_.join();
 }
 
 void Source::run() {
     std::vector<float> chunk(static_cast<size_t>(kDecodeChunkFrames) * channels_);
     uint32_t handled = 0;
+    // Refilled once a quarter of the ring is free: a few wake-ups a second at any speed.
+    const size_t refillRoom = std::max<size_t>(kDecodeChunkFrames, ring_.capacityFrames() / 4);
     while (!quit_.load(std::memory_order_acquire)) {
+        const uint32_t seen = wake_.load(std::memory_order_acquire);
         uint32_t req = seekReq_.load(std::memory_order_acquire);
         // One seek at a time: the previous discard point must have been taken by the consumer.
         if (req != handled && ackGen_.load(std::memory_order_acquire) ==
@@ -55,8 +57,12 @@ void Source::run() {
             handled = req;
             continue;
         }
-        if (eof_.load(std::memory_order_relaxed) || ring_.freeFrames() < kDecodeChunkFrames) {
-            std::this_thread::sleep_for(kIdlePoll);
+        if (eof_.load(std::memory_order_relaxed)) {
+            waitForWork(seen, 0);  // until a seek or the end
+            continue;
+        }
+        if (ring_.freeFrames() < kDecodeChunkFrames) {
+            waitForWork(seen, refillRoom);
             continue;
         }
         Decoder::Status status = Decoder::Status::Ok;
@@ -70,9 +76,30 @@ void Source::run() {
     }
 }
 
+void Source::wake() noexcept {
+    wake_.fetch_add(1, std::memory_order_seq_cst);
+    wake_.notify_one();
+}
+
+void Source::waitForWork(uint32_t seen, size_t room) {
+    if (room > 0) {
+        // Both sides reach roomWanted_ by read-modify-writes, which follow one order: when the
+        // consumer's comes first, this one synchronises with it and sees the room it made;
+        // otherwise the consumer sees what this one asks for. Nobody sleeps past the room.
+        roomWanted_.exchange(room, std::memory_order_acq_rel);
+        if (ring_.freeFrames() >= room) {
+            roomWanted_.store(0, std::memory_order_relaxed);
+            return;
+        }
+    }
+    wake_.wait(seen, std::memory_order_acquire);
+    roomWanted_.store(0, std::memory_order_relaxed);
+}
+
 void Source::requestSeek(int64_t frame) {
     seekTarget_.store(frame, std::memory_order_relaxed);
     seekReq_.fetch_add(1, std::memory_order_release);
+    wake();
 }
 
 int64_t Source::positionFrames() const {
@@ -108,6 +135,7 @@ bool Source::applyDiscard() noexcept {
     appliedGen_ = gen;
     publishPosition(pulled_, 0);
     ackGen_.store(gen, std::memory_order_release);
+    wake();  // room in the ring, and a seek that waited for this one may go ahead
     return true;
 }
 
@@ -124,6 +152,11 @@ size_t Source::pull(float* dst, size_t frames) noexcept {
     size_t got = ring_.read(dst, frames, stopAt);
     pulled_ += static_cast<int64_t>(got);
     if (network_ && got < frames && !eof) prebuffering_ = true;
+    const size_t room = roomWanted_.fetch_or(0, std::memory_order_acq_rel);  // see waitForWork
+    if (room > 0 && ring_.freeFrames() >= room &&
+        roomWanted_.exchange(0, std::memory_order_acq_rel) != 0) {
+        wake();
+    }
     return got;
 }
 

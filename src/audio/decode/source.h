@@ -7,6 +7,10 @@
 // (consumer*, applyDiscard, pull, exhausted, publish*) belong to exactly one consumer thread at a
 // time and never lock, allocate or wait.
 //
+// Waiting: with the ring full (or the decoder at its end) the decode thread sleeps until the
+// consumer has taken a quarter of the ring, a seek is asked for or the source is destroyed; the
+// consumer's wake-up is a futex wake only when the thread really waits, never a lock or a wait.
+//
 // Seeking: the caller posts a target; the decode thread seeks the decoder and records from which
 // ring index the new audio starts; the consumer skips to that index when it is ready (after fading
 // out what it was playing), so the caller never waits for the decode thread.
@@ -86,6 +90,10 @@ class Source {
 
   private:
     void run();
+    // Decode thread: sleeps until wake_ moves on from `seen` or, when `room` > 0, the ring has
+    // that many frames free.
+    void waitForWork(uint32_t seen, size_t room);
+    void wake() noexcept;
 
     std::unique_ptr<Decoder> decoder_;
     const int rateHz_;
@@ -98,6 +106,10 @@ class Source {
     std::atomic<bool> eof_{false};
     std::atomic<bool> starved_{false};
     std::atomic<bool> stalled_{false};
+    // Decode thread's sleep: wake_ counts wake-ups; roomWanted_ is the free space the sleeping
+    // thread waits for (0: the consumer need not wake it).
+    std::atomic<uint32_t> wake_{0};
+    std::atomic<size_t> roomWanted_{0};
     // Seek hand-over: caller -> decode thread -> consumer -> back.
     std::atomic<int64_t> seekTarget_{0};
     std::atomic<uint32_t> seekReq_{0};

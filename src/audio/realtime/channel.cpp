@@ -20,7 +20,7 @@ Channel::Channel(std::shared_ptr<Source> source, int deviceRateHz)
     double maxRatioIn = 3.0 * source_->rateHz() / deviceRateHz_;
     inCapFrames_ = static_cast<size_t>(std::ceil(kMaxBlockFrames * maxRatioIn)) + 1024;
     in_.assign(inCapFrames_ * srcChannels_, 0.f);
-    resampled_.assign(static_cast<size_t>(kMaxBlockFrames) * srcChannels_, 0.f);
+    resampled_.assign(static_cast<size_t>(kMaxBlockFrames), 0.f);
     stereo_.assign(static_cast<size_t>(kMaxBlockFrames) * 2, 0.f);
 }
 
@@ -199,7 +199,9 @@ void Channel::render(float* mix, int frames, fx::Effect* const* effects, size_t 
     bool ended = false, starved = false;
     const double sourcePerOutput =
         static_cast<double>(rateHz_.load(std::memory_order_acquire)) / deviceRateHz_;
-    int produced = produce(resampled_.data(), frames, &ended, &starved);
+    float* st = stereo_.data();
+    // A stereo source is resampled straight into the block the effects work on.
+    int produced = produce(srcChannels_ == 2 ? st : resampled_.data(), frames, &ended, &starved);
     heardFrames_ =
         ended ? static_cast<double>(src.pulledFrames()) : heardFrames_ + produced * sourcePerOutput;
     publishPosition();
@@ -211,12 +213,9 @@ void Channel::render(float* mix, int frames, fx::Effect* const* effects, size_t 
         target = 0;
     }
 
-    float* st = stereo_.data();
     if (srcChannels_ == 1) {
         for (int i = 0; i < frames; ++i)
             st[2 * i] = st[2 * i + 1] = resampled_[i];
-    } else {
-        std::memcpy(st, resampled_.data(), sizeof(float) * 2 * frames);
     }
     for (size_t k = 0; k < effectCount; ++k)
         effects[k]->process(st, frames);
@@ -227,11 +226,21 @@ void Channel::render(float* mix, int frames, fx::Effect* const* effects, size_t 
     const float gr = vol * std::min(1.f, 1.f + p) * streamGain;
     if (gainL_ < 0) gainL_ = gl, gainR_ = gr;
     const float step = 1.f / frames;
-    for (int i = 0; i < frames; ++i) {
-        float t = (i + 1) * step;
-        float run = runGain_ + (target - runGain_) * t;
-        st[2 * i] *= (gainL_ + (gl - gainL_) * t) * run;
-        st[2 * i + 1] *= (gainR_ + (gr - gainR_) * t) * run;
+    const float run0 = runGain_, gl0 = gainL_, gr0 = gainR_;
+    if (run0 == target && gl0 == gl && gr0 == gr) {
+        // Steady gains (the usual case): the same products as the ramp below gives them.
+        const float l = gl * target, r = gr * target;
+        for (int i = 0; i < frames; ++i) {
+            st[2 * i] *= l;
+            st[2 * i + 1] *= r;
+        }
+    } else {
+        for (int i = 0; i < frames; ++i) {
+            float t = (i + 1) * step;
+            float run = run0 + (target - run0) * t;
+            st[2 * i] *= (gl0 + (gl - gl0) * t) * run;
+            st[2 * i + 1] *= (gr0 + (gr - gr0) * t) * run;
+        }
     }
     gainL_ = gl;
     gainR_ = gr;

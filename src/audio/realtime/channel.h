@@ -87,7 +87,7 @@ class Channel {
     size_t inStart_ = 0;
     size_t inCount_ = 0;
     bool endOfInput_ = false;
-    std::vector<float> resampled_;  // source layout
+    std::vector<float> resampled_;  // a mono source's resampled frames (stereo goes to stereo_)
     std::vector<float> stereo_;
     uint32_t flushSeen_ = 0;
     double heardFrames_ = 0;  // source frames turned into output: the position being heard

@@ -182,8 +182,8 @@ namespace {
 // clips here, flat at full scale, rather than wrapping or overflowing in whatever converts the
 // floats further; a NaN that got this far is silence.
 inline float clipToFullScale(float x) {
-    if (x > 1.f) return 1.f;
-    if (x < -1.f) return -1.f;
+    x = x > 1.f ? 1.f : x;
+    x = x < -1.f ? -1.f : x;
     return x == x ? x : 0.f;
 }
 }  // namespace
@@ -203,10 +203,16 @@ void Engine::render(float* stereo, int frames, bool offline) noexcept {
         const float master =
             std::clamp(masterVolume.load(std::memory_order_relaxed), 0, 100) / 100.f;
         if (masterGain_ < 0) masterGain_ = master;
-        for (int i = 0; i < n; ++i) {
-            float g = masterGain_ + (master - masterGain_) * float(i + 1) / float(n);
-            out[2 * i] = clipToFullScale(out[2 * i] * g);
-            out[2 * i + 1] = clipToFullScale(out[2 * i + 1] * g);
+        const float from = masterGain_;
+        if (from == master) {
+            for (int i = 0; i < 2 * n; ++i)
+                out[i] = clipToFullScale(out[i] * master);
+        } else {
+            for (int i = 0; i < n; ++i) {
+                float g = from + (master - from) * float(i + 1) / float(n);
+                out[2 * i] = clipToFullScale(out[2 * i] * g);
+                out[2 * i + 1] = clipToFullScale(out[2 * i + 1] * g);
+            }
         }
         masterGain_ = master;
         done += n;

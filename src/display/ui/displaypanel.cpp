@@ -80,10 +80,22 @@ bool FftPicture::takePalette(const Palette& palette) {
     return true;
 }
 
-void FftPicture::load(const std::vector<uint8_t>& bits, const Palette& palette) {
+void FftPicture::present(const QRegion& dirty) {
+    if (heldAll_ || (heldScroll_ > 0 && !heldDirty_.isEmpty()) || !isVisible()) {
+        update(contentsRect());
+    } else {
+        if (heldScroll_ > 0) scroll(-heldScroll_, 0, contentsRect());
+        if (!dirty.isEmpty()) update(dirty);
+    }
+    heldDirty_ = QRegion();
+    heldScroll_ = 0;
+    heldAll_ = false;
+}
+
+void FftPicture::load(const std::vector<uint8_t>& bits, const Palette& palette, bool show) {
     const int w = image_.width();
     const int h = image_.height();
-    if (takePalette(palette)) update(contentsRect());
+    if (takePalette(palette)) heldAll_ = true;
     const bool allocated = bits.size() >= static_cast<size_t>(w) * h;
     // Per block of 16 columns, the lowest and highest image row that changed.
     constexpr int kBlock = 16;
@@ -112,43 +124,48 @@ void FftPicture::load(const std::vector<uint8_t>& bits, const Palette& palette) 
         }
     }
     const QPoint origin = contentsRect().topLeft();
-    QRegion dirty;
     for (int b = 0; b < blocks; ++b) {
         if (hi[b] >= 0)
-            dirty += QRect(origin.x() + b * kBlock, origin.y() + lo[b],
-                           std::min(kBlock, w - b * kBlock), hi[b] - lo[b] + 1);
+            heldDirty_ += QRect(origin.x() + b * kBlock, origin.y() + lo[b],
+                                std::min(kBlock, w - b * kBlock), hi[b] - lo[b] + 1);
     }
-    if (!dirty.isEmpty()) update(dirty);
+    if (show) present(heldDirty_);
 }
 
-void FftPicture::loadScrolled(const std::vector<uint8_t>& bits, const Palette& palette) {
+void FftPicture::loadScrolled(const std::vector<uint8_t>& bits, const Palette& palette, bool show) {
     const int w = image_.width();
     const int h = image_.height();
     if (bits.size() < static_cast<size_t>(w) * h) {
-        load(bits, palette);
+        load(bits, palette, show);
         return;
     }
-    const bool recoloured = takePalette(palette);
+    if (takePalette(palette)) heldAll_ = true;
     // Each image row moves one pixel to the left; the bitmap's new last column comes in.
     for (int y = 0; y < h; ++y) {
         uchar* line = image_.scanLine(h - 1 - y);
         std::memmove(line, line + 1, static_cast<size_t>(w - 1));
         line[w - 1] = bits[static_cast<size_t>(y) * w + static_cast<size_t>(w - 1)];
     }
-    if (recoloured || !isVisible()) {
-        update(contentsRect());
-        return;
-    }
-    scroll(-1, 0, contentsRect());
+    ++heldScroll_;
+    if (show) present(QRegion());
 }
 
 void FftPicture::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
     QPainter p(this);
     const QRect area = contentsRect();
-    // Only the part asked for: after a scroll that is one column.
-    const QRect r = event->rect() & area;
-    if (!r.isEmpty()) p.drawImage(r.topLeft(), image_, r.translated(-area.topLeft()));
+    // Only the parts asked for: after a scroll the new columns, after a tick the bars that moved.
+    // Each goes as a copy of its part of the palette picture in bands of at most kBandRows
+    // rows: Qt hands the drawing of 96 rows or more to two pool threads, whose wake-ups would
+    // cost more than drawing a column or a bar.
+    constexpr int kBandRows = 64;
+    for (const QRect& asked : event->region()) {
+        const QRect r = asked & area;
+        for (int top = r.top(); top <= r.bottom(); top += kBandRows) {
+            const QRect band(r.left(), top, r.width(), std::min(kBandRows, r.bottom() + 1 - top));
+            p.drawImage(band.topLeft(), image_.copy(band.translated(-area.topLeft())));
+        }
+    }
     ++paints_;
 }
 
@@ -304,17 +321,38 @@ void DisplayPanel::TimerTik_Timer() {
     if (player_.GetFilePlayPerf()) {
         FftTick t = sfft_.DrawFft(player_.ChanPIT);
         ++draws_;
-        PicFFT1->load(sfft_.BarBits(), sfft_.BarPalette());
-        PicFFT2->loadScrolled(sfft_.FlowBits(), sfft_.FlowPalette());
         loud = t.Loud;
-        if (loud != -1) {
+        // Analysed every tick, shown every second one (with the loudness): 50 pictures a second
+        // move as smoothly and cost half the painting. The level of a tick covers the last 20 ms.
+        const bool show = loud != -1;
+        if (!PicFFT1->isVisible()) {
+            picturesBehind_ = true;  // another page is in front: copied when it comes back
+        } else if (picturesBehind_) {
+            PicFFT1->load(sfft_.BarBits(), sfft_.BarPalette(), show);
+            PicFFT2->load(sfft_.FlowBits(), sfft_.FlowPalette(), show);
+            picturesBehind_ = false;
+        } else {
+            PicFFT1->load(sfft_.BarBits(), sfft_.BarPalette(), show);
+            PicFFT2->loadScrolled(sfft_.FlowBits(), sfft_.FlowPalette(), show);
+        }
+        if (show) {
             Colour_ = t.Colour;
             Dark_ = t.Dark;
+            setLevel(LevelL, LevelTopLeftPx(t.LevL));
+            setLevel(LevelR, LevelTopRightPx(t.LevR));
         }
-        setLevel(LevelL, LevelTopLeftPx(t.LevL));
-        setLevel(LevelR, LevelTopRightPx(t.LevR));
+    } else if (Shape1->width() <= 1) {
+        // Nothing plays and the circle is down to its pixel: nothing will change until sound
+        // comes again (Wake()), so the timer stops rather than wake the program 100 times a
+        // second.
+        timerTik_.stop();
+        return;
     }
     if (loud != -1) setCircle(loud);
+}
+
+void DisplayPanel::Wake() {
+    if (!timerTik_.isActive()) timerTik_.start();
 }
 
 void DisplayPanel::CmdMonitor_Click() {

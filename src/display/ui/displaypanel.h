@@ -11,6 +11,7 @@
 #include <QFrame>
 #include <QImage>
 #include <QObject>
+#include <QRegion>
 #include <array>
 #include <cstdint>
 
@@ -31,11 +32,12 @@ class FftPicture : public QFrame {
     FftPicture(int width, QWidget* parent);
     // Takes the bitmap (bottom-up rows, or a placeholder that shows the background) and its
     // palette; repaints only the columns and rows that changed, in blocks of 16 columns (one
-    // bar and its gap).
-    void load(const std::vector<uint8_t>& bits, const Palette& palette);
+    // bar and its gap). With show false the picture takes the bitmap but the repaint waits for
+    // the next load that shows.
+    void load(const std::vector<uint8_t>& bits, const Palette& palette, bool show = true);
     // The same for a bitmap that has scrolled one pixel to the left since the last load: what is
-    // on the screen moves along and only the new column at the right is painted.
-    void loadScrolled(const std::vector<uint8_t>& bits, const Palette& palette);
+    // on the screen moves along and only the new columns at the right are painted.
+    void loadScrolled(const std::vector<uint8_t>& bits, const Palette& palette, bool show = true);
     const QImage& image() const { return image_; }
     int paints() const { return paints_; }
 
@@ -44,10 +46,15 @@ class FftPicture : public QFrame {
 
   private:
     bool takePalette(const Palette& palette);
+    void present(const QRegion& dirty);
 
     QImage image_;
     Palette palette_{};
     int paints_ = 0;
+    // Taken but not yet shown: a region to repaint, columns to scroll, or everything.
+    QRegion heldDirty_;
+    int heldScroll_ = 0;
+    bool heldAll_ = false;
 };
 
 // The circle shape: fill and border colours, drawn across the whole widget.
@@ -101,7 +108,12 @@ class DisplayPanel : public QObject {
     // `ClearFFT`: both pictures cleared and repainted; painting waits for the next stream.
     void ClearFFT();
     // The new stream runs: the pictures may be painted.
-    void StreamRunning() { sfft_.SetFftReady(true); }
+    void StreamRunning() {
+        sfft_.SetFftReady(true);
+        Wake();
+    }
+    // Sound plays (again): the display timer runs if it had stopped for lack of anything to draw.
+    void Wake();
     void PaintFft();
     void ClrLevels();
 
@@ -125,6 +137,8 @@ class DisplayPanel : public QObject {
     int draws() const { return draws_; }
 
   private:
+    // The pictures were hidden while the analyser ran: the next visible tick copies them whole.
+    bool picturesBehind_ = false;
     void setLevel(QWidget* bar, int topPx);
     void setCircle(int loud);
     void showPictures();

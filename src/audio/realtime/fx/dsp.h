@@ -124,6 +124,39 @@ struct Ramp {
         return v;
     }
     bool steady() const noexcept { return step == 0.0f; }
+    // Stays at exactly 0 for the whole sub-block.
+    bool zero() const noexcept { return step == 0.0f && value == 0.0f; }
+};
+
+// The gain of what an effect sends into its delay lines: 1 in steady use; after the effect comes
+// back from idle (its lines cleared) it rises from 0 over kSendFadeSubBlocks sub-blocks, so the
+// lines do not start with a step that would return later as a click.
+class SendFade {
+  public:
+    static constexpr int kSendFadeSubBlocks = 8;
+    void full() noexcept {
+        ramp_.jump(1.0f);
+        left_ = 0;
+    }
+    void restart() noexcept {
+        ramp_.jump(0.0f);
+        left_ = kSendFadeSubBlocks;
+    }
+    void startSubBlock() noexcept {
+        if (left_ > 0) {
+            --left_;
+            ramp_.startSubBlock(1.0f - static_cast<float>(left_) / kSendFadeSubBlocks);
+        } else if (!ramp_.steady()) {
+            ramp_.startSubBlock(1.0f);
+        }
+    }
+    float next() noexcept { return ramp_.next(); }
+    // Below 1 somewhere in this sub-block (otherwise the send is the input itself).
+    bool fading() const noexcept { return !ramp_.steady() || ramp_.end != 1.0f; }
+
+  private:
+    Ramp ramp_{1.0f, 0.0f, 1.0f};
+    int left_ = 0;
 };
 
 // Mono delay line; read(d) returns the sample pushed d pushes ago (d >= 1), with linear
@@ -210,6 +243,17 @@ inline void forEachSubBlock(int& subPos, float* stereo, int frames, Begin&& begi
         subPos = (subPos + n) % kSubBlockFrames;
         done += n;
     }
+}
+
+// How many sub-blocks begin within the next `frames` frames when subPos frames of the current
+// one are done; and the position after them.
+inline int subBlockStarts(int subPos, int frames) noexcept {
+    if (frames <= 0) return 0;
+    const int first = subPos == 0 ? 0 : kSubBlockFrames - subPos;
+    return frames > first ? 1 + (frames - first - 1) / kSubBlockFrames : 0;
+}
+inline int subPosAfter(int subPos, int frames) noexcept {
+    return (subPos + frames) % kSubBlockFrames;
 }
 
 // The frame every effect's process() shares: denormals off while it runs; the first sound

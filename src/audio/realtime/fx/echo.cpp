@@ -41,6 +41,8 @@ void Echo::reset() noexcept {
     for (int ch = 0; ch < 2; ++ch)
         delay_[ch] = nextDelay_[ch] = targetDelay_[ch];
     fadePos_ = -1;
+    idle_ = false;
+    send_.full();
     subPos_ = 0;
 }
 
@@ -79,6 +81,21 @@ void Echo::beginSubBlock() noexcept {
     mixRamp_.startSubBlock(mix_.advance());
     feedbackRamp_.startSubBlock(feedback_.advance());
     panRamp_.startSubBlock(pan_.advance());
+    if (mixRamp_.zero()) {
+        idle_ = true;
+        return;
+    }
+    if (idle_) {
+        // Back from silence: nothing of what played before the mix reached 0 comes back.
+        idle_ = false;
+        for (auto& line : line_)
+            line.reset();
+        delay_[0] = nextDelay_[0] = targetDelay_[0];
+        delay_[1] = nextDelay_[1] = targetDelay_[1];
+        fadePos_ = -1;
+        send_.restart();
+    }
+    send_.startSubBlock();
     if (fadePos_ >= kFadeFrames) {
         delay_[0] = nextDelay_[0];
         delay_[1] = nextDelay_[1];
@@ -91,6 +108,7 @@ void Echo::beginSubBlock() noexcept {
     }
 }
 
+template <bool Fading>
 void Echo::render(float* p, int frames) noexcept {
     constexpr float kFadeStep = 1.0f / kFadeFrames;
     for (int i = 0; i < frames; ++i, p += 2) {
@@ -106,20 +124,41 @@ void Echo::render(float* p, int frames) noexcept {
         const float fb = feedbackRamp_.next();
         const float pan = panRamp_.next();
         const float inL = p[0], inR = p[1];
+        float sendL = inL, sendR = inR;
+        if constexpr (Fading) {
+            const float send = send_.next();
+            sendL *= send;
+            sendR *= send;
+        }
         const float backL = wetL + pan * (wetR - wetL);
         const float backR = wetR + pan * (wetL - wetR);
-        line_[0].push(inL + fb * backL);
-        line_[1].push(inR + fb * backR);
+        line_[0].push(sendL + fb * backL);
+        line_[1].push(sendR + fb * backR);
         p[0] = inL + mix * (wetL - inL);
         p[1] = inR + mix * (wetR - inR);
     }
 }
 
 void Echo::process(float* stereo, int frames) noexcept {
+    if (primed_ && idle_) {
+        loadTargets();
+        if (!mix_.moving() && !feedback_.moving() && !pan_.moving()) {
+            subPos_ = dsp::subPosAfter(subPos_, frames);  // silent and settled
+            return;
+        }
+    }
     if (!line_[0].ready()) return;  // not prepared: pass the sound through rather than fail
     dsp::processBlock(
         primed_, subPos_, stereo, frames, [this] { reset(); }, [this] { loadTargets(); },
-        [this] { beginSubBlock(); }, [this](float* p, int n) { render(p, n); });
+        [this] { beginSubBlock(); },
+        [this](float* p, int n) {
+            if (idle_) return;
+            if (send_.fading()) {
+                render<true>(p, n);
+            } else {
+                render<false>(p, n);
+            }
+        });
 }
 
 }  // namespace velorixa::fx

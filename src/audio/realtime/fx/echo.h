@@ -26,6 +26,8 @@ class Echo final : public Effect {
   private:
     void loadTargets() noexcept;
     void beginSubBlock() noexcept;
+    // Fading: the send into the lines is still rising after a return from idle.
+    template <bool Fading>
     void render(float* stereo, int frames) noexcept;
     int delayFrames(float ms) const noexcept;
 
@@ -36,12 +38,16 @@ class Echo final : public Effect {
     dsp::DelayLine line_[2];
     dsp::Glide mix_, feedback_, pan_;  // 0..1 each
     dsp::Ramp mixRamp_, feedbackRamp_, panRamp_;
+    dsp::SendFade send_;
     // A delay change cross-fades from the old read position to the new one over kFadeFrames
     // (a moving read head would bend the pitch of everything in the line instead).
     int delay_[2] = {1, 1};      // read position in use
     int nextDelay_[2] = {1, 1};  // read position being faded in
     int targetDelay_[2] = {1, 1};
     int fadePos_ = -1;  // -1: no fade running
+    // The mix has settled at 0: the output is the input, nothing renders and the lines are not
+    // fed. The lines are cleared when the mix moves again, so the echo starts from silence.
+    bool idle_ = false;
     int subPos_ = 0;
     bool primed_ = false;  // audio thread only
 };

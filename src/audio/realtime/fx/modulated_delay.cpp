@@ -57,6 +57,8 @@ void ModulatedDelay::reset() noexcept {
         const float d = delayFrames_.current() * (1.0f + depth_.current() * lfo);
         readRamp_[ch].jump(std::fmax(d, kMinDelayFrames));
     }
+    idle_ = false;
+    send_.full();
     subPos_ = 0;
 }
 
@@ -102,23 +104,39 @@ void ModulatedDelay::beginSubBlock() noexcept {
     sineAmount_.advance();
     phaseOffset_.advance();
     lfo_.advance(lfoRateHz_.advance() * static_cast<double>(dsp::kSubBlockFrames) / sampleRateHz_);
+    if (mixRamp_.zero()) {
+        idle_ = true;  // nothing reads the lines: the read positions wait
+        return;
+    }
     // The oscillator is sampled at the end of each sub-block and the read position moves
     // linearly in between: at most 10 Hz, 16 frames is far finer than the sweep.
     for (int ch = 0; ch < 2; ++ch) {
         const float lfo = lfo_.value(ch == 0 ? 0.0 : phaseOffset_.current(), sineAmount_.current());
-        const float d = delayFrames_.current() * (1.0f + depth_.current() * lfo);
-        readRamp_[ch].startSubBlock(std::fmax(d, kMinDelayFrames));
+        const float d =
+            std::fmax(delayFrames_.current() * (1.0f + depth_.current() * lfo), kMinDelayFrames);
+        if (idle_) readRamp_[ch].jump(d);  // the lines are empty: no glide from the old place
+        readRamp_[ch].startSubBlock(d);
     }
+    if (idle_) {
+        idle_ = false;
+        for (auto& line : line_)
+            line.reset();
+        send_.restart();
+    }
+    send_.startSubBlock();
 }
 
+template <bool Fading>
 void ModulatedDelay::render(float* p, int frames) noexcept {
     for (int i = 0; i < frames; ++i, p += 2) {
         const float mix = mixRamp_.next();
         const float fb = feedbackRamp_.next();
+        float send = 1.0f;
+        if constexpr (Fading) send = send_.next();
         for (int ch = 0; ch < 2; ++ch) {
             const float in = p[ch];
             const float wet = line_[ch].readFrac(readRamp_[ch].next());
-            line_[ch].push(in + fb * wet);
+            line_[ch].push((Fading ? send * in : in) + fb * wet);
             p[ch] = in + mix * (wet - in);
         }
     }
@@ -126,9 +144,32 @@ void ModulatedDelay::render(float* p, int frames) noexcept {
 
 void ModulatedDelay::process(float* stereo, int frames) noexcept {
     if (!line_[0].ready()) return;  // not prepared: pass the sound through rather than fail
+    if (primed_ && idle_) {
+        loadTargets();
+        const bool moving = mix_.moving() || feedback_.moving() || depth_.moving() ||
+                            delayFrames_.moving() || lfoRateHz_.moving() || sineAmount_.moving() ||
+                            phaseOffset_.moving();
+        if (!moving) {
+            // Silent and settled: each sub-block would only move the oscillator on.
+            const double cycles =
+                lfoRateHz_.current() * static_cast<double>(dsp::kSubBlockFrames) / sampleRateHz_;
+            for (int k = dsp::subBlockStarts(subPos_, frames); k > 0; --k)
+                lfo_.advance(cycles);
+            subPos_ = dsp::subPosAfter(subPos_, frames);
+            return;
+        }
+    }
     dsp::processBlock(
         primed_, subPos_, stereo, frames, [this] { reset(); }, [this] { loadTargets(); },
-        [this] { beginSubBlock(); }, [this](float* p, int n) { render(p, n); });
+        [this] { beginSubBlock(); },
+        [this](float* p, int n) {
+            if (idle_) return;
+            if (send_.fading()) {
+                render<true>(p, n);
+            } else {
+                render<false>(p, n);
+            }
+        });
 }
 
 }  // namespace velorixa::fx

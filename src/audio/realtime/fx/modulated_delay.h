@@ -26,6 +26,8 @@ class ModulatedDelay : public Effect {
   private:
     void loadTargets() noexcept;
     void beginSubBlock() noexcept;
+    // Fading: the send into the lines is still rising after a return from idle.
+    template <bool Fading>
     void render(float* stereo, int frames) noexcept;
 
     const DX8Chorus defaults_;
@@ -39,6 +41,10 @@ class ModulatedDelay : public Effect {
     dsp::Lfo lfo_;
     dsp::Glide mix_, feedback_, depth_, delayFrames_, lfoRateHz_, sineAmount_, phaseOffset_;
     dsp::Ramp mixRamp_, feedbackRamp_, readRamp_[2];
+    dsp::SendFade send_;
+    // The mix has settled at 0: the output is the input, nothing renders and the lines are not
+    // fed (the oscillator and the glides go on). The lines are cleared when the mix moves again.
+    bool idle_ = false;
     int subPos_ = 0;
     bool primed_ = false;  // audio thread only
 };

@@ -72,6 +72,16 @@ void ParamEq::beginSubBlock() noexcept {
 }
 
 void ParamEq::process(float* stereo, int frames) noexcept {
+    if (primed_ && bypass_) {
+        loadTargets();
+        if (!centreLog2_.moving() && !bandwidthOct_.moving() && !gain_.moving() &&
+            gain_.current() == 0.0f) {
+            // At 0 dB and settled: the whole block passes, the history follows it.
+            filter_.bypass(stereo, frames);
+            subPos_ = dsp::subPosAfter(subPos_, frames);
+            return;
+        }
+    }
     dsp::processBlock(
         primed_, subPos_, stereo, frames, [this] { reset(); }, [this] { loadTargets(); },
         [this] { beginSubBlock(); },

@@ -1,6 +1,8 @@
 #include "audio/realtime/fx/reverb.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace velorixa::fx {
 
@@ -23,6 +25,7 @@ constexpr float kOutScale = 0.5f;
 // First-pass damping cut-off about 1.1 kHz at 44.1 kHz; each further pass is darker.
 constexpr double kMaxPole = 0.85;
 constexpr float kHadamardScale = 0.35355339f;  // 1/sqrt(8): the matrix stays lossless
+constexpr float kSilentDb = -96.0f;
 
 inline void hadamard8(float* v) noexcept {
     for (int h = 1; h < 8; h <<= 1) {
@@ -78,6 +81,8 @@ void Reverb::reset() noexcept {
     inRamp_.jump(inGain_.current());
     wetRamp_.jump(wet_.current());
     decayValid_ = false;
+    idle_ = false;
+    send_.full();
     subPos_ = 0;
 }
 
@@ -100,7 +105,9 @@ void Reverb::getParameters(void* record) const noexcept {
 void Reverb::loadTargets() noexcept {
     // Gains glide as amplitudes: the slope of a fade stays bounded however far the jump.
     inGain_.setTarget(dsp::dbToGain(inGainDb_.load()));
-    wet_.setTarget(dsp::dbToGain(reverbMixDb_.load()));
+    // -96 dB, the bottom of the range, is no reverb at all.
+    const float mixDb = reverbMixDb_.load();
+    wet_.setTarget(mixDb <= kSilentDb ? 0.0f : dsp::dbToGain(mixDb));
     // Times glide in log2 so that 10 ms -> 20 ms moves as evenly as 1 s -> 2 s. Below
     // kMinDecayMs the shortest line's first return is already under -40 dB, so the floor is
     // inaudible as reverb, but it keeps a jump to the shortest time from cutting a running
@@ -137,8 +144,18 @@ void Reverb::beginSubBlock() noexcept {
     }
     inRamp_.startSubBlock(inGain_.advance());
     wetRamp_.startSubBlock(wet_.advance());
+    if (wetRamp_.zero()) {
+        idle_ = true;
+    } else if (idle_) {
+        idle_ = false;
+        std::fill(buffer_.begin(), buffer_.end(), 0.0f);
+        std::fill(std::begin(damp_), std::end(damp_), 0.0f);
+        send_.restart();
+    }
+    send_.startSubBlock();
 }
 
+template <bool Fading>
 void Reverb::render(float* p, int frames) noexcept {
     float* const base = buffer_.data();
     for (int n = 0; n < frames; ++n, p += 2) {
@@ -154,23 +171,39 @@ void Reverb::render(float* p, int frames) noexcept {
         }
         hadamard8(v);
         const float inL = p[0], inR = p[1];
-        const float g = inRamp_.next() * kInScale;
+        float g = inRamp_.next() * kInScale;
+        if constexpr (Fading) g *= send_.next();
         const float sendL = g * inL, sendR = g * inR;
         for (int i = 0; i < kLines; ++i)
             base[i * stride_ + write_] = kHadamardScale * v[i] + kInL[i] * sendL + kInR[i] * sendR;
         write_ = (write_ + 1) & mask_;
         const float wet = wetRamp_.next();
-        // Amplitude cross-fade: 0 dB is reverb alone, -96 dB leaves 1 - 1.6e-5 of the dry.
+        // Amplitude cross-fade: 0 dB is reverb alone, -90 dB leaves 1 - 3.2e-5 of the dry.
         p[0] = inL + wet * (kOutScale * outL - inL);
         p[1] = inR + wet * (kOutScale * outR - inR);
     }
 }
 
 void Reverb::process(float* stereo, int frames) noexcept {
+    if (primed_ && idle_) {
+        loadTargets();
+        if (!inGain_.moving() && !wet_.moving() && !timeLog2_.moving() && !ratioLog2_.moving()) {
+            subPos_ = dsp::subPosAfter(subPos_, frames);  // silent and settled
+            return;
+        }
+    }
     if (buffer_.empty()) return;  // not prepared: pass the sound through rather than fail
     dsp::processBlock(
         primed_, subPos_, stereo, frames, [this] { reset(); }, [this] { loadTargets(); },
-        [this] { beginSubBlock(); }, [this](float* p, int n) { render(p, n); });
+        [this] { beginSubBlock(); },
+        [this](float* p, int n) {
+            if (idle_) return;
+            if (send_.fading()) {
+                render<true>(p, n);
+            } else {
+                render<false>(p, n);
+            }
+        });
 }
 
 }  // namespace velorixa::fx

@@ -30,6 +30,8 @@ class Reverb final : public Effect {
     void loadTargets() noexcept;
     void beginSubBlock() noexcept;
     void updateDecay() noexcept;
+    // Fading: the send into the lines is still rising after a return from idle.
+    template <bool Fading>
     void render(float* stereo, int frames) noexcept;
 
     dsp::AtomicParam inGainDb_, reverbMixDb_, reverbTimeMs_, hfRatio_;  // see record
@@ -46,7 +48,11 @@ class Reverb final : public Effect {
     float pole_[kLines] = {};
     dsp::Glide inGain_, wet_, timeLog2_, ratioLog2_;  // gains linear, times in log2
     dsp::Ramp inRamp_, wetRamp_;
+    dsp::SendFade send_;
     bool decayValid_ = false;
+    // The mix has settled at silence (-96 dB): the output is the input, nothing renders and the
+    // lines are not fed. They are cleared when the mix rises again.
+    bool idle_ = false;
     int subPos_ = 0;
     bool primed_ = false;  // audio thread only
 };

@@ -1,0 +1,158 @@
+// Effects set to silence (the player's "off" records) pass the sound through untouched without
+// rendering, and come back without a click when they are turned on again mid-stream.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <utility>
+
+#include "audio/realtime/fx/effect.h"
+#include "fx_test_util.h"
+
+namespace velorixa::fx::test {
+namespace {
+
+// What the player sets with an effect slider at the bottom (off) and at the top (full).
+struct OffOn {
+    int32_t type;
+    Record off, on;
+};
+
+std::vector<OffOn> playerRecords() {
+    auto rec = [](const auto& r) {
+        Record out;
+        std::memcpy(out.words, &r, sizeof r);
+        return out;
+    };
+    return {
+        {kFxReverb, rec(DX8Reverb{0, -96, 1000, 0.001f}), rec(DX8Reverb{0, 0, 1000, 0.001f})},
+        {kFxEcho, rec(DX8Echo{0, 40, 332, 333, 0}), rec(DX8Echo{100, 60, 332, 333, 0})},
+        {kFxFlanger, rec(DX8Flanger{0, 100, -75, 0, 0, 4, 2}),
+         rec(DX8Flanger{100, 100, -95, 0, 0, 4, 2})},
+        {kFxChorus, rec(DX8Chorus{0, 100, -85, 0, 0, 0, 2}),
+         rec(DX8Chorus{100, 100, -95, 0, 0, 0, 2})},
+        {kFxParamEq, rec(DX8ParamEq{700, 18, 0}), rec(DX8ParamEq{700, 18, -10})},
+    };
+}
+
+// A 100 Hz sine faded in over 50 ms, so that its own onset is no step.
+Buffer fadedSine(int frames) {
+    Buffer b = sine(100.0, 0.5f, frames, 1.0);
+    for (int n = 0; n < 2205 && n < frames; ++n) {
+        const float g = 0.5f - 0.5f * std::cos(3.14159265f * n / 2205.0f);
+        b[2 * n] *= g;
+        b[2 * n + 1] *= g;
+    }
+    return b;
+}
+
+// Largest sample step of the output divided by the largest step of a 100 Hz sine at the
+// output's own peak: well under 1.5 for a sound without clicks (see behaviour_test.cpp).
+double worstStepRatio(const Buffer& out, int from) {
+    const double perPeak = 2.0 * std::sin(3.14159265358979 * 100.0 / kRate);
+    const int window = static_cast<int>(kRate / 100.0);
+    double worst = 0;
+    const int frames = static_cast<int>(out.size() / 2);
+    for (int ch = 0; ch < 2; ++ch) {
+        for (int n = std::max(from, 1); n < frames; ++n) {
+            float peak = 0;
+            for (int k = std::max(0, n - window); k < std::min(frames, n + window); ++k)
+                peak = std::max(peak, std::fabs(channel(out, k, ch)));
+            const double step = std::fabs(channel(out, n, ch) - channel(out, n - 1, ch));
+            worst = std::max(worst, step / (perPeak * peak + 1e-4));
+        }
+    }
+    return worst;
+}
+
+// Renders `in` through a fresh effect set to `first`, switching to the i-th record of
+// `changes` at its frame; `cut` says how each stretch between changes is cut into blocks.
+template <class Cut>
+Buffer renderWithChanges(int32_t type, const Record& first,
+                         const std::vector<std::pair<int, Record>>& changes, Buffer in, Cut&& cut) {
+    auto fx = makePrepared(type, 4096);
+    fx->setParameters(first.words);
+    int pos = 0;
+    const int frames = static_cast<int>(in.size() / 2);
+    for (size_t i = 0; i <= changes.size(); ++i) {
+        const int end = i < changes.size() ? changes[i].first : frames;
+        cut(*fx, in.data() + 2 * pos, end - pos);
+        if (i < changes.size()) fx->setParameters(changes[i].second.words);
+        pos = end;
+    }
+    return in;
+}
+
+void blocksOf(int size, Effect& fx, float* p, int frames) {
+    for (int done = 0; done < frames; done += size)
+        fx.process(p + 2 * done, std::min(size, frames - done));
+}
+
+TEST(Idle, OffRecordsPassTheInputBitForBit) {
+    const Buffer in = noise(20000, 11);
+    for (const OffOn& r : playerRecords()) {
+        auto fx = makePrepared(r.type, 512);
+        fx->setParameters(r.off.words);
+        Buffer out = in;
+        runBlocks(*fx, out, 441);
+        EXPECT_EQ(out, in) << typeName(r.type);
+    }
+}
+
+TEST(Idle, TurningOnMidStreamAndOffAndOnAgainHasNoClick) {
+    // Off for 0.3 s, full for 1 s (the first return of the echo at 332 ms included), off for
+    // 0.5 s, full again: the sound fed while the effect was off never returns as a step.
+    const int frames = 44100 * 3;
+    const Buffer in = fadedSine(frames);
+    for (const OffOn& r : playerRecords()) {
+        const std::vector<std::pair<int, Record>> changes = {
+            {13230, r.on}, {13230 + 44100, r.off}, {13230 + 66150, r.on}};
+        const Buffer out =
+            renderWithChanges(r.type, r.off, changes, in,
+                              [](Effect& fx, float* p, int n) { blocksOf(441, fx, p, n); });
+        ASSERT_TRUE(allFinite(out)) << typeName(r.type);
+        EXPECT_NE(out, in) << typeName(r.type);
+        EXPECT_LT(worstStepRatio(out, 0), 1.5) << typeName(r.type);
+    }
+}
+
+TEST(Idle, SwitchingIsTheSameWhateverTheBlocks) {
+    // The changes fall at frames that are no multiple of the effects' sub-block; each stretch
+    // is rendered whole, sample by sample and in uneven blocks.
+    const Buffer in = noise(30000, 23);
+    std::vector<OffOn> cases = playerRecords();
+    // Swinging delays: the oscillator runs on while the effect is idle, by the same steps
+    // however the blocks are cut.
+    for (int32_t type : {kFxFlanger, kFxChorus}) {
+        Record off, on;
+        const DX8Chorus swingOff{0, 60, -60, 1.5f, 1, type == kFxFlanger ? 2.5f : 12.0f, 3};
+        const DX8Chorus swingOn{80, 60, -60, 1.5f, 1, type == kFxFlanger ? 2.5f : 12.0f, 3};
+        std::memcpy(off.words, &swingOff, sizeof swingOff);
+        std::memcpy(on.words, &swingOn, sizeof swingOn);
+        cases.push_back({type, off, on});
+    }
+    for (const OffOn& r : cases) {
+        const std::vector<std::pair<int, Record>> changes = {
+            {1001, r.on}, {9003, r.off}, {17005, r.on}, {25007, r.off}};
+        const Buffer whole = renderWithChanges(
+            r.type, r.off, changes, in, [](Effect& fx, float* p, int n) { fx.process(p, n); });
+        const Buffer single = renderWithChanges(
+            r.type, r.off, changes, in, [](Effect& fx, float* p, int n) { blocksOf(1, fx, p, n); });
+        std::mt19937 rng(3);
+        const Buffer uneven =
+            renderWithChanges(r.type, r.off, changes, in, [&](Effect& fx, float* p, int n) {
+                std::uniform_int_distribution<int> size(0, 600);
+                for (int done = 0; done < n;) {
+                    const int k = std::min(size(rng), n - done);
+                    fx.process(p + 2 * done, k);
+                    done += k;
+                }
+            });
+        EXPECT_EQ(whole, single) << typeName(r.type);
+        EXPECT_EQ(whole, uneven) << typeName(r.type);
+        EXPECT_NE(whole, in) << typeName(r.type);
+    }
+}
+
+}  // namespace
+}  // namespace velorixa::fx::test
