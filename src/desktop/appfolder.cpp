@@ -26,7 +26,7 @@ bool FolderWritable(const QString& folder) {
 namespace {
 
 QString userDataFolder(const AppFolderEnv& env) {
-    // The base directory specification: a relative $XDG_DATA_HOME is invalid and ignored.
+    // A relative $XDG_DATA_HOME is invalid and ignored, as desktops treat it.
     QString base = env.xdgDataHome;
     if (base.isEmpty() || QDir::isRelativePath(base)) base = env.home + "/.local/share";
     return QDir::cleanPath(base + "/velorixa");

@@ -1,5 +1,7 @@
 #include "perform/memosett.h"
 
+#include "util/textfile.h"
+
 #include <QByteArray>
 #include <QList>
 
@@ -17,7 +19,7 @@ std::array<QString, kSetSlots> ReadMemoSett(const QString& path) {
     if (textfile::ReadWholeFile(path, kMemoSettMaxBytes, &data) != textfile::Raw::Ok) return names;
     const QList<QByteArray> lines = textfile::SplitLines(data, kSetSlots);
     for (qsizetype i = 0; i < lines.size(); ++i)
-        names[i] = textfile::DecodeLine(lines[i]);
+        names[i] = util::DecodeTextLine(lines[i]);
     return names;
 }
 
@@ -29,7 +31,7 @@ bool WriteMemoSett(const QString& path, const std::array<QString, kSetSlots>& na
             data.append(name.toUtf8());
         data.append("\r\n");
     }
-    return textfile::SaveWhole(path, data, error);
+    return util::SaveWhole(path, data, error);
 }
 
 }  // namespace velorixa::perform

@@ -1,10 +1,10 @@
 #include "perform/setfile.h"
 
+#include "util/textfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <cerrno>
@@ -70,31 +70,6 @@ QList<QByteArray> SplitLines(const QByteArray& data, int maxLines) {
     return lines;
 }
 
-QString DecodeLine(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError()) text = QString::fromLatin1(bytes);
-    return text;
-}
-
-bool SaveWhole(const QString& path, const QByteArray& data, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error) *error = file.errorString();
-        return false;
-    }
-    if (file.write(data) != data.size()) {
-        if (error) *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        if (error) *error = file.errorString();
-        return false;
-    }
-    return true;
-}
-
 }  // namespace textfile
 
 namespace {
@@ -145,7 +120,7 @@ class LineReader {
             const qsizetype close = bytes.indexOf('"', 1);
             bytes = bytes.mid(1, close < 0 ? -1 : close - 1);
         }
-        *value = textfile::DecodeLine(bytes);
+        *value = util::DecodeTextLine(bytes);
         return true;
     }
 
@@ -277,7 +252,7 @@ SetFileRead LoadSetFile(const QString& path, const PerformanceSet& base) {
 }
 
 bool SaveSetFile(const QString& path, const PerformanceSet& set, QString* error) {
-    return textfile::SaveWhole(path, WriteSetFile(set), error);
+    return util::SaveWhole(path, WriteSetFile(set), error);
 }
 
 QStringList SetFilesIn(const QString& folder) {

@@ -90,12 +90,6 @@ Raw ReadWholeFile(const QString& path, qsizetype maxBytes, QByteArray* out);
 // last line without a line end counts. At most maxLines lines are returned.
 QList<QByteArray> SplitLines(const QByteArray& data, int maxLines);
 
-// One line's bytes as text: UTF-8 when valid, else Latin-1.
-QString DecodeLine(const QByteArray& bytes);
-
-// Writes data to path through QSaveFile.
-bool SaveWhole(const QString& path, const QByteArray& data, QString* error);
-
 }  // namespace textfile
 
 }  // namespace velorixa::perform

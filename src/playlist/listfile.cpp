@@ -3,18 +3,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringDecoder>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "util/textfile.h"
+
 namespace velorixa::playlist {
 
 QString DecodeListLine(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError()) text = QString::fromLatin1(bytes);
+    QString text = util::DecodeTextLine(bytes);
     text.remove(QChar(u'\0'));
     return text;
 }
@@ -140,21 +139,7 @@ bool WriteListFile(const QString& path, const QStringList& lines, QString* error
     }
     if (lines.isEmpty()) data.append("\r\n", 2);
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error) *error = file.errorString();
-        return false;
-    }
-    if (file.write(data) != data.size()) {
-        if (error) *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        if (error) *error = file.errorString();
-        return false;
-    }
-    return true;
+    return util::SaveWhole(path, data, error);
 }
 
 int LoadListFile(const QString& path, PlaylistModel& list, ListFileRead* info) {

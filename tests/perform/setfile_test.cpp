@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include "common/halfwrite.h"
+
 #include <algorithm>
-#include <csignal>
 
 #include "perform/memosett.h"
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace velorixa::perform {
@@ -188,15 +188,8 @@ TEST_F(SetFileDisk, SaveReplacesAndLoadReadsBack) {
 TEST_F(SetFileDisk, WriteFailingHalfwayKeepsTheOldFile) {
     // A file size limit makes the write fail part way, even for root.
     writeBytes("S.PSF", "old set");
-    rlimit was{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &was), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = was;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool saved = SaveSetFile(path("S.PSF"), FullSet());
-    ::setrlimit(RLIMIT_FSIZE, &was);
-    std::signal(SIGXFSZ, oldHandler);
+    const bool saved =
+        testmedia::SaveFailingHalfWay([&] { return SaveSetFile(path("S.PSF"), FullSet()); });
     EXPECT_FALSE(saved);
     EXPECT_EQ(readBytes("S.PSF"), "old set");
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"S.PSF"});

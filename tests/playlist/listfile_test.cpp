@@ -6,8 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <csignal>
+#include "common/halfwrite.h"
 
 #include <chrono>
 #include <future>
@@ -205,15 +204,8 @@ TEST_F(ListFileTest, FailedSaveKeepsThePreviousFile) {
     PlaylistModel second;
     for (int i = 0; i < 500; ++i)
         second.append(QStringLiteral("/music/a long enough name %1.mp3").arg(i));
-    rlimit was{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &was), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = was;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool saved = SaveListFile(path("keep.PLF"), second, &error);
-    ::setrlimit(RLIMIT_FSIZE, &was);
-    std::signal(SIGXFSZ, oldHandler);
+    const bool saved = testmedia::SaveFailingHalfWay(
+        [&] { return SaveListFile(path("keep.PLF"), second, &error); });
     EXPECT_FALSE(saved);
     EXPECT_EQ(readBytes("keep.PLF"), before);
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList({"keep.PLF"}));
