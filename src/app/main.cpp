@@ -31,6 +31,12 @@ int main(int argc, char** argv) {
     for (const QString& problem : open.problems)
         err << "velorixa: " << problem << Qt::endl;
 
+    // A player already running takes the items (one window, as "Open with" expects).
+    if (!open.items.isEmpty() &&
+        velorixa::desktop::HandToRunningPlayer(QDBusConnection::sessionBus(), open.items)) {
+        return 0;
+    }
+
     velorixa::StartupEnv env = velorixa::DefaultStartupEnv();
     env.started = [&open](velorixa::VelMix& window) {
         auto* mpris =

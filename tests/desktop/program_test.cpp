@@ -75,4 +75,25 @@ TEST_F(ProgramTest, CommandLineFilePlaysAndShowsOnTheBus) {
         << stderr_.data();
 }
 
+// A second `velorixa FILE` hands its file to the player already running and ends.
+TEST_F(ProgramTest, ASecondStartHandsItsFilesToTheRunningPlayer) {
+    velorixa::test::PrivateBus bus;
+    ASSERT_FALSE(bus.address().isEmpty());
+    start(bus.address(), {});
+    velorixa::test::BusClient client(bus.address(), "org.mpris.MediaPlayer2.velorixa");
+    ASSERT_TRUE(velorixa::test::waitForCondition(
+        [&] { return client.playerProperty("PlaybackStatus").toString() == "Stopped"; }, 8000));
+    QProcess second;
+    second.setProcessEnvironment(player_.processEnvironment());
+    second.setWorkingDirectory(dir_.path());
+    second.start(bin_, {"the tone.mp3"});
+    ASSERT_TRUE(second.waitForFinished(5000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(velorixa::test::waitForCondition(
+        [&] { return client.playerProperty("PlaybackStatus").toString() == "Playing"; }, 4000));
+    EXPECT_EQ(velorixa::test::toMap(client.playerProperty("Metadata")).value("xesam:title"),
+              "the tone");
+    EXPECT_EQ(end(), 0);
+}
+
 }  // namespace

@@ -28,6 +28,7 @@ MprisService::MprisService(VelMix& window, QDBusConnection bus, QObject* parent)
     : QObject(parent), w_(window), bus_(std::move(bus)) {
     new MprisRootAdaptor(this, *this);
     new MprisPlayerAdaptor(this, *this);
+    new VelorixaAdaptor(this, *this);
     state_.masterVolume(w_.transport().masterVolume());
 
     playback::TransportEvents& ev = w_.playControl().events();
@@ -144,6 +145,23 @@ void MprisService::quit() {
 void MprisService::openUri(const QString& uri) {
     if (!alive()) return;
     OpenItems(w_, OpenRequestFrom({uri}, QDir::currentPath()).items);
+}
+
+void MprisService::openItems(const QStringList& items) {
+    if (!alive() || items.isEmpty()) return;
+    OpenItems(w_, items);
+    raise();
+}
+
+bool HandToRunningPlayer(QDBusConnection bus, const QStringList& items) {
+    if (!bus.isConnected() || !bus.interface() ||
+        !bus.interface()->isServiceRegistered(QString::fromLatin1(kMprisService)))
+        return false;
+    QDBusMessage m = QDBusMessage::createMethodCall(
+        QString::fromLatin1(kMprisService), QString::fromLatin1(kMprisPath),
+        QString::fromLatin1(kVelorixaInterface), "Open");
+    m << items;
+    return bus.call(m, QDBus::Block, 3000).type() == QDBusMessage::ReplyMessage;
 }
 
 void MprisService::setVolume(double volume) {

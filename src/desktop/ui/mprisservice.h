@@ -28,6 +28,9 @@ inline constexpr const char* kMprisService = "org.mpris.MediaPlayer2.velorixa";
 inline constexpr const char* kMprisPath = "/org/mpris/MediaPlayer2";
 inline constexpr const char* kMprisRoot = "org.mpris.MediaPlayer2";
 inline constexpr const char* kMprisPlayer = "org.mpris.MediaPlayer2.Player";
+// The player's own interface beside MPRIS on the same object: a second `velorixa FILE...`
+// hands its items to the running player through it.
+inline constexpr const char* kVelorixaInterface = "org.velorixa.Player";
 
 class MprisService : public QObject {
     Q_OBJECT
@@ -48,6 +51,8 @@ class MprisService : public QObject {
     void raise();
     void quit();
     void openUri(const QString& uri);
+    // Items of a command line: appended to the music list, the first played, the window raised.
+    void openItems(const QStringList& items);
     double volume() const { return state_.volume(); }
     void setVolume(double volume);
     qlonglong positionUs() const;
@@ -144,6 +149,25 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
 
   signals:
     void Seeked(qlonglong positionUs);
+
+  private:
+    MprisService& s_;
+};
+
+// Hands a command line's items to a player already on bus; true when it took them.
+bool HandToRunningPlayer(QDBusConnection bus, const QStringList& items);
+
+// org.velorixa.Player
+class VelorixaAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.velorixa.Player")
+
+  public:
+    VelorixaAdaptor(QObject* object, MprisService& service)
+        : QDBusAbstractAdaptor(object), s_(service) {}
+
+  public slots:
+    void Open(const QStringList& items) { s_.openItems(items); }
 
   private:
     MprisService& s_;
