@@ -17,6 +17,7 @@
 #include "audio/audiolib.h"
 #include "audio/player.h"
 #include "common/testmedia.h"
+#include "common/waitfor.h"
 #include "netradio/ui/radiopanel.h"
 #include "perform/ui/performancepanel.h"
 #include "playback/nextitem.h"
@@ -25,18 +26,6 @@
 #include "playlist/ui/playlistpage.h"
 
 namespace velorixa::test {
-
-// Runs the event loop until cond holds or the time is up.
-template <class F>
-bool waitFor(F cond, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        if (cond()) return true;
-        QTest::qWait(5);
-    }
-    return cond();
-}
 
 // A file's bytes, empty if it cannot be read; writing one, false if it cannot be written.
 inline QByteArray readFile(const QString& path) {

@@ -13,22 +13,12 @@
 #include <QObject>
 #include <QProcess>
 #include <QTest>
+
 #include <QVariantMap>
 #include <vector>
+#include "common/waitfor.h"
 
 namespace velorixa::test {
-
-// Runs the event loop until cond holds or the time is up.
-template <class F>
-bool waitForCondition(F cond, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        if (cond()) return true;
-        QTest::qWait(5);
-    }
-    return cond();
-}
 
 class PrivateBus {
   public:

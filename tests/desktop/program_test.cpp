@@ -61,12 +61,12 @@ TEST_F(ProgramTest, CommandLineFilePlaysAndShowsOnTheBus) {
     ASSERT_FALSE(bus.address().isEmpty());
     start(bus.address(), {"the tone.mp3", "missing.mp3"});
     velorixa::test::BusClient client(bus.address(), "org.mpris.MediaPlayer2.velorixa");
-    ASSERT_TRUE(velorixa::test::waitForCondition(
+    ASSERT_TRUE(velorixa::test::waitFor(
         [&] { return client.playerProperty("PlaybackStatus").toString() == "Playing"; }, 8000));
     const QVariantMap m = velorixa::test::toMap(client.playerProperty("Metadata"));
     EXPECT_EQ(m.value("xesam:title").toString(), "the tone");
     client.player("Stop");
-    EXPECT_TRUE(velorixa::test::waitForCondition(
+    EXPECT_TRUE(velorixa::test::waitFor(
         [&] { return client.playerProperty("PlaybackStatus").toString() == "Stopped"; }, 2000));
     EXPECT_EQ(end(), 0);
     EXPECT_EQ(readAll(dir_.path() + "/MemoList.ini"), (tone_ + "\r\n").toUtf8())
@@ -81,7 +81,7 @@ TEST_F(ProgramTest, ASecondStartHandsItsFilesToTheRunningPlayer) {
     ASSERT_FALSE(bus.address().isEmpty());
     start(bus.address(), {});
     velorixa::test::BusClient client(bus.address(), "org.mpris.MediaPlayer2.velorixa");
-    ASSERT_TRUE(velorixa::test::waitForCondition(
+    ASSERT_TRUE(velorixa::test::waitFor(
         [&] { return client.playerProperty("PlaybackStatus").toString() == "Stopped"; }, 8000));
     QProcess second;
     second.setProcessEnvironment(player_.processEnvironment());
@@ -89,7 +89,7 @@ TEST_F(ProgramTest, ASecondStartHandsItsFilesToTheRunningPlayer) {
     second.start(bin_, {"the tone.mp3"});
     ASSERT_TRUE(second.waitForFinished(5000));
     EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_TRUE(velorixa::test::waitForCondition(
+    EXPECT_TRUE(velorixa::test::waitFor(
         [&] { return client.playerProperty("PlaybackStatus").toString() == "Playing"; }, 4000));
     EXPECT_EQ(velorixa::test::toMap(client.playerProperty("Metadata")).value("xesam:title"),
               "the tone");

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "common/halfwrite.h"
+#include "common/tempfolder.h"
 
 #include <chrono>
 #include <future>
@@ -18,23 +19,7 @@ using namespace velorixa::playlist;
 
 namespace {
 
-class ListFileTest : public ::testing::Test {
-  protected:
-    QString path(const QString& name) const { return dir_.filePath(name); }
-
-    void writeBytes(const QString& name, const QByteArray& bytes) {
-        QFile f(path(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        ASSERT_EQ(f.write(bytes), bytes.size());
-    }
-    QByteArray readBytes(const QString& name) {
-        QFile f(path(name));
-        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-        return f.readAll();
-    }
-
-    QTemporaryDir dir_;
-};
+using ListFileTest = testmedia::TempFolderTest;
 
 }  // namespace
 
