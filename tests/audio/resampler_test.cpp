@@ -5,29 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include "common/resamplemeasure.h"
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <numbers>
 #include <random>
 #include <vector>
 
 namespace {
 
 using velorixa::audio::Resampler;
-constexpr double kTwoPi = 2 * std::numbers::pi;
+using namespace testmedia;
 constexpr int kGlide = 512;
-
-// Stereo tone: left sine, right the same tone one radian later (a swapped or mixed channel
-// shows up as a phase error). frequency in cycles per input frame.
-std::vector<float> stereoTone(double frequency, double amplitude, size_t frames) {
-    std::vector<float> v(2 * frames);
-    for (size_t i = 0; i < frames; ++i) {
-        v[2 * i] = static_cast<float>(amplitude * std::sin(kTwoPi * frequency * i));
-        v[2 * i + 1] = static_cast<float>(amplitude * std::sin(kTwoPi * frequency * i + 1));
-    }
-    return v;
-}
 
 std::vector<float> noise(unsigned seed, size_t samples, float amplitude) {
     std::mt19937 rng(seed);
@@ -77,14 +67,6 @@ std::vector<float> runConstant(Resampler& r, double step, const std::vector<floa
     return run(r, in, outFrames, {512}, {4096});
 }
 
-// One side of interleaved stereo.
-std::vector<float> channel(const std::vector<float>& v, int which) {
-    std::vector<float> out(v.size() / 2);
-    for (size_t i = 0; i < out.size(); ++i)
-        out[i] = v[2 * i + which];
-    return out;
-}
-
 // A stereo tone resampled at a constant step.
 std::vector<float> resampleTone(double step, double frequency, size_t outFrames = 8192) {
     Prepared r;
@@ -93,31 +75,6 @@ std::vector<float> resampleTone(double step, double frequency, size_t outFrames 
                            outFrames);
     EXPECT_EQ(out.size(), 2 * outFrames);
     return out;
-}
-
-struct Fit {
-    double amplitude = 0;
-    double phase = 0;
-    double residualDb = 0;  // power of what is not the tone, relative to the tone's
-};
-
-// Least-squares sinusoid of a known frequency (cycles per frame) over y[from, to).
-Fit fitTone(const std::vector<float>& y, double frequency, size_t from, size_t to) {
-    double ss = 0, sc = 0, cc = 0, ys = 0, yc = 0;
-    for (size_t n = from; n < to; ++n) {
-        const double s = std::sin(kTwoPi * frequency * n), c = std::cos(kTwoPi * frequency * n);
-        ss += s * s, sc += s * c, cc += c * c, ys += y[n] * s, yc += y[n] * c;
-    }
-    const double det = ss * cc - sc * sc;
-    const double a = (ys * cc - yc * sc) / det, b = (yc * ss - ys * sc) / det;
-    double resid = 0, signal = 0;
-    for (size_t n = from; n < to; ++n) {
-        const double t =
-            a * std::sin(kTwoPi * frequency * n) + b * std::cos(kTwoPi * frequency * n);
-        resid += (y[n] - t) * (y[n] - t);
-        signal += t * t;
-    }
-    return {std::hypot(a, b), std::atan2(b, a), 10 * std::log10(resid / signal + 1e-30)};
 }
 
 TEST(Resampler, TonesComeOutAtTheirNewFrequencyCleanAndFlat) {
@@ -165,11 +122,7 @@ TEST(Resampler, WhatWouldAliasIsRemoved) {
         {2.0, 15000.0 / 44100}, {2.0, 0.49},  {1.25, 0.49}, {1.5, 0.41}, {2.5, 0.25}, {3.0, 0.2},
         {3.265, 0.19},          {3.265, 0.45}};
     for (const Case& c : cases) {
-        auto left = channel(resampleTone(c.step, c.frequency), 0);
-        double p = 0;
-        for (size_t n = 1024; n < left.size(); ++n)
-            p += double(left[n]) * left[n];
-        const double db = 10 * std::log10(p / (left.size() - 1024) / (0.5 * 0.5 / 2) + 1e-30);
+        const double db = levelDb(channel(resampleTone(c.step, c.frequency), 0), 1024, 0.5);
         EXPECT_LT(db, -60) << "step " << c.step << " tone " << c.frequency;
     }
 }
@@ -224,17 +177,11 @@ TEST(Resampler, RatioSweepsAndJumpsFollowTheToneWithoutClicks) {
     // table change that clicked would step by up to 2 A. Stronger: the output must stay on the
     // ideal sine read at the input positions the ratios call for, within -60 dB of A.
     const double f = 1000.0 / 44100;
-    const size_t block = 441, frames = block * 200;
-    Glided g = glide(f, block, frames, 1000, [&](size_t n) {
-        const size_t b = n / block;
-        if (b < 80) return 0.5 + 2.5 * b / 79.0;
-        if (b < 160) return 3.0 - 2.5 * (b - 80) / 79.0;
-        return b % 2 ? 3.0 : 0.5;
-    });
-    const double bound = 2 * 0.5 * std::sin(std::numbers::pi * 3 * f) * 1.024;
-    double maxStep = 0;
-    for (size_t n = 1024; n < frames; ++n)
-        maxStep = std::max(maxStep, double(std::fabs(g.out[2 * n] - g.out[2 * n - 2])));
+    const size_t frames = kSweepBlock * kSweepBlocks;
+    Glided g =
+        glide(f, kSweepBlock, frames, 1000, [&](size_t n) { return sweepStep(n / kSweepBlock); });
+    const double bound = sweepStepBound(3 * f, 0.5);
+    const double maxStep = largestStep(g.out, 1024);
     EXPECT_LT(maxStep, bound);
     EXPECT_GT(maxStep, 0.9 * bound / 1.024) << "the sweep reached three times the rate";
     EXPECT_LT(errorDb(g, f, 1024), -60);
