@@ -1,6 +1,7 @@
 // Anything that is not MPEG layer III audio is refused at creation; damaged MP3 plays what it
 // can and ends. Nothing crashes or hangs.
 
+#include <filesystem>
 #include <random>
 
 #include "audio/decode/mp3probe.h"

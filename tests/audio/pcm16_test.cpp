@@ -65,14 +65,5 @@ TEST(Pcm16, EqualsLroundInOneBlockSampleBySampleAndUnevenBlocks) {
     EXPECT_EQ(uneven, expected);
 }
 
-TEST(Pcm16, HalvesRoundAwayFromZeroAndFullScaleClips) {
-    // 0.5 * 32767 = 16383.5 exactly.
-    EXPECT_EQ(ToPcm16(0.5f), 16384);
-    EXPECT_EQ(ToPcm16(-0.5f), -16384);
-    EXPECT_EQ(ToPcm16(2.f), 32767);
-    EXPECT_EQ(ToPcm16(-2.f), -32767);
-    EXPECT_EQ(ToPcm16(std::numeric_limits<float>::quiet_NaN()), 0);
-}
-
 }  // namespace
 }  // namespace velorixa::audio

@@ -2,6 +2,7 @@
 // from several threads while the audio thread runs.
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <random>

@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <chrono>
@@ -105,14 +105,29 @@ TEST_F(RenderTest, EachEffectIsSilentAtHundredAndStrongestAtZero) {
 }
 
 TEST_F(RenderTest, ArgumentsAndExitStatus) {
+    const QString old = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir_->path()));  // for the relative names below
+    QFile::copy(input_, "-x.mp3");
     const QString out = dir_->path() + "/tool.wav";
-    EXPECT_EQ(run({input_, out, "--frq", "150", "--seconds", "0.5"}), 0);
-    EXPECT_TRUE(errors_.empty());
+    // What a good run writes (a device is written to, not replaced by a file: it stays empty).
+    const struct {
+        std::vector<QString> args;
+        QString file;
+        qint64 size;
+    } good[] = {
+        {{input_, out, "--frq", "150", "--seconds", "0.5"}, out, 44 + 22050 * 4},
+        {{"--seconds", "0.2", "--", "-x.mp3", "dash.wav"}, "dash.wav", 44 + 8820 * 4},
+        {{input_, "/dev/null", "--seconds", "0.2"}, "/dev/null", 0},
+    };
+    for (const auto& g : good) {
+        EXPECT_EQ(run(g.args), 0) << g.file.toStdString();
+        EXPECT_TRUE(errors_.empty());
+        EXPECT_EQ(QFileInfo(g.file).size(), g.size) << g.file.toStdString();
+    }
     QFile wav(out);
     ASSERT_TRUE(wav.open(QIODevice::ReadOnly));
     QByteArray head = wav.read(44);
     EXPECT_TRUE(head.startsWith("RIFF"));
-    EXPECT_EQ(wav.size(), 44 + 22050 * 4);
     EXPECT_EQ(qFromLittleEndian<quint32>(head.constData() + 40), 22050u * 4) << "data size";
 
     struct Bad {
@@ -124,6 +139,7 @@ TEST_F(RenderTest, ArgumentsAndExitStatus) {
         {{input_, out, "--frq", "201"}, 2, "--frq"},
         {{input_, out, "--fx", "1,2,3,101"}, 2, "--fx"},
         {{input_, out, "--bogus", "1"}, 2, "unknown option"},
+        {{"--seconds", "0.2", "-x.mp3", "dash.wav"}, 2, "unknown option -x.mp3"},  // needs --
         {{input_, out, "--seconds"}, 2, "needs a value"},
         {{input_, out, "--seconds", "86400"}, 2, "a WAV file holds at most"},
         {{"http://127.0.0.1:9/x", out}, 2, "needs --seconds"},
@@ -140,15 +156,6 @@ TEST_F(RenderTest, ArgumentsAndExitStatus) {
     // Failed runs leave the old output as it was, and no temporary beside it.
     EXPECT_EQ(QFile(out).size(), 44 + 22050 * 4);
     EXPECT_EQ(folder.entryList(QDir::Files), before);
-}
-
-TEST_F(RenderTest, DoubleDashEndsTheOptions) {
-    const QString old = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(dir_->path()));
-    QFile::copy(input_, "-x.mp3");
-    EXPECT_EQ(run({"--seconds", "0.2", "-x.mp3", "dash.wav"}), 2) << "an option without --";
-    EXPECT_EQ(run({"--seconds", "0.2", "--", "-x.mp3", "dash.wav"}), 0);
-    EXPECT_EQ(QFile("dash.wav").size(), 44 + 8820 * 4);
     QDir::setCurrent(old);
 }
 
@@ -181,40 +188,6 @@ TEST_F(RenderTest, AStreamThatEndsEarlyFailsPromptly) {
     const quint32 data = qFromLittleEndian<quint32>(wav.read(44).constData() + 40);
     EXPECT_EQ(wav.size(), 44 + qint64(data));
     EXPECT_NEAR(data / 4.0 / 44100, 3.0, 0.3);
-}
-
-// A FIFO as the input and a station that trickles a byte a second fail at once or within the
-// open's deadline instead of holding the tool.
-TEST_F(RenderTest, HostileInputsFailWithinTheDeadline) {
-    const QString fifo = dir_->path() + "/fifo.mp3";
-    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    test::TestServer server;
-    test::TestResponse trickle;
-    trickle.headers = {"content-type: audio/mpeg"};
-    trickle.body.assign(mp3_.begin(), mp3_.end());
-    trickle.chunkBytes = 1;
-    trickle.chunkDelayMs = 1000;
-    server.setResponse("/trickle", trickle);
-    const struct {
-        QString input;
-        int withinSec;
-        const char* says;
-    } cases[] = {{fifo, 1, "cannot open"},
-                 {QString::fromStdString(server.url("/trickle")), 9, "too little audio"}};
-    for (const auto& c : cases) {
-        const auto t0 = std::chrono::steady_clock::now();
-        EXPECT_EQ(run({c.input, dir_->path() + "/hostile.wav", "--seconds", "5"}), 1) << c.says;
-        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(c.withinSec));
-        ASSERT_EQ(errors_.size(), 1u);
-        EXPECT_TRUE(errors_[0].contains(c.says)) << errors_[0].toStdString();
-    }
-}
-
-TEST_F(RenderTest, AnExistingDeviceIsWrittenNotReplaced) {
-    EXPECT_EQ(run({input_, "/dev/null", "--seconds", "0.2"}), 0);
-    struct stat st {};
-    ASSERT_EQ(::stat("/dev/null", &st), 0);
-    EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
 
 TEST_F(RenderTest, LongRenderRunsInConstantMemory) {

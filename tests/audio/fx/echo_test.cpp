@@ -30,47 +30,58 @@ void expectTaps(const Buffer& out, const std::vector<std::tuple<int, int, float>
         ASSERT_NEAR(out[i], expected[i], 1e-6) << "frame " << i / 2 << " channel " << i % 2;
 }
 
-TEST(Echo, ImpulseReturnsAfterEachSidesDelayScaledByFeedback) {
-    const DX8Echo rec{100.0f, 50.0f, 10.0f, 20.0f, 0};
-    const int frames = kStart + 5 * kRight + 10;
-    std::vector<std::tuple<int, int, float>> left, right;
-    for (int k = 1; kStart + k * kLeft < frames; ++k)
-        left.emplace_back(kStart + k * kLeft, 0, std::pow(0.5f, k - 1));
-    for (int k = 1; kStart + k * kRight < frames; ++k)
-        right.emplace_back(kStart + k * kRight, 1, std::pow(0.5f, k - 1));
-    expectTaps(echoOfImpulse(rec, 0, frames), left);
-    expectTaps(echoOfImpulse(rec, 1, frames), right);
-}
-
-TEST(Echo, MixBlendsDryAndEcho) {
-    const DX8Echo rec{25.0f, 0.0f, 10.0f, 20.0f, 0};
-    expectTaps(echoOfImpulse(rec, 0, 2000), {{kStart, 0, 0.75f}, {kStart + kLeft, 0, 0.25f}});
-}
-
-TEST(Echo, PanDelaySwapsSidesOnEachRepeat) {
-    // Left impulse: first repeat on the left after the left delay, then the right line after
-    // its delay, then left again, each repeat scaled by the feedback.
-    const DX8Echo rec{100.0f, 50.0f, 10.0f, 20.0f, 1};
-    const int frames = kStart + 3 * (kLeft + kRight) + 10;
-    expectTaps(echoOfImpulse(rec, 0, frames), {{kStart + kLeft, 0, 1.0f},
-                                               {kStart + kLeft + kRight, 1, 0.5f},
-                                               {kStart + 2 * kLeft + kRight, 0, 0.25f},
-                                               {kStart + 2 * kLeft + 2 * kRight, 1, 0.125f},
-                                               {kStart + 3 * kLeft + 2 * kRight, 0, 0.0625f},
-                                               {kStart + 3 * kLeft + 3 * kRight, 1, 0.03125f}});
-    expectTaps(echoOfImpulse(rec, 1, frames), {{kStart + kRight, 1, 1.0f},
-                                               {kStart + kRight + kLeft, 0, 0.5f},
-                                               {kStart + 2 * kRight + kLeft, 1, 0.25f},
-                                               {kStart + 2 * kRight + 2 * kLeft, 0, 0.125f},
-                                               {kStart + 3 * kRight + 2 * kLeft, 1, 0.0625f},
-                                               {kStart + 3 * kRight + 3 * kLeft, 0, 0.03125f}});
-}
-
-TEST(Echo, LongestDelayIsHonoured) {
-    const DX8Echo rec{100.0f, 0.0f, 2000.0f, 1.0f, 0};
-    const int frames = kStart + 88200 + 10;
-    expectTaps(echoOfImpulse(rec, 0, frames), {{kStart + 88200, 0, 1.0f}});
-    expectTaps(echoOfImpulse(rec, 1, frames), {{kStart + 44, 1, 1.0f}});  // 1 ms = 44.1 frames
+TEST(Echo, ImpulseReturnsAtTheDelaysScaledByFeedbackAndMix) {
+    constexpr int L = kStart + kLeft, R = kStart + kRight;  // the first return on each side
+    const struct {
+        const char* what;
+        DX8Echo rec;
+        int impulseChannel, frames;
+        std::vector<std::tuple<int, int, float>> taps;
+    } cases[] = {
+        {"each side its own delay",
+         {100, 50, 10, 20, 0},
+         0,
+         kStart + 4 * kLeft + 10,
+         {{L, 0, 1}, {L + kLeft, 0, 0.5f}, {L + 2 * kLeft, 0, 0.25f}, {L + 3 * kLeft, 0, 0.125f}}},
+        {"each side its own delay",
+         {100, 50, 10, 20, 0},
+         1,
+         kStart + 2 * kRight + 10,
+         {{R, 1, 1}, {R + kRight, 1, 0.5f}}},
+        {"mix blends dry and echo",
+         {25, 0, 10, 20, 0},
+         0,
+         2000,
+         {{kStart, 0, 0.75f}, {L, 0, 0.25f}}},
+        // Pan delay: each repeat crosses to the other side's line.
+        {"pan delay",
+         {100, 50, 10, 20, 1},
+         0,
+         kStart + 3 * (kLeft + kRight) + 10,
+         {{L, 0, 1},
+          {L + kRight, 1, 0.5f},
+          {L + kRight + kLeft, 0, 0.25f},
+          {L + 2 * kRight + kLeft, 1, 0.125f},
+          {L + 2 * kRight + 2 * kLeft, 0, 0.0625f},
+          {L + 3 * kRight + 2 * kLeft, 1, 0.03125f}}},
+        {"pan delay",
+         {100, 50, 10, 20, 1},
+         1,
+         kStart + 3 * (kLeft + kRight) + 10,
+         {{R, 1, 1},
+          {R + kLeft, 0, 0.5f},
+          {R + kLeft + kRight, 1, 0.25f},
+          {R + 2 * kLeft + kRight, 0, 0.125f},
+          {R + 2 * kLeft + 2 * kRight, 1, 0.0625f},
+          {R + 3 * kLeft + 2 * kRight, 0, 0.03125f}}},
+        // The longest delay, and 1 ms = 44.1 frames.
+        {"longest delay", {100, 0, 2000, 1, 0}, 0, kStart + 88210, {{kStart + 88200, 0, 1}}},
+        {"shortest delay", {100, 0, 2000, 1, 0}, 1, kStart + 88210, {{kStart + 44, 1, 1}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.what << ", impulse on side " << c.impulseChannel);
+        expectTaps(echoOfImpulse(c.rec, c.impulseChannel, c.frames), c.taps);
+    }
 }
 
 }  // namespace

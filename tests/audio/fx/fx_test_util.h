@@ -60,13 +60,6 @@ inline double rms(const Buffer& b, int ch, int from, int to) {
     return std::sqrt(sum / (to - from));
 }
 
-inline double maxAbsDiff(const Buffer& a, const Buffer& b) {
-    double m = 0.0;
-    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
-        m = std::max(m, double(std::fabs(a[i] - b[i])));
-    return m;
-}
-
 inline bool allFinite(const Buffer& b) {
     for (float s : b)
         if (!std::isfinite(s)) return false;
@@ -127,6 +120,47 @@ inline std::vector<Field> fieldsOf(int32_t type) {
         default:
             return {};
     }
+}
+
+inline void setField(Record& r, const Field& f, float value) {
+    if (f.isInt)
+        r.setInt(f.index, static_cast<int32_t>(std::lround(value)));
+    else
+        r.setFloat(f.index, value);
+}
+
+// Records with every effect clearly audible.
+inline Record audibleRecord(int32_t type) {
+    Record r;
+    switch (type) {
+        case kFxParamEq:
+            r.setFloat(0, 1000), r.setFloat(1, 12), r.setFloat(2, 12);
+            break;
+        case kFxReverb:
+            r.setFloat(0, 0), r.setFloat(1, -6), r.setFloat(2, 1200), r.setFloat(3, 0.5f);
+            break;
+        case kFxEcho:
+            r.setFloat(0, 50), r.setFloat(1, 60), r.setFloat(2, 120), r.setFloat(3, 170);
+            r.setInt(4, 1);
+            break;
+        case kFxFlanger:
+        case kFxChorus:
+            r.setFloat(0, 50), r.setFloat(1, 60), r.setFloat(2, -60), r.setFloat(3, 1.5f);
+            r.setInt(4, 1), r.setFloat(5, type == kFxFlanger ? 2.5f : 12.0f), r.setInt(6, 3);
+            break;
+    }
+    return r;
+}
+
+// A sine faded in over 50 ms, so that its own onset is no step.
+inline Buffer fadedSine(double freqHz, int frames) {
+    Buffer b = sine(freqHz, 0.5f, frames, 1.0);
+    for (int n = 0; n < 2205 && n < frames; ++n) {
+        const float g = 0.5f - 0.5f * static_cast<float>(std::cos(kTwoPi / 2 * n / 2205.0));
+        b[2 * n] *= g;
+        b[2 * n + 1] *= g;
+    }
+    return b;
 }
 
 inline constexpr int32_t kAllTypes[] = {kFxParamEq, kFxReverb, kFxEcho, kFxFlanger, kFxChorus};

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "audio/realtime/fx/effect.h"
+#include "common/stepmeasure.h"
 #include "fx_test_util.h"
 
 namespace velorixa::fx::test {
@@ -35,36 +36,6 @@ std::vector<OffOn> playerRecords() {
     };
 }
 
-// A 100 Hz sine faded in over 50 ms, so that its own onset is no step.
-Buffer fadedSine(int frames) {
-    Buffer b = sine(100.0, 0.5f, frames, 1.0);
-    for (int n = 0; n < 2205 && n < frames; ++n) {
-        const float g = 0.5f - 0.5f * std::cos(3.14159265f * n / 2205.0f);
-        b[2 * n] *= g;
-        b[2 * n + 1] *= g;
-    }
-    return b;
-}
-
-// Largest sample step of the output divided by the largest step of a 100 Hz sine at the
-// output's own peak: well under 1.5 for a sound without clicks (see behaviour_test.cpp).
-double worstStepRatio(const Buffer& out, int from) {
-    const double perPeak = 2.0 * std::sin(3.14159265358979 * 100.0 / kRate);
-    const int window = static_cast<int>(kRate / 100.0);
-    double worst = 0;
-    const int frames = static_cast<int>(out.size() / 2);
-    for (int ch = 0; ch < 2; ++ch) {
-        for (int n = std::max(from, 1); n < frames; ++n) {
-            float peak = 0;
-            for (int k = std::max(0, n - window); k < std::min(frames, n + window); ++k)
-                peak = std::max(peak, std::fabs(channel(out, k, ch)));
-            const double step = std::fabs(channel(out, n, ch) - channel(out, n - 1, ch));
-            worst = std::max(worst, step / (perPeak * peak + 1e-4));
-        }
-    }
-    return worst;
-}
-
 // Renders `in` through a fresh effect set to `first`, switching to the i-th record of
 // `changes` at its frame; `cut` says how each stretch between changes is cut into blocks.
 template <class Cut>
@@ -89,6 +60,8 @@ void blocksOf(int size, Effect& fx, float* p, int frames) {
 }
 
 TEST(Idle, OffRecordsPassTheInputBitForBit) {
+    // Set straight after creation, as the player sets a new stream's effects: from the very
+    // first sample, with no glide in from the defaults.
     const Buffer in = noise(20000, 11);
     for (const OffOn& r : playerRecords()) {
         auto fx = makePrepared(r.type, 512);
@@ -103,7 +76,7 @@ TEST(Idle, TurningOnMidStreamAndOffAndOnAgainHasNoClick) {
     // Off for 0.3 s, full for 1 s (the first return of the echo at 332 ms included), off for
     // 0.5 s, full again: the sound fed while the effect was off never returns as a step.
     const int frames = 44100 * 3;
-    const Buffer in = fadedSine(frames);
+    const Buffer in = fadedSine(100.0, frames);
     for (const OffOn& r : playerRecords()) {
         const std::vector<std::pair<int, Record>> changes = {
             {13230, r.on}, {13230 + 44100, r.off}, {13230 + 66150, r.on}};
@@ -112,24 +85,24 @@ TEST(Idle, TurningOnMidStreamAndOffAndOnAgainHasNoClick) {
                               [](Effect& fx, float* p, int n) { blocksOf(441, fx, p, n); });
         ASSERT_TRUE(allFinite(out)) << typeName(r.type);
         EXPECT_NE(out, in) << typeName(r.type);
-        EXPECT_LT(worstStepRatio(out, 0), 1.5) << typeName(r.type);
+        EXPECT_LT(testmedia::measureSteps(out, 100.0).worstRatio, 1.5) << typeName(r.type);
     }
 }
 
 TEST(Idle, SwitchingIsTheSameWhateverTheBlocks) {
-    // The changes fall at frames that are no multiple of the effects' sub-block; each stretch
-    // is rendered whole, sample by sample and in uneven blocks.
+    // The changes fall at frames that are no multiple of the effects' sub-block, so glides run
+    // across block edges; each stretch is rendered whole, sample by sample and in uneven blocks
+    // (zero-length ones included). The player's records, then each effect clearly audible: the
+    // swinging delays off by their mix alone, so that their oscillator runs on while idle.
     const Buffer in = noise(30000, 23);
     std::vector<OffOn> cases = playerRecords();
-    // Swinging delays: the oscillator runs on while the effect is idle, by the same steps
-    // however the blocks are cut.
-    for (int32_t type : {kFxFlanger, kFxChorus}) {
-        Record off, on;
-        const DX8Chorus swingOff{0, 60, -60, 1.5f, 1, type == kFxFlanger ? 2.5f : 12.0f, 3};
-        const DX8Chorus swingOn{80, 60, -60, 1.5f, 1, type == kFxFlanger ? 2.5f : 12.0f, 3};
-        std::memcpy(off.words, &swingOff, sizeof swingOff);
-        std::memcpy(on.words, &swingOn, sizeof swingOn);
-        cases.push_back({type, off, on});
+    for (const OffOn& r : playerRecords()) {
+        OffOn audible{r.type, r.off, audibleRecord(r.type)};
+        if (r.type == kFxFlanger || r.type == kFxChorus) {
+            audible.off = audible.on;
+            audible.off.setFloat(0, 0);
+        }
+        cases.push_back(audible);
     }
     for (const OffOn& r : cases) {
         const std::vector<std::pair<int, Record>> changes = {

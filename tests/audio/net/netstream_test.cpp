@@ -61,48 +61,89 @@ std::string title(size_t i) {
     return "StreamTitle='Song " + std::to_string(i) + "';StreamUrl='';";
 }
 
-TEST(NetStream, IcyStreamGivesExactAudioHeadersAndLatestTitle) {
+// Each stream ends with the server's close; what came through must be exactly the audio, with
+// the final response's headers and the latest title.
+TEST(NetStream, DeliversExactAudioFinalHeadersAndLatestTitle) {
     TestServer server;
-    const std::string audio = testAudio(150'000, 11);
-    const std::vector<std::string> headers = {"icy-notice1:<BR>test", "icy-name:Test Radio",
-                                              "icy-br:128", "content-type:audio/mpeg",
-                                              "icy-metaint:1000"};
-    // A new title every fifth block; the blocks between say "no new metadata".
-    auto meta = [](size_t i) { return i % 5 == 0 ? title(i) : std::string(); };
+    struct Case {
+        std::string path, audio, latest;
+        uint64_t titles = 0;
+        std::vector<std::string> headers;
+        size_t requests = 1, bufferBytes = 0;
+    };
+    std::vector<Case> cases;
+    auto add = [&](const Case& c, const std::string& path, const TestResponse& r) {
+        server.setResponse(path, r);
+        cases.push_back(c);
+    };
     TestResponse r;
-    r.headers = headers;
-    r.body = icyBody(audio, 1000, meta);
-    r.chunkBytes = 777;  // metadata blocks straddle the sends
-    server.setResponse("/radio", r);
-
-    std::string error;
-    auto s = NetStream::open(server.url("/radio"), quickOptions(), &error);
-    ASSERT_NE(s, nullptr) << error;
-    EXPECT_EQ(s->headerLines(), headers);
-    EXPECT_TRUE(readAll(*s) == audio) << "metadata bytes leaked into the audio or audio was lost";
-    EXPECT_EQ(s->metadata(), title(145));
-    EXPECT_EQ(s->metadataCount(), 30u);  // blocks 0, 5, ..., 145
-    ASSERT_EQ(server.requests().size(), 1u);
-    EXPECT_NE(server.requests()[0].find("\r\nIcy-MetaData: 1\r\n"), std::string::npos);
-}
-
-TEST(NetStream, WithoutUsableMetaintTheBodyIsPlainAudio) {
-    // The body carries what looks like metadata; without a valid interval it must pass as is.
-    const std::string body = icyBody(testAudio(20'000, 13), 500, [](size_t i) { return title(i); });
-    // Absent, "no metadata" and unparsable (the parser's own tests cover the other bad values).
+    // A new title every fifth block; the blocks between say "no new metadata"; the blocks
+    // straddle the sends.
+    const std::string audio = testAudio(150'000, 11);
+    r.headers = {"icy-notice1:<BR>test", "icy-name:Test Radio", "icy-br:128",
+                 "content-type:audio/mpeg", "icy-metaint:1000"};
+    r.body = icyBody(audio, 1000, [](size_t i) { return i % 5 == 0 ? title(i) : std::string(); });
+    r.chunkBytes = 777;
+    add({"/icy", audio, title(145), 30, r.headers}, "/icy", r);  // blocks 0, 5, ..., 145
+    // Without a usable interval (absent, "no metadata", unparsable: the parser's own tests cover
+    // the other bad values) a body that looks like metadata passes as is.
+    const std::string plain = icyBody(testAudio(20'000, 13), 500, title);
     for (const char* header : {"", "icy-metaint:0", "icy-metaint:abc"}) {
-        SCOPED_TRACE(header);
-        TestServer server;
-        TestResponse r;
+        r = {};
         r.statusLine = "HTTP/1.1 200 OK";
         r.headers = {"Content-Type: audio/mpeg", "Connection: close"};
         if (header[0] != '\0') r.headers.push_back(header);
-        r.body = body;
-        server.setResponse("/", r);
-        auto s = NetStream::open(server.url(), quickOptions());
-        ASSERT_NE(s, nullptr);
-        EXPECT_TRUE(readAll(*s) == body);
-        EXPECT_EQ(s->metadataCount(), 0u);
+        r.body = plain;
+        const std::string path = "/plain" + std::to_string(cases.size());
+        add({path, plain, "", 0, r.headers}, path, r);
+    }
+    // Two redirects, relative and absolute: only the final headers remain.
+    r = {};
+    r.statusLine = "HTTP/1.1 302 Found";
+    r.headers = {"Location: /second", "Content-Length: 14"};
+    r.body = "moved here too";
+    server.setResponse("/first", r);
+    r.headers = {"Location: " + server.url("/radio"), "Content-Length: 14"};
+    server.setResponse("/second", r);
+    r = {};
+    r.headers = {"icy-br:64", "icy-metaint:2000"};
+    r.body = icyBody(audio.substr(0, 10'000), 2000, title);
+    add({"/first", audio.substr(0, 10'000), title(4), 5, r.headers, 3}, "/radio", r);
+    // A live source that closes early, inside a run of audio.
+    r.headers = {"icy-metaint:1000"};
+    r.body = icyBody(audio.substr(0, 30'000), 1000, title);
+    r.closeAtByte = 5 * (1000 + icyMetaBlock(title(0)).size()) + 600;
+    r.holdOpenAfterBody = true;
+    add({"/early", audio.substr(0, 5600), title(4), 5, r.headers}, "/early", r);
+    // A ring smaller than one curl delivery fills to the last byte and holds the network back
+    // instead of dropping.
+    r = {};
+    r.headers = {"icy-metaint:8192"};
+    const std::string more = testAudio(400'000, 17);
+    r.body = icyBody(more, 8192, title);
+    r.chunkBytes = 16384;
+    add({"/full", more, title(47), 48, r.headers, 1, 5000}, "/full", r);
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        NetOptions o = quickOptions();
+        if (c.bufferBytes) o.bufferBytes = c.bufferBytes, o.minStartBytes = 4096;
+        const size_t before = server.requests().size();
+        std::string error;
+        auto s = NetStream::open(server.url(c.path), o, &error);
+        ASSERT_NE(s, nullptr) << error;
+        EXPECT_EQ(s->headerLines(), c.headers);
+        if (c.bufferBytes) {
+            EXPECT_TRUE(waitFor([&] { return s->available() == c.bufferBytes; }, 5s));
+            EXPECT_FALSE(s->transferEnded());
+        }
+        EXPECT_TRUE(readAll(*s, 20s) == c.audio) << "metadata leaked into the audio or audio lost";
+        EXPECT_TRUE(s->transferEnded());
+        EXPECT_EQ(s->metadata(), c.latest);
+        EXPECT_EQ(s->metadataCount(), c.titles);
+        const auto requests = server.requests();
+        ASSERT_EQ(requests.size() - before, c.requests);
+        EXPECT_NE(requests[before].find("\r\nIcy-MetaData: 1\r\n"), std::string::npos);
     }
 }
 
@@ -133,79 +174,21 @@ TEST(NetStream, StallThenRecoveryKeepsEveryByteAndUpdatesTheTitle) {
     EXPECT_EQ(s->metadata(), "StreamTitle='B';");
 }
 
-TEST(NetStream, StallTimeoutAndEarlyCloseEndTheTransfer) {
+TEST(NetStream, StallTimeoutEndsTheTransfer) {
     const std::string audio = testAudio(30'000, 16);
-    {
-        TestServer server;
-        TestResponse r;
-        r.statusLine = "HTTP/1.1 200 OK";
-        r.body = audio;
-        r.pauseAtByte = 10'000;  // never resumed
-        server.setResponse("/", r);
-        NetOptions o = quickOptions();
-        o.stallTimeoutMs = 300;
-        auto s = NetStream::open(server.url(), o);
-        ASSERT_NE(s, nullptr);
-        ASSERT_TRUE(waitFor([&] { return s->transferEnded(); }, 5s));
-        EXPECT_EQ(dynamic_cast<CurlNetStream&>(*s).failure(), "stalled");
-        EXPECT_TRUE(readAll(*s) == audio.substr(0, 10'000));
-    }
-    {
-        TestServer server;
-        TestResponse r;
-        r.headers = {"icy-metaint:1000"};
-        r.body = icyBody(audio, 1000, [](size_t i) { return title(i); });
-        r.closeAtByte = 5 * (1000 + icyMetaBlock(title(0)).size()) + 600;
-        r.holdOpenAfterBody = true;
-        server.setResponse("/", r);
-        auto s = NetStream::open(server.url(), quickOptions());
-        ASSERT_NE(s, nullptr);
-        EXPECT_TRUE(readAll(*s) == audio.substr(0, 5600));
-        EXPECT_TRUE(s->transferEnded());
-        EXPECT_EQ(s->metadata(), title(4));
-    }
-}
-
-TEST(NetStream, FullBufferHoldsTheNetworkBackInsteadOfDropping) {
     TestServer server;
-    const std::string audio = testAudio(400'000, 17);
     TestResponse r;
-    r.headers = {"icy-metaint:8192"};
-    r.body = icyBody(audio, 8192, [](size_t i) { return title(i); });
-    r.chunkBytes = 16384;
+    r.statusLine = "HTTP/1.1 200 OK";
+    r.body = audio;
+    r.pauseAtByte = 10'000;  // never resumed
     server.setResponse("/", r);
     NetOptions o = quickOptions();
-    o.bufferBytes = 5000;  // smaller than one curl delivery
-    o.minStartBytes = 4096;
+    o.stallTimeoutMs = 300;
     auto s = NetStream::open(server.url(), o);
     ASSERT_NE(s, nullptr);
-    // The ring fills up to the last byte and the transfer waits (it neither ends nor drops).
-    EXPECT_TRUE(waitFor([&] { return s->available() == 5000; }, 5s));
-    EXPECT_FALSE(s->transferEnded());
-    EXPECT_TRUE(readAll(*s, 20s) == audio);
-    EXPECT_EQ(s->metadata(), title(47));
-}
-
-TEST(NetStream, RedirectIsFollowedAndOnlyTheFinalHeadersRemain) {
-    TestServer server;
-    const std::string audio = testAudio(10'000, 18);
-    TestResponse moved;
-    moved.statusLine = "HTTP/1.1 302 Found";
-    moved.headers = {"Location: /second", "Content-Length: 14"};
-    moved.body = "moved here too";
-    server.setResponse("/first", moved);
-    moved.headers = {"Location: " + server.url("/radio"), "Content-Length: 14"};
-    server.setResponse("/second", moved);
-    TestResponse radio;
-    radio.headers = {"icy-br:64", "icy-metaint:2000"};
-    radio.body = icyBody(audio, 2000, [](size_t) { return std::string("StreamTitle='R';"); });
-    server.setResponse("/radio", radio);
-
-    auto s = NetStream::open(server.url("/first"), quickOptions());
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->headerLines(), radio.headers);
-    EXPECT_TRUE(readAll(*s) == audio);
-    EXPECT_EQ(server.requests().size(), 3u);
+    ASSERT_TRUE(waitFor([&] { return s->transferEnded(); }, 5s));
+    EXPECT_EQ(dynamic_cast<CurlNetStream&>(*s).failure(), "stalled");
+    EXPECT_TRUE(readAll(*s) == audio.substr(0, 10'000));
 }
 
 // Every failure gives nullptr and a reason, well within the configured time.

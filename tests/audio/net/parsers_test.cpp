@@ -18,16 +18,8 @@ using test::icyBody;
 using test::icyMetaBlock;
 using test::testAudio;
 
-std::string demuxInPieces(IcyDemuxer& d, const std::string& body, size_t piece) {
-    std::string out;
-    std::vector<uint8_t> buf(piece);
-    for (size_t pos = 0; pos < body.size(); pos += piece) {
-        const size_t n = std::min(piece, body.size() - pos);
-        const size_t got =
-            d.feed(reinterpret_cast<const uint8_t*>(body.data() + pos), n, buf.data());
-        out.append(reinterpret_cast<const char*>(buf.data()), got);
-    }
-    return out;
+const uint8_t* bytes(const std::string& s) {
+    return reinterpret_cast<const uint8_t*>(s.data());
 }
 
 TEST(IcyDemuxer, CutsMetadataWhateverThePieceSizes) {
@@ -36,55 +28,44 @@ TEST(IcyDemuxer, CutsMetadataWhateverThePieceSizes) {
     auto meta = [](size_t i) {
         return i % 3 == 0 ? "StreamTitle='Song " + std::to_string(i) + "';" : std::string();
     };
-    const std::string body = icyBody(audio, 333, meta);
-    const size_t blocks = audio.size() / 333;  // 30 full runs, each followed by a block
-    for (size_t piece :
-         {size_t{1}, size_t{2}, size_t{16}, size_t{333}, size_t{334}, size_t{4096}, body.size()}) {
-        SCOPED_TRACE("piece " + std::to_string(piece));
-        IcyDemuxer d(333);
-        EXPECT_EQ(demuxInPieces(d, body, piece), audio);
-        EXPECT_EQ(d.metadataCount(), (blocks + 2) / 3);
-        EXPECT_EQ(d.latestMetadata(), "StreamTitle='Song 27';");
-        EXPECT_FALSE(d.insideMetadata());
+    const struct {
+        size_t metaInt;
+        std::string body, audio;
+        uint64_t count;
+        std::string latest;
+        bool inside;
+    } cases[] = {
+        {333, icyBody(audio, 333, meta), audio, 10, "StreamTitle='Song 27';", false},
+        // A block only of padding and a zero length byte are "no new metadata".
+        {100,
+         audio.substr(0, 100) + icyMetaBlock("StreamTitle='A';") + audio.substr(100, 100) + '\2' +
+             std::string(32, '\0') + audio.substr(200, 100) + icyMetaBlock(""),
+         audio.substr(0, 300), 1, "StreamTitle='A';", false},
+        // Text after the first zero byte is padding, even if it is not zero.
+        {4, std::string("abcd\1T='B';") + '\0' + "junk_junk", "abcd", 1, "T='B';", false},
+        // A block that runs past the end of the data: the audio before it stays, the partial
+        // text is neither audio nor metadata.
+        {100, audio.substr(0, 100) + "\x0aStreamTitle='cu", audio.substr(0, 100), 0, "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.latest);
+        // The fuzzers' plain reading of the body gives what is expected...
+        const fuzz::IcyReference ref = fuzz::icyReference(bytes(c.body), c.body.size(), c.metaInt);
+        EXPECT_EQ(ref.audio, c.audio);
+        EXPECT_EQ(ref.count, c.count);
+        EXPECT_EQ(ref.latest, c.latest);
+        // ...and the demuxer agrees with it whole, and in place in pieces (byte by byte, and of
+        // sizes the steering byte picks).
+        for (char split : {'\0', '\1', '\x80'}) {
+            const std::string in =
+                std::string{char(c.metaInt >> 8), char(c.metaInt), split} + c.body;
+            EXPECT_EQ(fuzz::fuzzIcyOne(bytes(in), in.size()), "") << int(split);
+        }
+        IcyDemuxer d(c.metaInt);
+        std::string out(c.body.size(), '\0');
+        d.feed(bytes(c.body), c.body.size(), reinterpret_cast<uint8_t*>(out.data()));
+        EXPECT_EQ(d.insideMetadata(), c.inside);
     }
-}
-
-TEST(IcyDemuxer, InPlaceUse) {
-    // The output overwrites the input as it goes.
-    const std::string audio = testAudio(5000, 2);
-    const std::string body = icyBody(audio, 100, [](size_t) { return std::string("T='x';"); });
-    std::string buf = body;
-    IcyDemuxer d(100);
-    auto* p = reinterpret_cast<uint8_t*>(buf.data());
-    const size_t got = d.feed(p, buf.size(), p);
-    EXPECT_EQ(buf.substr(0, got), audio);
-    EXPECT_EQ(d.metadataCount(), 50u);
-}
-
-TEST(IcyDemuxer, PaddingZeroLengthAndCutOffBlocks) {
-    const std::string audio = testAudio(300, 3);
-    std::string body = audio.substr(0, 100) + icyMetaBlock("StreamTitle='A';") +
-                       audio.substr(100, 100) + std::string(1, '\2') + std::string(32, '\0') +
-                       audio.substr(200, 100) + icyMetaBlock("");
-    // A block only of padding and a zero length byte are "no new metadata".
-    IcyDemuxer d(100);
-    EXPECT_EQ(demuxInPieces(d, body, 7), audio);
-    EXPECT_EQ(d.metadataCount(), 1u);
-    EXPECT_EQ(d.latestMetadata(), "StreamTitle='A';");
-
-    // Text after the first zero byte is padding, even if it is not zero.
-    IcyDemuxer e(4);
-    const std::string odd = std::string("abcd") + '\1' + "T='B';" + '\0' + "junk_junk";
-    EXPECT_EQ(demuxInPieces(e, odd, 3), "abcd");
-    EXPECT_EQ(e.latestMetadata(), "T='B';");
-
-    // A length byte whose block runs past the end of the data: the audio before it stays, the
-    // partial text is neither audio nor metadata.
-    IcyDemuxer f(100);
-    const std::string cut = audio.substr(0, 100) + std::string(1, '\x0a') + "StreamTitle='cu";
-    EXPECT_EQ(demuxInPieces(f, cut, 5), audio.substr(0, 100));
-    EXPECT_EQ(f.metadataCount(), 0u);
-    EXPECT_TRUE(f.insideMetadata());
 }
 
 TEST(HeaderBlock, KeepsFinalResponseLinesWithoutStatusOrLineEnds) {
