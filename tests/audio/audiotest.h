@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -74,6 +76,41 @@ inline std::vector<float> render(size_t frames) {
     EXPECT_EQ(VX_Render(out.data(), static_cast<DWORD>(frames)), frames);
     return out;
 }
+
+// For whole-chain tests: if the test has failed by the time this goes, the audio it rendered is
+// written to failed-audio/<suite>.<test>-<name>.wav in the working directory (beside the test
+// output), 16-bit stereo, to be listened to.
+class ListenOnFailure {
+  public:
+    ListenOnFailure(std::string name, const std::vector<float>& stereo, int rateHz = 44100)
+        : name_(std::move(name)), stereo_(stereo), rateHz_(rateHz) {}
+    ~ListenOnFailure() {
+        if (!::testing::Test::HasFailure()) return;
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::filesystem::create_directories("failed-audio");
+        std::string path = "failed-audio/" + std::string(info->test_suite_name()) + "." +
+                           info->name() + "-" + name_ + ".wav";
+        std::string bytes = "RIFF0000WAVEfmt ";
+        auto put = [&bytes](uint32_t v, int n) {
+            for (int i = 0; i < n; ++i)
+                bytes.push_back(static_cast<char>(v >> (8 * i)));
+        };
+        const auto data = static_cast<uint32_t>(stereo_.size() * 2);
+        put(16, 4), put(1, 2), put(2, 2), put(rateHz_, 4), put(rateHz_ * 4, 4), put(4, 2);
+        put(16, 2), bytes += "data", put(data, 4);
+        for (float v : stereo_)
+            put(static_cast<uint16_t>(std::lround(std::clamp(v, -1.f, 1.f) * 32767)), 2);
+        for (int i = 0; i < 4; ++i)
+            bytes[4 + i] = static_cast<char>((36 + data) >> (8 * i));
+        testmedia::writeFile(path, bytes);
+        std::printf("[ audio    ] %s\n", path.c_str());
+    }
+
+  private:
+    std::string name_;
+    const std::vector<float>& stereo_;
+    int rateHz_;
+};
 
 // One side (0 left, 1 right) of interleaved stereo.
 inline std::vector<float> side(const std::vector<float>& stereo, int which, size_t from = 0) {

@@ -43,6 +43,7 @@ TEST_F(PlayerTest, SpeedKnobChangesTheHeardFrequency) {
     for (auto [frq, factor] : {std::pair{150.0, 2.0}, {99.0, 0.995}, {50.0, 0.75}}) {
         ASSERT_TRUE(start(path, frq));
         auto out = render(35280);
+        ListenOnFailure keep("frq" + std::to_string(int(frq)), out);
         // Skip the first 200 ms (rate glide, codec delay).
         EXPECT_NEAR(toneHz(side(out, 0, 8820), 500 * factor) / 500, factor, 0.002) << frq;
     }
