@@ -121,6 +121,8 @@ TEST_F(EffectsPageTest, EveryBarReachesThePlayer) {
         EXPECT_EQ((this->*c.read)(), c.expected) << c.what;
         EXPECT_EQ(cancel_.styles, cancelsBefore + 1) << c.what << ": a user move cancels";
     }
+    win().page().ScrVOL()->setValue(80);
+    EXPECT_EQ(volume(), 80);
 }
 
 TEST_F(EffectsPageTest, DraggingChangesTheSoundButTheSpeedOnlyOnRelease) {
@@ -267,46 +269,10 @@ TEST_F(EffectsPageTest, TheWaveMovesOnlyWhileAKnobRotatesAndTheSoundPlaysKnobsCa
     EXPECT_EQ(globalVolume(), 90);
 }
 
+// Clicks on buttons that take no focus: the window's focus test.
 TEST_F(EffectsPageTest, NoControlTakesTheFocus) {
     for (QWidget* c : win().page().FrmEffect()->findChildren<QWidget*>())
         EXPECT_EQ(c->focusPolicy(), Qt::NoFocus) << c->objectName().toStdString();
-    win().w->MenuTabs()->setFocus();
-    QTest::mouseClick(win().page().knob(7)->rotBut(), Qt::LeftButton);
-    QTest::mouseClick(win().page().ChkRot2(), Qt::LeftButton);
-    EXPECT_TRUE(win().w->MenuTabs()->hasFocus() || !QApplication::focusWidget());
-}
-
-TEST_F(EffectsPageTest, RecallsForThePerformanceKeyboardGlideAndRotate) {
-    // A glide ends where it was sent (its unit steps: the knob tests).
-    win().logic().PutValVOL(80);
-    EXPECT_EQ(volume(), 80);
-
-    // A stored rotation: the knob swings from the stored start, the caller presses the button.
-    const int cancels = cancel_.styles;
-    {
-        ProgramChange program(win().w->state());
-        win().logic().SetRotScr(1, 30);  // below the middle: against the wave, swing 70
-        win().logic().setRotTag(1, true);
-        win().page().knob(1)->rotBut()->click();
-        win().logic().setRotTag(1, false);
-    }
-    EXPECT_TRUE(win().logic().knob(1).rotating());
-    EXPECT_EQ(win().logic().knob(1).Swing(), 70);
-    EXPECT_TRUE(win().w->state().RotActive);
-    EXPECT_EQ(cancel_.styles, cancels) << "the program's own recall cancels nothing";
-    // The pitch knob takes its bounds from the range bars.
-    win().page().ScrFRQ1()->setValue(80);
-    win().page().ScrFRQ2()->setValue(120);
-    win().logic().SetRotScr(2, 90);
-    EXPECT_EQ(win().logic().knob(2).PosMin(), 80);
-    EXPECT_EQ(win().logic().knob(2).PosMax(), 120);
-    // A stored still value: the knob glides there and stops.
-    win().logic().SetRotZer(1, 150);
-    win().page().knob(1)->releaseRotate();
-    EXPECT_EQ(win().bar(1)->value(), 150);
-    EXPECT_FALSE(win().logic().knob(1).rotating());
-    EXPECT_EQ(pan(), 50);
-    EXPECT_EQ(win().w->soundControl().setting().knobs[2].memRot, 90);
 }
 
 }  // namespace

@@ -62,7 +62,6 @@ TEST(CommandForKey, PageAndEnabledKeysDecide) {
         KeyAction action;
     } cases[] = {
         {144, Page(1), {KeyCommand::Stop, 0}},
-        {13, Page(1), {KeyCommand::TogglePause, 0}},
         {106, Page(0), {KeyCommand::Play, 0}},   // the transport works on every page
         {38, Page(0), {KeyCommand::ListUp, 0}},  // Up and Down only on page 0
         {40, Page(2), {KeyCommand::None, 0}},
@@ -72,7 +71,6 @@ TEST(CommandForKey, PageAndEnabledKeysDecide) {
         {90, Page(2, {1, 26}), {KeyCommand::PerformanceKey, 26}},
         {66, Page(2, {1, 26}), {KeyCommand::None, 0}},  // B holds nothing
         {192, Page(1), {KeyCommand::MasterVolume, 0}},
-        {48, Page(1), {KeyCommand::MasterVolume, 10}},
         {97, Page(1), {KeyCommand::None, 0}},  // numeric digits are not volume keys
         {27, Page(1), {KeyCommand::None, 0}},  // Escape acts on its release
     };

@@ -24,6 +24,7 @@ class PerformanceTest : public WindowFixture {
     PerformancePanel& perf() { return w_->performance(); }
     WindowState& state() { return w_->state(); }
     controls::EffectsPage& page() { return w_->effectsPage(); }
+    controls::EffectControls& logic() { return w_->effectControls(); }
     QScrollBar* bar(int knob) { return page().knob(knob)->bar(); }
     QPushButton* rotBut(int knob) { return page().knob(knob)->rotBut(); }
     // A click as the operator makes it: on the page that shows the button.
@@ -94,6 +95,7 @@ TEST_F(PerformanceTest, KeysStoreAndRecallTheSetting) {
              EXPECT_TRUE(t.rotBut(2)->isChecked());
              EXPECT_EQ(t.page().ScrFRQ1()->value(), 70);
              EXPECT_EQ(t.page().ScrFRQ2()->value(), 130);
+             EXPECT_EQ(t.logic().knob(2).PosMin(), 70) << "the swing between the range bars";
          }},
         {"only rotation speed, boxes and range differ: the key is empty",
          [](PerformanceTest& t) {
@@ -127,15 +129,15 @@ TEST_F(PerformanceTest, KeysStoreAndRecallTheSetting) {
 TEST_F(PerformanceTest, RecallRestartsARotatingKnobFromItsStoredStart) {
     bar(4)->setValue(30);
     click(rotBut(4));
-    const float stored = w_->effectControls().knob(4).MemRot;
+    const float stored = logic().knob(4).MemRot;
     assign(1);
     click(page().knob(4)->zerBut());
     bar(4)->setValue(70);
     click(rotBut(4));
-    ASSERT_NE(w_->effectControls().knob(4).MemRot, stored);
+    ASSERT_NE(logic().knob(4).MemRot, stored);
     type(Qt::Key_A);
     EXPECT_TRUE(rotBut(4)->isChecked());
-    EXPECT_EQ(w_->effectControls().knob(4).MemRot, stored);
+    EXPECT_EQ(logic().knob(4).MemRot, stored);
 }
 
 TEST_F(PerformanceTest, InitialSoundSpringsBackOnAClickAndFollowsTheSpaceBar) {
@@ -253,11 +255,8 @@ TEST_F(PerformanceTest, ABrokenSetChangesNothing) {
         {"nan.PSF", QByteArray(good).replace("\r\n10\r\n", "\r\nten\r\n"),
          "Wrong Performance file"},
     };
-    for (const Case& c : cases) {
-        QFile f(path(c.name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(c.content);
-    }
+    for (const Case& c : cases)
+        ASSERT_TRUE(writeFile(path(c.name), c.content));
     perf().FileBoxSetFon_Click();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -288,15 +287,11 @@ TEST_F(PerformanceTest, MemoSettCarriesTheBindingsToTheNextStart) {
     perf().LoadSet(" a,b.PSF");
     w_->setStateLoaded(true);
     w_->Unload();
-    QFile f(path("MemoSett.ini"));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray(" a,b.PSF\r\n a,b.PSF\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n"));
-    f.close();
+    EXPECT_EQ(readFile(path("MemoSett.ini")),
+              " a,b.PSF\r\n a,b.PSF\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n");
 
     // The next start: three lines restore the current set and F1, F2.
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(" a,b.PSF\r\n\r\n a,b.PSF\r\n");
-    f.close();
+    ASSERT_TRUE(writeFile(path("MemoSett.ini"), " a,b.PSF\r\n\r\n a,b.PSF\r\n"));
     w_.reset();
     ASSERT_TRUE(BASS_Init(VX_DEVICE_NOSOUND, 44100, 0, nullptr));
     w_ = std::make_unique<VelMix>(appDir_.path() + "/");

@@ -30,12 +30,5 @@ TEST(KeyHelp, OneCaptionPerKeyAndKeysWithoutFunctionShowNothing) {
     }
 }
 
-TEST(CpuLabel, RoundsHalvesToEvenAndAddsBlank) {
-    EXPECT_EQ(CpuLabel(12.5), "12 ");
-    EXPECT_EQ(CpuLabel(13.5), "14 ");
-    EXPECT_EQ(CpuLabel(0.4), "0 ");
-    EXPECT_EQ(CpuLabel(99.6), "100 ");
-}
-
 }  // namespace
 }  // namespace velorixa::perform

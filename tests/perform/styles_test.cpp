@@ -100,16 +100,13 @@ TEST(StyleSequencer, NoKeyInAFilesLastSevenSecondsAndTheNextTryLater) {
     EXPECT_EQ(r.seq.StyleLast, 94);
     EXPECT_EQ(r.seq.StyleGap, 12);
     EXPECT_EQ(r.seq.StyleWait, 0);
-    // A station has no end: the same position fires.
-    Rig s;
-    s.seq.Select(1);
-    s.tick(94, "A", 0, false, 100);
-    EXPECT_EQ(s.fired, std::vector<int>{1});
-    // Seven seconds before the end is still early enough.
-    Rig e;
-    e.seq.Select(1);
-    e.tick(93, "A", 0, true, 100);
-    EXPECT_EQ(e.fired, std::vector<int>{1});
+    // A station has no end; seven seconds before a file's end is still early enough.
+    for (auto [t, isFile] : {std::pair{94, false}, std::pair{93, true}}) {
+        Rig e;
+        e.seq.Select(1);
+        e.tick(t, "A", 0, isFile, 100);
+        EXPECT_EQ(e.fired, std::vector<int>{1}) << t;
+    }
 }
 
 TEST(StyleSequencer, WaitsForAQuietMomentAtMostTenTicks) {

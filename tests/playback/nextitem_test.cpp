@@ -5,6 +5,8 @@
 #include <deque>
 #include <memory>
 
+#include "playlist/listhelpers.h"
+
 using velorixa::playback::CursorMoveOrDefineNext;
 using velorixa::playback::PlayOrder;
 using velorixa::playback::PlayQueue;
@@ -14,8 +16,8 @@ using velorixa::playlist::PlaylistModel;
 namespace {
 
 // Replays the given values, then fails the test if asked for more.
-RandomSource Sequence(std::initializer_list<double> values) {
-    auto left = std::make_shared<std::deque<double>>(values);
+RandomSource Sequence(std::vector<double> values) {
+    auto left = std::make_shared<std::deque<double>>(values.begin(), values.end());
     return [left]() {
         if (left->empty()) {
             ADD_FAILURE() << "more random draws than expected";
@@ -27,171 +29,108 @@ RandomSource Sequence(std::initializer_list<double> values) {
     };
 }
 
-PlaylistModel Lines(std::initializer_list<const char*> texts) {
-    PlaylistModel m;
-    for (const char* t : texts)
-        m.append(t);
-    return m;
-}
-
-std::vector<int> Selected(const PlaylistModel& m) {
-    return m.selectedRows();
-}
+using listtest::Make;
+using listtest::Show;
 
 }  // namespace
 
-TEST(DefineNext, EmptyListChangesNothing) {
-    PlayQueue q(Sequence({}));
-    q.NamePlay = "/a.mp3";
-    q.PrevBuff = "/before.mp3";
-    PlaylistModel empty;
-    q.DefineNext(empty);
-    EXPECT_EQ(q.NamePlay, "/a.mp3");
-    EXPECT_EQ(q.PrevBuff, "/before.mp3");
-}
-
-TEST(DefineNext, OneLineIsAlwaysNextInEveryOrder) {
-    for (PlayOrder order : {PlayOrder::Up, PlayOrder::Random, PlayOrder::Down}) {
-        PlayQueue q(Sequence({}));
-        q.ListTurn = order;
-        q.NamePlay = "/gone.mp3";
-        PlaylistModel list = Lines({"/only.mp3"});
-        q.DefineNext(list);
-        EXPECT_EQ(q.NamePlay, "/only.mp3");
-        EXPECT_EQ(q.PrevBuff, "/gone.mp3");
-        q.DefineNext(list);  // and again, with itself current and selected
-        EXPECT_EQ(q.NamePlay, "/only.mp3");
+TEST(DefineNext, SelectionCurrentLineAndOrderDecide) {
+    const std::vector<PlayOrder> all = {PlayOrder::Up, PlayOrder::Random, PlayOrder::Down};
+    const struct Case {
+        const char* what;
+        std::vector<PlayOrder> orders;
+        const char* current;
+        const char* list;  // "*" marks a selected line
+        const char* next;
+        const char* after;
+    } cases[] = {
+        {"an empty list changes nothing", all, "/a.mp3", "", "/a.mp3", ""},
+        {"one line is always next", all, "/gone.mp3", "/only.mp3", "/only.mp3", "*/only.mp3"},
+        {"one line, itself current and selected", all, "/only.mp3", "*/only.mp3", "/only.mp3",
+         "*/only.mp3"},
+        {"down wraps to the top", {PlayOrder::Down}, "/3", "/0 /1 /2 */3", "/0", "*/0 /1 /2 /3"},
+        {"up wraps to the bottom", {PlayOrder::Up}, "/0", "*/0 /1 /2 /3", "/3", "/0 /1 /2 */3"},
+        {"no selection, down: the top", {PlayOrder::Down}, "", "/0 /1 /2", "/0", "*/0 /1 /2"},
+        {"no selection, up: the bottom", {PlayOrder::Up}, "/0", "/0 /1 /2", "/2", "/0 /1 */2"},
+        // The selection wins without a random draw; the extra selections go.
+        {"a selected line wins", all, "/0", "/0 /1 */2 /3 */4", "/2", "/0 /1 */2 /3 /4"},
+        // The second of two lines with the current text is selected: the order moves on from it.
+        {"current among duplicates",
+         {PlayOrder::Down},
+         "/same",
+         "/same /x */same /y",
+         "/y",
+         "/same /x /same */y"},
+    };
+    for (const Case& c : cases) {
+        for (PlayOrder order : c.orders) {
+            SCOPED_TRACE(std::string(c.what) + ", order " + std::to_string(int(order)));
+            PlayQueue q(Sequence({}));
+            q.ListTurn = order;
+            q.NamePlay = c.current;
+            q.PrevBuff = "/before.mp3";
+            PlaylistModel list = Make(c.list);
+            q.DefineNext(list);
+            EXPECT_EQ(q.NamePlay, c.next);
+            EXPECT_EQ(Show(list), c.after);
+            EXPECT_EQ(q.PrevBuff, list.isEmpty() ? "/before.mp3" : c.current);
+        }
     }
-}
-
-TEST(DefineNext, WrapsAroundInBothDirections) {
-    PlayQueue q(Sequence({}));
-    PlaylistModel list = Lines({"/0", "/1", "/2", "/3"});
-
-    q.ListTurn = PlayOrder::Down;
-    q.NamePlay = "/3";
-    list.setSelected(3, true);
-    q.DefineNext(list);
-    EXPECT_EQ(q.NamePlay, "/0");
-    EXPECT_EQ(Selected(list), std::vector<int>({0}));
-
-    q.ListTurn = PlayOrder::Up;
-    q.DefineNext(list);  // "/0" current and selected: up wraps to the last line
-    EXPECT_EQ(q.NamePlay, "/3");
-    EXPECT_EQ(Selected(list), std::vector<int>({3}));
-}
-
-TEST(DefineNext, WithoutSelectionStartsAtTheEndOfTheOrder) {
-    PlayQueue q(Sequence({}));
-    PlaylistModel list = Lines({"/0", "/1", "/2"});
-    q.ListTurn = PlayOrder::Down;
-    q.DefineNext(list);
-    EXPECT_EQ(q.NamePlay, "/0");
-
-    list.clearSelection();
-    q.ListTurn = PlayOrder::Up;
-    q.DefineNext(list);
-    EXPECT_EQ(q.NamePlay, "/2");
-}
-
-TEST(DefineNext, SelectedLineWinsAndExtraSelectionsGo) {
-    for (PlayOrder order : {PlayOrder::Up, PlayOrder::Random, PlayOrder::Down}) {
-        PlayQueue q(Sequence({}));  // the selection wins: no draw at all
-        q.ListTurn = order;
-        q.NamePlay = "/0";
-        PlaylistModel list = Lines({"/0", "/1", "/2", "/3", "/4"});
-        list.setSelected(2, true);
-        list.setSelected(4, true);
-        q.DefineNext(list);
-        EXPECT_EQ(q.NamePlay, "/2");
-        EXPECT_EQ(Selected(list), std::vector<int>({2}));
-    }
-}
-
-TEST(DefineNext, CurrentLineSelectedAmongDuplicatesUsesTheFirstSelected) {
-    // Two lines with the current text; the second is selected: it is the current line, so the
-    // order moves on from it.
-    PlayQueue q(Sequence({}));
-    q.ListTurn = PlayOrder::Down;
-    q.NamePlay = "/same";
-    PlaylistModel list = Lines({"/same", "/x", "/same", "/y"});
-    list.setSelected(2, true);
-    q.DefineNext(list);
-    EXPECT_EQ(q.NamePlay, "/y");
-    EXPECT_EQ(Selected(list), std::vector<int>({3}));
 }
 
 TEST(NextIndex, RandomRedrawsAvoidTheCurrentItemTwice) {
-    PlaylistModel list = Lines({"/a", "/b", "/c", "/d"});
-    {
-        // First draw hits the current item, the second does not.
-        PlayQueue q(Sequence({0.30, 0.80}));
+    const struct Case {
+        const char* what;
+        std::vector<double> draws;  // a draw more than these fails the test
+        const char* list;
+        const char* current;
+        int from, expected;
+    } cases[] = {
+        {"the first draw hits the current item", {0.30, 0.80}, "/a /b /c /d", "/b", 1, 3},
+        {"three hits: the third is taken", {0.25, 0.49, 0.26}, "/a /b /c /d", "/b", -1, 1},
+        {"a miss at once: one draw", {0.99}, "/a /b /c /d", "/b", 1, 3},
+        {"the current text on a duplicate line", {0.0, 0.4, 0.9}, "/a /a /c", "/a", 0, 2},
+        // 1.0 gives the last line, the current one; -0.5 gives line 0.
+        {"a broken source", {1.0, -0.5, std::nan("")}, "/a /b /c /d", "/d", -1, 0},
+        {"an empty list", {}, "", "/a", -1, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PlayQueue q(Sequence(c.draws));
         q.ListTurn = PlayOrder::Random;
-        q.NamePlay = "/b";
-        EXPECT_EQ(q.NextIndex(1, list), 3);
+        q.NamePlay = c.current;
+        EXPECT_EQ(q.NextIndex(c.from, Make(c.list)), c.expected);
     }
-    {
-        // Three hits in a row: the third is taken.
-        PlayQueue q(Sequence({0.25, 0.49, 0.26}));
-        q.NamePlay = "/b";
-        EXPECT_EQ(q.NextIndex(-1, list), 1);
-    }
-    {
-        // A miss at once: one draw only (the sequence would fail on a second).
-        PlayQueue q(Sequence({0.99}));
-        q.NamePlay = "/b";
-        EXPECT_EQ(q.NextIndex(1, list), 3);
-    }
-    {
-        // The avoided item is the current text wherever it stands, including a duplicate line.
-        PlaylistModel dup = Lines({"/a", "/a", "/c"});
-        PlayQueue q(Sequence({0.0, 0.4, 0.9}));
-        q.NamePlay = "/a";
-        EXPECT_EQ(q.NextIndex(0, dup), 2);
-    }
-    {
-        // A broken source (1.0, negative, NaN) still gives a line of the list.
-        PlayQueue q(Sequence({1.0, -0.5, std::nan("")}));
-        q.NamePlay = "/d";
-        EXPECT_EQ(q.NextIndex(-1, list), 0);  // 1.0 -> last line = current, -0.5 -> 0
-    }
-    PlayQueue q(Sequence({}));
-    EXPECT_EQ(q.NextIndex(-1, PlaylistModel()), -1);
 }
 
 TEST(TakePrev, SwapsAndSelectsTheFirstEqualLine) {
     PlayQueue q(Sequence({}));
-    PlaylistModel list = Lines({"/x", "/dup", "/y", "/dup"});
+    EXPECT_FALSE(q.CanTakePrev());
+    PlaylistModel list = Make("/x /dup */y */dup");
     q.NamePlay = "/y";
     q.PrevBuff = "/dup";
-    list.setSelected(2, true);
-    list.setSelected(3, true);
     ASSERT_TRUE(q.CanTakePrev());
     q.TakePrev(list);
     EXPECT_EQ(q.NamePlay, "/dup");
     EXPECT_EQ(q.PrevBuff, "/y");
-    EXPECT_EQ(Selected(list), std::vector<int>({1}));
+    EXPECT_EQ(Show(list), "/x */dup /y /dup");
     q.TakePrev(list);  // pressing again alternates
     EXPECT_EQ(q.NamePlay, "/y");
-
     // An item no longer in the list: nothing selected.
     q.PrevBuff = "/removed";
     q.TakePrev(list);
     EXPECT_EQ(q.NamePlay, "/removed");
-    EXPECT_TRUE(Selected(list).empty());
-
-    PlayQueue fresh(Sequence({}));
-    EXPECT_FALSE(fresh.CanTakePrev());
+    EXPECT_EQ(Show(list), "/x /dup /y /dup");
 }
 
 TEST(CursorMoveOrDefineNext, DefinesNextOnlyWithoutSelection) {
     PlayQueue q(Sequence({}));
     q.ListTurn = PlayOrder::Down;
-    PlaylistModel list = Lines({"/0", "/1", "/2"});
+    PlaylistModel list = Make("/0 /1 /2");
     CursorMoveOrDefineNext(list, 1, q);  // nothing selected: next by the order
     EXPECT_EQ(q.NamePlay, "/0");
-    EXPECT_EQ(Selected(list), std::vector<int>({0}));
+    EXPECT_EQ(Show(list), "*/0 /1 /2");
     CursorMoveOrDefineNext(list, 1, q);  // a selection: only the selection moves
     EXPECT_EQ(q.NamePlay, "/0");
-    EXPECT_EQ(Selected(list), std::vector<int>({2}));
+    EXPECT_EQ(Show(list), "/0 /1 */2");
 }

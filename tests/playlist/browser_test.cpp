@@ -48,14 +48,6 @@ TEST(Browser, FolderAndFileListsAreSortedFilteredAndWithoutHiddenEntries) {
     EXPECT_TRUE(ListFolders(d + "/does-not-exist").isEmpty());
 }
 
-TEST(Browser, PathsFromTheBrowserFolder) {
-    EXPECT_EQ(FolderWithSlash("/"), "/");
-    EXPECT_EQ(FolderWithSlash("/music"), "/music/");
-    EXPECT_EQ(FolderWithSlash("/music/"), "/music/");
-    EXPECT_EQ(PlaylistFilePath("/music", "Mix"), "/music/Mix.PLF");
-    EXPECT_EQ(PlaylistFilePath("/", "Mix"), "/Mix.PLF");
-}
-
 TEST(Browser, DrivesStartWithRootAndHoldNoDuplicates) {
     const QStringList drives = ListDrives();
     ASSERT_FALSE(drives.isEmpty());

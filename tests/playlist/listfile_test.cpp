@@ -61,15 +61,6 @@ TEST_F(ListFileTest, EmptyListIsOneEmptyLineAndReadsBackEmpty) {
     EXPECT_EQ(back.text(0), "");
 }
 
-TEST_F(ListFileTest, MissingFilesAddNothing) {
-    PlaylistModel list;
-    EXPECT_FALSE(LoadMemoList(path("nothing.ini"), list));
-    ListFileRead info;
-    EXPECT_EQ(LoadListFile(path("nothing.PLF"), list, &info), 0);
-    EXPECT_FALSE(info.opened);
-    EXPECT_TRUE(list.isEmpty());
-}
-
 TEST_F(ListFileTest, LineEndsOfEveryKindAndNoFinalLineEnd) {
     struct Case {
         QByteArray bytes;
@@ -214,10 +205,12 @@ TEST_F(ListFileTest, SpecialFilesAreRefusedAtOnceAndNeverSavedOver) {
         EXPECT_TRUE(MemoListUnreadable(path(name), info)) << name;
         EXPECT_FALSE(CopyListFile(path(name), path("copy"))) << name;
     }
-    // A missing saved list may be written; one read whole may be written over.
+    // A missing saved list reads as nothing and may be written; one read whole may be written
+    // over.
     PlaylistModel list;
     ListFileRead info;
-    LoadMemoList(path("MemoList.ini"), list, &info);
+    EXPECT_FALSE(LoadMemoList(path("MemoList.ini"), list, &info));
+    EXPECT_TRUE(list.isEmpty());
     EXPECT_FALSE(MemoListUnreadable(path("MemoList.ini"), info));
     writeBytes("MemoList.ini", "/a.mp3\r\n");
     LoadMemoList(path("MemoList.ini"), list, &info);

@@ -67,59 +67,43 @@ TEST(RemoveSelected, KeepsUnselectedInOrderAndRefusesToEmpty) {
     EXPECT_EQ(Show(dup), "x x");
 }
 
-TEST(MoveSelect, EachDirectionFromTheMiddle) {
-    // Lines 2, 3 and 6 selected: 6 is dropped from the block, which moves as one; the current
-    // line is the block's top after a move up, its bottom after a move down.
-    const QString start = "l0 l1 *l2 *l3 l4 l5 *l6 l7";
-    struct Case {
-        int index;
+TEST(MoveSelect, DirectionsEdgesAndSelectionsThatCannotMove) {
+    // Index 1 to the top, 2 to the bottom, 3 one up, 4 one down. Lines 2, 3 and 6 selected: 6 is
+    // dropped from the block, which moves as one; the current line is the block's top after a
+    // move up, its bottom after a move down.
+    const char* middle = "l0 l1 *l2 *l3 l4 l5 *l6 l7";
+    const int any = -2;  // the current line is not checked
+    const struct Case {
+        const char* start;
+        std::vector<int> indexes;
+        bool moved;
         const char* expected;
         int current;
     } cases[] = {
-        {1, "*l2 *l3 l0 l1 l4 l5 l6 l7", 0},
-        {2, "l0 l1 l4 l5 l6 l7 *l2 *l3", 7},
-        {3, "l0 *l2 *l3 l1 l4 l5 l6 l7", 1},
-        {4, "l0 l1 l4 *l2 *l3 l5 l6 l7", 4},
+        {middle, {1}, true, "*l2 *l3 l0 l1 l4 l5 l6 l7", 0},
+        {middle, {2}, true, "l0 l1 l4 l5 l6 l7 *l2 *l3", 7},
+        {middle, {3}, true, "l0 *l2 *l3 l1 l4 l5 l6 l7", 1},
+        {middle, {4}, true, "l0 l1 l4 *l2 *l3 l5 l6 l7", 4},
+        // A block at an edge moves only away from it (and is still cut to one block).
+        {"*a *b c d *e", {1, 3}, false, "*a *b c d e", 0},
+        {"*a *b c d", {2}, true, "c d *a *b", any},
+        {"a b *c *d", {2, 4}, false, "a b *c *d", 3},
+        // Nothing happens without a movable selection or with an unknown index.
+        {"a b c", {1, 2, 3, 4}, false, "a b c", any},
+        {"*a *b *c", {1, 2, 3, 4}, false, "*a *b *c", any},
+        {"a *b c", {0, 5}, false, "a *b c", any},
     };
     for (const Case& c : cases) {
-        PlaylistModel m = Make(start);
-        EXPECT_TRUE(MoveSelect(m, c.index)) << c.index;
-        EXPECT_EQ(Show(m), c.expected) << c.index;
-        EXPECT_EQ(m.currentRow(), c.current) << c.index;
+        for (int index : c.indexes) {
+            SCOPED_TRACE(std::string(c.start) + " index " + std::to_string(index));
+            PlaylistModel m = Make(c.start);
+            EXPECT_EQ(MoveSelect(m, index), c.moved);
+            EXPECT_EQ(Show(m), c.expected);
+            if (c.current != any) {
+                EXPECT_EQ(m.currentRow(), c.current);
+            }
+        }
     }
-}
-
-TEST(MoveSelect, BlockAtAnEdgeMovesOnlyAwayFromIt) {
-    for (int index : {1, 3}) {
-        PlaylistModel top = Make("*a *b c d *e");
-        EXPECT_FALSE(MoveSelect(top, index));
-        EXPECT_EQ(Show(top), "*a *b c d e");  // still cut to one block
-        EXPECT_EQ(top.currentRow(), 0);
-    }
-    PlaylistModel top = Make("*a *b c d");
-    EXPECT_TRUE(MoveSelect(top, 2));
-    EXPECT_EQ(Show(top), "c d *a *b");
-    for (int index : {2, 4}) {
-        PlaylistModel bottom = Make("a b *c *d");
-        EXPECT_FALSE(MoveSelect(bottom, index));
-        EXPECT_EQ(Show(bottom), "a b *c *d");
-        EXPECT_EQ(bottom.currentRow(), 3);
-    }
-}
-
-TEST(MoveSelect, NothingHappensWithoutAMovableSelection) {
-    for (int index = 1; index <= 4; ++index) {
-        PlaylistModel none = Make("a b c");
-        EXPECT_FALSE(MoveSelect(none, index));
-        EXPECT_EQ(Show(none), "a b c");
-        PlaylistModel all = Make("*a *b *c");
-        EXPECT_FALSE(MoveSelect(all, index));
-        EXPECT_EQ(Show(all), "*a *b *c");
-    }
-    PlaylistModel m = Make("a *b c");
-    EXPECT_FALSE(MoveSelect(m, 0));
-    EXPECT_FALSE(MoveSelect(m, 5));
-    EXPECT_EQ(Show(m), "a *b c");
 }
 
 TEST(MoveSelect, RepeatedMovesWalkTheBlockThroughAFullList) {
