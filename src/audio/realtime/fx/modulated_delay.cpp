@@ -112,8 +112,8 @@ void ModulatedDelay::beginSubBlock() noexcept {
     // linearly in between: at most 10 Hz, 16 frames is far finer than the sweep.
     for (int ch = 0; ch < 2; ++ch) {
         const float lfo = lfo_.value(ch == 0 ? 0.0 : phaseOffset_.current(), sineAmount_.current());
-        const float d =
-            std::fmax(delayFrames_.current() * (1.0f + depth_.current() * lfo), kMinDelayFrames);
+        float d = delayFrames_.current() * (1.0f + depth_.current() * lfo);
+        if (!(d >= kMinDelayFrames)) d = kMinDelayFrames;  // std::fmax, without a library call
         if (idle_) readRamp_[ch].jump(d);  // the lines are empty: no glide from the old place
         readRamp_[ch].startSubBlock(d);
     }
@@ -128,18 +128,37 @@ void ModulatedDelay::beginSubBlock() noexcept {
 
 template <bool Fading>
 void ModulatedDelay::render(float* p, int frames) noexcept {
+    // The loop works on copies of the ramps and the write position, so that they stay in
+    // registers (the stores into the lines and the block could otherwise alias them). The two
+    // lines are pushed together and share one write position.
+    float* const bufL = line_[0].data();
+    float* const bufR = line_[1].data();
+    const int mask = line_[0].mask();
+    int w = line_[0].writePos();
+    dsp::Ramp mixRamp = mixRamp_, feedbackRamp = feedbackRamp_;
+    dsp::Ramp readL = readRamp_[0], readR = readRamp_[1];
+    dsp::SendFade send = send_;
     for (int i = 0; i < frames; ++i, p += 2) {
-        const float mix = mixRamp_.next();
-        const float fb = feedbackRamp_.next();
-        float send = 1.0f;
-        if constexpr (Fading) send = send_.next();
-        for (int ch = 0; ch < 2; ++ch) {
-            const float in = p[ch];
-            const float wet = line_[ch].readFrac(readRamp_[ch].next());
-            line_[ch].push((Fading ? send * in : in) + fb * wet);
-            p[ch] = in + mix * (wet - in);
-        }
+        const float mix = mixRamp.next();
+        const float fb = feedbackRamp.next();
+        float sendGain = 1.0f;
+        if constexpr (Fading) sendGain = send.next();
+        const float inL = p[0], inR = p[1];
+        const float wetL = dsp::DelayLine::readFracAt(bufL, mask, w, readL.next());
+        const float wetR = dsp::DelayLine::readFracAt(bufR, mask, w, readR.next());
+        bufL[w] = (Fading ? sendGain * inL : inL) + fb * wetL;
+        bufR[w] = (Fading ? sendGain * inR : inR) + fb * wetR;
+        w = (w + 1) & mask;
+        p[0] = inL + mix * (wetL - inL);
+        p[1] = inR + mix * (wetR - inR);
     }
+    line_[0].setWritePos(w);
+    line_[1].setWritePos(w);
+    mixRamp_ = mixRamp;
+    feedbackRamp_ = feedbackRamp;
+    readRamp_[0] = readL;
+    readRamp_[1] = readR;
+    send_ = send;
 }
 
 void ModulatedDelay::process(float* stereo, int frames) noexcept {
