@@ -124,6 +124,15 @@ struct Ramp {
         value += step;
         return v;
     }
+    // The next n values, as n calls of next() give them.
+    void fill(float* out, int n) noexcept {
+        float v = value;
+        for (int k = 0; k < n; ++k) {
+            out[k] = v;
+            v += step;
+        }
+        value = v;
+    }
     bool steady() const noexcept { return step == 0.0f; }
     // Stays at exactly 0 for the whole sub-block.
     bool zero() const noexcept { return step == 0.0f && value == 0.0f; }
@@ -152,6 +161,7 @@ class SendFade {
         }
     }
     float next() noexcept { return ramp_.next(); }
+    void fill(float* out, int n) noexcept { ramp_.fill(out, n); }
     // Below 1 somewhere in this sub-block (otherwise the send is the input itself).
     bool fading() const noexcept { return !ramp_.steady() || ramp_.end != 1.0f; }
 
