@@ -202,10 +202,21 @@ void Echo::renderChunk(float* p, int n) noexcept {
 }
 
 void Echo::process(float* stereo, int frames) noexcept {
-    if (primed_ && idle_) {
+    if (primed_) {
         loadTargets();
-        if (!mix_.moving() && !feedback_.moving() && !pan_.moving()) {
+        const bool moving = mix_.moving() || feedback_.moving() || pan_.moving();
+        if (!moving && idle_) {
             subPos_ = dsp::subPosAfter(subPos_, frames);  // silent and settled
+            return;
+        }
+        if (!moving && !idle_ && mixRamp_.steady() && feedbackRamp_.steady() && panRamp_.steady() &&
+            !send_.fading() && fadePos_ < 0 && targetDelay_[0] == delay_[0] &&
+            targetDelay_[1] == delay_[1] && line_[0].ready()) {
+            // Settled: every sub-block would start where the last one ended, so the block
+            // renders in one piece.
+            dsp::ScopedNoDenormals noDenormals;
+            render<false>(stereo, frames);
+            subPos_ = dsp::subPosAfter(subPos_, frames);
             return;
         }
     }
