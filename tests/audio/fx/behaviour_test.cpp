@@ -153,14 +153,16 @@ TEST(BlockEdges, ShortLinesAndAStoppedOscillatorAgreeAcrossBlockSizes) {
     };
     const Case cases[] = {
         {kFxReverb, 400, {0, -3, 900, 0.3f}},
-        {kFxEcho, 400, {60, 70, 5, 7.5f}},
+        {kFxEcho, 400, {60, 70, 5, 7.5f, 1}},
         {kFxFlanger, kRate, {50, 60, -60, 0, 1, 2.5f, 3}},
         {kFxChorus, kRate, {50, 60, -60, 0, 0, 12, 1}},
     };
     const Buffer in = noise(6000, 43);
     for (const Case& c : cases) {
         Record rec;
-        for (const Field& f : fieldsOf(c.type))
+        const std::vector<Field> fields = fieldsOf(c.type);
+        ASSERT_EQ(c.fields.size(), fields.size()) << typeName(c.type);
+        for (const Field& f : fields)
             setField(rec, f, c.fields[static_cast<size_t>(f.index)]);
         for (bool gliding : {false, true}) {
             auto render = [&](int maxBlock) {
