@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #if defined(__SSE__) || defined(__x86_64__)
@@ -123,6 +124,15 @@ struct Ramp {
         value += step;
         return v;
     }
+    // The next n values, as n calls of next() give them.
+    void fill(float* out, int n) noexcept {
+        float v = value;
+        for (int k = 0; k < n; ++k) {
+            out[k] = v;
+            v += step;
+        }
+        value = v;
+    }
     bool steady() const noexcept { return step == 0.0f; }
     // Stays at exactly 0 for the whole sub-block.
     bool zero() const noexcept { return step == 0.0f && value == 0.0f; }
@@ -151,6 +161,7 @@ class SendFade {
         }
     }
     float next() noexcept { return ramp_.next(); }
+    void fill(float* out, int n) noexcept { ramp_.fill(out, n); }
     // Below 1 somewhere in this sub-block (otherwise the send is the input itself).
     bool fading() const noexcept { return !ramp_.steady() || ramp_.end != 1.0f; }
 
@@ -184,13 +195,24 @@ class DelayLine {
         return buffer_[static_cast<size_t>((write_ - delayFrames) & mask_)];
     }
     float readFrac(float delayFrames) const noexcept {
-        const int whole = static_cast<int>(delayFrames);
-        const float frac = delayFrames - static_cast<float>(whole);
-        const float a = buffer_[static_cast<size_t>((write_ - whole) & mask_)];
-        const float b = buffer_[static_cast<size_t>((write_ - whole - 1) & mask_)];
-        return a + frac * (b - a);
+        return readFracAt(buffer_.data(), mask_, write_, delayFrames);
     }
     bool ready() const noexcept { return !buffer_.empty(); }
+
+    // Raw access for loops that keep the write position in a register and push by hand:
+    // buffer[write] = x, write = (write + 1) & mask, then setWritePos(write) at the end.
+    float* data() noexcept { return buffer_.data(); }
+    int mask() const noexcept { return mask_; }
+    int writePos() const noexcept { return write_; }
+    void setWritePos(int write) noexcept { write_ = write & mask_; }
+    // readFrac() on a raw buffer whose next write goes to `write`.
+    static float readFracAt(const float* buffer, int mask, int write, float delayFrames) noexcept {
+        const int whole = static_cast<int>(delayFrames);
+        const float frac = delayFrames - static_cast<float>(whole);
+        const float a = buffer[(write - whole) & mask];
+        const float b = buffer[(write - whole - 1) & mask];
+        return a + frac * (b - a);
+    }
 
   private:
     std::vector<float> buffer_;
@@ -297,24 +319,29 @@ class StereoBiquad {
         c.a2 = static_cast<float>((1.0 - alpha / a) / a0);
         return c;
     }
+    // Both sides as the two lanes of one vector: each side's recursion waits on its own last
+    // output, so the two run side by side, each lane through the same operations as one side
+    // alone.
     void process(float* stereo, int frames) noexcept {
+        using F2 = float __attribute__((vector_size(8)));
         const Coeffs c = c_;
+        F2 x1 = {x1_[0], x1_[1]}, x2 = {x2_[0], x2_[1]};
+        F2 y1 = {y1_[0], y1_[1]}, y2 = {y2_[0], y2_[1]};
+        for (int i = 0; i < frames; ++i) {
+            F2 x;
+            std::memcpy(&x, stereo + 2 * i, sizeof x);
+            const F2 y = c.b0 * x + c.b1 * x1 + c.b2 * x2 - c.a1 * y1 - c.a2 * y2;
+            x2 = x1;
+            x1 = x;
+            y2 = y1;
+            y1 = y;
+            std::memcpy(stereo + 2 * i, &y, sizeof y);
+        }
         for (int ch = 0; ch < 2; ++ch) {
-            float x1 = x1_[ch], x2 = x2_[ch], y1 = y1_[ch], y2 = y2_[ch];
-            float* p = stereo + ch;
-            for (int i = 0; i < frames; ++i, p += 2) {
-                const float x = *p;
-                const float y = c.b0 * x + c.b1 * x1 + c.b2 * x2 - c.a1 * y1 - c.a2 * y2;
-                x2 = x1;
-                x1 = x;
-                y2 = y1;
-                y1 = y;
-                *p = y;
-            }
-            x1_[ch] = x1;
-            x2_[ch] = x2;
-            y1_[ch] = y1;
-            y2_[ch] = y2;
+            x1_[ch] = x1[ch];
+            x2_[ch] = x2[ch];
+            y1_[ch] = y1[ch];
+            y2_[ch] = y2[ch];
         }
     }
     // Passes the samples through unchanged while keeping the history a 0 dB filter would

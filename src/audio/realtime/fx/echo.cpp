@@ -1,5 +1,6 @@
 #include "audio/realtime/fx/echo.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace velorixa::fx {
@@ -8,6 +9,30 @@ namespace {
 constexpr float kGlideMs = 20.0f;
 constexpr int kFadeFrames = 64 * dsp::kSubBlockFrames;  // 23 ms at 44.1 kHz
 constexpr float kMaxDelayMs = 2000.0f;
+constexpr int kChunkMax = dsp::kSubBlockFrames;
+
+// kChunkMax samples of a ring from position `from` on.
+inline void readSpan(const float* ring, int mask, int from, float* out) noexcept {
+    from &= mask;
+    if (from + kChunkMax <= mask + 1) {
+        for (int k = 0; k < kChunkMax; ++k)
+            out[k] = ring[from + k];
+    } else {
+        for (int k = 0; k < kChunkMax; ++k)
+            out[k] = ring[(from + k) & mask];
+    }
+}
+
+// n <= kChunkMax samples into a ring from position `at` on.
+inline void writeSpan(float* ring, int mask, int at, const float* in, int n) noexcept {
+    if (n == kChunkMax && at + kChunkMax <= mask + 1) {
+        for (int k = 0; k < kChunkMax; ++k)
+            ring[at + k] = in[k];
+    } else {
+        for (int k = 0; k < n; ++k)
+            ring[(at + k) & mask] = in[k];
+    }
+}
 }  // namespace
 
 Echo::Echo() noexcept
@@ -110,40 +135,88 @@ void Echo::beginSubBlock() noexcept {
 
 template <bool Fading>
 void Echo::render(float* p, int frames) noexcept {
-    constexpr float kFadeStep = 1.0f / kFadeFrames;
-    for (int i = 0; i < frames; ++i, p += 2) {
-        float wetL = line_[0].readInt(delay_[0]);
-        float wetR = line_[1].readInt(delay_[1]);
-        if (fadePos_ >= 0) {
-            const float g = static_cast<float>(fadePos_) * kFadeStep;
-            wetL += g * (line_[0].readInt(nextDelay_[0]) - wetL);
-            wetR += g * (line_[1].readInt(nextDelay_[1]) - wetR);
-            ++fadePos_;
+    for (int done = 0; done < frames;) {
+        int n = std::min({frames - done, kChunkMax, delay_[0], delay_[1]});
+        if (fadePos_ >= 0) n = std::min({n, nextDelay_[0], nextDelay_[1]});
+        renderChunk<Fading>(p + 2 * done, n);
+        done += n;
+    }
+}
+
+// One chunk of n frames, no more than any delay in use: what the lines give for these frames
+// was written before them, so each step runs over the whole chunk in plain arrays the compiler
+// vectorises, every sample through the same operations as one frame at a time. Most loops run
+// over all kChunkMax frames (a fixed count needs no scalar tail); frames from n on are scratch.
+template <bool Fading>
+void Echo::renderChunk(float* p, int n) noexcept {
+    constexpr int K = kChunkMax;
+    alignas(16) float wetL[K], wetR[K], nextL[K], nextR[K];
+    alignas(16) float inL[K] = {}, inR[K] = {}, mix[K] = {}, fb[K] = {}, pan[K] = {};
+    alignas(16) float send[K] = {};
+    float* const bufL = line_[0].data();
+    float* const bufR = line_[1].data();
+    const int mask = line_[0].mask();
+    const int w = line_[0].writePos();  // the two lines are pushed together
+    readSpan(bufL, mask, w - delay_[0], wetL);
+    readSpan(bufR, mask, w - delay_[1], wetR);
+    if (fadePos_ >= 0) {
+        // Cross-fade towards the new read positions, one step per frame.
+        constexpr float kFadeStep = 1.0f / kFadeFrames;
+        readSpan(bufL, mask, w - nextDelay_[0], nextL);
+        readSpan(bufR, mask, w - nextDelay_[1], nextR);
+        for (int k = 0; k < K; ++k) {
+            const float g = static_cast<float>(fadePos_ + k) * kFadeStep;
+            wetL[k] += g * (nextL[k] - wetL[k]);
+            wetR[k] += g * (nextR[k] - wetR[k]);
         }
-        const float mix = mixRamp_.next();
-        const float fb = feedbackRamp_.next();
-        const float pan = panRamp_.next();
-        const float inL = p[0], inR = p[1];
-        float sendL = inL, sendR = inR;
+        fadePos_ += n;
+    }
+    for (int k = 0; k < n; ++k) {
+        inL[k] = p[2 * k];
+        inR[k] = p[2 * k + 1];
+    }
+    mixRamp_.fill(mix, n);
+    feedbackRamp_.fill(fb, n);
+    panRamp_.fill(pan, n);
+    if constexpr (Fading) send_.fill(send, n);
+    // What goes back into the lines (reusing the arrays of the new read positions).
+    for (int k = 0; k < K; ++k) {
+        float sendL = inL[k], sendR = inR[k];
         if constexpr (Fading) {
-            const float send = send_.next();
-            sendL *= send;
-            sendR *= send;
+            sendL *= send[k];
+            sendR *= send[k];
         }
-        const float backL = wetL + pan * (wetR - wetL);
-        const float backR = wetR + pan * (wetL - wetR);
-        line_[0].push(sendL + fb * backL);
-        line_[1].push(sendR + fb * backR);
-        p[0] = inL + mix * (wetL - inL);
-        p[1] = inR + mix * (wetR - inR);
+        const float backL = wetL[k] + pan[k] * (wetR[k] - wetL[k]);
+        const float backR = wetR[k] + pan[k] * (wetL[k] - wetR[k]);
+        nextL[k] = sendL + fb[k] * backL;
+        nextR[k] = sendR + fb[k] * backR;
+    }
+    writeSpan(bufL, mask, w, nextL, n);
+    writeSpan(bufR, mask, w, nextR, n);
+    line_[0].setWritePos(w + n);
+    line_[1].setWritePos(w + n);
+    for (int k = 0; k < n; ++k) {
+        p[2 * k] = inL[k] + mix[k] * (wetL[k] - inL[k]);
+        p[2 * k + 1] = inR[k] + mix[k] * (wetR[k] - inR[k]);
     }
 }
 
 void Echo::process(float* stereo, int frames) noexcept {
-    if (primed_ && idle_) {
+    if (primed_) {
         loadTargets();
-        if (!mix_.moving() && !feedback_.moving() && !pan_.moving()) {
+        const bool moving = mix_.moving() || feedback_.moving() || pan_.moving();
+        if (!moving && idle_) {
             subPos_ = dsp::subPosAfter(subPos_, frames);  // silent and settled
+            return;
+        }
+        if (!moving && !idle_ && mixRamp_.steady() && feedbackRamp_.steady() && panRamp_.steady() &&
+            !send_.fading() && fadePos_ < 0 && targetDelay_[0] == delay_[0] &&
+            targetDelay_[1] == delay_[1] && line_[0].ready()) {
+            // Settled: every sub-block would start where the last one ended, so the block
+            // renders in one piece.
+            dsp::ScopedNoDenormals noDenormals;
+            render<false>(stereo, frames);
+            subPos_ = dsp::subPosAfter(subPos_, frames);
             return;
         }
     }

@@ -29,6 +29,8 @@ class Echo final : public Effect {
     // Fading: the send into the lines is still rising after a return from idle.
     template <bool Fading>
     void render(float* stereo, int frames) noexcept;
+    template <bool Fading>
+    void renderChunk(float* stereo, int frames) noexcept;
     int delayFrames(float ms) const noexcept;
 
     dsp::AtomicParam wetDryMixPct_, feedbackPct_, leftDelayMs_, rightDelayMs_;  // see record

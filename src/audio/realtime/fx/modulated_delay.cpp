@@ -11,6 +11,18 @@ constexpr float kDelayGlideMs = 60.0f;
 // The read position never comes closer than one frame to the write position: the feedback
 // path needs a sample that already exists.
 constexpr float kMinDelayFrames = 1.0f;
+
+// DelayLine::readFracAt(), with the newest sample taken from `last` (what the caller pushed
+// last) rather than reloaded: at the shortest delays the feedback loop then does not wait for
+// that sample's store to reach memory.
+inline float readNear(const float* buffer, int mask, int write, float delayFrames,
+                      float last) noexcept {
+    const int whole = static_cast<int>(delayFrames);
+    const float frac = delayFrames - static_cast<float>(whole);
+    const float a = whole == 1 ? last : buffer[(write - whole) & mask];
+    const float b = buffer[(write - whole - 1) & mask];
+    return a + frac * (b - a);
+}
 }  // namespace
 
 ModulatedDelay::ModulatedDelay(const DX8Chorus& defaults, float maxDelayMs) noexcept
@@ -112,8 +124,8 @@ void ModulatedDelay::beginSubBlock() noexcept {
     // linearly in between: at most 10 Hz, 16 frames is far finer than the sweep.
     for (int ch = 0; ch < 2; ++ch) {
         const float lfo = lfo_.value(ch == 0 ? 0.0 : phaseOffset_.current(), sineAmount_.current());
-        const float d =
-            std::fmax(delayFrames_.current() * (1.0f + depth_.current() * lfo), kMinDelayFrames);
+        float d = delayFrames_.current() * (1.0f + depth_.current() * lfo);
+        if (!(d >= kMinDelayFrames)) d = kMinDelayFrames;  // std::fmax, without a library call
         if (idle_) readRamp_[ch].jump(d);  // the lines are empty: no glide from the old place
         readRamp_[ch].startSubBlock(d);
     }
@@ -128,33 +140,65 @@ void ModulatedDelay::beginSubBlock() noexcept {
 
 template <bool Fading>
 void ModulatedDelay::render(float* p, int frames) noexcept {
+    // The loop works on copies of the ramps and the write position, so that they stay in
+    // registers (the stores into the lines and the block could otherwise alias them). The two
+    // lines are pushed together and share one write position.
+    float* const bufL = line_[0].data();
+    float* const bufR = line_[1].data();
+    const int mask = line_[0].mask();
+    int w = line_[0].writePos();
+    dsp::Ramp mixRamp = mixRamp_, feedbackRamp = feedbackRamp_;
+    dsp::Ramp readL = readRamp_[0], readR = readRamp_[1];
+    dsp::SendFade send = send_;
+    float lastL = bufL[(w - 1) & mask], lastR = bufR[(w - 1) & mask];  // the last samples pushed
     for (int i = 0; i < frames; ++i, p += 2) {
-        const float mix = mixRamp_.next();
-        const float fb = feedbackRamp_.next();
-        float send = 1.0f;
-        if constexpr (Fading) send = send_.next();
-        for (int ch = 0; ch < 2; ++ch) {
-            const float in = p[ch];
-            const float wet = line_[ch].readFrac(readRamp_[ch].next());
-            line_[ch].push((Fading ? send * in : in) + fb * wet);
-            p[ch] = in + mix * (wet - in);
-        }
+        const float mix = mixRamp.next();
+        const float fb = feedbackRamp.next();
+        float sendGain = 1.0f;
+        if constexpr (Fading) sendGain = send.next();
+        const float inL = p[0], inR = p[1];
+        const float wetL = readNear(bufL, mask, w, readL.next(), lastL);
+        const float wetR = readNear(bufR, mask, w, readR.next(), lastR);
+        lastL = (Fading ? sendGain * inL : inL) + fb * wetL;
+        lastR = (Fading ? sendGain * inR : inR) + fb * wetR;
+        bufL[w] = lastL;
+        bufR[w] = lastR;
+        w = (w + 1) & mask;
+        p[0] = inL + mix * (wetL - inL);
+        p[1] = inR + mix * (wetR - inR);
     }
+    line_[0].setWritePos(w);
+    line_[1].setWritePos(w);
+    mixRamp_ = mixRamp;
+    feedbackRamp_ = feedbackRamp;
+    readRamp_[0] = readL;
+    readRamp_[1] = readR;
+    send_ = send;
 }
 
 void ModulatedDelay::process(float* stereo, int frames) noexcept {
     if (!line_[0].ready()) return;  // not prepared: pass the sound through rather than fail
-    if (primed_ && idle_) {
+    if (primed_) {
         loadTargets();
         const bool moving = mix_.moving() || feedback_.moving() || depth_.moving() ||
                             delayFrames_.moving() || lfoRateHz_.moving() || sineAmount_.moving() ||
                             phaseOffset_.moving();
-        if (!moving) {
+        if (!moving && idle_) {
             // Silent and settled: each sub-block would only move the oscillator on.
             const double cycles =
                 lfoRateHz_.current() * static_cast<double>(dsp::kSubBlockFrames) / sampleRateHz_;
             for (int k = dsp::subBlockStarts(subPos_, frames); k > 0; --k)
                 lfo_.advance(cycles);
+            subPos_ = dsp::subPosAfter(subPos_, frames);
+            return;
+        }
+        if (!moving && lfoRateHz_.current() == 0.0f && mixRamp_.steady() &&
+            feedbackRamp_.steady() && readRamp_[0].steady() && readRamp_[1].steady() &&
+            !send_.fading()) {
+            // Settled with the oscillator standing still: every sub-block would start where the
+            // last one ended, so the block renders in one piece.
+            dsp::ScopedNoDenormals noDenormals;
+            render<false>(stereo, frames);
             subPos_ = dsp::subPosAfter(subPos_, frames);
             return;
         }

@@ -72,12 +72,20 @@ void ParamEq::beginSubBlock() noexcept {
 }
 
 void ParamEq::process(float* stereo, int frames) noexcept {
-    if (primed_ && bypass_) {
+    if (primed_) {
         loadTargets();
-        if (!centreLog2_.moving() && !bandwidthOct_.moving() && !gain_.moving() &&
-            gain_.current() == 0.0f) {
+        const bool settled = !centreLog2_.moving() && !bandwidthOct_.moving() && !gain_.moving();
+        if (settled && bypass_ && gain_.current() == 0.0f) {
             // At 0 dB and settled: the whole block passes, the history follows it.
             filter_.bypass(stereo, frames);
+            subPos_ = dsp::subPosAfter(subPos_, frames);
+            return;
+        }
+        if (settled && !bypass_ && coeffsValid_) {
+            // Settled elsewhere: every sub-block would start with the coefficients in use, so
+            // the whole block runs through them at once.
+            dsp::ScopedNoDenormals noDenormals;
+            filter_.process(stereo, frames);
             subPos_ = dsp::subPosAfter(subPos_, frames);
             return;
         }

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iterator>
+#include <utility>
 
 namespace velorixa::fx {
 
@@ -26,16 +28,52 @@ constexpr float kOutScale = 0.5f;
 constexpr double kMaxPole = 0.85;
 constexpr float kHadamardScale = 0.35355339f;  // 1/sqrt(8): the matrix stays lossless
 constexpr float kSilentDb = -96.0f;
+constexpr int kLinePadFloats = 16;  // one 64-byte cache line between two lines
+constexpr int kChunkMax = dsp::kSubBlockFrames;
 
-inline void hadamard8(float* v) noexcept {
-    for (int h = 1; h < 8; h <<= 1) {
-        for (int i = 0; i < 8; i += 2 * h) {
-            for (int j = i; j < i + h; ++j) {
-                const float a = v[j], b = v[j + h];
-                v[j] = a + b;
-                v[j + h] = a - b;
-            }
-        }
+// One frame of every line's damping filter; the lines' recursions are independent, so spelling
+// them out side by side lets them overlap instead of waiting on each other.
+template <size_t... I>
+inline void dampFrame(float* d, const float* gainIn, const float* pole, float (*s)[kChunkMax],
+                      int k, std::index_sequence<I...>) noexcept {
+    ((d[I] = gainIn[I] * s[I][k] + pole[I] * d[I], s[I][k] = d[I]), ...);
+}
+
+// Four frames of one line: GCC and Clang vector extensions, SSE on x86-64 (scalar code where
+// the target has no vectors), each lane the same operations as one frame alone.
+using Frames4 = float __attribute__((vector_size(16)));
+
+inline Frames4 load4(const float* p) noexcept {
+    Frames4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void butterfly(Frames4& a, Frames4& b) noexcept {
+    const Frames4 x = a, y = b;
+    a = x + y;
+    b = x - y;
+}
+
+// The lines' damped outputs in s (line-major, kChunkMax frames each) become the two output sums
+// and, through the Hadamard matrix plus the input's send, what goes back into the lines. One
+// pass, four frames at a time with all eight lines in registers.
+template <size_t... I>
+inline void mixChunk(float (*s)[kChunkMax], const float* sendL, const float* sendR, float* outL,
+                     float* outR, std::index_sequence<I...>) noexcept {
+    for (int k = 0; k < kChunkMax; k += 4) {
+        Frames4 v[] = {load4(s[I] + k)...};
+        Frames4 l = {}, r = {};
+        ((l += kOutL[I] * v[I]), ...);
+        ((r += kOutR[I] * v[I]), ...);
+        std::memcpy(outL + k, &l, sizeof l);
+        std::memcpy(outR + k, &r, sizeof r);
+        butterfly(v[0], v[1]), butterfly(v[2], v[3]), butterfly(v[4], v[5]), butterfly(v[6], v[7]);
+        butterfly(v[0], v[2]), butterfly(v[1], v[3]), butterfly(v[4], v[6]), butterfly(v[5], v[7]);
+        butterfly(v[0], v[4]), butterfly(v[1], v[5]), butterfly(v[2], v[6]), butterfly(v[3], v[7]);
+        const Frames4 inL = load4(sendL + k), inR = load4(sendR + k);
+        ((v[I] = kHadamardScale * v[I] + kInL[I] * inL + kInR[I] * inR), ...);
+        (std::memcpy(s[I] + k, &v[I], sizeof v[I]), ...);
     }
 }
 }  // namespace
@@ -49,16 +87,19 @@ Reverb::Reverb() noexcept
 void Reverb::prepare(double sampleRateHz, int /*maxBlockFrames*/) {
     sampleRateHz_ = sampleRateHz > 0.0 ? sampleRateHz : 44100.0;
     int longest = 0;
+    chunk_ = dsp::kSubBlockFrames;
     for (int i = 0; i < kLines; ++i) {
         length_[i] =
             std::max(1, static_cast<int>(std::lround(kLengths44k[i] * sampleRateHz_ / 44100.0)));
         longest = std::max(longest, length_[i]);
+        chunk_ = std::min(chunk_, length_[i]);
     }
     stride_ = 1;
     while (stride_ < longest + 1)
         stride_ <<= 1;
     mask_ = stride_ - 1;
-    buffer_.assign(static_cast<size_t>(stride_) * kLines, 0.0f);
+    lineStride_ = stride_ + kLinePadFloats;
+    buffer_.assign(static_cast<size_t>(lineStride_) * kLines, 0.0f);
     inGain_.configure(sampleRateHz_, kGlideMs, 1e-7f);
     wet_.configure(sampleRateHz_, kGlideMs, 1e-7f);
     timeLog2_.configure(sampleRateHz_, kGlideMs, 1e-4f);
@@ -157,30 +198,73 @@ void Reverb::beginSubBlock() noexcept {
 
 template <bool Fading>
 void Reverb::render(float* p, int frames) noexcept {
+    for (int done = 0; done < frames;) {
+        const int n = std::min(frames - done, chunk_);
+        renderChunk<Fading>(p + 2 * done, n);
+        done += n;
+    }
+}
+
+// One chunk of n <= chunk_ frames. Every line is longer than the chunk, so what the lines give
+// for these frames was written before them: each step below runs over the whole chunk, line by
+// line, in plain arrays the compiler vectorises. Every sample goes through the same operations
+// in the same order as when the network is stepped one frame at a time, so the output does not
+// depend on the chunking. Most loops run over all kChunkMax frames (a fixed count vectorises
+// without a scalar tail); frames from n on are scratch and never reach the output or the lines.
+template <bool Fading>
+void Reverb::renderChunk(float* p, int n) noexcept {
+    constexpr int K = kChunkMax;
+    alignas(16) float s[kLines][K];
+    alignas(16) float inL[K] = {}, inR[K] = {}, sendL[K] = {}, sendR[K] = {}, wet[K] = {};
+    alignas(16) float outL[K], outR[K];
     float* const base = buffer_.data();
-    for (int n = 0; n < frames; ++n, p += 2) {
-        float v[kLines];
-        float outL = 0.0f, outR = 0.0f;
-        for (int i = 0; i < kLines; ++i) {
-            const float y = base[i * stride_ + ((write_ - length_[i]) & mask_)];
-            const float s = gainIn_[i] * y + pole_[i] * damp_[i];
-            damp_[i] = s;
-            v[i] = s;
-            outL += kOutL[i] * s;
-            outR += kOutR[i] * s;
-        }
-        hadamard8(v);
-        const float inL = p[0], inR = p[1];
+
+    for (int k = 0; k < n; ++k) {
         float g = inRamp_.next() * kInScale;
         if constexpr (Fading) g *= send_.next();
-        const float sendL = g * inL, sendR = g * inR;
-        for (int i = 0; i < kLines; ++i)
-            base[i * stride_ + write_] = kHadamardScale * v[i] + kInL[i] * sendL + kInR[i] * sendR;
-        write_ = (write_ + 1) & mask_;
-        const float wet = wetRamp_.next();
+        inL[k] = p[2 * k];
+        inR[k] = p[2 * k + 1];
+        sendL[k] = g * inL[k];
+        sendR[k] = g * inR[k];
+        wet[k] = wetRamp_.next();
+    }
+    // The lines' outputs for these frames.
+    for (int i = 0; i < kLines; ++i) {
+        const float* line = base + i * lineStride_;
+        const int from = (write_ - length_[i]) & mask_;
+        if (from + K <= stride_) {
+            for (int k = 0; k < K; ++k)
+                s[i][k] = line[from + k];
+        } else {
+            for (int k = 0; k < K; ++k)
+                s[i][k] = line[(from + k) & mask_];
+        }
+    }
+    // Damping: one one-pole per line, the eight recursions side by side.
+    float d[kLines];
+    std::copy_n(damp_, kLines, d);
+    for (int k = 0; k < n; ++k)
+        dampFrame(d, gainIn_, pole_, s, k, std::make_index_sequence<kLines>{});
+    std::copy_n(d, kLines, damp_);
+
+    mixChunk(s, sendL, sendR, outL, outR, std::make_index_sequence<kLines>{});
+    // Into the lines.
+    const bool straight = n == K && write_ + K <= stride_;
+    for (int i = 0; i < kLines; ++i) {
+        float* line = base + i * lineStride_;
+        if (straight) {
+            for (int k = 0; k < K; ++k)
+                line[write_ + k] = s[i][k];
+        } else {
+            for (int k = 0; k < n; ++k)
+                line[(write_ + k) & mask_] = s[i][k];
+        }
+    }
+    write_ = (write_ + n) & mask_;
+    for (int k = 0; k < n; ++k) {
         // Amplitude cross-fade: 0 dB is reverb alone, -90 dB leaves 1 - 3.2e-5 of the dry.
-        p[0] = inL + wet * (kOutScale * outL - inL);
-        p[1] = inR + wet * (kOutScale * outR - inR);
+        p[2 * k] = inL[k] + wet[k] * (kOutScale * outL[k] - inL[k]);
+        p[2 * k + 1] = inR[k] + wet[k] * (kOutScale * outR[k] - inR[k]);
     }
 }
 

@@ -33,14 +33,22 @@ class Reverb final : public Effect {
     // Fading: the send into the lines is still rising after a return from idle.
     template <bool Fading>
     void render(float* stereo, int frames) noexcept;
+    template <bool Fading>
+    void renderChunk(float* stereo, int frames) noexcept;
 
     dsp::AtomicParam inGainDb_, reverbMixDb_, reverbTimeMs_, hfRatio_;  // see record
 
     double sampleRateHz_ = 44100.0;
-    // All lines share one buffer layout (same power-of-two size) and one write index.
+    // All lines share one buffer layout (same power-of-two size) and one write index. Line i
+    // starts at i * lineStride_, a cache line more than its size, so that the eight write
+    // positions do not all fall into the same cache set.
     std::vector<float> buffer_;
     int mask_ = 0;
     int stride_ = 0;
+    int lineStride_ = 0;
+    // The most frames rendered as one chunk: a sub-block, or the shortest line if that is
+    // shorter, so that no line reads a sample its chunk writes.
+    int chunk_ = dsp::kSubBlockFrames;
     int write_ = 0;
     int length_[kLines] = {};
     float damp_[kLines] = {};    // one-pole state (the line's filtered output)
