@@ -65,6 +65,7 @@ void Source::run() {
             continue;
         }
         if (ring_.freeFrames() < kDecodeChunkFrames) {
+            decodedMore(false);
             waitForWork(seen, refillRoom);
             continue;
         }
@@ -74,12 +75,17 @@ void Source::run() {
         Decoder::Status status = Decoder::Status::Ok;
         const int frames = decoder_->read(
             at, static_cast<int>(std::min<size_t>(room, kDecodeChunkFrames)), &status);
+        // A waiting consumer is woken for what earlier reads brought only after this one, so
+        // that it finds the source ended when those were the last frames: a read that fills
+        // exactly what was asked for cannot tell whether the stream ends there.
+        if (status == Decoder::Status::End) {
+            if (frames > 0) ring_.commit(static_cast<size_t>(frames));
+            eof_.store(true, std::memory_order_release);
+            decodedMore(true);
+            continue;
+        }
+        decodedMore(false);
         if (frames > 0) ring_.commit(static_cast<size_t>(frames));
-        const bool end = status == Decoder::Status::End;
-        // The end is marked before a waiting consumer is woken for the last frames, so that
-        // when it has taken them the source has ended.
-        if (end) eof_.store(true, std::memory_order_release);
-        if (frames > 0 || end) decodedMore(end);
         if (status == Decoder::Status::Starved && frames == 0) {
             std::this_thread::sleep_for(kStarvedPoll);
         }
