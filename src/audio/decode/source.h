@@ -4,13 +4,15 @@
 //
 // Thread contract: construction, destruction and the control members (requestSeek, position,
 // state) run on the API's callers' threads; the decode thread is private; the consumer members
-// (consumer*, applyDiscard, pull, exhausted, publish*) belong to exactly one consumer thread at a
-// time and never lock, allocate or wait.
+// (consumer*, applyDiscard, pull, exhausted, publish*, waitDecoded) belong to exactly one consumer
+// thread at a time and never lock, allocate or wait, but for waitDecoded, which only a consumer
+// that may block calls.
 //
 // Waiting: with the ring full (or the decoder at its end) the decode thread sleeps until the
 // consumer has taken a quarter of the ring, a seek is asked for or the source is destroyed; the
 // consumer's wake-up is a futex wake only when the thread really waits, never a lock or a wait.
-// A consumer that may block (waitDecoded) is woken the same way, once what it waits for is there.
+// A consumer in waitDecoded is woken by the decode thread only when it really waits, once what
+// it waits for is there.
 //
 // Seeking: the caller posts a target; the decode thread seeks the decoder and records from which
 // ring index the new audio starts; the consumer skips to that index when it is ready (after fading
