@@ -180,8 +180,10 @@ void Source::waitDecoded(size_t frames, std::chrono::steady_clock::time_point un
     const uint64_t target =
         ring_.readIndex() + std::clamp<size_t>(frames, 1, std::max<size_t>(reachable, 1));
     decodedWanted_.exchange(target, std::memory_order_acq_rel);
-    const bool ready = ring_.writeIndex() >= target || eof_.load(std::memory_order_acquire) ||
-                       consumerDiscardReady();
+    // While a seek is under way only its audio counts: the end and the ring are the old ones.
+    const bool ready = consumerDiscardReady() ||
+                       (!consumerSeekPending() &&
+                        (ring_.writeIndex() >= target || eof_.load(std::memory_order_acquire)));
     if (!ready) {
         std::unique_lock<std::mutex> lock(decodedMutex_);
         decodedCv_.wait_until(lock, until, [this] { return decodedWoken_; });
