@@ -14,11 +14,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "audio/analysis/spectrum.h"
-#include "audio/pcm16.h"
 #include "audio/realtime/engine.h"
 
 using velorixa::audio::apiMutex;
@@ -96,23 +94,21 @@ thread_local std::string t_streamError;
 // API lock (it may wait for the decoder); the caller holds the source's consumer flag.
 DWORD decodeInto(Source& s, void* buffer, DWORD length) {
     const size_t want = length / frameBytes(s);
-    std::vector<float> scratch(std::max<size_t>(want, 1) * s.channels());
+    auto* out = static_cast<int16_t*>(buffer);
     size_t got = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (got < want && std::chrono::steady_clock::now() < deadline) {
         s.applyDiscard();
-        size_t n =
-            s.consumerSeekPending() ? 0 : s.pull(scratch.data() + got * s.channels(), want - got);
+        size_t n = s.consumerSeekPending() ? 0 : s.pull(out + got * s.channels(), want - got);
         got += n;
         if (n == 0) {
             if (s.exhausted()) break;
             if (s.isNetwork() && got > 0) break;
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            s.waitDecoded(want - got, deadline);
         }
     }
     s.publishPosition(s.pulledFrames(), 0);
     if (got == 0 && s.exhausted()) return kFail;
-    velorixa::audio::ToPcm16(scratch.data(), static_cast<int16_t*>(buffer), got * s.channels());
     return static_cast<DWORD>(got * frameBytes(s));
 }
 

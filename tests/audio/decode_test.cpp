@@ -1,8 +1,14 @@
 // Decoding sources: lengths, byte/second conversions, positions, sample-accurate seeking, the
-// formats MP3 comes in, and lengths that do not fit in 32 bits.
+// formats MP3 comes in, the 16-bit PCM a caller pulls, and lengths that do not fit in 32 bits.
 
+#include <mpg123.h>
+
+#include <cmath>
 #include <cstring>
+#include <random>
 
+#include "audio/decode/decoder.h"
+#include "audio/pcm16.h"
 #include "audiotest.h"
 
 using namespace audiotest;
@@ -118,6 +124,78 @@ TEST(AudioDecode, FormatsMonoStereoRatesCbrVbr) {
                 BASS_StreamFree(c.source);
             }
         }
+    }
+}
+
+// What a caller pulls is the decoder's float output rounded sample by sample, whatever it asks
+// for at a time: requests that are bigger than the ring, smaller than a decode chunk or not
+// lined up with it make the ring wrap at every place and the caller wait for the decoder.
+TEST(AudioDecode, PulledPcmIsTheDecodedFloatRoundedSampleBySample) {
+    struct Case {
+        int rateHz;
+        int channels;
+    };
+    for (Case c : {Case{44100, 2}, Case{22050, 1}}) {
+        SCOPED_TRACE(testing::Message() << c.rateHz << " Hz, " << c.channels << " ch");
+        TempDir dir;
+        auto pcm = testmedia::toneSteps({300, 2000, 700, 5000, 150, 900}, c.rateHz, c.channels);
+        // With noise every frame is full of data: 96 KB, more than one block of the file reader.
+        std::mt19937 rng(3);
+        std::uniform_int_distribution<int> noise(-3000, 3000);
+        for (int16_t& x : pcm.samples)
+            x = static_cast<int16_t>(x + noise(rng));
+        auto path = writeMp3(dir, "t.mp3", pcm, {.bitrateKbps = 128, .quality = 9});
+
+        // The same file through libmpg123 directly, set up as every source's handle.
+        std::vector<int16_t> expected;
+        {
+            mpg123_handle* mh = velorixa::audio::newMpg123Handle();
+            ASSERT_NE(mh, nullptr);
+            ASSERT_EQ(mpg123_open(mh, path.c_str()), MPG123_OK);
+            long rate = 0;
+            int channels = 0, encoding = 0;
+            ASSERT_EQ(mpg123_getformat(mh, &rate, &channels, &encoding), MPG123_OK);
+            velorixa::audio::lockMpg123Format(mh, rate, channels);
+            ASSERT_EQ(mpg123_seek(mh, 0, SEEK_SET), 0);
+            std::vector<float> buf(4096);
+            int rc = MPG123_OK;
+            while (rc == MPG123_OK || rc == MPG123_NEW_FORMAT) {
+                size_t done = 0;
+                rc = mpg123_read(mh, buf.data(), buf.size() * sizeof(float), &done);
+                for (size_t i = 0; i < done / sizeof(float); ++i)
+                    expected.push_back(velorixa::audio::ToPcm16(buf[i]));
+            }
+            EXPECT_EQ(rc, MPG123_DONE);
+            mpg123_close(mh);
+            mpg123_delete(mh);
+        }
+        ASSERT_EQ(expected.size(), pcm.samples.size());
+
+        OfflineSession session;
+        const float bufferBefore = BASS_SetBufferLength(NAN);
+        BASS_SetBufferLength(0.05f);  // the smallest ring: 8192 frames
+        DWORD src = BASS_StreamCreateFile(0, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+        BASS_SetBufferLength(bufferBefore);
+        ASSERT_NE(src, 0u);
+        std::vector<int16_t> pulled(expected.size() + 64);
+        const size_t frameBytes = size_t(c.channels) * 2;
+        const size_t requests[] = {20000, 1, 333, 2048, 7, 8191, 4097};
+        size_t got = 0;  // samples
+        for (size_t k = 0; got < expected.size(); ++k) {
+            const size_t frames = std::min(requests[k % std::size(requests)],
+                                           (pulled.size() - got) / size_t(c.channels));
+            DWORD n = BASS_ChannelGetData(src, pulled.data() + got,
+                                          static_cast<DWORD>(frames * frameBytes));
+            ASSERT_NE(n, 0xFFFFFFFFu) << "ended early at sample " << got;
+            ASSERT_EQ(n % frameBytes, 0u);
+            got += n / 2;
+        }
+        EXPECT_EQ(BASS_ChannelGetData(src, pulled.data(), 400), 0xFFFFFFFFu) << "then the end";
+        pulled.resize(got);
+        EXPECT_TRUE(pulled == expected)
+            << "first difference at sample "
+            << std::mismatch(pulled.begin(), pulled.end(), expected.begin(), expected.end()).first -
+                   pulled.begin();
     }
 }
 

@@ -7,6 +7,8 @@
 // 2. CPU seconds to decode it through the layer alone (offline, decoded PCM pulled from a decoding
 //    source), and through the whole playback chain (pitch channel at the source rate, volumes,
 //    master) rendered offline; then `mpg123 -q -w /dev/null` on the same file; and the ratios.
+//    Both sides give 16-bit PCM of the whole file: mpg123 synthesises it directly, the layer
+//    decodes float (what its ring and the chain carry) and rounds it to 16 bits on the way out.
 // 3. Latency of a control change: offline (frames until a volume change is complete) and on the
 //    no-sound device in real time (time until the meter shows silence, minus its 20 ms window).
 // 4. Peak memory (max RSS) of a child process that decodes a 1-minute and a --long-minutes file
@@ -291,6 +293,9 @@ int main(int argc, char** argv) {
     if (rc == 0) {
         std::printf("  mpg123 -w /dev/null:                %7.3f s\n", reference);
         std::printf("  ratio layer decode / mpg123:        %7.2f\n", layerDecode / reference);
+        std::printf(
+            "    (both 16-bit PCM out: mpg123 synthesises 16 bits, the layer float rounded to "
+            "16)\n");
         std::printf("  ratio full chain / mpg123:          %7.2f\n", layerChain / reference);
     } else {
         std::printf("  mpg123 not runnable (exit %d): install it (run.sh does)\n", rc);

@@ -53,24 +53,44 @@ namespace {
 
 // A byte range of a file or a private copy of a memory block.
 struct ByteInput {
+    // mpg123 asks for a frame header and then the frame, a few hundred bytes: a file is read a
+    // block at a time rather than with a system call for each.
+    static constexpr size_t kReadAhead = 64 * 1024;
+
     int fd = -1;
     std::vector<uint8_t> mem;
     uint64_t begin = 0;  // absolute offset of byte 0 of the range
     uint64_t size = 0;
     uint64_t pos = 0;  // mpg123's read position, relative to decodeFrom
     uint64_t decodeFrom = 0;
+    std::vector<uint8_t> ahead;  // bytes aheadAt .. aheadAt + aheadLen of the range
+    uint64_t aheadAt = 0;
+    size_t aheadLen = 0;
 
     ~ByteInput() {
         if (fd >= 0) ::close(fd);
     }
 
-    size_t readAt(uint64_t offset, uint8_t* dst, size_t n) const {
+    size_t readAt(uint64_t offset, uint8_t* dst, size_t n) {
         if (offset >= size) return 0;
         n = static_cast<size_t>(std::min<uint64_t>(n, size - offset));
         if (fd < 0) {
             std::memcpy(dst, mem.data() + offset, n);
             return n;
         }
+        if (n >= kReadAhead) return readFile(offset, dst, n);
+        if (offset < aheadAt || offset + n > aheadAt + aheadLen) {
+            ahead.resize(kReadAhead);
+            aheadAt = offset;
+            aheadLen = readFile(offset, ahead.data(),
+                                static_cast<size_t>(std::min<uint64_t>(kReadAhead, size - offset)));
+            n = std::min(n, aheadLen);
+        }
+        std::memcpy(dst, ahead.data() + (offset - aheadAt), n);
+        return n;
+    }
+
+    size_t readFile(uint64_t offset, uint8_t* dst, size_t n) const {
         size_t done = 0;
         while (done < n) {
             ssize_t got =

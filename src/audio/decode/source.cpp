@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
+
+#include "audio/pcm16.h"
 
 namespace velorixa::audio {
 
@@ -38,7 +41,6 @@ Source::~Source() {
 }
 
 void Source::run() {
-    std::vector<float> chunk(static_cast<size_t>(kDecodeChunkFrames) * channels_);
     uint32_t handled = 0;
     // Refilled once a quarter of the ring is free: a few wake-ups a second at any speed.
     const size_t refillRoom = std::max<size_t>(kDecodeChunkFrames, ring_.capacityFrames() / 4);
@@ -54,6 +56,7 @@ void Source::run() {
             discardTo_.store(ring_.writeIndex(), std::memory_order_relaxed);
             discardPos_.store(landed < 0 ? target : landed, std::memory_order_relaxed);
             discardGen_.store(req, std::memory_order_release);
+            decodedMore(true);
             handled = req;
             continue;
         }
@@ -62,15 +65,28 @@ void Source::run() {
             continue;
         }
         if (ring_.freeFrames() < kDecodeChunkFrames) {
+            decodedMore(false);
             waitForWork(seen, refillRoom);
             continue;
         }
+        // Decoded in place into the ring: up to a chunk, less where the ring's buffer ends.
+        size_t room = 0;
+        float* at = ring_.writeSpan(&room);
         Decoder::Status status = Decoder::Status::Ok;
-        int frames = decoder_->read(chunk.data(), kDecodeChunkFrames, &status);
-        if (frames > 0) ring_.write(chunk.data(), static_cast<size_t>(frames));
+        const int frames = decoder_->read(
+            at, static_cast<int>(std::min<size_t>(room, kDecodeChunkFrames)), &status);
+        // A waiting consumer is woken for what earlier reads brought only after this one, so
+        // that it finds the source ended when those were the last frames: a read that fills
+        // exactly what was asked for cannot tell whether the stream ends there.
         if (status == Decoder::Status::End) {
+            if (frames > 0) ring_.commit(static_cast<size_t>(frames));
             eof_.store(true, std::memory_order_release);
-        } else if (status == Decoder::Status::Starved && frames == 0) {
+            decodedMore(true);
+            continue;
+        }
+        decodedMore(false);
+        if (frames > 0) ring_.commit(static_cast<size_t>(frames));
+        if (status == Decoder::Status::Starved && frames == 0) {
             std::this_thread::sleep_for(kStarvedPoll);
         }
     }
@@ -139,7 +155,44 @@ bool Source::applyDiscard() noexcept {
     return true;
 }
 
-size_t Source::pull(float* dst, size_t frames) noexcept {
+void Source::decodedMore(bool always) noexcept {
+    // The same pairing of read-modify-writes as roomWanted_ (see waitForWork), the other way.
+    const uint64_t wanted = decodedWanted_.fetch_or(0, std::memory_order_acq_rel);
+    if (wanted == 0 || (!always && ring_.writeIndex() < wanted)) return;
+    if (decodedWanted_.exchange(0, std::memory_order_acq_rel) == 0) return;
+    {
+        std::lock_guard<std::mutex> lock(decodedMutex_);
+        decodedWoken_ = true;
+    }
+    decodedCv_.notify_one();
+}
+
+void Source::waitDecoded(size_t frames, std::chrono::steady_clock::time_point until) {
+    {
+        // A wake-up meant for a wait that timed out must not end this one early.
+        std::lock_guard<std::mutex> lock(decodedMutex_);
+        decodedWoken_ = false;
+    }
+    // The decode thread pauses with less than a chunk free, so more than that never arrives.
+    const size_t reachable = ring_.capacityFrames() - static_cast<size_t>(kDecodeChunkFrames);
+    // After an underrun nothing is pulled before the preroll is there.
+    if (prebuffering_) frames = std::max(frames, prerollFrames_);
+    const uint64_t target =
+        ring_.readIndex() + std::clamp<size_t>(frames, 1, std::max<size_t>(reachable, 1));
+    decodedWanted_.exchange(target, std::memory_order_acq_rel);
+    // While a seek is under way only its audio counts: the end and the ring are the old ones.
+    const bool ready = consumerDiscardReady() ||
+                       (!consumerSeekPending() &&
+                        (ring_.writeIndex() >= target || eof_.load(std::memory_order_acquire)));
+    if (!ready) {
+        std::unique_lock<std::mutex> lock(decodedMutex_);
+        decodedCv_.wait_until(lock, until, [this] { return decodedWoken_; });
+    }
+    decodedWanted_.store(0, std::memory_order_relaxed);
+}
+
+template <class Take>
+size_t Source::pullWith(size_t frames, Take&& take) noexcept {
     const bool eof = eof_.load(std::memory_order_acquire);
     if (prebuffering_) {
         // A station that ran dry plays again only with a few seconds in hand, so data that
@@ -149,7 +202,7 @@ size_t Source::pull(float* dst, size_t frames) noexcept {
     }
     uint64_t stopAt =
         consumerDiscardReady() ? discardTo_.load(std::memory_order_relaxed) : UINT64_MAX;
-    size_t got = ring_.read(dst, frames, stopAt);
+    size_t got = ring_.readWith(frames, stopAt, take);
     pulled_ += static_cast<int64_t>(got);
     if (network_ && got < frames && !eof) prebuffering_ = true;
     const size_t room = roomWanted_.fetch_or(0, std::memory_order_acq_rel);  // see waitForWork
@@ -158,6 +211,20 @@ size_t Source::pull(float* dst, size_t frames) noexcept {
         wake();
     }
     return got;
+}
+
+size_t Source::pull(float* dst, size_t frames) noexcept {
+    return pullWith(frames, [&dst, this](const float* src, size_t n) {
+        std::memcpy(dst, src, n * channels_ * sizeof(float));
+        dst += n * channels_;
+    });
+}
+
+size_t Source::pull(int16_t* dst, size_t frames) noexcept {
+    return pullWith(frames, [&dst, this](const float* src, size_t n) {
+        ToPcm16(src, dst, n * channels_);
+        dst += n * channels_;
+    });
 }
 
 void Source::reportBlock(bool starved, int frames, int deviceRateHz) noexcept {

@@ -4,20 +4,26 @@
 //
 // Thread contract: construction, destruction and the control members (requestSeek, position,
 // state) run on the API's callers' threads; the decode thread is private; the consumer members
-// (consumer*, applyDiscard, pull, exhausted, publish*) belong to exactly one consumer thread at a
-// time and never lock, allocate or wait.
+// (consumer*, applyDiscard, pull, exhausted, publish*, waitDecoded) belong to exactly one consumer
+// thread at a time and never lock, allocate or wait, but for waitDecoded, which only a consumer
+// that may block calls.
 //
 // Waiting: with the ring full (or the decoder at its end) the decode thread sleeps until the
 // consumer has taken a quarter of the ring, a seek is asked for or the source is destroyed; the
 // consumer's wake-up is a futex wake only when the thread really waits, never a lock or a wait.
+// A consumer in waitDecoded is woken by the decode thread only when it really waits, once what
+// it waits for is there.
 //
 // Seeking: the caller posts a target; the decode thread seeks the decoder and records from which
 // ring index the new audio starts; the consumer skips to that index when it is ready (after fading
 // out what it was playing), so the caller never waits for the decode thread.
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -76,6 +82,12 @@ class Source {
     bool applyDiscard() noexcept;
     // Takes up to frames decoded frames (never past a seek's discard point).
     size_t pull(float* dst, size_t frames) noexcept;
+    // The same as 16-bit PCM (see pcm16.h), converted straight out of the ring.
+    size_t pull(int16_t* dst, size_t frames) noexcept;
+    // A consumer that may block (a caller pulling decoded PCM, never the audio thread): sleeps
+    // until `frames` more are decoded (at most what the ring can hold), the decoder ended, a
+    // seek's audio is ready or `until` passed. Returns at once when one of these already holds.
+    void waitDecoded(size_t frames, std::chrono::steady_clock::time_point until);
     // Nothing more will come: the decoder ended and the ring is empty.
     bool exhausted() const noexcept;
     // The decoder is at least `frames` ahead of the consumer, or at its end (offline rendering
@@ -94,6 +106,11 @@ class Source {
     // that many frames free.
     void waitForWork(uint32_t seen, size_t room);
     void wake() noexcept;
+    // Decode thread: wakes a consumer in waitDecoded() whose wait is over (any wait when
+    // `always`: the end or a seek's audio).
+    void decodedMore(bool always) noexcept;
+    template <class Take>
+    size_t pullWith(size_t frames, Take&& take) noexcept;
 
     std::unique_ptr<Decoder> decoder_;
     const int rateHz_;
@@ -110,6 +127,14 @@ class Source {
     // thread waits for (0: the consumer need not wake it).
     std::atomic<uint32_t> wake_{0};
     std::atomic<size_t> roomWanted_{0};
+    // A consumer's sleep in waitDecoded: the write index it waits for (0: nobody waits), and
+    // the flag the decode thread sets to end the wait. A condition variable rather than an atomic
+    // wait: the standard library's atomic waits spin and yield first, which costs more than the
+    // sleep here.
+    std::atomic<uint64_t> decodedWanted_{0};
+    std::mutex decodedMutex_;
+    std::condition_variable decodedCv_;
+    bool decodedWoken_ = false;  // guarded by decodedMutex_
     // Seek hand-over: caller -> decode thread -> consumer -> back.
     std::atomic<int64_t> seekTarget_{0};
     std::atomic<uint32_t> seekReq_{0};

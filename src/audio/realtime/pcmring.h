@@ -2,9 +2,10 @@
 // A single-producer single-consumer ring of interleaved float frames between a source's decode
 // thread and the thread that plays it.
 //
-// Thread contract: the constructor and destructor run with no other user; write() and
-// writeIndex() belong to the producer thread, read() and readIndex() to the consumer thread;
-// available() and freeFrames() may be called from any thread. Nothing here locks or allocates.
+// Thread contract: the constructor and destructor run with no other user; writeSpan(), commit()
+// and writeIndex() belong to the producer thread, read(), readWith(), skipTo() and
+// readIndex() to the consumer thread; available() and freeFrames() may be called from any thread.
+// Nothing here locks or allocates.
 
 #include <algorithm>
 #include <atomic>
@@ -34,22 +35,39 @@ class PcmRing {
     }
     size_t freeFrames() const { return cap_ - available(); }
 
-    // Producer: appends up to frames frames; returns how many fitted.
-    size_t write(const float* src, size_t frames) noexcept {
+    // Producer: the free frames that follow the write index without wrapping (*frames of them),
+    // for filling in place; commit() then appends what was filled. Nothing the consumer may read
+    // lies there.
+    float* writeSpan(size_t* frames) noexcept {
         uint64_t w = w_.load(std::memory_order_relaxed);
         uint64_t r = r_.load(std::memory_order_acquire);
-        frames = std::min(frames, cap_ - static_cast<size_t>(w - r));
-        copyIn(static_cast<size_t>(w % cap_), src, frames);
-        w_.store(w + frames, std::memory_order_release);
-        return frames;
+        const size_t at = static_cast<size_t>(w % cap_);
+        *frames = std::min(cap_ - static_cast<size_t>(w - r), cap_ - at);
+        return &buf_[at * ch_];
+    }
+    void commit(size_t frames) noexcept {
+        w_.store(w_.load(std::memory_order_relaxed) + frames, std::memory_order_release);
     }
 
     // Consumer: takes up to frames frames, never reading at or past stopAt (a write index).
     size_t read(float* dst, size_t frames, uint64_t stopAt = UINT64_MAX) noexcept {
+        return readWith(frames, stopAt, [&dst, this](const float* src, size_t n) {
+            std::memcpy(dst, src, n * ch_ * sizeof(float));
+            dst += n * ch_;
+        });
+    }
+
+    // Consumer: as read(), but hands the frames where they lie to take(const float*, size_t
+    // frames), once or (across the end of the buffer) twice, instead of copying them out.
+    template <class Take>
+    size_t readWith(size_t frames, uint64_t stopAt, Take&& take) noexcept {
         uint64_t r = r_.load(std::memory_order_relaxed);
         uint64_t w = std::min(w_.load(std::memory_order_acquire), std::max(stopAt, r));
         frames = std::min(frames, static_cast<size_t>(w - r));
-        copyOut(static_cast<size_t>(r % cap_), dst, frames);
+        const size_t at = static_cast<size_t>(r % cap_);
+        const size_t first = std::min(frames, cap_ - at);
+        if (first > 0) take(&buf_[at * ch_], first);
+        if (frames > first) take(&buf_[0], frames - first);
         r_.store(r + frames, std::memory_order_release);
         return frames;
     }
@@ -61,17 +79,6 @@ class PcmRing {
     }
 
   private:
-    void copyIn(size_t at, const float* src, size_t frames) noexcept {
-        size_t first = std::min(frames, cap_ - at);
-        std::memcpy(&buf_[at * ch_], src, first * ch_ * sizeof(float));
-        std::memcpy(&buf_[0], src + first * ch_, (frames - first) * ch_ * sizeof(float));
-    }
-    void copyOut(size_t at, float* dst, size_t frames) noexcept {
-        size_t first = std::min(frames, cap_ - at);
-        std::memcpy(dst, &buf_[at * ch_], first * ch_ * sizeof(float));
-        std::memcpy(dst + first * ch_, &buf_[0], (frames - first) * ch_ * sizeof(float));
-    }
-
     const size_t cap_;
     const int ch_;
     std::vector<float> buf_;
