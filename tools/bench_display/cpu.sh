@@ -19,11 +19,7 @@ printf '%s\r\n' "$music" >"$tmp/player/MemoList.ini"
 
 start_xvfb
 export SDL_AUDIODRIVER=dummy
-start_player
-win=$(wait_window VELORIXA 10)
-[ -n "$win" ] || exit 1
-xdotool windowfocus --sync "$win" 2>/dev/null || xdotool windowfocus "$win"
-sleep 1.2
+show_player
 hz=$(getconf CLK_TCK)
 ticks() { awk '{print $14 + $15}' "/proc/$player_pid/stat"; }
 measure() {

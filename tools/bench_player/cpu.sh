@@ -30,11 +30,7 @@ printf '%s\r\n' "$music" >"$tmp/player/MemoList.ini"
 
 start_xvfb
 export SDL_AUDIODRIVER=dummy
-start_player
-win=$(wait_window VELORIXA 10)
-[ -n "$win" ] || exit 1
-xdotool windowfocus --sync "$win" 2>/dev/null || xdotool windowfocus "$win"
-sleep 1.2
+show_player
 xdotool key --clearmodifiers KP_Multiply # play the list's first title
 mpv --no-video --ao=null --no-terminal --no-config "$music" >"$tmp/mpv.log" 2>&1 &
 mpv_pid=$!

@@ -84,6 +84,21 @@ start_player() {
   log "player started (pid $player_pid) from $tmp/player"
 }
 
+# start_player, then its window: waits up to 10 s for it (without one, prints the player's output
+# and ends the check with exit code 1), gives it the focus and waits $1 seconds (default 1.2: the
+# title cover comes off half a second after start-up). Sets win.
+show_player() {
+  start_player
+  win=$(wait_window VELORIXA 10)
+  if [ -z "$win" ]; then
+    echo "no VELORIXA window within 10 s; player output:" >&2
+    cat "$tmp/player.log" >&2
+    exit 1
+  fi
+  xdotool windowfocus --sync "$win" 2>/dev/null || xdotool windowfocus "$win" 2>/dev/null || true
+  sleep "${1:-1.2}"
+}
+
 # The id of the window whose title is exactly $1, waiting up to $2 seconds; empty when none.
 wait_window() {
   local name=$1 seconds=$2 id=""

@@ -29,14 +29,7 @@ printf '%s\r\n' "$music" >"$tmp/player/MemoList.ini"
 
 start_xvfb
 export SDL_AUDIODRIVER=dummy
-start_player
-win=$(wait_window VELORIXA 10)
-[ -n "$win" ] || {
-  cat "$tmp/player.log" >&2
-  exit 1
-}
-xdotool windowfocus --sync "$win" 2>/dev/null || xdotool windowfocus "$win"
-sleep 1.2
+show_player
 key() { xdotool key --clearmodifiers "$1"; }
 shot() {
   import -window "$win" "$out/$1.png"

@@ -30,15 +30,7 @@ printf '%s\r\n' "$tmp/media.mp3" >"$tmp/player/MemoList.ini"
 
 start_xvfb
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$outdir/out.raw
-start_player
-win=$(wait_window VELORIXA 10)
-[ -n "$win" ] || {
-  echo "no VELORIXA window" >&2
-  cat "$tmp/player.log" >&2
-  exit 1
-}
-xdotool windowfocus --sync "$win" 2>/dev/null || xdotool windowfocus "$win"
-sleep 1.2
+show_player
 click() { # x y in the window's client pixels
   xdotool mousemove --window "$win" "$1" "$2" click 1
   sleep 0.15

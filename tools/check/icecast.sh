@@ -103,14 +103,7 @@ printf 'http://127.0.0.1:%s/live.mp3 Icecast Mount\r\nhttp://127.0.0.1:%s/live.m
 
 start_xvfb
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$out/heard.raw
-start_player
-win=$(wait_window VELORIXA 10)
-[ -n "$win" ] || {
-  cat "$tmp/player.log" >&2
-  exit 1
-}
-sleep 2
-xdotool windowfocus --sync "$win" 2>/dev/null || true
+show_player 2
 t0=$(date +%s.%N)
 stamp() { printf '%.1f' "$(echo "$(date +%s.%N) - $t0" | bc)"; }
 xdotool key --clearmodifiers BackSpace # the station list

@@ -32,14 +32,7 @@ log "MemoList.ini: 2 lines ($a, $b)"
 
 start_xvfb
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$tmp/out.raw
-start_player
-win=$(wait_window VELORIXA 10)
-if [ -z "$win" ]; then
-  echo "no VELORIXA window within 10 s; player output:" >&2
-  cat "$tmp/player.log" >&2
-  exit 1
-fi
-xdotool windowfocus --sync "$win" 2>/dev/null || xdotool windowfocus "$win"
+show_player 0
 log "window $win has the focus: $([ "$(xdotool getwindowfocus)" = "$win" ] && echo yes || echo "no ($(xdotool getwindowfocus))")"
 sleep 1.2 # the title cover comes off half a second after start-up
 

@@ -33,15 +33,7 @@ start_xvfb
 win=""
 run_player() { # $1: recording name
   export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$outdir/$1.raw
-  start_player
-  win=$(wait_window VELORIXA 10)
-  [ -n "$win" ] || {
-    echo "no VELORIXA window" >&2
-    cat "$tmp/player.log" >&2
-    exit 1
-  }
-  xdotool windowfocus --sync "$win" 2>/dev/null || xdotool windowfocus "$win"
-  sleep 1.2
+  show_player
   log "$1: play"
   xdotool key --clearmodifiers KP_Multiply
   sleep 2

@@ -54,14 +54,7 @@ log "station on port $port"
 
 start_xvfb
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$tmp/heard.raw
-start_player
-win=$(wait_window VELORIXA 10)
-[ -n "$win" ] || {
-  cat "$tmp/player.log" >&2
-  exit 1
-}
-sleep 2
-xdotool windowfocus --sync "$win" 2>/dev/null || true
+show_player 2
 xdotool key --clearmodifiers BackSpace
 sleep 0.5
 xdotool key --clearmodifiers Down

@@ -22,14 +22,7 @@ ensure_x_tools
 build_targets velorixa
 start_xvfb
 export SDL_AUDIODRIVER=dummy
-start_player
-
-win=$(wait_window VELORIXA 10)
-if [ -z "$win" ]; then
-  echo "no VELORIXA window within 10 s; player output:" >&2
-  cat "$tmp/player.log" >&2
-  exit 1
-fi
+show_player 0
 log "window $win: $(xdotool getwindowgeometry "$win" | tail -n +2 | tr -s ' \n' ' ')"
 sleep 3
 import -window root "$out"

@@ -40,13 +40,7 @@ cp "$repo/data/NetRadio.ini" "$tmp/player/"
 
 start_xvfb
 export SDL_AUDIODRIVER=dummy
-start_player
-win=$(wait_window VELORIXA 10)
-[ -n "$win" ] || {
-  cat "$tmp/player.log" >&2
-  exit 1
-}
-sleep 3 # past the title cover
+show_player 3 # past the title cover
 shot() {
   import -window "$win" "$out/$1.png"
   log "$1.png"
