@@ -150,7 +150,7 @@ TEST(SLIDER, KnobsOnOneWaveMoveInStepOrMirrored) {
     }
 }
 
-// The zero button's glide back, one unit per change: the Effects page tests.
+// A stored value is reached one unit per change event, and no further than the bar goes.
 TEST(SLIDER, StoredValuesGlideOneUnitPerChangeEvent) {
     FixedWave wave;
     FakeBar bar(0, 100, 100);
