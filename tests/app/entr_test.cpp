@@ -22,15 +22,6 @@ TEST(AppPath, GetsExactlyOneTrailingSlash) {
     EXPECT_EQ(AppPathFrom("/"), "/");
 }
 
-TEST(MainLoop, WaveTickFiresOnlyStrictlyPastTheInterval) {
-    // With TimePerf 101 the tick is due from 102 ms after the last firing on.
-    EXPECT_FALSE(PerforDue(1000 + 100, 1000, 101));
-    EXPECT_FALSE(PerforDue(1000 + 101, 1000, 101));
-    EXPECT_TRUE(PerforDue(1000 + 102, 1000, 101));
-    // A shorter interval set in between applies at the very next comparison.
-    EXPECT_TRUE(PerforDue(1000 + 52, 1000, 51));
-}
-
 TEST(MainLoop, WaitsEndAtTheFirstDueMillisecondOrAtAnEvent) {
     // Each pass waits for the next event or for the tick, whichever comes first. With events
     // every 7 ms the tick still fires at the first millisecond past the interval; without events

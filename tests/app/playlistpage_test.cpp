@@ -211,7 +211,13 @@ TEST(PlayListBox, TheLongestLineCanBeScrolledIntoViewWhereverItIs) {
 TEST(MusicList, ComesBackAfterARestart) {
     QTemporaryDir dir;
     const QString app = dir.path() + "/";
-    const QStringList items{"/music/one.mp3", "/music/two, three.mp3", "/music/Ärger.mp3"};
+    // Awkward paths stay single items: blanks at either end, an empty line, commas, any script.
+    const QStringList items{"/music/one.mp3",
+                            " /leading blank.mp3",
+                            "",
+                            "/music/Ärger/Музыка/日本語.mp3",
+                            "http://radio.example:8000/live Station Name, with comma",
+                            "/trailing blank.mp3 "};
     touch(app + "NetRadio.ini", "http://127.0.0.1/a A\r\n\r\n");
     {
         VelMix w(app);
@@ -220,7 +226,9 @@ TEST(MusicList, ComesBackAfterARestart) {
         w.playListPage().PlayListView()->model().setTexts(items);
         w.close();
     }
-    EXPECT_TRUE(readFile(app + "MemoList.ini").endsWith("\r\n"));
+    const QByteArray saved = readFile(app + "MemoList.ini");  // CR LF after every line
+    EXPECT_EQ(saved.count("\r\n"), items.size());
+    EXPECT_EQ(saved.count('\n'), items.size());
     {
         VelMix w(app);
         w.Show();

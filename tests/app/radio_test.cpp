@@ -39,6 +39,7 @@ TEST_F(RadioTest, SwitchKeepsBothListsWithTheirSelectionsAndThePanelAsItWas) {
     EXPECT_FALSE(ui<QPushButton>("CmdSwitch")->isDown()) << "released with the key";
     EXPECT_EQ(shown(), (QStringList{"http://127.0.0.1:1/a Station A", ""}));
     EXPECT_FALSE(ui<QFrame>("FrmAddSav")->isVisible());
+    clickRow(0);  // the stations keep their selection too
     clickSwitch();
     EXPECT_FALSE(radioShown());
     EXPECT_EQ(list().PlayListView()->model().selectedRows(), (std::vector<int>{1, 4}));
@@ -49,6 +50,7 @@ TEST_F(RadioTest, SwitchKeepsBothListsWithTheirSelectionsAndThePanelAsItWas) {
     for (int i = 0; i < 11; ++i)
         clickSwitch();
     ASSERT_TRUE(radioShown());
+    EXPECT_EQ(list().PlayListView()->model().selectedRows(), std::vector<int>{0});
     clickSwitch();
     EXPECT_EQ(shown().size(), 5);
     EXPECT_EQ(w_->playLists().PlayListNET.count(), 2);

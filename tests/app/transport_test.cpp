@@ -4,7 +4,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTimer>
@@ -22,19 +21,13 @@ class TransportTest : public test::WindowFixture {
   protected:
     void SetUp() override {
         WindowFixture::SetUp();
-        // Two short tones told apart by their pitch.
-        toneA_ = test::mediaFile("a tone, 440.mp3", testmedia::sine(440, 1.6, 22050, 2));
-        toneB_ = test::mediaFile("b tone, 880.mp3", testmedia::sine(880, 1.6, 22050, 2));
-        setList({toneA_, toneB_});
-        ui<QRadioButton>("OptTurn3")->setChecked(true);  // order: down the list
+        setTwoTones();
     }
     void pressKeypad(int key) {
         QWidget* target = w_->MenuTabs()->tabBar();
         QTest::keyPress(target, static_cast<Qt::Key>(key), Qt::KeypadModifier);
         QTest::keyRelease(target, static_cast<Qt::Key>(key), Qt::KeypadModifier);
     }
-
-    QString toneA_, toneB_;
 };
 
 TEST_F(TransportTest, DoubleClickPlaysAfterTheStepTimerTheBarFollowsAndTheNextItemComes) {

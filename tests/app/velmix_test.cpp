@@ -256,13 +256,15 @@ TEST(Startup, NormalStartLoadsThenSavesExactlyOnceOnClose) {
         EXPECT_EQ(w.AppPath(), dir.path() + "/");
     };
     env.runLoop = true;
-    // Close the window from inside the loop, twice: the second close must not save again.
-    QTimer::singleShot(700, [&] {
-        ASSERT_NE(fa.window, nullptr);
-        EXPECT_GT(fa.window->perforTicks(), 0);
-        fa.window->close();
-        fa.window->close();
-    });
+    // Close the window from inside the loop at a wave tick once it started, twice: the second
+    // close must not save again.
+    env.started = [](VelMix& w) {
+        QObject::connect(&w, &VelMix::perforTick, &w, [&w] {
+            if (w.formStartCount() == 0) return;
+            w.close();
+            w.close();
+        });
+    };
     EXPECT_EQ(Main(env), 0);
     EXPECT_TRUE(fa.messages.isEmpty());
     EXPECT_EQ(fa.starts, 1);

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QListView>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -119,6 +120,13 @@ class WindowFixture : public ::testing::Test {
     }
 
     void setList(const QStringList& items) { test::setList(list(), items); }
+    // Two short tones told apart by their pitch as the list, played down the list.
+    void setTwoTones() {
+        toneA_ = mediaFile("a tone, 440.mp3", testmedia::sine(440, 1.6, 22050, 2));
+        toneB_ = mediaFile("b tone, 880.mp3", testmedia::sine(880, 1.6, 22050, 2));
+        setList({toneA_, toneB_});
+        ui<QRadioButton>("OptTurn3")->setChecked(true);
+    }
     void clickRow(int row, Qt::KeyboardModifiers mods = {}) { test::clickRow(list(), row, mods); }
     void doubleClickRow(int row) { test::doubleClickRow(list(), row); }
     template <class F>
@@ -129,6 +137,7 @@ class WindowFixture : public ::testing::Test {
     QTemporaryDir appDir_;
     std::unique_ptr<VelMix> w_;
     QStringList messages_;
+    QString toneA_, toneB_;
 };
 
 }  // namespace velorixa::test

@@ -3,12 +3,10 @@
 // sound menu does.
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
-#include <QRadioButton>
 #include <QScrollBar>
 #include <memory>
 
 #include "app/windowfixture.h"
-#include "common/testmedia.h"
 #include "desktop/privatebus.h"
 #include "desktop/ui/mprisservice.h"
 #include "playback/ui/transportpanel.h"
@@ -25,10 +23,7 @@ class MprisTest : public test::WindowFixture {
     void SetUp() override {
         ASSERT_FALSE(bus_.address().isEmpty()) << "dbus-daemon (package dbus-daemon) is needed";
         WindowFixture::SetUp();
-        toneA_ = test::mediaFile("a tone, 440.mp3", testmedia::sine(440, 1.6, 22050, 2));
-        toneB_ = test::mediaFile("b tone, 880.mp3", testmedia::sine(880, 1.6, 22050, 2));
-        setList({toneA_, toneB_});
-        ui<QRadioButton>("OptTurn3")->setChecked(true);  // order: down the list
+        setTwoTones();
         playerBus_ = std::make_unique<QDBusConnection>(
             QDBusConnection::connectToBus(bus_.address(), "vx-player"));
         mpris_ = new MprisService(*w_, *playerBus_, w_.get());
@@ -64,7 +59,6 @@ class MprisTest : public test::WindowFixture {
             2000);
     }
 
-    QString toneA_, toneB_;
     PrivateBus bus_;
     std::unique_ptr<QDBusConnection> playerBus_;
     MprisService* mpris_ = nullptr;

@@ -81,17 +81,3 @@ TEST(PositionBar, LengthsAndStepsRoundHalfToEven) {
     const PositionBar nan = PositionBarFor(std::nan(""));
     EXPECT_EQ(nan.PlayLen, 1);
 }
-
-TEST(PositionBar, ChangesSeekRestartOrEnd) {
-    EXPECT_EQ(PositionBarChange(42, 0, 250, true, false), BarAction::None);  // the tick's move
-    EXPECT_EQ(PositionBarChange(0, 0, 250, true, true), BarAction::None);
-    EXPECT_EQ(PositionBarChange(0, 0, 250, false, false), BarAction::Restart);
-    EXPECT_EQ(PositionBarChange(0, 0, 250, false, true), BarAction::Restart);
-    EXPECT_EQ(PositionBarChange(250, 0, 250, false, true), BarAction::Repeat);
-    EXPECT_EQ(PositionBarChange(250, 0, 250, false, false), BarAction::Next);
-    EXPECT_EQ(PositionBarChange(1, 0, 250, false, false), BarAction::Seek);
-    EXPECT_EQ(PositionBarChange(249, 0, 250, false, true), BarAction::Seek);
-    EXPECT_EQ(PositionBarChange(1, 0, 1, false, false), BarAction::Next);  // a 0..1 bar
-    EXPECT_EQ(AtFileEnd(true), FileEndAction::Repeat);
-    EXPECT_EQ(AtFileEnd(false), FileEndAction::Next);
-}
