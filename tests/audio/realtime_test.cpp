@@ -15,26 +15,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Sets an environment variable for one test and puts the old value back.
-class EnvVar {
-  public:
-    EnvVar(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
-        ::setenv(name, value, 1);
-    }
-    ~EnvVar() {
-        if (had_) {
-            ::setenv(name_.c_str(), old_.c_str(), 1);
-        } else {
-            ::unsetenv(name_.c_str());
-        }
-    }
-
-  private:
-    std::string name_, old_;
-    bool had_ = false;
-};
-
 // Waits (bounded) until the position of `handle` has passed `atLeast` seconds.
 bool waitForPosition(DWORD handle, double atLeast) {
     for (int i = 0; i < 500; ++i) {
@@ -73,13 +53,15 @@ TEST(AudioRealtime, SdlDiskDriverWritesTheRealOutput) {
     TempDir dir;
     auto path = writeMp3(dir, "t.mp3", testmedia::sine(1000, 10, 44100, 2, 0.8), {.quality = 2});
     auto outFile = dir.file("out.raw");
-    {
-        EnvVar driver("SDL_AUDIODRIVER", "no-such-driver");
-        EXPECT_FALSE(BASS_Init(VX_DEVICE_DEFAULT, 44100, 0, nullptr)) << "no output, no init";
-    }
-    EnvVar driver("SDL_AUDIODRIVER", "disk");
-    EnvVar file("SDL_DISKAUDIOFILE", outFile.c_str());
-    ASSERT_TRUE(BASS_Init(VX_DEVICE_DEFAULT, 44100, 0, nullptr));
+    // Set for this test only: the others play on the offline or no-sound device.
+    ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    EXPECT_FALSE(BASS_Init(VX_DEVICE_DEFAULT, 44100, 0, nullptr)) << "no output, no init";
+    ::setenv("SDL_AUDIODRIVER", "disk", 1);
+    ::setenv("SDL_DISKAUDIOFILE", outFile.c_str(), 1);
+    const bool init = BASS_Init(VX_DEVICE_DEFAULT, 44100, 0, nullptr);
+    ::unsetenv("SDL_AUDIODRIVER");
+    ::unsetenv("SDL_DISKAUDIOFILE");
+    ASSERT_TRUE(init);
     BASS_INFO info{};
     info.size = sizeof info;
     ASSERT_TRUE(BASS_GetInfo(&info));

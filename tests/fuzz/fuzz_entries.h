@@ -57,34 +57,27 @@ inline std::string fuzzIcyOne(const uint8_t* data, size_t size) {
     const size_t n = size - 3;
     const IcyReference ref = icyReference(body, n, metaInt);
 
-    // Whole body at once, into a separate buffer.
-    {
+    // The whole body at once into a separate buffer, then in place in pieces whose sizes
+    // follow the steering byte (byte by byte when it is 0).
+    for (const bool whole : {true, false}) {
         net::IcyDemuxer d(metaInt);
-        std::string out(n, '\0');
-        const size_t got = d.feed(body, n, reinterpret_cast<uint8_t*>(out.data()));
-        out.resize(got);
-        if (out != ref.audio) return "whole: audio differs";
-        if (d.metadataCount() != ref.count || d.latestMetadata() != ref.latest)
-            return "whole: metadata differs";
-    }
-    // Pieces whose sizes follow the steering byte, demuxed in place; byte by byte when it is 0.
-    {
-        net::IcyDemuxer d(metaInt);
-        std::vector<uint8_t> copy(body, body + n);
+        std::vector<uint8_t> copy(body, body + n), separate(n);
         std::string out;
-        size_t pos = 0;
         uint32_t state = split;
-        while (pos < n) {
+        for (size_t pos = 0; pos < n;) {
             state = state * 1103515245u + 12345u;
-            const size_t piece = split == 0 ? 1 : std::min<size_t>(n - pos, 1 + (state >> 16) % 97);
-            const size_t got = d.feed(copy.data() + pos, piece, copy.data() + pos);
-            if (got > piece) return "pieces: more audio than input";
-            out.append(reinterpret_cast<const char*>(copy.data() + pos), got);
+            const size_t piece = whole        ? n
+                                 : split == 0 ? 1
+                                              : std::min<size_t>(n - pos, 1 + (state >> 16) % 97);
+            uint8_t* to = whole ? separate.data() : copy.data() + pos;
+            const size_t got = d.feed(copy.data() + pos, piece, to);
+            if (got > piece) return "more audio than input";
+            out.append(reinterpret_cast<const char*>(to), got);
             pos += piece;
         }
-        if (out != ref.audio) return "pieces: audio differs";
+        if (out != ref.audio) return whole ? "whole: audio differs" : "pieces: audio differs";
         if (d.metadataCount() != ref.count || d.latestMetadata() != ref.latest)
-            return "pieces: metadata differs";
+            return whole ? "whole: metadata differs" : "pieces: metadata differs";
         if (d.latestMetadata().find('\0') != std::string::npos) return "metadata holds a zero";
     }
     return {};

@@ -90,11 +90,7 @@ TEST(BlockEdges, ShortLinesAndAStoppedOscillatorAgreeAcrossBlockSizes) {
     };
     const Buffer in = noise(6000, 43);
     for (const Case& c : cases) {
-        Record rec;
-        const std::vector<Field> fields = fieldsOf(c.type);
-        ASSERT_EQ(c.fields.size(), fields.size()) << typeName(c.type);
-        for (const Field& f : fields)
-            setField(rec, f, c.fields[static_cast<size_t>(f.index)]);
+        const Record rec = recordOf(c.type, c.fields);
         for (bool gliding : {false, true}) {
             auto render = [&](int maxBlock) {
                 auto fx = createEffect(c.type);

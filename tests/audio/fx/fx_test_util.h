@@ -129,27 +129,26 @@ inline void setField(Record& r, const Field& f, float value) {
         r.setFloat(f.index, value);
 }
 
+// A record from the values of its fields, in record order.
+inline Record recordOf(int32_t type, const std::vector<float>& values) {
+    Record r;
+    for (const Field& f : fieldsOf(type))
+        setField(r, f, values.at(static_cast<size_t>(f.index)));
+    return r;
+}
+
 // Records with every effect clearly audible.
 inline Record audibleRecord(int32_t type) {
-    Record r;
     switch (type) {
         case kFxParamEq:
-            r.setFloat(0, 1000), r.setFloat(1, 12), r.setFloat(2, 12);
-            break;
+            return recordOf(type, {1000, 12, 12});
         case kFxReverb:
-            r.setFloat(0, 0), r.setFloat(1, -6), r.setFloat(2, 1200), r.setFloat(3, 0.5f);
-            break;
+            return recordOf(type, {0, -6, 1200, 0.5f});
         case kFxEcho:
-            r.setFloat(0, 50), r.setFloat(1, 60), r.setFloat(2, 120), r.setFloat(3, 170);
-            r.setInt(4, 1);
-            break;
-        case kFxFlanger:
-        case kFxChorus:
-            r.setFloat(0, 50), r.setFloat(1, 60), r.setFloat(2, -60), r.setFloat(3, 1.5f);
-            r.setInt(4, 1), r.setFloat(5, type == kFxFlanger ? 2.5f : 12.0f), r.setInt(6, 3);
-            break;
+            return recordOf(type, {50, 60, 120, 170, 1});
+        default:  // flanger, chorus
+            return recordOf(type, {50, 60, -60, 1.5f, 1, type == kFxFlanger ? 2.5f : 12.0f, 3});
     }
-    return r;
 }
 
 // A sine faded in over 50 ms, so that its own onset is no step.

@@ -20,19 +20,15 @@ struct OffOn {
 };
 
 std::vector<OffOn> playerRecords() {
-    auto rec = [](const auto& r) {
-        Record out;
-        std::memcpy(out.words, &r, sizeof r);
-        return out;
+    auto offOn = [](int32_t type, const std::vector<float>& off, const std::vector<float>& on) {
+        return OffOn{type, recordOf(type, off), recordOf(type, on)};
     };
     return {
-        {kFxReverb, rec(DX8Reverb{0, -96, 1000, 0.001f}), rec(DX8Reverb{0, 0, 1000, 0.001f})},
-        {kFxEcho, rec(DX8Echo{0, 40, 332, 333, 0}), rec(DX8Echo{100, 60, 332, 333, 0})},
-        {kFxFlanger, rec(DX8Flanger{0, 100, -75, 0, 0, 4, 2}),
-         rec(DX8Flanger{100, 100, -95, 0, 0, 4, 2})},
-        {kFxChorus, rec(DX8Chorus{0, 100, -85, 0, 0, 0, 2}),
-         rec(DX8Chorus{100, 100, -95, 0, 0, 0, 2})},
-        {kFxParamEq, rec(DX8ParamEq{700, 18, 0}), rec(DX8ParamEq{700, 18, -10})},
+        offOn(kFxReverb, {0, -96, 1000, 0.001f}, {0, 0, 1000, 0.001f}),
+        offOn(kFxEcho, {0, 40, 332, 333, 0}, {100, 60, 332, 333, 0}),
+        offOn(kFxFlanger, {0, 100, -75, 0, 0, 4, 2}, {100, 100, -95, 0, 0, 4, 2}),
+        offOn(kFxChorus, {0, 100, -85, 0, 0, 0, 2}, {100, 100, -95, 0, 0, 0, 2}),
+        offOn(kFxParamEq, {700, 18, 0}, {700, 18, -10}),
     };
 }
 

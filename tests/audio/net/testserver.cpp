@@ -1,13 +1,12 @@
 #include "audio/net/testserver.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <random>
@@ -15,8 +14,6 @@
 
 namespace velorixa::test {
 namespace {
-
-constexpr int kPollMs = 20;  // how often blocked server threads look at the stop flag
 
 int listenOnLoopback(uint16_t* port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -71,18 +68,18 @@ std::string icyBody(const std::string& audio, size_t metaInt,
 
 TestServer::TestServer() {
     listenFd_ = listenOnLoopback(&port_);
-    if (::pipe2(wakePipe_, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     acceptThread_ = std::thread([this] { acceptLoop(); });
 }
 
+// Shutting a socket down wakes the thread blocked on it: accept() fails, recv() ends, send()
+// fails; a thread held by a pause or a delay wakes on the stop flag.
 TestServer::~TestServer() {
-    stop_.store(true);
     {
         std::lock_guard lock(mutex_);
+        stop_ = true;
         cv_.notify_all();
     }
-    const char b = 1;
-    (void)!::write(wakePipe_[1], &b, 1);
+    ::shutdown(listenFd_, SHUT_RDWR);
     acceptThread_.join();
     std::vector<std::thread> threads;
     {
@@ -96,8 +93,6 @@ TestServer::~TestServer() {
     for (int fd : clientFds_)
         ::close(fd);
     ::close(listenFd_);
-    ::close(wakePipe_[0]);
-    ::close(wakePipe_[1]);
 }
 
 void TestServer::setResponse(const std::string& path, TestResponse response) {
@@ -122,19 +117,15 @@ std::vector<std::string> TestServer::requests() const {
 
 uint16_t TestServer::unusedPort() {
     uint16_t port = 0;
-    const int fd = listenOnLoopback(&port);
-    ::close(fd);  // nothing listens there any more: connecting is refused
+    ::close(listenOnLoopback(&port));  // nothing listens there any more: connecting is refused
     return port;
 }
 
 void TestServer::acceptLoop() {
-    while (!stop_.load()) {
-        pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR) return;
-        if (stop_.load() || (fds[1].revents & POLLIN)) return;
-        if (!(fds[0].revents & POLLIN)) continue;
+    for (;;) {
         const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) continue;
+        if (fd < 0 && errno == EINTR) continue;
+        if (fd < 0) return;  // shut down by the destructor
         const int one = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         ++connections_;
@@ -144,50 +135,42 @@ void TestServer::acceptLoop() {
     }
 }
 
-bool TestServer::waitReadable(int fd) {
-    while (!stop_.load()) {
-        pollfd p{fd, POLLIN, 0};
-        const int r = ::poll(&p, 1, kPollMs);
-        if (r > 0) return true;
-        if (r < 0 && errno != EINTR) return false;
-    }
-    return false;
-}
-
-bool TestServer::sendAll(int fd, const char* data, size_t n) {
-    while (n > 0) {
-        if (stop_.load()) return false;
-        pollfd p{fd, POLLOUT, 0};
-        const int r = ::poll(&p, 1, kPollMs);
-        if (r < 0 && errno != EINTR) return false;
-        if (r <= 0) continue;
-        const ssize_t sent = ::send(fd, data, n, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-            return false;
-        }
-        data += sent;
-        n -= static_cast<size_t>(sent);
-    }
-    return true;
+bool TestServer::hold(int ms) {
+    std::unique_lock lock(mutex_);
+    auto done = [&] { return stop_ || (ms < 0 && resumed_); };
+    if (ms < 0)
+        cv_.wait(lock, done);
+    else
+        cv_.wait_for(lock, std::chrono::milliseconds(ms), done);
+    return !stop_;
 }
 
 void TestServer::serve(int fd) {
+    char buf[4096];
+    auto drain = [&] {  // until the client hangs up or the server stops
+        while (::recv(fd, buf, sizeof buf, 0) > 0) {
+        }
+    };
+    auto sendAll = [&](const char* data, size_t n) {
+        while (n > 0) {
+            const ssize_t sent = ::send(fd, data, n, MSG_NOSIGNAL);
+            if (sent < 0 && errno == EINTR) continue;
+            if (sent <= 0) return false;
+            data += sent;
+            n -= static_cast<size_t>(sent);
+        }
+        return true;
+    };
+
     TestResponse r;
-    bool found = false;
     {
         std::lock_guard lock(mutex_);
         auto it = responses_.find("*");
-        if (it != responses_.end() && it->second.talkFirst) {
-            r = it->second;
-            found = true;
-        }
+        if (it != responses_.end() && it->second.talkFirst) r = it->second;
     }
-    if (!found) {
+    if (!r.talkFirst) {
         std::string head;
-        char buf[4096];
         while (head.find("\r\n\r\n") == std::string::npos && head.size() < (1 << 16)) {
-            if (!waitReadable(fd)) return;
             const ssize_t got = ::recv(fd, buf, sizeof buf, 0);
             if (got <= 0) return;
             head.append(buf, static_cast<size_t>(got));
@@ -208,45 +191,24 @@ void TestServer::serve(int fd) {
             r.body = "not found";
         }
     }
+    if (r.neverAnswer) return drain();
+    if (r.answerDelayMs > 0 && !hold(r.answerDelayMs)) return;
 
-    auto holdUntilClosed = [&] {
-        // Drain whatever the client sends until it hangs up or the server stops.
-        char sink[4096];
-        while (waitReadable(fd))
-            if (::recv(fd, sink, sizeof sink, 0) <= 0) return;
-    };
-    if (r.neverAnswer) {
-        holdUntilClosed();
-        return;
-    }
-
-    for (auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(r.answerDelayMs);
-         std::chrono::steady_clock::now() < until;) {
-        if (stop_.load()) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-    }
     std::string head = r.statusLine + "\r\n";
     for (const std::string& h : r.headers)
         head += h + "\r\n";
     head += "\r\n";
-    if (!sendAll(fd, head.data(), head.size())) return;
-
+    if (!sendAll(head.data(), head.size())) return;
     const size_t end = std::min(r.body.size(), r.closeAtByte);
-    size_t pos = 0;
-    while (pos < end) {
-        if (pos == r.pauseAtByte) {
-            std::unique_lock lock(mutex_);
-            cv_.wait(lock, [&] { return resumed_ || stop_.load(); });
-            if (stop_.load()) return;
-        }
+    for (size_t pos = 0; pos < end;) {
+        if (pos == r.pauseAtByte && !hold(-1)) return;
         size_t next = std::min(end, pos + std::max<size_t>(r.chunkBytes, 1));
         if (pos < r.pauseAtByte && next > r.pauseAtByte) next = r.pauseAtByte;
-        if (!sendAll(fd, r.body.data() + pos, next - pos)) return;
+        if (!sendAll(r.body.data() + pos, next - pos)) return;
         pos = next;
-        if (r.chunkDelayMs > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(r.chunkDelayMs));
+        if (r.chunkDelayMs > 0 && !hold(r.chunkDelayMs)) return;
     }
-    if (r.holdOpenAfterBody && r.closeAtByte == TestResponse::kNever) holdUntilClosed();
+    if (r.holdOpenAfterBody && r.closeAtByte == TestResponse::kNever) drain();
     ::shutdown(fd, SHUT_RDWR);
 }
 

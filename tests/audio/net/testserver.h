@@ -69,18 +69,17 @@ class TestServer {
   private:
     void acceptLoop();
     void serve(int fd);
-    bool sendAll(int fd, const char* data, size_t n);
-    bool waitReadable(int fd);
+    // Waits ms (ms < 0: until resume()); false if the server stops first.
+    bool hold(int ms);
 
     int listenFd_ = -1;
-    int wakePipe_[2] = {-1, -1};
     uint16_t port_ = 0;
-    std::atomic<bool> stop_{false};
     std::atomic<int> connections_{0};
     std::thread acceptThread_;
 
     mutable std::mutex mutex_;
     std::condition_variable cv_;
+    bool stop_ = false;
     bool resumed_ = false;
     std::map<std::string, TestResponse> responses_;
     std::vector<std::string> requests_;
