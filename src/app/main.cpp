@@ -20,6 +20,11 @@ int main(int argc, char** argv) {
     SDL_SetHint(SDL_HINT_APP_NAME, "Velorixa");
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Velorixa");
     velorixa::app::InstallStopSignals();
+    // On X11 the display page repaints a few small rectangles 50 times a second. Qt's
+    // shared-memory transfer waits for the X server after every repaint; sending those few
+    // kilobytes through the connection costs both the player and the server less (measured with
+    // tools/bench_player/cpu.sh). A user's own setting of the variable is kept.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
     QApplication app(argc, argv);
     // The window belongs to the menu entry velorixa.desktop (its icon on the task bar).
     QGuiApplication::setDesktopFileName(QStringLiteral("velorixa"));
