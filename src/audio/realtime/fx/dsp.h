@@ -292,6 +292,25 @@ inline void processBlock(bool& primed, int& subPos, float* stereo, int frames, R
     forEachSubBlock(subPos, stereo, frames, begin, render);
 }
 
+// processBlock for an effect that feeds its lines through a send fade: its own reset, targets and
+// sub-block start; each sub-block renders unless the effect is idle, through the fading path while
+// the send fades. The effect grants access with
+// `template <class E> friend void dsp::processWithSend(E&, float*, int) noexcept;`.
+template <class Fx>
+inline void processWithSend(Fx& fx, float* stereo, int frames) noexcept {
+    processBlock(
+        fx.primed_, fx.subPos_, stereo, frames, [&fx] { fx.reset(); }, [&fx] { fx.loadTargets(); },
+        [&fx] { fx.beginSubBlock(); },
+        [&fx](float* p, int n) {
+            if (fx.idle_) return;
+            if (fx.send_.fading()) {
+                fx.template render<true>(p, n);
+            } else {
+                fx.template render<false>(p, n);
+            }
+        });
+}
+
 // Stereo biquad in direct form I: its state is plain past input and output samples, so a
 // coefficient change never leaves inconsistent internal state behind (no click on updates).
 class StereoBiquad {

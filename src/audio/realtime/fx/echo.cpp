@@ -221,17 +221,7 @@ void Echo::process(float* stereo, int frames) noexcept {
         }
     }
     if (!line_[0].ready()) return;  // not prepared: pass the sound through rather than fail
-    dsp::processBlock(
-        primed_, subPos_, stereo, frames, [this] { reset(); }, [this] { loadTargets(); },
-        [this] { beginSubBlock(); },
-        [this](float* p, int n) {
-            if (idle_) return;
-            if (send_.fading()) {
-                render<true>(p, n);
-            } else {
-                render<false>(p, n);
-            }
-        });
+    dsp::processWithSend(*this, stereo, frames);
 }
 
 }  // namespace velorixa::fx

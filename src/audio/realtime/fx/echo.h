@@ -24,6 +24,8 @@ class Echo final : public Effect {
     int32_t type() const noexcept override { return kFxEcho; }
 
   private:
+    template <class E>
+    friend void dsp::processWithSend(E&, float*, int) noexcept;
     void loadTargets() noexcept;
     void beginSubBlock() noexcept;
     // Fading: the send into the lines is still rising after a return from idle.

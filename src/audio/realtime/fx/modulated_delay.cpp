@@ -203,17 +203,7 @@ void ModulatedDelay::process(float* stereo, int frames) noexcept {
             return;
         }
     }
-    dsp::processBlock(
-        primed_, subPos_, stereo, frames, [this] { reset(); }, [this] { loadTargets(); },
-        [this] { beginSubBlock(); },
-        [this](float* p, int n) {
-            if (idle_) return;
-            if (send_.fading()) {
-                render<true>(p, n);
-            } else {
-                render<false>(p, n);
-            }
-        });
+    dsp::processWithSend(*this, stereo, frames);
 }
 
 }  // namespace velorixa::fx

@@ -24,6 +24,8 @@ class ModulatedDelay : public Effect {
     ModulatedDelay(const DX8Chorus& defaults, float maxDelayMs) noexcept;
 
   private:
+    template <class E>
+    friend void dsp::processWithSend(E&, float*, int) noexcept;
     void loadTargets() noexcept;
     void beginSubBlock() noexcept;
     // Fading: the send into the lines is still rising after a return from idle.

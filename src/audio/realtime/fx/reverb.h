@@ -27,6 +27,8 @@ class Reverb final : public Effect {
     int32_t type() const noexcept override { return kFxReverb; }
 
   private:
+    template <class E>
+    friend void dsp::processWithSend(E&, float*, int) noexcept;
     void loadTargets() noexcept;
     void beginSubBlock() noexcept;
     void updateDecay() noexcept;
