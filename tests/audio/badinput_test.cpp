@@ -157,3 +157,67 @@ TEST_F(BadInput, CallsOnBadHandlesFail) {
     ASSERT_TRUE(BASS_Init(VX_DEVICE_OFFLINE, 44100, 0, nullptr));  // for the session's Free
     EXPECT_FALSE(BASS_Init(VX_DEVICE_OFFLINE, 44100, 0, nullptr)) << "second init";
 }
+
+// What the offline output plays of a file, to its end, through the pitch channel as the player
+// plays it (at most maxSeconds).
+static std::vector<float> playedToTheEnd(const std::string& path, double maxSeconds) {
+    Chain c = openChain(path);
+    std::vector<float> out;
+    if (!c.channel) return out;
+    const auto limit = static_cast<size_t>(maxSeconds * 44100);
+    while (BASS_ChannelIsActive(c.channel) != 0 && out.size() / 2 < limit) {
+        auto block = render(4410);
+        out.insert(out.end(), block.begin(), block.end());
+    }
+    // The channel stops inside its last block: what follows in that block is silence.
+    while (!out.empty() && out.back() == 0.f)
+        out.pop_back();
+    out.resize(out.size() / 2 * 2);
+    BASS_StreamFree(c.source);
+    return out;
+}
+
+TEST_F(BadInput, GarbageOfAnySizeInsideAFileIsPlayedPast) {
+    // Ten seconds, one tone per second: where the sound after the damage comes from can be told
+    // by its frequency.
+    const std::vector<double> tones = {300, 350, 400, 450, 500, 550, 600, 650, 700, 750};
+    const auto audio = testmedia::encodeMp3(testmedia::toneSteps(tones), {.quality = 9});
+    // Random bytes hold, here and there, what looks like a frame of the same kind; mpg123 plays
+    // those as short noise, as any player built on it does. Zeros hold nothing of the kind.
+    const struct {
+        const char* name;
+        std::vector<uint8_t> garbage;
+        bool looksLikeFrames;
+    } cases[] = {
+        {"100 KB of zeros", std::vector<uint8_t>(100 * 1024, 0), false},
+        {"1 MB of zeros", std::vector<uint8_t>(1024 * 1024, 0), false},
+        {"100 KB of random bytes", randomBytes(100 * 1024, 5), true},
+        {"1 MB of random bytes", randomBytes(1024 * 1024, 6), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto bytes = audio;
+        bytes.insert(bytes.begin() + static_cast<long>(bytes.size() / 2), c.garbage.begin(),
+                     c.garbage.end());
+        testmedia::writeFile(dir_.file("damaged.mp3"), bytes);
+        auto out = playedToTheEnd(dir_.file("damaged.mp3"), 60);
+        ListenOnFailure keep("damaged", out);
+        const double seconds = out.size() / 2 / 44100.0;
+        if (c.looksLikeFrames) {
+            // At most what the junk could hold as frames of the file's 128 kb/s.
+            EXPECT_GT(seconds, 9.85);
+            EXPECT_LT(seconds, 10.0 + c.garbage.size() / 16000.0);
+        } else {
+            // Only the frame cut by the damage is lost.
+            EXPECT_NEAR(seconds, 10.0, 0.06);
+        }
+        // The last seconds are the file's own, at their own place.
+        for (int back : {1, 2}) {
+            const size_t at = out.size() / 2 - static_cast<size_t>(back) * 44100 + 4410;
+            std::vector<float> left = side(out, 0, at);
+            left.resize(44100 - 8820);
+            EXPECT_NEAR(toneHz(left, tones[tones.size() - back]), tones[tones.size() - back], 2)
+                << back << " s before the end";
+        }
+    }
+}

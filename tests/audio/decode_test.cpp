@@ -231,3 +231,40 @@ TEST(AudioDecode, LengthsBeyond32BitsSaturate) {
     EXPECT_EQ(VX_ChannelGetPosition64(src), QWORD(4500000000));
     EXPECT_EQ(BASS_ChannelGetPosition(src), VX_LENGTH_SATURATED);
 }
+
+TEST(AudioDecode, FreeFormatFilesPlayWithTheirToneAndLength) {
+    TempDir dir;
+    OfflineSession session;
+    // Free-format bit rates that the table of standard ones lacks, in MPEG-1 and MPEG-2.
+    const struct {
+        int rateHz, channels, kbps;
+    } cases[] = {{44100, 2, 200}, {48000, 2, 400}, {22050, 1, 52}};
+    const std::vector<double> tones = {440, 660, 880};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.rateHz << " Hz, " << c.channels << " ch, " << c.kbps
+                                        << " kb/s free format");
+        const auto pcm = testmedia::toneSteps(tones, c.rateHz, c.channels);
+        const auto bytes =
+            testmedia::encodeMp3(pcm, {.bitrateKbps = c.kbps, .quality = 9, .freeFormat = true});
+        ASSERT_FALSE(bytes.empty());
+        // The headers carry bit rate index 0: this is free format indeed.
+        ASSERT_EQ(bytes[2] >> 4, 0) << "first frame";
+        const std::string path = dir.file("free.mp3");
+        testmedia::writeFile(path, bytes);
+        DWORD probe = BASS_StreamCreateFile(0, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+        ASSERT_NE(probe, 0u) << VX_StreamGetError();
+        BASS_StreamFree(probe);
+        Chain ch = openChain(path);
+        ASSERT_NE(ch.channel, 0u);
+        EXPECT_NEAR(BASS_ChannelBytes2Seconds(ch.source, BASS_StreamGetLength(ch.source)), 3.0,
+                    0.06);
+        auto out = render(3 * 44100);
+        for (size_t s = 0; s < tones.size(); ++s) {
+            std::vector<float> left = side(out, 0, s * 44100 + 4410);
+            left.resize(44100 - 8820);
+            EXPECT_NEAR(toneHz(left, tones[s]), tones[s], 2) << "second " << s;
+        }
+        EXPECT_NEAR(rmsOf(side(out, 1, 4410)), 0.5 / std::sqrt(2.0), 0.05);
+        BASS_StreamFree(ch.source);
+    }
+}

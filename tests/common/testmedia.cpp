@@ -47,6 +47,7 @@ std::vector<uint8_t> encodeMp3(const Pcm& pcm, const Mp3Options& opt) {
     }
     lame_set_bWriteVbrTag(gf, 1);
     if (opt.selfContainedFrames) lame_set_disable_reservoir(gf, 1);
+    if (opt.freeFormat) lame_set_free_format(gf, 1);
     std::vector<uint8_t> out;
     if (lame_init_params(gf) < 0) {
         lame_close(gf);

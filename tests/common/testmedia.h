@@ -29,6 +29,9 @@ struct Mp3Options {
     bool vbr = false;
     int quality = 5;                   // lame's encoder quality 0 (best) .. 9 (fastest)
     bool selfContainedFrames = false;  // no bit reservoir: any run of frames decodes alone
+    // Free format: the frame headers name no bit rate (bitrateKbps may then be any value up to
+    // 640, not only one of the table's).
+    bool freeFormat = false;
 };
 
 // Encodes PCM to MP3 bytes with libmp3lame.

@@ -30,8 +30,11 @@ mpg123_handle_struct* newMpg123Handle() {
     // reservoir may reach back 511 bytes, a dozen of the smallest frames; fewer leave the first
     // few thousand samples after a seek wrong on low-rate VBR files.
     mpg123_param(mh, MPG123_PREFRAMES, 12, 0);
-    // Damage inside a file (a few KB of garbage) is skipped rather than ending the stream.
-    mpg123_param(mh, MPG123_RESYNC_LIMIT, 64 * 1024, 0);
+    // Damage inside a file, of any size (a run of zeros where a copy failed, a pasted-in
+    // block of junk), is skipped rather than ending the stream: a negative limit lets mpg123
+    // look for the next frame up to the end of the data. Anything that was no audio to begin
+    // with was refused by the probe before mpg123 saw it.
+    mpg123_param(mh, MPG123_RESYNC_LIMIT, -1, 0);
     mpg123_format_none(mh);
     const long* rates = nullptr;
     size_t count = 0;
@@ -133,7 +136,7 @@ class Mp3Decoder final : public Decoder {
         Mp3Probe probe = probeMp3(
             [this](uint64_t at, uint8_t* dst, size_t n) { return in_->readAt(at, dst, n); },
             in_->size);
-        if (!probe.ok) return fail(error, "not MPEG audio layer III");
+        if (!probe.ok) return fail(error, "not an MPEG audio file");
         in_->decodeFrom = probe.firstFrame;
         mh_ = newMpg123Handle();
         if (!mh_) return fail(error, "decoder unavailable");
@@ -212,7 +215,13 @@ std::unique_ptr<Decoder> openMp3File(const std::string& path, uint64_t offset, u
     in->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat st {};
     if (in->fd < 0) {
-        if (error) *error = std::string("cannot open: ") + std::strerror(errno);
+        if (error) {
+            const int why = errno;
+            *error = why == ENOENT    ? "no such file"
+                     : why == EACCES  ? "permission denied"
+                     : why == ENOTDIR ? "no such file (a part of the path is not a folder)"
+                                      : std::string("cannot open: ") + std::strerror(why);
+        }
         return nullptr;
     }
     if (::fstat(in->fd, &st) != 0 || !S_ISREG(st.st_mode)) {

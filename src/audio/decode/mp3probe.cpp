@@ -15,7 +15,27 @@ constexpr int kRateV1[3] = {44100, 48000, 32000};
 
 bool sameKind(const Mp3FrameHeader& a, const Mp3FrameHeader& b) {
     return a.version == b.version && a.layer == b.layer && a.rateHz == b.rateHz &&
-           a.channels == b.channels;
+           a.channels == b.channels && a.freeFormat == b.freeFormat;
+}
+
+// The largest free-format frame looked for: 640 kb/s (the most decoders take) at the lowest
+// rate of each version, rounded up. A frame can never be smaller than its header and side
+// information.
+constexpr int kMaxFreeFrameBytes = 6144;
+constexpr int kMinFrameBytes = 24;
+
+// A free-format frame's size without its padding byte: the distance from the header at `at` to
+// the next header of the same kind; 0 when none follows within kMaxFreeFrameBytes.
+int freeFrameBytes(const ReadAt& read, uint64_t at, const Mp3FrameHeader& first) {
+    std::vector<uint8_t> buf(kMaxFreeFrameBytes + 8);
+    const size_t got = read(at, buf.data(), buf.size());
+    for (size_t j = kMinFrameBytes; j + 4 <= got; ++j) {
+        Mp3FrameHeader h;
+        if (buf[j] == 0xFF && parseMp3Header(&buf[j], &h) && sameKind(h, first)) {
+            return static_cast<int>(j) - (first.padding ? 1 : 0);
+        }
+    }
+    return 0;
 }
 
 // An ID3v1, APE or appended ID3v2 tag: the audio ends here.
@@ -35,7 +55,7 @@ bool parseMp3Header(const uint8_t* p, Mp3FrameHeader* out) {
     if (versionBits == 1 || layerBits != 1) return false;  // reserved version; layer III only
     int bitrateIdx = p[2] >> 4;
     int rateIdx = (p[2] >> 2) & 3;
-    if (bitrateIdx == 0 || bitrateIdx == 15 || rateIdx == 3) return false;
+    if (bitrateIdx == 15 || rateIdx == 3) return false;
     if ((p[3] & 3) == 2) return false;  // reserved emphasis
     Mp3FrameHeader h;
     h.version = versionBits == 3 ? 1 : versionBits == 2 ? 2 : 25;
@@ -44,9 +64,10 @@ bool parseMp3Header(const uint8_t* p, Mp3FrameHeader* out) {
     h.rateHz = kRateV1[rateIdx] / (h.version == 1 ? 1 : h.version == 2 ? 2 : 4);
     h.channels = (p[3] >> 6) == 3 ? 1 : 2;
     h.crc = (p[1] & 1) == 0;
-    int padding = (p[2] >> 1) & 1;
+    h.padding = ((p[2] >> 1) & 1) != 0;
+    h.freeFormat = bitrateIdx == 0;
     int slot = h.version == 1 ? 144 : 72;
-    h.frameBytes = slot * h.bitrateKbps * 1000 / h.rateHz + padding;
+    h.frameBytes = h.freeFormat ? 0 : slot * h.bitrateKbps * 1000 / h.rateHz + h.padding;
     *out = h;
     return true;
 }
@@ -75,7 +96,14 @@ Mp3Probe probeMp3(const ReadAt& read, uint64_t totalBytes, size_t searchBytes) {
     for (size_t i = 0; i + 4 <= window; ++i) {
         Mp3FrameHeader first;
         if (buf[i] != 0xFF || !parseMp3Header(&buf[i], &first)) continue;
-        uint64_t at = start + i + static_cast<uint64_t>(first.frameBytes);
+        // Free format: every frame is this size plus its own padding byte.
+        const int freeBytes = first.freeFormat ? freeFrameBytes(read, start + i, first) : 0;
+        if (first.freeFormat && freeBytes == 0) continue;
+        auto sizeOf = [freeBytes](const Mp3FrameHeader& h) {
+            return static_cast<uint64_t>(h.freeFormat ? freeBytes + (h.padding ? 1 : 0)
+                                                      : h.frameBytes);
+        };
+        uint64_t at = start + i + sizeOf(first);
         int chained = 1;
         bool accepted = false;
         while (true) {
@@ -91,7 +119,7 @@ Mp3Probe probeMp3(const ReadAt& read, uint64_t totalBytes, size_t searchBytes) {
             Mp3FrameHeader h;
             if (parseMp3Header(next, &h) && sameKind(h, first)) {
                 ++chained;
-                at += static_cast<uint64_t>(h.frameBytes);
+                at += sizeOf(h);
                 continue;
             }
             accepted = chained >= 2 && isTrailer(next, got);

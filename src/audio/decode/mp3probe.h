@@ -18,11 +18,15 @@ struct Mp3FrameHeader {
     int rateHz = 0;
     int channels = 0;
     bool crc = false;
+    bool padding = false;
+    // Free format: the header names no bit rate; every frame has the stream's one size (plus the
+    // padding byte), found only by looking for the next header. bitrateKbps and frameBytes are 0.
+    bool freeFormat = false;
     int frameBytes = 0;
 };
 
-// Parses four header bytes; false for anything that is not a usable layer III header
-// (free-format and reserved values are refused too).
+// Parses four header bytes; false for anything that is not a usable layer III header (reserved
+// values are refused). A free-format header is accepted with freeFormat set.
 bool parseMp3Header(const uint8_t* p, Mp3FrameHeader* out);
 
 // Reads up to n bytes at absolute offset into dst; returns how many were read (0 at the end).
@@ -37,7 +41,9 @@ struct Mp3Probe {
 
 // Skips ID3v2 tags at the start, refuses RIFF containers, then looks for the first layer III
 // frame within searchBytes whose header chains into at least three more frames of the same kind
-// (or into the end of the data after at least two). totalBytes bounds the data.
+// (or into the end of the data after at least two). totalBytes bounds the data. A free-format
+// stream's frame size is the distance to the next header of the same kind; its frames then
+// chain with that size as any others do.
 Mp3Probe probeMp3(const ReadAt& read, uint64_t totalBytes, size_t searchBytes = 64 * 1024);
 
 }  // namespace velorixa::audio
