@@ -167,9 +167,18 @@ BOOL VX_ChannelSetPosition64(DWORD handle, QWORD bytes);
 // the result is what real-time playback without underruns sounds like; it waits without the
 // layer's lock. Returns the frames rendered (0 when not allowed).
 DWORD VX_Render(float* stereoOut, DWORD frames);
+// Whether VX_Render(frames) would find every playing channel's source, network streams
+// included, far enough ahead (or at its end), so nothing of it is an underrun: live streams are
+// not waited for by VX_Render (a real-time output plays their underruns too), so a caller that
+// must not render a stream's gap as silence waits for this first. Never waits itself; frames is
+// taken as at most one block (512). Allowed when VX_Render is; FALSE otherwise.
+BOOL VX_RenderReady(DWORD frames);
 // Frames decoded ahead and not yet played (handle: a source or its channel); -1 on failure.
 DWORD VX_ChannelBuffered(DWORD handle);
-// Why the last BASS_StreamCreateFile or BASS_StreamCreateURL made on the calling thread failed
-// ("HTTP status 404", "not MPEG audio layer III", "not a regular file", "no audio within 6 s",
-// ...); empty after a success. Valid until that thread's next stream open.
+// Why the last BASS_StreamCreateFile or BASS_StreamCreateURL made on the calling thread failed,
+// said as a listener would put it: "no such file", "not a regular file", "not an MPEG audio
+// file", "HTTP 404 Not Found", "ICY 404 Not Found", "connection refused", "timed out",
+// "response header too large", "not audio (text/html)", "unsupported audio type (audio/ogg)",
+// "too little audio within 6 s", ...; empty after a success. Valid until that thread's next
+// stream open.
 const char* VX_StreamGetError();

@@ -149,7 +149,7 @@ TEST_F(PlayerStreamTest, StationsThatGiveNoAudioFailTheStartAndSayWhy) {
     struct Case {
         std::string url, why;
     } cases[] = {{server.url("/page"), "not audio"},
-                 {server.url("/missing"), "HTTP status 404"},
+                 {server.url("/missing"), "HTTP 404 Not Found"},
                  {refused, "connection refused"},
                  {server.url("/trickle"), "too little audio within 6 s"}};
     for (const Case& c : cases) {

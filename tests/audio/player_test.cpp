@@ -138,8 +138,8 @@ TEST_F(PlayerTest, BadSourcesFailAtOnceAndLeaveNothingPlaying) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     struct Bad {
         std::string path, why;
-    } bad[] = {{text, "not MPEG"},
-               {dir_.file("missing.mp3"), "cannot open"},
+    } bad[] = {{text, "not an MPEG audio file"},
+               {dir_.file("missing.mp3"), "no such file"},
                {fifo, "not a regular file"}};  // nobody writes to it: an open would wait
     for (const Bad& b : bad) {
         const auto t0 = std::chrono::steady_clock::now();

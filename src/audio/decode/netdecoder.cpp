@@ -10,16 +10,17 @@
 
 #include <mpg123.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <thread>
 #include <vector>
 
-#include "audio/audiolib.h"
 #include "audio/decode/decoder.h"
 #include "audio/decode/mp3probe.h"
+#include "audio/decode/net/httpheaders.h"
 #include "audio/decode/net/netstream.h"
 #include "audio/decode/net/playlistlink.h"
-#include "audio/realtime/engine.h"
 
 namespace velorixa::audio {
 
@@ -38,6 +39,27 @@ constexpr size_t kProbeBytes = 16 * 1024;
 constexpr auto kStallWindow = std::chrono::seconds(15);
 constexpr double kMinShare = 0.25;
 constexpr auto kIdleGap = std::chrono::milliseconds(250);
+
+// Why an answer without MPEG audio frames is refused, from what the server said it sends:
+// "not audio (text/html)" for a web page, "unsupported audio type (audio/ogg)" for audio in
+// another format, and the bare finding when the server claims MPEG audio or names no type.
+std::string notMpegAudio(const std::vector<std::string>& headers) {
+    std::string type(net::headerValue(headers, "content-type"));
+    type = type.substr(0, type.find(';'));
+    while (!type.empty() && (type.back() == ' ' || type.back() == '\t'))
+        type.pop_back();
+    std::transform(type.begin(), type.end(), type.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (type.size() > 60) type.resize(60);
+    const bool claimsMpeg = type.empty() || type == "audio/mpeg" || type == "audio/mp3" ||
+                            type == "audio/mpeg3" || type == "audio/x-mpeg" ||
+                            type == "application/octet-stream";
+    if (claimsMpeg) return "not audio (no MPEG layer III frames)";
+    if (type.rfind("audio/", 0) == 0 || type == "application/ogg" || type.rfind("video/", 0) == 0) {
+        return "unsupported audio type (" + type + ")";
+    }
+    return "not audio (" + type + ")";
+}
 
 class NetDecoder final : public Decoder {
   public:
@@ -91,7 +113,7 @@ class NetDecoder final : public Decoder {
             }
             *error = Clock::now() > deadline && head.size() < kProbeBytes
                          ? net::tooLittleAudio(options_.openDeadlineMs)
-                         : "not audio (no MPEG layer III frames)";
+                         : notMpegAudio(net_->headerLines());
             return false;
         }
         mh_ = newMpg123Handle();
@@ -211,28 +233,10 @@ class NetDecoder final : public Decoder {
 
 }  // namespace
 
-}  // namespace velorixa::audio
-
-DWORD BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, const char* save) {
-    // Starting part-way and saving a copy are not offered: the player never asks for them.
-    std::string error;
-    if (!url || offset != 0 || save) {
-        velorixa::audio::setStreamError("bad arguments");
-        return 0;
-    }
-    {
-        std::lock_guard<std::mutex> lock(velorixa::audio::apiMutex());
-        if (!velorixa::audio::engineSlot()) {
-            velorixa::audio::setStreamError("not initialised");
-            return 0;
-        }
-    }
-    // Connecting and waiting for audio run without the lock: other calls go on meanwhile.
-    auto decoder = std::make_unique<velorixa::audio::NetDecoder>();
-    if (!decoder->open(url, &error)) {
-        velorixa::audio::setStreamError(error);
-        return 0;
-    }
-    velorixa::audio::setStreamError("");
-    return velorixa::audio::registerSource(std::move(decoder), flags);
+std::unique_ptr<Decoder> openNetStream(const std::string& url, std::string* error) {
+    auto decoder = std::make_unique<NetDecoder>();
+    if (!decoder->open(url, error)) return nullptr;
+    return decoder;
 }
+
+}  // namespace velorixa::audio

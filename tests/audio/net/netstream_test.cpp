@@ -226,11 +226,11 @@ TEST(NetStream, FailuresGiveNullAndTheirReason) {
     NetOptions o = quickOptions();
     o.connectTimeoutMs = 400;
     const std::pair<std::string, const char*> cases[] = {
-        {server.url("/icy404"), ""},
-        {server.url("/silent"), "timeout"},
+        {server.url("/icy404"), "ICY 404 Resource Not Found"},
+        {server.url("/silent"), "timed out"},
         {server.url("/empty"), "closed before any data"},
         {server.url("/bigheader"), "response header too large"},
-        {server.url("/longline"), ""},
+        {server.url("/longline"), "response header too large"},
         {"https://127.0.0.1:" + std::to_string(plain.port()) + "/", "TLS failure"},
         {"file:///etc/hostname", "unsupported protocol"},
         {"", "empty URL"},

@@ -61,6 +61,9 @@ class CurlNetStream final : public NetStream {
     size_t write(const uint8_t* data, size_t n);
     size_t header(const char* data, size_t n);
     bool flushStaging();
+    // Network thread: false while the first line of an answer without an HTTP status line is
+    // being looked at, or once it was found to be a failure (answerFailure_ says which).
+    bool answerHasStatusLine(const uint8_t* data, size_t n);
 
     const std::string url_;
     const NetOptions options_;
@@ -80,6 +83,10 @@ class CurlNetStream final : public NetStream {
     std::vector<uint8_t> staging_;  // audio that did not fit into the ring yet
     bool paused_ = false;
     bool headerTooLarge_ = false;
+    void* easy_ = nullptr;  // CURL*, owned by run()
+    std::string preamble_;  // the start of an answer without an HTTP status line
+    bool noStatusChecked_ = false;
+    std::string answerFailure_;  // what such an answer said ("ICY 404 Not Found")
     int64_t lastDataMs_ = 0;
 
     // Shared with other threads, under mutex_.

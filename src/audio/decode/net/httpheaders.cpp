@@ -37,7 +37,60 @@ int parseStatus(std::string_view line) {
     return code;
 }
 
+const char* usualReason(int code) {
+    switch (code) {
+        case 400:
+            return "Bad Request";
+        case 401:
+            return "Unauthorized";
+        case 403:
+            return "Forbidden";
+        case 404:
+            return "Not Found";
+        case 405:
+            return "Method Not Allowed";
+        case 407:
+            return "Proxy Authentication Required";
+        case 408:
+            return "Request Timeout";
+        case 410:
+            return "Gone";
+        case 429:
+            return "Too Many Requests";
+        case 500:
+            return "Internal Server Error";
+        case 501:
+            return "Not Implemented";
+        case 502:
+            return "Bad Gateway";
+        case 503:
+            return "Service Unavailable";
+        case 504:
+            return "Gateway Timeout";
+        default:
+            return "";
+    }
+}
+
 }  // namespace
+
+std::string describeStatus(int code, std::string_view statusLine) {
+    std::string_view reason;
+    const bool icy = startsWithNoCase(statusLine, "ICY ");
+    if (!statusLine.empty() && parseStatus(statusLine) == code) {
+        // The phrase follows the code: "HTTP/1.1 404 Not Found".
+        const size_t at = statusLine.find(std::to_string(code));
+        reason = trimBlanks(statusLine.substr(at + 3));
+    }
+    std::string text = (icy ? "ICY " : "HTTP ") + std::to_string(code);
+    if (reason.empty()) reason = usualReason(code);
+    // A phrase is shown as it came, but only as printable text of a sensible length.
+    std::string phrase;
+    for (char c : reason.substr(0, std::min<size_t>(reason.size(), 80)))
+        phrase.push_back(static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c);
+    if (!phrase.empty()) text += " " + phrase;
+    return text;
+}
 
 bool HeaderBlock::addLine(std::string_view raw) {
     std::string_view line = raw;
@@ -52,6 +105,7 @@ bool HeaderBlock::addLine(std::string_view raw) {
         overflow_ = false;
         sawStatus_ = true;
         status_ = parseStatus(line);
+        statusLine_.assign(line.substr(0, std::min<size_t>(line.size(), 200)));
     } else if (!sawStatus_ || complete_) {
         // FTP replies before any response, or trailers after the header: not header lines.
         return true;

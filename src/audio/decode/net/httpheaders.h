@@ -33,6 +33,8 @@ class HeaderBlock {
     // The empty line that ends the latest response's header has arrived.
     bool complete() const { return complete_; }
     bool sawStatusLine() const { return sawStatus_; }
+    // The latest response's status line, without its line end; empty while none was seen.
+    const std::string& statusLine() const { return statusLine_; }
     // The latest response's header outgrew maxBytes.
     bool overflowed() const { return overflow_; }
     // Bytes of the latest response's header so far (never more than maxBytes).
@@ -43,10 +45,17 @@ class HeaderBlock {
     std::vector<std::string> lines_;
     size_t bytes_ = 0;
     int status_ = 0;
+    std::string statusLine_;
     bool sawStatus_ = false;
     bool complete_ = false;
     bool overflow_ = false;
 };
+
+// A failed response as a message says it: "HTTP 404 Not Found" for "HTTP/1.1 404 Not Found",
+// "ICY 401 Service Unavailable" for a station's own status line. Where the line is not at hand
+// or has no reason phrase, the usual phrase of the code is used ("HTTP 503 Service
+// Unavailable"), or the bare code when the code is an unusual one.
+std::string describeStatus(int code, std::string_view statusLine = {});
 
 // Splits raw header text into lines, each keeping its line end (LF, CR LF or a lone CR at the
 // very end); a last line without a line end is returned too.

@@ -25,20 +25,21 @@ void initCurlOnce() {
 constexpr int kPollMs = 50;
 constexpr int kPausedPollMs = 10;
 
-std::string describe(CURLcode rc, const char* detail, long httpCode) {
+// The reasons are said as a listener would put them; curl's own text follows only where it
+// adds something a person can use.
+std::string describe(CURLcode rc, const char* detail, long httpCode,
+                     const std::string& statusLine) {
     std::string what;
     switch (rc) {
         case CURLE_COULDNT_RESOLVE_HOST:
             what = "unknown host";
             break;
         case CURLE_COULDNT_CONNECT:
-            what = "connection refused";
-            break;
+            return "connection refused";
         case CURLE_HTTP_RETURNED_ERROR:
-            return "HTTP status " + std::to_string(httpCode);
+            return describeStatus(static_cast<int>(httpCode), statusLine);
         case CURLE_OPERATION_TIMEDOUT:
-            what = "timeout";
-            break;
+            return "timed out";
         case CURLE_TOO_MANY_REDIRECTS:
             what = "too many redirects";
             break;
@@ -181,8 +182,39 @@ size_t CurlNetStream::header(const char* data, size_t n) {
     return n;
 }
 
+bool CurlNetStream::answerHasStatusLine(const uint8_t* data, size_t n) {
+    // HTTP/0.9 answers are let through so that a station's own status line ("ICY 404 Not
+    // Found", which curl does not know) arrives here as the first body bytes and can be
+    // reported as what it is. Any other HTTP answer without a status line is refused, as
+    // curl would have refused it; FTP has no status line and is not looked at.
+    if (headers_.sawStatusLine() || noStatusChecked_) return true;
+    char* scheme = nullptr;
+    curl_easy_getinfo(static_cast<CURL*>(easy_), CURLINFO_SCHEME, &scheme);
+    if (scheme == nullptr ||
+        (std::strcmp(scheme, "HTTP") != 0 && std::strcmp(scheme, "HTTPS") != 0 &&
+         std::strcmp(scheme, "http") != 0 && std::strcmp(scheme, "https") != 0)) {
+        noStatusChecked_ = true;
+        return true;
+    }
+    // The first line is enough; it is collected over calls in case it comes in pieces.
+    preamble_.append(reinterpret_cast<const char*>(data), std::min<size_t>(n, 256));
+    const size_t eol = preamble_.find_first_of("\r\n");
+    if (eol == std::string::npos && preamble_.size() < 256) return false;
+    const std::string line = preamble_.substr(0, std::min(eol, preamble_.size()));
+    HeaderBlock status;
+    status.addLine(line);
+    answerFailure_ = status.statusCode() > 0 && line.compare(0, 4, "ICY ") == 0
+                         ? describeStatus(status.statusCode(), line)
+                         : "the server answered without an HTTP status line";
+    return false;
+}
+
 size_t CurlNetStream::write(const uint8_t* data, size_t n) {
     if (stop_.load(std::memory_order_relaxed)) return 0;
+    if (!answerHasStatusLine(data, n)) {
+        if (!answerFailure_.empty()) return 0;  // ends the transfer
+        return n;                               // the first line is not complete yet
+    }
     // Audio left over from the previous call goes first; until it fits, curl holds the data.
     if (!staging_.empty()) {
         paused_ = true;
@@ -242,8 +274,10 @@ void CurlNetStream::run() {
     }
     char errorText[CURL_ERROR_SIZE] = {};
     curl_slist* requestHeaders = curl_slist_append(nullptr, "Icy-MetaData: 1");
-    // Shoutcast servers answer with this status line instead of an HTTP one.
-    curl_slist* aliases = curl_slist_append(nullptr, "ICY 200 OK");
+    // Shoutcast servers answer with this status line instead of an HTTP one (curl compares the
+    // start of the line); their other statuses are told apart in write().
+    curl_slist* aliases = curl_slist_append(nullptr, "ICY 200");
+    easy_ = easy;
 
     curl_easy_setopt(easy, CURLOPT_URL, url_.c_str());
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
@@ -253,6 +287,7 @@ void CurlNetStream::run() {
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, requestHeaders);
     curl_easy_setopt(easy, CURLOPT_HTTP200ALIASES, aliases);
+    curl_easy_setopt(easy, CURLOPT_HTTP09_ALLOWED, 1L);
     curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options_.connectTimeoutMs));
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
@@ -286,8 +321,14 @@ void CurlNetStream::run() {
             if (rc == CURLE_OK) break;
             long httpCode = 0;
             curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &httpCode);
-            failure =
-                headerTooLarge_ ? "response header too large" : describe(rc, errorText, httpCode);
+            if (!answerFailure_.empty()) {
+                failure = answerFailure_;
+            } else if (headerTooLarge_ || (rc == CURLE_OUT_OF_MEMORY && !demuxer_)) {
+                // curl's own limit on one header line reports itself as out of memory.
+                failure = "response header too large";
+            } else {
+                failure = describe(rc, errorText, httpCode, headers_.statusLine());
+            }
         }
         if (done || running == 0) break;
 
@@ -305,7 +346,7 @@ void CurlNetStream::run() {
             flushStaging();
             if (audioTotal_.load(std::memory_order_relaxed) == 0) {
                 if (now - startMs > options_.connectTimeoutMs) {
-                    failure = "timeout";
+                    failure = "timed out";
                     break;
                 }
             } else if (now - lastDataMs_ > options_.stallTimeoutMs) {

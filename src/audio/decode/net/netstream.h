@@ -33,7 +33,7 @@ class NetStream {
   public:
     // Connects and waits until minStartBytes of audio arrived (or the stream ended with some
     // data), for at most openDeadlineMs. Returns nullptr on any failure; *error gets a short
-    // reason ("HTTP status 404", "too many redirects", "too little audio within 6 s", ...).
+    // reason ("HTTP 404 Not Found", "too many redirects", "too little audio within 6 s", ...).
     static std::unique_ptr<NetStream> open(const std::string& url, const NetOptions& options = {},
                                            std::string* error = nullptr);
     virtual ~NetStream() = default;
