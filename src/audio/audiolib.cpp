@@ -282,6 +282,26 @@ DWORD BASS_StreamCreateFile(BOOL mem, const void* file, DWORD offset, DWORD leng
     return velorixa::audio::registerSource(std::move(decoder), flags);
 }
 
+DWORD BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, const char* save) {
+    // Starting part-way and saving a copy are not offered: the player never asks for them.
+    t_streamError.clear();
+    if (!url || offset != 0 || save) {
+        t_streamError = "bad arguments";
+        return 0;
+    }
+    {
+        auto [lock, engine] = lockEngine();
+        if (!engine) {
+            t_streamError = "not initialised";
+            return 0;
+        }
+    }
+    // Connecting and waiting for audio run without the lock: other calls go on meanwhile.
+    auto decoder = velorixa::audio::openNetStream(url, &t_streamError);
+    if (!decoder) return 0;
+    return velorixa::audio::registerSource(std::move(decoder), flags);
+}
+
 BOOL BASS_StreamFree(DWORD handle) {
     Engine::Graveyard gone;
     auto [lock, engine] = lockEngine();
@@ -566,6 +586,17 @@ DWORD VX_Render(float* stereoOut, DWORD frames) {
     }
     engine->renderOffline(stereoOut, static_cast<int>(frames));
     return frames;
+}
+
+BOOL VX_RenderReady(DWORD frames) {
+    std::lock_guard<std::mutex> device_lock(velorixa::audio::deviceMutex());
+    Engine* engine = nullptr;
+    {
+        auto [lock, e] = lockEngine();
+        if (!e || e->running()) return 0;
+        engine = e;
+    }
+    return engine->offlineReady(static_cast<int>(std::min<DWORD>(frames, 1u << 20))) ? 1 : 0;
 }
 
 DWORD VX_ChannelBuffered(DWORD handle) {

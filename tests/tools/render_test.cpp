@@ -190,6 +190,86 @@ TEST_F(RenderTest, AStreamThatEndsEarlyFailsPromptly) {
     EXPECT_NEAR(data / 4.0 / 44100, 3.0, 0.3);
 }
 
+// A live station delivers its audio in real time, while the render runs as fast as it can: what
+// has not arrived yet is waited for, so the WAV holds the station's sound for every second asked,
+// at the slowest and the fastest rates stations send (4,000 and 40,000 bytes a second).
+TEST_F(RenderTest, AStationPacedInRealTimeIsRenderedWholeWithoutGaps) {
+    const std::vector<double> tones = {300, 400, 500, 600, 700, 800, 900, 1000};
+    const struct {
+        int kbps;
+        double seconds;  // beyond what the open buffers (16 KB: 4 s at 32 kb/s)
+    } cases[] = {{32, 5}, {320, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.kbps * 125 << " bytes a second");
+        const auto mp3 = testmedia::encodeMp3(testmedia::toneSteps(tones),
+                                              {.bitrateKbps = c.kbps, .quality = 9});
+        test::TestServer server;
+        test::TestResponse r;
+        r.statusLine = "ICY 200 OK";
+        r.headers = {"content-type: audio/mpeg"};
+        r.body.assign(mp3.begin(), mp3.end());
+        r.chunkBytes = static_cast<size_t>(c.kbps) * 125 / 20;  // 50 ms of audio a send
+        r.chunkDelayMs = 50;
+        r.holdOpenAfterBody = true;
+        server.setResponse("/live", r);
+        RenderOptions o = options();
+        o.input = QString::fromStdString(server.url("/live"));
+        o.seconds = c.seconds;
+        const RenderResult out = Render(o);
+        ASSERT_TRUE(out.opened);
+        ASSERT_EQ(out.stereo.size(), 2 * static_cast<size_t>(c.seconds * 44100));
+        // Every 100 ms holds the tone (a gap rendered as silence would show as a quiet block),
+        // and every second the tone of that second of the station.
+        std::vector<float> left;
+        for (size_t i = 0; i < out.stereo.size(); i += 2)
+            left.push_back(out.stereo[i]);
+        for (size_t b = 1; b < left.size() / 4410; ++b) {
+            EXPECT_GT(testmedia::rms(left.data() + b * 4410, 4410), 0.2)
+                << "block at " << b * 0.1 << " s";
+        }
+        for (size_t sec = 0; sec < static_cast<size_t>(c.seconds); ++sec) {
+            const float* at = left.data() + sec * 44100 + 4410;
+            EXPECT_NEAR(
+                testmedia::dominantFrequency(at, 35280, 44100, tones[sec] * 0.8, tones[sec] * 1.25),
+                tones[sec], 3)
+                << "second " << sec;
+        }
+    }
+}
+
+// A station that stops sending (the connection stays open) fails the render once nothing came for
+// the deadline, keeping what it delivered; it is not rendered as silence to the end.
+TEST_F(RenderTest, AStationThatStopsDeliveringFailsAtTheDeadline) {
+    const auto mp3 = testmedia::encodeMp3(testmedia::sine(440, 2, 44100, 2), {.quality = 9});
+    test::TestServer server;
+    test::TestResponse r;
+    r.statusLine = "ICY 200 OK";
+    r.headers = {"content-type: audio/mpeg"};
+    r.body.assign(mp3.begin(), mp3.end());
+    r.chunkBytes = 800;  // 50 ms of 128 kb/s
+    r.chunkDelayMs = 50;
+    r.holdOpenAfterBody = true;
+    server.setResponse("/stops", r);
+    RenderOptions o = options();
+    o.input = QString::fromStdString(server.url("/stops"));
+    o.seconds = 60;
+    o.stallSeconds = 1.5;
+    const auto t0 = std::chrono::steady_clock::now();
+    size_t frames = 0;
+    const RenderOutcome out = RenderTo(o, [&](const float*, size_t n) {
+        frames += n;
+        return true;
+    });
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_EQ(out.kind, RenderOutcome::Stalled);
+    EXPECT_TRUE(out.why.contains("no audio for 1.5 s")) << out.why.toStdString();
+    // The station's two seconds, and nothing made up after them.
+    EXPECT_NEAR(frames / 44100.0, 2.0, 0.1);
+    // Two seconds of delivery, the deadline, and room for a loaded machine.
+    EXPECT_LT(took, 2 + 1.5 + 4);
+}
+
 TEST_F(RenderTest, LongRenderRunsInConstantMemory) {
     // Five minutes through the real tool in a child process: kept in memory, the output alone
     // would take 159 MB (float and 16-bit copies); written as it renders, the whole process

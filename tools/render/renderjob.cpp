@@ -40,25 +40,28 @@ bool parseKnobs(const QString& text, int first, int count, controls::SoundSettin
     return true;
 }
 
-// Waits until the decoder has the frames the next block needs. A file's decoder is waited for
-// briefly; a stream's as long as it delivers nothing (a stall is not rendered as silence), up to
-// the layer's own rule that ends a stream delivering too little. Frames left over at a stream's
-// end (in the ring or held by the channel) are rendered once nothing more arrives for a moment.
-void waitForDecoder(uint32_t source, uint32_t frames, bool stream) {
-    uint32_t last = 0;
-    int still = 0;
-    const int patienceMs = stream ? 60000 : 200;
-    for (int waited = 0; waited < patienceMs; ++waited) {
+// Waits until the next block of a stream can be rendered without an underrun: the render runs
+// faster than real time, so a live station is always behind it, and what it has not delivered
+// yet must be waited for, never rendered as silence. False when the station delivered no new
+// audio for stallSeconds. A file's decoder is waited for by VX_Render itself.
+bool waitForStream(uint32_t source, uint32_t frames, double stallSeconds) {
+    using Clock = std::chrono::steady_clock;
+    const auto patience = std::chrono::duration<double>(stallSeconds);
+    auto lastNews = Clock::now();
+    uint32_t last = VX_ChannelBuffered(source);
+    while (!VX_RenderReady(frames)) {
+        if (BASS_ChannelIsActive(source) == BASS_ACTIVE_STOPPED) return true;  // ended
         const uint32_t have = VX_ChannelBuffered(source);
-        const DWORD state = BASS_ChannelIsActive(source);
-        if (have == 0xFFFFFFFFu || have >= frames * 3 || state == BASS_ACTIVE_STOPPED) return;
-        still = have == last ? still + 1 : 0;
-        last = have;
-        // Nothing new for a while: render what is there, unless the channel itself starves
-        // (then only more data or the stream's end will do).
-        if (still >= (stream ? 200 : 30) && (have > 0 || state != BASS_ACTIVE_STALLED)) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const auto now = Clock::now();
+        if (have != last) {
+            last = have;
+            lastNews = now;
+        } else if (now - lastNews > patience) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    return true;
 }
 
 // 16-bit stereo frames a WAV file can describe: its RIFF size (36 + data bytes) is 32-bit.
@@ -212,7 +215,12 @@ RenderOutcome RenderTo(const RenderOptions& o,
             while (r.frames < limit) {
                 const uint32_t n =
                     static_cast<uint32_t>(std::min<size_t>(kBlockFrames, limit - r.frames));
-                waitForDecoder(player.ChanEQL, n, stream);
+                if (stream && !waitForStream(player.ChanEQL, n, o.stallSeconds)) {
+                    r.kind = RenderOutcome::Stalled;
+                    r.why =
+                        QStringLiteral("the station sent no audio for %1 s").arg(o.stallSeconds);
+                    break;
+                }
                 if (BASS_ChannelIsActive(player.ChanPIT) == BASS_ACTIVE_STOPPED) {
                     if (o.seconds > 0) r.kind = RenderOutcome::EndedEarly;
                     break;
@@ -361,6 +369,14 @@ int RunRenderTool(const std::vector<QString>& args,
     }
     if (!wav.finish(&error)) {
         err(error);
+        return 1;
+    }
+    if (r.kind == RenderOutcome::Stalled) {
+        err(QStringLiteral("the stream stopped after %1 s of %2 s: %3; %4 holds what was rendered")
+                .arg(double(r.frames) / r.rateHz, 0, 'f', 2)
+                .arg(o->seconds)
+                .arg(r.why)
+                .arg(o->output));
         return 1;
     }
     if (r.kind == RenderOutcome::EndedEarly) {

@@ -24,6 +24,11 @@ struct RenderOptions {
     // tool's channel volume starts at 100 rather than the window's 50.
     controls::SoundSetting sound = fullVolume();
     double seconds = -1;  // how much to render; < 0: to the end of a file
+    // A stream is rendered as fast as the station delivers, never faster: its gaps are waited
+    // for, not rendered as silence. A station that sends no audio for this long fails the render
+    // (Stalled); one that trickles is ended by the audio layer's own delivery rule (less than a
+    // quarter of real time over 15 s) and fails as EndedEarly.
+    double stallSeconds = 10;
     bool isStream() const;
     static controls::SoundSetting fullVolume() {
         controls::SoundSetting s;
@@ -41,8 +46,10 @@ double MaxWavSeconds();
 std::optional<RenderOptions> ParseRenderArgs(const std::vector<QString>& args, QString* error);
 
 struct RenderOutcome {
-    enum Kind { Done, NotOpened, EndedEarly, SinkRefused } kind = NotOpened;
-    QString why;        // for NotOpened: the layer's reason ("HTTP status 404", ...)
+    enum Kind { Done, NotOpened, EndedEarly, Stalled, SinkRefused } kind = NotOpened;
+    // For NotOpened: the layer's reason ("HTTP 404 Not Found", ...); for Stalled: how long
+    // nothing came.
+    QString why;
     size_t frames = 0;  // rendered and given to the sink
     int rateHz = 44100;
 };
@@ -50,7 +57,8 @@ struct RenderOutcome {
 // Renders through a freshly initialised offline device, handing each block to sink (interleaved
 // stereo; returning false stops the job). perBlock, when given, is called after every block
 // with the frames done (the benchmark reads levels and spectrum there). An input that ends
-// before options.seconds stops the job at once (EndedEarly).
+// before options.seconds stops the job at once (EndedEarly); a stream that delivers nothing for
+// options.stallSeconds stops it too (Stalled).
 RenderOutcome RenderTo(const RenderOptions& options,
                        const std::function<bool(const float* stereo, size_t frames)>& sink,
                        const std::function<void(uint32_t chanPIT, size_t frames)>& perBlock = {});
@@ -96,7 +104,8 @@ class WavWriter {
 };
 
 // The tool's whole run: exit status 0 done, 1 the input cannot be opened, ended before
-// --seconds or the output cannot be written, 2 bad arguments. Messages go to err, one line each.
+// --seconds, a stream stopped delivering (nothing for 10 s) or the output cannot be written,
+// 2 bad arguments. Messages go to err, one line each.
 int RunRenderTool(const std::vector<QString>& args, const std::function<void(const QString&)>& err);
 
 }  // namespace velorixa::tools

@@ -204,7 +204,6 @@ size_t Source::pullWith(size_t frames, Take&& take) noexcept {
         consumerDiscardReady() ? discardTo_.load(std::memory_order_relaxed) : UINT64_MAX;
     size_t got = ring_.readWith(frames, stopAt, take);
     pulled_ += static_cast<int64_t>(got);
-    if (network_ && got < frames && !eof) prebuffering_ = true;
     const size_t room = roomWanted_.fetch_or(0, std::memory_order_acq_rel);  // see waitForWork
     if (room > 0 && ring_.freeFrames() >= room &&
         roomWanted_.exchange(0, std::memory_order_acq_rel) != 0) {
@@ -230,6 +229,9 @@ size_t Source::pull(int16_t* dst, size_t frames) noexcept {
 void Source::reportBlock(bool starved, int frames, int deviceRateHz) noexcept {
     starved_.store(starved, std::memory_order_release);
     if (!network_) return;
+    // Only a block that really went short is an underrun: a pull that finds less than it asks
+    // for is none (the consumer asks for more than one block needs).
+    if (starved && !eof_.load(std::memory_order_acquire)) prebuffering_ = true;
     const uint64_t written = ring_.writeIndex();
     if (!starved || written != lastSeenWrite_) starvedNoDataFrames_ = 0;
     if (starved && written == lastSeenWrite_) starvedNoDataFrames_ += frames;

@@ -94,6 +94,9 @@ class Source {
     // waits for this instead of playing an underrun).
     bool decodedAhead(size_t frames) const noexcept;
     int64_t pulledFrames() const { return pulled_; }
+    // After an underrun of a network source: nothing is pulled until the preroll is decoded.
+    bool prebuffering() const noexcept { return prebuffering_; }
+    size_t prerollFrames() const noexcept { return prerollFrames_; }
     // The consumer reports the frame it plays and how many pulled frames it still holds.
     void publishPosition(int64_t frame, int heldFrames) noexcept;
     // After each output block: whether it found nothing to play, and its length in output

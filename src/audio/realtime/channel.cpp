@@ -79,11 +79,14 @@ void Channel::lastMono(float* out) const {
     }
 }
 
-bool Channel::readyToRender(int frames) const noexcept {
-    if (source_->isNetwork() || ended() || state.load(std::memory_order_acquire) != kPlaying ||
+bool Channel::readyToRender(int frames, bool withNetwork) const noexcept {
+    if ((source_->isNetwork() && !withNetwork) || ended() ||
+        state.load(std::memory_order_acquire) != kPlaying ||
         source_->userState.load(std::memory_order_acquire) != Source::kPlaying) {
         return true;
     }
+    // A stream after an underrun plays again only with its preroll in hand.
+    if (source_->prebuffering()) return source_->decodedAhead(source_->prerollFrames());
     auto need = static_cast<size_t>(std::ceil(
                     double(frames) * rateHz_.load(std::memory_order_acquire) / deviceRateHz_)) +
                 64;

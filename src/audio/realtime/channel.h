@@ -59,8 +59,10 @@ class Channel {
     // The last kFftSize mono frames (left and right averaged), oldest first.
     void lastMono(float* out) const;
 
-    // Audio thread: the source has decoded enough for the next block of `frames`.
-    bool readyToRender(int frames) const noexcept;
+    // Audio thread: the source has decoded enough for the next block of `frames` (or is at its
+    // end). A network source counts only when asked for (withNetwork): a live stream's
+    // underruns are played as the real-time output plays them, unless the caller waits.
+    bool readyToRender(int frames, bool withNetwork = false) const noexcept;
     // Audio thread: adds `frames` (<= kMaxBlockFrames) stereo frames to mix.
     void render(float* mix, int frames, fx::Effect* const* effects, size_t effectCount,
                 float streamGain) noexcept;

@@ -177,6 +177,16 @@ void Engine::renderOffline(float* stereo, int frames) {
     }
 }
 
+bool Engine::offlineReady(int frames) {
+    bool ready = true;
+    enterBlock();  // keeps the mix alive while it is read
+    const MixState* mix = mix_.load(std::memory_order_seq_cst);
+    for (const MixEntry& e : mix->entries)
+        ready = ready && e.channel->readyToRender(std::min(frames, kMaxBlockFrames), true);
+    leaveBlock();
+    return ready;
+}
+
 namespace {
 // The output holds -1..1. Louder sound (a full chorus comb on loud music adds up to +26 dB)
 // clips here, flat at full scale, rather than wrapping or overflowing in whatever converts the

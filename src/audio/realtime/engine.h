@@ -79,6 +79,9 @@ class Engine {
     // the decode threads of file sources to be far enough ahead, outside any block, so that the
     // result is what real-time playback without underruns sounds like.
     void renderOffline(float* stereo, int frames);
+    // Offline, under the same conditions: every playing channel's source, network streams
+    // included, has decoded enough for the next `frames` (or is at its end). Does not wait.
+    bool offlineReady(int frames);
 
     // --- handles ---
     uint32_t add(HandleEntry entry);
