@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "audio/realtime/fx/simd.h"
+
 namespace velorixa::audio {
 
 inline int16_t ToPcm16(float x) {
@@ -25,27 +27,26 @@ inline int16_t ToPcm16(float x) {
 
 namespace pcm16_detail {
 
-// Four floats or four ints in one SSE2 register (generic vectors of GCC and Clang, so no
-// instruction the x86-64 baseline lacks); loads and stores go through memcpy (unaligned).
-typedef float V4 __attribute__((vector_size(16)));
-typedef int32_t I4 __attribute__((vector_size(16)));
-typedef int16_t S8 __attribute__((vector_size(16)));
+// Four floats or four ints in one SSE2 register (see simd.h).
+using velorixa::simd::F4;
+using velorixa::simd::I4;
+using velorixa::simd::S8;
 
 // The scalar rounding above, four at a time and in float only: |f| <= 32767, so the truncated
 // t and the fraction f - t are exact in float, and a fraction of at least one half moves t one
 // step away from zero. A comparison yields -1 where it holds, hence the signs.
 inline I4 Round4(const float* in) {
-    const V4 one{1.f, 1.f, 1.f, 1.f};
-    const V4 half{.5f, .5f, .5f, .5f};
-    const V4 scale{32767.f, 32767.f, 32767.f, 32767.f};
-    V4 x;
+    const F4 one{1.f, 1.f, 1.f, 1.f};
+    const F4 half{.5f, .5f, .5f, .5f};
+    const F4 scale{32767.f, 32767.f, 32767.f, 32767.f};
+    F4 x;
     std::memcpy(&x, in, sizeof x);
-    x = x == x ? x : V4{};
+    x = x == x ? x : F4{};
     x = x > one ? one : x;
     x = x < -one ? -one : x;
-    const V4 f = x * scale;
+    const F4 f = x * scale;
     const I4 t = __builtin_convertvector(f, I4);
-    const V4 frac = f - __builtin_convertvector(t, V4);
+    const F4 frac = f - __builtin_convertvector(t, F4);
     return t - (frac >= half) + (frac <= -half);
 }
 

@@ -5,26 +5,27 @@
 #include <cstring>
 #include <numbers>
 
+#include "audio/realtime/fx/simd.h"
+
 namespace velorixa::audio {
 
 namespace {
 
-// Four floats in one SSE2 register (generic vectors of GCC and Clang: no intrinsics, so no
-// instruction the x86-64 baseline lacks). Loads go through memcpy: the taps are not aligned.
-typedef float V4 __attribute__((vector_size(16)));
+// Four taps at a time (see simd.h); the taps are not aligned, so loads go through memcpy.
+using simd::F4;
 
-inline V4 load(const float* p) {
-    V4 v;
+inline F4 load(const float* p) {
+    F4 v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
 
-inline float sum(V4 v) {
+inline float sum(F4 v) {
     return (v[0] + v[1]) + (v[2] + v[3]);
 }
 
-inline V4 splat(float x) {
-    return V4{x, x, x, x};
+inline F4 splat(float x) {
+    return F4{x, x, x, x};
 }
 
 // One output frame: the taps of the phase row c0 and the next one c1, weighted (1 - a, a),
@@ -32,12 +33,12 @@ inline V4 splat(float x) {
 // pair keep the adds from waiting on each other.
 inline void dotStereo(const float* c0, const float* c1, float a, int taps, const float* xl,
                       const float* xr, float* out) {
-    const V4 va = splat(a);
-    const V4 vb = splat(1.f - a);
-    V4 l0{}, l1{}, r0{}, r1{};
+    const F4 va = splat(a);
+    const F4 vb = splat(1.f - a);
+    F4 l0{}, l1{}, r0{}, r1{};
     for (int k = 0; k < taps; k += 8) {
-        const V4 ca = vb * load(c0 + k) + va * load(c1 + k);
-        const V4 cb = vb * load(c0 + k + 4) + va * load(c1 + k + 4);
+        const F4 ca = vb * load(c0 + k) + va * load(c1 + k);
+        const F4 cb = vb * load(c0 + k + 4) + va * load(c1 + k + 4);
         l0 += ca * load(xl + k);
         l1 += cb * load(xl + k + 4);
         r0 += ca * load(xr + k);
@@ -49,9 +50,9 @@ inline void dotStereo(const float* c0, const float* c1, float a, int taps, const
 
 inline void dotMono(const float* c0, const float* c1, float a, int taps, const float* x,
                     float* out) {
-    const V4 va = splat(a);
-    const V4 vb = splat(1.f - a);
-    V4 s0{}, s1{};
+    const F4 va = splat(a);
+    const F4 vb = splat(1.f - a);
+    F4 s0{}, s1{};
     for (int k = 0; k < taps; k += 8) {
         s0 += (vb * load(c0 + k) + va * load(c1 + k)) * load(x + k);
         s1 += (vb * load(c0 + k + 4) + va * load(c1 + k + 4)) * load(x + k + 4);

@@ -16,6 +16,8 @@
 #include <cstring>
 #include <vector>
 
+#include "audio/realtime/fx/simd.h"
+
 #if defined(__SSE__) || defined(__x86_64__)
 #include <xmmintrin.h>
 #define VELORIXA_FX_HAS_MXCSR 1
@@ -342,7 +344,7 @@ class StereoBiquad {
     // output, so the two run side by side, each lane through the same operations as one side
     // alone.
     void process(float* stereo, int frames) noexcept {
-        using F2 = float __attribute__((vector_size(8)));
+        using simd::F2;
         const Coeffs c = c_;
         F2 x1 = {x1_[0], x1_[1]}, x2 = {x2_[0], x2_[1]};
         F2 y1 = {y1_[0], y1_[1]}, y2 = {y2_[0], y2_[1]};

@@ -6,6 +6,8 @@
 #include <iterator>
 #include <utility>
 
+#include "audio/realtime/fx/simd.h"
+
 namespace velorixa::fx {
 
 namespace {
@@ -39,18 +41,17 @@ inline void dampFrame(float* d, const float* gainIn, const float* pole, float (*
     ((d[I] = gainIn[I] * s[I][k] + pole[I] * d[I], s[I][k] = d[I]), ...);
 }
 
-// Four frames of one line: GCC and Clang vector extensions, SSE on x86-64 (scalar code where
-// the target has no vectors), each lane the same operations as one frame alone.
-using Frames4 = float __attribute__((vector_size(16)));
+// Four frames of one line (see simd.h), each lane the same operations as one frame alone.
+using simd::F4;
 
-inline Frames4 load4(const float* p) noexcept {
-    Frames4 v;
+inline F4 load4(const float* p) noexcept {
+    F4 v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
 
-inline void butterfly(Frames4& a, Frames4& b) noexcept {
-    const Frames4 x = a, y = b;
+inline void butterfly(F4& a, F4& b) noexcept {
+    const F4 x = a, y = b;
     a = x + y;
     b = x - y;
 }
@@ -62,8 +63,8 @@ template <size_t... I>
 inline void mixChunk(float (*s)[kChunkMax], const float* sendL, const float* sendR, float* outL,
                      float* outR, std::index_sequence<I...>) noexcept {
     for (int k = 0; k < kChunkMax; k += 4) {
-        Frames4 v[] = {load4(s[I] + k)...};
-        Frames4 l = {}, r = {};
+        F4 v[] = {load4(s[I] + k)...};
+        F4 l = {}, r = {};
         ((l += kOutL[I] * v[I]), ...);
         ((r += kOutR[I] * v[I]), ...);
         std::memcpy(outL + k, &l, sizeof l);
@@ -71,7 +72,7 @@ inline void mixChunk(float (*s)[kChunkMax], const float* sendL, const float* sen
         butterfly(v[0], v[1]), butterfly(v[2], v[3]), butterfly(v[4], v[5]), butterfly(v[6], v[7]);
         butterfly(v[0], v[2]), butterfly(v[1], v[3]), butterfly(v[4], v[6]), butterfly(v[5], v[7]);
         butterfly(v[0], v[4]), butterfly(v[1], v[5]), butterfly(v[2], v[6]), butterfly(v[3], v[7]);
-        const Frames4 inL = load4(sendL + k), inR = load4(sendR + k);
+        const F4 inL = load4(sendL + k), inR = load4(sendR + k);
         ((v[I] = kHadamardScale * v[I] + kInL[I] * inL + kInR[I] * inR), ...);
         (std::memcpy(s[I] + k, &v[I], sizeof v[I]), ...);
     }
