@@ -73,3 +73,47 @@ TEST(Echo, ImpulseReturnsAtTheDelaysScaledByFeedbackAndMix) {
 
 }  // namespace
 }  // namespace velorixa::fx::test
+
+namespace velorixa::fx::test {
+namespace {
+
+// Back from "off" (mix 0), the echo starts from silence: nothing that went into the lines before
+// comes back, whether it returns with the delays it had or with new ones (the cross-fade reads
+// both the old and the new positions), and however often the mix swings through 0.
+TEST(Echo, BackFromOffNothingOfBeforeReturns) {
+    const DX8Echo on{50.0f, 60.0f, 500.0f, 450.0f, 0};
+    const DX8Echo off{0.0f, 60.0f, 500.0f, 450.0f, 0};
+    const DX8Echo onMoved{50.0f, 60.0f, 300.0f, 700.0f, 1};
+    for (const DX8Echo& back : {on, onMoved}) {
+        auto fx = makePrepared(kFxEcho);
+        fx->setParameters(&on);
+        fx->reset();
+        // 0.3 s of loud noise, then silence: its echoes sound from 0.45 s on, and the lines
+        // still hold them when the mix has glided down to 0 (idle, about 0.25 s later).
+        Buffer b(2 * 88200, 0.0f);
+        uint32_t seed = 1;
+        for (size_t i = 0; i < 2 * 13230; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            b[i] = static_cast<float>(seed >> 8) / float(1 << 24) - 0.5f;
+        }
+        const int offAt = 13230, backAt = 39690;  // 0.3 s, 0.9 s
+        auto run = [&fx](float* p, int frames) {
+            for (int done = 0; done < frames; done += 256)
+                fx->process(p + 2 * done, std::min(256, frames - done));
+        };
+        for (int swing = 0; swing < 3; ++swing) {
+            run(b.data(), offAt);
+            fx->setParameters(&off);
+            run(b.data() + 2 * offAt, backAt - offAt);
+            fx->setParameters(&back);
+            Buffer rest(b.begin() + 2 * backAt, b.end());
+            runBlocks(*fx, rest, 256);
+            for (size_t i = 0; i < rest.size(); ++i)
+                ASSERT_EQ(rest[i], 0.0f) << "swing " << swing << ", frame " << backAt + i / 2;
+            fx->setParameters(&on);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace velorixa::fx::test

@@ -23,6 +23,14 @@ inline void readSpan(const float* ring, int mask, int from, float* out) noexcept
     }
 }
 
+// Zeroes the samples of a span read `delay` frames back that were written before the echo came
+// back from idle (`written` frames ago): the first delay - written of the span.
+inline void forgetBefore(float* span, int delay, int written) noexcept {
+    const int old = std::min(delay - written, kChunkMax);
+    for (int k = 0; k < old; ++k)
+        span[k] = 0.0f;
+}
+
 // n <= kChunkMax samples into a ring from position `at` on.
 inline void writeSpan(float* ring, int mask, int at, const float* in, int n) noexcept {
     if (n == kChunkMax && at + kChunkMax <= mask + 1) {
@@ -67,6 +75,7 @@ void Echo::reset() noexcept {
         delay_[ch] = nextDelay_[ch] = targetDelay_[ch];
     fadePos_ = -1;
     idle_ = false;
+    sinceRestart_ = kNeverRestarted;
     send_.full();
     subPos_ = 0;
 }
@@ -113,8 +122,7 @@ void Echo::beginSubBlock() noexcept {
     if (idle_) {
         // Back from silence: nothing of what played before the mix reached 0 comes back.
         idle_ = false;
-        for (auto& line : line_)
-            line.reset();
+        sinceRestart_ = 0;
         delay_[0] = nextDelay_[0] = targetDelay_[0];
         delay_[1] = nextDelay_[1] = targetDelay_[1];
         fadePos_ = -1;
@@ -159,11 +167,21 @@ void Echo::renderChunk(float* p, int n) noexcept {
     const int w = line_[0].writePos();  // the two lines are pushed together
     readSpan(bufL, mask, w - delay_[0], wetL);
     readSpan(bufR, mask, w - delay_[1], wetR);
+    // Back from idle not long ago: what the lines held before counts as silence.
+    const bool forgetting = sinceRestart_ < kNeverRestarted;
+    if (forgetting) {
+        forgetBefore(wetL, delay_[0], sinceRestart_);
+        forgetBefore(wetR, delay_[1], sinceRestart_);
+    }
     if (fadePos_ >= 0) {
         // Cross-fade towards the new read positions, one step per frame.
         constexpr float kFadeStep = 1.0f / kFadeFrames;
         readSpan(bufL, mask, w - nextDelay_[0], nextL);
         readSpan(bufR, mask, w - nextDelay_[1], nextR);
+        if (forgetting) {
+            forgetBefore(nextL, nextDelay_[0], sinceRestart_);
+            forgetBefore(nextR, nextDelay_[1], sinceRestart_);
+        }
         for (int k = 0; k < K; ++k) {
             const float g = static_cast<float>(fadePos_ + k) * kFadeStep;
             wetL[k] += g * (nextL[k] - wetL[k]);
@@ -171,6 +189,7 @@ void Echo::renderChunk(float* p, int n) noexcept {
         }
         fadePos_ += n;
     }
+
     for (int k = 0; k < n; ++k) {
         inL[k] = p[2 * k];
         inR[k] = p[2 * k + 1];
@@ -195,6 +214,11 @@ void Echo::renderChunk(float* p, int n) noexcept {
     writeSpan(bufR, mask, w, nextR, n);
     line_[0].setWritePos(w + n);
     line_[1].setWritePos(w + n);
+    if (forgetting) {
+        // Once the lines have been written round, nothing older can be read any more.
+        sinceRestart_ += n;
+        if (sinceRestart_ > mask) sinceRestart_ = kNeverRestarted;
+    }
     for (int k = 0; k < n; ++k) {
         p[2 * k] = inL[k] + mix[k] * (wetL[k] - inL[k]);
         p[2 * k + 1] = inR[k] + mix[k] * (wetR[k] - inR[k]);

@@ -50,8 +50,14 @@ class Echo final : public Effect {
     int targetDelay_[2] = {1, 1};
     int fadePos_ = -1;  // -1: no fade running
     // The mix has settled at 0: the output is the input, nothing renders and the lines are not
-    // fed. The lines are cleared when the mix moves again, so the echo starts from silence.
+    // fed. When the mix moves again the echo starts from silence: what the lines held before
+    // reads as zero. Rather than clearing both lines (1 MiB) in one sub-block on the audio
+    // thread, which a knob swinging through "off" would do once per swing, the lines count the
+    // frames written since the restart: a read reaching further back than that gives zero, and
+    // the old samples are overwritten as the write position passes them.
     bool idle_ = false;
+    int sinceRestart_ = kNeverRestarted;  // frames written since; saturates at kNeverRestarted
+    static constexpr int kNeverRestarted = 1 << 30;
     int subPos_ = 0;
     bool primed_ = false;  // audio thread only
 };
