@@ -250,6 +250,7 @@ uint32_t registerSource(std::unique_ptr<Decoder> decoder, uint32_t flags) {
     if (!(flags & BASS_STREAM_DECODE)) {
         e.channel = std::make_shared<Channel>(source, engine->rateHz());
         if (!e.channel->ok()) return 0;
+        e.channel->setHeardDelay(engine->heardDelayFrames());
     }
     bool playable = e.channel != nullptr;
     DWORD h = engine->add(std::move(e));
@@ -529,6 +530,7 @@ DWORD BASS_FX_PitchCreate(DWORD source) {
     if (e->channelHandle) return e->channelHandle;
     auto channel = std::make_shared<Channel>(e->source, engine->rateHz());
     if (!channel->ok()) return 0;
+    channel->setHeardDelay(engine->heardDelayFrames());
     HandleEntry c;
     c.channel = channel;
     c.source = e->source;

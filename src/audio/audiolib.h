@@ -132,13 +132,15 @@ BOOL BASS_ChannelGetAttributes(DWORD handle, DWORD* freq, DWORD* volume, int* pa
 BOOL BASS_ChannelSetAttributes(DWORD handle, int freq, int volume, int pan);
 DWORD BASS_ChannelGetFlags(DWORD handle);  // creation flags, plus VX_FLAG_MONO; -1 on failure
 // length BASS_DATA_FFT512 on a playable channel: 256 floats into buffer, |X_k| * 2 / N of a
-// Hann-windowed 512-sample FFT of the channel's latest output, the window's coherent gain (0.5)
-// compensated so a full-scale sine peaks near 1; returns 1024 (bytes written).
+// Hann-windowed 512-sample FFT of the channel's output heard last (the output's queue, known to
+// the layer, is allowed for), the window's coherent gain (0.5) compensated so a full-scale sine
+// peaks near 1; returns 1024 (bytes written).
 // Any other length on a decoding source without pitch channel: decodes up to `length` bytes of
 // 16-bit PCM into buffer, waiting for the decoder; returns the byte count, -1 at the end.
 DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length);
-// Peak of the last 20 ms of a playable channel's output after its volume, pan and the stream
-// volume (not the master volume): left 0..128 in the low 16 bits, right in the high 16 bits.
+// Peak of the 20 ms of a playable channel's output heard last (as for the spectrum), after its
+// volume, pan and the stream volume (not the master volume): left 0..128 in the low 16 bits,
+// right in the high 16 bits.
 // 0 while not playing; -1 on failure.
 DWORD BASS_ChannelGetLevel(DWORD handle);
 

@@ -1,13 +1,18 @@
 // Real-time outputs: the no-sound device's timer thread, SDL's disk driver, and calls
 // from several threads while the audio thread runs.
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <random>
 #include <thread>
 
+#include "audio/decode/decoder.h"
+#include "audio/decode/source.h"
+#include "audio/realtime/channel.h"
 #include "audiotest.h"
 
 using namespace audiotest;
@@ -146,4 +151,50 @@ TEST(AudioRealtime, CallsFromOtherThreadsWhilePlaying) {
     double before = positionSeconds(c.source);
     EXPECT_TRUE(waitForPosition(c.source, before + 0.1)) << "still playing after all that";
     EXPECT_TRUE(BASS_Free());
+}
+
+// The level and the spectrum show what is heard: a block the channel renders is heard only after
+// the output's queue (two device periods on SDL), so a tone appears in them when its first frame
+// has gone through that queue, not when it was mixed.
+TEST(AudioRealtime, LevelAndSpectrumShowAToneWhenItIsHeardNotBefore) {
+    using velorixa::audio::Channel;
+    using velorixa::audio::Source;
+    TempDir dir;
+    testmedia::Pcm pcm = testmedia::sine(1000, 1.5, 44100, 2, 0.5);
+    std::fill(pcm.samples.begin(), pcm.samples.begin() + 2 * 22050, int16_t{0});  // tone at 0.5 s
+    const std::string path = writeMp3(dir, "late.mp3", pcm, {.quality = 2});
+    constexpr int kBlock = 441;
+    for (int delay : {0, 1024, 2048}) {
+        SCOPED_TRACE(testing::Message() << "output queue of " << delay << " frames");
+        std::string error;
+        auto source =
+            std::make_shared<Source>(velorixa::audio::openMp3File(path, 0, 0, &error), 0.5);
+        Channel channel(source, 44100);
+        channel.setHeardDelay(delay);
+        channel.state.store(Channel::kPlaying);
+        std::vector<float> mix(2 * kBlock);
+        float mono[Channel::kFftSize];
+        int64_t mixedAt = -1, levelAt = -1, spectrumAt = -1;  // first frame index with the tone
+        for (int64_t written = 0; written < 44100 && spectrumAt < 0;) {
+            for (int i = 0; i < 2000 && !channel.readyToRender(kBlock); ++i)
+                std::this_thread::sleep_for(1ms);
+            std::fill(mix.begin(), mix.end(), 0.f);
+            channel.render(mix.data(), kBlock, nullptr, 0, 1.f);
+            for (int i = 0; i < kBlock && mixedAt < 0; ++i) {
+                if (std::fabs(mix[2 * i]) > 0.1f) mixedAt = written + i;
+            }
+            written += kBlock;
+            if (levelAt < 0 && (channel.level() & 0xFFFF) > 13) levelAt = written;
+            channel.lastMono(mono);
+            if (spectrumAt < 0 && testmedia::peak(mono, Channel::kFftSize) > 0.1) {
+                spectrumAt = written;
+            }
+        }
+        ASSERT_GE(mixedAt, 0);
+        // Heard at mixedAt + delay; seen at the end of the first block that reaches beyond it.
+        for (int64_t seen : {levelAt, spectrumAt}) {
+            EXPECT_GT(seen, mixedAt + delay) << "not before it is heard";
+            EXPECT_LE(seen, mixedAt + delay + kBlock) << "within a block of being heard";
+        }
+    }
 }

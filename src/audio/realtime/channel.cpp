@@ -52,10 +52,22 @@ int Channel::activity() const {
     return 1;
 }
 
+void Channel::setHeardDelay(int frames) {
+    // The level's 20 ms at 192 kHz and the spectrum's window must stay inside the history.
+    constexpr int kMost = kHistoryFrames - 4096;
+    heardDelay_.store(std::clamp(frames, 0, kMost), std::memory_order_relaxed);
+}
+
+uint64_t Channel::heardEnd() const {
+    const uint64_t w = historyWrite_.load(std::memory_order_acquire);
+    const auto delay = static_cast<uint64_t>(heardDelay_.load(std::memory_order_relaxed));
+    return w > delay ? w - delay : 0;
+}
+
 uint32_t Channel::level() const {
     int act = activity();
     if (act != 1 && act != 2) return 0;
-    uint64_t w = historyWrite_.load(std::memory_order_acquire);
+    const uint64_t w = heardEnd();
     uint64_t n = std::min<uint64_t>(
         {static_cast<uint64_t>(deviceRateHz_ / 50), static_cast<uint64_t>(kHistoryFrames), w});
     float peakL = 0, peakR = 0;
@@ -71,7 +83,8 @@ uint32_t Channel::level() const {
 }
 
 void Channel::lastMono(float* out) const {
-    uint64_t w = historyWrite_.load(std::memory_order_acquire);
+    // Before the first frames are heard the history reads as silence (it starts zeroed).
+    const uint64_t w = heardEnd();
     for (int i = 0; i < kFftSize; ++i) {
         size_t at = static_cast<size_t>((w - kFftSize + i) & (kHistoryFrames - 1)) * 2;
         out[i] = 0.5f * (history_[at].load(std::memory_order_relaxed) +

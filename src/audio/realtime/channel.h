@@ -27,7 +27,8 @@ class Channel {
   public:
     enum UserState : int { kStopped = 0, kPlaying = 1, kPaused = 3 };
     static constexpr int kMaxBlockFrames = 512;
-    static constexpr int kHistoryFrames = 2048;  // power of two
+    // Enough for the spectrum's window behind the longest output queue an SDL device is given.
+    static constexpr int kHistoryFrames = 8192;  // power of two
     static constexpr int kFftSize = 512;
 
     Channel(std::shared_ptr<Source> source, int deviceRateHz);
@@ -54,9 +55,13 @@ class Channel {
     void reviveIfEnded(bool seekToStart);
     // 0 stopped or ended, 1 playing, 2 stalled (network source waiting), 3 paused.
     int activity() const;
-    // Peak of the most recent 20 ms: left 0..128 in the low 16 bits, right in the high 16 bits.
+    // The output's queue in frames: what render() produces is heard this much later. The level
+    // and the spectrum read the output that far back, so they show what is heard now rather
+    // than what will be heard a few device periods on.
+    void setHeardDelay(int frames);
+    // Peak of the 20 ms heard last: left 0..128 in the low 16 bits, right in the high 16 bits.
     uint32_t level() const;
-    // The last kFftSize mono frames (left and right averaged), oldest first.
+    // The kFftSize mono frames heard last (left and right averaged), oldest first.
     void lastMono(float* out) const;
 
     // Audio thread: the source has decoded enough for the next block of `frames` (or is at its
@@ -99,6 +104,9 @@ class Channel {
     // Output history for level and spectrum readers.
     std::array<std::atomic<float>, kHistoryFrames * 2> history_{};
     std::atomic<uint64_t> historyWrite_{0};
+    std::atomic<int> heardDelay_{0};
+    // The history index just after the last frame heard.
+    uint64_t heardEnd() const;
 };
 
 }  // namespace velorixa::audio

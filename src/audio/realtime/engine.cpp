@@ -130,6 +130,11 @@ int Engine::latencyMs() const {
     return sdlDevice_ ? 2 * periodMs : periodMs;
 }
 
+int Engine::heardDelayFrames() const {
+    if (device_ == kDeviceOffline) return 0;
+    return sdlDevice_ ? 2 * periodFrames_ : periodFrames_;
+}
+
 void Engine::timerLoop() {
     std::vector<float> scratch(static_cast<size_t>(periodFrames_) * 2);
     const auto period = std::chrono::duration_cast<Clock::duration>(

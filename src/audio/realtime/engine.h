@@ -72,6 +72,9 @@ class Engine {
     int rateHz() const { return rateHz_; }
     int periodFrames() const { return periodFrames_; }
     int latencyMs() const;
+    // Frames between a block rendered and its sound heard: the device's queue (two periods on
+    // SDL, one on the no-sound timer); none offline, where the caller has the output at once.
+    int heardDelayFrames() const;
     float cpuPercent() const { return cpu_.load(std::memory_order_relaxed); }
 
     // Offline rendering on the caller's thread, without apiMutex(): the caller holds
