@@ -15,6 +15,7 @@
 #   VELORIXA_WERROR    warnings are errors (0)
 #   VELORIXA_SANITIZE  address and undefined-behaviour sanitizers (0)
 #   VELORIXA_TSAN      thread sanitizer (0)
+#   VELORIXA_ASSERTS   assert() kept in the optimised build: the audio thread's contract (0)
 #   VELORIXA_TESTS     build the tests (0 for play, 1 otherwise)
 #   VELORIXA_FUZZ      the libFuzzer targets (1 for fuzz, 0 otherwise)
 set -euo pipefail
@@ -50,7 +51,7 @@ fuzz=$(on_off VELORIXA_FUZZ "${VELORIXA_FUZZ:-0}")
 tests=$(on_off VELORIXA_TESTS "${VELORIXA_TESTS:-1}")
 [ "$fuzz" = ON ] && tests=ON # the fuzz targets live with the tests
 options=(-DVELORIXA_TESTS="$tests" -DVELORIXA_FUZZ="$fuzz")
-for o in VELORIXA_WERROR VELORIXA_SANITIZE VELORIXA_TSAN; do
+for o in VELORIXA_WERROR VELORIXA_SANITIZE VELORIXA_TSAN VELORIXA_ASSERTS; do
   v=$(on_off "$o" "${!o:-0}")
   options+=("-D$o=$v")
 done
