@@ -40,12 +40,13 @@ TEST(WalkThread, WhatTheWalkFoundIsReadOnceItHasFinished) {
     makeFiles(dir.path(), {"a/one.mp3", "b/two.mp3", "b/c/three.mp3"});
     auto found = std::make_shared<QStringList>();
     WalkThread walk([found, root = dir.path()] {
-        return WalkFolders(root, WalkRules::ForThisSystem(), [] { return true; },
-                           [found](const QString& folder, const QStringList& files) {
-                               for (const QString& f : files)
-                                   found->push_back(folder + f);
-                               return true;
-                           });
+        return WalkFolders(
+            root, WalkRules::ForThisSystem(), [] { return true; },
+            [found](const QString& folder, const QStringList& files) {
+                for (const QString& f : files)
+                    found->push_back(folder + f);
+                return true;
+            });
     });
     ASSERT_TRUE(eventually([&] { return walk.finished(); }));
     EXPECT_EQ(walk.end(), WalkEnd::Done);
@@ -61,15 +62,15 @@ TEST(WalkThread, ClearingTheFlagEndsAWalkInProgress) {
     auto folders = std::make_shared<std::atomic<int>>(0);
     const FindFlag::Token token = flag->start();
     auto walk = std::make_unique<WalkThread>([flag, folders, token, root = dir.path()] {
-        return WalkFolders(root, WalkRules::ForThisSystem(),
-                           [flag, token] { return flag->goesOn(token); },
-                           [flag, folders, token](const QString&, const QStringList&) {
-                               // Holds the walk in its first folder until the flag is cleared.
-                               folders->fetch_add(1);
-                               while (flag->goesOn(token))
-                                   std::this_thread::sleep_for(1ms);
-                               return false;
-                           });
+        return WalkFolders(
+            root, WalkRules::ForThisSystem(), [flag, token] { return flag->goesOn(token); },
+            [flag, folders, token](const QString&, const QStringList&) {
+                // Holds the walk in its first folder until the flag is cleared.
+                folders->fetch_add(1);
+                while (flag->goesOn(token))
+                    std::this_thread::sleep_for(1ms);
+                return false;
+            });
     });
     ASSERT_TRUE(eventually([&] { return folders->load() == 1; }));
     EXPECT_FALSE(walk->finished());
