@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
@@ -223,6 +224,10 @@ TEST_F(MusicSearchTest, ALatin1NameFromTheBrowserPlays) {
     doubleClickRow(0);
     EXPECT_TRUE(waitFor([&] { return player().GetFilePos() > 0.2f; }, 3000));
     EXPECT_TRUE(messages_.isEmpty()) << messages_.join("; ").toStdString();
+    EXPECT_EQ(ui<QLineEdit>("NamePlay")->text(), util::PathForDisplay(path))
+        << "the transport names it readably";
+    EXPECT_TRUE(
+        ui<QLineEdit>("NamePlay")->text().endsWith("/" + test::kByteNames[0].shown + ".mp3"));
 }
 
 // A name with a line break would come back from the saved list as two lines: it is left out,
