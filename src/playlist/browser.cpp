@@ -108,9 +108,14 @@ QStringList ListDrives() {
         if (root.isEmpty() || root == QLatin1String("/") || IsPseudoFileSystem(it.value()) ||
             SystemMount(root))
             continue;
-        // Not ready (statvfs fails) or holding nothing (a size of 0 is a pseudo file system).
-        struct statvfs st {};
-        if (statvfs(PathToBytes(root).constData(), &st) != 0 || st.f_blocks == 0) continue;
+        // Not ready (statvfs fails), holding nothing (a size of 0 is a pseudo file system), or a
+        // single file mounted over another (a container's /etc/hosts).
+        const QByteArray path = PathToBytes(root);
+        struct statvfs fs {};
+        struct stat st {};
+        if (statvfs(path.constData(), &fs) != 0 || fs.f_blocks == 0 ||
+            stat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+            continue;
         roots.append(root);
     }
     SortNames(roots);

@@ -145,6 +145,7 @@ TEST_F(MusicSearchTest, TheListSwitchEndsTheSearchBeforeTheListsChange) {
     gate.release();
     ASSERT_TRUE(waitFor([&] { return !list().musicSearch().walking(); }, 5000));
     EXPECT_TRUE(ui<QPushButton>("TogFindMusic")->isHidden());
+    EXPECT_TRUE(ui<QLabel>("LblListNote")->isHidden()) << "the music list's note goes with it";
     EXPECT_TRUE(w_->playLists().stationList().texts().filter(".mp3").isEmpty());
     EXPECT_EQ(w_->playLists().musicList().count(), 2);
 }

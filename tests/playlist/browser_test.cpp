@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -58,6 +59,7 @@ TEST(Browser, DrivesStartWithRootAndHoldNoDuplicates) {
     for (const QString& d : drives) {
         EXPECT_EQ(drives.count(d), 1) << d.toStdString();
         EXPECT_FALSE(d.startsWith(QLatin1String("/proc"))) << d.toStdString();
+        EXPECT_TRUE(QFileInfo(d).isDir()) << d.toStdString() << ": a file mounted alone is none";
     }
     QTemporaryDir dir;
     EXPECT_TRUE(drives.contains(DriveOf(dir.path()))) << DriveOf(dir.path()).toStdString();

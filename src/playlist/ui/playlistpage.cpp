@@ -212,8 +212,8 @@ void PlayListPage::showSwitchPressed(bool down) {
 bool PlayListPage::enterRadioMode() {
     const bool panelOpen = FrmAddSav->isVisible();
     CmdSwitch->setText(QStringLiteral("Switch to MP3"));
-    for (QWidget* w : std::initializer_list<QWidget*>{FrmAddSav, PicAddSav, ChkEnterAddSav,
-                                                      CmdClearList, Drive0, TogFindMusic})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             FrmAddSav, PicAddSav, ChkEnterAddSav, CmdClearList, Drive0, TogFindMusic, LblListNote})
         w->hide();
     PlayList->setEnabled(true);
     PlayList->raise();
@@ -223,8 +223,8 @@ bool PlayListPage::enterRadioMode() {
 
 void PlayListPage::leaveRadioMode(bool reopenAddSav) {
     CmdSwitch->setText(QString::fromLatin1(kSwitchToNet));
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{ChkEnterAddSav, CmdClearList, Drive0, TogFindMusic})
+    for (QWidget* w : std::initializer_list<QWidget*>{ChkEnterAddSav, CmdClearList, Drive0,
+                                                      TogFindMusic, LblListNote})
         w->show();
     PlayList->refresh(/*fromTop=*/true);
     if (reopenAddSav) {
