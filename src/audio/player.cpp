@@ -7,6 +7,7 @@
 
 #include "audio/audiolib.h"
 #include "audio/realtime/fx/effect.h"
+#include "util/fspath.h"
 #include "util/rounding.h"
 
 namespace velorixa {
@@ -62,9 +63,10 @@ bool PLAYER::StartPlay(const QString& Name, int KeyLoad, double FRQ, double VOL,
 }
 
 uint32_t PLAYER::OpenSource(const QString& Name, int KeyLoad) {
-    const QByteArray name = Name.toUtf8();
-    if (KeyLoad == 1) return BASS_StreamCreateURL(name.constData(), 0, kFlagsURL, nullptr);
-    if (KeyLoad == 2) return BASS_StreamCreateFile(0, name.constData(), 0, 0, kFlagsFile);
+    if (KeyLoad == 1) return BASS_StreamCreateURL(Name.toUtf8().constData(), 0, kFlagsURL, nullptr);
+    // A file name goes to the layer as the file system's bytes, also where they are not UTF-8.
+    if (KeyLoad == 2)
+        return BASS_StreamCreateFile(0, util::PathToBytes(Name).constData(), 0, 0, kFlagsFile);
     return 0;
 }
 

@@ -27,7 +27,8 @@ class PLAYER {
     uint32_t ChanEQL = 0;
     uint32_t ChanPIT = 0;
 
-    // Opens Name (KeyLoad 1 = URL, 2 = file) and plays it with the given speed (FRQ 0..200,
+    // Opens Name (KeyLoad 1 = URL, 2 = file, its bytes as util::PathFromBytes carries them)
+    // and plays it with the given speed (FRQ 0..200,
     // 100 = the source's own rate), volume (0..100), balance (-100..100) and the slider values
     // of the three equaliser bands and four effects (0..100, indices 1..3 and 1..4; index 0 is
     // unused). True when the new stream plays.

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "util/fspath.h"
+
 namespace velorixa::desktop {
 
 using playback::PlayKind;
@@ -55,7 +57,8 @@ QString ItemTitle(const QString& item) {
         const QString name = blank < 0 ? QString() : item.mid(blank + 1).trimmed();
         return name.isEmpty() ? item.left(blank < 0 ? item.size() : blank) : name;
     }
-    return QFileInfo(item).completeBaseName();
+    // A file name that is not UTF-8 on disk goes over the bus in its readable form.
+    return QFileInfo(util::PathForDisplay(item)).completeBaseName();
 }
 
 QString StreamTitle(const QString& meta) {

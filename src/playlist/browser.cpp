@@ -1,28 +1,72 @@
 #include "playlist/browser.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
 #include <QDir>
-#include <QFileInfo>
-#include <QStorageInfo>
 
 #include <algorithm>
+#include <cstdlib>
+#include <memory>
 
 #include "playlist/listfile.h"
 #include "util/folderwalk.h"
+#include "util/fspath.h"
 
 namespace velorixa::playlist {
 
+using util::PathFromBytes;
+using util::PathToBytes;
 using util::SortNames;
 
 namespace {
 
 bool IsPseudoFileSystem(const QByteArray& type) {
     static const char* const kPseudo[] = {
-        "proc",      "sysfs",  "devtmpfs",    "devpts",   "cgroup",     "cgroup2", "securityfs",
-        "pstore",    "bpf",    "debugfs",     "tracefs",  "configfs",   "fusectl", "mqueue",
-        "hugetlbfs", "autofs", "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",    "ramfs"};
+        "proc",       "sysfs",  "devtmpfs",  "devpts",  "cgroup",      "cgroup2",
+        "securityfs", "pstore", "bpf",       "debugfs", "tracefs",     "configfs",
+        "fusectl",    "mqueue", "hugetlbfs", "autofs",  "binfmt_misc", "efivarfs",
+        "rpc_pipefs", "nsfs",   "ramfs",     "rootfs"};
     for (const char* p : kPseudo)
         if (type == p) return true;
     return false;
+}
+
+// The visible entries of folder read with readdir, so every name comes as the file system's
+// bytes (a name that is not UTF-8 is listed like any other). Links count as what they name;
+// entries whose name begins with "." are left out.
+void ListEntries(const QString& folder, QStringList* folders, QStringList* files) {
+    const QByteArray path = PathToBytes(folder);
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(path.constData()), closedir);
+    if (!dir) return;
+    const int fd = dirfd(dir.get());
+    while (const dirent* e = readdir(dir.get())) {
+        if (e->d_name[0] == '.') continue;
+        unsigned char type = e->d_type;
+        if (type == DT_LNK || type == DT_UNKNOWN) {
+            struct stat st {};
+            if (fstatat(fd, e->d_name, &st, 0) != 0) continue;  // a dangling link names nothing
+            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+        }
+        if (type == DT_DIR && folders) folders->append(PathFromBytes(QByteArray(e->d_name)));
+        if (type == DT_REG && files) files->append(PathFromBytes(QByteArray(e->d_name)));
+    }
+}
+
+// Mounts of the system's own below these folders (/dev/shm, /run/user/..., /sys/fs/cgroup) are
+// no drives to browse.
+bool SystemMount(const QString& root) {
+    for (const char* top : {"/dev", "/proc", "/sys", "/run", "/var/run", "/var/lock"})
+        if (root == QLatin1String(top) || root.startsWith(QLatin1String(top) + u'/')) return true;
+    return false;
+}
+
+// path lies in the file system mounted at root.
+bool UnderRoot(const QString& path, const QString& root) {
+    if (root == QLatin1String("/")) return path.startsWith(u'/');
+    return path.startsWith(root) && (path.size() == root.size() || path.at(root.size()) == u'/');
 }
 
 }  // namespace
@@ -56,38 +100,79 @@ bool MatchesPattern(const QString& fileName, const QString& pattern) {
 }
 
 QStringList ListDrives() {
+    // The mount table as the folder walk reads it: mount points as the file system's bytes.
+    const util::WalkRules table = util::WalkRules::ForThisSystem();
     QStringList roots;
-    for (const QStorageInfo& s : QStorageInfo::mountedVolumes()) {
-        if (!s.isValid() || !s.isReady()) continue;
-        const QString root = s.rootPath();
-        if (root == QLatin1String("/") || IsPseudoFileSystem(s.fileSystemType())) continue;
-        if (!roots.contains(root)) roots.append(root);
+    for (auto it = table.mounts.constBegin(); it != table.mounts.constEnd(); ++it) {
+        const QString& root = it.key();
+        if (root.isEmpty() || root == QLatin1String("/") || IsPseudoFileSystem(it.value()) ||
+            SystemMount(root))
+            continue;
+        // Not ready (statvfs fails), holding nothing (a size of 0 is a pseudo file system), or a
+        // single file mounted over another (a container's /etc/hosts).
+        const QByteArray path = PathToBytes(root);
+        struct statvfs fs {};
+        struct stat st {};
+        if (statvfs(path.constData(), &fs) != 0 || fs.f_blocks == 0 ||
+            stat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+            continue;
+        roots.append(root);
     }
     SortNames(roots);
+    roots.removeDuplicates();
     roots.prepend(QStringLiteral("/"));
     return roots;
 }
 
 QString DriveOf(const QString& path) {
-    const QStorageInfo s(path);
-    return s.isValid() && !s.rootPath().isEmpty() ? s.rootPath() : QStringLiteral("/");
+    QString best = QStringLiteral("/");
+    for (const QString& root : ListDrives())
+        if (root.size() > best.size() && UnderRoot(path, root)) best = root;
+    return best;
 }
 
 QStringList ListFolders(const QString& folder) {
-    QDir dir(folder);
-    QStringList names = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
+    QStringList names;
+    ListEntries(folder, &names, nullptr);
     SortNames(names);
     return names;
 }
 
 QStringList ListFiles(const QString& folder, const QString& pattern) {
-    QDir dir(folder);
-    const QStringList all = dir.entryList(QDir::Files, QDir::NoSort);
-    QStringList names;
+    QStringList all, names;
+    ListEntries(folder, nullptr, &all);
     for (const QString& n : all)
         if (MatchesPattern(n, pattern)) names.append(n);
     SortNames(names);
     return names;
+}
+
+bool CanBrowse(const QString& folder) {
+    const QByteArray path = PathToBytes(folder);
+    struct stat st {};
+    return stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           access(path.constData(), R_OK | X_OK) == 0;
+}
+
+QString AbsoluteFolder(const QString& folder) {
+    if (folder.startsWith(u'/')) return QDir::cleanPath(folder);
+    return QDir::cleanPath(FolderWithSlash(CurrentFolder()) + folder);
+}
+
+QString ParentFolder(const QString& folder) {
+    const QString clean = QDir::cleanPath(folder);
+    const qsizetype slash = clean.lastIndexOf(u'/');
+    return slash <= 0 ? QStringLiteral("/") : clean.left(slash);
+}
+
+QString CurrentFolder() {
+    // getcwd rather than QDir::currentPath, which would replace bytes that are not UTF-8.
+    std::unique_ptr<char, void (*)(void*)> cwd(getcwd(nullptr, 0), std::free);
+    return cwd ? PathFromBytes(QByteArray(cwd.get())) : QStringLiteral("/");
+}
+
+bool BreaksListLine(const QString& path) {
+    return path.contains(u'\n') || path.contains(u'\r');
 }
 
 QString FolderWithSlash(const QString& folder) {
@@ -99,16 +184,21 @@ QString PlaylistFilePath(const QString& folder, const QString& name) {
 }
 
 int AddBrowserSelection(PlaylistModel& list, const QString& folder, const PlaylistModel& fileTop,
-                        BrowserPattern pattern) {
+                        BrowserPattern pattern, int* skipped) {
     const QString base = FolderWithSlash(folder);
     int added = 0;
     for (int i = 0; i < fileTop.count(); ++i) {
         if (!fileTop.isSelected(i)) continue;
         if (list.isFull()) break;
+        const QString path = base + fileTop.text(i);
         if (pattern == BrowserPattern::Music) {
-            if (list.append(base + fileTop.text(i))) ++added;
+            if (BreaksListLine(path)) {
+                if (skipped) ++*skipped;
+            } else if (list.append(path)) {
+                ++added;
+            }
         } else {
-            added += LoadListFile(base + fileTop.text(i), list);
+            added += LoadListFile(path, list);
         }
     }
     return added;

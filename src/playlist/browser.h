@@ -5,7 +5,9 @@
 //
 // Names match patterns such as "*.MP3" and "*.PLF" without regard to letter case. Hidden entries
 // (names beginning with ".") are not listed. Listings are sorted by name ignoring case (ties by
-// exact text), so the order never depends on the file system.
+// exact text), so the order never depends on the file system. Folders and names are the file
+// system's bytes as util::PathFromBytes carries them: a name that is not UTF-8 (an old Latin-1
+// collection) is listed, added and played like any other; util::PathForDisplay shows it.
 //
 // Thread contract: free functions without shared state; the listing functions touch the file
 // system and may be slow on network mounts. Models belong to the window thread.
@@ -28,11 +30,12 @@ QString PatternText(BrowserPattern pattern);
 bool MatchesPattern(const QString& fileName, const QString& pattern);
 
 // The drive list: the roots of the mounted, ready file systems, "/" first, then the others by
-// name; pseudo file systems (proc, sysfs, cgroup, ...) are left out.
+// name; pseudo file systems (proc, sysfs, cgroup, ...) and the system's own mounts under /dev,
+// /proc, /sys and /run are left out.
 QStringList ListDrives();
 
-// The root of the mounted file system that holds path (what the drive list shows for it); "/"
-// when it cannot be told.
+// The drive of the drive list that holds path (the longest root it lies under); "/" when no
+// other does.
 QString DriveOf(const QString& path);
 
 // The folder list: names of the sub-folders of folder, sorted. Empty when it cannot be read.
@@ -41,6 +44,19 @@ QStringList ListFolders(const QString& folder);
 // The file list (`FileTop`): names (without folder) of the files in folder that match pattern,
 // sorted. Empty when the folder cannot be read.
 QStringList ListFiles(const QString& folder, const QString& pattern);
+
+// The browser can show folder: it is a folder (or a link to one) that may be listed and entered.
+bool CanBrowse(const QString& folder);
+// folder made absolute against the current folder, "." and ".." resolved by name.
+QString AbsoluteFolder(const QString& folder);
+// The folder above folder; "/" for "/" and for folders right below it.
+QString ParentFolder(const QString& folder);
+// The process's current folder, byte for byte; "/" when it cannot be told.
+QString CurrentFolder();
+
+// A list line cannot hold path: it contains a line break (CR or LF), which every list file
+// reads as the end of a line.
+bool BreaksListLine(const QString& path);
 
 // folder with a "/" appended unless it already ends in one (a root such as "/" gets no second).
 QString FolderWithSlash(const QString& folder);
@@ -52,7 +68,9 @@ QString PlaylistFilePath(const QString& folder, const QString& name);
 // Add selected browser files (`CmdAddSel`, `FileTop` double-click): for each selected line of
 // fileTop from the top, Music appends folder + name to list; Lists appends the lines of that
 // playlist file (`LoadListFile`). Returns the number of lines appended; stops when list is full.
+// Music files whose path breaks a list line are not added; *skipped (when given) grows by their
+// number.
 int AddBrowserSelection(PlaylistModel& list, const QString& folder, const PlaylistModel& fileTop,
-                        BrowserPattern pattern);
+                        BrowserPattern pattern, int* skipped = nullptr);
 
 }  // namespace velorixa::playlist

@@ -15,10 +15,25 @@ constexpr int kPollMs = 25;
 
 }  // namespace
 
+QString ListNote(int skippedNames, bool listFull, bool failed) {
+    QStringList parts;
+    if (failed) parts << QStringLiteral("Wrong system DLL libraries");
+    if (listFull)
+        parts << QStringLiteral("Search stopped: the list is full (%1 lines).")
+                     .arg(PlaylistModel::kMaxLines);
+    if (skippedNames == 1)
+        parts << QStringLiteral("1 name with a line break skipped: a list line cannot hold it.");
+    else if (skippedNames > 1)
+        parts << QStringLiteral("%1 names with a line break skipped: a list line cannot hold them.")
+                     .arg(skippedNames);
+    return parts.join(u'\n');
+}
+
 // What the worker and the window share for one walk.
 struct MusicSearch::Channel {
     std::mutex lock;
     QStringList found;                   // handed over, not yet in the list
+    int skipped = 0;                     // music files whose path breaks a list line
     std::atomic<bool> cancelled{false};  // this walk alone ends: the list is full, or the
                                          // search goes away
 };
@@ -42,6 +57,8 @@ void MusicSearch::StartFindMusic(const QString& root) {
     const util::FindFlag::Token token = flag_->start();
     channel_ = std::make_shared<Channel>();
     running_ = true;
+    skipped_ = 0;
+    listFull_ = false;
     // `FindMusicDir` is the walk; `AddMusicFiles` its visitor for one folder.
     auto job = [flag = flag_, token, channel = channel_, walkRules = rules(), root,
                 hook = afterFile] {
@@ -50,10 +67,16 @@ void MusicSearch::StartFindMusic(const QString& root) {
         const auto AddMusicFiles = [&](const QString& folder, const QStringList& files) {
             for (const QString& name : files) {
                 if (!MatchesPattern(name, QStringLiteral("*.MP3"))) continue;
+                const QString path = folder + name;
                 {
                     std::lock_guard<std::mutex> hold(channel->lock);
                     if (!goesOn()) return false;
-                    channel->found.append(folder + name);
+                    // A line of the list cannot hold such a path: it would come back as two.
+                    if (BreaksListLine(path)) {
+                        ++channel->skipped;
+                        continue;
+                    }
+                    channel->found.append(path);
                 }
                 if (hook) hook(++handedOver);
             }
@@ -77,10 +100,12 @@ bool MusicSearch::drain() {
     {
         std::lock_guard<std::mutex> hold(channel_->lock);
         found.swap(channel_->found);
+        skipped_ = channel_->skipped;
     }
     int added = 0;
     for (const QString& path : found) {
         if (!list_.append(path)) {
+            listFull_ = true;
             channel_->cancelled = true;  // the rest of the walk could not be shown either
             break;
         }

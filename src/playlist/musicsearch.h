@@ -2,6 +2,9 @@
 // The music search: walks a whole folder tree and appends every "*.MP3" file (any letter case)
 // to the play list as a full path, in the order found: a folder's own files before its
 // subfolders, subfolders depth first in name order (util/folderwalk.h has the walk's rules).
+// Paths are the file system's bytes (util/fspath.h); a path that a list line cannot hold (it
+// contains a line break) is skipped and counted, and a search that fills the list stops there
+// and says so, so the window can tell the operator what the list does not hold.
 //
 // The folders are listed on a worker thread, which hands the paths over through a locked queue;
 // the list is only touched on the window's thread, a few times per frame, by appending at its
@@ -28,10 +31,15 @@ class WalkThread;
 
 namespace velorixa::playlist {
 
+// What the window says after a search or an addition from the browser about what the list does
+// not hold: names skipped for a line break, a list that became full, a folder that could not be
+// listed. Empty when everything found went in.
+QString ListNote(int skippedNames, bool listFull, bool failed);
+
 class MusicSearch : public QObject {
     Q_OBJECT
   public:
-    // list: the list the files are appended to; flag: `FlagFind`, shared with the mixer search.
+    // list: the list the files are appended to; flag: `FlagFind`, which ends the walk.
     MusicSearch(PlaylistModel& list, std::shared_ptr<util::FindFlag> flag,
                 QObject* parent = nullptr);
     ~MusicSearch() override;
@@ -39,7 +47,7 @@ class MusicSearch : public QObject {
     // `StartFindMusic`: `FlagFind` raised and the walk of root started (a search still running
     // is stopped first). Returns at once; the walk ends in finished().
     void StartFindMusic(const QString& root);
-    // `StopFindMusic`: `FlagFind` cleared, which ends this search and a mixer search alike; the
+    // `StopFindMusic`: `FlagFind` cleared, which ends the walk; the
     // files found before the stop are in the list when this returns, and no later ones. Does
     // nothing when no search runs.
     void StopFindMusic();
@@ -47,6 +55,10 @@ class MusicSearch : public QObject {
     bool running() const { return running_; }
     // The worker has not returned yet (it ends within one file or folder of a stop).
     bool walking() const;
+    // Of the search running or last ended: music files skipped because their path holds a line
+    // break, and whether it stopped because the list was full (kMaxLines).
+    int skippedNames() const { return skipped_; }
+    bool stoppedFull() const { return listFull_; }
 
     const std::shared_ptr<util::FindFlag>& flag() const { return flag_; }
     // The file-system side of the walk, taken at each start; tests give their own.
@@ -58,8 +70,8 @@ class MusicSearch : public QObject {
   signals:
     // Lines were appended at the end of the list.
     void linesAdded();
-    // The search ended (walked through, stopped, or the list became full); failed: a folder
-    // could not be listed ("Wrong system DLL libraries").
+    // The search ended (walked through, stopped, or the list became full: stoppedFull());
+    // failed: a folder could not be listed ("Wrong system DLL libraries").
     void finished(bool failed);
 
   private:
@@ -74,6 +86,8 @@ class MusicSearch : public QObject {
     std::unique_ptr<util::WalkThread> walk_;
     QTimer poll_;
     bool running_ = false;
+    int skipped_ = 0;
+    bool listFull_ = false;
 };
 
 }  // namespace velorixa::playlist

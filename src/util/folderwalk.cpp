@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include "util/fspath.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -76,7 +78,7 @@ class Walker {
     // False when the whole walk ends (end_ tells why).
     bool walk(const QString& folder, bool root) {
         if (!goesOn_()) return stop(WalkEnd::Stopped);
-        const QByteArray path = QFile::encodeName(folder);
+        const QByteArray path = PathToBytes(folder);
         const int fd = rules_.openFolder(path, root);
         if (fd < 0) return UnreadableFolder(errno) || stop(WalkEnd::Failed);
         struct stat st {};
@@ -134,9 +136,9 @@ class Walker {
                 type = DT_REG;
             }
             if (type == DT_DIR && name[0] != '.') {
-                subfolders.append(QFile::decodeName(name));
+                subfolders.append(PathFromBytes(QByteArray(name)));
             } else if (type == DT_REG) {
-                files.append(QFile::decodeName(name));
+                files.append(PathFromBytes(QByteArray(name)));
             }
         }
     }
@@ -164,7 +166,7 @@ WalkRules WalkRules::FromMountInfo(const QByteArray& table) {
         const QList<QByteArray> fields = line.split(' ');
         const qsizetype dash = fields.indexOf("-");
         if (fields.size() < 5 || dash < 0 || dash + 1 >= fields.size()) continue;
-        rules.mounts.insert(QFile::decodeName(Unescape(fields[4])), fields[dash + 1]);
+        rules.mounts.insert(PathFromBytes(Unescape(fields[4])), fields[dash + 1]);
     }
     return rules;
 }

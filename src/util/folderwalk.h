@@ -1,6 +1,6 @@
 #pragma once
-// The walk over a whole folder tree that the music search and the mixer search share, and the
-// flag `FlagFind` that ends them.
+// The walk over a whole folder tree that the music search makes, and the flag `FlagFind` that
+// ends it.
 //
 // Linux makes two things of a naive walk unsafe, and the walk refuses both:
 // - cycles: links to folders are never followed (a file link is taken as the file it names),
@@ -25,7 +25,7 @@
 namespace velorixa::util {
 
 // `FlagFind`: true while a search may go on. Clearing it ends every walk running at that moment
-// (a music search and a mixer search alike); a walk started later is not ended by an earlier
+// (started with an earlier token); a walk started later is not ended by an earlier
 // clear, and starting one never revives a walk that was ended.
 class FindFlag {
   public:
@@ -69,7 +69,9 @@ enum class WalkEnd {
 };
 
 // Called for each folder walked, with the folder's path (ending in "/") and the names of its
-// regular files (links to regular files included), sorted; returns false to end the walk.
+// regular files (links to regular files included), sorted; returns false to end the walk. Paths
+// and names are the file system's bytes as util::PathFromBytes carries them (a name that is not
+// UTF-8 is walked and handed over like any other).
 using FolderVisitor = std::function<bool(const QString& folder, const QStringList& files)>;
 
 // Walks root and every folder below it, depth first: a folder's own files before its

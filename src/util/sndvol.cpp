@@ -1,82 +1,84 @@
 #include "util/sndvol.h"
 
-#include <QFile>
 #include <QProcess>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include "util/walkthread.h"
+#include "util/fspath.h"
 
 namespace velorixa::util {
 
 namespace {
 
-// The searches look at the worker's results a few times per frame of a 30 Hz screen.
-constexpr int kPollMs = 25;
+bool Executable(const QString& path) {
+    const QByteArray bytes = PathToBytes(path);
+    struct stat st {};
+    return ::stat(bytes.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(bytes.constData(), X_OK) == 0;
+}
 
 }  // namespace
 
-MixerLauncher::MixerLauncher(std::shared_ptr<FindFlag> flag, QObject* parent)
-    : QObject(parent), flag_(std::move(flag)) {
-    startProgram = [](const QString& program) { return QProcess::startDetached(program, {}); };
-    poll_.setInterval(kPollMs);
-    connect(&poll_, &QTimer::timeout, this, [this] { poll(); });
-}
-
-MixerLauncher::~MixerLauncher() {
-    abandonSearch();
-}
-
-void MixerLauncher::RunSndVol() {
-    if (searching()) return;
-    for (const QString& place : places.fixed) {
-        if (TrySndVol(place)) return;
+QString FindSndVol(const SndVolPlaces& places, const QByteArray& pathVar) {
+    const QList<QByteArray> folders = pathVar.split(':');
+    for (const QString& name : places.names) {
+        for (const QByteArray& folder : folders) {
+            // An empty or relative entry would name a program of whatever folder is current.
+            if (!folder.startsWith('/')) continue;
+            QString path = PathFromBytes(folder);
+            if (!path.endsWith(u'/')) path += u'/';
+            path += name;
+            if (Executable(path)) return path;
+        }
     }
-    FindSndVol();
+    for (const QString& place : places.fixed)
+        if (Executable(place)) return place;
+    return {};
 }
 
-bool MixerLauncher::TrySndVol(const QString& path) {
-    return !path.isEmpty() && startProgram(path);
+QString SndVolNotFoundText(const SndVolPlaces& places) {
+    return QString::fromLatin1(kSndVolNotFoundText) +
+           QStringLiteral(
+               "\n\nThe mixer button starts %1, looked for on PATH and at %2.\n"
+               "Install %1: sudo apt install %3")
+               .arg(places.names.join(QStringLiteral(" or ")),
+                    places.fixed.join(QStringLiteral(", ")),
+                    places.names.value(0, QStringLiteral("pavucontrol")));
 }
 
-void MixerLauncher::FindSndVol() {
-    const FindFlag::Token token = flag_->start();
-    sndVolPath_.clear();
-    found_ = std::make_shared<QString>();
-    walk_ = std::make_unique<WalkThread>([flag = flag_, token, found = found_, walkRules = rules(),
-                                          root = places.searchRoot, name = places.fileName] {
-        const auto goesOn = [&] { return flag->goesOn(token); };
-        return WalkFolders(root, walkRules, goesOn,
-                           [&](const QString& folder, const QStringList& files) {
-                               if (!files.contains(name)) return true;
-                               const QString path = folder + name;
-                               if (access(QFile::encodeName(path).constData(), X_OK) != 0)
-                                   return true;
-                               if (!goesOn()) return false;
-                               *found = path;
-                               flag->clear();  // the whole walk ends at its next look at the flag
-                               return false;
-                           });
-    });
-    poll_.start();
+MixerLauncher::MixerLauncher() {
+    pathVar = [] { return qgetenv("PATH"); };
+    startProgram = [](const QString& program, QString* error) {
+        QProcess process;
+        process.setProgram(program);
+        if (process.startDetached()) return true;
+        *error = process.errorString();
+        return false;
+    };
 }
 
-void MixerLauncher::poll() {
-    if (!walk_ || !walk_->finished()) return;
-    poll_.stop();
-    const bool failed = walk_->end() == WalkEnd::Failed;
-    walk_.reset();
-    flag_->clear();  // also ends a music search running now
-    sndVolPath_ = *found_;
-    if (failed) emit listingFailed();
-    emit searchEnded(TrySndVol(sndVolPath_));
+MixerLauncher::Outcome MixerLauncher::RunSndVol() const {
+    Outcome out;
+    out.path = FindSndVol(places, pathVar());
+    if (out.path.isEmpty()) {
+        out.message = SndVolNotFoundText(places);
+        return out;
+    }
+    QString error;
+    out.started = TrySndVol(out.path, &error);
+    if (!out.started)
+        out.message = QStringLiteral("The mixer %1 could not be started: %2")
+                          .arg(PathForDisplay(out.path), error);
+    return out;
 }
 
-void MixerLauncher::abandonSearch() {
-    if (!walk_) return;
-    poll_.stop();
-    flag_->clear();
-    walk_.reset();
+bool MixerLauncher::TrySndVol(const QString& path, QString* error) const {
+    if (path.isEmpty()) {
+        *error = QStringLiteral("no program");
+        return false;
+    }
+    return startProgram(path, error);
 }
 
 }  // namespace velorixa::util

@@ -1,78 +1,61 @@
 #pragma once
-// The mixer launcher behind `CmdSndVolExe`: starts the desktop's volume mixer, trying a few fixed
-// places first, then searching the whole file tree for it. The search is a folder walk on a
-// worker thread (util/folderwalk.h) sharing `FlagFind` with the music search, so the end of
-// either ends the other.
+// The mixer launcher behind `CmdSndVolExe`: starts the desktop's volume mixer, "pavucontrol" or
+// "pwvucontrol" (PulseAudio and PipeWire desktops), looked up in the folders of PATH first and
+// then at a few fixed places, the way a shell finds a program; the disk is never searched. Every
+// click ends in the mixer started or in a message that says why not: which mixers it looks for
+// and how to install one, or why the one found did not start.
 //
-// Thread contract: window thread only; the walk itself runs on its worker.
+// Thread contract: window thread only; a lookup is a few stat calls.
 
-#include <QObject>
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
 #include <functional>
-#include <memory>
-
-#include "util/folderwalk.h"
 
 namespace velorixa::util {
-
-class WalkThread;
 
 inline constexpr const char* kSndVolNotFoundText = "File pavucontrol not found";
 
 // Where the mixer is looked for.
 struct SndVolPlaces {
+    // Looked up by name in each folder of PATH, in this order.
+    QStringList names = {QStringLiteral("pavucontrol"), QStringLiteral("pwvucontrol")};
     QStringList fixed = {QStringLiteral("/usr/bin/pavucontrol"),
                          QStringLiteral("/usr/local/bin/pavucontrol"),
                          QStringLiteral("/usr/bin/pwvucontrol")};
-    QString searchRoot = QStringLiteral("/");
-    QString fileName = QStringLiteral("pavucontrol");
 };
 
-class MixerLauncher : public QObject {
-    Q_OBJECT
-  public:
-    explicit MixerLauncher(std::shared_ptr<FindFlag> flag, QObject* parent = nullptr);
-    ~MixerLauncher() override;
+// The mixer to start: each name in each absolute folder of pathVar (a PATH value: folders
+// separated by ":", the file system's bytes), then the fixed places; the first executable
+// regular file wins. Empty when there is none.
+QString FindSndVol(const SndVolPlaces& places, const QByteArray& pathVar);
 
-    // `RunSndVol`: the fixed places in order, the first start that succeeds ends it; then the
-    // search, which ends in searchEnded(). A click while the search runs does nothing.
-    void RunSndVol();
-    // `TrySndVol`: starts the program at path, detached; false when it could not be started
-    // (a missing file, an empty path included).
-    bool TrySndVol(const QString& path);
-    // `FindSndVol`: `FlagFind` raised, `SndVolPath` emptied, the walk from the search root
-    // started; the first executable file of the mixer's name in walk order wins.
-    void FindSndVol();
-    // Ends a running search without starting or reporting anything (the window is closing).
-    void abandonSearch();
-    bool searching() const { return walk_ != nullptr; }
-    // `SndVolPath`: what the last search found, empty when nothing.
-    const QString& SndVolPath() const { return sndVolPath_; }
+// What the operator reads when no mixer was found: "File pavucontrol not found", the mixers and
+// places looked at, and how to install one.
+QString SndVolNotFoundText(const SndVolPlaces& places);
+
+class MixerLauncher {
+  public:
+    MixerLauncher();
+
+    struct Outcome {
+        QString path;  // the mixer found, empty when none
+        bool started = false;
+        QString message;  // for the operator when not started; empty when started
+    };
+    // `RunSndVol`: FindSndVol over this process's PATH, then `TrySndVol` on what it found.
+    Outcome RunSndVol() const;
+    // `TrySndVol`: starts the program at path, detached; false (and why in *error) when it
+    // could not be started (an empty path included).
+    bool TrySndVol(const QString& path, QString* error) const;
 
     SndVolPlaces places;
-    // Starts a program detached; tests replace it.
-    std::function<bool(const QString& program)> startProgram;
-    // The file-system side of the walk; tests give their own.
-    std::function<WalkRules()> rules = &WalkRules::ForThisSystem;
-
-  signals:
-    // The search ended: started tells whether the found mixer was started. When it was not,
-    // "File pavucontrol not found" is to be shown; listingFailed() came first when a folder
-    // could not be listed.
-    void searchEnded(bool started);
-    void listingFailed();
-
-  private:
-    void poll();
-
-    std::shared_ptr<FindFlag> flag_;
-    std::shared_ptr<QString> found_;  // written by the worker, read after it finished
-    std::unique_ptr<WalkThread> walk_;
-    QString sndVolPath_;
-    QTimer poll_;
+    // The PATH value looked at; tests give their own.
+    std::function<QByteArray()> pathVar;
+    // Starts a program detached; false and why in *error when it did not start. Tests replace
+    // it.
+    std::function<bool(const QString& program, QString* error)> startProgram;
 };
 
 }  // namespace velorixa::util

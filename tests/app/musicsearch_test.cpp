@@ -1,16 +1,20 @@
-// The music search, the mixer launcher and the web link, driven through the window's own
-// controls, on trees built under a temporary folder.
+// The music search, the browser's way in, the mixer launcher and the web link, driven through
+// the window's own controls, on trees built under a temporary folder.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
 
 #include <atomic>
 #include <semaphore>
 
+#include "common/bytenames.h"
 #include "playlist/listfile.h"
+#include "util/fspath.h"
 #include "util/sndvol.h"
 #include "util/ui/utilpanel.h"
 #include "windowfixture.h"
@@ -141,6 +145,7 @@ TEST_F(MusicSearchTest, TheListSwitchEndsTheSearchBeforeTheListsChange) {
     gate.release();
     ASSERT_TRUE(waitFor([&] { return !list().musicSearch().walking(); }, 5000));
     EXPECT_TRUE(ui<QPushButton>("TogFindMusic")->isHidden());
+    EXPECT_TRUE(ui<QLabel>("LblListNote")->isHidden()) << "the music list's note goes with it";
     EXPECT_TRUE(w_->playLists().stationList().texts().filter(".mp3").isEmpty());
     EXPECT_EQ(w_->playLists().musicList().count(), 2);
 }
@@ -159,8 +164,128 @@ TEST_F(MusicSearchTest, AFolderThatCannotBeListedEndsTheSearchWithAMessage) {
     setList({});
     clickMusicSearch();
     ASSERT_TRUE(waitFor([&] { return !list().musicSearch().running(); }, 5000));
-    EXPECT_EQ(messages_, QStringList{"Error|Wrong system DLL libraries"});
+    // Said in the window, not in a box that would hold the keys.
+    EXPECT_TRUE(messages_.isEmpty()) << messages_.join("; ").toStdString();
+    EXPECT_EQ(ui<QLabel>("LblListNote")->text(), "Wrong system DLL libraries");
     EXPECT_EQ(lines(), music.mid(0, 4));
+}
+
+// A short tone named by raw bytes under folder; its path as the list carries it.
+QString makeToneNamed(const QString& folder, const QByteArray& name) {
+    static const std::vector<uint8_t> tone =
+        testmedia::encodeMp3(testmedia::sine(440, 2, 22050, 2));
+    const QByteArray path = test::rawPath(folder, name);
+    EXPECT_TRUE(testmedia::writeFile(test::rawString(path), tone));
+    return util::PathFromBytes(path);
+}
+
+// Every name is found, kept in the list byte for byte and plays: the search hands the walk's
+// bytes through, the player hands them to the audio layer.
+TEST_F(MusicSearchTest, NamesThatAreNotUtf8AreFoundKeptByteForByteAndPlay) {
+    QDir().mkpath(root_);
+    QList<QByteArray> expected;
+    for (const auto& n : test::kByteNames) {
+        makeToneNamed(root_, n.bytes + ".mp3");
+        expected << test::rawPath(root_, n.bytes + ".mp3");
+    }
+    setList({});
+    clickMusicSearch();
+    ASSERT_TRUE(waitFor([&] { return !list().musicSearch().running(); }, 5000));
+    ASSERT_EQ(lines().size(), expected.size());
+    for (int row = 0; row < lines().size(); ++row) {
+        const QByteArray bytes = util::PathToBytes(lines()[row]);
+        SCOPED_TRACE(bytes.toStdString());
+        EXPECT_TRUE(expected.contains(bytes));
+        QTest::mouseClick(ui<QPushButton>("CmdStop"), Qt::LeftButton);
+        doubleClickRow(row);
+        EXPECT_TRUE(waitFor(
+            [&] { return player().GetFilePlayPerf() && player().GetFilePos() > 0.2f; }, 3000));
+        EXPECT_EQ(namePlay(), lines()[row]);
+        EXPECT_TRUE(messages_.isEmpty()) << messages_.join("; ").toStdString();
+    }
+    EXPECT_TRUE(ui<QLabel>("LblListNote")->text().isEmpty());
+}
+
+// The operator's way through the browser: the Latin-1 name shown readably, added with
+// "Add Select." and played with a double click.
+TEST_F(MusicSearchTest, ALatin1NameFromTheBrowserPlays) {
+    QDir().mkpath(root_);
+    const QString path = makeToneNamed(root_, test::kByteNames[0].bytes + ".mp3");
+    setList({});
+    ASSERT_TRUE(list().setBrowserFolder(root_));
+    QTest::mouseClick(ui<QPushButton>("ChkEnterAddSav"), Qt::LeftButton);
+    ListBox* fileTop = ui<ListBox>("FileTop");
+    const QModelIndex first = fileTop->QListView::model()->index(0, 0);
+    EXPECT_EQ(first.data().toString(), test::kByteNames[0].shown + ".mp3");
+    QTest::mouseClick(fileTop->viewport(), Qt::LeftButton, {}, fileTop->visualRect(first).center());
+    QTest::mouseClick(ui<QPushButton>("CmdAddSel"), Qt::LeftButton);
+    QTest::mouseClick(ui<QPushButton>("CmdExitAddSav"), Qt::LeftButton);
+    ASSERT_EQ(lines().size(), 1);
+    EXPECT_EQ(util::PathToBytes(lines()[0]), util::PathToBytes(path));
+    doubleClickRow(0);
+    EXPECT_TRUE(waitFor([&] { return player().GetFilePos() > 0.2f; }, 3000));
+    EXPECT_TRUE(messages_.isEmpty()) << messages_.join("; ").toStdString();
+    EXPECT_EQ(ui<QLineEdit>("NamePlay")->text(), util::PathForDisplay(path))
+        << "the transport names it readably";
+    EXPECT_TRUE(
+        ui<QLineEdit>("NamePlay")->text().endsWith("/" + test::kByteNames[0].shown + ".mp3"));
+}
+
+// A name with a line break would come back from the saved list as two lines: it is left out,
+// and the window says how many were.
+TEST_F(MusicSearchTest, NamesWithALineBreakAreSkippedAndCounted) {
+    const QStringList music = makeMusic(2);
+    for (const QByteArray& name :
+         {QByteArray("two\nlines.mp3"), QByteArray("cr\ronly.mp3"),
+          QByteArray("sub\nfolder/inside.mp3"), QByteArray("notes\n.txt")}) {
+        QDir().mkpath(QFileInfo(util::PathFromBytes(test::rawPath(root_, name))).path());
+        ASSERT_TRUE(testmedia::writeFile(test::rawString(test::rawPath(root_, name)), "x"));
+    }
+    setList({});
+    clickMusicSearch();
+    ASSERT_TRUE(waitFor([&] { return !list().musicSearch().running(); }, 5000));
+    EXPECT_EQ(lines(), music);
+    EXPECT_EQ(list().musicSearch().skippedNames(), 3) << "the text file is no music";
+    EXPECT_EQ(ui<QLabel>("LblListNote")->text(),
+              "3 names with a line break skipped: a list line cannot hold them.");
+    EXPECT_TRUE(messages_.isEmpty());
+}
+
+// A search that fills the list stops there and says so; the next search clears the note.
+TEST_F(MusicSearchTest, ASearchThatFillsTheListSaysSo) {
+    const QStringList music = makeMusic(5);
+    QStringList full;
+    for (int i = 0; i < playlist::PlaylistModel::kMaxLines - 2; ++i)
+        full << QStringLiteral("/kept/%1.mp3").arg(i);
+    setList(full);
+    clickMusicSearch();
+    ASSERT_TRUE(waitFor([&] { return !list().musicSearch().running(); }, 5000));
+    EXPECT_EQ(lines().mid(full.size()), music.mid(0, 2));
+    EXPECT_EQ(ui<QLabel>("LblListNote")->text(), "Search stopped: the list is full (32767 lines).");
+    EXPECT_TRUE(messages_.isEmpty());
+    setList(music.mid(0, 1));
+    clickMusicSearch();
+    ASSERT_TRUE(waitFor([&] { return !list().musicSearch().running(); }, 5000));
+    EXPECT_EQ(lines().size(), 6);
+    EXPECT_TRUE(ui<QLabel>("LblListNote")->text().isEmpty());
+}
+
+TEST(ListNote, SaysWhatTheListDoesNotHold) {
+    const struct {
+        int skipped;
+        bool full, failed;
+        const char* text;
+    } cases[] = {
+        {0, false, false, ""},
+        {1, false, false, "1 name with a line break skipped: a list line cannot hold it."},
+        {2, false, false, "2 names with a line break skipped: a list line cannot hold them."},
+        {0, true, false, "Search stopped: the list is full (32767 lines)."},
+        {4, true, true,
+         "Wrong system DLL libraries\nSearch stopped: the list is full (32767 lines).\n"
+         "4 names with a line break skipped: a list line cannot hold them."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(playlist::ListNote(c.skipped, c.full, c.failed), c.text);
 }
 
 class MixerTest : public MusicSearchTest {
@@ -168,56 +293,145 @@ class MixerTest : public MusicSearchTest {
     void SetUp() override {
         MusicSearchTest::SetUp();
         util::MixerLauncher& mixer = w_->utilPanel().mixer();
-        mixer.places.fixed = {root_ + "/usr/bin/pavucontrol", root_ + "/opt/pavucontrol"};
-        mixer.places.searchRoot = root_;
-        mixer.rules = [] { return util::WalkRules{}; };
-        // A start succeeds when the file is there and may be run.
-        mixer.startProgram = [this](const QString& path) {
+        mixer.places.fixed = {root_ + "/usr/bin/pavucontrol", root_ + "/opt/pwvucontrol"};
+        mixer.pathVar = [this] { return util::PathToBytes(path_); };
+        w_->MenuTabs()->setCurrentIndex(1);  // the transport panel with the mixer button
+    }
+    // Starts are recorded; a start succeeds unless the case says otherwise.
+    void recordStarts(bool succeed) {
+        w_->utilPanel().mixer().startProgram = [this, succeed](const QString& path,
+                                                               QString* error) {
             started_ << path.mid(root_.size());
-            return QFileInfo(path).isExecutable();
+            if (!succeed) *error = "Permission denied";
+            return succeed;
         };
+    }
+    void recordMessages() {
         w_->utilPanel().messageBox = [this](const QString& text, const QString& title) {
             messages_ << title + "|" + text;
         };
-        w_->MenuTabs()->setCurrentIndex(1);  // the transport panel with the mixer button
     }
+    void clickMixer() { QTest::mouseClick(ui<QPushButton>("CmdSndVolExe"), Qt::LeftButton); }
+    static QList<QMessageBox*> shownBoxes() {
+        QList<QMessageBox*> boxes;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible()) boxes << box;
+        return boxes;
+    }
+
+    QString path_;
     QStringList started_;
 };
 
-TEST_F(MixerTest, FixedPlacesFirstThenTheFirstCopyInWalkOrderThenTheMessage) {
+TEST_F(MixerTest, PathFirstThenTheFixedPlacesThenAMessageThatSaysHowToInstallOne) {
+    const QString notFound =
+        "Error|File pavucontrol not found\n\nThe mixer button starts pavucontrol or "
+        "pwvucontrol, looked for on PATH and at " +
+        root_ + "/usr/bin/pavucontrol, " + root_ +
+        "/opt/pwvucontrol.\nInstall pavucontrol or pwvucontrol: sudo apt install pavucontrol";
     const struct Case {
         const char* name;
-        QStringList executables;
+        QString path;  // folders under the tree, ":" between them
+        QStringList executables, plainFiles;
+        bool startSucceeds;
         QStringList started;
         QStringList messages;
     } cases[] = {
-        {"at the first fixed place: started once, no search",
-         {"/usr/bin/pavucontrol", "/b/pavucontrol"},
-         {"/usr/bin/pavucontrol"},
-         {}},
-        {"only found by the search: the first of two copies in walk order",
-         {"/b/pavucontrol", "/a/deep/pavucontrol"},
-         {"/usr/bin/pavucontrol", "/opt/pavucontrol", "/a/deep/pavucontrol"},
-         {}},
-        {"nowhere: the message",
+        {"on PATH, in its second folder, before a fixed place",
+         "/bin1:/bin2",
+         {"/bin2/pavucontrol", "/usr/bin/pavucontrol"},
          {},
-         {"/usr/bin/pavucontrol", "/opt/pavucontrol"},
-         {"Error|File pavucontrol not found"}},
+         true,
+         {"/bin2/pavucontrol"},
+         {}},
+        {"pavucontrol anywhere on PATH before pwvucontrol",
+         "/bin1:/bin2",
+         {"/bin1/pwvucontrol", "/bin2/pavucontrol"},
+         {},
+         true,
+         {"/bin2/pavucontrol"},
+         {}},
+        {"pwvucontrol on PATH before a fixed pavucontrol",
+         "/bin1",
+         {"/bin1/pwvucontrol", "/usr/bin/pavucontrol"},
+         {},
+         true,
+         {"/bin1/pwvucontrol"},
+         {}},
+        {"a file that may not be run and a folder of that name are passed over",
+         "/bin1:/bin2",
+         {"/opt/pwvucontrol"},
+         {"/bin1/pavucontrol", "/bin2/pavucontrol/readme"},
+         true,
+         {"/opt/pwvucontrol"},
+         {}},
+        {"nowhere: which mixers, where, and how to install one",
+         "/bin1",
+         {},
+         {},
+         true,
+         {},
+         {notFound}},
+        {"found but it does not start: said so",
+         "/bin1",
+         {"/bin1/pavucontrol"},
+         {},
+         false,
+         {"/bin1/pavucontrol"},
+         {"Error|The mixer " + root_ +
+          "/bin1/pavucontrol could not be started: Permission denied"}},
     };
+    recordMessages();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QDir(root_).removeRecursively();
-        makeFile(root_ + "/a/pavucontrol/readme");  // a folder of that name is not the program
-        makeFile(root_ + "/a/deep/notes");
+        QStringList folders;
+        for (const QString& f : c.path.split(':'))
+            folders << root_ + f;
+        path_ = "relative/bin::" + folders.join(':');  // relative and empty entries count not
         for (const QString& e : c.executables)
             makeFile(root_ + e, true);
+        for (const QString& f : c.plainFiles)
+            makeFile(root_ + f);
+        recordStarts(c.startSucceeds);
         started_.clear();
         messages_.clear();
-        QTest::mouseClick(ui<QPushButton>("CmdSndVolExe"), Qt::LeftButton);
-        ASSERT_TRUE(waitFor([&] { return !w_->utilPanel().mixer().searching(); }, 5000));
+        clickMixer();
         EXPECT_EQ(started_, c.started);
         EXPECT_EQ(messages_, c.messages);
     }
+}
+
+// The real start of a program found on PATH, and the message shown beside the window when the
+// program cannot start: the box blocks neither the window nor its keys.
+TEST_F(MixerTest, AProgramOnPathStartsAndAFailedStartIsShownWithoutBlocking) {
+    const QString bin = root_ + "/bin";
+    QDir().mkpath(bin);
+    const QString ran = root_ + "/ran";
+    ASSERT_TRUE(
+        test::writeFile(bin + "/pavucontrol", ("#!/bin/sh\ntouch '" + ran + "'\n").toUtf8()));
+    QFile::setPermissions(bin + "/pavucontrol",
+                          QFile::ReadOwner | QFile::ExeOwner | QFile::WriteOwner);
+    path_ = bin;
+    clickMixer();
+    EXPECT_TRUE(waitFor([&] { return QFileInfo::exists(ran); }, 5000));
+
+    ASSERT_TRUE(test::writeFile(bin + "/pavucontrol", "#!/no/such/interpreter\n"));
+    clickMixer();
+    QList<QMessageBox*> boxes = shownBoxes();
+    ASSERT_EQ(boxes.size(), 1) << "a failed start is never silent";
+    EXPECT_TRUE(
+        boxes[0]->text().startsWith("The mixer " + bin + "/pavucontrol could not be started"))
+        << boxes[0]->text().toStdString();
+    EXPECT_FALSE(boxes[0]->isModal());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    // A second message takes the place of the first.
+    path_ = root_ + "/nothing";
+    clickMixer();
+    boxes = shownBoxes();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0]->text().startsWith("File pavucontrol not found"));
+    boxes[0]->close();
 }
 
 TEST_F(MixerTest, TheLinkOpensTheMakersPage) {

@@ -16,6 +16,8 @@
 #include <sys/stat.h>
 
 #include "app/windowstate.h"
+#include "common/bytenames.h"
+#include "util/fspath.h"
 #include "windowfixture.h"
 
 namespace velorixa {
@@ -118,6 +120,45 @@ TEST_F(PlayListPageTest, ListFilesAddTheirLinesAndFoldersOpenWithOneClick) {
                       w<QListWidget>("DirectoryBox")->visualItemRect(sub).center());
     EXPECT_EQ(page_->browserFolder(), music_ + "/Sub folder");
     EXPECT_TRUE(files().isEmpty());
+}
+
+// Names that are not UTF-8: the file list and the folder list show them readably, "Add Select."
+// adds their bytes, a click opens such a folder.
+TEST_F(PlayListPageTest, NamesThatAreNotUtf8ShowReadablyAndAddByteForByte) {
+    using test::kByteNames;
+    for (const auto& n : kByteNames) {
+        ASSERT_TRUE(test::makeRawFolder(test::rawPath(music_, n.bytes))) << n.what;
+        ASSERT_TRUE(testmedia::writeFile(test::rawString(test::rawPath(music_, n.bytes + ".mp3")),
+                                         std::string("x")))
+            << n.what;
+    }
+    ASSERT_TRUE(page_->setBrowserFolder(music_));
+    auto* fileTop = w<ListBox>("FileTop");
+    QStringList shown;
+    for (int row = 0; row < fileTop->QListView::model()->rowCount(); ++row)
+        shown << fileTop->QListView::model()->index(row, 0).data().toString();
+    page_->OpenAddSav();
+    QTest::mouseClick(w<QPushButton>("CmdSelAll"), Qt::LeftButton);
+    QTest::mouseClick(w<QPushButton>("CmdAddSel"), Qt::LeftButton);
+    QList<QByteArray> added;
+    for (const QString& line : lines())
+        added << util::PathToBytes(line);
+    auto* folders = w<QListWidget>("DirectoryBox");
+    for (const auto& n : kByteNames) {
+        SCOPED_TRACE(n.what);
+        EXPECT_TRUE(shown.contains(n.shown + ".mp3")) << shown.join(" | ").toStdString();
+        EXPECT_TRUE(added.contains(test::rawPath(music_, n.bytes + ".mp3")));
+        EXPECT_EQ(folders->findItems(n.shown, Qt::MatchExactly).size(), 1);
+    }
+    // The Latin-1 folder opens with a click and is named readably under the browser.
+    QListWidgetItem* latin1 = folders->findItems(kByteNames[0].shown, Qt::MatchExactly).value(0);
+    ASSERT_NE(latin1, nullptr);
+    QTest::mouseClick(folders->viewport(), Qt::LeftButton, {},
+                      folders->visualItemRect(latin1).center());
+    EXPECT_EQ(util::PathToBytes(page_->browserFolder()),
+              test::rawPath(music_, kByteNames[0].bytes));
+    EXPECT_TRUE(w<QLabel>("LblFolder")->toolTip().endsWith("/" + kByteNames[0].shown));
+    EXPECT_TRUE(messages_.isEmpty());
 }
 
 TEST_F(PlayListPageTest, SaveListAsWritesThePlaylistFileShowsItOrSaysWhyNot) {

@@ -28,9 +28,10 @@ bool catchesStopSignals(qint64 pid) {
 TEST(StopSignals, EndThePlayerAsClosingItsWindowDoesAndSaveTheList) {
     for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
         QTemporaryDir dir;
-        // The player keeps its files beside its executable: a copy of its own in a fresh folder.
+        // A portable copy keeps its files beside its executable: one in a fresh folder.
         const QString bin = dir.path() + "/velorixa";
         ASSERT_TRUE(QFile::copy(VELORIXA_PLAYER_BIN, bin));
+        ASSERT_TRUE(velorixa::test::writeFile(dir.path() + "/velorixa.portable", {}));
         // Written with LF alone: a save rewrites it with CR LF, so a file left as it was shows.
         ASSERT_TRUE(velorixa::test::writeFile(dir.path() + "/MemoList.ini",
                                               "/music/a.mp3\n/music/b, c.mp3\n"));

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "desktop/mprisstate.h"
+#include "util/fspath.h"
 
 namespace velorixa::desktop {
 namespace {
@@ -23,6 +24,8 @@ TEST(MprisTitles, OfListItemsAndStreamMetadata) {
         {"http://radio.example/live Groove Salad", "Groove Salad"},
         {"http://radio.example/live", "http://radio.example/live"},
         {"https://radio.example/live   ", "https://radio.example/live"},
+        // A Latin-1 file name ("café.mp3" as its bytes) is titled readably.
+        {util::PathFromBytes("/music/caf\xe9.mp3"), QString::fromUtf8("caf\xc3\xa9")},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ItemTitle(c.item), c.title) << c.item.toStdString();

@@ -26,6 +26,8 @@ class ProgramTest : public ::testing::Test {
         // A copy of the player in a folder of its own, with a station list (no message box).
         bin_ = dir_.path() + "/velorixa";
         ASSERT_TRUE(QFile::copy(VELORIXA_PLAYER_BIN, bin_));
+        ASSERT_TRUE(testmedia::writeFile((dir_.path() + "/velorixa.portable").toStdString(),
+                                         std::string()));  // its files stay in dir_
         ASSERT_TRUE(testmedia::writeFile((dir_.path() + "/NetRadio.ini").toStdString(),
                                          std::string("http://127.0.0.1:9/ Nowhere\r\n")));
         tone_ = dir_.path() + "/the tone.mp3";

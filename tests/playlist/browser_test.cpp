@@ -2,12 +2,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include "common/bytenames.h"
+#include "common/testmedia.h"
 #include "listhelpers.h"
 #include "playlist/listfile.h"
+#include "util/fspath.h"
 
 using namespace velorixa::playlist;
 
@@ -55,6 +59,7 @@ TEST(Browser, DrivesStartWithRootAndHoldNoDuplicates) {
     for (const QString& d : drives) {
         EXPECT_EQ(drives.count(d), 1) << d.toStdString();
         EXPECT_FALSE(d.startsWith(QLatin1String("/proc"))) << d.toStdString();
+        EXPECT_TRUE(QFileInfo(d).isDir()) << d.toStdString() << ": a file mounted alone is none";
     }
     QTemporaryDir dir;
     EXPECT_TRUE(drives.contains(DriveOf(dir.path()))) << DriveOf(dir.path()).toStdString();
@@ -85,4 +90,77 @@ TEST(Browser, AddSelectionAppendsFilesOrListContents) {
 
     PlaylistModel none;
     EXPECT_EQ(AddBrowserSelection(none, d, PlaylistModel(), BrowserPattern::Music), 0);
+}
+
+// A name that is not UTF-8 is the file system's bytes: listed, added and found again on disk
+// byte for byte, beside a folder of such a name.
+TEST(Browser, NamesThatAreNotUtf8AreListedAndAddedByteForByte) {
+    using velorixa::test::kByteNames;
+    using velorixa::util::PathToBytes;
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    for (const auto& n : kByteNames) {
+        ASSERT_TRUE(velorixa::test::makeRawFolder(velorixa::test::rawPath(d, n.bytes))) << n.what;
+        ASSERT_TRUE(testmedia::writeFile(
+            velorixa::test::rawString(velorixa::test::rawPath(d, n.bytes + ".mp3")),
+            std::string("x")))
+            << n.what;
+    }
+    const QStringList files = ListFiles(d, "*.MP3");
+    const QStringList folders = ListFolders(d);
+    ASSERT_EQ(files.size(), std::size(kByteNames));
+    ASSERT_EQ(folders.size(), std::size(kByteNames));
+    PlaylistModel fileTop;
+    fileTop.setTexts(files);
+    fileTop.selectAll();
+    PlaylistModel list;
+    ASSERT_EQ(AddBrowserSelection(list, d, fileTop, BrowserPattern::Music),
+              int(std::size(kByteNames)));
+    const QStringList lines = list.texts();
+    for (const auto& n : kByteNames) {
+        SCOPED_TRACE(n.what);
+        EXPECT_TRUE(std::any_of(folders.begin(), folders.end(),
+                                [&](const QString& f) { return PathToBytes(f) == n.bytes; }));
+        EXPECT_TRUE(files.contains(velorixa::util::PathFromBytes(n.bytes + ".mp3")));
+        const auto added = std::find_if(lines.begin(), lines.end(), [&](const QString& p) {
+            return PathToBytes(p).endsWith("/" + n.bytes + ".mp3");
+        });
+        ASSERT_NE(added, lines.end());
+        EXPECT_EQ(PathToBytes(*added), velorixa::test::rawPath(d, n.bytes + ".mp3"));
+        EXPECT_TRUE(velorixa::test::rawFileExists(PathToBytes(*added)));
+        EXPECT_TRUE(CanBrowse(velorixa::util::PathFromBytes(velorixa::test::rawPath(d, n.bytes))));
+        EXPECT_EQ(velorixa::util::PathForDisplay(velorixa::util::PathFromBytes(n.bytes)), n.shown);
+    }
+}
+
+TEST(Browser, MusicFilesWithALineBreakInTheirPathAreNotAddedButCounted) {
+    PlaylistModel fileTop = listtest::Make("*a.mp3 *b.mp3");
+    fileTop.append("two\nlines.mp3", true);
+    fileTop.append("carriage\rreturn.mp3", true);
+    PlaylistModel list;
+    int skipped = 0;
+    EXPECT_EQ(AddBrowserSelection(list, "/m", fileTop, BrowserPattern::Music, &skipped), 2);
+    EXPECT_EQ(list.texts(), QStringList({"/m/a.mp3", "/m/b.mp3"}));
+    EXPECT_EQ(skipped, 2);
+    // A folder with a line break makes every name in it unfit for a line.
+    skipped = 0;
+    EXPECT_EQ(AddBrowserSelection(list, "/x\ny", listtest::Make("*c.mp3"), BrowserPattern::Music,
+                                  &skipped),
+              0);
+    EXPECT_EQ(skipped, 1);
+}
+
+TEST(Browser, FolderPathsAreWorkedOutByName) {
+    const struct {
+        QString folder, parent;
+    } cases[] = {{"/", "/"}, {"/a", "/"}, {"/a/b", "/a"}, {"/a/b/", "/a"}, {"/a/./b/../c", "/a"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ParentFolder(c.folder), c.parent) << c.folder.toStdString();
+    QTemporaryDir dir;
+    Touch(dir.path() + "/file.mp3");
+    EXPECT_TRUE(CanBrowse(dir.path()));
+    EXPECT_FALSE(CanBrowse(dir.path() + "/file.mp3")) << "a file is no folder";
+    EXPECT_FALSE(CanBrowse(dir.path() + "/missing"));
+    EXPECT_EQ(AbsoluteFolder("/a/../b/"), "/b");
+    EXPECT_EQ(AbsoluteFolder("sub"), FolderWithSlash(CurrentFolder()) + "sub");
 }

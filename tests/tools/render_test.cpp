@@ -2,9 +2,11 @@
 // command line, early ends, outputs that are devices or old files, and its memory on long runs.
 #include "render/renderjob.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +21,7 @@
 
 #include "audio/audiolib.h"
 #include "audio/net/testserver.h"
+#include "common/bytenames.h"
 #include "common/testmedia.h"
 
 namespace velorixa::tools {
@@ -268,6 +271,47 @@ TEST_F(RenderTest, AStationThatStopsDeliveringFailsAtTheDeadline) {
     EXPECT_NEAR(frames / 44100.0, 2.0, 0.1);
     // Two seconds of delivery, the deadline, and room for a loaded machine.
     EXPECT_LT(took, 2 + 1.5 + 4);
+}
+
+// The tool as a shell starts it, with names that are not UTF-8 for the input and the output: the
+// argument bytes are the names, and a message names the file with the same bytes.
+TEST_F(RenderTest, FileNamesThatAreNotUtf8RenderFromTheCommandLine) {
+    const std::string tool =
+        std::filesystem::read_symlink("/proc/self/exe").parent_path() / "velorixa-render";
+    if (!std::filesystem::exists(tool)) GTEST_SKIP() << "velorixa-render not built";
+    const auto spawn = [&](const QByteArray& in, const QByteArray& out, std::string* stderrText) {
+        const std::string err = dir_->path().toStdString() + "/stderr.txt";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        std::vector<const char*> argv = {tool.c_str(),   "--seconds",     "1",
+                                         in.constData(), out.constData(), nullptr};
+        pid_t pid = 0;
+        int status = -1;
+        if (::posix_spawn(&pid, tool.c_str(), &actions, nullptr,
+                          const_cast<char* const*>(argv.data()), environ) == 0)
+            ::waitpid(pid, &status, 0);
+        posix_spawn_file_actions_destroy(&actions);
+        QFile e(QString::fromStdString(err));
+        *stderrText = e.open(QIODevice::ReadOnly) ? e.readAll().toStdString() : std::string();
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    for (const auto& n : test::kByteNames) {
+        SCOPED_TRACE(n.what);
+        const QByteArray in = test::rawPath(dir_->path(), n.bytes + ".mp3");
+        const QByteArray out = test::rawPath(dir_->path(), n.bytes + ".wav");
+        ASSERT_TRUE(testmedia::writeFile(test::rawString(in), mp3_));
+        std::string messages;
+        EXPECT_EQ(spawn(in, out, &messages), 0) << messages;
+        struct stat st {};
+        ASSERT_EQ(::stat(out.constData(), &st), 0) << "the output is named by the same bytes";
+        EXPECT_NEAR((st.st_size - 44) / (44100.0 * 4), 1.0, 0.05);
+        // A missing input is named in the message by its own bytes.
+        const QByteArray missing = test::rawPath(dir_->path(), "gone " + n.bytes + ".mp3");
+        EXPECT_EQ(spawn(missing, out, &messages), 1);
+        EXPECT_NE(messages.find(test::rawString(missing)), std::string::npos) << messages;
+    }
 }
 
 TEST_F(RenderTest, LongRenderRunsInConstantMemory) {

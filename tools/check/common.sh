@@ -1,8 +1,9 @@
 # Shared by the check scripts (sourced, not run): the X tools, a private X server, the build,
 # and a copy of the player in a folder of its own.
 #
-# The player keeps "MemoList.ini" next to its executable and writes it when it closes, so the
-# checks never run build/bin/velorixa itself: they run a copy from a temporary folder.
+# The player run from the build keeps "MemoList.ini" next to its executable (build/bin holds the
+# portable marker) and writes it when it closes, so the checks never run build/bin/velorixa
+# itself: they run a portable copy from a temporary folder.
 #
 # Environment: BUILD_DIR (default build), JOBS (build jobs), CHECK_NO_BUILD=1 (use what is
 # built), KEEP_TMP=1 (leave the temporary folder for inspection), VELORIXA_NO_INSTALL=1 (install
@@ -74,6 +75,8 @@ start_xvfb() {
 start_player() {
   mkdir -p "$tmp/player"
   cp "$build_dir/bin/velorixa" "$tmp/player/velorixa"
+  # A portable copy: its files stay in $tmp/player, not in the user's data folder.
+  : >"$tmp/player/velorixa.portable"
   # The starter station list the build puts beside the player, unless the check brought its own
   # (without one the player starts with its "NetRadio list not found" message).
   if [ ! -e "$tmp/player/NetRadio.ini" ] && [ -e "$build_dir/bin/NetRadio.ini" ]; then

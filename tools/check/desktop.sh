@@ -13,9 +13,9 @@
 #   playerctl volume 0.3  the master volume bar to 30
 #   playerctl play        the same tone again, at 0.3 of its level
 #   Quit (MPRIS)          the window unloads and saves its list
-# The installed program's folder is not the user's to write: as root the player, its bus and
-# playerctl run as "nobody", so the player keeps its files in $XDG_DATA_HOME/velorixa. OUT_DIR
-# gets the screenshot, the recording's analysis and the log.
+# The installed player keeps its files in $XDG_DATA_HOME/velorixa, never beside itself (only a
+# portable copy does); as root the player, its bus and playerctl run as "nobody", a user as a
+# desktop has one. OUT_DIR gets the screenshot, the recording's analysis and the log.
 # Environment: see common.sh (JOBS, KEEP_TMP); CHECK_PREFIX_BUILD=DIR reuses a build folder for
 # the clone's install (default: a fresh one).
 # Exit code: 0 passed, 1 a check failed, 2 set-up failure.
@@ -56,8 +56,7 @@ if desktop-file-validate "$entry"; then log "desktop-file-validate: no complaint
 cp "$prefix/share/icons/hicolor/scalable/apps/velorixa.svg" "$out/velorixa.svg"
 convert -background none -resize 256x256 "$out/velorixa.svg" "$out/velorixa-icon.png" 2>/dev/null || true
 
-# 2. The user: nobody when this runs as root (root may write anywhere, so the program folder
-# would count as writable); the user's own home and data folder under $tmp.
+# 2. The user: nobody when this runs as root; the user's own home and data folder under $tmp.
 run=$tmp/run
 mkdir -p "$run/home" "$run/media"
 as_user=()

@@ -14,6 +14,7 @@
 
 #include "audio/audiolib.h"
 #include "audio/player.h"
+#include "util/fspath.h"
 
 namespace velorixa::tools {
 
@@ -257,7 +258,7 @@ RenderResult Render(const RenderOptions& o, const std::function<void(uint32_t, s
 
 WavWriter::~WavWriter() {
     if (fd_ >= 0) ::close(fd_);
-    if (!tempPath_.isEmpty()) ::unlink(tempPath_.toLocal8Bit().constData());
+    if (!tempPath_.isEmpty()) ::unlink(util::PathToBytes(tempPath_).constData());
 }
 
 bool WavWriter::fail(QString* error, const QString& what) {
@@ -268,7 +269,7 @@ bool WavWriter::fail(QString* error, const QString& what) {
 bool WavWriter::open(const QString& path, int rateHz, uint64_t expectedFrames, QString* error) {
     path_ = path;
     rateHz_ = rateHz;
-    const QByteArray native = path.toLocal8Bit();
+    const QByteArray native = util::PathToBytes(path);
     struct stat st {};
     const bool exists = ::stat(native.constData(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) return fail(error, QStringLiteral("it is a folder"));
@@ -280,7 +281,7 @@ bool WavWriter::open(const QString& path, int rateHz, uint64_t expectedFrames, Q
         QByteArray tmpl = native + ".XXXXXX";
         fd_ = ::mkstemp(tmpl.data());
         if (fd_ < 0) return fail(error, errnoText());
-        tempPath_ = QString::fromLocal8Bit(tmpl);
+        tempPath_ = util::PathFromBytes(tmpl);
         mode_t mode = 0;
         if (exists) {
             mode = st.st_mode & 07777;
@@ -334,7 +335,8 @@ bool WavWriter::finish(QString* error) {
     }
     fd_ = -1;
     if (!tempPath_.isEmpty()) {
-        if (::rename(tempPath_.toLocal8Bit().constData(), path_.toLocal8Bit().constData()) != 0) {
+        if (::rename(util::PathToBytes(tempPath_).constData(),
+                     util::PathToBytes(path_).constData()) != 0) {
             return fail(error, errnoText());
         }
         tempPath_.clear();

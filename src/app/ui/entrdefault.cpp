@@ -29,9 +29,9 @@ StartupEnv DefaultStartupEnv() {
     env.critical = [](QWidget* parent, const QString& text, const QString& title) {
         QMessageBox::critical(parent, title, text, QMessageBox::Ok);
     };
-    // Beside the program when its folder is writable, else the user's data folder.
-    env.appFolder = desktop::ChooseAppFolder(
-                        desktop::SystemAppFolderEnv(QCoreApplication::applicationDirPath()))
+    // Beside a portable copy of the program, else the user's data folder.
+    env.appFolder = desktop::ChooseAppFolder(desktop::SystemAppFolderEnv(desktop::ProgramFolder(
+                                                 QCoreApplication::applicationDirPath())))
                         .path;
     // The station list and the settings join the music list as their parts of the window land.
     env.loadState = [](VelMix& window) { window.LoadSavedState(); };

@@ -235,8 +235,7 @@ void VelMix::Form_Load() {
     };
     radioPanel_ =
         new RadioPanel(page(0), state_, *playListPage_, *playControl_, *transport_, *player_, this);
-    // The mixer search shares `FlagFind` with the music search.
-    utilPanel_ = new UtilPanel(playListPage_->musicSearch().flag(), this, this);
+    utilPanel_ = new UtilPanel(this, this);
     utilPanel_->bindWebLink(frmVMIX_->findChild<QLabel*>("LblVMIX"));
     transport_->onMixerClicked(utilPanel_, [this] { utilPanel_->CmdSndVolExe_Click(); });
     // The "Effects" page; every play request starts the knobs' wave from the beginning.
@@ -272,10 +271,7 @@ void VelMix::Form_Load() {
     // Unload: the player first, then the music list.
     addShutdownStep([this] { player_->ExitForm(); });
     // A running search ends before the music list is saved, with the lines it found.
-    addShutdownStep([this] {
-        playListPage_->StopFindMusic();
-        utilPanel_->mixer().abandonSearch();
-    });
+    addShutdownStep([this] { playListPage_->StopFindMusic(); });
     addStateSaver([this] { playListPage_->SaveMemoList(appPath_); });
     addStateSaver([this] { performance_->SaveMemoSett(); });
 

@@ -100,7 +100,7 @@ void PlayControl::requestStep1() {
     if (queue_.NamePlay.isEmpty()) {
         queue_.DefineNext(playList_.model());
         playList_.refreshSelection();
-        panel_.NamePlay->setText(queue_.NamePlay);
+        panel_.showName(queue_.NamePlay);
     }
     playback::PlayRequest req = playback::PlanRequest(queue_.NamePlay);
     playName_ = req.playName;
@@ -179,7 +179,7 @@ void PlayControl::PlayNext() {
     if (guardEmpty()) return;
     queue_.DefineNext(playList_.model());
     playList_.refreshSelection();
-    panel_.NamePlay->setText(queue_.NamePlay);
+    panel_.showName(queue_.NamePlay);
     PlaySelected();
 }
 
@@ -188,7 +188,7 @@ void PlayControl::PlayPrev() {
     if (!queue_.CanTakePrev()) return;
     queue_.TakePrev(playList_.model());
     playList_.refreshSelection();
-    panel_.NamePlay->setText(queue_.NamePlay);
+    panel_.showName(queue_.NamePlay);
     PlaySelected();
 }
 
@@ -258,7 +258,7 @@ void PlayControl::PlayList_DblClick() {
     if (row >= 0 && m.text(row) == queue_.NamePlay) return;  // the current item is not restarted
     queue_.DefineNext(playList_.model());
     playList_.refreshSelection();
-    panel_.NamePlay->setText(queue_.NamePlay);
+    panel_.showName(queue_.NamePlay);
     PlaySelected();
     menuTabs_.setCurrentIndex(1);
 }

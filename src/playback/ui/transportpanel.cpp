@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include "util/fspath.h"
+
 namespace velorixa {
 
 namespace {
@@ -101,7 +103,8 @@ int TransportPanel::masterVolume() const {
 }
 
 void TransportPanel::showName(const QString& name) {
-    NamePlay->setText(name);
+    // A file name that is not UTF-8 on disk in its readable form.
+    NamePlay->setText(util::PathForDisplay(name));
 }
 
 void TransportPanel::showCpu(const QString& text) {

@@ -31,6 +31,7 @@ class TransportPanel {
     // action runs with the new value at every change of the master volume bar while context
     // lives.
     void onMasterVolumeChanged(QObject* context, std::function<void(int)> action);
+    // The item playing or next, shown readably (util::PathForDisplay).
     void showName(const QString& name);
     void showCpu(const QString& text);
     void clearPosition();

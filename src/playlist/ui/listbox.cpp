@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+#include "util/fspath.h"
+
 namespace velorixa {
 
 class ListBox::Adapter : public QAbstractListModel {
@@ -18,7 +20,10 @@ class ListBox::Adapter : public QAbstractListModel {
     }
     QVariant data(const QModelIndex& index, int role) const override {
         if (!index.isValid() || index.row() >= m_.count()) return {};
-        if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return m_.text(index.row());
+        // A path that is not UTF-8 on disk is shown in its readable form; the model keeps the
+        // bytes.
+        if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+            return util::PathForDisplay(m_.text(index.row()));
         return {};
     }
     void reset() {
@@ -102,8 +107,8 @@ int ListBox::widestLinePx() {
         const QString& text = model_.text(row);
         int sum = 0;
         for (const QChar c : text) {
-            if (c.isSurrogate()) {  // outside the table: this line is shaped
-                sum = fm.horizontalAdvance(text);
+            if (c.isSurrogate()) {  // outside the table: this line is shaped as it is shown
+                sum = fm.horizontalAdvance(util::PathForDisplay(text));
                 break;
             }
             uint16_t& w = charWidths_[c.unicode()];
@@ -115,7 +120,9 @@ int ListBox::widestLinePx() {
             widestRow = row;
         }
     }
-    if (widestRow >= 0) widest = std::max(widest, fm.horizontalAdvance(model_.text(widestRow)));
+    if (widestRow >= 0)
+        widest =
+            std::max(widest, fm.horizontalAdvance(util::PathForDisplay(model_.text(widestRow))));
     return widest;
 }
 

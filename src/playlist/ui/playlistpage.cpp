@@ -2,9 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QEvent>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -17,6 +15,7 @@
 #include "app/windowstate.h"
 #include "playlist/listfile.h"
 #include "playlist/ui/listbox.h"
+#include "util/fspath.h"
 #include "util/twips.h"
 #include "util/ui/textfocus.h"
 
@@ -73,7 +72,7 @@ PlayListPage::PlayListPage(QWidget* canvas, WindowState& state, PlayLists& lists
     });
     connect(search_, &MusicSearch::finished, this, [this](bool failed) { searchFinished(failed); });
     // The browser starts in the folder that is current when the window loads.
-    setBrowserFolder(QDir::currentPath());
+    setBrowserFolder(CurrentFolder());
     CloseAddSav();
 }
 
@@ -121,6 +120,15 @@ void PlayListPage::buildList(QWidget* canvas) {
         });
     }
     OptTurn[2]->setChecked(true);
+
+    // What the last search or "Add Select." could not put into the list, in the free room of the
+    // right column: read while the music goes on, gone at the next search.
+    LblListNote = place(new QLabel(canvas), "LblListNote", x, 300, w, 88);
+    LblListNote->setWordWrap(true);
+    LblListNote->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    QFont noteFont = LblListNote->font();
+    noteFont.setPointSize(7);
+    LblListNote->setFont(noteFont);
 
     CmdSwitch = button(canvas, "CmdSwitch", kSwitchToNet, x, 390, w);
     connect(CmdSwitch, &QPushButton::pressed, this, [this] { requestSwitch(); });
@@ -204,8 +212,8 @@ void PlayListPage::showSwitchPressed(bool down) {
 bool PlayListPage::enterRadioMode() {
     const bool panelOpen = FrmAddSav->isVisible();
     CmdSwitch->setText(QStringLiteral("Switch to MP3"));
-    for (QWidget* w : std::initializer_list<QWidget*>{FrmAddSav, PicAddSav, ChkEnterAddSav,
-                                                      CmdClearList, Drive0, TogFindMusic})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             FrmAddSav, PicAddSav, ChkEnterAddSav, CmdClearList, Drive0, TogFindMusic, LblListNote})
         w->hide();
     PlayList->setEnabled(true);
     PlayList->raise();
@@ -215,8 +223,8 @@ bool PlayListPage::enterRadioMode() {
 
 void PlayListPage::leaveRadioMode(bool reopenAddSav) {
     CmdSwitch->setText(QString::fromLatin1(kSwitchToNet));
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{ChkEnterAddSav, CmdClearList, Drive0, TogFindMusic})
+    for (QWidget* w : std::initializer_list<QWidget*>{ChkEnterAddSav, CmdClearList, Drive0,
+                                                      TogFindMusic, LblListNote})
         w->show();
     PlayList->refresh(/*fromTop=*/true);
     if (reopenAddSav) {
@@ -235,25 +243,27 @@ void PlayListPage::addTextField(QWidget* field) {
 }
 
 bool PlayListPage::setBrowserFolder(const QString& folder) {
-    QFileInfo info(folder);
-    if (!info.isDir() || !info.isReadable() || !QDir(folder).isReadable()) return false;
-    folder_ = QDir(folder).absolutePath();
+    // The path stays the file system's bytes (util/fspath.h); only what is shown is decoded.
+    const QString absolute = AbsoluteFolder(folder);
+    if (!CanBrowse(absolute)) return false;
+    folder_ = absolute;
     DirectoryBox->clear();
     // The way up first, then the sub-folders; a single click opens an entry.
-    if (!QDir(folder_).isRoot()) {
+    if (folder_ != QLatin1String("/")) {
         auto* up = new QListWidgetItem(QStringLiteral(".."), DirectoryBox);
-        up->setData(Qt::UserRole, QFileInfo(folder_).absolutePath());
+        up->setData(Qt::UserRole, ParentFolder(folder_));
     }
     for (const QString& name : ListFolders(folder_)) {
-        auto* item = new QListWidgetItem(name, DirectoryBox);
+        auto* item = new QListWidgetItem(util::PathForDisplay(name), DirectoryBox);
         item->setData(Qt::UserRole, FolderWithSlash(folder_) + name);
     }
     int driveIndex = Drive0->findText(DriveOf(folder_));
     if (driveIndex >= 0) Drive0->setCurrentIndex(driveIndex);
-    DirectoryBox->setToolTip(folder_);
-    lblFolder_->setToolTip(folder_);
+    const QString shown = util::PathForDisplay(folder_);
+    DirectoryBox->setToolTip(shown);
+    lblFolder_->setToolTip(shown);
     lblFolder_->setText(
-        lblFolder_->fontMetrics().elidedText(folder_, Qt::ElideLeft, lblFolder_->width()));
+        lblFolder_->fontMetrics().elidedText(shown, Qt::ElideLeft, lblFolder_->width()));
     DirectoryBox_Change();
     return true;
 }
@@ -289,8 +299,15 @@ void PlayListPage::CloseAddSav() {
 }
 
 void PlayListPage::CmdAddSel_Click() {
-    AddBrowserSelection(PlayList->model(), folder_, FileTop->model(), pattern_);
+    int skipped = 0;
+    AddBrowserSelection(PlayList->model(), folder_, FileTop->model(), pattern_, &skipped);
     PlayList->refresh();
+    showListNote(ListNote(skipped, false, false));
+}
+
+void PlayListPage::showListNote(const QString& text) {
+    LblListNote->setText(text);
+    LblListNote->setToolTip(text);
 }
 
 void PlayListPage::CmdRemoveSelect_Click() {
@@ -397,6 +414,7 @@ void PlayListPage::TogFindMusic_Click(bool on) {
     if (!busyPointer_) QApplication::setOverrideCursor(Qt::BusyCursor);
     busyPointer_ = true;
     CloseAddSav();
+    showListNote({});
     search_->StartFindMusic(FolderWithSlash(Drive0->currentText()));
 }
 
@@ -405,7 +423,8 @@ void PlayListPage::StopFindMusic() {
 }
 
 void PlayListPage::searchFinished(bool failed) {
-    if (failed) messageBox(QStringLiteral("Wrong system DLL libraries"), QStringLiteral("Error"));
+    // In the window, not in a box: the music and the keys go on while it is read.
+    showListNote(ListNote(search_->skippedNames(), search_->stoppedFull(), failed));
     ShowListEnd();
     if (busyPointer_) QApplication::restoreOverrideCursor();
     busyPointer_ = false;

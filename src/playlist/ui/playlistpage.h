@@ -126,11 +126,13 @@ class PlayListPage : public QObject {
     QLineEdit* NameFileSave;
     QPushButton* CmdFileSave;
     QPushButton* TogFindMusic;  // "Music Search", a toggle: on while a search runs
+    QLabel* LblListNote;        // what the last search or addition left out, and why
 
     void buildList(QWidget* canvas);
     void buildAddSav(QWidget* canvas);
     void fillDrives();
     void searchFinished(bool failed);
+    void showListNote(const QString& text);
 
     WindowState& state_;
     playlist::PlayLists& lists_;

@@ -11,25 +11,28 @@
 
 namespace velorixa {
 
-UtilPanel::UtilPanel(std::shared_ptr<util::FindFlag> flag, QWidget* window, QObject* parent)
-    : QObject(parent), mixer_(new util::MixerLauncher(std::move(flag), this)) {
-    messageBox = [window](const QString& text, const QString& title) {
-        QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, window);
-        box.exec();
+UtilPanel::UtilPanel(QWidget* window, QObject* parent)
+    : QObject(parent), mixer_(std::make_unique<util::MixerLauncher>()) {
+    messageBox = [this, window](const QString& text, const QString& title) {
+        if (!box_) {
+            box_ = new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok, window);
+            box_->setAttribute(Qt::WA_DeleteOnClose);
+            box_->setWindowModality(Qt::NonModal);
+            // The keys stay with the window: the box waits beside it until OK is clicked.
+            box_->setAttribute(Qt::WA_ShowWithoutActivating);
+        }
+        box_->setWindowTitle(title);
+        box_->setText(text);
+        box_->show();
     };
     openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
-    connect(mixer_, &util::MixerLauncher::listingFailed, this, [this] {
-        messageBox(QStringLiteral("Wrong system DLL libraries"), QStringLiteral("Error"));
-    });
-    connect(mixer_, &util::MixerLauncher::searchEnded, this, [this](bool started) {
-        if (!started) {
-            messageBox(QString::fromLatin1(util::kSndVolNotFoundText), QStringLiteral("Error"));
-        }
-    });
 }
 
+UtilPanel::~UtilPanel() = default;
+
 void UtilPanel::CmdSndVolExe_Click() {
-    mixer_->RunSndVol();
+    const util::MixerLauncher::Outcome out = mixer_->RunSndVol();
+    if (!out.started) messageBox(out.message, QStringLiteral("Error"));
 }
 
 void UtilPanel::bindWebLink(QLabel* label) {
