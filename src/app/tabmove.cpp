@@ -19,15 +19,4 @@ int TabMove(int mode, int page, int prevTab) {
     }
 }
 
-void TabPages::Show(int page) {
-    if (page < 0 || page >= kPageCount || page == page_) return;
-    prevTab_ = page_;
-    page_ = page;
-}
-
-int TabPages::Move(int mode) {
-    Show(TabMove(mode, page_, prevTab_));
-    return page_;
-}
-
 }  // namespace velorixa::app

@@ -2,7 +2,7 @@
 // Page walking of the tab control by keyboard: Tab sweeps 0, 1, 2, 3, 2, 1, 0, 1, ... and Ctrl
 // alternates between the performance pages 1 and 2.
 //
-// Thread contract: TabPages is a plain object owned by the main window; window thread only.
+// Thread contract: a pure function; any thread.
 
 namespace velorixa::app {
 
@@ -13,23 +13,5 @@ inline constexpr int kPageCount = 4;
 // told from prevTab (it equals page, or is out of 0..3) it goes on towards page 3. A page out of
 // 0..3 goes to page 0.
 int TabMove(int mode, int page, int prevTab);
-
-// The page in front and `PrevTab`, which the tab control's Click event keeps.
-class TabPages {
-  public:
-    int Page() const { return page_; }
-    int PrevTab() const { return prevTab_; }
-
-    // A page change by any means (mouse, arrow keys, TabMove): the page left becomes PrevTab.
-    // Showing the page already in front changes nothing.
-    void Show(int page);
-
-    // Moves by TabMove and returns the new page.
-    int Move(int mode);
-
-  private:
-    int page_ = 0;
-    int prevTab_ = 0;
-};
 
 }  // namespace velorixa::app

@@ -4,14 +4,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QRandomGenerator>
 #include <QSocketNotifier>
 #include <QTime>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <cstdlib>
-#include <ctime>
 #include <memory>
 
 #include <unistd.h>
@@ -66,8 +64,7 @@ int Main(StartupEnv env) {
         });
     }
 
-    // 1. The random play order draws from a generator seeded by the clock.
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    // 1. The random play order and the styles seed their own generators (PlayQueue, styles).
 
     // 2. The window is visible from here on, before any audio check.
     QString appPath = AppPathFrom(env.appFolder);

@@ -161,9 +161,6 @@ void VelMix::buildOverlayPanels() {
     link->setGeometry(0, 0, frmVMIX_->width(), frmVMIX_->height());
 
     // Controls that nothing uses stay hidden in one frame.
-    frameTrash_ = new QFrame(this);
-    frameTrash_->setObjectName("FrameTrash");
-    frameTrash_->hide();
 }
 
 void VelMix::buildTitleCover() {

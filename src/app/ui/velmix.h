@@ -163,7 +163,6 @@ class VelMix : public QWidget {
     QFrame* frmKeybrd_ = nullptr;
     QFrame* frmVMIX_ = nullptr;
     QFrame* frameTit_ = nullptr;
-    QFrame* frameTrash_ = nullptr;
     QFrame* frameHelp_ = nullptr;
     QFrame* frame1_ = nullptr;
     QPushButton* cmdLayout_ = nullptr;
