@@ -128,11 +128,13 @@ TEST_F(TransportTest, BadItemsGiveTheirMessageAndThePlayerGoesOn) {
     doubleClickRow(0);
     ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
     doubleClickRow(1);
-    EXPECT_EQ(messages_, QStringList{"Error|Invalid Name"});
+    EXPECT_EQ(messages_, QStringList{"Error|Invalid Name: relative/name.mp3"});
     EXPECT_TRUE(player().GetFilePlayPerf()) << "whatever was playing goes on";
     doubleClickRow(2);
     ASSERT_TRUE(waitFor([&] { return messages_.size() == 2; }, 1000));
-    EXPECT_EQ(messages_[1], "Error|File Error");
+    EXPECT_TRUE(messages_[1].startsWith("Error|File Error: " + appDir_.path() + "/missing.mp3 ("))
+        << "the item and the reason follow: " << messages_[1].toStdString();
+    EXPECT_EQ(ui<QLabel>("LblMessage")->text(), messages_[1].mid(6)) << "shown in the window";
     EXPECT_FALSE(player().GetFilePlayPerf());
     EXPECT_EQ(list().PlayListView()->model().count(), 3) << "nothing is lost from the list";
     // The program goes on: the first line plays again.
@@ -172,7 +174,10 @@ TEST_F(TransportTest, ANewRequestWinsOverAStationStillOpeningAndAFailedOneIsRepo
 
     doubleClickRow(2);  // a station that answers 404 runs the failure path
     ASSERT_TRUE(waitFor([&] { return !messages_.isEmpty(); }, 6000));
-    EXPECT_EQ(messages_, QStringList{"Error|Connection Failure"});
+    ASSERT_EQ(messages_.size(), 1);
+    EXPECT_TRUE(messages_[0].startsWith("Error|Connection Failure: " + missing + " ("))
+        << messages_[0].toStdString();
+    EXPECT_TRUE(messages_[0].contains("404")) << "the server's answer is named";
     EXPECT_FALSE(player().GetFilePlayPerf());
     EXPECT_FALSE(ui<QPushButton>("CmdPlay")->isChecked());
 }

@@ -11,8 +11,8 @@
 #include "app/tabmove.h"
 #include "app/ui/velmix.h"
 #include "perform/ui/performancepanel.h"
+#include "playback/playback.h"
 #include "playback/playrequest.h"
-#include "playback/ui/playcontrol.h"
 #include "playback/ui/transportpanel.h"
 #include "playlist/ui/listbox.h"
 #include "playlist/ui/playlistpage.h"
@@ -22,12 +22,12 @@ namespace velorixa {
 using app::KeyCommand;
 using app::KeyRelease;
 
-KeyRouter::KeyRouter(VelMix& window, PlayControl& play, PlayListPage& list,
+KeyRouter::KeyRouter(VelMix& window, playback::Playback& playback, PlayListPage& list,
                      TransportPanel& transport, perform::PerformancePanel& performance,
                      QObject* parent)
     : QObject(parent),
       w_(window),
-      play_(play),
+      playback_(playback),
       list_(list),
       transport_(transport),
       performance_(performance),
@@ -122,25 +122,25 @@ void KeyRouter::MenuTabs_KeyDown(int vk) {
     switch (down.action.command) {
         case KeyCommand::Stop:
             transport_.showPressed(TransportButton::Stop, true);
-            play_.StopPlayback();
+            playback_.stop();
             break;
         case KeyCommand::Previous:
             transport_.showPressed(TransportButton::Prev, true);
-            play_.PlayPrev();
+            playback_.previous();
             break;
         case KeyCommand::Play:
             transport_.showPressed(TransportButton::Play, true);
-            play_.PlaySelected();
+            playback_.play();
             break;
         case KeyCommand::Next:
             transport_.showPressed(TransportButton::Next, true);
-            play_.PlayNext();
+            playback_.next();
             break;
         case KeyCommand::ToggleRepeat:
-            play_.ToggleRepeat();
+            playback_.toggleRepeat();
             break;
         case KeyCommand::TogglePause:
-            play_.TogglePause();
+            playback_.togglePause();
             break;
         case KeyCommand::ListUp:
         case KeyCommand::ListDown:
@@ -207,7 +207,7 @@ void KeyRouter::TabMove(int mode) {
 }
 
 void KeyRouter::MasVolKey(int n) {
-    transport_.setMasterVolume(playback::MasterVolumeForKey(n));
+    playback_.setMasterVolume(playback::MasterVolumeForKey(n));
 }
 
 }  // namespace velorixa

@@ -1,7 +1,8 @@
 #pragma once
 // Routes the keyboard to the window's commands: every key stroke arrives at the tab control
 // (the only control that keeps the focus), goes through the key table (app/keys.h) and reaches
-// the transport, the play list, the master volume, the page walk and the exit question.
+// the transport (Playback), the play list, the master volume, the page walk and the exit
+// question.
 //
 // Thread contract: GUI thread only.
 
@@ -13,18 +14,22 @@
 namespace velorixa {
 
 class VelMix;
-class PlayControl;
 class PlayListPage;
 class TransportPanel;
 namespace perform {
 class PerformancePanel;
 }
+namespace playback {
+class Playback;
+}
 
 class KeyRouter : public QObject {
     Q_OBJECT
   public:
-    KeyRouter(VelMix& window, PlayControl& play, PlayListPage& list, TransportPanel& transport,
-              perform::PerformancePanel& performance, QObject* parent = nullptr);
+    // The transport commands go to playback; transport only draws the buttons the keys press.
+    KeyRouter(VelMix& window, playback::Playback& playback, PlayListPage& list,
+              TransportPanel& transport, perform::PerformancePanel& performance,
+              QObject* parent = nullptr);
 
     // The exit question ("Exit Velorixa", Yes/No): true for Yes. Tests replace it.
     std::function<bool()> askExit;
@@ -51,7 +56,7 @@ class KeyRouter : public QObject {
     bool tabsHaveFocus() const;
 
     VelMix& w_;
-    PlayControl& play_;
+    playback::Playback& playback_;
     PlayListPage& list_;
     TransportPanel& transport_;
     perform::PerformancePanel& performance_;
