@@ -12,6 +12,7 @@
 #include "app/windowfixture.h"
 #include "audio/net/testserver.h"
 #include "common/testmedia.h"
+#include "playback/playback.h"
 #include "playback/ui/transportpanel.h"
 
 namespace velorixa {
@@ -203,6 +204,43 @@ TEST_F(TransportTest, KeysOnTheTabControlReachTheTransport) {
     QTest::keyClick(tabs, Qt::Key_0);
     EXPECT_EQ(ui<QScrollBar>("ScrMasVol")->value(), 100);
     EXPECT_EQ(BASS_GetVolume(), 100u);
+}
+
+// The key router drives the transport object: each key's command is seen in its status.
+TEST_F(TransportTest, EachTransportKeyReachesTheTransportObject) {
+    playback::Playback& pb = playback();
+    w_->MenuTabs()->setFocus();
+    const auto settled = [&](const QString& item, playback::PlayState state) {
+        return waitFor([&] { return !pb.opening() && pb.item() == item && pb.state() == state; },
+                       2000);
+    };
+    using S = playback::PlayState;
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        QString item;
+        S state;
+        bool repeat, paused;
+        int volume;
+    } steps[] = {
+        {Qt::Key_Asterisk, Qt::KeypadModifier, toneA_, S::Playing, false, false, 100},
+        {Qt::Key_Minus, Qt::KeypadModifier, toneB_, S::Playing, false, false, 100},
+        {Qt::Key_Slash, Qt::KeypadModifier, toneA_, S::Playing, false, false, 100},
+        {Qt::Key_Plus, Qt::KeypadModifier, toneA_, S::Playing, true, false, 100},
+        {Qt::Key_Enter, Qt::KeypadModifier, toneA_, S::Paused, true, true, 100},
+        {Qt::Key_Enter, Qt::KeypadModifier, toneA_, S::Playing, true, false, 100},
+        {Qt::Key_6, {}, toneA_, S::Playing, true, false, 60},
+        {Qt::Key_NumLock, {}, toneA_, S::Stopped, true, false, 60},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.key);
+        QTest::keyClick(w_->MenuTabs()->tabBar(), s.key, s.modifiers);
+        ASSERT_TRUE(settled(s.item, s.state)) << pb.item().toStdString();
+        EXPECT_EQ(pb.repeat(), s.repeat);
+        EXPECT_EQ(pb.paused(), s.paused);
+        EXPECT_EQ(pb.masterVolume(), s.volume);
+    }
+    EXPECT_TRUE(messages_.isEmpty());
 }
 
 TEST_F(TransportTest, KeysTypedIntoATextFieldRunNoCommandAndHoldNothing) {

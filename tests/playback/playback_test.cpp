@@ -3,12 +3,8 @@
 // of real failed opens (the audio layer against a local server).
 #include <gtest/gtest.h>
 
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTimer>
-#include <map>
-#include <mutex>
-#include <vector>
 
 #include "audio/audiolib.h"
 #include "audio/net/testserver.h"
@@ -16,72 +12,12 @@
 #include "common/waitfor.h"
 #include "playback/audioplayerport.h"
 #include "playback/playback.h"
+#include "playback/recordingplayer.h"
 
 namespace velorixa::playback {
 namespace {
 
-// Records every call the transport makes; opens answer as scripted (a name not scripted opens).
-class RecordingPlayer final : public PlayerPort {
-  public:
-    OpenResult open(const QString& name, PlayKind) override {
-        std::lock_guard lock(m_);
-        calls_.push_back("open " + name);
-        const auto it = failing_.find(name);
-        if (it != failing_.end()) return {0, it->second};
-        return {++lastSource_, {}};
-    }
-    void discard(uint32_t source) override { record(QStringLiteral("discard %1").arg(source)); }
-    bool start(uint32_t source) override {
-        record(QStringLiteral("start %1").arg(source));
-        ended_ = false;
-        position_ = 0;
-        return true;
-    }
-    void stop() override { record("stop"); }
-    void pause() override { record("pause"); }
-    void resume() override { record("resume"); }
-    void seek(double s) override { record(QStringLiteral("seek %1").arg(s)); }
-    void setMasterVolume(int v) override { record(QStringLiteral("volume %1").arg(v)); }
-    double position() override { return position_; }
-    bool ended() override { return ended_; }
-    bool stalled() override { return false; }
-    bool playing() override { return position_ >= 0; }
-    double length() override { return 90.4; }
-    int rateHz() override { return 44100; }
-    QString meta() override { return meta_; }
-
-    void fail(const QString& name, const QString& reason) {
-        std::lock_guard lock(m_);
-        failing_[name] = reason;
-    }
-    // The playing file reached its end.
-    void endFile() {
-        position_ = -1;
-        ended_ = true;
-    }
-    QStringList calls() {
-        std::lock_guard lock(m_);
-        return calls_;
-    }
-    QStringList opens() { return calls().filter(QRegularExpression("^open ")); }
-    void clear() {
-        std::lock_guard lock(m_);
-        calls_.clear();
-    }
-    QString meta_;
-
-  private:
-    void record(const QString& s) {
-        std::lock_guard lock(m_);
-        calls_.push_back(s);
-    }
-    std::mutex m_;
-    QStringList calls_;
-    std::map<QString, QString> failing_;
-    uint32_t lastSource_ = 0;
-    double position_ = -1;
-    bool ended_ = false;
-};
+using test::RecordingPlayer;
 
 class PlaybackTest : public ::testing::Test {
   protected:
@@ -310,6 +246,26 @@ TEST_F(PlaybackTest, AStationWhoseServerClosedIsConnectedAgainAfterTheWait) {
     EXPECT_EQ(stalled.size(), 1);
     ASSERT_TRUE(settled());
     EXPECT_EQ(pb_.state(), PlayState::Playing);
+}
+
+TEST(StreamMeta, OneReadingOfTheStationsMetadata) {
+    const struct {
+        QString meta, title, url;
+    } cases[] = {
+        {"StreamTitle='Artist - Song';StreamUrl='http://radio.example/x';", "Artist - Song",
+         "http://radio.example/x"},
+        {"streamtitle='Case';STREAMURL='u';", "Case", "u"},
+        {"StreamTitle='Rock';n';Roll';", "Rock", ""},  // a title holding "';" ends there
+        {"StreamTitle='Cut off by the blo", "Cut off by the blo", ""},
+        {"StreamTitle='  padded  ';", "padded", ""},
+        {"StreamTitle='';StreamUrl='http://x.example/';", "", "http://x.example/"},
+        {"garbage", "", ""},
+    };
+    for (const auto& c : cases) {
+        const StreamMeta m = ParseStreamMeta(c.meta);
+        EXPECT_EQ(m.title, c.title) << c.meta.toStdString();
+        EXPECT_EQ(m.url, c.url) << c.meta.toStdString();
+    }
 }
 
 // The real audio layer's reasons reach the status: a station that answers 404, one that refuses
