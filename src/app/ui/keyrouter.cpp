@@ -33,14 +33,30 @@ KeyRouter::KeyRouter(VelMix& window, playback::Playback& playback, PlayListPage&
       performance_(performance),
       keys_(window.state().KeyHeld) {
     askExit = [this] {
+        if (exitQuestion_) {
+            exitQuestion_->raise();
+            exitQuestion_->activateWindow();
+            return;
+        }
         // No is the default and the answer of Escape: quitting takes a deliberate Y (or a click
         // on Yes), never a stray Enter (the pause key) or a second Escape.
-        QMessageBox box(QMessageBox::Question, QStringLiteral("Exit"),
-                        QStringLiteral("Exit Velorixa"), QMessageBox::Yes | QMessageBox::No, &w_);
-        box.setDefaultButton(QMessageBox::No);
-        box.setEscapeButton(QMessageBox::No);
-        return box.exec() == QMessageBox::Yes;
+        auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Exit"),
+                                    QStringLiteral("Exit Velorixa"),
+                                    QMessageBox::Yes | QMessageBox::No, &w_);
+        box->setDefaultButton(QMessageBox::No);
+        box->setEscapeButton(QMessageBox::No);
+        box->setWindowModality(Qt::NonModal);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        connect(box, &QMessageBox::finished, this, [this](int answer) {
+            if (answer == QMessageBox::Yes) w_.close();
+        });
+        exitQuestion_ = box;
+        box->show();
     };
+    // A question still up when the window unloads (a stop signal) goes with it.
+    w_.addShutdownStep([question = QPointer<QObject>(this), this] {
+        if (question && exitQuestion_) exitQuestion_->close();
+    });
     // The tab control hands its focus to its tab bar, so both are watched; the window sees the
     // Alt key before its controls.
     w_.MenuTabs()->installEventFilter(this);
@@ -190,7 +206,7 @@ void KeyRouter::MenuTabs_KeyUp(int vk, bool autoRepeat) {
             transport_.showPressed(TransportButton::Next, false);
             break;
         case KeyRelease::ExitQuestion:
-            if (askExit()) w_.close();
+            askExit();
             break;
         case KeyRelease::InitialSound:
             performance_.releaseInitialSound();

@@ -7,6 +7,7 @@
 // Thread contract: GUI thread only.
 
 #include <QObject>
+#include <QPointer>
 #include <functional>
 
 #include "app/keys.h"
@@ -31,8 +32,10 @@ class KeyRouter : public QObject {
               TransportPanel& transport, perform::PerformancePanel& performance,
               QObject* parent = nullptr);
 
-    // The exit question ("Exit Velorixa", Yes/No): true for Yes. Tests replace it.
-    std::function<bool()> askExit;
+    // Puts the exit question ("Exit Velorixa", Yes/No) up; Yes closes the window. The question
+    // does not stop the window: the music, the display and the scheduler go on while it is up,
+    // and a second Escape brings the same question to the front. Tests replace it.
+    std::function<void()> askExit;
 
     app::KeyCommands& keys() { return keys_; }
     // Key-down and key-up of the tab control with virtual-key codes (what the event filter
@@ -61,6 +64,7 @@ class KeyRouter : public QObject {
     TransportPanel& transport_;
     perform::PerformancePanel& performance_;
     app::KeyCommands keys_;
+    QPointer<QWidget> exitQuestion_;
 };
 
 }  // namespace velorixa
