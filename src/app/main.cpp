@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDir>
+#include <QPointer>
 #include <QTextStream>
 
 #include <SDL.h>
@@ -44,9 +45,14 @@ int main(int argc, char** argv) {
 
     velorixa::StartupEnv env = velorixa::DefaultStartupEnv();
     env.started = [&open](velorixa::VelMix& window) {
-        auto* mpris =
-            new velorixa::desktop::MprisService(window, QDBusConnection::sessionBus(), &window);
+        auto* mpris = new velorixa::desktop::MprisService(
+            window.playback(), velorixa::desktop::DesktopWindowOf(window),
+            QDBusConnection::sessionBus(), &window);
         mpris->start();
+        // The name leaves the bus with the window.
+        window.addShutdownStep([mpris = QPointer(mpris)] {
+            if (mpris) mpris->stop();
+        });
         if (open.items.isEmpty()) return;
         // After the deferred start, which finishes the window, the items join the loaded list.
         QObject::connect(

@@ -61,15 +61,6 @@ QString ItemTitle(const QString& item) {
     return QFileInfo(util::PathForDisplay(item)).completeBaseName();
 }
 
-QString StreamTitle(const QString& meta) {
-    static const QLatin1String key("StreamTitle='");
-    const qsizetype at = meta.indexOf(key, 0, Qt::CaseInsensitive);
-    if (at < 0) return {};
-    const qsizetype from = at + key.size();
-    const qsizetype end = meta.indexOf(QLatin1String("';"), from);
-    return meta.mid(from, end < 0 ? -1 : end - from).trimmed();
-}
-
 PlaybackStatus MprisState::status() const {
     if (!active_) return PlaybackStatus::Stopped;
     return paused_ ? PlaybackStatus::Paused : PlaybackStatus::Playing;
@@ -140,12 +131,12 @@ QVariantMap MprisState::paused(bool on) {
     return changedSince(s, m);
 }
 
-QVariantMap MprisState::streamMeta(const QString& meta) {
+QVariantMap MprisState::streamTitle(const QString& title) {
     if (kind_ != PlayKind::Stream) return {};
     const PlaybackStatus s = status();
     const QVariantMap m = metadata();
     // A station that sends an empty title keeps the last one shown.
-    if (const QString title = StreamTitle(meta); !title.isEmpty()) streamTitle_ = title;
+    if (!title.isEmpty()) streamTitle_ = title;
     return changedSince(s, m);
 }
 

@@ -31,8 +31,6 @@ inline double VolumeFor(int masterVolume) {
 // The title of a list item before the stream sends one: a file's name without its folder and
 // extension; a station line's name after its address, else the address.
 QString ItemTitle(const QString& item);
-// The title in a stream's metadata (StreamTitle='...';), empty when it has none.
-QString StreamTitle(const QString& meta);
 
 class MprisState {
   public:
@@ -43,8 +41,8 @@ class MprisState {
     QVariantMap opened(double lengthSec);
     QVariantMap stopped();
     QVariantMap paused(bool on);
-    // The stream's latest metadata string.
-    QVariantMap streamMeta(const QString& meta);
+    // The station's title changed (the transport reads it from the stream's metadata).
+    QVariantMap streamTitle(const QString& title);
     QVariantMap masterVolume(int value);
 
     PlaybackStatus status() const;

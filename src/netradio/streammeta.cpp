@@ -24,33 +24,15 @@ std::optional<QString> BitRateText(const QStringList& headerLines) {
     return std::nullopt;
 }
 
-QString NetMetaText(const QString& meta) {
-    QString title, addr;
-    const qsizetype t = meta.indexOf(QLatin1String("tle='"), 0, Qt::CaseInsensitive);
-    if (t >= 0) {
-        const qsizetype ts = t + 5;
-        const qsizetype te = meta.indexOf(QLatin1String("';"), ts);
-        if (te >= 0) {
-            title = meta.mid(ts, te - ts);
-            const qsizetype u = meta.indexOf(QLatin1String("url='"), te, Qt::CaseInsensitive);
-            if (u >= 0) {
-                const qsizetype us = u + 5;
-                // The closing mark is looked for past the address's first five characters, so
-                // an address always keeps at least those.
-                const qsizetype ue = meta.indexOf(QLatin1String("';"), us + 5);
-                if (ue >= 0) {
-                    addr = meta.mid(us, ue - us);
-                    const qsizetype slashes = addr.indexOf(QLatin1String("//"));
-                    if (slashes >= 0) {
-                        const qsizetype path = addr.indexOf(QLatin1Char('/'), slashes + 2);
-                        if (path >= 0) addr.truncate(path);
-                    }
-                }
-            }
-        }
+QString NetMetaText(const playback::StreamMeta& meta) {
+    if (meta.title.isEmpty()) return QString::fromLatin1(kNoMetaText);
+    QString addr = meta.url;
+    const qsizetype slashes = addr.indexOf(QLatin1String("//"));
+    if (slashes >= 0) {
+        const qsizetype path = addr.indexOf(QLatin1Char('/'), slashes + 2);
+        if (path >= 0) addr.truncate(path);
     }
-    if (title.isEmpty() && addr.isEmpty()) return QString::fromLatin1(kNoMetaText);
-    return title + QStringLiteral("   ") + addr;
+    return meta.title + QStringLiteral("   ") + addr;
 }
 
 }  // namespace velorixa::netradio

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "playback/streamtitle.h"
+
 namespace velorixa::netradio {
 
 // The header lines of a zero-terminated block as the player hands it over (kind 4: strings end
@@ -20,9 +22,13 @@ QStringList HeaderLines(const char* block);
 // when no line holds it.
 std::optional<QString> BitRateText(const QStringList& headerLines);
 
-// `ShowNetMeta`'s text for one metadata string (StreamTitle='...';StreamUrl='...';): the title,
-// three blanks and the address cut after its host; "no meta data" when neither was found.
-QString NetMetaText(const QString& meta);
+// `ShowNetMeta`'s text for a station's metadata (read by playback::ParseStreamMeta): the title,
+// three blanks and the address cut after its host; "no meta data" without a title (an address
+// alone says nothing of what plays).
+QString NetMetaText(const playback::StreamMeta& meta);
+inline QString NetMetaText(const QString& meta) {
+    return NetMetaText(playback::ParseStreamMeta(meta));
+}
 
 inline constexpr const char* kNoMetaText = "no meta data";
 

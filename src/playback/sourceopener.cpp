@@ -20,10 +20,10 @@ void SourceOpener::start(const QString& name, int kind) {
     const uint64_t generation = ++generation_;
     busy_ = true;
     pool_.start([this, generation, name, kind] {
-        const uint32_t source = open_(name, kind);
+        OpenResult result = open_(name, kind);
         // Queued to this object: dropped with it if it is gone (then the layer is gone too).
         QMetaObject::invokeMethod(
-            this, [this, generation, source] { deliver(generation, source); },
+            this, [this, generation, result] { deliver(generation, result); },
             Qt::QueuedConnection);
     });
 }
@@ -33,13 +33,13 @@ void SourceOpener::cancel() {
     busy_ = false;
 }
 
-void SourceOpener::deliver(uint64_t generation, uint32_t source) {
+void SourceOpener::deliver(uint64_t generation, const OpenResult& result) {
     if (generation != generation_) {
-        if (source != 0) discard_(source);
+        if (result.source != 0) discard_(result.source);
         return;
     }
     busy_ = false;
-    emit finished(source);
+    emit finished(result.source, result.reason);
 }
 
 }  // namespace velorixa::playback

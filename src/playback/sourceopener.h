@@ -13,12 +13,16 @@
 #include <cstdint>
 #include <functional>
 
+#include "playback/playerport.h"
+
 namespace velorixa::playback {
 
 class SourceOpener : public QObject {
     Q_OBJECT
   public:
-    using OpenFn = std::function<uint32_t(const QString& name, int kind)>;
+    // Returns the source (0 on failure) with the reason of a failure, read on the worker thread
+    // that made the open (the audio layer keeps it per thread).
+    using OpenFn = std::function<OpenResult(const QString& name, int kind)>;
     using DiscardFn = std::function<void(uint32_t source)>;
 
     SourceOpener(OpenFn open, DiscardFn discard, QObject* parent = nullptr);
@@ -31,11 +35,11 @@ class SourceOpener : public QObject {
     bool busy() const { return busy_; }
 
   signals:
-    // The latest open ended: its source, 0 when it failed.
-    void finished(uint32_t source);
+    // The latest open ended: its source, 0 when it failed, and then why.
+    void finished(uint32_t source, const QString& reason);
 
   private:
-    void deliver(uint64_t generation, uint32_t source);
+    void deliver(uint64_t generation, const OpenResult& result);
 
     OpenFn open_;
     DiscardFn discard_;

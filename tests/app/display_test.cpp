@@ -27,7 +27,7 @@ class DisplayTest : public test::WindowFixture {
     DisplayPanel& display() { return w_->display(); }
     void playNoise() {
         w_->MenuTabs()->setCurrentIndex(1);
-        play().PlaySelected();
+        w_->playback().play();
         ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 2000));
     }
     // Alt as the keyboard sends it: a press, auto-repeated presses while held, a release.

@@ -250,15 +250,15 @@ TEST_F(EffectsPageTest, TheWaveMovesOnlyWhileAKnobRotatesAndTheSoundPlaysKnobsCa
     EXPECT_FALSE(tickAndSee(5)) << "no knob rotates";
     win().clickRotate(6);
     EXPECT_TRUE(tickAndSee(5));
-    win().w->playControl().TogglePause();
+    win().w->playback().togglePause();
     ASSERT_FALSE(win().player().GetFilePlayPerf());
     EXPECT_FALSE(tickAndSee(5)) << "paused";
-    win().w->playControl().TogglePause();
+    win().w->playback().togglePause();
     EXPECT_TRUE(tickAndSee(5));
     win().bar(3)->setValue(0);
     win().bar(9)->setValue(20);
     win().bar(1)->setValue(30);
-    win().w->playControl().StopPlayback();
+    win().w->playback().stop();
     EXPECT_FALSE(tickAndSee(5)) << "stopped";
     // A play request starts the wave from its beginning; the knobs' values carry over.
     ASSERT_TRUE(win().play(tones_, 1));

@@ -12,6 +12,7 @@
 #include "app/windowfixture.h"
 #include "audio/net/testserver.h"
 #include "common/testmedia.h"
+#include "playback/playback.h"
 #include "playback/ui/transportpanel.h"
 
 namespace velorixa {
@@ -128,11 +129,13 @@ TEST_F(TransportTest, BadItemsGiveTheirMessageAndThePlayerGoesOn) {
     doubleClickRow(0);
     ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
     doubleClickRow(1);
-    EXPECT_EQ(messages_, QStringList{"Error|Invalid Name"});
+    EXPECT_EQ(messages_, QStringList{"Error|Invalid Name: relative/name.mp3"});
     EXPECT_TRUE(player().GetFilePlayPerf()) << "whatever was playing goes on";
     doubleClickRow(2);
     ASSERT_TRUE(waitFor([&] { return messages_.size() == 2; }, 1000));
-    EXPECT_EQ(messages_[1], "Error|File Error");
+    EXPECT_TRUE(messages_[1].startsWith("Error|File Error: " + appDir_.path() + "/missing.mp3 ("))
+        << "the item and the reason follow: " << messages_[1].toStdString();
+    EXPECT_EQ(ui<QLabel>("LblMessage")->text(), messages_[1].mid(6)) << "shown in the window";
     EXPECT_FALSE(player().GetFilePlayPerf());
     EXPECT_EQ(list().PlayListView()->model().count(), 3) << "nothing is lost from the list";
     // The program goes on: the first line plays again.
@@ -172,7 +175,10 @@ TEST_F(TransportTest, ANewRequestWinsOverAStationStillOpeningAndAFailedOneIsRepo
 
     doubleClickRow(2);  // a station that answers 404 runs the failure path
     ASSERT_TRUE(waitFor([&] { return !messages_.isEmpty(); }, 6000));
-    EXPECT_EQ(messages_, QStringList{"Error|Connection Failure"});
+    ASSERT_EQ(messages_.size(), 1);
+    EXPECT_TRUE(messages_[0].startsWith("Error|Connection Failure: " + missing + " ("))
+        << messages_[0].toStdString();
+    EXPECT_TRUE(messages_[0].contains("404")) << "the server's answer is named";
     EXPECT_FALSE(player().GetFilePlayPerf());
     EXPECT_FALSE(ui<QPushButton>("CmdPlay")->isChecked());
 }
@@ -200,9 +206,46 @@ TEST_F(TransportTest, KeysOnTheTabControlReachTheTransport) {
     EXPECT_EQ(BASS_GetVolume(), 100u);
 }
 
+// The key router drives the transport object: each key's command is seen in its status.
+TEST_F(TransportTest, EachTransportKeyReachesTheTransportObject) {
+    playback::Playback& pb = playback();
+    w_->MenuTabs()->setFocus();
+    const auto settled = [&](const QString& item, playback::PlayState state) {
+        return waitFor([&] { return !pb.opening() && pb.item() == item && pb.state() == state; },
+                       2000);
+    };
+    using S = playback::PlayState;
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        QString item;
+        S state;
+        bool repeat, paused;
+        int volume;
+    } steps[] = {
+        {Qt::Key_Asterisk, Qt::KeypadModifier, toneA_, S::Playing, false, false, 100},
+        {Qt::Key_Minus, Qt::KeypadModifier, toneB_, S::Playing, false, false, 100},
+        {Qt::Key_Slash, Qt::KeypadModifier, toneA_, S::Playing, false, false, 100},
+        {Qt::Key_Plus, Qt::KeypadModifier, toneA_, S::Playing, true, false, 100},
+        {Qt::Key_Enter, Qt::KeypadModifier, toneA_, S::Paused, true, true, 100},
+        {Qt::Key_Enter, Qt::KeypadModifier, toneA_, S::Playing, true, false, 100},
+        {Qt::Key_6, {}, toneA_, S::Playing, true, false, 60},
+        {Qt::Key_NumLock, {}, toneA_, S::Stopped, true, false, 60},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.key);
+        QTest::keyClick(w_->MenuTabs()->tabBar(), s.key, s.modifiers);
+        ASSERT_TRUE(settled(s.item, s.state)) << pb.item().toStdString();
+        EXPECT_EQ(pb.repeat(), s.repeat);
+        EXPECT_EQ(pb.paused(), s.paused);
+        EXPECT_EQ(pb.masterVolume(), s.volume);
+    }
+    EXPECT_TRUE(messages_.isEmpty());
+}
+
 TEST_F(TransportTest, KeysTypedIntoATextFieldRunNoCommandAndHoldNothing) {
     int asked = 0;
-    w_->keyRouter().askExit = [&] { return ++asked, false; };
+    w_->keyRouter().askExit = [&] { ++asked; };
     w_->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w_.get()));
     list().OpenAddSav();
@@ -239,12 +282,17 @@ TEST_F(TransportTest, KeysTypedIntoATextFieldRunNoCommandAndHoldNothing) {
     EXPECT_EQ(ui<QScrollBar>("ScrMasVol")->value(), 30);
 }
 
-TEST_F(TransportTest, ExitQuestionDefaultsToNoAndEscapeAnswersItOnce) {
-    int asked = 0;
-    const auto realQuestion = w_->keyRouter().askExit;
-    w_->keyRouter().askExit = [&] { return ++asked, realQuestion(); };
-    w_->MenuTabs()->setFocus();
+// The exit question stops nothing: the music plays on while it is up; No is its default and
+// Escape's answer, and only Yes closes the window.
+TEST_F(TransportTest, ExitQuestionDefaultsToNoLetsTheMusicPlayOnAndOnlyYesQuits) {
+    doubleClickRow(0);
+    ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 2000));
     QWidget* tabs = w_->MenuTabs()->tabBar();
+    const auto question = [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) return box;
+        return static_cast<QMessageBox*>(nullptr);
+    };
     const struct {
         Qt::Key key;
         Qt::KeyboardModifiers modifiers;
@@ -252,24 +300,35 @@ TEST_F(TransportTest, ExitQuestionDefaultsToNoAndEscapeAnswersItOnce) {
     } answers[] = {{Qt::Key_Enter, Qt::KeypadModifier, false},  // the pause key
                    {Qt::Key_Escape, {}, false},
                    {Qt::Key_Y, {}, true}};
-    int n = 0;
     for (const auto& a : answers) {
-        QTimer::singleShot(50, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            ASSERT_NE(box, nullptr);
-            EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
-            QTest::keyClick(box, a.key, a.modifiers);
-        });
+        SCOPED_TRACE(a.key);
+        w_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w_.get()));
+        w_->MenuTabs()->setFocus();
         QTest::keyClick(tabs, Qt::Key_Escape);  // the question opens on the release
-        // The answer's own release reaches the tab control once the question is gone; a
-        // question it opened again is closed by the guard, and counted.
-        QTimer::singleShot(1000, [] {
-            if (QWidget* box = QApplication::activeModalWidget()) box->close();
-        });
-        QTest::keyRelease(tabs, a.key, a.modifiers);
-        EXPECT_EQ(asked, ++n) << a.key;
-        EXPECT_EQ(w_->isVisible(), !a.quits) << a.key;
-        EXPECT_EQ(w_->unloadCount(), a.quits ? 1 : 0) << a.key;
+        QMessageBox* box = question();
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the window is not blocked";
+        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+        w_->keyRouter().askExit();  // a second Escape: the same question, not two
+        EXPECT_EQ(question(), box);
+        const float before = player().GetFilePos();
+        EXPECT_TRUE(waitFor([&] { return player().GetFilePos() > before + 0.1f; }, 1000))
+            << "the music plays on under the question";
+        QTest::keyClick(box, a.key, a.modifiers);
+        ASSERT_TRUE(waitFor([&] { return question() == nullptr; }, 1000));
+        EXPECT_EQ(w_->isVisible(), !a.quits);
+        EXPECT_EQ(w_->unloadCount(), a.quits ? 1 : 0);
+        if (!a.quits) {
+            w_->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(w_.get()));
+            w_->MenuTabs()->setFocus();
+            QTest::keyClick(tabs, Qt::Key_5);
+            EXPECT_EQ(ui<QScrollBar>("ScrMasVol")->value(), 50) << "the keys work again";
+            // The tone is short: the next one is started for the next answer.
+            doubleClickRow(player().GetFilePlayPerf() ? 0 : 1);
+            waitFor([&] { return player().GetFilePlayPerf(); }, 2000);
+        }
     }
     ASSERT_TRUE(BASS_Init(VX_DEVICE_NOSOUND, 44100, 0, nullptr)) << "the layer was freed";
 }

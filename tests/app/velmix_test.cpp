@@ -315,7 +315,7 @@ TEST(Startup, TheWindowGoesOnWhileAStationAnswersLate) {
                 openedAt = clock.elapsed();
                 QTimer::singleShot(200, &w, [&w] { w.close(); });
             });
-            w.playControl().PlaySelected();
+            w.playback().play();
         });
         QTimer::singleShot(15000, &w, [&w] { w.close(); });
     };

@@ -22,6 +22,7 @@
 #include "netradio/ui/radiopanel.h"
 #include "perform/ui/performancepanel.h"
 #include "playback/nextitem.h"
+#include "playback/playback.h"
 #include "playback/ui/playcontrol.h"
 #include "playlist/ui/listbox.h"
 #include "playlist/ui/playlistpage.h"
@@ -96,7 +97,12 @@ class WindowFixture : public ::testing::Test {
         const auto record = [this](const QString& text, const QString& title) {
             messages_ << title + "|" + text;
         };
-        play().messageBox = record;
+        // The transport's messages never block: they are shown in the window as well.
+        play().messageBox = [record, shown = play().messageBox](const QString& text,
+                                                                const QString& title) {
+            record(text, title);
+            shown(text, title);
+        };
         list().messageBox = record;
         w_->radioPanel().messageBox = record;
         w_->performance().messageBox = record;
@@ -108,6 +114,7 @@ class WindowFixture : public ::testing::Test {
     }
 
     PlayControl& play() { return w_->playControl(); }
+    playback::Playback& playback() { return w_->playback(); }
     PlayListPage& list() { return w_->playListPage(); }
     PLAYER& player() { return w_->player(); }
     QString namePlay() { return w_->playQueue().NamePlay; }

@@ -3,12 +3,14 @@
 // sound menu does.
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
+#include <QPointer>
 #include <QScrollBar>
 #include <memory>
 
 #include "app/windowfixture.h"
 #include "desktop/privatebus.h"
 #include "desktop/ui/mprisservice.h"
+#include "playback/playback.h"
 #include "playback/ui/transportpanel.h"
 
 namespace velorixa {
@@ -26,7 +28,11 @@ class MprisTest : public test::WindowFixture {
         setTwoTones();
         playerBus_ = std::make_unique<QDBusConnection>(
             QDBusConnection::connectToBus(bus_.address(), "vx-player"));
-        mpris_ = new MprisService(*w_, *playerBus_, w_.get());
+        mpris_ =
+            new MprisService(w_->playback(), desktop::DesktopWindowOf(*w_), *playerBus_, w_.get());
+        w_->addShutdownStep([m = QPointer(mpris_)] {
+            if (m) m->stop();
+        });
         ASSERT_TRUE(mpris_->start());
         client_ = std::make_unique<BusClient>(bus_.address(), desktop::kMprisService);
         ASSERT_TRUE(client_->listen());
@@ -179,14 +185,14 @@ TEST_F(MprisTest, OpenUriAppendsAndPlays) {
 
 TEST_F(MprisTest, WithoutABusThePlayerRunsAsBefore) {
     QDBusConnection none = QDBusConnection::connectToBus("unix:path=/nonexistent/bus", "vx-none");
-    auto* silent = new MprisService(*w_, none, w_.get());
+    auto* silent = new MprisService(w_->playback(), desktop::DesktopWindowOf(*w_), none, w_.get());
     EXPECT_FALSE(silent->start());
     // The keys' procedures and the bar go on; the service only watches.
-    play().PlaySelected();
+    w_->playback().play();
     ASSERT_TRUE(waitFor([&] { return playing(); }, 2000));
     w_->transport().setMasterVolume(40);
     EXPECT_DOUBLE_EQ(silent->volume(), 0.4);
-    play().StopPlayback();
+    w_->playback().stop();
     EXPECT_FALSE(playing());
     delete silent;
     QDBusConnection::disconnectFromBus("vx-none");

@@ -54,12 +54,13 @@ TEST(NetMetaText, TitleAndAddressAsTheStationSendsThem) {
         {"StreamTitle='Only a title';", "Only a title   "},
         {"StreamTITLE='Case';streamurl='https://host.example';", "Case   https://host.example"},
         {"StreamTitle='Rock';n';Roll';", "Rock   "},  // a title holding "';" is cut there
-        {"StreamTitle='No end", "no meta data"},
+        {"StreamTitle='Cut off", "Cut off   "},       // a title cut by the block is kept
         {"StreamTitle='';StreamUrl='';", "no meta data"},
         {"StreamUrl='http://radio.example/x';", "no meta data"},  // the address needs a title
         {"garbage", "no meta data"},
         {"StreamTitle='" + longTitle + "';", longTitle + "   "},
-        {"StreamTitle='T';StreamUrl='ab';x';", "T   ab';x"},  // the end is looked for past 5
+        {"StreamTitle='T';StreamUrl='ab';x';", "T   ab"},
+        {"StreamTitle='  Padded  ';", "Padded   "},
     };
     for (const auto& c : cases)
         EXPECT_EQ(NetMetaText(c.meta), c.shown) << c.meta.left(60).toStdString();

@@ -74,7 +74,7 @@ bool PlayFile(VelMix& w, const QString& path) {
     list.PlayListView()->model().setTexts({path});
     list.PlayListView()->refresh();
     list.PlayListView()->setEnabled(true);
-    w.playControl().PlaySelected();  // the play button: the only line is the next item
+    w.playback().play();  // the play button: the only line is the next item
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < 5000 && !w.player().GetFilePlayPerf())

@@ -263,12 +263,12 @@ int main(int argc, char** argv) {
         };
         std::vector<double> toSound, toOpen;
         for (int r = 0; r < runs; ++r) {
-            play.StopPlayback();
+            play.playback().stop();
             ShowNow(*pw);
             QThread::msleep(50);
             QElapsedTimer t;
             t.start();
-            play.PlaySelected();
+            play.playback().play();
             double opened = -1;
             for (;;) {
                 QApplication::processEvents();
@@ -315,7 +315,7 @@ int main(int argc, char** argv) {
         sw->playControl().messageBox = [&](const QString&, const QString&) { failed = true; };
         QElapsedTimer t;
         t.start();
-        sw->playControl().PlaySelected();
+        sw->playback().play();
         double last = MsSince(t), longest = 0;
         while (!failed && t.elapsed() < 20000) {
             QApplication::processEvents();

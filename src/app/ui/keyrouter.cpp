@@ -11,8 +11,8 @@
 #include "app/tabmove.h"
 #include "app/ui/velmix.h"
 #include "perform/ui/performancepanel.h"
+#include "playback/playback.h"
 #include "playback/playrequest.h"
-#include "playback/ui/playcontrol.h"
 #include "playback/ui/transportpanel.h"
 #include "playlist/ui/listbox.h"
 #include "playlist/ui/playlistpage.h"
@@ -22,25 +22,41 @@ namespace velorixa {
 using app::KeyCommand;
 using app::KeyRelease;
 
-KeyRouter::KeyRouter(VelMix& window, PlayControl& play, PlayListPage& list,
+KeyRouter::KeyRouter(VelMix& window, playback::Playback& playback, PlayListPage& list,
                      TransportPanel& transport, perform::PerformancePanel& performance,
                      QObject* parent)
     : QObject(parent),
       w_(window),
-      play_(play),
+      playback_(playback),
       list_(list),
       transport_(transport),
       performance_(performance),
       keys_(window.state().KeyHeld) {
     askExit = [this] {
+        if (exitQuestion_) {
+            exitQuestion_->raise();
+            exitQuestion_->activateWindow();
+            return;
+        }
         // No is the default and the answer of Escape: quitting takes a deliberate Y (or a click
         // on Yes), never a stray Enter (the pause key) or a second Escape.
-        QMessageBox box(QMessageBox::Question, QStringLiteral("Exit"),
-                        QStringLiteral("Exit Velorixa"), QMessageBox::Yes | QMessageBox::No, &w_);
-        box.setDefaultButton(QMessageBox::No);
-        box.setEscapeButton(QMessageBox::No);
-        return box.exec() == QMessageBox::Yes;
+        auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Exit"),
+                                    QStringLiteral("Exit Velorixa"),
+                                    QMessageBox::Yes | QMessageBox::No, &w_);
+        box->setDefaultButton(QMessageBox::No);
+        box->setEscapeButton(QMessageBox::No);
+        box->setWindowModality(Qt::NonModal);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        connect(box, &QMessageBox::finished, this, [this](int answer) {
+            if (answer == QMessageBox::Yes) w_.close();
+        });
+        exitQuestion_ = box;
+        box->show();
     };
+    // A question still up when the window unloads (a stop signal) goes with it.
+    w_.addShutdownStep([question = QPointer<QObject>(this), this] {
+        if (question && exitQuestion_) exitQuestion_->close();
+    });
     // The tab control hands its focus to its tab bar, so both are watched; the window sees the
     // Alt key before its controls.
     w_.MenuTabs()->installEventFilter(this);
@@ -122,25 +138,25 @@ void KeyRouter::MenuTabs_KeyDown(int vk) {
     switch (down.action.command) {
         case KeyCommand::Stop:
             transport_.showPressed(TransportButton::Stop, true);
-            play_.StopPlayback();
+            playback_.stop();
             break;
         case KeyCommand::Previous:
             transport_.showPressed(TransportButton::Prev, true);
-            play_.PlayPrev();
+            playback_.previous();
             break;
         case KeyCommand::Play:
             transport_.showPressed(TransportButton::Play, true);
-            play_.PlaySelected();
+            playback_.play();
             break;
         case KeyCommand::Next:
             transport_.showPressed(TransportButton::Next, true);
-            play_.PlayNext();
+            playback_.next();
             break;
         case KeyCommand::ToggleRepeat:
-            play_.ToggleRepeat();
+            playback_.toggleRepeat();
             break;
         case KeyCommand::TogglePause:
-            play_.TogglePause();
+            playback_.togglePause();
             break;
         case KeyCommand::ListUp:
         case KeyCommand::ListDown:
@@ -190,7 +206,7 @@ void KeyRouter::MenuTabs_KeyUp(int vk, bool autoRepeat) {
             transport_.showPressed(TransportButton::Next, false);
             break;
         case KeyRelease::ExitQuestion:
-            if (askExit()) w_.close();
+            askExit();
             break;
         case KeyRelease::InitialSound:
             performance_.releaseInitialSound();
@@ -207,7 +223,7 @@ void KeyRouter::TabMove(int mode) {
 }
 
 void KeyRouter::MasVolKey(int n) {
-    transport_.setMasterVolume(playback::MasterVolumeForKey(n));
+    playback_.setMasterVolume(playback::MasterVolumeForKey(n));
 }
 
 }  // namespace velorixa

@@ -1,11 +1,13 @@
 #pragma once
 // Routes the keyboard to the window's commands: every key stroke arrives at the tab control
 // (the only control that keeps the focus), goes through the key table (app/keys.h) and reaches
-// the transport, the play list, the master volume, the page walk and the exit question.
+// the transport (Playback), the play list, the master volume, the page walk and the exit
+// question.
 //
 // Thread contract: GUI thread only.
 
 #include <QObject>
+#include <QPointer>
 #include <functional>
 
 #include "app/keys.h"
@@ -13,21 +15,27 @@
 namespace velorixa {
 
 class VelMix;
-class PlayControl;
 class PlayListPage;
 class TransportPanel;
 namespace perform {
 class PerformancePanel;
 }
+namespace playback {
+class Playback;
+}
 
 class KeyRouter : public QObject {
     Q_OBJECT
   public:
-    KeyRouter(VelMix& window, PlayControl& play, PlayListPage& list, TransportPanel& transport,
-              perform::PerformancePanel& performance, QObject* parent = nullptr);
+    // The transport commands go to playback; transport only draws the buttons the keys press.
+    KeyRouter(VelMix& window, playback::Playback& playback, PlayListPage& list,
+              TransportPanel& transport, perform::PerformancePanel& performance,
+              QObject* parent = nullptr);
 
-    // The exit question ("Exit Velorixa", Yes/No): true for Yes. Tests replace it.
-    std::function<bool()> askExit;
+    // Puts the exit question ("Exit Velorixa", Yes/No) up; Yes closes the window. The question
+    // does not stop the window: the music, the display and the scheduler go on while it is up,
+    // and a second Escape brings the same question to the front. Tests replace it.
+    std::function<void()> askExit;
 
     app::KeyCommands& keys() { return keys_; }
     // Key-down and key-up of the tab control with virtual-key codes (what the event filter
@@ -51,11 +59,12 @@ class KeyRouter : public QObject {
     bool tabsHaveFocus() const;
 
     VelMix& w_;
-    PlayControl& play_;
+    playback::Playback& playback_;
     PlayListPage& list_;
     TransportPanel& transport_;
     perform::PerformancePanel& performance_;
     app::KeyCommands keys_;
+    QPointer<QWidget> exitQuestion_;
 };
 
 }  // namespace velorixa

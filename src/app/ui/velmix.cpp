@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "app/ui/keyrouter.h"
+#include "app/ui/messageline.h"
 #include "app/ui/pagecanvas.h"
 #include "audio/player.h"
 #include "controls/effectcontrols.h"
@@ -24,7 +25,9 @@
 #include "perform/perfor.h"
 #include "perform/ui/keyboardcontrol.h"
 #include "perform/ui/performancepanel.h"
+#include "playback/audioplayerport.h"
 #include "playback/nextitem.h"
+#include "playback/playback.h"
 #include "playback/ui/playcontrol.h"
 #include "playback/ui/transportpanel.h"
 #include "playlist/ui/listbox.h"
@@ -127,9 +130,14 @@ VelMix::~VelMix() {
     delete radioPanel_;
     delete utilPanel_;
     delete playControl_;
+    delete playback_;
     delete effectsPage_;
     delete soundControl_;
     delete playListPage_;
+}
+
+playback::PlayQueue& VelMix::playQueue() {
+    return playback_->queue();
 }
 
 QWidget* VelMix::page(int index) const {
@@ -211,27 +219,40 @@ void VelMix::Form_Load() {
     frameTit_->show();
     // The player and the subsystems around it.
     player_ = std::make_unique<PLAYER>();
-    playQueue_ = std::make_unique<playback::PlayQueue>();
     transport_ = std::make_unique<TransportPanel>(frmSystem_);
     soundTarget_ = std::make_unique<controls::PlayerSoundTarget>(*player_);
     soundControl_ = new controls::SoundControl(*soundTarget_, this);
     connect(soundControl_, &controls::SoundControl::rotationSpeedChanged, this,
             [this](int, int waveTickMs) { state_.TimePerf = waveTickMs; });
     playListPage_ = new PlayListPage(page(0), state_, playLists_, this);
-    playControl_ =
-        new PlayControl(*player_, *soundControl_, *transport_, *playListPage_->PlayListView(),
-                        state_, *menuTabs_, timerNet_, timerTik_, *playQueue_, this);
-    connect(&playControl_->events(), &playback::TransportEvents::displayCleared, this,
+    playerPort_ = std::make_unique<playback::AudioPlayerPort>(
+        *player_, [this] { return soundControl_->startValues(); });
+    playback_ = new playback::Playback(*playerPort_, playLists_.PlayList, timerNet_,
+                                       playback::ClockSeededRandom(), this);
+    playControl_ = new PlayControl(*playback_, *transport_, *playListPage_->PlayListView(),
+                                   *menuTabs_, timerTik_, this);
+    messageLine_ = new MessageLine(this);
+    playControl_->messageBox = [this](const QString& text, const QString&) {
+        messageLine_->showMessage(text);
+    };
+    connect(&playback_->events(), &playback::TransportEvents::displayCleared, this,
             [this] { ClrLevels(); });
     playListPage_->defineNext = [this] {
-        playQueue_->DefineNext(playLists_.PlayList);
-        transport_->showName(playQueue_->NamePlay);
+        playback_->queue().DefineNext(playLists_.PlayList);
+        transport_->showName(playback_->item());
     };
     playListPage_->onListTurn = [this](int turn) {
-        playQueue_->ListTurn = static_cast<playback::PlayOrder>(turn);
+        playback_->queue().ListTurn = static_cast<playback::PlayOrder>(turn);
     };
-    radioPanel_ =
-        new RadioPanel(page(0), state_, *playListPage_, *playControl_, *transport_, *player_, this);
+    radioPanel_ = new RadioPanel(page(0), *playListPage_, *playback_, *transport_, *player_, this);
+    // The station list's messages too come in the message line: they never stop the music.
+    radioPanel_->messageBox = [this](const QString& text, const QString& title) {
+        messageLine_->showMessage(title + QStringLiteral(": ") + text);
+    };
+    // Items opened from outside go into the music list.
+    connect(playback_, &playback::Playback::musicListNeeded, this, [this] {
+        if (!playListPage_->musicMode()) radioPanel_->SwitchList();
+    });
     utilPanel_ = new UtilPanel(this, this);
     utilPanel_->bindWebLink(frmVMIX_->findChild<QLabel*>("LblVMIX"));
     transport_->onMixerClicked(utilPanel_, [this] { utilPanel_->CmdSndVolExe_Click(); });
@@ -239,24 +260,23 @@ void VelMix::Form_Load() {
     perfor_ = std::make_unique<perform::PERFOR>();
     effectControls_ = std::make_unique<controls::EffectControls>(*soundControl_, *perfor_, state_);
     effectsPage_ = new controls::EffectsPage(page(2), *effectControls_, this);
-    connect(&playControl_->events(), &playback::TransportEvents::requestStarted, this,
+    connect(&playback_->events(), &playback::TransportEvents::requestStarted, this,
             [this] { perfor_->InitPerfor(); });
     // The performance keys recall settings through the "Effects" page's own procedures.
     performance_ =
         new perform::PerformancePanel({frmKeybrd_, page(1), page(3)}, appPath_, state_,
                                       *effectControls_, *perfor_, *playControl_, *menuTabs_, this);
-    keyRouter_ =
-        new KeyRouter(*this, *playControl_, *playListPage_, *transport_, *performance_, this);
+    keyRouter_ = new KeyRouter(*this, *playback_, *playListPage_, *transport_, *performance_, this);
     keyboardControl_ = new KeyboardControl(*playControl_, *transport_, state_, *menuTabs_,
                                            timerFoc_, timerNet_, *frameHelp_, this);
     // The display follows the transport: cleared with it, painting once the new stream runs.
     display_ = new display::DisplayPanel(*player_, timerTik_, *frame1_, *page(2), *frameHelp_,
                                          twipX_, this);
-    connect(&playControl_->events(), &playback::TransportEvents::displayCleared, display_,
+    connect(&playback_->events(), &playback::TransportEvents::displayCleared, display_,
             &display::DisplayPanel::ClearFFT);
-    connect(&playControl_->events(), &playback::TransportEvents::opened, display_,
+    connect(&playback_->events(), &playback::TransportEvents::opened, display_,
             &display::DisplayPanel::StreamRunning);
-    connect(&playControl_->events(), &playback::TransportEvents::positionTick, display_,
+    connect(&playback_->events(), &playback::TransportEvents::positionTick, display_,
             [this](int seconds) {
                 if (seconds >= 0) display_->Wake();
             });
@@ -297,7 +317,7 @@ void VelMix::FormStart() {
     }
     menuTabs_->setFocusPolicy(Qt::StrongFocus);
     playListPage_->PlayListView()->setEnabled(false);
-    transport_->setMasterVolume(100);
+    playback_->setMasterVolume(100);
     soundControl_->setVolume(50);
     soundControl_->sendGlobalVolume();
     menuTabs_->setCurrentIndex(0);
@@ -316,6 +336,7 @@ void VelMix::MenuTabs_Click(int previousTab) {
         frmSystem_->raise();
         frmKeybrd_->raise();
     }
+    if (messageLine_ && messageLine_->isVisible()) messageLine_->raise();
     if (tab == 1) state_.FftRedraw = 1;
     state_.FlagText = false;
     state_.PrevTab = previousTab;
@@ -361,7 +382,7 @@ void VelMix::Unload() {
     timerFoc_.stop();
     timerTik_.stop();
     timerNet_.stop();
-    if (playControl_) playControl_->CancelOpen();
+    if (playback_) playback_->cancelOpen();
     for (auto& step : shutdownSteps_)
         step();
     if (stateLoaded_) {

@@ -32,9 +32,12 @@ class KeyRouter;
 class KeyboardControl;
 class RadioPanel;
 class UtilPanel;
+class MessageLine;
 namespace playback {
 class PlayQueue;
-}
+class Playback;
+class AudioPlayerPort;
+}  // namespace playback
 namespace controls {
 class PlayerSoundTarget;
 class SoundControl;
@@ -99,11 +102,14 @@ class VelMix : public QWidget {
     TransportPanel& transport() { return *transport_; }
     PlayListPage& playListPage() { return *playListPage_; }
     PlayControl& playControl() { return *playControl_; }
+    // The transport: every command that plays goes through it.
+    playback::Playback& playback() { return *playback_; }
+    MessageLine& messageLine() { return *messageLine_; }
     KeyRouter& keyRouter() { return *keyRouter_; }
     KeyboardControl& keyboardControl() { return *keyboardControl_; }
     RadioPanel& radioPanel() { return *radioPanel_; }
     UtilPanel& utilPanel() { return *utilPanel_; }
-    playback::PlayQueue& playQueue() { return *playQueue_; }
+    playback::PlayQueue& playQueue();
     playlist::PlayLists& playLists() { return playLists_; }
     controls::SoundControl& soundControl() { return *soundControl_; }
     display::DisplayPanel& display() { return *display_; }
@@ -175,7 +181,9 @@ class VelMix : public QWidget {
     std::unique_ptr<perform::PERFOR> perfor_;
     std::unique_ptr<controls::EffectControls> effectControls_;
     controls::EffectsPage* effectsPage_ = nullptr;
-    std::unique_ptr<playback::PlayQueue> playQueue_;
+    std::unique_ptr<playback::AudioPlayerPort> playerPort_;
+    playback::Playback* playback_ = nullptr;
+    MessageLine* messageLine_ = nullptr;
     std::unique_ptr<TransportPanel> transport_;
     PlayListPage* playListPage_ = nullptr;
     PlayControl* playControl_ = nullptr;

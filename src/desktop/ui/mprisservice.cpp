@@ -7,53 +7,52 @@
 #include <QPointer>
 #include <QTimer>
 
-#include "app/ui/velmix.h"
-#include "audio/player.h"
 #include "desktop/commandline.h"
-#include "desktop/ui/openitems.h"
-#include "playback/nextitem.h"
-#include "playback/ui/playcontrol.h"
-#include "playback/ui/transportpanel.h"
-#include "playlist/ui/listbox.h"
-#include "playlist/ui/playlistpage.h"
+#include "playback/playback.h"
 
 namespace velorixa::desktop {
 
-namespace {
-// A button drawn pressed for a media-control method springs back after this, as after a key.
-constexpr int kFlashMs = 150;
-}  // namespace
+using playback::Origin;
+using playback::Playback;
 
-MprisService::MprisService(VelMix& window, QDBusConnection bus, QObject* parent)
-    : QObject(parent), w_(window), bus_(std::move(bus)) {
+DesktopWindow DesktopWindowOf(QWidget& window) {
+    QPointer<QWidget> w(&window);
+    return {[w] {
+                if (!w) return;
+                w->showNormal();
+                w->raise();
+                w->activateWindow();
+            },
+            [w] {
+                if (w) w->close();
+            }};
+}
+
+MprisService::MprisService(Playback& playback, DesktopWindow window, QDBusConnection bus,
+                           QObject* parent)
+    : QObject(parent), playback_(playback), window_(std::move(window)), bus_(std::move(bus)) {
     new MprisRootAdaptor(this, *this);
     new MprisPlayerAdaptor(this, *this);
     new VelorixaAdaptor(this, *this);
-    state_.masterVolume(w_.transport().masterVolume());
+    state_.masterVolume(playback_.masterVolume());
 
-    playback::TransportEvents& ev = w_.playControl().events();
+    playback::TransportEvents& ev = playback_.events();
     connect(&ev, &playback::TransportEvents::requestStarted, this, [this] {
         lastPositionUs_ = 0;
-        publish(state_.requestStarted(w_.playQueue().NamePlay));
+        publish(state_.requestStarted(playback_.item()));
     });
     connect(&ev, &playback::TransportEvents::opened, this,
-            [this] { publish(state_.opened(w_.player().GetFileLen())); });
+            [this] { publish(state_.opened(playback_.length())); });
     connect(&ev, &playback::TransportEvents::stopped, this, [this] { publish(state_.stopped()); });
     connect(&ev, &playback::TransportEvents::openFailed, this,
             [this] { publish(state_.stopped()); });
     connect(&ev, &playback::TransportEvents::pauseChanged, this,
             [this](bool on) { publish(state_.paused(on)); });
-    // The station's title is read by the station panel at the position tick; it is taken from
-    // there at the same tick.
-    connect(&ev, &playback::TransportEvents::positionTick, this, [this] {
-        positionUs();
-        if (state_.kind() == playback::PlayKind::Stream)
-            publish(state_.streamMeta(w_.playControl().LastMeta));
-    });
-    w_.transport().onMasterVolumeChanged(this, [this](int v) { publish(state_.masterVolume(v)); });
-    w_.addShutdownStep([self = QPointer<MprisService>(this)] {
-        if (self) self->stop();
-    });
+    connect(&ev, &playback::TransportEvents::positionTick, this, [this] { positionUs(); });
+    connect(&playback_, &Playback::titleChanged, this,
+            [this](const QString& title) { publish(state_.streamTitle(title)); });
+    connect(&playback_, &Playback::masterVolumeChanged, this,
+            [this](int v) { publish(state_.masterVolume(v)); });
     lastFlags_ = canFlags();
 }
 
@@ -78,47 +77,33 @@ bool MprisService::start() {
 }
 
 void MprisService::stop() {
+    stopped_ = true;
     if (!registered_) return;
     registered_ = false;
     bus_.unregisterService(serviceName_);
     bus_.unregisterObject(kMprisPath);
 }
 
-bool MprisService::alive() const {
-    return w_.unloadCount() == 0;
-}
-
-void MprisService::flash(int button) {
-    const auto b = static_cast<TransportButton>(button);
-    w_.transport().showPressed(b, true);
-    QTimer::singleShot(kFlashMs, this, [this, b] {
-        if (alive()) w_.transport().showPressed(b, false);
-    });
-}
-
 void MprisService::call(MprisMethod method) {
     if (!alive()) return;
-    PlayControl& play = w_.playControl();
     switch (CallFor(method, state_.status())) {
         case TransportCall::PlaySelected:
-            flash(static_cast<int>(TransportButton::Play));
-            play.PlaySelected();
+            playback_.play();
             break;
         case TransportCall::TogglePause:
             positionUs();  // a paused file has no position of its own: keep the last one
-            play.TogglePause();
+            playback_.togglePause();
             break;
         case TransportCall::StopPlayback:
-            flash(static_cast<int>(TransportButton::Stop));
-            play.StopPlayback();
+            playback_.stop();
             break;
         case TransportCall::PlayNext:
-            flash(static_cast<int>(TransportButton::Next));
-            play.PlayNext();
+            // The desktop's Next walks the list as the end of an item does: a bad item is
+            // skipped, not a reason for silence.
+            playback_.next(Origin::Automatic);
             break;
         case TransportCall::PlayPrev:
-            flash(static_cast<int>(TransportButton::Prev));
-            play.PlayPrev();
+            playback_.previous();
             break;
         case TransportCall::None:
             break;
@@ -128,28 +113,25 @@ void MprisService::call(MprisMethod method) {
 }
 
 void MprisService::raise() {
-    if (!alive()) return;
-    w_.showNormal();
-    w_.raise();
-    w_.activateWindow();
+    if (alive() && window_.raise) window_.raise();
 }
 
 void MprisService::quit() {
     if (!alive()) return;
     // After the reply has gone: the window unloads as when it is closed.
-    QTimer::singleShot(0, &w_, [this] {
-        if (alive()) w_.Unload();
+    QTimer::singleShot(0, this, [this] {
+        if (alive() && window_.quit) window_.quit();
     });
 }
 
 void MprisService::openUri(const QString& uri) {
     if (!alive()) return;
-    OpenItems(w_, OpenRequestFrom({uri}, QDir::currentPath()).items);
+    playback_.openItems(OpenRequestFrom({uri}, QDir::currentPath()).items);
 }
 
 void MprisService::openItems(const QStringList& items) {
     if (!alive() || items.isEmpty()) return;
-    OpenItems(w_, items);
+    playback_.openItems(items);
     raise();
 }
 
@@ -166,8 +148,8 @@ bool HandToRunningPlayer(QDBusConnection bus, const QStringList& items) {
 
 void MprisService::setVolume(double volume) {
     if (!alive()) return;
-    // The bar's change sets the player's master volume and comes back here as a change.
-    w_.transport().setMasterVolume(MasterVolumeFor(volume));
+    // The change comes back here as a change of the transport's master volume.
+    playback_.setMasterVolume(MasterVolumeFor(volume));
 }
 
 qlonglong MprisService::positionUs() const {
@@ -175,19 +157,17 @@ qlonglong MprisService::positionUs() const {
         state_.status() == PlaybackStatus::Stopped)
         return 0;
     // A paused file has no position of its own: the last one read stands.
-    const float sec = w_.player().GetFilePos();
-    if (sec >= 0) lastPositionUs_ = static_cast<qlonglong>(static_cast<double>(sec) * 1e6);
+    const double sec = playback_.positionNow();
+    if (sec >= 0) lastPositionUs_ = static_cast<qlonglong>(sec * 1e6);
     return lastPositionUs_;
 }
 
 bool MprisService::canPlay() const {
-    if (!alive()) return false;
-    return !playback::NothingToPlay(w_.playQueue().NamePlay,
-                                    w_.playListPage().PlayListView()->model().count());
+    return alive() && playback_.canPlay();
 }
 
 bool MprisService::canGoPrevious() const {
-    return alive() && canPlay() && w_.playQueue().CanTakePrev();
+    return alive() && playback_.canGoPrevious();
 }
 
 QVariantMap MprisService::canFlags() const {

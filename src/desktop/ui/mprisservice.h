@@ -1,11 +1,11 @@
 #pragma once
 // The player on the desktop's media controls: the MPRIS interfaces org.mpris.MediaPlayer2 and
 // org.mpris.MediaPlayer2.Player at /org/mpris/MediaPlayer2 under the bus name
-// org.mpris.MediaPlayer2.velorixa. The methods act through the transport procedures the
-// numeric-block keys call, so play order, repeat, the step timer and the display behave as from
-// the keyboard; the properties follow the transport's events and the master volume bar, and
-// their changes go out as PropertiesChanged. Without a bus nothing is registered and nothing is
-// said: the player runs as it always does.
+// org.mpris.MediaPlayer2.velorixa. The methods go through the transport (playback::Playback)
+// the keys use, so play order, repeat, the step timer and the display behave as from the
+// keyboard; the properties follow the transport's signals, and their changes go out as
+// PropertiesChanged. Without a bus nothing is registered and nothing is said: the player runs as
+// it always does. Of the window it knows only how to raise and to close it.
 //
 // Thread contract: GUI thread only; the bus delivers its calls on that thread.
 
@@ -15,11 +15,14 @@
 #include <QObject>
 #include <QStringList>
 #include <QVariantMap>
+#include <QWidget>
+
+#include <functional>
 
 #include "desktop/mprisstate.h"
 
-namespace velorixa {
-class VelMix;
+namespace velorixa::playback {
+class Playback;
 }
 
 namespace velorixa::desktop {
@@ -32,16 +35,25 @@ inline constexpr const char* kMprisPlayer = "org.mpris.MediaPlayer2.Player";
 // hands its items to the running player through it.
 inline constexpr const char* kVelorixaInterface = "org.velorixa.Player";
 
+// What the desktop may do with the window: bring it to the front, close it (the player ends).
+struct DesktopWindow {
+    std::function<void()> raise;
+    std::function<void()> quit;
+};
+// A top-level widget: shown normal, raised and activated; closed (its close event unloads).
+DesktopWindow DesktopWindowOf(QWidget& window);
+
 class MprisService : public QObject {
     Q_OBJECT
   public:
-    MprisService(VelMix& window, QDBusConnection bus, QObject* parent = nullptr);
+    MprisService(playback::Playback& playback, DesktopWindow window, QDBusConnection bus,
+                 QObject* parent = nullptr);
     ~MprisService() override;
 
     // Registers the object and the bus name (with ".instance" and the process id when another
     // player holds the plain name); false, silently, when there is no bus.
     bool start();
-    // Leaves the bus (the window unloads).
+    // Leaves the bus and takes no more calls (the window unloads).
     void stop();
     const QString& serviceName() const { return serviceName_; }
     const MprisState& state() const { return state_; }
@@ -60,12 +72,13 @@ class MprisService : public QObject {
     bool canGoPrevious() const;
 
   private:
-    bool alive() const;
+    bool alive() const { return !stopped_; }
     void publish(QVariantMap changed);
     QVariantMap canFlags() const;
-    void flash(int button);
 
-    VelMix& w_;
+    playback::Playback& playback_;
+    DesktopWindow window_;
+    bool stopped_ = false;
     QDBusConnection bus_;
     MprisState state_;
     QString serviceName_;

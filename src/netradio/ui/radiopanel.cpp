@@ -8,12 +8,10 @@
 #include <QPixmap>
 #include <QPushButton>
 
-#include "app/windowstate.h"
 #include "audio/player.h"
 #include "netradio/stationlist.h"
 #include "netradio/streammeta.h"
-#include "playback/transportevents.h"
-#include "playback/ui/playcontrol.h"
+#include "playback/playback.h"
 #include "playback/ui/transportpanel.h"
 #include "playlist/ui/listbox.h"
 #include "playlist/ui/playlistpage.h"
@@ -52,17 +50,18 @@ QPushButton* button(QWidget* parent, const char* name, int x, int y, int w) {
 
 }  // namespace
 
-RadioPanel::RadioPanel(QWidget* canvas, WindowState& state, PlayListPage& page, PlayControl& play,
+RadioPanel::RadioPanel(QWidget* canvas, PlayListPage& page, playback::Playback& playback,
                        TransportPanel& transport, PLAYER& player, QObject* parent)
-    : QObject(parent),
-      state_(state),
-      page_(page),
-      play_(play),
-      transport_(transport),
-      player_(player) {
+    : QObject(parent), page_(page), playback_(playback), transport_(transport), player_(player) {
+    // A box beside the window that takes neither the focus nor the window's input: the music
+    // and the keys go on while it is up. The window binding may route it elsewhere.
     messageBox = [canvas](const QString& text, const QString& title) {
-        QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, canvas->window());
-        box.exec();
+        auto* box =
+            new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok, canvas->window());
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setAttribute(Qt::WA_ShowWithoutActivating);
+        box->setWindowModality(Qt::NonModal);
+        box->show();
     };
     // In the right column, where the music list's own tools stand in music mode.
     const int x = 360, w = 94;
@@ -91,19 +90,18 @@ RadioPanel::RadioPanel(QWidget* canvas, WindowState& state, PlayListPage& page, 
     connect(CmdRadioSave, &QPushButton::clicked, this, [this] { CmdRadioSave_Click(); });
     connect(&page_, &PlayListPage::switchRequested, this, [this] { SwitchList(); });
 
-    // What a playing station shows: its bit rate and title once it plays, the title again
-    // whenever the heard second changes.
-    playback::TransportEvents& events = play_.events();
-    connect(&events, &playback::TransportEvents::opened, this, [this](playback::PlayKind kind) {
-        if (kind != playback::PlayKind::Stream) return;
-        lastMetaSec_ = 0;
-        ShowBitRate();
-        ShowNetMeta();
-    });
-    connect(&events, &playback::TransportEvents::positionTick, this, [this](int seconds) {
-        if (play_.PlayKind() != playback::PlayKind::Stream || seconds == lastMetaSec_) return;
-        lastMetaSec_ = seconds;
-        ShowNetMeta();
+    // What a playing station shows: its bit rate and title once it plays, the title again at
+    // each change the transport tells.
+    connect(&playback_.events(), &playback::TransportEvents::opened, this,
+            [this](playback::PlayKind kind) {
+                if (kind != playback::PlayKind::Stream) return;
+                ShowBitRate();
+                ShowNetMeta();
+            });
+    connect(&playback_, &playback::Playback::titleChanged, this, [this] {
+        if (playback_.kind() == playback::PlayKind::Stream &&
+            playback_.state() == playback::PlayState::Playing)
+            ShowNetMeta();
     });
 }
 
@@ -174,18 +172,7 @@ void RadioPanel::ShowBitRate() {
 }
 
 void RadioPanel::ShowNetMeta() {
-    if (transport_.netText() == QLatin1String(playback::kConnectingText)) return;
-    if (!player_.GetChannelActive()) return;
-    const char* address = nullptr;
-    player_.GetMETA(address);
-    const QString meta = PLAYER::CStrToText(address);
-    if (meta.isEmpty()) {
-        transport_.showNetText(QString::fromLatin1(netradio::kNoMetaText));
-        return;
-    }
-    if (meta == play_.LastMeta) return;
-    play_.LastMeta = meta;
-    transport_.showNetText(netradio::NetMetaText(meta));
+    transport_.showNetText(netradio::NetMetaText(playback_.streamMeta()));
 }
 
 }  // namespace velorixa

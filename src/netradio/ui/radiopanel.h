@@ -18,16 +18,18 @@ class QWidget;
 namespace velorixa {
 
 class PLAYER;
-class PlayControl;
 class PlayListPage;
 class TransportPanel;
-struct WindowState;
+namespace playback {
+class Playback;
+}
 
 class RadioPanel : public QObject {
     Q_OBJECT
   public:
     // canvas: the "PlayList" page's canvas (window coordinates).
-    RadioPanel(QWidget* canvas, WindowState& state, PlayListPage& page, PlayControl& play,
+    // The station's bit rate is read from player's headers; its title comes from the transport.
+    RadioPanel(QWidget* canvas, PlayListPage& page, playback::Playback& playback,
                TransportPanel& transport, PLAYER& player, QObject* parent = nullptr);
 
     void SwitchList();
@@ -37,20 +39,19 @@ class RadioPanel : public QObject {
     // `LoadNetRadio`: the station file of appPath into the hidden station list.
     void LoadNetRadio(const QString& appPath);
     void ShowBitRate();
+    // The status line: the transport's station title and address, or "no meta data".
     void ShowNetMeta();
 
     // A message box with an OK button and no icon; tests replace it.
     std::function<void(const QString& text, const QString& title)> messageBox;
 
   private:
-    WindowState& state_;
     PlayListPage& page_;
-    PlayControl& play_;
+    playback::Playback& playback_;
     TransportPanel& transport_;
     PLAYER& player_;
     QString appPath_;
     bool flagAddSav_ = false;  // the add/save panel was open when the stations came in
-    int lastMetaSec_ = -1;
 
     QLineEdit* NameRadioAdd;
     QPushButton* CmdRadioAdd;

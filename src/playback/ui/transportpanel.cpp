@@ -126,10 +126,6 @@ void TransportPanel::showLength(const QString& text) {
     TxtLen->setText(text);
 }
 
-QString TransportPanel::netText() const {
-    return LblNET->text();
-}
-
 void TransportPanel::showNetText(const QString& text) {
     LblNET->setText(text);
 }

@@ -38,7 +38,6 @@ class TransportPanel {
     // The length box (a file's seconds, "stream", a station's bit rate).
     void showLength(const QString& text);
     // The station status line (`LblNET`).
-    QString netText() const;
     void showNetText(const QString& text);
     // action runs at every click of the mixer button (`CmdSndVolExe`) while context lives.
     void onMixerClicked(QObject* context, std::function<void()> action);

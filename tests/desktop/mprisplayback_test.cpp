@@ -1,0 +1,138 @@
+// The media controls against the transport alone: no window, a recording player under the
+// transport, the MPRIS object on a private bus and a client doing what a desktop's sound menu
+// does. Every method reaches the player through the transport's commands.
+#include <gtest/gtest.h>
+
+#include <QDBusConnectionInterface>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUrl>
+#include <memory>
+
+#include "common/waitfor.h"
+#include "desktop/privatebus.h"
+#include "desktop/ui/mprisservice.h"
+#include "playback/playback.h"
+#include "playback/recordingplayer.h"
+
+namespace velorixa::desktop {
+namespace {
+
+using playback::PlayState;
+
+class MprisPlaybackTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_FALSE(bus_.address().isEmpty()) << "dbus-daemon (package dbus-daemon) is needed";
+        list_.setTexts({"/m/a.mp3", "/m/b.mp3", "/m/bad.mp3", "/m/c.mp3"});
+        pb_.queue().ListTurn = playback::PlayOrder::Down;
+        player_.fail("/m/bad.mp3", "not MPEG audio layer III");
+        QObject::connect(&pb_, &playback::Playback::failed,
+                         [this](const playback::Failure& f) { failures_ << FailureText(f); });
+        playerBus_ = std::make_unique<QDBusConnection>(
+            QDBusConnection::connectToBus(bus_.address(), "vx-transport"));
+        service_ = std::make_unique<MprisService>(
+            pb_, DesktopWindow{[this] { ++raised_; }, [this] { ++quit_; }}, *playerBus_);
+        ASSERT_TRUE(service_->start());
+        client_ = std::make_unique<test::BusClient>(bus_.address(), kMprisService);
+        ASSERT_TRUE(client_->listen());
+    }
+    void TearDown() override {
+        client_.reset();
+        service_.reset();
+        playerBus_.reset();
+        QDBusConnection::disconnectFromBus("vx-transport");
+    }
+    bool settledOn(const QString& item, PlayState state) {
+        return test::waitFor(
+            [&] { return !pb_.opening() && pb_.item() == item && pb_.state() == state; }, 3000);
+    }
+
+    test::PrivateBus bus_;
+    test::RecordingPlayer player_;
+    playlist::PlaylistModel list_;
+    QTimer step_;
+    playback::Playback pb_{player_, list_, step_, [] { return 0.0; }};
+    std::unique_ptr<QDBusConnection> playerBus_;
+    std::unique_ptr<MprisService> service_;
+    std::unique_ptr<test::BusClient> client_;
+    QStringList failures_;
+    int raised_ = 0, quit_ = 0;
+};
+
+TEST_F(MprisPlaybackTest, EveryMethodGoesThroughTheTransport) {
+    const struct {
+        const char* method;
+        QString item;  // the transport's item and state afterwards
+        PlayState state;
+        QStringList calls;  // what reached the player
+        const char* status;
+    } steps[] = {
+        {"PlayPause",
+         "/m/a.mp3",
+         PlayState::Playing,
+         {"stop", "open /m/a.mp3", "start 1"},
+         "Playing"},
+        {"Pause", "/m/a.mp3", PlayState::Paused, {"pause"}, "Paused"},
+        {"Play", "/m/a.mp3", PlayState::Playing, {"resume"}, "Playing"},
+        {"Next", "/m/b.mp3", PlayState::Playing, {"stop", "open /m/b.mp3", "start 2"}, "Playing"},
+        {"Previous",
+         "/m/a.mp3",
+         PlayState::Playing,
+         {"stop", "open /m/a.mp3", "start 3"},
+         "Playing"},
+        {"Stop", "/m/a.mp3", PlayState::Stopped, {"stop"}, "Stopped"},
+        {"Pause", "/m/a.mp3", PlayState::Stopped, {}, "Stopped"},  // nothing to pause
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.method);
+        player_.clear();
+        client_->player(s.method);
+        ASSERT_TRUE(settledOn(s.item, s.state));
+        EXPECT_EQ(player_.calls(), s.calls);
+        EXPECT_EQ(client_->playerProperty("PlaybackStatus").toString(), s.status);
+    }
+    EXPECT_TRUE(failures_.isEmpty());
+}
+
+// The desktop's Next is the player's own way through the list: a bad item is skipped.
+TEST_F(MprisPlaybackTest, NextSkipsAnItemThatFailsAndTheTitleFollows) {
+    list_.clearSelection();
+    list_.setSelected(1, true);
+    client_->player("PlayPause");
+    ASSERT_TRUE(settledOn("/m/b.mp3", PlayState::Playing));
+    client_->player("Next");
+    ASSERT_TRUE(settledOn("/m/c.mp3", PlayState::Playing));
+    EXPECT_EQ(failures_, QStringList{"File Error: /m/bad.mp3 (not MPEG audio layer III)"});
+    EXPECT_EQ(test::toMap(client_->playerProperty("Metadata")).value("xesam:title").toString(),
+              "c");
+}
+
+TEST_F(MprisPlaybackTest, VolumeOpenUriRaiseAndQuit) {
+    client_->setPlayerProperty("Volume", 0.25);
+    EXPECT_EQ(pb_.masterVolume(), 25);
+    EXPECT_EQ(player_.calls(), QStringList{"volume 25"});
+    pb_.setMasterVolume(70);  // a key or the bar
+    EXPECT_DOUBLE_EQ(client_->playerProperty("Volume").toDouble(), 0.7);
+
+    QTemporaryDir dir;
+    const QString file = dir.path() + "/new.mp3";  // the command line takes only what exists
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("x") == 1);
+    f.close();
+    client_->player("OpenUri", {QUrl::fromLocalFile(file).toString()});
+    ASSERT_TRUE(settledOn(file, PlayState::Playing));
+    EXPECT_EQ(list_.count(), 5);
+
+    client_->call("org.mpris.MediaPlayer2", "Raise");
+    EXPECT_EQ(raised_, 1);
+    client_->call("org.mpris.MediaPlayer2", "Quit");
+    EXPECT_TRUE(test::waitFor([&] { return quit_ == 1; }, 2000));
+    service_->stop();
+    client_->player("Stop");
+    EXPECT_EQ(pb_.state(), PlayState::Playing) << "a stopped service takes no more calls";
+}
+
+}  // namespace
+}  // namespace velorixa::desktop
