@@ -1,12 +1,16 @@
 #include "util/fspath.h"
 
+#include <QStringDecoder>
+
 namespace velorixa::util {
 
 namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;  // byte b (0x80..0xFF) is U+DC00 + b
 
-bool isEscaped(char16_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
+bool isEscaped(char16_t c) {
+    return c >= 0xDC80 && c <= 0xDCFF;
+}
 
 // Length of the valid UTF-8 sequence starting at p (1..4), or 0 when the bytes there are not one
 // (overlong forms, surrogates and code points past U+10FFFF are not valid).
@@ -49,8 +53,15 @@ QString PathFromBytes(const QByteArray& bytes) {
         // Runs of valid UTF-8 go through Qt's decoder whole.
         qsizetype j = i;
         int len = 0;
-        while (j < n && (len = validSequence(p + j, n - j)) > 0) j += len;
-        if (j > i) out += QString::fromUtf8(bytes.constData() + i, j - i);
+        while (j < n && (len = validSequence(p + j, n - j)) > 0)
+            j += len;
+        // A byte-order mark is part of a name like any other character: kept, not skipped.
+        if (j > i) {
+            QStringDecoder utf8(
+                QStringConverter::Utf8,
+                QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+            out += utf8.decode(QByteArrayView(bytes.constData() + i, j - i));
+        }
         if (j < n) {
             out += QChar(static_cast<char16_t>(kEscapeBase + p[j]));
             ++j;
