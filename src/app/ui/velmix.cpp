@@ -277,6 +277,7 @@ void VelMix::Form_Load() {
         utilPanel_->mixer().abandonSearch();
     });
     addStateSaver([this] { playListPage_->SaveMemoList(appPath_); });
+    addStateSaver([this] { radioPanel_->SaveNetRadioAtExit(); });
     addStateSaver([this] { performance_->SaveMemoSett(); });
 
     ClrLevels();

@@ -144,7 +144,8 @@ void MprisService::quit() {
 
 void MprisService::openUri(const QString& uri) {
     if (!alive()) return;
-    OpenItems(w_, OpenRequestFrom({uri}, QDir::currentPath()).items);
+    // A playlist or folder is read on a worker: the window never waits on the file system.
+    OpenArgumentsLater(w_, {uri}, QDir::currentPath());
 }
 
 void MprisService::openItems(const QStringList& items) {

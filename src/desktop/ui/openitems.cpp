@@ -1,11 +1,18 @@
 #include "desktop/ui/openitems.h"
 
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+
 #include "app/ui/velmix.h"
+#include "desktop/commandline.h"
 #include "netradio/ui/radiopanel.h"
 #include "playback/nextitem.h"
 #include "playback/ui/playcontrol.h"
 #include "playlist/ui/listbox.h"
 #include "playlist/ui/playlistpage.h"
+#include "util/ui/notice.h"
 
 namespace velorixa::desktop {
 
@@ -37,6 +44,31 @@ int OpenItems(VelMix& window, const QStringList& items) {
         play.PlayNext();
     }
     return taken;
+}
+
+void OpenArgumentsLater(VelMix& window, const QStringList& arguments, const QString& folder) {
+    // The worker owns everything it touches; the window only hears of it when it still exists.
+    struct Job {
+        OpenRequest request;
+        std::atomic<bool> goesOn{true};
+    };
+    auto job = std::make_shared<Job>();
+    QThread* worker = QThread::create([job, arguments, folder] {
+        job->request = OpenRequestFrom(arguments, folder, [job] { return job->goesOn.load(); });
+    });
+    // A window that goes away ends a walk still under way.
+    QObject::connect(&window, &QObject::destroyed, worker, [job] { job->goesOn = false; });
+    QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    QObject::connect(
+        worker, &QThread::finished, &window,
+        [&window, job] {
+            const OpenRequest& r = job->request;
+            if (!r.problems.isEmpty())
+                util::ShowNotice(&window, QStringLiteral("Open"), r.problems.join(u'\n'));
+            OpenItems(window, r.items);
+        },
+        Qt::QueuedConnection);
+    worker->start();
 }
 
 }  // namespace velorixa::desktop
