@@ -139,11 +139,6 @@ void addPlaylist(Collector& c, const QString& arg, const QString& path, util::Pl
 
 }  // namespace
 
-QStringList PlaylistEntries(const QByteArray& text, bool pls, const QString& folder) {
-    const auto format = pls ? util::PlaylistFormat::Pls : util::PlaylistFormat::M3u;
-    return resolved(util::ParsePlaylist(text, format).entries, folder);
-}
-
 OpenRequest OpenRequestFrom(const QStringList& arguments, const QString& currentFolder,
                             const std::function<bool()>& goesOn) {
     Collector c;

@@ -34,10 +34,6 @@ struct OpenRequest {
 OpenRequest OpenRequestFrom(const QStringList& arguments, const QString& currentFolder,
                             const std::function<bool()>& goesOn = {});
 
-// The entries of an M3U or PLS playlist's text: paths and addresses in order, comments and
-// other keys left out, relative paths joined to folder.
-QStringList PlaylistEntries(const QByteArray& text, bool pls, const QString& folder);
-
 // The program's arguments (argv[1..]) as text that keeps their bytes (util::PathFromBytes).
 QStringList ArgumentsFrom(int argc, const char* const* argv);
 

@@ -1,12 +1,14 @@
 #include "perform/setfile.h"
 
-#include <QDir>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include "util/fspath.h"
 #include "util/lines.h"
 #include "util/readfile.h"
 #include "util/textfile.h"
@@ -192,9 +194,18 @@ bool SaveSetFile(const QString& path, const PerformanceSet& set, QString* error)
 
 QStringList SetFilesIn(const QString& folder) {
     QStringList names;
-    const QStringList all = QDir(folder).entryList(QDir::Files, QDir::NoSort);
-    for (const QString& name : all)
-        if (name.endsWith(QLatin1String(".PSF"), Qt::CaseInsensitive)) names.append(name);
+    // Listed as the file system's bytes: a name that is not UTF-8 still loads.
+    DIR* dir = ::opendir(util::PathToBytes(folder).constData());
+    if (!dir) return names;
+    while (const dirent* e = ::readdir(dir)) {
+        const QString name = util::PathFromBytes(QByteArray(e->d_name));
+        if (name.startsWith(u'.') || !name.endsWith(QLatin1String(".PSF"), Qt::CaseInsensitive))
+            continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))
+            names.append(name);
+    }
+    ::closedir(dir);
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         const int c = a.compare(b, Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a < b;

@@ -75,7 +75,8 @@ SetFileRead LoadSetFile(const QString& path, const PerformanceSet& base = {});
 bool SaveSetFile(const QString& path, const PerformanceSet& set, QString* error = nullptr);
 
 // The names (no folder) of the "*.PSF" files in folder, the ending matched in any letter case,
-// sorted by name without regard to case. Hidden files and folders are left out.
+// sorted by name without regard to case. Hidden files and folders are left out. Names are the
+// file system's bytes (util::PathFromBytes).
 QStringList SetFilesIn(const QString& folder);
 
 }  // namespace velorixa::perform

@@ -12,6 +12,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "util/fspath.h"
@@ -19,6 +21,13 @@
 #include "util/playlistfile.h"
 
 namespace velorixa::fuzz {
+
+// A target's verdict on one input: a broken property ends the run with its description.
+inline int report(const std::string& broken, const char* target) {
+    if (broken.empty()) return 0;
+    std::fprintf(stderr, "%s: %s\n", target, broken.c_str());
+    std::abort();
+}
 
 inline QByteArray bytesOf(const uint8_t* data, size_t size) {
     return QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

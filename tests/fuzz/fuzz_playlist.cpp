@@ -1,7 +1,4 @@
 // libFuzzer target: the M3U/PLS reader (playlist arguments) and the station links' use of it.
-#include <cstdio>
-#include <cstdlib>
-
 #include "audio/decode/net/playlistlink.h"
 #include "fuzz/fuzz_files.h"
 
@@ -15,9 +12,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             first->rfind("ftp://", 0) != 0)
             broken = "link address of another scheme";
     }
-    if (!broken.empty()) {
-        std::fprintf(stderr, "fuzz_playlist: %s\n", broken.c_str());
-        std::abort();
-    }
-    return 0;
+    return velorixa::fuzz::report(broken, "fuzz_playlist");
 }

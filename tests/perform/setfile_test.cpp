@@ -8,6 +8,7 @@
 
 #include "common/halfwrite.h"
 #include "common/tempfolder.h"
+#include "common/testmedia.h"
 
 #include <algorithm>
 
@@ -191,6 +192,12 @@ TEST_F(SetFileDisk, SetFilesInMatchesTheEndingInAnyCase) {
         writeBytes(name, {});
     ASSERT_TRUE(QDir(dir_.path()).mkdir("f.PSF"));
     EXPECT_EQ(SetFilesIn(dir_.path()), (QStringList{"a.psf", "B.PSF", "c.Psf"}));
+    // A name that is not UTF-8 is listed as its bytes and loads.
+    const QByteArray latin1 = velorixa::util::PathToBytes(dir_.path()) + "/z\xe9.PSF";
+    ASSERT_TRUE(testmedia::writeFile(latin1.toStdString(), WriteSetFile(FullSet()).toStdString()));
+    const QString name = velorixa::util::PathFromBytes("z\xe9.PSF");
+    EXPECT_EQ(SetFilesIn(dir_.path()).last(), name);
+    EXPECT_EQ(LoadSetFile(dir_.path() + "/" + name).status, SetFileStatus::Ok);
 }
 
 TEST_F(SetFileDisk, CrOnlyFilesReadAsTheirCrLfTwins) {
