@@ -33,9 +33,12 @@ inline QByteArray bytesOf(const uint8_t* data, size_t size) {
     return QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
 }
 
-// One temporary folder for a whole fuzzing run.
+// One temporary folder for a whole fuzzing run, in memory where the machine has such a folder
+// (each input is written and read back: on a disk that is most of a run's time).
 inline const QString& scratchFolder() {
-    static QTemporaryDir dir;
+    static QTemporaryDir dir(QDir("/dev/shm").exists()
+                                 ? QStringLiteral("/dev/shm/velorixa-fuzz-XXXXXX")
+                                 : QDir::tempPath() + "/velorixa-fuzz-XXXXXX");
     static const QString path = dir.path();
     return path;
 }
