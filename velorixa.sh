@@ -92,10 +92,14 @@ case "$cmd" in
     cmake --install "${BUILD_DIR:-build}" --prefix "$prefix"
     ;;
   fuzz)
-    BUILD_DIR=${BUILD_DIR:-build-fuzz} TARGETS="fuzz_icy fuzz_headers" build
-    for t in fuzz_icy fuzz_headers; do
+    # The network parsers, then the readers of the player's own files and of playlist arguments.
+    fuzz_targets="fuzz_icy fuzz_headers fuzz_playlist fuzz_listfile fuzz_stationlist fuzz_setfile fuzz_memosett"
+    BUILD_DIR=${BUILD_DIR:-build-fuzz} TARGETS="$fuzz_targets" build
+    for t in $fuzz_targets; do
       corpus=$(mktemp -d)
-      "${BUILD_DIR:-build-fuzz}/bin/$t" -max_total_time="${2:-20}" -max_len=4096 "$corpus" 2>&1 | tail -n 2
+      # Memory bounded: an input that makes a reader hold more than 512 MB is a finding.
+      "${BUILD_DIR:-build-fuzz}/bin/$t" -max_total_time="${2:-20}" -max_len=4096 \
+        -rss_limit_mb=512 -timeout=10 "$corpus" 2>&1 | tail -n 2
       rm -rf "$corpus"
     done
     ;;

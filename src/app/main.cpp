@@ -30,9 +30,13 @@ int main(int argc, char** argv) {
     // The window belongs to the menu entry velorixa.desktop (its icon on the task bar).
     QGuiApplication::setDesktopFileName(QStringLiteral("velorixa"));
 
-    // velorixa FILE... / velorixa URL: what a file manager's "Open with" passes.
+    // velorixa FILE... / velorixa URL: what a file manager's "Open with" passes (QApplication
+    // took its own options out of argv). A stop signal ends the reading, and the program with
+    // it: nothing was loaded yet, so nothing is to be saved.
     const velorixa::desktop::OpenRequest open = velorixa::desktop::OpenRequestFrom(
-        QCoreApplication::arguments().mid(1), QDir::currentPath());
+        velorixa::desktop::ArgumentsFrom(argc, argv), velorixa::desktop::CurrentFolder(),
+        [] { return !velorixa::app::StopRequested(); });
+    if (velorixa::app::StopRequested()) return 0;
     QTextStream err(stderr);
     for (const QString& problem : open.problems)
         err << "velorixa: " << problem << Qt::endl;
@@ -57,7 +61,9 @@ int main(int argc, char** argv) {
         // After the deferred start, which finishes the window, the items join the loaded list.
         QObject::connect(
             &window, &velorixa::VelMix::formStarted, &window,
-            [&window, items = open.items] { velorixa::desktop::OpenItems(window, items); },
+            [&window, items = open.items] {
+                if (window.unloadCount() == 0) window.playback().openItems(items);
+            },
             Qt::SingleShotConnection);
     };
     // The main loop is our own; the application only delivers events.

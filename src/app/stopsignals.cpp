@@ -34,7 +34,9 @@ bool InstallStopSignals() {
     struct sigaction sa {};
     sa.sa_handler = onStopSignal;
     sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
+    // No SA_RESTART: a system call that waits (a read at start, before the event loop) returns
+    // with EINTR, so the code waiting can see the request and give up.
+    sa.sa_flags = 0;
     bool ok = true;
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
         ok = ::sigaction(sig, &sa, nullptr) == 0 && ok;

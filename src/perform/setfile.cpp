@@ -1,76 +1,19 @@
 #include "perform/setfile.h"
 
-#include "util/textfile.h"
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <limits>
 
-#include <fcntl.h>
+#include <dirent.h>
 #include <sys/stat.h>
-#include <unistd.h>
+
+#include "util/fspath.h"
+#include "util/lines.h"
+#include "util/readfile.h"
+#include "util/textfile.h"
 
 namespace velorixa::perform {
-
-namespace textfile {
-
-Raw ReadWholeFile(const QString& path, qsizetype maxBytes, QByteArray* out) {
-    out->clear();
-    const QByteArray native = QFile::encodeName(path);
-    // Opened without blocking: a FIFO opened the ordinary way would wait for a writer.
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        struct stat st {};
-        const bool exists = ::stat(native.constData(), &st) == 0 || errno == EACCES;
-        return exists && !S_ISDIR(st.st_mode) ? Raw::Unreadable : Raw::Missing;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes) {
-        const bool dir = S_ISDIR(st.st_mode);
-        ::close(fd);
-        return dir ? Raw::Missing : Raw::Unreadable;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return Raw::Unreadable;
-    }
-    out->reserve(st.st_size);
-    while (true) {
-        const QByteArray chunk = file.read(64 * 1024);
-        if (chunk.isEmpty()) break;
-        out->append(chunk);
-        if (out->size() > maxBytes) break;  // the file grew since fstat
-    }
-    if (file.error() != QFileDevice::NoError || out->size() > maxBytes) {
-        out->clear();
-        return Raw::Unreadable;
-    }
-    return Raw::Ok;
-}
-
-QList<QByteArray> SplitLines(const QByteArray& data, int maxLines) {
-    QList<QByteArray> lines;
-    qsizetype from = data.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    while (from < data.size() && lines.size() < maxLines) {
-        qsizetype end = data.indexOf('\n', from);
-        const qsizetype next = end < 0 ? data.size() : end + 1;
-        if (end < 0) end = data.size();
-        if (end > from && data[end - 1] == '\r') --end;
-        lines.append(data.mid(from, end - from));
-        from = next;
-    }
-    return lines;
-}
-
-}  // namespace textfile
 
 namespace {
 
@@ -108,7 +51,7 @@ bool NumberText(const QByteArray& line, QByteArray* text) {
 class LineReader {
   public:
     explicit LineReader(const QByteArray& data)
-        : lines_(textfile::SplitLines(data, kSetFileLines)) {}
+        : lines_(util::SplitLines(data, kSetFileLines).lines) {}
 
     int line() const { return next_; }  // 1-based number of the last line taken
 
@@ -232,22 +175,16 @@ SetFileRead ReadSetFile(const QByteArray& data, const PerformanceSet& base) {
 }
 
 SetFileRead LoadSetFile(const QString& path, const PerformanceSet& base) {
-    QByteArray data;
-    switch (textfile::ReadWholeFile(path, kSetFileMaxBytes, &data)) {
-        case textfile::Raw::Ok:
-            return ReadSetFile(data, base);
-        case textfile::Raw::Missing: {
-            SetFileRead r;
-            r.status = SetFileStatus::NotFound;
-            r.set = base;
-            return r;
-        }
-        case textfile::Raw::Unreadable:
-            break;
-    }
+    util::ReadOptions options;
+    options.maxBytes = kSetFileMaxBytes;
+    const util::FileRead file = util::ReadRegularFile(path, options);
+    if (file.ok()) return ReadSetFile(file.data, base);
     SetFileRead r;
-    r.status = SetFileStatus::Malformed;
+    r.status = file.status == util::ReadStatus::Missing || file.status == util::ReadStatus::Folder
+                   ? SetFileStatus::NotFound
+                   : SetFileStatus::Malformed;
     r.set = base;
+    r.reason = file.reason;
     return r;
 }
 
@@ -257,9 +194,18 @@ bool SaveSetFile(const QString& path, const PerformanceSet& set, QString* error)
 
 QStringList SetFilesIn(const QString& folder) {
     QStringList names;
-    const QStringList all = QDir(folder).entryList(QDir::Files, QDir::NoSort);
-    for (const QString& name : all)
-        if (name.endsWith(QLatin1String(".PSF"), Qt::CaseInsensitive)) names.append(name);
+    // Listed as the file system's bytes: a name that is not UTF-8 still loads.
+    DIR* dir = ::opendir(util::PathToBytes(folder).constData());
+    if (!dir) return names;
+    while (const dirent* e = ::readdir(dir)) {
+        const QString name = util::PathFromBytes(QByteArray(e->d_name));
+        if (name.startsWith(u'.') || !name.endsWith(QLatin1String(".PSF"), Qt::CaseInsensitive))
+            continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))
+            names.append(name);
+    }
+    ::closedir(dir);
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         const int c = a.compare(b, Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a < b;

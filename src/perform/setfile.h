@@ -13,8 +13,8 @@
 //  - a string between double quotes, as UTF-8. There is no escaping, so a double quote, CR or
 //    LF inside a string would make the file unreadable: those characters are dropped.
 // Reading is lenient where an old or hand-made file may differ:
-//  - lines end with CR LF or LF alone; a last line without a line end counts; a leading
-//    UTF-8 byte-order mark is skipped; lines after the last field are ignored;
+//  - lines end with CR LF, LF or CR alone (util::SplitLines); a last line without a line end
+//    counts; a leading UTF-8 byte-order mark is skipped; lines after the last field are ignored;
 //  - a string that starts with a double quote runs to the next one (or the end of the line);
 //    one without quotes is taken as it stands. So is the header: quoted or not, it must then
 //    equal kSetFileHeader exactly;
@@ -56,6 +56,7 @@ struct SetFileRead {
     // (what a load that stops at the error leaves behind). Otherwise the base unchanged.
     PerformanceSet set;
     int errorLine = 0;  // WrongHeader / Malformed: the 1-based line at fault
+    QString reason;     // the file could not be read: why, in words
 };
 
 // The file's lines for set.
@@ -64,9 +65,9 @@ QByteArray WriteSetFile(const PerformanceSet& set);
 // Reads data over a copy of base (see SetFileRead::set).
 SetFileRead ReadSetFile(const QByteArray& data, const PerformanceSet& base = {});
 
-// Reads the file at path. NotFound when nothing (or a folder) is there; Malformed when it
-// exists but cannot be opened or read: no permission, not a regular file (a FIFO or device is
-// never opened in a way that could wait), a read error, or larger than kSetFileMaxBytes.
+// Reads the file at path (util::ReadRegularFile). NotFound when nothing (or a folder) is there;
+// Malformed, with the reason, when it exists but cannot be read: no permission, not a regular
+// file (a FIFO or device is never waited on), a read error, or larger than kSetFileMaxBytes.
 SetFileRead LoadSetFile(const QString& path, const PerformanceSet& base = {});
 
 // Writes set to path. False with a reason in *error when it could not be written; the old
@@ -74,22 +75,8 @@ SetFileRead LoadSetFile(const QString& path, const PerformanceSet& base = {});
 bool SaveSetFile(const QString& path, const PerformanceSet& set, QString* error = nullptr);
 
 // The names (no folder) of the "*.PSF" files in folder, the ending matched in any letter case,
-// sorted by name without regard to case. Hidden files and folders are left out.
+// sorted by name without regard to case. Hidden files and folders are left out. Names are the
+// file system's bytes (util::PathFromBytes).
 QStringList SetFilesIn(const QString& folder);
-
-// Shared with the settings file.
-namespace textfile {
-
-enum class Raw { Ok, Missing, Unreadable };
-
-// The whole of the regular file at path, at most maxBytes of it (larger: Unreadable). Missing
-// for nothing or a folder at path; Unreadable for anything else that cannot be read.
-Raw ReadWholeFile(const QString& path, qsizetype maxBytes, QByteArray* out);
-
-// data cut into lines at LF, a CR before it dropped, a leading byte-order mark skipped; a
-// last line without a line end counts. At most maxLines lines are returned.
-QList<QByteArray> SplitLines(const QByteArray& data, int maxLines);
-
-}  // namespace textfile
 
 }  // namespace velorixa::perform

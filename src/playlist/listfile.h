@@ -1,17 +1,17 @@
 #pragma once
-// Playlist files (*.PLF) and the saved music list ("MemoList.ini"): one item per line, nothing
-// else. Lines are written as UTF-8 with CR LF; CR LF, LF and CR alone (old Macintosh files) are
-// read alike, and a file that ends without a line end still yields its last line. Only regular
-// files are read: a folder, FIFO, device or socket is refused without being opened for reading,
-// so nothing ever waits on one. Reading is lenient so that any file, even one that is not a list
-// at all, loads without harm:
+// Playlist files (*.PLF), the saved music list ("MemoList.ini") and the station list: one item
+// per line, nothing else. Lines are written with CR LF; CR LF, LF and CR alone (old Macintosh
+// files) are read alike, and a file that ends without a line end still yields its last line
+// (util::SplitLines). Files are read by util::ReadRegularFile: a folder, FIFO, device or socket
+// is refused without ever waiting on it, and at most kMaxListFileBytes are read. Reading is
+// lenient so that any file, even one that is not a list at all, loads without harm:
 //  - a leading UTF-8 byte-order mark is skipped;
-//  - a line that is valid UTF-8 is taken as UTF-8; any other line is taken byte for byte as
-//    Latin-1, so lists written in an old 8-bit code page still show readable names instead of
-//    replacement marks;
+//  - a line's bytes are its text by util::PathFromBytes: valid UTF-8 as UTF-8, any other byte
+//    kept as itself, so a file name that is not UTF-8 (an old 8-bit list, a FAT stick) names
+//    the same file and is written back byte for byte;
 //  - NUL characters are dropped (no path or address holds one);
-//  - a line longer than kMaxLineBytes is cut there and the rest of it skipped unread;
-//  - reading stops when the list is full (PlaylistModel::kMaxLines).
+//  - a line longer than kMaxLineBytes is cut there and the rest of it skipped;
+//  - reading stops when the list is full (PlaylistModel::kMaxLines), or at kMaxListFileBytes.
 // A file is replaced only once it is completely written (QSaveFile): a failed save leaves the
 // previous file as it was.
 //
@@ -19,6 +19,7 @@
 // models they fill belong to the window thread.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -28,24 +29,32 @@ namespace velorixa::playlist {
 
 // Longest line kept, in bytes. No path (4096 bytes at most here) or station address comes near.
 inline constexpr qsizetype kMaxLineBytes = 64 * 1024;
+// Larger files are read only this far (a full list of long paths is some 10 MB).
+inline constexpr qsizetype kMaxListFileBytes = 64 * 1024 * 1024;
 
 struct ListFileRead {
     QStringList lines;
-    bool opened = false;      // false: the file could not be opened (missing, unreadable)
+    bool opened = false;      // false: the file could not be read (missing, unreadable)
+    bool missing = false;     // nothing at the path
     bool notRegular = false;  // refused: a folder, FIFO, device or socket, not a file
     bool truncated = false;   // stopped at the line limit; the file holds more lines
     int cutLines = 0;         // lines cut at kMaxLineBytes
-    bool readError = false;   // a read failed part way; lines holds what was read before
+    bool readError = false;   // the file could not be read whole
+    QString reason;           // not opened: why, in words
 };
 
 // Reads at most maxLines lines of the file at path.
 ListFileRead ReadListFile(const QString& path, int maxLines = PlaylistModel::kMaxLines);
 
+// The lines of a list file's bytes (opened is left false: nothing was opened).
+ListFileRead ParseListFile(QByteArrayView data, int maxLines = PlaylistModel::kMaxLines);
+
 // One line's bytes (without its line end) as text, by the rules above.
 QString DecodeListLine(const QByteArray& bytes);
 
-// Writes lines, each followed by CR LF; an empty list is written as one empty line. CR or LF
-// inside an item would split it into two on reading, so each is written as a blank.
+// Writes lines, each followed by CR LF and each as its bytes (util::PathToBytes); an empty list
+// is written as one empty line. CR or LF inside an item would split it into two on reading, so
+// each is written as a blank.
 // Returns false with a reason in *error when the file could not be written; the old file, if
 // any, is then left untouched.
 bool WriteListFile(const QString& path, const QStringList& lines, QString* error = nullptr);

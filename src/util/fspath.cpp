@@ -1,12 +1,22 @@
 #include "util/fspath.h"
 
+#include <QStringDecoder>
+
 namespace velorixa::util {
 
 namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;  // byte b (0x80..0xFF) is U+DC00 + b
 
-bool isEscaped(char16_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
+bool isEscaped(char16_t c) {
+    return c >= 0xDC80 && c <= 0xDCFF;
+}
+
+// An escaped byte at i: a low surrogate in the escape range that is not the second half of a
+// pair (a character past U+FFFF may well end in U+DC80..U+DCFF).
+bool escapedAt(QStringView s, qsizetype i) {
+    return isEscaped(s[i].unicode()) && (i == 0 || !s[i - 1].isHighSurrogate());
+}
 
 // Length of the valid UTF-8 sequence starting at p (1..4), or 0 when the bytes there are not one
 // (overlong forms, surrogates and code points past U+10FFFF are not valid).
@@ -49,8 +59,15 @@ QString PathFromBytes(const QByteArray& bytes) {
         // Runs of valid UTF-8 go through Qt's decoder whole.
         qsizetype j = i;
         int len = 0;
-        while (j < n && (len = validSequence(p + j, n - j)) > 0) j += len;
-        if (j > i) out += QString::fromUtf8(bytes.constData() + i, j - i);
+        while (j < n && (len = validSequence(p + j, n - j)) > 0)
+            j += len;
+        // A byte-order mark is part of a name like any other character: kept, not skipped.
+        if (j > i) {
+            QStringDecoder utf8(
+                QStringConverter::Utf8,
+                QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+            out += utf8.decode(QByteArrayView(bytes.constData() + i, j - i));
+        }
         if (j < n) {
             out += QChar(static_cast<char16_t>(kEscapeBase + p[j]));
             ++j;
@@ -66,7 +83,7 @@ QByteArray PathToBytes(const QString& path) {
     qsizetype start = 0;
     const qsizetype n = path.size();
     for (qsizetype i = 0; i <= n; ++i) {
-        if (i < n && !isEscaped(path.at(i).unicode())) continue;
+        if (i < n && !escapedAt(path, i)) continue;
         if (i > start) out += QStringView(path).mid(start, i - start).toUtf8();
         if (i < n) out += static_cast<char>(path.at(i).unicode() - kEscapeBase);
         start = i + 1;
@@ -76,14 +93,15 @@ QByteArray PathToBytes(const QString& path) {
 
 QString PathForDisplay(const QString& path) {
     QString out = path;
-    for (auto& c : out)
-        if (isEscaped(c.unicode())) c = QChar(static_cast<char16_t>(c.unicode() - kEscapeBase));
+    for (qsizetype i = 0; i < path.size(); ++i)
+        if (escapedAt(path, i))
+            out[i] = QChar(static_cast<char16_t>(path[i].unicode() - kEscapeBase));
     return out;
 }
 
 bool PathHasRawBytes(const QString& path) {
-    for (const QChar c : path)
-        if (isEscaped(c.unicode())) return true;
+    for (qsizetype i = 0; i < path.size(); ++i)
+        if (escapedAt(path, i)) return true;
     return false;
 }
 

@@ -11,6 +11,7 @@
 #include "app/windowfixture.h"
 #include "audio/net/testserver.h"
 #include "common/testmedia.h"
+#include "netradio/stationlist.h"
 
 namespace velorixa {
 namespace {
@@ -82,12 +83,39 @@ TEST_F(RadioTest, AddEditAndSaveStations) {
     EXPECT_EQ(shown(), (QStringList{"", "https://127.0.0.1/b Station B"}));
     EXPECT_EQ(name->text(), "http://127.0.0.1:1/a Station A");
 
-    w_->radioPanel().LoadNetRadio(appDir_.path() + "/");  // sets the folder, no file yet
-    EXPECT_EQ(messages_.last(), "NetRadio.txt|NetRadio list not found");
+    // No file yet: the built-in starter list is written there and joins the list, silently.
+    const int shownBefore = messages_.size();
+    w_->radioPanel().LoadNetRadio(appDir_.path() + "/");
+    EXPECT_EQ(messages_.size(), shownBefore);
+    const QByteArray starter = netradio::StarterStationList();
+    EXPECT_EQ(test::readFile(appDir_.path() + "/NetRadio.ini"), starter);
     QTest::mouseClick(ui<QPushButton>("CmdRadioSave"), Qt::LeftButton);
     EXPECT_EQ(test::readFile(appDir_.path() + "/NetRadio.ini"),
-              "\r\nhttps://127.0.0.1/b Station B\r\n");
+              "\r\nhttps://127.0.0.1/b Station B\r\n" + starter);
     EXPECT_TRUE(ui<QPushButton>("CmdSwitch")->isEnabled());
+}
+
+// Stations added with "+" are kept at exit without "Save List"; a list left as it was is not
+// written again.
+TEST_F(RadioTest, ChangedStationsAreSavedAtExit) {
+    const QString file = appDir_.path() + "/NetRadio.ini";
+    ASSERT_TRUE(test::writeFile(file, "http://127.0.0.1:1/a A\rhttp://127.0.0.1:1/c C\r"));
+    w_->playLists().PlayListNET.clear();
+    w_->radioPanel().LoadNetRadio(appDir_.path() + "/");
+    EXPECT_EQ(w_->playLists().PlayListNET.texts(),
+              (QStringList{"http://127.0.0.1:1/a A", "http://127.0.0.1:1/c C"}))
+        << "CR alone ends a line";
+    EXPECT_TRUE(w_->radioPanel().SaveNetRadioAtExit());
+    EXPECT_EQ(test::readFile(file), "http://127.0.0.1:1/a A\rhttp://127.0.0.1:1/c C\r")
+        << "unchanged: not written";
+
+    clickSwitch();
+    ui<QLineEdit>("NameRadioAdd")->setText("https://127.0.0.1/b B");
+    QTest::mouseClick(ui<QPushButton>("CmdRadioAdd"), Qt::LeftButton);
+    w_->setStateLoaded(true);  // the exit's savers run
+    w_->Unload();
+    EXPECT_EQ(test::readFile(file),
+              "http://127.0.0.1:1/a A\r\nhttp://127.0.0.1:1/c C\r\nhttps://127.0.0.1/b B\r\n");
 }
 
 // A local station with ICY headers and titles: the status line and the length box say what

@@ -1,11 +1,17 @@
 // The media controls end to end: the real window on the no-sound device, its MPRIS object on a
 // session bus the test starts, and a client on that bus doing what playerctl or a desktop's
 // sound menu does.
+#include <QApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
+#include <QMessageBox>
 #include <QPointer>
 #include <QScrollBar>
+#include <QTimer>
 #include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/windowfixture.h"
 #include "desktop/privatebus.h"
@@ -181,6 +187,53 @@ TEST_F(MprisTest, OpenUriAppendsAndPlays) {
     EXPECT_EQ(list().PlayListView()->model().texts(), (QStringList{toneA_, toneB_, toneB_}));
     EXPECT_EQ(namePlay(), toneB_);
     EXPECT_EQ(list().PlayListView()->model().firstSelected(), 2);
+}
+
+// A FIFO, a link to /dev/zero and a 50 MB line over OpenUri: read off the window's thread,
+// refused with a message that names them and does not block, the window answering throughout.
+TEST_F(MprisTest, OpenUriOfHostilePlaylistsNeverStopsTheWindow) {
+    const QString d = appDir_.path();
+    ASSERT_EQ(::mkfifo(QFile::encodeName(d + "/x.m3u").constData(), 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", QFile::encodeName(d + "/z.m3u").constData()), 0);
+    {
+        QFile big(d + "/big.m3u");
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+        const QByteArray mb(1024 * 1024, 'y');
+        for (int i = 0; i < 50; ++i)
+            big.write(mb);
+    }
+    const QStringList before = list().PlayListView()->model().texts();
+    const struct {
+        const char* file;
+        const char* reason;
+    } cases[] = {{"x.m3u", "a FIFO, not a file"},
+                 {"z.m3u", "a device, not a file"},
+                 {"big.m3u", "larger than 32 MB"}};
+    for (const auto& c : cases) {
+        // The window's own timer keeps firing while the request is read.
+        int ticks = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+        tick.start(5);
+        const QString uri = QUrl::fromLocalFile(d + "/" + c.file).toString();
+        const QDBusMessage reply = client_->player("OpenUri", {uri});
+        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << c.file;
+        QMessageBox* notice = nullptr;
+        ASSERT_TRUE(waitFor(
+            [&] {
+                notice = w_->findChild<QMessageBox*>("Notice");
+                return notice != nullptr;
+            },
+            10000))
+            << c.file;
+        EXPECT_TRUE(notice->text().contains(QString(c.file) + ": " + c.reason))
+            << notice->text().toStdString();
+        EXPECT_FALSE(notice->isModal());
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        EXPECT_TRUE(waitFor([&] { return ticks >= 3; }, 2000)) << "the window answers";
+        delete notice;
+    }
+    EXPECT_EQ(list().PlayListView()->model().texts(), before);
 }
 
 TEST_F(MprisTest, WithoutABusThePlayerRunsAsBefore) {

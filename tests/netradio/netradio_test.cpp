@@ -1,6 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTemporaryDir>
+
+#include <random>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/tempfolder.h"
+#include "fuzz/fuzz_stations.h"
+#include "util/fspath.h"
 
 #include "netradio/stationlist.h"
 #include "netradio/streammeta.h"
@@ -33,6 +43,96 @@ TEST(NetRadioFile, AnEmptyListLeavesTheFileAsItWas) {
     playlist::PlaylistModel back;
     ASSERT_TRUE(LoadNetRadio(path, back));
     EXPECT_EQ(back.texts(), stations.texts());
+}
+
+using StationStart = testmedia::TempFolderTest;
+
+TEST_F(StationStart, WhatAStartLoadsAndSays) {
+    QByteArray forty;
+    for (int i = 0; i < 40000; ++i)
+        forty += "http://127.0.0.1/" + QByteArray::number(i) + " Station\r\n";
+    const struct {
+        const char* what;
+        QByteArray file;  // empty: no file; "fifo" / "folder": such a thing instead
+        int stations;
+        const char* message;  // the start of the message, nullptr for none
+        bool keep;
+    } cases[] = {
+        {"CR LF", "http://h/a A\r\nhttp://h/b B\r\n", 2, nullptr, false},
+        {"CR alone", "http://h/a A\rhttp://h/b B\rhttp://h/c", 3, nullptr, false},
+        {"40,000 stations", forty, playlist::PlaylistModel::kMaxLines,
+         "\"NetRadio.ini\" holds more than 32767 stations; only the first 32767 were loaded. "
+         "The whole file is kept as \"NetRadio.ini.bak\".",
+         false},
+        {"a FIFO", "fifo", 0, "\"NetRadio.ini\" could not be read (a FIFO, not a file).", true},
+        {"a folder", "folder", 0, "\"NetRadio.ini\" could not be read (a folder).", true},
+        {"none: the starter list", {}, -1, nullptr, false},
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        const QString path = NetRadioPath(dir.path() + "/");
+        const QByteArray native = util::PathToBytes(path);
+        if (c.file == "fifo") {
+            ASSERT_EQ(::mkfifo(native.constData(), 0600), 0);
+        } else if (c.file == "folder") {
+            ASSERT_TRUE(QDir().mkdir(path));
+        } else if (!c.file.isEmpty()) {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(c.file);
+        }
+        playlist::PlaylistModel stations;
+        const StationListStart start = StartStationList(path, stations);
+        const int expected = c.stations >= 0
+                                 ? c.stations
+                                 : playlist::ParseListFile(StarterStationList()).lines.size();
+        EXPECT_EQ(stations.count(), expected) << c.what;
+        if (c.message)
+            EXPECT_TRUE(start.message.startsWith(c.message))
+                << c.what << ": " << start.message.toStdString();
+        else
+            EXPECT_EQ(start.message, "") << c.what;
+        EXPECT_FALSE(start.message.contains("not found")) << c.what;
+        EXPECT_EQ(start.keepFile, c.keep) << c.what;
+        const bool bak = QFile::exists(path + ".bak");
+        EXPECT_EQ(bak, c.file == forty) << c.what;
+        if (bak) {
+            QFile f(path + ".bak");
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            EXPECT_EQ(f.readAll(), forty) << "the whole file is kept";
+        }
+        if (c.stations < 0) {
+            EXPECT_TRUE(start.starterWritten);
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            EXPECT_EQ(f.readAll(), StarterStationList());
+            EXPECT_GT(expected, 0);
+        }
+    }
+}
+
+TEST(StationStartFails, WithoutAWritableFolderTheBuiltInListIsShownAndSaid) {
+    playlist::PlaylistModel stations;
+    const StationListStart start = StartStationList("/nonexistent/folder/NetRadio.ini", stations);
+    EXPECT_FALSE(start.starterWritten);
+    EXPECT_GT(stations.count(), 0);
+    EXPECT_TRUE(start.message.contains("could not be written")) << start.message.toStdString();
+}
+
+// The fuzzer's properties over seeded random inputs.
+TEST(StationStartFuzz, FuzzEntryHoldsOverRandomInputs) {
+    std::mt19937 rng(40000);
+    const std::string_view pieces[] = {"\r",   "\n",           "\r\n",    "http://h/", "caf\xe9",
+                                       "\xc3", "\xEF\xBB\xBF", {"\0", 1}, " ",         "x"};
+    for (int i = 0; i < 500; ++i) {
+        std::string in;
+        const int n = static_cast<int>(rng() % 30);
+        for (int k = 0; k < n; ++k)
+            in += pieces[rng() % std::size(pieces)];
+        EXPECT_EQ(fuzz::fuzzStationListOne(reinterpret_cast<const uint8_t*>(in.data()), in.size()),
+                  "")
+            << QByteArray::fromStdString(in).toHex().constData();
+    }
 }
 
 TEST(BitRateText, FirstLineWithTheKeyBlanksLeftOut) {

@@ -8,10 +8,15 @@
 
 #include "common/halfwrite.h"
 #include "common/tempfolder.h"
+#include "common/testmedia.h"
 
 #include <algorithm>
 
+#include "fuzz/fuzz_sets.h"
 #include "perform/memosett.h"
+#include "util/fspath.h"
+
+#include <random>
 
 #include <sys/stat.h>
 
@@ -112,7 +117,7 @@ TEST(SetFile, HandWrittenFileLoadsWithEitherLineEnd) {
     want.Styles[1] = {"Funk", "ABC", {0, 0.5, 1e-3, -0.5}, ""};
     want.KeySet[1].Slot[1] = -32768;
     want.KeySet[26].Names[12] = "a, b";
-    for (const char* end : {"\n", "\r\n"}) {
+    for (const char* end : {"\n", "\r\n", "\r"}) {
         const SetFileRead read = ReadSetFile(Join(lines, end));
         ASSERT_EQ(read.status, SetFileStatus::Ok) << read.errorLine;
         EXPECT_TRUE(read.set == want) << end;
@@ -187,6 +192,60 @@ TEST_F(SetFileDisk, SetFilesInMatchesTheEndingInAnyCase) {
         writeBytes(name, {});
     ASSERT_TRUE(QDir(dir_.path()).mkdir("f.PSF"));
     EXPECT_EQ(SetFilesIn(dir_.path()), (QStringList{"a.psf", "B.PSF", "c.Psf"}));
+    // A name that is not UTF-8 is listed as its bytes and loads.
+    const QByteArray latin1 = velorixa::util::PathToBytes(dir_.path()) + "/z\xe9.PSF";
+    ASSERT_TRUE(testmedia::writeFile(latin1.toStdString(), WriteSetFile(FullSet()).toStdString()));
+    const QString name = velorixa::util::PathFromBytes("z\xe9.PSF");
+    EXPECT_EQ(SetFilesIn(dir_.path()).last(), name);
+    EXPECT_EQ(LoadSetFile(dir_.path() + "/" + name).status, SetFileStatus::Ok);
+}
+
+TEST_F(SetFileDisk, CrOnlyFilesReadAsTheirCrLfTwins) {
+    // A set file and the settings file written by an editor that ends lines with CR alone.
+    QByteArray set = WriteSetFile(FullSet());
+    set.replace("\r\n", "\r");
+    writeBytes("Mac.PSF", set);
+    const SetFileRead read = LoadSetFile(path("Mac.PSF"));
+    EXPECT_EQ(read.status, SetFileStatus::Ok) << read.errorLine;
+    EXPECT_TRUE(read.set == FullSet());
+
+    writeBytes("MemoSett.ini", "Cur.PSF\rF1.PSF\r\rF3.PSF\r");
+    const std::array<QString, kSetSlots> names{"Cur.PSF", "F1.PSF", "", "F3.PSF"};
+    EXPECT_EQ(ReadMemoSett(MemoSettPath(dir_.path() + "/")), names);
+}
+
+TEST_F(SetFileDisk, MemoSettKeepsNameBytes) {
+    const QString file = MemoSettPath(dir_.path() + "/");
+    const QByteArray bytes = "caf\xe9.PSF\r\n\xff.PSF\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n";
+    writeBytes("MemoSett.ini", bytes);
+    const auto names = ReadMemoSett(file);
+    EXPECT_EQ(velorixa::util::PathToBytes(names[0]), "caf\xe9.PSF");
+    ASSERT_TRUE(WriteMemoSett(file, names));
+    EXPECT_EQ(readBytes("MemoSett.ini"), bytes);
+}
+
+// The fuzzers' properties over seeded random inputs.
+TEST_F(SetFileDisk, FuzzEntriesHoldOverRandomInputs) {
+    std::mt19937 rng(6765);
+    const std::string_view pieces[] = {"\r",   "\n",    "\r\n",    "\"",           "x",       "1",
+                                       "-0.5", "1e999", "caf\xe9", "\xEF\xBB\xBF", {"\0", 1}, " "};
+    const QByteArray full = WriteSetFile(FullSet());
+    for (int i = 0; i < 300; ++i) {
+        std::string in;
+        const int n = static_cast<int>(rng() % 30);
+        for (int k = 0; k < n; ++k)
+            in += pieces[rng() % std::size(pieces)];
+        const auto* data = reinterpret_cast<const uint8_t*>(in.data());
+        EXPECT_EQ(velorixa::fuzz::fuzzMemoSettOne(data, in.size()), "")
+            << QByteArray::fromStdString(in).toHex().constData();
+        // A whole set file with a piece spliced in somewhere.
+        std::string set = full.toStdString();
+        set.insert(rng() % set.size(), in);
+        EXPECT_EQ(velorixa::fuzz::fuzzSetFileOne(reinterpret_cast<const uint8_t*>(set.data()),
+                                                 set.size()),
+                  "")
+            << in;
+    }
 }
 
 TEST_F(SetFileDisk, MemoSettKeepsNamesWhole) {

@@ -8,6 +8,8 @@
 
 #include "common/halfwrite.h"
 #include "common/tempfolder.h"
+#include "fuzz/fuzz_lists.h"
+#include "util/fspath.h"
 
 #include <chrono>
 #include <future>
@@ -60,14 +62,15 @@ TEST_F(ListFileTest, LineEndsOfEveryKindAndNoFinalLineEnd) {
 }
 
 TEST_F(ListFileTest, OtherEncodingsAndGarbageReadWithoutLoss) {
-    // A Latin-1 line (from an old 8-bit list) shows its letters; a UTF-8 line beside it stays
-    // UTF-8; NULs vanish.
-    writeBytes("mixed.PLF", QByteArray("/m\xfcsik/caf\xe9.mp3\r\n") +
-                                QStringLiteral("/müsik/ok.mp3").toUtf8() + "\r\n" +
+    // A Latin-1 line (from an old 8-bit list) keeps its bytes and shows its letters; a UTF-8
+    // line beside it stays UTF-8; NULs vanish.
+    const QByteArray latin1 = "/m\xfcsik/caf\xe9.mp3";
+    writeBytes("mixed.PLF", latin1 + "\r\n" + QStringLiteral("/müsik/ok.mp3").toUtf8() + "\r\n" +
                                 QByteArray("/nul\0inside.mp3\r\n", 17));
     PlaylistModel list;
     ASSERT_EQ(LoadListFile(path("mixed.PLF"), list), 3);
-    EXPECT_EQ(list.text(0), QStringLiteral("/müsik/café.mp3"));
+    EXPECT_EQ(velorixa::util::PathToBytes(list.text(0)), latin1);
+    EXPECT_EQ(velorixa::util::PathForDisplay(list.text(0)), QStringLiteral("/müsik/café.mp3"));
     EXPECT_EQ(list.text(1), QStringLiteral("/müsik/ok.mp3"));
     EXPECT_EQ(list.text(2), QStringLiteral("/nulinside.mp3"));
 
@@ -184,4 +187,53 @@ TEST_F(ListFileTest, SpecialFilesAreRefusedAtOnceAndNeverSavedOver) {
     writeBytes("MemoList.ini", "/a.mp3\r\n");
     LoadMemoList(path("MemoList.ini"), list, &info);
     EXPECT_FALSE(MemoListUnreadable(path("MemoList.ini"), info));
+}
+
+// Names that are not UTF-8 (an old collection, a FAT stick) are the file system's bytes: a list
+// that holds them is written back byte for byte, whether it was read or made in the program.
+TEST_F(ListFileTest, ByteNamesRoundTripByteForByte) {
+    const QByteArray names[] = {
+        "/music/caf\xe9.mp3",                // Latin-1
+        "/music/\xff\xfe\x80.mp3",           // no encoding at all
+        "/music/K\xc3\xa4se \xe9t\xe9.mp3",  // valid UTF-8 beside Latin-1 in one name
+        "/music/\xed\xa0\x80.mp3",           // an encoded surrogate
+        "/music/cut\xc3",                    // a sequence cut off at the end
+    };
+    QByteArray file;
+    for (const QByteArray& n : names)
+        file += n + "\r\n";
+    writeBytes("MemoList.ini", file);
+    PlaylistModel read;
+    ASSERT_TRUE(LoadMemoList(path("MemoList.ini"), read));
+    ASSERT_EQ(read.count(), 5);
+    ASSERT_TRUE(SaveMemoList(path("MemoList.ini"), read));
+    EXPECT_EQ(readBytes("MemoList.ini"), file) << "saved as read";
+
+    PlaylistModel made;
+    for (const QByteArray& n : names)
+        made.append(velorixa::util::PathFromBytes(n));
+    ASSERT_TRUE(SaveListFile(path("made.PLF"), made));
+    EXPECT_EQ(readBytes("made.PLF"), file);
+    PlaylistModel back;
+    LoadListFile(path("made.PLF"), back);
+    EXPECT_EQ(back.texts(), made.texts());
+}
+
+// The fuzzer's properties over seeded random inputs built from list pieces.
+TEST_F(ListFileTest, FuzzEntryHoldsOverRandomInputs) {
+    std::mt19937 rng(21);
+    const std::string_view pieces[] = {"\r",   "\n",           "\r\n",    "/a", "caf\xe9", "\xc3",
+                                       "\xa9", "\xEF\xBB\xBF", {"\0", 1}, " ",  "x"};
+    for (int i = 0; i < 1500; ++i) {
+        std::string in;
+        in += static_cast<char>(rng() & 0xff);
+        in += static_cast<char>(rng() & 0xff);
+        const int n = static_cast<int>(rng() % 30);
+        for (int k = 0; k < n; ++k)
+            in += pieces[rng() % std::size(pieces)];
+        EXPECT_EQ(
+            velorixa::fuzz::fuzzListFileOne(reinterpret_cast<const uint8_t*>(in.data()), in.size()),
+            "")
+            << QByteArray::fromStdString(in).toHex().constData();
+    }
 }

@@ -52,6 +52,9 @@ int failStartup(VelMix& window, StartupEnv& env, const QString& text, const QStr
 }  // namespace
 
 int Main(StartupEnv env) {
+    // A stop signal that came while the start read its arguments: no window, nothing loaded,
+    // nothing to save.
+    if (app::StopRequested()) return 0;
     std::unique_ptr<QSocketNotifier> stopNotifier;
     if (app::StopSignalFd() >= 0) {
         stopNotifier =

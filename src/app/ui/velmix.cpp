@@ -290,6 +290,7 @@ void VelMix::Form_Load() {
     // A running search ends before the music list is saved, with the lines it found.
     addShutdownStep([this] { playListPage_->StopFindMusic(); });
     addStateSaver([this] { playListPage_->SaveMemoList(appPath_); });
+    addStateSaver([this] { radioPanel_->SaveNetRadioAtExit(); });
     addStateSaver([this] { performance_->SaveMemoSett(); });
 
     ClrLevels();

@@ -8,7 +8,9 @@
 #include <QTimer>
 
 #include "desktop/commandline.h"
+#include "desktop/ui/openitems.h"
 #include "playback/playback.h"
+#include "util/ui/notice.h"
 
 namespace velorixa::desktop {
 
@@ -25,6 +27,9 @@ DesktopWindow DesktopWindowOf(QWidget& window) {
             },
             [w] {
                 if (w) w->close();
+            },
+            [w](const QString& text) {
+                if (w) util::ShowNotice(w, QStringLiteral("Open"), text);
             }};
 }
 
@@ -126,7 +131,8 @@ void MprisService::quit() {
 
 void MprisService::openUri(const QString& uri) {
     if (!alive()) return;
-    playback_.openItems(OpenRequestFrom({uri}, QDir::currentPath()).items);
+    // A playlist or folder is read on a worker: the window never waits on the file system.
+    OpenArgumentsLater(playback_, {uri}, QDir::currentPath(), window_.tell);
 }
 
 void MprisService::openItems(const QStringList& items) {

@@ -39,6 +39,8 @@ inline constexpr const char* kVelorixaInterface = "org.velorixa.Player";
 struct DesktopWindow {
     std::function<void()> raise;
     std::function<void()> quit;
+    // A message for the operator that never blocks the window.
+    std::function<void(const QString&)> tell;
 };
 // A top-level widget: shown normal, raised and activated; closed (its close event unloads).
 DesktopWindow DesktopWindowOf(QWidget& window);

@@ -3,7 +3,6 @@
 #include <QFrame>
 #include <QIcon>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
@@ -15,6 +14,7 @@
 #include "playback/ui/transportpanel.h"
 #include "playlist/ui/listbox.h"
 #include "playlist/ui/playlistpage.h"
+#include "util/ui/notice.h"
 
 namespace velorixa {
 
@@ -53,15 +53,9 @@ QPushButton* button(QWidget* parent, const char* name, int x, int y, int w) {
 RadioPanel::RadioPanel(QWidget* canvas, PlayListPage& page, playback::Playback& playback,
                        TransportPanel& transport, PLAYER& player, QObject* parent)
     : QObject(parent), page_(page), playback_(playback), transport_(transport), player_(player) {
-    // A box beside the window that takes neither the focus nor the window's input: the music
-    // and the keys go on while it is up. The window binding may route it elsewhere.
+    // Never a modal loop: the station list's messages come at start and while music plays.
     messageBox = [canvas](const QString& text, const QString& title) {
-        auto* box =
-            new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok, canvas->window());
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->setAttribute(Qt::WA_ShowWithoutActivating);
-        box->setWindowModality(Qt::NonModal);
-        box->show();
+        util::ShowNotice(canvas->window(), title, text);
     };
     // In the right column, where the music list's own tools stand in music mode.
     const int x = 360, w = 94;
@@ -151,16 +145,34 @@ void RadioPanel::CmdRadioSave_Click() {
         messageBox(
             QStringLiteral("The station list could not be saved to \"NetRadio.ini\": ") + error,
             QStringLiteral("Error"));
+    } else {
+        savedStations_ = stations.texts();
     }
     page_.setSwitchEnabled(true);
 }
 
 void RadioPanel::LoadNetRadio(const QString& appPath) {
     appPath_ = appPath;
-    playlist::PlayLists& lists = page_.lists();
-    if (!netradio::LoadNetRadio(netradio::NetRadioPath(appPath), lists.stationList())) {
-        messageBox(QStringLiteral("NetRadio list not found"), QStringLiteral("NetRadio.txt"));
+    playlist::PlaylistModel& stations = page_.lists().stationList();
+    const netradio::StationListStart start =
+        netradio::StartStationList(netradio::NetRadioPath(appPath), stations);
+    keepStationFile_ = start.keepFile;
+    savedStations_ = stations.texts();
+    if (!start.message.isEmpty()) messageBox(start.message, QStringLiteral("Station list"));
+}
+
+bool RadioPanel::SaveNetRadioAtExit() {
+    const playlist::PlaylistModel& stations = page_.lists().stationList();
+    if (appPath_.isEmpty() || keepStationFile_ || stations.texts() == savedStations_) return true;
+    QString error;
+    if (!netradio::SaveNetRadio(netradio::NetRadioPath(appPath_), stations, &error)) {
+        messageBox(
+            QStringLiteral("The station list could not be saved to \"NetRadio.ini\": ") + error,
+            QStringLiteral("Error"));
+        return false;
     }
+    savedStations_ = stations.texts();
+    return true;
 }
 
 void RadioPanel::ShowBitRate() {

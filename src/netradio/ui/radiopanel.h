@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QFrame;
@@ -36,8 +37,12 @@ class RadioPanel : public QObject {
     void CmdRadioAdd_Click();
     void CmdRadioEdit_Click();
     void CmdRadioSave_Click();
-    // `LoadNetRadio`: the station file of appPath into the hidden station list.
+    // `LoadNetRadio`: the station file of appPath into the hidden station list (the starter
+    // list written there when there is none); one message when something went wrong.
     void LoadNetRadio(const QString& appPath);
+    // At exit: the station list written back when it changed since it was loaded or saved,
+    // unless the file was not read whole. False (and a message) when it could not be written.
+    bool SaveNetRadioAtExit();
     void ShowBitRate();
     // The status line: the transport's station title and address, or "no meta data".
     void ShowNetMeta();
@@ -51,7 +56,9 @@ class RadioPanel : public QObject {
     TransportPanel& transport_;
     PLAYER& player_;
     QString appPath_;
-    bool flagAddSav_ = false;  // the add/save panel was open when the stations came in
+    QStringList savedStations_;     // the list as the file holds it
+    bool keepStationFile_ = false;  // the file was not read whole: not written at exit
+    bool flagAddSav_ = false;       // the add/save panel was open when the stations came in
 
     QLineEdit* NameRadioAdd;
     QPushButton* CmdRadioAdd;

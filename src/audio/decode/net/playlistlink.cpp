@@ -1,8 +1,13 @@
 #include "audio/decode/net/playlistlink.h"
 
+#include <QByteArrayView>
+
 #include <algorithm>
 #include <cctype>
-#include <sstream>
+
+#include "util/fspath.h"
+#include "util/lines.h"
+#include "util/playlistfile.h"
 
 namespace velorixa::net {
 
@@ -12,12 +17,6 @@ std::string lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
-}
-
-std::string trim(const std::string& s) {
-    const auto first = s.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(" \t\r\n") - first + 1);
 }
 
 bool isAddress(const std::string& s) {
@@ -35,31 +34,32 @@ bool playlistType(const std::vector<std::string>& headerLines) {
     return false;
 }
 
+std::string bytesOf(const QString& entry) {
+    const QByteArray b = util::PathToBytes(entry);
+    return std::string(b.constData(), static_cast<size_t>(b.size()));
+}
+
 }  // namespace
 
 std::optional<std::string> FirstStreamInPlaylist(const std::string& body,
                                                  const std::vector<std::string>& headerLines) {
-    std::istringstream in(body);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line) && lines.size() < 1000;) {
-        line = trim(line);
-        if (!line.empty()) lines.push_back(line);
+    const QByteArrayView text(body.data(), static_cast<qsizetype>(body.size()));
+    util::LineSplitter lines(text);
+    QByteArrayView first;
+    while (lines.next(&first) && first.trimmed().isEmpty()) {
     }
-    if (lines.empty()) return std::nullopt;
-    const std::string first = lower(lines.front());
-    const bool pls = first == "[playlist]";
-    if (!pls && first.rfind("#extm3u", 0) != 0 && !isAddress(lines.front()) &&
-        !playlistType(headerLines))
-        return std::nullopt;
-    for (const std::string& line : lines) {
-        std::string address = line;
-        if (pls || lower(line).rfind("file", 0) == 0) {
-            const auto eq = line.find('=');
-            if (lower(line).rfind("file", 0) != 0 || eq == std::string::npos) continue;
-            address = trim(line.substr(eq + 1));
-        } else if (line[0] == '#') {
-            continue;
-        }
+    first = first.trimmed();
+    if (first.isEmpty()) return std::nullopt;
+    const util::PlaylistFormat format = util::PlaylistFormatOfText(text);
+    // A body is a playlist by its type, its first line's mark, or a first line that is an
+    // address: a page of HTML is not one because one of its lines starts like an address.
+    const bool playlist =
+        format == util::PlaylistFormat::Pls ||
+        (first.size() >= 7 && first.first(7).compare("#extm3u", Qt::CaseInsensitive) == 0) ||
+        isAddress(first.toByteArray().toStdString()) || playlistType(headerLines);
+    if (!playlist) return std::nullopt;
+    for (const QString& entry : util::ParsePlaylist(text, format).entries) {
+        const std::string address = bytesOf(entry);
         if (isAddress(address)) return address;
     }
     return std::nullopt;

@@ -1,7 +1,8 @@
 #pragma once
 // Station links that are playlists: many stations publish a ".pls" or ".m3u" file whose lines
 // name the stream. When an address answers with such a body instead of audio, the stream is
-// opened through the first address the playlist names.
+// opened through the first address the playlist names. The body is read by the player's one
+// M3U/PLS reader (util/playlistfile.h), the one its command line reads playlist files with.
 //
 // Thread contract: pure functions; any thread.
 
