@@ -10,6 +10,7 @@
 #include "app/ui/entrmain.h"
 #include "app/ui/velmix.h"
 #include "desktop/commandline.h"
+#include "playback/playback.h"
 #include "desktop/ui/mprisservice.h"
 #include "desktop/ui/openitems.h"
 
