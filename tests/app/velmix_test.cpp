@@ -13,11 +13,11 @@
 #include <QToolButton>
 
 #include "app/ui/entrmain.h"
+#include "app/ui/keyboardcontrol.h"
 #include "app/windowfixture.h"
 #include "audio/net/testserver.h"
 #include "common/testmedia.h"
 #include "perform/keyhelp.h"
-#include "perform/ui/keyboardcontrol.h"
 
 namespace velorixa {
 namespace {

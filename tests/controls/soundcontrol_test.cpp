@@ -28,6 +28,7 @@ class RecordingTarget : public SoundTarget {
 };
 
 using Calls = std::vector<std::string>;
+constexpr Origin kOp = Origin::Operator;
 
 TEST(SoundControl, EachValueReachesItsOwnCall) {
     struct Case {
@@ -36,27 +37,27 @@ TEST(SoundControl, EachValueReachesItsOwnCall) {
         Calls expected;
     } cases[] = {
         // Volume, balance, pitch and the bands: the Effects page tests, through the player.
-        {"reverb", [](SoundControl& s) { s.setKnobValue(6, 0); }, {"UpdateEFF 1 0"}},
+        {"reverb", [](SoundControl& s) { s.setKnobValue(6, 0, kOp); }, {"UpdateEFF 1 0"}},
         // The chorus also sets the global volume (its values: the Effects page tests).
         {"chorus",
-         [](SoundControl& s) { s.setKnobValue(9, 3); },
+         [](SoundControl& s) { s.setKnobValue(9, 3, kOp); },
          {"UpdateEFF 4 3", "SetGlobalVolume 98"}},
         {"out of range is clamped",
-         [](SoundControl& s) { s.setKnobValue(kKnobPitch, 400); },
+         [](SoundControl& s) { s.setKnobValue(kKnobPitch, 400, kOp); },
          {"SetChanAttr 150 -1 -101"}},
-        {"unchanged value", [](SoundControl& s) { s.setVolume(50); }, {}},
+        {"unchanged value", [](SoundControl& s) { s.setVolume(50, kOp); }, {}},
         {"knob 0 and 10 ignored",
          [](SoundControl& s) {
-             s.setKnobValue(0, 5);
-             s.setKnobValue(10, 5);
+             s.setKnobValue(0, 5, kOp);
+             s.setKnobValue(10, 5, kOp);
          },
          {}},
         {"rotation, shape, range and speed reach no player call",
          [](SoundControl& s) {
-             s.setKnobRotation(3, true, 70);
-             s.setWaveShape(true, false);
-             s.setPitchRange(60, 140);
-             s.setRotationSpeed(90);
+             s.setKnobRotation(3, true, 70, kOp);
+             s.setWaveShape(true, false, kOp);
+             s.setPitchRange(60, 140, kOp);
+             s.setRotationSpeed(90, kOp);
          },
          {}},
     };
@@ -81,15 +82,15 @@ TEST(SoundControl, AWholeSettingGivesTheCallsOfItsValuesOneAfterAnother) {
 
     RecordingTarget whole;
     SoundControl a(whole);
-    a.apply(s);
+    a.apply(s, Origin::Program);
 
     RecordingTarget single;
     SoundControl b(single);
-    b.setVolume(70);
-    b.setKnobValue(kKnobBalance, 160);
-    b.setKnobValue(kKnobPitch, 80);
-    b.setKnobValue(4, 0);
-    b.setKnobValue(9, 20);
+    b.setVolume(70, kOp);
+    b.setKnobValue(kKnobBalance, 160, kOp);
+    b.setKnobValue(kKnobPitch, 80, kOp);
+    b.setKnobValue(4, 0, kOp);
+    b.setKnobValue(9, 20, kOp);
 
     EXPECT_EQ(whole.calls, single.calls);
     EXPECT_EQ(whole.calls.size(), 6u);
@@ -102,7 +103,7 @@ TEST(SoundControl, AWholeSettingGivesTheCallsOfItsValuesOneAfterAnother) {
 
     // Applying it again changes nothing.
     whole.calls.clear();
-    a.apply(s);
+    a.apply(s, Origin::Program);
     EXPECT_TRUE(whole.calls.empty());
 }
 

@@ -1,4 +1,4 @@
-#include "perform/ui/keyboardcontrol.h"
+#include "app/ui/keyboardcontrol.h"
 
 #include <QFrame>
 #include <QGuiApplication>
