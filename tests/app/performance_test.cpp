@@ -27,6 +27,7 @@ class PerformanceTest : public WindowFixture {
     PerformancePanel& perf() { return w_->performance(); }
     WindowState& state() { return w_->state(); }
     controls::SoundControl& sound() { return w_->soundControl(); }
+    void showPage(int i) { w_->MenuTabs()->setCurrentIndex(i); }
     controls::EffectsPage& page() { return w_->effectsPage(); }
     controls::EffectControls& logic() { return w_->effectControls(); }
     QScrollBar* bar(int knob) { return page().knob(knob)->bar(); }
@@ -199,7 +200,7 @@ TEST_F(PerformanceTest, ClearEmptiesEveryKeyAndStyle) {
     EXPECT_EQ(bar(3)->value(), 10) << "a disabled key ignores its letter";
 }
 
-TEST_F(PerformanceTest, AStyleRunsUntilTheOperatorPlaysAKey) {
+TEST_F(PerformanceTest, AStyleRunsUntilTheOperatorTakesTheSoundOver) {
     bar(3)->setValue(10);
     assign(1);
     bar(3)->setValue(90);
@@ -212,22 +213,82 @@ TEST_F(PerformanceTest, AStyleRunsUntilTheOperatorPlaysAKey) {
     w_->MenuTabs()->setFocus();
     EXPECT_FALSE(w_->state().FlagText);
     EXPECT_EQ(perf().skbd().style(1).Content, "A");
-    w_->MenuTabs()->setCurrentIndex(1);
-    click(ButTyp(1));
-    EXPECT_EQ(TxtPerfor2()->text(), "Performance Content :  A ");
-    emit play().events().positionTick(5);
-    EXPECT_EQ(bar(3)->value(), 10) << "the style fired A";
-    EXPECT_TRUE(ButTyp(1)->isChecked()) << "its own key leaves the style running";
-    EXPECT_EQ(perf().sequencer().StyleSel, 1);
-    type(Qt::Key_B);
-    EXPECT_EQ(bar(3)->value(), 90);
-    EXPECT_EQ(perf().sequencer().StyleSel, 0);
-    EXPECT_FALSE(ButTyp(1)->isChecked());
-    EXPECT_EQ(TxtPerfor2()->text(), "");
-    // A knob moved by hand stops a style too.
-    click(ButTyp(2));
-    bar(5)->setValue(20);
-    EXPECT_EQ(perf().sequencer().StyleSel, 0);
+    // What the operator does, by mouse or key, on the window.
+    struct Case {
+        const char* what;
+        std::function<void(PerformanceTest&)> act;
+    } cases[] = {
+        {"a letter key",
+         [](PerformanceTest& t) {
+             t.type(Qt::Key_B);
+             EXPECT_EQ(t.bar(3)->value(), 90);
+         }},
+        {"a click on a knob's bar",
+         [](PerformanceTest& t) {
+             t.showPage(2);
+             QScrollBar* b = t.bar(5);
+             QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(b->width() / 2, b->height() / 4));
+         }},
+        {"a rotate button", [](PerformanceTest& t) { t.click(t.rotBut(6)); }},
+        {"a zero button", [](PerformanceTest& t) { t.click(t.page().knob(7)->zerBut()); }},
+        {"the Beat box", [](PerformanceTest& t) { t.click(t.page().ChkRot2()); }},
+        {"the volume bar",
+         [](PerformanceTest& t) {
+             t.showPage(2);
+             QScrollBar* b = t.page().ScrVOL();
+             QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(b->width() - 20, b->height() / 2));
+         }},
+    };
+    int at = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        type(Qt::Key_Space);
+        click(ButTyp(1));
+        EXPECT_EQ(TxtPerfor2()->text(), "Performance Content :  A ");
+        at += 20;
+        emit play().events().positionTick(at);
+        EXPECT_EQ(bar(3)->value(), 10) << "the style fired A";
+        EXPECT_TRUE(ButKbd(1)->isChecked());
+        EXPECT_TRUE(ButTyp(1)->isChecked()) << "its own key leaves the style running";
+        EXPECT_EQ(perf().sequencer().StyleSel, 1);
+        c.act(*this);
+        EXPECT_EQ(perf().sequencer().StyleSel, 0);
+        EXPECT_FALSE(ButTyp(1)->isChecked());
+        EXPECT_EQ(TxtPerfor2()->text(), "");
+    }
+}
+
+TEST_F(PerformanceTest, ARecallMovesTheWidgetsWithoutTheirOwnSignals) {
+    click(page().ChkRot1());
+    bar(1)->setValue(170);
+    click(rotBut(1));
+    bar(8)->setValue(20);
+    page().ScrVOL()->setValue(70);
+    assign(3);  // C
+    type(Qt::Key_Space);
+    ASSERT_EQ(bar(8)->value(), 100);
+    std::vector<std::unique_ptr<QSignalSpy>> spies;
+    for (QAbstractSlider* b :
+         {static_cast<QAbstractSlider*>(bar(8)), static_cast<QAbstractSlider*>(page().ScrVOL())})
+        spies.push_back(std::make_unique<QSignalSpy>(b, &QAbstractSlider::valueChanged));
+    for (QAbstractButton* b : {static_cast<QAbstractButton*>(rotBut(1)),
+                               static_cast<QAbstractButton*>(page().ChkRot1())})
+        spies.push_back(std::make_unique<QSignalSpy>(b, &QAbstractButton::toggled));
+    std::vector<controls::Origin> origins;
+    QObject listening;
+    QObject::connect(&sound(), &controls::SoundControl::knobChanged, &listening,
+                     [&](int knob, int, controls::Origin o) {
+                         if (knob == 8) origins.push_back(o);
+                     });
+    type(Qt::Key_C);
+    EXPECT_EQ(bar(8)->value(), 20);
+    EXPECT_EQ(page().ScrVOL()->value(), 70);
+    EXPECT_TRUE(rotBut(1)->isChecked());
+    EXPECT_TRUE(page().ChkRot1()->isChecked());
+    for (const auto& spy : spies)
+        EXPECT_EQ(spy->count(), 0) << "the widgets only show the setting";
+    EXPECT_EQ(origins.size(), 80u) << "knob 8 glides back in unit steps";
+    EXPECT_EQ(origins, std::vector<controls::Origin>(origins.size(), controls::Origin::KeyRecall));
 }
 
 TEST_F(PerformanceTest, SetsSaveLoadAndBindToFunctionKeys) {
