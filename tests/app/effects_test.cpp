@@ -213,7 +213,7 @@ TEST_F(EffectsPageTest, BeatAndJumpExcludeEachOther) {
     }
 }
 
-TEST_F(EffectsPageTest, RotActiveFollowsEveryRotateButton) {
+TEST_F(EffectsPageTest, RotationActiveFollowsEveryRotateButton) {
     win().bar(3)->setValue(20);  // the equaliser off its middle
     struct Step {
         const char* what;

@@ -218,8 +218,11 @@ void VelMix::Form_Load() {
     transport_ = std::make_unique<TransportPanel>(frmSystem_);
     soundTarget_ = std::make_unique<controls::PlayerSoundTarget>(*player_);
     soundControl_ = new controls::SoundControl(*soundTarget_, this);
+    // The wave tick runs at the rotation speed's period, and moves knobs only while one rotates.
     connect(soundControl_, &controls::SoundControl::rotationSpeedChanged, this,
             [this](int, int waveTickMs) { waveTickMs_ = waveTickMs; });
+    connect(soundControl_, &controls::SoundControl::rotationActiveChanged, this,
+            [this](bool active) { knobsRotate_ = active; });
     playListPage_ = new PlayListPage(page(0), state_, playLists_, this);
     playControl_ =
         new PlayControl(*player_, *soundControl_, *transport_, *playListPage_->PlayListView(),
@@ -337,7 +340,7 @@ void VelMix::CmdLayout_Click() {
 void VelMix::PerforTimer() {
     ++perforTicks_;
     emit perforTick();
-    if (!soundControl_ || !soundControl_->rotationActive()) return;
+    if (!knobsRotate_) return;
     // Knobs stand still while nothing plays or playback is paused.
     if (!player_ || !player_->GetFilePlayPerf()) return;
     perfor_->MovNext();

@@ -154,7 +154,8 @@ class VelMix : public QWidget {
     int unloadCount_ = 0;
     int formStartCount_ = 0;
     int perforTicks_ = 0;
-    int waveTickMs_ = 101;
+    int waveTickMs_ = 101;      // the rotation speed's wave tick period
+    bool knobsRotate_ = false;  // a knob's rotate button is down
     int currentTab_ = 0;
     std::vector<std::function<void()>> savers_;
     std::vector<std::function<void()>> shutdownSteps_;
