@@ -291,6 +291,53 @@ TEST_F(PerformanceTest, ARecallMovesTheWidgetsWithoutTheirOwnSignals) {
     EXPECT_EQ(origins, std::vector<controls::Origin>(origins.size(), controls::Origin::KeyRecall));
 }
 
+// The set's name turns grey once the table differs from its file: an edit by the operator does
+// that, the program showing a set or a style in the editor does not.
+TEST_F(PerformanceTest, OnlyTheOperatorsEditsMarkTheSetAsChanged) {
+    bar(3)->setValue(10);
+    assign(1);
+    TxtSaveFile()->setText("s");
+    click(CmdSaveFile());
+    auto grey = [&] {
+        return TxtKbdFil4()->palette().color(QPalette::Text) ==
+               TxtKbdFil4()->palette().color(QPalette::Dark);
+    };
+    struct Step {
+        const char* what;
+        std::function<void(PerformanceTest&)> act;
+        bool grey;
+    } steps[] = {
+        {"the set loaded", [](PerformanceTest& t) { t.perf().setFiles().LoadSet("s.PSF"); }, false},
+        {"a title typed",
+         [](PerformanceTest& t) {
+             t.showPage(3);
+             t.TxtTitle()->setFocus();
+             QTest::keyClicks(t.TxtTitle(), "Funk");
+         },
+         true},
+        {"the set loaded again", [](PerformanceTest& t) { t.perf().setFiles().LoadSet("s.PSF"); },
+         false},
+        {"another style chosen in the list",
+         [](PerformanceTest& t) {
+             t.ComboStyle()->setCurrentIndex(2);
+             emit t.ComboStyle()->activated(2);
+         },
+         false},
+        {"a content typed",
+         [](PerformanceTest& t) {
+             t.TxtContent()->setFocus();
+             QTest::keyClicks(t.TxtContent(), "ab");
+         },
+         true},
+    };
+    for (const Step& s : steps) {
+        s.act(*this);
+        EXPECT_EQ(grey(), s.grey) << s.what;
+    }
+    EXPECT_EQ(perf().skbd().style(1).Title, "") << "the typed title was not saved";
+    EXPECT_EQ(perf().skbd().style(3).Content, "ab");
+}
+
 TEST_F(PerformanceTest, SetsSaveLoadAndBindToFunctionKeys) {
     bar(3)->setValue(10);
     assign(1);
