@@ -14,26 +14,6 @@ struct WindowState {
     bool FocTabs = false;   // the tab control holds the keyboard focus
     int FftRedraw = 0;      // 1: repaint the display pictures at the next focus tick
     int PrevTab = 0;        // page shown before the current one
-    bool CmdFON = false;    // a control change is made by the program itself (see ProgramChange)
-    int TimePerf = 101;     // wave tick interval in ms, read by the main loop at every pass
-    // At least one knob's rotate button is pressed: the wave tick moves the knobs.
-    bool RotActive = false;
-};
-
-// Marks the changes made inside its lifetime as the program's own (`CmdFON`), so they do not
-// cancel a running style; the previous mark comes back on every way out of the scope.
-class ProgramChange {
-  public:
-    explicit ProgramChange(WindowState& state) : state_(state), previous_(state.CmdFON) {
-        state_.CmdFON = true;
-    }
-    ~ProgramChange() { state_.CmdFON = previous_; }
-    ProgramChange(const ProgramChange&) = delete;
-    ProgramChange& operator=(const ProgramChange&) = delete;
-
-  private:
-    WindowState& state_;
-    bool previous_;
 };
 
 }  // namespace velorixa

@@ -1,218 +1,205 @@
 #include "controls/effectcontrols.h"
 
+#include <algorithm>
+
 #include "controls/soundcontrol.h"
 
 namespace velorixa::controls {
 
-EffectControls::EffectControls(SoundControl& sound, const WaveSource& wave, WindowState& state)
-    : sound_(sound), state_(state) {
-    knobs_.reserve(kKnobCount + 1);
-    for (int i = 0; i <= kKnobCount; ++i)
-        knobs_.emplace_back(wave);
-}
+// A knob's value and rotate button as the sound setting holds them: what its SLIDER moves.
+class EffectControls::KnobValue final : public KnobControls {
+  public:
+    KnobValue(SoundControl& sound, int index) : sound_(sound), index_(index) {}
+    int value() const override { return knob().value; }
+    void setValue(int v, Origin origin) override { sound_.setKnobValue(index_, v, origin); }
+    int minimum() const override { return KnobRangeOf(index_).min; }
+    int maximum() const override { return KnobRangeOf(index_).max; }
+    bool rotatePressed() const override { return knob().rotating; }
+    void pressRotate(Origin origin) override { set(true, origin); }
+    void releaseRotate(Origin origin) override { set(false, origin); }
 
-void EffectControls::bindKnob(int Index, KnobControls& controls) {
-    if (!valid(Index)) return;
-    controls_[Index] = &controls;
+  private:
+    const KnobSetting& knob() const { return sound_.setting().knobs[static_cast<size_t>(index_)]; }
+    void set(bool down, Origin origin) {
+        sound_.setKnobRotation(index_, down, knob().memRot, origin);
+    }
+
+    SoundControl& sound_;
+    int index_;
+};
+
+namespace {
+// Unit steps from `from` to `to`, each one a call of step with the new value.
+template <class Step>
+void Glide(int from, int to, Step step) {
+    while (from != to) {
+        from += from < to ? 1 : -1;
+        step(from);
+    }
+}
+}  // namespace
+
+EffectControls::EffectControls(SoundControl& sound, const WaveSource& wave) : sound_(sound) {
+    values_.reserve(kKnobCount + 1);
+    knobs_.reserve(kKnobCount + 1);
+    for (int i = 0; i <= kKnobCount; ++i) {
+        values_.emplace_back(sound, i);
+        knobs_.emplace_back(wave);
+    }
     // Balance and pitch are horizontal bars; the balance swings on the slow wave, every other
     // knob on the fast one.
-    const bool horizontal = Index == kKnobBalance || Index == kKnobPitch;
-    const int16_t type = Index == kKnobBalance ? keyTypPAN_ : 0;
-    knobs_[Index].InitSobj(Index, horizontal ? 'H' : 'V', type, controls);
+    for (int i = 1; i <= kKnobCount; ++i) {
+        const bool horizontal = i == kKnobBalance || i == kKnobPitch;
+        const int16_t type = i == kKnobBalance ? keyTypPAN_ : 0;
+        knobs_[i].InitSobj(i, horizontal ? 'H' : 'V', type, values_[i]);
+    }
 }
 
-void EffectControls::bindPitchRange(Bar& ScrFRQ1, Bar& ScrFRQ2) {
-    scrFRQ1_ = &ScrFRQ1;
-    scrFRQ2_ = &ScrFRQ2;
+EffectControls::~EffectControls() = default;
+
+const SoundSetting& EffectControls::setting() const {
+    return sound_.setting();
 }
 
-void EffectControls::bindShape(Toggle& ChkRot1, Toggle& ChkRot2) {
-    chkRot1_ = &ChkRot1;
-    chkRot2_ = &ChkRot2;
-}
-
-void EffectControls::cancel() {
-    if (state_.CmdFON || !performance_) return;
+void EffectControls::cancel(Origin origin) {
+    if (!TakesOver(origin) || !performance_) return;
     performance_->InitTypPerf();
     performance_->InitKbdPerf();
 }
 
-void EffectControls::updateRotActive() {
-    bool any = false;
-    for (int i = 1; i <= kKnobCount; ++i)
-        any = any || (controls_[i] && controls_[i]->rotatePressed());
-    state_.RotActive = any;
+void EffectControls::recordMemRot(int Index, Origin origin) {
+    const KnobSetting& k = setting().knobs[static_cast<size_t>(Index)];
+    sound_.setKnobRotation(Index, k.rotating, static_cast<int>(knobs_[Index].MemRot), origin);
 }
 
-void EffectControls::recordRotation(int Index) {
-    const SLIDER& k = knobs_[Index];
-    sound_.setKnobRotation(Index, k.rotating(), k.rotating() ? static_cast<int>(k.MemRot) : 0);
+void EffectControls::setRotButton(int Index, bool down, Origin origin) {
+    sound_.setKnobRotation(Index, down, setting().knobs[static_cast<size_t>(Index)].memRot, origin);
 }
 
-void EffectControls::ScrVOL_Change() {
-    if (!scrVOL_) return;
-    cancel();
-    sound_.setVolume(scrVOL_->value());
+void EffectControls::ScrVOL_Change(int value, Origin origin) {
+    cancel(origin);
+    sound_.setVolume(value, origin);
 }
 
-void EffectControls::ScrROT_Change() {
-    if (!scrROT_) return;
-    cancel();
-    // The wave tick period follows (SoundControl reports it to the window).
-    sound_.setRotationSpeed(scrROT_->value());
+void EffectControls::ScrROT_Change(int value, Origin origin) {
+    cancel(origin);
+    // The wave tick period follows (SoundControl reports it with the speed).
+    sound_.setRotationSpeed(value, origin);
 }
 
-void EffectControls::ScrBar_Change(int Index) {
-    if (!valid(Index) || !controls_[Index]) return;
-    cancel();
-    sound_.setKnobValue(Index, controls_[Index]->value());
+void EffectControls::ScrBar_Change(int Index, int value, Origin origin) {
+    if (!valid(Index)) return;
+    cancel(origin);
+    sound_.setKnobValue(Index, value, origin);
 }
 
-void EffectControls::ScrFRQ_Change() {
-    if (!scrFRQ1_ || !scrFRQ2_) return;
-    sound_.setPitchRange(scrFRQ1_->value(), scrFRQ2_->value());
-    if (rotTag_[kKnobPitch]) return;
+void EffectControls::ScrFRQ_Change(int low, int high, Origin origin) {
+    sound_.setPitchRange(low, high, origin);
     // Only stores the bounds while the pitch knob stands still; restarts its swing while it
     // rotates.
-    knobs_[kKnobPitch].SetMinMax(scrFRQ1_->value(), scrFRQ2_->value());
-    recordRotation(kKnobPitch);
+    knobs_[kKnobPitch].SetMinMax(setting().pitchRangeLowPct, setting().pitchRangeHighPct, origin);
+    recordMemRot(kKnobPitch, origin);
 }
 
-void EffectControls::RotBut_Click(int Index) {
-    if (!valid(Index) || !controls_[Index]) return;
-    if (!rotTag_[Index]) {
-        cancel();
-        if (Index == kKnobPitch) {
-            if (scrFRQ1_ && scrFRQ2_) knobs_[Index].SetMinMax(scrFRQ1_->value(), scrFRQ2_->value());
-        } else {
-            knobs_[Index].SetRotate();
-        }
-        recordRotation(Index);
-    }
-    updateRotActive();
-}
-
-void EffectControls::ZerBut_Click(int Index) {
-    if (!valid(Index) || !controls_[Index]) return;
-    cancel();
-    knobs_[Index].ZerRotate();
-    controls_[Index]->releaseRotate();
-    recordRotation(Index);
-    updateRotActive();
-}
-
-void EffectControls::ChkRot1_Click() {
-    if (!chkRot1_ || !chkRot2_) return;
-    cancel();
-    if (chkRot1_->checked() && chkRot2_->checked()) {
-        chkRot2_->setChecked(false);
-        ChkRot2_Click();  // the cleared box's own click runs first
-    }
-    keyTypPAN_ = chkRot1_->checked() ? 2 : 1;
-    knobs_[kKnobBalance].InitKeyTyp(keyTypPAN_);
-    sound_.setWaveShape(chkRot1_->checked(), chkRot2_->checked());
-}
-
-void EffectControls::ChkRot2_Click() {
-    if (!chkRot1_ || !chkRot2_) return;
-    cancel();
-    if (chkRot1_->checked() && chkRot2_->checked()) {
-        chkRot1_->setChecked(false);
-        ChkRot1_Click();
-    }
-    keyTypPAN_ = chkRot2_->checked() ? 3 : 1;
-    knobs_[kKnobBalance].InitKeyTyp(keyTypPAN_);
-    sound_.setWaveShape(chkRot1_->checked(), chkRot2_->checked());
-}
-
-void EffectControls::PutValVOL(int ValScr) {
-    if (scrVOL_) GlideBar(*scrVOL_, ValScr);
-}
-
-void EffectControls::PutValROT(int ValScr) {
-    if (scrROT_) GlideBar(*scrROT_, ValScr);
-}
-
-void EffectControls::SetRotZer(int Index, int ValScr) {
-    if (!valid(Index) || !controls_[Index]) return;
-    knobs_[Index].PutValZer(ValScr);
-    recordRotation(Index);
-    updateRotActive();
-}
-
-void EffectControls::SetRotScr(int Index, int ValScr) {
-    if (!valid(Index) || !controls_[Index]) return;
+void EffectControls::RotBut_Click(int Index, Origin origin) {
+    if (!valid(Index)) return;
+    cancel(origin);
+    setRotButton(Index, true, origin);
     if (Index == kKnobPitch) {
-        if (scrFRQ1_ && scrFRQ2_)
-            knobs_[Index].SMMRotKbd(ValScr, scrFRQ1_->value(), scrFRQ2_->value());
+        knobs_[Index].SetMinMax(setting().pitchRangeLowPct, setting().pitchRangeHighPct, origin);
     } else {
-        knobs_[Index].SetRotKbd(ValScr);
+        knobs_[Index].SetRotate(origin);
     }
-    recordRotation(Index);
-    updateRotActive();
+    recordMemRot(Index, origin);
 }
 
-void EffectControls::setRotTag(int Index, bool programPress) {
-    if (valid(Index)) rotTag_[Index] = programPress;
+void EffectControls::ZerBut_Click(int Index, Origin origin) {
+    if (!valid(Index)) return;
+    cancel(origin);
+    knobs_[Index].ZerRotate(origin);
+    setRotButton(Index, false, origin);
+    recordMemRot(Index, origin);
 }
 
-bool EffectControls::rotTag(int Index) const {
-    return valid(Index) && rotTag_[Index];
+void EffectControls::setShape(bool jump, bool beat, int16_t keyTyp, Origin origin) {
+    keyTypPAN_ = keyTyp;
+    knobs_[kKnobBalance].InitKeyTyp(keyTypPAN_);
+    sound_.setWaveShape(jump, beat, origin);
 }
 
-void EffectControls::SetScrVOL(int v) {
-    if (scrVOL_) scrVOL_->setValue(v);
+// The two boxes exclude each other: ticking one clears the other.
+void EffectControls::ChkRot1_Click(bool ticked, Origin origin) {
+    cancel(origin);
+    setShape(ticked, ticked ? false : setting().beat, ticked ? 2 : 1, origin);
 }
 
-void EffectControls::SetScrROT(int v) {
-    if (scrROT_) scrROT_->setValue(v);
+void EffectControls::ChkRot2_Click(bool ticked, Origin origin) {
+    cancel(origin);
+    setShape(ticked ? false : setting().jump, ticked, ticked ? 3 : 1, origin);
 }
 
-void EffectControls::SetChkRot1(bool on) {
-    if (!chkRot1_ || chkRot1_->checked() == on) return;
-    chkRot1_->setChecked(on);
-    ChkRot1_Click();
+void EffectControls::WaveTick() {
+    for (int i = 1; i <= kKnobCount; ++i)
+        knobs_[i].MovRotate();
 }
 
-void EffectControls::SetChkRot2(bool on) {
-    if (!chkRot2_ || chkRot2_->checked() == on) return;
-    chkRot2_->setChecked(on);
-    ChkRot2_Click();
+void EffectControls::PutValVOL(int ValScr, Origin origin) {
+    Glide(setting().volumePct, std::clamp(ValScr, 0, 100),
+          [&](int v) { sound_.setVolume(v, origin); });
 }
 
-void EffectControls::SetScrFRQ(int low, int high) {
-    if (scrFRQ1_) scrFRQ1_->setValue(low);
-    if (scrFRQ2_) scrFRQ2_->setValue(high);
+void EffectControls::PutValROT(int ValScr, Origin origin) {
+    Glide(setting().rotationSpeed, std::clamp(ValScr, 0, 100),
+          [&](int v) { sound_.setRotationSpeed(v, origin); });
 }
 
-void EffectControls::PressRotBut(int Index) {
-    if (!valid(Index) || !controls_[Index] || controls_[Index]->rotatePressed()) return;
-    controls_[Index]->pressRotate();
-    RotBut_Click(Index);
+void EffectControls::SetRotZer(int Index, int ValScr, Origin origin) {
+    if (!valid(Index)) return;
+    knobs_[Index].PutValZer(ValScr, origin);
+    recordMemRot(Index, origin);
 }
 
-void EffectControls::ReleaseRotBut(int Index) {
-    if (!valid(Index) || !controls_[Index]) return;
-    controls_[Index]->releaseRotate();
-    updateRotActive();
-}
-
-SoundSetting EffectControls::controlsNow() const {
-    SoundSetting s;
-    if (scrVOL_) s.volumePct = scrVOL_->value();
-    if (scrROT_) s.rotationSpeed = scrROT_->value();
-    for (int i = 1; i <= kKnobCount; ++i) {
-        if (!controls_[i]) continue;
-        KnobSetting& k = s.knobs[static_cast<size_t>(i)];
-        k.value = controls_[i]->value();
-        k.rotating = controls_[i]->rotatePressed();
-        k.memRot = static_cast<int>(knobs_[static_cast<size_t>(i)].MemRot);
+void EffectControls::SetRotScr(int Index, int ValScr, Origin origin) {
+    if (!valid(Index)) return;
+    if (Index == kKnobPitch) {
+        knobs_[Index].SMMRotKbd(ValScr, setting().pitchRangeLowPct, setting().pitchRangeHighPct,
+                                origin);
+    } else {
+        knobs_[Index].SetRotKbd(ValScr, origin);
     }
-    if (chkRot1_) s.jump = chkRot1_->checked();
-    if (chkRot2_) s.beat = chkRot2_->checked();
-    if (scrFRQ1_) s.pitchRangeLowPct = scrFRQ1_->value();
-    if (scrFRQ2_) s.pitchRangeHighPct = scrFRQ2_->value();
-    return s;
+    recordMemRot(Index, origin);
+}
+
+void EffectControls::SetScrVOL(int v, Origin origin) {
+    sound_.setVolume(v, origin);
+}
+
+void EffectControls::SetScrROT(int v, Origin origin) {
+    sound_.setRotationSpeed(v, origin);
+}
+
+void EffectControls::SetChkRot1(bool on, Origin origin) {
+    if (setting().jump != on) ChkRot1_Click(on, origin);
+}
+
+void EffectControls::SetChkRot2(bool on, Origin origin) {
+    if (setting().beat != on) ChkRot2_Click(on, origin);
+}
+
+void EffectControls::SetScrFRQ(int low, int high, Origin origin) {
+    ScrFRQ_Change(low, high, origin);
+}
+
+void EffectControls::PutRangeFRQ(int low, int high, Origin origin) {
+    sound_.setPitchRange(low, high, origin);
+}
+
+void EffectControls::PressRotBut(int Index, Origin origin) {
+    if (valid(Index)) setRotButton(Index, true, origin);
+}
+
+void EffectControls::ReleaseRotBut(int Index, Origin origin) {
+    if (valid(Index)) setRotButton(Index, false, origin);
 }
 
 int EffectControls::zeroOf(int Index) const {

@@ -1,13 +1,13 @@
 #pragma once
-// The handlers of the "Effects" page, without its widgets: what a move of the volume, rotation,
+// The behaviour of the "Effects" page without its widgets: what a move of the volume, rotation,
 // knob and pitch-range bars, a press of a knob's rotate or zero button and a tick of "Jump" or
-// "Beat" do. Sound changes go through SoundControl; the nine knobs are SLIDERs on the shared
-// wave. The page binds its widgets to this class through the small Bar, KnobControls and Toggle
-// interfaces, so the whole behaviour runs in tests with plain fakes as well as with the real
-// page.
+// "Beat" do, and the procedures through which the performance keys recall a setting. Every value
+// lives in the sound setting (SoundControl); the nine knobs are SLIDERs that move their values
+// there on the shared wave. The page only shows the setting and reports the operator's moves.
 //
-// Every handler the operator drives first cancels the performance (stops a running style,
-// releases the performance keys), unless the change is the program's own (`CmdFON`).
+// Every call carries its origin. A user's own hand (TakesOver) first cancels the performance
+// (stops a running style, releases the performance keys); a recall, a style, the wave and the
+// program do not.
 //
 // Thread contract: GUI thread only.
 
@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/windowstate.h"
+#include "controls/origin.h"
 #include "controls/slider.h"
 #include "controls/soundsetting.h"
 
@@ -32,88 +32,76 @@ class PerformanceCancel {
     virtual void InitKbdPerf() = 0;  // release the performance keys
 };
 
-// A check box as the logic sees it; setChecked raises no click.
-class Toggle {
-  public:
-    virtual ~Toggle() = default;
-    virtual bool checked() const = 0;
-    virtual void setChecked(bool on) = 0;
-};
-
 class EffectControls {
   public:
-    EffectControls(SoundControl& sound, const WaveSource& wave, WindowState& state);
+    EffectControls(SoundControl& sound, const WaveSource& wave);
+    ~EffectControls();
+    EffectControls(const EffectControls&) = delete;
+    EffectControls& operator=(const EffectControls&) = delete;
 
     // No performance layer set: nothing to cancel.
     void setPerformance(PerformanceCancel* performance) { performance_ = performance; }
 
-    // Binding at load, before any event.
-    void bindKnob(int Index, KnobControls& controls);
-    void bindVolume(Bar& ScrVOL) { scrVOL_ = &ScrVOL; }
-    void bindRotation(Bar& ScrROT) { scrROT_ = &ScrROT; }
-    void bindPitchRange(Bar& ScrFRQ1, Bar& ScrFRQ2);
-    void bindShape(Toggle& ChkRot1, Toggle& ChkRot2);
+    SoundControl& sound() { return sound_; }
+    const SoundSetting& setting() const;
+    const SLIDER& knob(int Index) const { return knobs_[static_cast<size_t>(Index)]; }
 
-    SLIDER& knob(int Index) { return knobs_[static_cast<size_t>(Index)]; }
+    // A control moved or clicked, with its new value.
+    void ScrVOL_Change(int value, Origin origin);
+    void ScrROT_Change(int value, Origin origin);
+    void ScrBar_Change(int Index, int value, Origin origin);
+    // Either range bar: both bounds. Never cancels the performance.
+    void ScrFRQ_Change(int low, int high, Origin origin);
+    // The rotate button pressed: the knob starts to swing (a still button stays down).
+    void RotBut_Click(int Index, Origin origin);
+    void ZerBut_Click(int Index, Origin origin);
+    void ChkRot1_Click(bool ticked, Origin origin);
+    void ChkRot2_Click(bool ticked, Origin origin);
 
-    // Change events (a drag runs them too, except for the rotation bar: its release does).
-    void ScrVOL_Change();
-    void ScrROT_Change();
-    void ScrBar_Change(int Index);
-    void ScrFRQ_Change();
-    // Click events.
-    void RotBut_Click(int Index);
-    void ZerBut_Click(int Index);
-    void ChkRot1_Click();
-    void ChkRot2_Click();
+    // One wave tick: every rotating knob to its place on the wave.
+    void WaveTick();
 
-    // For the performance keyboard: glides and recalls.
-    void PutValVOL(int ValScr);
-    void PutValROT(int ValScr);
-    void SetRotZer(int Index, int ValScr);
-    void SetRotScr(int Index, int ValScr);
-    // The rotate button's tag: "1" (true) while the performance keyboard presses it, so its
-    // click only updates `RotActive`.
-    void setRotTag(int Index, bool programPress);
-    bool rotTag(int Index) const;
-    // Value assignments as the program makes them: a bar's change event runs when its value
-    // changes, a box's or a button's click when it changes state (pressing a rotate button
-    // runs RotBut_Click).
-    void SetScrVOL(int v);
-    void SetScrROT(int v);
-    void SetChkRot1(bool on);
-    void SetChkRot2(bool on);
-    void SetScrFRQ(int low, int high);
-    void PressRotBut(int Index);
-    void ReleaseRotBut(int Index);
+    // For the performance keys: glides and recalls (they never cancel the performance unless
+    // their origin does).
+    void PutValVOL(int ValScr, Origin origin);
+    void PutValROT(int ValScr, Origin origin);
+    // Knob Index still at ValScr; the caller releases its rotate button.
+    void SetRotZer(int Index, int ValScr, Origin origin);
+    // Knob Index swinging from the stored start ValScr; the caller presses its rotate button.
+    void SetRotScr(int Index, int ValScr, Origin origin);
+    // Single values set at once; a box set to a new state runs its click.
+    void SetScrVOL(int v, Origin origin);
+    void SetScrROT(int v, Origin origin);
+    void SetChkRot1(bool on, Origin origin);
+    void SetChkRot2(bool on, Origin origin);
+    // The range bars as a move of them: the pitch knob's bounds follow (and its swing restarts
+    // while it rotates).
+    void SetScrFRQ(int low, int high, Origin origin);
+    // The range bars only, kept for the swing that follows: the pitch knob stays as it is.
+    void PutRangeFRQ(int low, int high, Origin origin);
+    // The rotate button down or up, without starting or stopping the swing.
+    void PressRotBut(int Index, Origin origin);
+    void ReleaseRotBut(int Index, Origin origin);
 
-    // What the controls show now (bars, buttons, boxes); a control not bound reads as at rest.
-    SoundSetting controlsNow() const;
     // Where knob Index's zero button returns it to (`ZerScr`).
     int zeroOf(int Index) const;
 
     int16_t KeyTypPAN() const { return keyTypPAN_; }
 
   private:
-    void cancel();
-    void updateRotActive();
-    // Keeps the sound setting's rotation record of a knob in step with its SLIDER.
-    void recordRotation(int Index);
+    class KnobValue;
+    void cancel(Origin origin);
+    // Keeps the sound setting's record of where knob Index's swing started in step with it.
+    void recordMemRot(int Index, Origin origin);
+    void setRotButton(int Index, bool down, Origin origin);
+    void setShape(bool jump, bool beat, int16_t keyTyp, Origin origin);
     static bool valid(int Index) { return Index >= 1 && Index <= kKnobCount; }
 
     SoundControl& sound_;
-    WindowState& state_;
     PerformanceCancel* performance_ = nullptr;
     // Index 0 unused, as on the page.
+    std::vector<KnobValue> values_;
     std::vector<SLIDER> knobs_;
-    std::array<KnobControls*, kKnobCount + 1> controls_{};
-    std::array<bool, kKnobCount + 1> rotTag_{};
-    Bar* scrVOL_ = nullptr;
-    Bar* scrROT_ = nullptr;
-    Bar* scrFRQ1_ = nullptr;
-    Bar* scrFRQ2_ = nullptr;
-    Toggle* chkRot1_ = nullptr;
-    Toggle* chkRot2_ = nullptr;
     int16_t keyTypPAN_ = 1;
 };
 

@@ -28,64 +28,61 @@ void SLIDER::storeBounds(int a, int b) {
     posMin_ = static_cast<float>(std::min(a, b));
 }
 
-void SLIDER::clampIntoBounds() {
+void SLIDER::clampIntoBounds(Origin origin) {
     while (bar_->value() < posMin_) {
-        LineMove();
         const int before = bar_->value();
-        bar_->setValue(before + 1);
+        bar_->setValue(before + 1, origin);
         if (bar_->value() == before) return;  // the bar's own end: bounds outside the bar
     }
     while (bar_->value() > posMax_) {
-        LineMove();
         const int before = bar_->value();
-        bar_->setValue(before - 1);
+        bar_->setValue(before - 1, origin);
         if (bar_->value() == before) return;
     }
 }
 
-void SLIDER::SMMRotKbd(int MemRotArg, int PosMinArg, int PosMaxArg) {
+void SLIDER::SMMRotKbd(int MemRotArg, int PosMinArg, int PosMaxArg, Origin origin) {
     if (!bar_) return;
     storeBounds(PosMinArg, PosMaxArg);
-    clampIntoBounds();
+    clampIntoBounds(origin);
     center_ = (posMin_ + posMax_) / 2;
-    start(static_cast<float>(MemRotArg), posMax_ - center_, posMin_ == posMax_);
+    start(static_cast<float>(MemRotArg), posMax_ - center_, posMin_ == posMax_, origin);
 }
 
-void SLIDER::SetMinMax(int PosMinArg, int PosMaxArg) {
+void SLIDER::SetMinMax(int PosMinArg, int PosMaxArg, Origin origin) {
     if (!bar_) return;
     storeBounds(PosMinArg, PosMaxArg);
     if (!bar_->rotatePressed()) return;  // the bounds wait for the next start
-    clampIntoBounds();
+    clampIntoBounds(origin);
     center_ = (posMin_ + posMax_) / 2;
-    start(static_cast<float>(bar_->value()), posMax_ - center_, posMin_ == posMax_);
+    start(static_cast<float>(bar_->value()), posMax_ - center_, posMin_ == posMax_, origin);
 }
 
-void SLIDER::SetRotKbd(int MemRotArg) {
+void SLIDER::SetRotKbd(int MemRotArg, Origin origin) {
     if (!bar_) return;
     center_ = (posMin_ + posMax_) / 2;
     const float m = static_cast<float>(MemRotArg);
-    start(m, std::fabs(m - center_), m == center_);
+    start(m, std::fabs(m - center_), m == center_, origin);
 }
 
-void SLIDER::SetRotate() {
+void SLIDER::SetRotate(Origin origin) {
     if (!bar_) return;
     center_ = (posMin_ + posMax_) / 2;
     const float m = static_cast<float>(bar_->value());
-    start(m, std::fabs(m - center_), m == center_);
+    start(m, std::fabs(m - center_), m == center_, origin);
 }
 
-void SLIDER::start(float m, float swing, bool empty) {
+void SLIDER::start(float m, float swing, bool empty, Origin origin) {
     swing_ = swing;
     if (empty) {
         // Nothing to swing over: the knob stays still and its button springs back.
         rotDir_ = 0;
-        bar_->setBarVisible(true);
-        bar_->releaseRotate();
+        bar_->releaseRotate(origin);
         return;
     }
     rotDir_ = m >= center_ ? 1 : 2;
     MemRot = m;
-    PutRotate();
+    PutRotate(origin);
 }
 
 int16_t SLIDER::waveTarget() {
@@ -94,34 +91,28 @@ int16_t SLIDER::waveTarget() {
     return static_cast<int16_t>(util::RoundHalfEvenClamped(t, INT16_MIN, INT16_MAX));
 }
 
-void SLIDER::PutRotate() {
+void SLIDER::PutRotate(Origin origin) {
     if (!bar_) return;
     target_ = waveTarget();
-    stepTo(target_);
+    GlideBar(*bar_, target_, origin);
 }
 
 void SLIDER::MovRotate() {
     if (!bar_ || rotDir_ == 0) return;
     target_ = waveTarget();
-    bar_->setValue(target_);
+    bar_->setValue(target_, Origin::Wave);
 }
 
-void SLIDER::ZerRotate() {
+void SLIDER::ZerRotate(Origin origin) {
     if (!bar_) return;
-    bar_->setBarVisible(true);
-    stepTo(static_cast<int>(ZerScr));
+    GlideBar(*bar_, static_cast<int>(ZerScr), origin);
     rotDir_ = 0;
 }
 
-void SLIDER::PutValZer(int ValScr) {
+void SLIDER::PutValZer(int ValScr, Origin origin) {
     if (!bar_) return;
-    bar_->setBarVisible(true);
-    stepTo(ValScr);
+    GlideBar(*bar_, ValScr, origin);
     rotDir_ = 0;
-}
-
-void SLIDER::stepTo(int v) {
-    GlideBar(*bar_, v, [this] { LineMove(); });
 }
 
 }  // namespace velorixa::controls

@@ -1,53 +1,48 @@
 #pragma once
-// SLIDER: the logic of one sound knob. A knob is a bar that stands still or rotates: swings
+// SLIDER: the logic of one sound knob. A knob is a value that stands still or rotates: swings
 // between two bounds along the shared wave (WaveSource). The class draws nothing; it moves the
-// bar of KnobControls, and every value it sets is a change event the sound follows. Moves made
-// by the program go in unit steps (a glide), so every intermediate value is heard; the wave
-// tick alone sets the bar in one assignment.
+// knob's value through KnobControls (the sound setting), and every value it sets reaches the
+// player. Starts and stops go in unit steps (a glide), so every intermediate value reaches the
+// player in order (what is heard of it: controls/soundcontrol.h); the wave tick alone sets the
+// value in one assignment. Every move carries the origin of the action that made it.
 //
 // Thread contract: GUI thread only.
 
 #include <cstdint>
 
+#include "controls/origin.h"
 #include "controls/wavesource.h"
 
 namespace velorixa::controls {
 
-// A bar as the logic sees it: value, bounds, visibility. setValue raises the bar's change
-// event (the window adapts a scroll bar to this).
+// A value with bounds as the logic sees it: every setValue that changes it is a change the
+// sound follows.
 class Bar {
   public:
     virtual ~Bar() = default;
     virtual int value() const = 0;
-    virtual void setValue(int v) = 0;
+    virtual void setValue(int v, Origin origin) = 0;
     virtual int minimum() const = 0;
     virtual int maximum() const = 0;
-    virtual void setBarVisible(bool visible) = 0;
 };
 
-// Unit steps of bar towards v (kept inside the bar's bounds), each one a change event, with
-// beforeStep() run before every step. Stops early if the bar refuses a step.
-template <class BeforeStep>
-void GlideBar(Bar& bar, int v, BeforeStep beforeStep) {
+// Unit steps of bar towards v (kept inside the bar's bounds), each one a change. Stops early if
+// the bar refuses a step.
+inline void GlideBar(Bar& bar, int v, Origin origin) {
     v = v < bar.minimum() ? bar.minimum() : (v > bar.maximum() ? bar.maximum() : v);
     while (bar.value() != v) {
-        beforeStep();
         const int before = bar.value();
-        bar.setValue(before > v ? before - 1 : before + 1);
+        bar.setValue(before > v ? before - 1 : before + 1, origin);
         if (bar.value() == before) return;
     }
 }
-inline void GlideBar(Bar& bar, int v) {
-    GlideBar(bar, v, [] {});
-}
 
-// A knob's bar with its rotate button (pressed = the knob rotates).
+// A knob's value with its rotate button (down = the knob rotates).
 class KnobControls : public Bar {
   public:
     virtual bool rotatePressed() const = 0;
-    // Shows the button pressed or released; raises no click.
-    virtual void pressRotate() = 0;
-    virtual void releaseRotate() = 0;
+    virtual void pressRotate(Origin origin) = 0;
+    virtual void releaseRotate(Origin origin) = 0;
 };
 
 class SLIDER {
@@ -62,23 +57,21 @@ class SLIDER {
     // A new wave type; a running rotation takes it at its next step.
     void InitKeyTyp(int16_t KeyTyp);
     // Rotation between two bounds (either order) from a stored start value.
-    void SMMRotKbd(int MemRotArg, int PosMinArg, int PosMaxArg);
+    void SMMRotKbd(int MemRotArg, int PosMinArg, int PosMaxArg, Origin origin);
     // New bounds (either order); starts the rotation only while the rotate button is pressed.
-    void SetMinMax(int PosMinArg, int PosMaxArg);
+    void SetMinMax(int PosMinArg, int PosMaxArg, Origin origin);
     // Rotation around the middle of the bounds from a stored start value.
-    void SetRotKbd(int MemRotArg);
+    void SetRotKbd(int MemRotArg, Origin origin);
     // Rotation around the middle of the bounds from where the bar stands.
-    void SetRotate();
+    void SetRotate(Origin origin);
     // Glides the bar to its place on the wave.
-    void PutRotate();
-    // One wave tick: the bar to its place on the wave in one step.
+    void PutRotate(Origin origin);
+    // One wave tick: the bar to its place on the wave in one step (origin: the wave).
     void MovRotate();
     // Stops and glides back to the zero position.
-    void ZerRotate();
+    void ZerRotate(Origin origin);
     // Stops and glides to ValScr.
-    void PutValZer(int ValScr);
-    // Called before every unit step of a glide; does nothing.
-    void LineMove() {}
+    void PutValZer(int ValScr, Origin origin);
 
     int index() const { return index_; }
     char direct() const { return direct_; }
@@ -93,12 +86,10 @@ class SLIDER {
 
   private:
     // The common tail of the four start methods, from start value m.
-    void start(float m, float swing, bool empty);
+    void start(float m, float swing, bool empty, Origin origin);
     void storeBounds(int a, int b);
-    void clampIntoBounds();
+    void clampIntoBounds(Origin origin);
     int16_t waveTarget();
-    // Unit steps to v, each one a change event.
-    void stepTo(int v);
 
     const WaveSource& wave_;
     KnobControls* bar_ = nullptr;

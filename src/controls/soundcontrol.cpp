@@ -22,22 +22,22 @@ void PlayerSoundTarget::SetGlobalVolume(int volume) {
 SoundControl::SoundControl(SoundTarget& target, QObject* parent)
     : QObject(parent), target_(target) {}
 
-void SoundControl::setVolume(int pct) {
+void SoundControl::setVolume(int pct, Origin origin) {
     pct = std::clamp(pct, 0, 100);
     if (pct == setting_.volumePct) return;
     setting_.volumePct = pct;
     target_.SetChanAttr(-1, pct, -101);
-    emit volumeChanged(pct);
+    emit volumeChanged(pct, origin);
 }
 
-void SoundControl::setRotationSpeed(int speed) {
+void SoundControl::setRotationSpeed(int speed, Origin origin) {
     speed = std::clamp(speed, 0, 100);
     if (speed == setting_.rotationSpeed) return;
     setting_.rotationSpeed = speed;
-    emit rotationSpeedChanged(speed, WaveTickMs(speed));
+    emit rotationSpeedChanged(speed, WaveTickMs(speed), origin);
 }
 
-void SoundControl::setKnobValue(int knob, int value) {
+void SoundControl::setKnobValue(int knob, int value, Origin origin) {
     if (knob < 1 || knob > kKnobCount) return;
     const KnobRange r = KnobRangeOf(knob);
     value = std::clamp(value, r.min, r.max);
@@ -54,44 +54,50 @@ void SoundControl::setKnobValue(int knob, int value) {
         target_.UpdateEFF(effect, value);
         if (effect == 4) target_.SetGlobalVolume(GlobalVolumeForChorus(value));
     }
-    emit knobChanged(knob);
+    emit knobChanged(knob, value, origin);
 }
 
-void SoundControl::setKnobRotation(int knob, bool rotating, int memRot) {
+void SoundControl::setKnobRotation(int knob, bool rotating, int memRot, Origin origin) {
     if (knob < 1 || knob > kKnobCount) return;
     KnobSetting& k = setting_.knobs[knob];
     if (k.rotating == rotating && k.memRot == memRot) return;
     k.rotating = rotating;
     k.memRot = memRot;
-    emit optionsChanged();
+    emit knobRotationChanged(knob, rotating, memRot, origin);
+    bool active = false;
+    for (int i = 1; i <= kKnobCount; ++i)
+        active = active || setting_.knobs[i].rotating;
+    if (active == rotationActive_) return;
+    rotationActive_ = active;
+    emit rotationActiveChanged(active);
 }
 
-void SoundControl::setWaveShape(bool jump, bool beat) {
+void SoundControl::setWaveShape(bool jump, bool beat, Origin origin) {
     if (setting_.jump == jump && setting_.beat == beat) return;
     setting_.jump = jump;
     setting_.beat = beat;
-    emit optionsChanged();
+    emit waveShapeChanged(jump, beat, origin);
 }
 
-void SoundControl::setPitchRange(int lowPct, int highPct) {
+void SoundControl::setPitchRange(int lowPct, int highPct, Origin origin) {
     const KnobRange r = KnobRangeOf(kKnobPitch);
     lowPct = std::clamp(lowPct, r.min, r.max);
     highPct = std::clamp(highPct, r.min, r.max);
     if (setting_.pitchRangeLowPct == lowPct && setting_.pitchRangeHighPct == highPct) return;
     setting_.pitchRangeLowPct = lowPct;
     setting_.pitchRangeHighPct = highPct;
-    emit optionsChanged();
+    emit pitchRangeChanged(lowPct, highPct, origin);
 }
 
-void SoundControl::apply(const SoundSetting& s) {
-    setVolume(s.volumePct);
-    setRotationSpeed(s.rotationSpeed);
+void SoundControl::apply(const SoundSetting& s, Origin origin) {
+    setVolume(s.volumePct, origin);
+    setRotationSpeed(s.rotationSpeed, origin);
     for (int k = 1; k <= kKnobCount; ++k) {
-        setKnobRotation(k, s.knobs[k].rotating, s.knobs[k].memRot);
-        setKnobValue(k, s.knobs[k].value);
+        setKnobRotation(k, s.knobs[k].rotating, s.knobs[k].memRot, origin);
+        setKnobValue(k, s.knobs[k].value, origin);
     }
-    setWaveShape(s.jump, s.beat);
-    setPitchRange(s.pitchRangeLowPct, s.pitchRangeHighPct);
+    setWaveShape(s.jump, s.beat, origin);
+    setPitchRange(s.pitchRangeLowPct, s.pitchRangeHighPct, origin);
 }
 
 void SoundControl::sendGlobalVolume() {

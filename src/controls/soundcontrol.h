@@ -1,14 +1,21 @@
 #pragma once
-// SoundControl holds the current sound setting and is the one path from a changed value to the
-// player: the knobs, the wave tick, the performance keys and styles, the set files and the
-// render tool all change the sound through it. A value equal to the one held changes nothing,
-// as a bar that does not move raises no change; a whole setting applied at once gives exactly
-// the calls of its values set one after another, in the order of apply().
+// SoundControl is the one home of the sound setting and the one path from a changed value to the
+// player: the operator's controls, the wave tick, the performance keys and styles all change the
+// sound through it, each change with its origin. The "Effects" page only shows what it holds
+// (it follows the change signals). A value equal to the one held changes nothing and signals
+// nothing; a whole setting applied at once gives exactly the calls of its values set one after
+// another, in the order of apply().
 //
-// Thread contract: GUI thread only (the render tool: its one thread).
+// What is heard of a series of changes: the player takes every value in order, but the audio
+// thread reads only the newest one at the start of each output block and ramps to it over that
+// block. A glide of unit steps made in one pass of the window thread (a recall, a zero button)
+// is therefore heard as one smooth ramp from the old value to the last one.
+//
+// Thread contract: GUI thread only.
 
 #include <QObject>
 
+#include "controls/origin.h"
 #include "controls/soundsetting.h"
 
 namespace velorixa {
@@ -51,29 +58,39 @@ class SoundControl : public QObject {
     StartValues startValues() const { return StartValuesOf(setting_); }
 
     // Each value is clamped into its range first; knob numbers outside 1..9 are ignored.
-    void setVolume(int pct);
-    void setRotationSpeed(int speed);
-    void setKnobValue(int knob, int value);
-    // Rotation state only: the knob's swing itself is moved by the wave through setKnobValue.
-    void setKnobRotation(int knob, bool rotating, int memRot);
-    void setWaveShape(bool jump, bool beat);
-    void setPitchRange(int lowPct, int highPct);
+    void setVolume(int pct, Origin origin);
+    void setRotationSpeed(int speed, Origin origin);
+    void setKnobValue(int knob, int value, Origin origin);
+    // Rotation state only (the rotate button down, the start of the last swing): the knob's
+    // swing itself is moved by the wave through setKnobValue.
+    void setKnobRotation(int knob, bool rotating, int memRot, Origin origin);
+    void setWaveShape(bool jump, bool beat, Origin origin);
+    void setPitchRange(int lowPct, int highPct, Origin origin);
     // The whole setting: volume, rotation speed, knobs 1..9 (rotation, then value), the wave
     // shape and the pitch range, in that order, each through its setter.
-    void apply(const SoundSetting& s);
+    void apply(const SoundSetting& s, Origin origin);
     // Sends the global volume that goes with the chorus knob, whatever was sent before (start-up).
     void sendGlobalVolume();
 
+    // A knob's rotate button is down: the wave tick moves the knobs.
+    bool rotationActive() const { return rotationActive_; }
+
   signals:
-    void volumeChanged(int pct);
-    void rotationSpeedChanged(int speed, int waveTickMs);
-    void knobChanged(int knob);
-    // Rotation, wave shape or pitch range changed.
-    void optionsChanged();
+    void volumeChanged(int pct, velorixa::controls::Origin origin);
+    // waveTickMs: the period of the wave tick at this speed.
+    void rotationSpeedChanged(int speed, int waveTickMs, velorixa::controls::Origin origin);
+    void knobChanged(int knob, int value, velorixa::controls::Origin origin);
+    void knobRotationChanged(int knob, bool rotating, int memRot,
+                             velorixa::controls::Origin origin);
+    void waveShapeChanged(bool jump, bool beat, velorixa::controls::Origin origin);
+    void pitchRangeChanged(int lowPct, int highPct, velorixa::controls::Origin origin);
+    // rotationActive() changed.
+    void rotationActiveChanged(bool active);
 
   private:
     SoundTarget& target_;
     SoundSetting setting_;
+    bool rotationActive_ = false;
 };
 
 }  // namespace velorixa::controls

@@ -27,8 +27,8 @@ KnobRange KnobRangeOf(int knob);
 
 struct KnobSetting {
     int value = 0;          // the knob's bar value, in its range
-    bool rotating = false;  // swings on the shared wave
-    int memRot = 0;         // stored start of the swing (`MemRot`), meaningful while rotating
+    bool rotating = false;  // the rotate button is down: the knob swings on the shared wave
+    int memRot = 0;         // where the knob's last swing started from (`MemRot`)
     friend bool operator==(const KnobSetting&, const KnobSetting&) = default;
 };
 
@@ -60,7 +60,7 @@ StartValues StartValuesOf(const SoundSetting& s);
 // 100 at full effect (0).
 int GlobalVolumeForChorus(int chorusValue);
 
-// `TimePerf`: the wave tick period in ms for a rotation speed (201 at 0, 101 at 50, 1 at 100).
+// The wave tick period in ms for a rotation speed (201 at 0, 101 at 50, 1 at 100).
 int WaveTickMs(int rotationSpeed);
 
 }  // namespace velorixa::controls

@@ -12,11 +12,10 @@ constexpr float kStep2 = 0.19634375f;
 constexpr float kTurn = 6.284f;
 }  // namespace
 
-bool PERFOR::InitPerfor() {
+void PERFOR::InitPerfor() {
     Wave1 = 0.0f;
     Wave2 = 0.0f;
     recompute();
-    return false;
 }
 
 void PERFOR::MovNext() {

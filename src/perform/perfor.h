@@ -14,8 +14,8 @@ class PERFOR : public controls::WaveSource {
   public:
     PERFOR() { InitPerfor(); }
 
-    // Both phases back to 0 (load, every play request, "Initial Sound"). Always false.
-    bool InitPerfor();
+    // Both phases back to 0 (load, every play request, "Initial Sound").
+    void InitPerfor();
     // One wave tick: both phases advance by one step.
     void MovNext();
     void GetNext(int Typ, int Dir, float& Value) const override;

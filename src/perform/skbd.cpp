@@ -28,7 +28,7 @@ void SKBD::ClearSkbd() {
 
 int SKBD::CheckDefaults() {
     HasSettings = 1;
-    const controls::SoundSetting now = controls_.controlsNow();
+    const controls::SoundSetting& now = controls_.setting();
     for (int i = 1; i <= kKnobCount; ++i)
         if (now.knobs[static_cast<size_t>(i)].value != controls_.zeroOf(i)) return HasSettings;
     for (int i = 1; i <= kKnobCount; ++i)
@@ -44,7 +44,7 @@ void SKBD::StoreKeySetting(int k) {
     r.Slot.fill(0);
     r.Spare.fill(0.0);
     if (CheckDefaults() == 0) return;
-    const controls::SoundSetting now = controls_.controlsNow();
+    const controls::SoundSetting& now = controls_.setting();
     r.Slot[slot::kHolds] = 1;
     r.Slot[slot::kVolume] = static_cast<int16_t>(now.volumePct);
     r.Slot[slot::kRotSpeed] = static_cast<int16_t>(now.rotationSpeed);
@@ -67,37 +67,29 @@ void SKBD::StoreKeySetting(int k) {
     }
 }
 
-void SKBD::ApplyKeySetting(int k) {
+void SKBD::ApplyKeySetting(int k, controls::Origin origin) {
     if (!holdsSetting(k)) return;
-    // A copy: the controls' own events may reach the table while the recall runs.
+    // A copy: listeners of the sound setting may reach the table while the recall runs.
     const KeyRecord r = key(k);
-    controls_.PutValVOL(r.Slot[slot::kVolume]);
-    controls_.PutValROT(r.Slot[slot::kRotSpeed]);
+    controls_.PutValVOL(r.Slot[slot::kVolume], origin);
+    controls_.PutValROT(r.Slot[slot::kRotSpeed], origin);
     const bool balanceRotates = r.Slot[slot::rotating(kKnobBalance)] == 1;
-    controls_.SetChkRot1(balanceRotates && r.Slot[slot::kJump] != 0);
-    controls_.SetChkRot2(balanceRotates && r.Slot[slot::kBeat] != 0);
-    // The range is set for the swing that follows; it must not restart the pitch knob now.
-    controls_.setRotTag(kKnobPitch, true);
+    controls_.SetChkRot1(balanceRotates && r.Slot[slot::kJump] != 0, origin);
+    controls_.SetChkRot2(balanceRotates && r.Slot[slot::kBeat] != 0, origin);
+    // The range is kept for the swing that follows; it does not restart the pitch knob now.
     if (r.Slot[slot::rotating(kKnobPitch)] == 1) {
-        controls_.SetScrFRQ(r.Slot[slot::kPitchLow], r.Slot[slot::kPitchHigh]);
+        controls_.PutRangeFRQ(r.Slot[slot::kPitchLow], r.Slot[slot::kPitchHigh], origin);
     } else {
-        controls_.SetScrFRQ(kPitchRangeLow, kPitchRangeHigh);
+        controls_.PutRangeFRQ(kPitchRangeLow, kPitchRangeHigh, origin);
     }
-    controls_.setRotTag(kKnobPitch, false);
-    const controls::SoundSetting now = controls_.controlsNow();
     for (int i = 1; i <= kKnobCount; ++i) {
         if (r.Slot[slot::rotating(i)] == 1) {
-            controls_.SetRotScr(i, r.Slot[slot::memRot(i)]);
-            controls_.setRotTag(i, true);
-            if (!now.knobs[static_cast<size_t>(i)].rotating) {
-                controls_.PressRotBut(i);
-            } else {
-                controls_.RotBut_Click(i);  // the running swing restarts from the stored start
-            }
-            controls_.setRotTag(i, false);
+            // A knob that rotates already starts again from the stored start.
+            controls_.SetRotScr(i, r.Slot[slot::memRot(i)], origin);
+            controls_.PressRotBut(i, origin);
         } else {
-            controls_.SetRotZer(i, r.Slot[slot::value(i)]);
-            controls_.ReleaseRotBut(i);
+            controls_.SetRotZer(i, r.Slot[slot::value(i)], origin);
+            controls_.ReleaseRotBut(i, origin);
         }
     }
 }

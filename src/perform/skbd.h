@@ -1,13 +1,14 @@
 #pragma once
 // SKBD: the performance keyboard's key table. Each of the 26 letter keys stores a complete
 // sound setting of the "Effects" page (volume, rotation speed, the nine knobs with their
-// rotation, "Jump"/"Beat", the pitch knob's swing range) and recalls it through the page's own
-// procedures, so a recall moves the controls, and through them the sound, exactly as the
-// operator would. The table and the twelve styles form one PerformanceSet, which the set files
-// read and write whole.
+// rotation, "Jump"/"Beat", the pitch knob's swing range), taken from the sound setting, and
+// recalls it through the page's own procedures, so a recall moves the sound setting (and with it
+// the page) step by step as the operator would, with the recall's origin. The table and the
+// twelve styles form one PerformanceSet, which the set files read and write whole.
 //
 // Thread contract: GUI thread only.
 
+#include "controls/origin.h"
 #include "perform/keytable.h"
 
 namespace velorixa::controls {
@@ -26,14 +27,15 @@ class SKBD {
     // StyleNote stay: only a set file ever fills them).
     void ClearSkbd();
 
-    // Key k (1..26) takes the current setting of the page, or becomes empty when the setting is
-    // the initial sound (CheckDefaults).
+    // Key k (1..26) takes the current sound setting, or becomes empty when the setting is the
+    // initial sound (CheckDefaults).
     void StoreKeySetting(int k);
-    // Moves the page's controls to key k's setting; an empty key changes nothing.
-    void ApplyKeySetting(int k);
-    // `HasSettings`: 1 when the page differs from the initial sound in a knob's bar, a pressed
-    // rotate button or the volume. The rotation speed, "Jump"/"Beat" and the pitch range are
-    // not looked at.
+    // Moves the sound setting to key k's setting, every change with origin (a key the operator
+    // fired or one of a style); an empty key changes nothing.
+    void ApplyKeySetting(int k, controls::Origin origin);
+    // `HasSettings`: 1 when the setting differs from the initial sound in a knob's value, a
+    // pressed rotate button or the volume. The rotation speed, "Jump"/"Beat" and the pitch range
+    // are not looked at.
     int CheckDefaults();
     int HasSettings = 0;
 

@@ -64,7 +64,7 @@ TEST_F(DisplayTest, TheTimerRestsAfterASeekAndDrawsOnlyBackAtTenMs) {
 
 TEST_F(DisplayTest, LoudSoundGivesTheFullCircleAndPauseOrStopShrinksIt) {
     // Full volume: the analyser sees the channel's output after its volume.
-    w_->soundControl().setVolume(100);
+    w_->soundControl().setVolume(100, controls::Origin::Program);
     w_->player().SetGlobalVolume(100);
     playNoise();
     auto* shape = display().Shape1;

@@ -127,10 +127,10 @@ TEST_F(EffectsPageTest, EveryBarReachesThePlayer) {
 
 TEST_F(EffectsPageTest, DraggingChangesTheSoundButTheSpeedOnlyOnRelease) {
     QScrollBar* rot = win().page().ScrROT();
-    const int timeBefore = win().w->state().TimePerf;
-    dragThumb(rot, 40, [&] { EXPECT_EQ(win().w->state().TimePerf, timeBefore); });
+    const int timeBefore = win().w->waveTickMs();
+    dragThumb(rot, 40, [&] { EXPECT_EQ(win().w->waveTickMs(), timeBefore); });
     ASSERT_NE(rot->value(), 50) << "the drag moved the thumb";
-    EXPECT_EQ(win().w->state().TimePerf, 201 - 2 * rot->value());
+    EXPECT_EQ(win().w->waveTickMs(), 201 - 2 * rot->value());
 
     QScrollBar* balance = win().bar(1);
     dragThumb(balance, -40, [&] {
@@ -142,7 +142,7 @@ TEST_F(EffectsPageTest, DraggingChangesTheSoundButTheSpeedOnlyOnRelease) {
 TEST_F(EffectsPageTest, BalanceFrom160SwingsBetween40And160AndGlidesBack) {
     win().bar(1)->setValue(160);
     win().clickRotate(1);
-    EXPECT_TRUE(win().w->state().RotActive);
+    EXPECT_TRUE(win().w->soundControl().rotationActive());
     const int cancels = cancel_.styles;
     int lo = 1000, hi = -1000;
     for (int tick = 0; tick < 2 * 64; ++tick) {
@@ -155,12 +155,15 @@ TEST_F(EffectsPageTest, BalanceFrom160SwingsBetween40And160AndGlidesBack) {
     EXPECT_EQ(hi, 160);
     EXPECT_EQ(cancel_.styles, cancels) << "the wave's moves are the program's own";
     // The zero button glides back one unit per change and lets the rotate button go.
-    QSignalSpy changes(win().bar(1), &QScrollBar::valueChanged);
+    int changes = 0;
+    QObject listening;
+    QObject::connect(&win().w->soundControl(), &controls::SoundControl::knobChanged, &listening,
+                     [&](int knob) { changes += knob == 1; });
     const int from = win().bar(1)->value();
     win().clickZero(1);
     EXPECT_EQ(win().bar(1)->value(), 100);
-    EXPECT_EQ(changes.count(), std::abs(from - 100));
-    EXPECT_FALSE(win().w->state().RotActive);
+    EXPECT_EQ(changes, std::abs(from - 100));
+    EXPECT_FALSE(win().w->soundControl().rotationActive());
 }
 
 TEST_F(EffectsPageTest, PitchRotatesBetweenTheRangeBarsOnly) {
@@ -168,7 +171,7 @@ TEST_F(EffectsPageTest, PitchRotatesBetweenTheRangeBarsOnly) {
     win().page().ScrFRQ2()->setValue(100);
     win().clickRotate(2);
     EXPECT_FALSE(win().page().knob(2)->rotBut()->isChecked()) << "springs back";
-    EXPECT_FALSE(win().w->state().RotActive);
+    EXPECT_FALSE(win().w->soundControl().rotationActive());
 
     // While the knob stands still, moving a range bar only stores the bound.
     win().page().ScrFRQ1()->setValue(60);
@@ -210,7 +213,7 @@ TEST_F(EffectsPageTest, BeatAndJumpExcludeEachOther) {
     }
 }
 
-TEST_F(EffectsPageTest, RotActiveFollowsEveryRotateButton) {
+TEST_F(EffectsPageTest, RotationActiveFollowsEveryRotateButton) {
     win().bar(3)->setValue(20);  // the equaliser off its middle
     struct Step {
         const char* what;
@@ -229,7 +232,7 @@ TEST_F(EffectsPageTest, RotActiveFollowsEveryRotateButton) {
             win().clickRotate(s.knob);
         else
             win().clickZero(s.knob);
-        EXPECT_EQ(win().w->state().RotActive, s.active) << s.what;
+        EXPECT_EQ(win().w->soundControl().rotationActive(), s.active) << s.what;
     }
     EXPECT_FALSE(win().page().knob(4)->rotBut()->isChecked());
     EXPECT_EQ(win().bar(3)->value(), 50) << "zero glides to the rest value";

@@ -29,9 +29,9 @@ class KnobSoundTest : public ::testing::Test {
     void TearDown() override { win_.reset(); }
 
     // Renders `ticks` wave ticks, each one tick period of sound long (the main loop's period:
-    // TimePerf + 1 ms at the least), into out.
+    // the wave tick period + 1 ms at the least), into out.
     void renderTicks(int ticks, std::vector<float>& out) {
-        const int tickMs = win_->w->state().TimePerf + 1;
+        const int tickMs = win_->w->waveTickMs() + 1;
         std::vector<float> block;
         for (int t = 0; t < ticks; ++t) {
             const int frames = kRate * tickMs / 1000;
@@ -64,7 +64,7 @@ TEST_F(KnobSoundTest, NineKnobsRotatingMakeNoStepsAtAnySpeed) {
     } speeds[] = {{100, 1500}, {50, 40}, {0, 25}};
     for (const Speed& s : speeds) {
         win_->page().ScrROT()->setValue(s.scrROT);
-        ASSERT_EQ(win_->w->state().TimePerf, 201 - 2 * s.scrROT);
+        ASSERT_EQ(win_->w->waveTickMs(), 201 - 2 * s.scrROT);
         std::vector<float> out;
         renderTicks(s.ticks, out);
         ASSERT_FALSE(HasFailure());

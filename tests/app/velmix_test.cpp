@@ -13,11 +13,11 @@
 #include <QToolButton>
 
 #include "app/ui/entrmain.h"
+#include "app/ui/keyboardcontrol.h"
 #include "app/windowfixture.h"
 #include "audio/net/testserver.h"
 #include "common/testmedia.h"
 #include "perform/keyhelp.h"
-#include "perform/ui/keyboardcontrol.h"
 
 namespace velorixa {
 namespace {
@@ -119,9 +119,12 @@ TEST_F(VelMixFrame, FocusTimerGivesTheFocusBackOnceTheMouseIsUpAndShowsTheLoad) 
 }
 
 TEST_F(VelMixFrame, EveryHelpKeyLabelCanBeReadWholeAndAClickShowsItsFunction) {
-    KeyboardControl& kc = w.keyboardControl();
+    auto helpKey = [&](int i) { return w.findChild<QPushButton*>(QString("ButKbdHlp%1").arg(i)); };
+    auto* textHlp = w.findChild<QLabel*>("TextHlp");
+    auto* commHlp = w.findChild<QLabel*>("CommHlp");
+    ASSERT_TRUE(textHlp && commHlp);
     for (int i = 0; i < perform::kHelpKeyCount; ++i) {
-        QPushButton* key = kc.ButKbdHlp[i];
+        QPushButton* key = helpKey(i);
         ASSERT_NE(key, nullptr) << i;
         // The key draws its caption on these lines, in this font, inside its one-pixel border.
         const QStringList lines = key->text().split(u'\n');
@@ -133,11 +136,11 @@ TEST_F(VelMixFrame, EveryHelpKeyLabelCanBeReadWholeAndAClickShowsItsFunction) {
         EXPECT_LE(fm.height() + (lines.size() - 1) * fm.lineSpacing(), key->height() - 2) << i;
     }
     // A clicked key shows its function; a key without one clears it.
-    QTest::mouseClick(kc.ButKbdHlp[5], Qt::LeftButton);
-    EXPECT_EQ(kc.TextHlp->text(), perform::HelpForKey(5).function);
-    EXPECT_EQ(kc.CommHlp->text(), perform::HelpForKey(5).detail);
-    QTest::mouseClick(kc.ButKbdHlp[10], Qt::LeftButton);  // F10 has no function
-    EXPECT_EQ(kc.TextHlp->text() + kc.CommHlp->text(), "");
+    QTest::mouseClick(helpKey(5), Qt::LeftButton);
+    EXPECT_EQ(textHlp->text(), perform::HelpForKey(5).function);
+    EXPECT_EQ(commHlp->text(), perform::HelpForKey(5).detail);
+    QTest::mouseClick(helpKey(10), Qt::LeftButton);  // F10 has no function
+    EXPECT_EQ(textHlp->text() + commHlp->text(), "");
 }
 
 TEST(StartedWindow, NoButtonTakesTheFocusTheTabStripTakesEveryClickAndCaptionsHaveRoom) {

@@ -14,7 +14,7 @@ class FakeBar : public KnobControls {
   public:
     FakeBar(int min, int max, int value) : min_(min), max_(max), value_(value) {}
     int value() const override { return value_; }
-    void setValue(int v) override {
+    void setValue(int v, Origin) override {
         v = std::clamp(v, min_, max_);
         if (v == value_) return;  // a bar raises no change for an equal value
         value_ = v;
@@ -22,13 +22,11 @@ class FakeBar : public KnobControls {
     }
     int minimum() const override { return min_; }
     int maximum() const override { return max_; }
-    void setBarVisible(bool v) override { visible = v; }
     bool rotatePressed() const override { return pressed; }
-    void pressRotate() override { pressed = true; }
-    void releaseRotate() override { pressed = false; }
+    void pressRotate(Origin) override { pressed = true; }
+    void releaseRotate(Origin) override { pressed = false; }
 
     std::vector<int> changes;
-    bool visible = false;
     bool pressed = true;
 
   private:
@@ -43,6 +41,8 @@ class FixedWave : public WaveSource {
         if (Dir == 2) Value = -value;
     }
 };
+
+constexpr Origin kOp = Origin::Operator;
 
 bool unitSteps(const std::vector<int>& changes, int from) {
     for (int v : changes) {
@@ -62,12 +62,14 @@ TEST(SLIDER, StartMethodsTakeTheirBoundsAndStartValue) {
         float memRot;
         int valueAfter;  // the wave stands at 0: the bar glides to the centre
     } cases[] = {
-        {"SetRotate above", 160, [](SLIDER& s) { s.SetRotate(); }, 0, 200, 100, 60, 1, 160, 100},
-        {"SetRotate below", 40, [](SLIDER& s) { s.SetRotate(); }, 0, 200, 100, 60, 2, 40, 100},
-        {"SetRotKbd", 100, [](SLIDER& s) { s.SetRotKbd(30); }, 0, 200, 100, 70, 2, 30, 100},
+        {"SetRotate above", 160, [](SLIDER& s) { s.SetRotate(kOp); }, 0, 200, 100, 60, 1, 160, 100},
+        {"SetRotate below", 40, [](SLIDER& s) { s.SetRotate(kOp); }, 0, 200, 100, 60, 2, 40, 100},
+        {"SetRotKbd", 100, [](SLIDER& s) { s.SetRotKbd(30, kOp); }, 0, 200, 100, 70, 2, 30, 100},
         // Bounds in the wrong order are swapped; the bar is clamped into them first.
-        {"SetMinMax", 190, [](SLIDER& s) { s.SetMinMax(150, 70); }, 70, 150, 110, 40, 1, 150, 110},
-        {"SMMRotKbd", 10, [](SLIDER& s) { s.SMMRotKbd(90, 130, 60); }, 60, 130, 95, 35, 2, 90, 95},
+        {"SetMinMax", 190, [](SLIDER& s) { s.SetMinMax(150, 70, kOp); }, 70, 150, 110, 40, 1, 150,
+         110},
+        {"SMMRotKbd", 10, [](SLIDER& s) { s.SMMRotKbd(90, 130, 60, kOp); }, 60, 130, 95, 35, 2, 90,
+         95},
     };
     for (const Case& c : cases) {
         FixedWave wave;
@@ -93,8 +95,8 @@ TEST(SLIDER, DegenerateStartsSpringTheButtonBack) {
         void (*start)(SLIDER&);
     } cases[] = {
         // SetRotate at the centre and SetMinMax with equal bounds: the Effects page tests.
-        {"SetRotKbd at the centre", [](SLIDER& s) { s.SetRotKbd(100); }},
-        {"SMMRotKbd with equal bounds", [](SLIDER& s) { s.SMMRotKbd(120, 100, 100); }},
+        {"SetRotKbd at the centre", [](SLIDER& s) { s.SetRotKbd(100, kOp); }},
+        {"SMMRotKbd with equal bounds", [](SLIDER& s) { s.SMMRotKbd(120, 100, 100, kOp); }},
     };
     for (const Case& c : cases) {
         FixedWave wave;
@@ -105,7 +107,6 @@ TEST(SLIDER, DegenerateStartsSpringTheButtonBack) {
         c.start(s);
         EXPECT_EQ(s.RotDir(), 0) << c.what;
         EXPECT_FALSE(bar.pressed) << c.what;
-        EXPECT_TRUE(bar.visible) << c.what;
         s.MovRotate();
         EXPECT_TRUE(bar.changes.empty()) << c.what << ": a still knob does not follow the wave";
     }
@@ -117,10 +118,10 @@ TEST(SLIDER, WaveTickIsOneAssignmentAndTargetsRoundHalvesToEven) {
     SLIDER s(wave);
     s.InitSobj(1, 'H', 1, bar);
     // Bounds 0..101: centre 50.5 and swing 50.5; at wave 0 the target 50.5 goes to 50.
-    s.SetMinMax(0, 101);
+    s.SetMinMax(0, 101, kOp);
     EXPECT_EQ(s.Target(), 50);
     EXPECT_EQ(bar.value(), 50);
-    s.SetMinMax(0, 103);  // 51.5 goes to 52
+    s.SetMinMax(0, 103, kOp);  // 51.5 goes to 52
     EXPECT_EQ(bar.value(), 52);
     bar.changes.clear();
     wave.value = -1.0f;  // started below the centre: moves against the wave
@@ -139,7 +140,7 @@ TEST(SLIDER, KnobsOnOneWaveMoveInStepOrMirrored) {
     ss.InitSobj(1, 'H', 1, same);
     so.InitSobj(1, 'H', 1, opposite);
     for (SLIDER* s : {&sa, &ss, &so})
-        s->SetRotate();
+        s->SetRotate(kOp);
     for (int tick = 0; tick < 64; ++tick) {
         wave.MovNext();
         for (SLIDER* s : {&sa, &ss, &so})
@@ -156,7 +157,7 @@ TEST(SLIDER, StoredValuesGlideOneUnitPerChangeEvent) {
     FakeBar bar(0, 100, 100);
     SLIDER s(wave);
     s.InitSobj(9, 'V', 0, bar);  // an effect knob: zero position 100
-    s.PutValZer(-20);            // beyond the bar: glides to its end and stops there
+    s.PutValZer(-20, kOp);       // beyond the bar: glides to its end and stops there
     EXPECT_TRUE(unitSteps(bar.changes, 100));
     EXPECT_EQ(bar.value(), 0);
     EXPECT_EQ(s.RotDir(), 0);

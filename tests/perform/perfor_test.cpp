@@ -9,18 +9,6 @@
 namespace velorixa::perform {
 namespace {
 
-TEST(PERFOR, PhaseRestartsOneStepPastZero) {
-    PERFOR p;
-    p.Wave1 = 6.25f;
-    p.Wave2 = 6.2f;
-    p.MovNext();
-    EXPECT_FLOAT_EQ(p.Wave1, 0.098171875f);
-    EXPECT_FLOAT_EQ(p.Wave2, 0.19634375f);
-    EXPECT_DOUBLE_EQ(p.SinVal, std::sin(static_cast<double>(0.098171875f)));
-    EXPECT_FLOAT_EQ(p.SinNeg, static_cast<float>(-p.SinVal));
-    EXPECT_FLOAT_EQ(p.CosNeg, static_cast<float>(-p.CosVal));
-}
-
 TEST(PERFOR, ShapesAndDirections) {
     PERFOR p;
     struct Case {

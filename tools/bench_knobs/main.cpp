@@ -51,6 +51,7 @@
 #include "controls/ui/effectspage.h"
 #include "perform/setfile.h"
 #include "perform/ui/performancepanel.h"
+#include "perform/ui/setfiles.h"
 #include "playback/nextitem.h"
 #include "playback/ui/playcontrol.h"
 #include "playlist/ui/listbox.h"
@@ -220,7 +221,7 @@ int RunRender(const QString& dir) {
         p.ScrROT()->setValue(50);
         p.knob(1)->bar()->setValue(160);
         Click(p.knob(1)->rotBut());
-        const int timePerf = o.w->state().TimePerf;
+        const int timePerf = o.w->waveTickMs();
         std::vector<float> out;
         o.Render(64 * 4, timePerf, out);
         const Swing s = MeasureSwing(BalanceCurve(out, kRate, 0.01), 0.01);
@@ -235,7 +236,7 @@ int RunRender(const QString& dir) {
         p.ScrROT()->setValue(50);
         p.knob(4)->bar()->setValue(0);  // band 2 (700 Hz) swings over its whole range
         Click(p.knob(4)->rotBut());
-        const int timePerf = o.w->state().TimePerf;
+        const int timePerf = o.w->waveTickMs();
         std::vector<float> out;
         o.Render(32 * 4, timePerf, out);
         // Level in dB per 10 ms; the period between upward crossings of its middle.
@@ -264,7 +265,7 @@ int RunRender(const QString& dir) {
         RotateAllNine(*o.w);
         o.w->effectsPage().ScrROT()->setValue(100);
         std::vector<float> out;
-        const int tickMs = o.w->state().TimePerf + 1;  // the main loop's shortest period
+        const int tickMs = o.w->waveTickMs() + 1;  // the main loop's shortest period
         o.Render(5000, tickMs, out);
         const double signalStep = 2 * 0.25 * std::sin(M_PI * 220 / kRate);
         std::printf(
@@ -399,7 +400,7 @@ int RunLoop(const QString& dir, double seconds) {
             }
             if (st.ticks.size() > 2) mean /= double(st.ticks.size() - 2);
             std::printf("%-8d %6d ms %9.2f ms %9.2f ms %12.1f %% %16.0f\n", st.speed,
-                        w.state().TimePerf, mean, worst, 100.0 * cpu / wall, st.changes / wall);
+                        w.waveTickMs(), mean, worst, 100.0 * cpu / wall, st.changes / wall);
             std::fflush(stdout);
             begin(w, index + 1);
         });
@@ -414,7 +415,7 @@ int RunLoop(const QString& dir, double seconds) {
             }
             w.MenuTabs()->setCurrentIndex(2);
             RotateAllNine(w);
-            std::printf("%-8s %9s %12s %12s %14s %16s\n", "ScrROT", "TimePerf", "tick mean",
+            std::printf("%-8s %9s %12s %12s %14s %16s\n", "ScrROT", "tick ms", "tick mean",
                         "tick worst", "window CPU", "knob changes/s");
             begin(w, 0);
         });
@@ -469,8 +470,8 @@ int RunRecall(const QString& dir) {
     // Key B: volume 80, pitch 150 (twice the source's rate); then the initial sound.
     p.ScrVOL()->setValue(80);
     p.knob(2)->bar()->setValue(150);
-    perf.ButKbdSet(2)->click();
-    perf.CmdAppSet()->click();
+    o.w->findChild<QPushButton*>("ButKbdSet_2")->click();
+    o.w->findChild<QPushButton*>("CmdAppSet")->click();
     TypeKey(*o.w, Qt::Key_Space);
     std::vector<float> before, after;
     o.Render(200, 5, before);  // 1 s settles the initial sound
@@ -545,11 +546,12 @@ int RunRecall(const QString& dir) {
     perform::PerformanceSet one = perf.skbd().set();
     one.KeySet[1] = one.KeySet[2];
     if (!perform::SaveSetFile(dir + "/f1.PSF", one)) return 1;
-    perf.FileBoxSetFon_Click();
-    const auto items = perf.FileBoxSet()->findItems("f1.PSF", Qt::MatchExactly);
+    perf.setFiles().FileBoxSetFon_Click();
+    auto* fileBoxSet = o.w->findChild<QListWidget*>("FileBoxSet");
+    const auto items = fileBoxSet->findItems("f1.PSF", Qt::MatchExactly);
     if (items.isEmpty()) return 1;
-    perf.FileBoxSet()->setCurrentItem(items[0]);
-    perf.CmdFunKey(1)->click();
+    fileBoxSet->setCurrentItem(items[0]);
+    o.w->findChild<QPushButton*>("CmdFunKey_1")->click();
     std::vector<float> around, later;
     o.Render(40, 5, around);
     const size_t switchAt = around.size();
@@ -561,7 +563,7 @@ int RunRecall(const QString& dir) {
         "F1 (loads \"f1.PSF\", %s) while playing: handler %.2f ms; output 200 ms before "
         "and after: RMS %.3f / %.3f, largest step %.4f / %.4f (the tone's own up to "
         "%.4f)\n",
-        perf.SetFile()[0] == "f1.PSF" ? "loaded" : "NOT loaded", fMs,
+        perf.setFiles().SetFile()[0] == "f1.PSF" ? "loaded" : "NOT loaded", fMs,
         testmedia::rms(around.data(), switchAt),
         testmedia::rms(around.data() + switchAt, around.size() - switchAt),
         LargestStep(std::vector<float>(around.begin(), around.begin() + switchAt), 0),

@@ -102,8 +102,6 @@ int Main(StartupEnv env) {
 
     // 9, 10.
     window.TimerBeg()->start();
-    WindowState& st = window.state();
-    st.TimePerf = 101;
     QElapsedTimer clock;  // monotonic milliseconds: never wraps
     clock.start();
     int64_t tickLast = clock.elapsed();
@@ -124,7 +122,7 @@ int Main(StartupEnv env) {
         if (app::StopRequested()) window.Unload();
         if (!anyWindowOpen()) break;
         int64_t tickNow = clock.elapsed();
-        if (const int64_t wait = PerforWaitMs(tickNow, tickLast, st.TimePerf); wait > 0) {
+        if (const int64_t wait = PerforWaitMs(tickNow, tickLast, window.waveTickMs()); wait > 0) {
             const int64_t due = tickNow + wait;
             if (!tickWake.isActive() || armedFor != due) {
                 tickWake.start(static_cast<int>(std::min<int64_t>(wait, 1 << 30)));
@@ -133,7 +131,7 @@ int Main(StartupEnv env) {
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
             tickNow = clock.elapsed();
         }
-        if (PerforDue(tickNow, tickLast, st.TimePerf)) {
+        if (PerforDue(tickNow, tickLast, window.waveTickMs())) {
             window.PerforTimer();
             tickLast = tickNow;
         }

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 
+#include "app/ui/keyboardcontrol.h"
 #include "app/ui/keyrouter.h"
 #include "app/ui/messageline.h"
 #include "app/ui/pagecanvas.h"
@@ -23,7 +24,6 @@
 #include "display/ui/displaypanel.h"
 #include "netradio/ui/radiopanel.h"
 #include "perform/perfor.h"
-#include "perform/ui/keyboardcontrol.h"
 #include "perform/ui/performancepanel.h"
 #include "playback/audioplayerport.h"
 #include "playback/nextitem.h"
@@ -222,8 +222,11 @@ void VelMix::Form_Load() {
     transport_ = std::make_unique<TransportPanel>(frmSystem_);
     soundTarget_ = std::make_unique<controls::PlayerSoundTarget>(*player_);
     soundControl_ = new controls::SoundControl(*soundTarget_, this);
+    // The wave tick runs at the rotation speed's period, and moves knobs only while one rotates.
     connect(soundControl_, &controls::SoundControl::rotationSpeedChanged, this,
-            [this](int, int waveTickMs) { state_.TimePerf = waveTickMs; });
+            [this](int, int waveTickMs) { waveTickMs_ = waveTickMs; });
+    connect(soundControl_, &controls::SoundControl::rotationActiveChanged, this,
+            [this](bool active) { knobsRotate_ = active; });
     playListPage_ = new PlayListPage(page(0), state_, playLists_, this);
     playerPort_ = std::make_unique<playback::AudioPlayerPort>(
         *player_, [this] { return soundControl_->startValues(); });
@@ -258,11 +261,11 @@ void VelMix::Form_Load() {
     transport_->onMixerClicked(utilPanel_, [this] { utilPanel_->CmdSndVolExe_Click(); });
     // The "Effects" page; every play request starts the knobs' wave from the beginning.
     perfor_ = std::make_unique<perform::PERFOR>();
-    effectControls_ = std::make_unique<controls::EffectControls>(*soundControl_, *perfor_, state_);
+    effectControls_ = std::make_unique<controls::EffectControls>(*soundControl_, *perfor_);
     effectsPage_ = new controls::EffectsPage(page(2), *effectControls_, this);
     connect(&playback_->events(), &playback::TransportEvents::requestStarted, this,
             [this] { perfor_->InitPerfor(); });
-    // The performance keys recall settings through the "Effects" page's own procedures.
+    // The performance keys recall settings through the "Effects" page's procedures.
     performance_ =
         new perform::PerformancePanel({frmKeybrd_, page(1), page(3)}, appPath_, state_,
                                       *effectControls_, *perfor_, *playControl_, *menuTabs_, this);
@@ -284,7 +287,7 @@ void VelMix::Form_Load() {
             &display::DisplayPanel::PaintFft);
     connect(keyRouter_, &KeyRouter::colourSwitchPressed, display_,
             &display::DisplayPanel::CmdMonitor_Click);
-    performance_->beatLevel = [this] { return display_->beat().BeatLevel(); };
+    performance_->setBeatLevel([this] { return display_->beat().BeatLevel(); });
     // Unload: the player first, then the music list.
     addShutdownStep([this] { player_->ExitForm(); });
     // A running search ends before the music list is saved, with the lines it found.
@@ -319,7 +322,7 @@ void VelMix::FormStart() {
     menuTabs_->setFocusPolicy(Qt::StrongFocus);
     playListPage_->PlayListView()->setEnabled(false);
     playback_->setMasterVolume(100);
-    soundControl_->setVolume(50);
+    soundControl_->setVolume(50, controls::Origin::Program);
     soundControl_->sendGlobalVolume();
     menuTabs_->setCurrentIndex(0);
     frameTit_->hide();
@@ -352,13 +355,11 @@ void VelMix::CmdLayout_Click() {
 void VelMix::PerforTimer() {
     ++perforTicks_;
     emit perforTick();
-    if (!state_.RotActive) return;
+    if (!knobsRotate_) return;
     // Knobs stand still while nothing plays or playback is paused.
     if (!player_ || !player_->GetFilePlayPerf()) return;
     perfor_->MovNext();
-    ProgramChange mark(state_);
-    for (int i = 1; i <= controls::kKnobCount; ++i)
-        effectControls_->knob(i).MovRotate();
+    effectControls_->WaveTick();
 }
 
 void VelMix::ScrFrm(QWidget* scr, QWidget* frm) {

@@ -123,10 +123,11 @@ class VelMix : public QWidget {
     // The start-up loaders of the saved state, in order.
     void LoadSavedState();
 
-    // The knob wave tick, called by the main loop every TimePerf ms: while a knob rotates and
-    // the sound plays, the wave moves one step and the nine knobs follow it, as the program's
-    // own change.
+    // The knob wave tick, called by the main loop every waveTickMs(): while a knob rotates and
+    // the sound plays, the wave moves one step and the nine knobs follow it (origin: the wave).
     void PerforTimer();
+    // The wave tick period in ms, as the rotation speed last reported it.
+    int waveTickMs() const { return waveTickMs_; }
     int perforTicks() const { return perforTicks_; }
 
     // Fits a bar into its border frame one pixel in from every side.
@@ -159,6 +160,8 @@ class VelMix : public QWidget {
     int unloadCount_ = 0;
     int formStartCount_ = 0;
     int perforTicks_ = 0;
+    int waveTickMs_ = 101;      // the rotation speed's wave tick period
+    bool knobsRotate_ = false;  // a knob's rotate button is down
     int currentTab_ = 0;
     std::vector<std::function<void()>> savers_;
     std::vector<std::function<void()>> shutdownSteps_;

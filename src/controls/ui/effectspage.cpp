@@ -7,37 +7,15 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <algorithm>
 #include <vector>
 
+#include "controls/soundcontrol.h"
 #include "util/twips.h"
 
 namespace velorixa::controls {
-
-// The logic's view of a plain scroll bar.
-class ScrollBarAdapter : public Bar {
-  public:
-    explicit ScrollBarAdapter(QScrollBar* bar) : bar_(bar) {}
-    int value() const override { return bar_->value(); }
-    void setValue(int v) override { bar_->setValue(v); }
-    int minimum() const override { return bar_->minimum(); }
-    int maximum() const override { return bar_->maximum(); }
-    void setBarVisible(bool visible) override { bar_->setVisible(visible); }
-
-  private:
-    QScrollBar* bar_;
-};
-
-class CheckBoxAdapter : public Toggle {
-  public:
-    explicit CheckBoxAdapter(QCheckBox* box) : box_(box) {}
-    bool checked() const override { return box_->isChecked(); }
-    void setChecked(bool on) override { box_->setChecked(on); }  // raises no click
-
-  private:
-    QCheckBox* box_;
-};
 
 // Repaints the knobs' bars together, at most once per display frame. The bars' values and
 // change events stay immediate; only their pictures wait. At the fastest rotation the wave
@@ -180,31 +158,6 @@ KnobGroup::KnobGroup(int index, Qt::Orientation orientation, QWidget* parent, Fr
     bar_->setGeometry(f.x() + 1, f.y() + 1, f.width() - 2, f.height() - 2);
 }
 
-int KnobGroup::value() const {
-    return bar_->value();
-}
-void KnobGroup::setValue(int v) {
-    bar_->setValue(v);
-}
-int KnobGroup::minimum() const {
-    return bar_->minimum();
-}
-int KnobGroup::maximum() const {
-    return bar_->maximum();
-}
-void KnobGroup::setBarVisible(bool visible) {
-    bar_->setVisible(visible);
-}
-bool KnobGroup::rotatePressed() const {
-    return rotBut_->isChecked();
-}
-void KnobGroup::pressRotate() {
-    rotBut_->setChecked(true);
-}
-void KnobGroup::releaseRotate() {
-    rotBut_->setChecked(false);
-}
-
 EffectsPage::EffectsPage(QWidget* canvas, EffectControls& logic, QObject* parent)
     : QObject(parent), logic_(logic) {
     painter_ = new FramePainter(this);
@@ -222,6 +175,8 @@ EffectsPage::EffectsPage(QWidget* canvas, EffectControls& logic, QObject* parent
     buildPitch();
     for (int i = 1; i <= kKnobCount; ++i)
         connectKnob(i);
+    showSetting(logic_.setting());
+    follow(logic_.sound());
 }
 
 EffectsPage::~EffectsPage() = default;
@@ -259,11 +214,10 @@ void EffectsPage::buildPan() {
         c->setFocusPolicy(Qt::NoFocus);
         c->setStyleSheet(QStringLiteral("QCheckBox { spacing: 2px; }"));  // "Jump" fits its place
     }
-    jumpBox_ = std::make_unique<CheckBoxAdapter>(chkRot1_);
-    beatBox_ = std::make_unique<CheckBoxAdapter>(chkRot2_);
-    logic_.bindShape(*jumpBox_, *beatBox_);
-    connect(chkRot1_, &QCheckBox::clicked, this, [this] { logic_.ChkRot1_Click(); });
-    connect(chkRot2_, &QCheckBox::clicked, this, [this] { logic_.ChkRot2_Click(); });
+    connect(chkRot1_, &QCheckBox::clicked, this,
+            [this](bool ticked) { logic_.ChkRot1_Click(ticked, Origin::Operator); });
+    connect(chkRot2_, &QCheckBox::clicked, this,
+            [this](bool ticked) { logic_.ChkRot2_Click(ticked, Origin::Operator); });
 }
 
 void EffectsPage::buildRotVol() {
@@ -289,12 +243,10 @@ void EffectsPage::buildRotVol() {
     }
     // The speed changes when the thumb is let go, not while it is dragged.
     scrROT_->setTracking(false);
-    volBar_ = std::make_unique<ScrollBarAdapter>(scrVOL_);
-    rotBar_ = std::make_unique<ScrollBarAdapter>(scrROT_);
-    logic_.bindVolume(*volBar_);
-    logic_.bindRotation(*rotBar_);
-    connect(scrVOL_, &QScrollBar::valueChanged, this, [this] { logic_.ScrVOL_Change(); });
-    connect(scrROT_, &QScrollBar::valueChanged, this, [this] { logic_.ScrROT_Change(); });
+    connect(scrVOL_, &QScrollBar::valueChanged, this,
+            [this](int v) { logic_.ScrVOL_Change(v, Origin::Operator); });
+    connect(scrROT_, &QScrollBar::valueChanged, this,
+            [this](int v) { logic_.ScrROT_Change(v, Origin::Operator); });
 }
 
 void EffectsPage::buildPitch() {
@@ -320,28 +272,71 @@ void EffectsPage::buildPitch() {
         frame->setGeometry(bar->geometry());
         frame->lower();
     }
-    frq1Bar_ = std::make_unique<ScrollBarAdapter>(scrFRQ1_);
-    frq2Bar_ = std::make_unique<ScrollBarAdapter>(scrFRQ2_);
-    logic_.bindPitchRange(*frq1Bar_, *frq2Bar_);
-    for (QScrollBar* b : {scrFRQ1_, scrFRQ2_})
-        connect(b, &QScrollBar::valueChanged, this, [this] { logic_.ScrFRQ_Change(); });
+    for (QScrollBar* b : {scrFRQ1_, scrFRQ2_}) {
+        connect(b, &QScrollBar::valueChanged, this, [this] {
+            logic_.ScrFRQ_Change(scrFRQ1_->value(), scrFRQ2_->value(), Origin::Operator);
+        });
+    }
 }
 
 void EffectsPage::connectKnob(int Index) {
     KnobGroup* k = knobs_[Index];
-    logic_.bindKnob(Index, *k);
     connect(k->bar(), &QScrollBar::valueChanged, this,
-            [this, Index] { logic_.ScrBar_Change(Index); });
+            [this, Index](int v) { logic_.ScrBar_Change(Index, v, Origin::Operator); });
     // An option button: a click presses it; only the zero button lets it go.
     connect(k->rotBut(), &QPushButton::clicked, this, [this, k, Index](bool checked) {
         if (!checked) {
+            const QSignalBlocker quiet(k->rotBut());
             k->rotBut()->setChecked(true);
             return;
         }
-        logic_.RotBut_Click(Index);
+        logic_.RotBut_Click(Index, Origin::Operator);
     });
     connect(k->zerBut(), &QPushButton::clicked, this,
-            [this, Index] { logic_.ZerBut_Click(Index); });
+            [this, Index] { logic_.ZerBut_Click(Index, Origin::Operator); });
+}
+
+namespace {
+// A value the program set: shown without raising the widget's own signals.
+void show(QAbstractSlider* bar, int v) {
+    const QSignalBlocker quiet(bar);
+    bar->setValue(v);
+}
+void show(QAbstractButton* button, bool on) {
+    const QSignalBlocker quiet(button);
+    button->setChecked(on);
+}
+}  // namespace
+
+void EffectsPage::showSetting(const SoundSetting& s) {
+    show(scrVOL_, s.volumePct);
+    show(scrROT_, s.rotationSpeed);
+    for (int i = 1; i <= kKnobCount; ++i) {
+        show(knobs_[i]->bar(), s.knobs[i].value);
+        show(knobs_[i]->rotBut(), s.knobs[i].rotating);
+    }
+    show(chkRot1_, s.jump);
+    show(chkRot2_, s.beat);
+    show(scrFRQ1_, s.pitchRangeLowPct);
+    show(scrFRQ2_, s.pitchRangeHighPct);
+}
+
+void EffectsPage::follow(SoundControl& sound) {
+    connect(&sound, &SoundControl::volumeChanged, this, [this](int v) { show(scrVOL_, v); });
+    connect(&sound, &SoundControl::rotationSpeedChanged, this,
+            [this](int speed) { show(scrROT_, speed); });
+    connect(&sound, &SoundControl::knobChanged, this,
+            [this](int knob, int v) { show(knobs_[knob]->bar(), v); });
+    connect(&sound, &SoundControl::knobRotationChanged, this,
+            [this](int knob, bool rotating) { show(knobs_[knob]->rotBut(), rotating); });
+    connect(&sound, &SoundControl::waveShapeChanged, this, [this](bool jump, bool beat) {
+        show(chkRot1_, jump);
+        show(chkRot2_, beat);
+    });
+    connect(&sound, &SoundControl::pitchRangeChanged, this, [this](int low, int high) {
+        show(scrFRQ1_, low);
+        show(scrFRQ2_, high);
+    });
 }
 
 }  // namespace velorixa::controls

@@ -1,8 +1,10 @@
 #pragma once
 // The "Effects" page: the volume and rotation-speed bars, the nine knobs (balance and pitch
 // horizontal, three equaliser bands and four effects vertical), the pitch knob's two range
-// bars and the "Jump"/"Beat" boxes, at their places on the page. The page only binds its
-// widgets to EffectControls, which holds the behaviour.
+// bars and the "Jump"/"Beat" boxes, at their places on the page. The widgets show the sound
+// setting: the page follows its change signals with the widgets' own signals blocked, so a value
+// the program sets never comes back as a move. Only the operator's moves and clicks reach the
+// logic (EffectControls), with the origin Operator.
 //
 // Object names: the groups and single controls carry their own names (`PicEql`, `ScrVOL`,
 // `ChkRot1`, ...); a knob's controls carry the name of their control array and the knob number
@@ -13,7 +15,6 @@
 
 #include <QFrame>
 #include <array>
-#include <memory>
 
 #include "controls/effectcontrols.h"
 
@@ -24,13 +25,12 @@ class QScrollBar;
 
 namespace velorixa::controls {
 
-class ScrollBarAdapter;
-class CheckBoxAdapter;
 class FramePainter;
+class SoundControl;
 
 // One knob's group `FrmSld(i)`: its bar inside the sunken border `FonPic(i)`, the rotate
 // toggle `RotBut(i)` and the zero button `ZerBut(i)`.
-class KnobGroup : public QFrame, public KnobControls {
+class KnobGroup : public QFrame {
   public:
     // painter: paints the bar's moves once per display frame (none: at once).
     KnobGroup(int index, Qt::Orientation orientation, QWidget* parent,
@@ -39,15 +39,6 @@ class KnobGroup : public QFrame, public KnobControls {
     QScrollBar* bar() const { return bar_; }
     QPushButton* rotBut() const { return rotBut_; }
     QPushButton* zerBut() const { return zerBut_; }
-
-    int value() const override;
-    void setValue(int v) override;
-    int minimum() const override;
-    int maximum() const override;
-    void setBarVisible(bool visible) override;
-    bool rotatePressed() const override;
-    void pressRotate() override;
-    void releaseRotate() override;
 
   private:
     QFrame* fonPic_ = nullptr;
@@ -78,6 +69,9 @@ class EffectsPage : public QObject {
     void buildRotVol();
     void buildPitch();
     void connectKnob(int Index);
+    // The widgets follow the sound setting.
+    void follow(SoundControl& sound);
+    void showSetting(const SoundSetting& s);
 
     EffectControls& logic_;
     FramePainter* painter_ = nullptr;
@@ -89,9 +83,6 @@ class EffectsPage : public QObject {
     QScrollBar* scrFRQ2_ = nullptr;
     QCheckBox* chkRot1_ = nullptr;
     QCheckBox* chkRot2_ = nullptr;
-    // The logic's view of the single bars and the two boxes.
-    std::unique_ptr<ScrollBarAdapter> volBar_, rotBar_, frq1Bar_, frq2Bar_;
-    std::unique_ptr<CheckBoxAdapter> jumpBox_, beatBox_;
 };
 
 }  // namespace velorixa::controls

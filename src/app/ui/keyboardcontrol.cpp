@@ -1,4 +1,4 @@
-#include "perform/ui/keyboardcontrol.h"
+#include "app/ui/keyboardcontrol.h"
 
 #include <QFrame>
 #include <QGuiApplication>
@@ -164,7 +164,6 @@ void KeyboardControl::buildHelpKeyboard(QFrame& frameHelp) {
         b->setFocusPolicy(Qt::NoFocus);
         fitCaption(*b, perform::KeyCaption(index));
         connect(b, &QPushButton::clicked, this, [this, index] { ButKbdHlp_Click(index); });
-        ButKbdHlp[index] = b;
     };
     for (const Row& row : rows) {
         double x = 0;

@@ -1,7 +1,7 @@
 #pragma once
-// Keyboard control around the key commands: the 100 ms focus timer, which gives the focus back
-// to the tab control after mouse work, restarts a stalled stream, shows the audio CPU load and
-// runs the play-position tick; and the help keyboard, whose keys name their function.
+// The window's 100 ms scheduler around the key commands: the focus timer gives the focus back to
+// the tab control after mouse work, restarts a stalled stream, shows the audio CPU load and runs
+// the play-position tick; and the help keyboard, whose keys name their function.
 //
 // Thread contract: GUI thread only.
 
@@ -31,11 +31,6 @@ class KeyboardControl : public QObject {
     void TimerFoc_Timer();
     void ButKbdHlp_Click(int index);
 
-    QFrame* FrmKbdHlp;
-    QPushButton* ButKbdHlp[104] = {};
-    QLabel* TextHlp;
-    QLabel* CommHlp;
-
     // The audio CPU load in percent; the audio layer's by default.
     std::function<double()> cpuLoad;
     // Whether the left mouse button is down; Qt's by default.
@@ -46,6 +41,12 @@ class KeyboardControl : public QObject {
 
   private:
     void buildHelpKeyboard(QFrame& frameHelp);
+
+    // The help keyboard: "FrmKbdHlp" with the keys "ButKbdHlp0".."ButKbdHlp103", the function
+    // "TextHlp" and its detail "CommHlp".
+    QFrame* FrmKbdHlp = nullptr;
+    QLabel* TextHlp = nullptr;
+    QLabel* CommHlp = nullptr;
 
     PlayControl& play_;
     TransportPanel& transport_;
