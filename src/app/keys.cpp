@@ -260,22 +260,22 @@ KeyCommands::Down KeyCommands::KeyDown(int virtualKey, bool flagText, const KeyC
     Down down;
     if (virtualKey == vk::kTab) down.tabMoveMode = 0;  // also while another key is held
     if (virtualKey == vk::kEscape) escapeDown_ = true;
-    if (*keyHeld_) return down;
+    if (keyHeld_) return down;
     // Alt never holds the keys (the window consumes it before); Shift alone must not block the
     // letter it is pressed with.
-    if (virtualKey != vk::kAlt && virtualKey != vk::kShift) *keyHeld_ = true;
+    if (virtualKey != vk::kAlt && virtualKey != vk::kShift) keyHeld_ = true;
     if (virtualKey == vk::kControl) down.tabMoveMode = 1;
     if (flagText) return down;
     down.action = CommandForKey(virtualKey, context);
     // The cursor move clears the held flag, so a held arrow key walks the list.
     if (down.action.command == KeyCommand::ListUp || down.action.command == KeyCommand::ListDown)
-        *keyHeld_ = false;
+        keyHeld_ = false;
     return down;
 }
 
 KeyRelease KeyCommands::KeyUp(int virtualKey, bool autoRepeat) {
     if (autoRepeat) return KeyRelease::None;
-    *keyHeld_ = false;
+    keyHeld_ = false;
     if (virtualKey == vk::kEscape) {
         // Only an Escape pressed here asks; the release of an Escape that answered the question
         // (or was typed elsewhere) must not ask again.
@@ -289,8 +289,8 @@ KeyRelease KeyCommands::KeyUp(int virtualKey, bool autoRepeat) {
 bool KeyCommands::FormKeyDown(int virtualKey, bool* colourSwitch) {
     if (colourSwitch) *colourSwitch = false;
     if (virtualKey != vk::kAlt) return false;
-    if (!*keyHeld_) {
-        *keyHeld_ = true;
+    if (!keyHeld_) {
+        keyHeld_ = true;
         if (colourSwitch) *colourSwitch = true;
     }
     return true;

@@ -92,9 +92,7 @@ KeyRelease ReleaseForKey(int virtualKey);
 // The key-down / key-up handling of `MenuTabs` and the window's own Alt handling.
 class KeyCommands {
   public:
-    KeyCommands() : keyHeld_(&ownKeyHeld_) {}
-    // Keeps `KeyHeld` in the caller's flag (the window's), so it has one home.
-    explicit KeyCommands(bool& keyHeld) : keyHeld_(&keyHeld) {}
+    KeyCommands() = default;
     KeyCommands(const KeyCommands&) = delete;
     KeyCommands& operator=(const KeyCommands&) = delete;
 
@@ -118,13 +116,12 @@ class KeyCommands {
     bool FormKeyDown(int virtualKey, bool* colourSwitch);
 
     // `KeyHeld`: a key is down.
-    bool KeyHeld() const { return *keyHeld_; }
+    bool KeyHeld() const { return keyHeld_; }
     // `CursorMove` clears it, so a held Up or Down key walks the list.
-    void ClearKeyHeld() { *keyHeld_ = false; }
+    void ClearKeyHeld() { keyHeld_ = false; }
 
   private:
-    bool ownKeyHeld_ = false;
-    bool* keyHeld_;
+    bool keyHeld_ = false;
     bool escapeDown_ = false;  // an Escape key-down reached the tab control since its last key-up
 };
 

@@ -10,9 +10,9 @@
 #include "app/ui/entrmain.h"
 #include "app/ui/velmix.h"
 #include "desktop/commandline.h"
-#include "playback/playback.h"
 #include "desktop/ui/mprisservice.h"
 #include "desktop/ui/openitems.h"
+#include "playback/playback.h"
 
 int main(int argc, char** argv) {
     // SDL would catch SIGINT and SIGTERM itself and only queue a quit event that nothing reads;

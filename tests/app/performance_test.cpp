@@ -25,7 +25,6 @@ using perform::PerformancePanel;
 class PerformanceTest : public WindowFixture {
   public:  // the case tables' lambdas drive the window through these
     PerformancePanel& perf() { return w_->performance(); }
-    WindowState& state() { return w_->state(); }
     controls::SoundControl& sound() { return w_->soundControl(); }
     void showPage(int i) { w_->MenuTabs()->setCurrentIndex(i); }
     controls::EffectsPage& page() { return w_->effectsPage(); }
@@ -209,9 +208,9 @@ TEST_F(PerformanceTest, AStyleRunsUntilTheOperatorTakesTheSoundOver) {
     w_->MenuTabs()->setCurrentIndex(3);
     TxtContent()->setFocus();
     QTest::keyClicks(TxtContent(), "a1");
-    EXPECT_TRUE(w_->state().FlagText);
+    EXPECT_TRUE(w_->textFocus().active());
     w_->MenuTabs()->setFocus();
-    EXPECT_FALSE(w_->state().FlagText);
+    EXPECT_FALSE(w_->textFocus().active());
     EXPECT_EQ(perf().skbd().style(1).Content, "A");
     // What the operator does, by mouse or key, on the window.
     struct Case {
@@ -246,7 +245,7 @@ TEST_F(PerformanceTest, AStyleRunsUntilTheOperatorTakesTheSoundOver) {
         click(ButTyp(1));
         EXPECT_EQ(TxtPerfor2()->text(), "Performance Content :  A ");
         at += 20;
-        emit play().events().positionTick(at);
+        emit w_->playback().events().positionTick(at);
         EXPECT_EQ(bar(3)->value(), 10) << "the style fired A";
         EXPECT_TRUE(ButKbd(1)->isChecked());
         EXPECT_TRUE(ButTyp(1)->isChecked()) << "its own key leaves the style running";

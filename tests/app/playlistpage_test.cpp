@@ -15,9 +15,9 @@
 
 #include <sys/stat.h>
 
-#include "app/windowstate.h"
 #include "common/bytenames.h"
 #include "util/fspath.h"
+#include "util/ui/textfocus.h"
 #include "windowfixture.h"
 
 namespace velorixa {
@@ -47,7 +47,7 @@ class PlayListPageTest : public ::testing::Test {
         touch(music_ + "/notes.txt");
         touch(music_ + "/Mix.plf", "/x/one.mp3\r\n/x/two, with comma.mp3\r\n");
         canvas_.resize(457, 425);
-        page_ = std::make_unique<PlayListPage>(&canvas_, state_, lists_);
+        page_ = std::make_unique<PlayListPage>(&canvas_, textFocus_, lists_);
         page_->messageBox = [this](const QString& text, const QString& title) {
             messages_ << title + "|" + text;
         };
@@ -66,7 +66,7 @@ class PlayListPageTest : public ::testing::Test {
     QTemporaryDir dir_;
     QString music_;
     QWidget canvas_;
-    WindowState state_;
+    util::TextFocus textFocus_;
     playlist::PlayLists lists_;
     std::unique_ptr<PlayListPage> page_;
     QStringList messages_;

@@ -264,7 +264,7 @@ TEST_F(TransportTest, KeysTypedIntoATextFieldRunNoCommandAndHoldNothing) {
                 {Qt::Key_F5, {}},      {Qt::Key_NumLock, {}}};
     for (const auto& k : keys) {
         QTest::keyPress(field, k.key, k.modifiers);
-        EXPECT_FALSE(w_->state().KeyHeld) << k.key;
+        EXPECT_FALSE(w_->keyRouter().keys().KeyHeld()) << k.key;
         QTest::keyRelease(field, k.key, k.modifiers);
         EXPECT_EQ(w_->MenuTabs()->currentIndex(), 0) << k.key;
         EXPECT_TRUE(field->hasFocus()) << k.key;

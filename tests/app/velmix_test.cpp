@@ -38,17 +38,19 @@ TEST_F(VelMixFrame, PanelsShowOnlyOnPlayBackAndEffectsAndPlayBackIsRepainted) {
     EXPECT_FALSE(system->isVisible());  // hidden at load
     EXPECT_FALSE(keybrd->isVisible());
     const bool expected[4] = {false, true, true, false};
-    w.state().FlagText = true;  // a page change ends typing
+    w.textFocus().set(true);  // a page change ends typing
     for (int page : {2, 1, 3, 0, 2, 1, 0, 3}) {
         int before = tabs->currentIndex();
-        w.state().FftRedraw = 0;
+        w.TimerFoc()->stop();
+        w.keyboardControl().TimerFoc_Timer();  // takes a repaint asked for before
         tabs->setCurrentIndex(page);
         EXPECT_EQ(system->isVisible(), expected[page]) << "page " << page;
         EXPECT_EQ(keybrd->isVisible(), expected[page]) << "page " << page;
         EXPECT_TRUE(vmix->isVisible());
         EXPECT_EQ(w.state().PrevTab, before);
-        EXPECT_EQ(w.state().FftRedraw, page == 1 ? 1 : 0) << "PlayBack asks for one repaint";
-        EXPECT_FALSE(w.state().FlagText);
+        EXPECT_EQ(w.keyboardControl().fftRedrawPending(), page == 1)
+            << "PlayBack asks for one repaint";
+        EXPECT_FALSE(w.textFocus().active());
     }
 }
 
@@ -103,16 +105,16 @@ TEST_F(VelMixFrame, FocusTimerGivesTheFocusBackOnceTheMouseIsUpAndShowsTheLoad) 
     masVol->setFocusPolicy(Qt::StrongFocus);
     masVol->setFocus();
     w.state().FocTabs = false;
-    w.state().FftRedraw = 1;
+    w.keyboardControl().requestFftRedraw();
     kc.TimerFoc_Timer();
     EXPECT_EQ(w.findChild<QLabel*>("LblCPU")->text(), "12 ");
     EXPECT_EQ(repaints, 1);
     EXPECT_TRUE(masVol->hasFocus()) << "the mouse is still down";
     buttonDown = false;
-    w.state().FlagText = true;  // typing: the focus stays where it is
+    w.textFocus().set(true);  // typing: the focus stays where it is
     kc.TimerFoc_Timer();
     EXPECT_FALSE(w.MenuTabs()->hasFocus());
-    w.state().FlagText = false;
+    w.textFocus().set(false);
     kc.TimerFoc_Timer();
     EXPECT_TRUE(w.MenuTabs()->hasFocus());
     EXPECT_EQ(repaints, 1);
@@ -314,7 +316,7 @@ TEST(Startup, TheWindowGoesOnWhileAStationAnswersLate) {
             QObject::connect(&w, &VelMix::perforTick,
                              [gap, &lastWave, &waveGap] { gap(lastWave, waveGap); });
             beat.start(10);
-            QObject::connect(&w.playControl().events(), &playback::TransportEvents::opened, [&] {
+            QObject::connect(&w.playback().events(), &playback::TransportEvents::opened, [&] {
                 openedAt = clock.elapsed();
                 QTimer::singleShot(200, &w, [&w] { w.close(); });
             });

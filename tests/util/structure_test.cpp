@@ -7,7 +7,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,8 +18,8 @@ namespace fs = std::filesystem;
 // Layers from the bottom: a folder's code includes only its own folder and lower layers.
 // A subsystem's ui/ folder sits just above its logic.
 const std::map<std::string, int> kRank = {
-    {"util", 0},     {"audio", 1},   {"playlist", 2}, {"controls", 2}, {"display", 2},
-    {"playback", 3}, {"netradio", 4}, {"perform", 4}, {"desktop", 5},  {"app", 6},
+    {"util", 0},     {"audio", 1},    {"playlist", 2}, {"controls", 2}, {"display", 2},
+    {"playback", 3}, {"netradio", 4}, {"perform", 4},  {"desktop", 5},  {"app", 6},
 };
 
 struct Unit {
@@ -41,7 +40,9 @@ double rankOf(const Unit& u) {
     return (it == kRank.end() ? 99 : it->second) + (u.ui ? 0.5 : 0.0);
 }
 
-std::string nameOf(const Unit& u) { return u.subsystem + (u.ui ? "/ui" : ""); }
+std::string nameOf(const Unit& u) {
+    return u.subsystem + (u.ui ? "/ui" : "");
+}
 
 struct Edge {
     std::string file, included;
@@ -49,18 +50,23 @@ struct Edge {
 
 std::vector<Edge> projectIncludes() {
     const fs::path src = fs::path(VELORIXA_SOURCE_DIR) / "src";
-    const std::regex include(R"(^\s*#\s*include\s+"([^"]+)\")");
     std::vector<Edge> edges;
     for (const auto& entry : fs::recursive_directory_iterator(src)) {
         const auto ext = entry.path().extension();
         if (!entry.is_regular_file() || (ext != ".h" && ext != ".cpp")) continue;
         const std::string rel = fs::relative(entry.path(), src).generic_string();
+        // The program's entry point puts everything together, the window included.
+        if (rel == "app/main.cpp") continue;
         std::ifstream in(entry.path());
         std::string line;
-        std::smatch m;
         while (std::getline(in, line)) {
-            if (!std::regex_search(line, m, include)) continue;
-            const std::string inc = m[1];
+            // #include "folder/name.h" (std::regex trips the sanitizer build's warnings)
+            const auto first = line.find_first_not_of(" \t");
+            if (first == std::string::npos || line.compare(first, 8, "#include") != 0) continue;
+            const auto open = line.find('"', first);
+            const auto close = open == std::string::npos ? open : line.find('"', open + 1);
+            if (close == std::string::npos) continue;
+            const std::string inc = line.substr(open + 1, close - open - 1);
             // Only the project's own headers, named from src/.
             if (inc.find('/') == std::string::npos || !fs::exists(src / inc)) continue;
             edges.push_back({rel, inc});
@@ -80,7 +86,9 @@ TEST(Structure, IncludesRunDownTheLayersOnly) {
         if (nameOf(from) == nameOf(to)) continue;
         graph[nameOf(from)].insert(nameOf(to));
         if (to.subsystem == "app" && from.subsystem != "app") intoApp.push_back(line);
-        if (from.ui && to.ui && from.subsystem != to.subsystem && from.subsystem != "app")
+        // util/ui holds small shared widget helpers, not a panel.
+        if (from.ui && to.ui && from.subsystem != to.subsystem && from.subsystem != "app" &&
+            to.subsystem != "util")
             panelToPanel.push_back(line);
         if (from.subsystem != "app" && rankOf(to) >= rankOf(from) &&
             !(from.subsystem == to.subsystem && from.ui))
@@ -88,12 +96,13 @@ TEST(Structure, IncludesRunDownTheLayersOnly) {
     }
     auto list = [](const std::vector<std::string>& v) {
         std::string s;
-        for (const auto& l : v) s += "\n  " + l;
+        for (const auto& l : v)
+            s += "\n  " + l;
         return s;
     };
     EXPECT_TRUE(intoApp.empty()) << "code outside src/app includes src/app:" << list(intoApp);
-    EXPECT_TRUE(panelToPanel.empty()) << "a panel includes another subsystem's panel:"
-                                      << list(panelToPanel);
+    EXPECT_TRUE(panelToPanel.empty())
+        << "a panel includes another subsystem's panel:" << list(panelToPanel);
     EXPECT_TRUE(upward.empty()) << "includes that run up or sideways:" << list(upward);
 
     // No cycles between folders (depth-first search for a back edge).
@@ -106,7 +115,8 @@ TEST(Structure, IncludesRunDownTheLayersOnly) {
         for (const auto& next : graph[n]) {
             if (!cycle.empty()) break;
             if (state[next] == 1) {
-                for (const auto& p : path) cycle += p + " -> ";
+                for (const auto& p : path)
+                    cycle += p + " -> ";
                 cycle += next;
             } else if (state[next] == 0) {
                 visit(next);

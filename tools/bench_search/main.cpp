@@ -19,10 +19,10 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/windowstate.h"
 #include "playlist/playlists.h"
 #include "playlist/ui/listbox.h"
 #include "playlist/ui/playlistpage.h"
+#include "util/ui/textfocus.h"
 
 using namespace velorixa;
 
@@ -72,9 +72,9 @@ int main(int argc, char** argv) {
 
     QWidget canvas;
     canvas.resize(457, 425);
-    WindowState state;
+    util::TextFocus textFocus;
     playlist::PlayLists lists;
-    PlayListPage page(&canvas, state, lists);
+    PlayListPage page(&canvas, textFocus, lists);
     page.messageBox = [](const QString& text, const QString&) {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     };

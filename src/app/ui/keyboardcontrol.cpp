@@ -13,6 +13,7 @@
 #include "perform/keyhelp.h"
 #include "playback/ui/playcontrol.h"
 #include "playback/ui/transportpanel.h"
+#include "util/ui/textfocus.h"
 
 namespace velorixa {
 
@@ -85,12 +86,14 @@ void fitCaption(QPushButton& key, const QString& caption) {
 }  // namespace
 
 KeyboardControl::KeyboardControl(PlayControl& play, TransportPanel& transport, WindowState& state,
-                                 QTabWidget& menuTabs, QTimer& timerFoc, QTimer& timerNet,
-                                 QFrame& frameHelp, QObject* parent)
+                                 const util::TextFocus& textFocus, QTabWidget& menuTabs,
+                                 QTimer& timerFoc, QTimer& timerNet, QFrame& frameHelp,
+                                 QObject* parent)
     : QObject(parent),
       play_(play),
       transport_(transport),
       state_(state),
+      textFocus_(textFocus),
       menuTabs_(menuTabs),
       timerNet_(timerNet) {
     cpuLoad = [] { return static_cast<double>(BASS_GetCPU()); };
@@ -102,14 +105,15 @@ KeyboardControl::KeyboardControl(PlayControl& play, TransportPanel& transport, W
 void KeyboardControl::TimerFoc_Timer() {
     play_.RestartIfStalled();
     transport_.showCpu(perform::CpuLabel(cpuLoad()));
-    if (state_.FftRedraw == 1) {
+    if (fftRedraw_) {
         emit fftRedraw();
-        state_.FftRedraw = 0;
+        fftRedraw_ = false;
     }
-    if (state_.FlagText) return;
+    if (textFocus_.active()) return;
     // Waiting for the button to come up lets a mouse action on another control finish first.
     if (!leftButtonDown() && !state_.FocTabs && menuTabs_.isVisible()) menuTabs_.setFocus();
-    if (!state_.FlagDrag && timerNet_.interval() == 0) play_.PlayPosTick();
+    // The transport holds the tick itself while the position bar is dragged or a step waits.
+    play_.PlayPosTick();
 }
 
 void KeyboardControl::ButKbdHlp_Click(int index) {

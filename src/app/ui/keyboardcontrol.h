@@ -19,14 +19,17 @@ namespace velorixa {
 class PlayControl;
 class TransportPanel;
 struct WindowState;
+namespace util {
+class TextFocus;
+}
 
 class KeyboardControl : public QObject {
     Q_OBJECT
   public:
     // frameHelp: the help frame of the "PlayBack" page; the help keyboard is built inside it.
     KeyboardControl(PlayControl& play, TransportPanel& transport, WindowState& state,
-                    QTabWidget& menuTabs, QTimer& timerFoc, QTimer& timerNet, QFrame& frameHelp,
-                    QObject* parent = nullptr);
+                    const util::TextFocus& textFocus, QTabWidget& menuTabs, QTimer& timerFoc,
+                    QTimer& timerNet, QFrame& frameHelp, QObject* parent = nullptr);
 
     void TimerFoc_Timer();
     void ButKbdHlp_Click(int index);
@@ -38,6 +41,11 @@ class KeyboardControl : public QObject {
   signals:
     // The display pictures are to be painted again (the "PlayBack" page came to the front).
     void fftRedraw();
+
+  public:
+    // The page with the display came in front: its pictures are repainted at the next tick.
+    void requestFftRedraw() { fftRedraw_ = true; }
+    bool fftRedrawPending() const { return fftRedraw_; }
 
   private:
     void buildHelpKeyboard(QFrame& frameHelp);
@@ -51,6 +59,8 @@ class KeyboardControl : public QObject {
     PlayControl& play_;
     TransportPanel& transport_;
     WindowState& state_;
+    const util::TextFocus& textFocus_;
+    bool fftRedraw_ = false;  // repaint the display pictures at the next tick
     QTabWidget& menuTabs_;
     QTimer& timerNet_;
 };

@@ -11,11 +11,12 @@
 #include "app/tabmove.h"
 #include "app/ui/velmix.h"
 #include "perform/ui/performancepanel.h"
-#include "playback/playback.h"
+#include "playback//playback.h"
 #include "playback/playrequest.h"
 #include "playback/ui/transportpanel.h"
 #include "playlist/ui/listbox.h"
 #include "playlist/ui/playlistpage.h"
+#include "util/ui/textfocus.h"
 
 namespace velorixa {
 
@@ -31,7 +32,7 @@ KeyRouter::KeyRouter(VelMix& window, playback::Playback& playback, PlayListPage&
       list_(list),
       transport_(transport),
       performance_(performance),
-      keys_(window.state().KeyHeld) {
+      textFocus_(window.textFocus()) {
     askExit = [this] {
         if (exitQuestion_) {
             exitQuestion_->raise();
@@ -132,7 +133,7 @@ void KeyRouter::MenuTabs_KeyDown(int vk) {
     ctx.page = w_.MenuTabs()->currentIndex();
     for (int k = 1; k <= perform::kKeyCount; ++k)
         ctx.performanceEnabled.set(static_cast<size_t>(k), performance_.keyEnabled(k));
-    app::KeyCommands::Down down = keys_.KeyDown(vk, w_.state().FlagText, ctx);
+    app::KeyCommands::Down down = keys_.KeyDown(vk, textFocus_.active(), ctx);
     if (down.tabMoveMode >= 0) TabMove(down.tabMoveMode);
     const int arg = down.action.arg;
     switch (down.action.command) {

@@ -24,6 +24,10 @@ namespace playback {
 class Playback;
 }
 
+namespace util {
+class TextFocus;
+}
+
 class KeyRouter : public QObject {
     Q_OBJECT
   public:
@@ -64,6 +68,7 @@ class KeyRouter : public QObject {
     TransportPanel& transport_;
     perform::PerformancePanel& performance_;
     app::KeyCommands keys_;
+    const util::TextFocus& textFocus_;
     QPointer<QWidget> exitQuestion_;
 };
 

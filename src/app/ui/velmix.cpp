@@ -227,13 +227,23 @@ void VelMix::Form_Load() {
             [this](int, int waveTickMs) { waveTickMs_ = waveTickMs; });
     connect(soundControl_, &controls::SoundControl::rotationActiveChanged, this,
             [this](bool active) { knobsRotate_ = active; });
-    playListPage_ = new PlayListPage(page(0), state_, playLists_, this);
+    playListPage_ = new PlayListPage(page(0), textFocus_, playLists_, this);
     playerPort_ = std::make_unique<playback::AudioPlayerPort>(
         *player_, [this] { return soundControl_->startValues(); });
     playback_ = new playback::Playback(*playerPort_, playLists_.PlayList, timerNet_,
                                        playback::ClockSeededRandom(), this);
-    playControl_ = new PlayControl(*playback_, *transport_, *playListPage_->PlayListView(),
-                                   *menuTabs_, timerTik_, this);
+    playControl_ = new PlayControl(*playback_, *transport_, *menuTabs_, timerTik_, this);
+    // A double click on a line plays it (the current item goes on) and shows the "PlayBack" page.
+    ListBox* listView = playListPage_->PlayListView();
+    connect(listView, &ListBox::lineDoubleClicked, this, [this, listView](int) {
+        if (!playback_->canPlay()) return;
+        const playlist::PlaylistModel& m = listView->model();
+        const int row = m.firstSelected();
+        if (row >= 0 && m.text(row) == playback_->item()) return;
+        playback_->playSelected();
+        menuTabs_->setCurrentIndex(1);
+    });
+    connect(playback_, &playback::Playback::selectionChanged, listView, &ListBox::refreshSelection);
     messageLine_ = new MessageLine(this);
     playControl_->messageBox = [this](const QString& text, const QString&) {
         messageLine_->showMessage(text);
@@ -247,7 +257,12 @@ void VelMix::Form_Load() {
     playListPage_->onListTurn = [this](int turn) {
         playback_->queue().ListTurn = static_cast<playback::PlayOrder>(turn);
     };
-    radioPanel_ = new RadioPanel(page(0), *playListPage_, *playback_, *transport_, *player_, this);
+    radioPanel_ = new RadioPanel(page(0), *playListPage_, textFocus_, *playback_, *player_, this);
+    connect(playListPage_, &PlayListPage::switchRequested, radioPanel_, &RadioPanel::SwitchList);
+    connect(radioPanel_, &RadioPanel::bitRateShown, this,
+            [this](const QString& text) { transport_->showLength(text); });
+    connect(radioPanel_, &RadioPanel::netTextShown, this,
+            [this](const QString& text) { transport_->showNetText(text); });
     // The station list's messages too come in the message line: they never stop the music.
     radioPanel_->messageBox = [this](const QString& text, const QString& title) {
         messageLine_->showMessage(title + QStringLiteral(": ") + text);
@@ -267,11 +282,11 @@ void VelMix::Form_Load() {
             [this] { perfor_->InitPerfor(); });
     // The performance keys recall settings through the "Effects" page's procedures.
     performance_ =
-        new perform::PerformancePanel({frmKeybrd_, page(1), page(3)}, appPath_, state_,
-                                      *effectControls_, *perfor_, *playControl_, *menuTabs_, this);
+        new perform::PerformancePanel({frmKeybrd_, page(1), page(3)}, appPath_, textFocus_,
+                                      *effectControls_, *perfor_, *playback_, *menuTabs_, this);
     keyRouter_ = new KeyRouter(*this, *playback_, *playListPage_, *transport_, *performance_, this);
-    keyboardControl_ = new KeyboardControl(*playControl_, *transport_, state_, *menuTabs_,
-                                           timerFoc_, timerNet_, *frameHelp_, this);
+    keyboardControl_ = new KeyboardControl(*playControl_, *transport_, state_, textFocus_,
+                                           *menuTabs_, timerFoc_, timerNet_, *frameHelp_, this);
     // The display follows the transport: cleared with it, painting once the new stream runs.
     display_ = new display::DisplayPanel(*player_, timerTik_, *frame1_, *page(2), *frameHelp_,
                                          twipX_, this);
@@ -341,8 +356,8 @@ void VelMix::MenuTabs_Click(int previousTab) {
         frmKeybrd_->raise();
     }
     if (messageLine_ && messageLine_->isVisible()) messageLine_->raise();
-    if (tab == 1) state_.FftRedraw = 1;
-    state_.FlagText = false;
+    if (tab == 1) keyboardControl_->requestFftRedraw();
+    textFocus_.release();
     state_.PrevTab = previousTab;
     emit pageChanged(tab, previousTab);
 }

@@ -16,6 +16,7 @@
 
 #include "app/windowstate.h"
 #include "playlist/playlists.h"
+#include "util/ui/textfocus.h"
 
 class QTabWidget;
 class QLabel;
@@ -79,6 +80,8 @@ class VelMix : public QWidget {
     int unloadCount() const { return unloadCount_; }
 
     WindowState& state() { return state_; }
+    // Whether a text field has the focus (key commands and the position tick pause).
+    util::TextFocus& textFocus() { return textFocus_; }
     const QString& AppPath() const { return appPath_; }
     double TwipX() const { return twipX_; }
     double TwipY() const { return twipY_; }
@@ -153,6 +156,7 @@ class VelMix : public QWidget {
 
     QString appPath_;
     WindowState state_;
+    util::TextFocus textFocus_;
     double twipX_ = 15, twipY_ = 15;
     bool loaded_ = false;
     bool stateLoaded_ = false;

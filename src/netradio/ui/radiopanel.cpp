@@ -11,10 +11,10 @@
 #include "netradio/stationlist.h"
 #include "netradio/streammeta.h"
 #include "playback/playback.h"
-#include "playback/ui/transportpanel.h"
-#include "playlist/ui/listbox.h"
-#include "playlist/ui/playlistpage.h"
+#include "playlist/listhost.h"
+#include "playlist/playlists.h"
 #include "util/ui/notice.h"
+#include "util/ui/textfocus.h"
 
 namespace velorixa {
 
@@ -50,9 +50,9 @@ QPushButton* button(QWidget* parent, const char* name, int x, int y, int w) {
 
 }  // namespace
 
-RadioPanel::RadioPanel(QWidget* canvas, PlayListPage& page, playback::Playback& playback,
-                       TransportPanel& transport, PLAYER& player, QObject* parent)
-    : QObject(parent), page_(page), playback_(playback), transport_(transport), player_(player) {
+RadioPanel::RadioPanel(QWidget* canvas, playlist::ListHost& page, util::TextFocus& textFocus,
+                       playback::Playback& playback, PLAYER& player, QObject* parent)
+    : QObject(parent), page_(page), playback_(playback), player_(player) {
     // Never a modal loop: the station list's messages come at start and while music plays.
     messageBox = [canvas](const QString& text, const QString& title) {
         util::ShowNotice(canvas->window(), title, text);
@@ -64,7 +64,7 @@ RadioPanel::RadioPanel(QWidget* canvas, PlayListPage& page, playback::Playback& 
     NameRadioAdd->setGeometry(x, 36, w, 22);
     NameRadioAdd->setToolTip(QStringLiteral("Address of a station, then a blank and its name"));
     NameRadioAdd->hide();
-    page_.addTextField(NameRadioAdd);
+    textFocus.watch(NameRadioAdd);
     CmdRadioAdd = button(canvas, "CmdRadioAdd", x, 172, 45);
     CmdRadioAdd->setIcon(drawnIcon(false));
     CmdRadioAdd->setToolTip(QStringLiteral("Add the station typed above"));
@@ -82,7 +82,6 @@ RadioPanel::RadioPanel(QWidget* canvas, PlayListPage& page, playback::Playback& 
     connect(CmdRadioAdd, &QPushButton::clicked, this, [this] { CmdRadioAdd_Click(); });
     connect(CmdRadioEdit, &QPushButton::clicked, this, [this] { CmdRadioEdit_Click(); });
     connect(CmdRadioSave, &QPushButton::clicked, this, [this] { CmdRadioSave_Click(); });
-    connect(&page_, &PlayListPage::switchRequested, this, [this] { SwitchList(); });
 
     // What a playing station shows: its bit rate and title once it plays, the title again at
     // each change the transport tells.
@@ -120,24 +119,21 @@ void RadioPanel::CmdRadioAdd_Click() {
         messageBox(QStringLiteral("Invalid Name"), QStringLiteral("Error"));
         return;
     }
-    ListBox* list = page_.PlayListView();
-    if (!list->model().append(text)) return;  // the list is full
-    list->refresh();
-    list->scrollToBottom();
+    if (!page_.lists().PlayList.append(text)) return;  // the list is full
+    page_.shownListChanged(/*toBottom=*/true);
 }
 
 void RadioPanel::CmdRadioEdit_Click() {
-    ListBox* list = page_.PlayListView();
-    playlist::PlaylistModel& m = list->model();
+    playlist::PlaylistModel& m = page_.lists().PlayList;
     if (m.isEmpty() || m.selectedCount() != 1) return;
     const int row = m.firstSelected();
     NameRadioAdd->setText(m.text(row));
     m.removeAt(row);
-    list->refresh();
+    page_.shownListChanged(/*toBottom=*/false);
 }
 
 void RadioPanel::CmdRadioSave_Click() {
-    const playlist::PlaylistModel& stations = page_.PlayListView()->model();
+    const playlist::PlaylistModel& stations = page_.lists().PlayList;
     if (stations.isEmpty()) return;
     page_.setSwitchEnabled(false);
     QString error;
@@ -179,12 +175,12 @@ void RadioPanel::ShowBitRate() {
     const char* block = nullptr;
     player_.GetICY(block);
     if (auto text = netradio::BitRateText(netradio::HeaderLines(block))) {
-        transport_.showLength(*text);
+        emit bitRateShown(*text);
     }
 }
 
 void RadioPanel::ShowNetMeta() {
-    transport_.showNetText(netradio::NetMetaText(playback_.streamMeta()));
+    emit netTextShown(netradio::NetMetaText(playback_.streamMeta()));
 }
 
 }  // namespace velorixa

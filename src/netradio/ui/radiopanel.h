@@ -19,10 +19,14 @@ class QWidget;
 namespace velorixa {
 
 class PLAYER;
-class PlayListPage;
-class TransportPanel;
 namespace playback {
 class Playback;
+}
+namespace playlist {
+class ListHost;
+}
+namespace util {
+class TextFocus;
 }
 
 class RadioPanel : public QObject {
@@ -30,8 +34,8 @@ class RadioPanel : public QObject {
   public:
     // canvas: the "PlayList" page's canvas (window coordinates).
     // The station's bit rate is read from player's headers; its title comes from the transport.
-    RadioPanel(QWidget* canvas, PlayListPage& page, playback::Playback& playback,
-               TransportPanel& transport, PLAYER& player, QObject* parent = nullptr);
+    RadioPanel(QWidget* canvas, playlist::ListHost& page, util::TextFocus& textFocus,
+               playback::Playback& playback, PLAYER& player, QObject* parent = nullptr);
 
     void SwitchList();
     void CmdRadioAdd_Click();
@@ -50,10 +54,16 @@ class RadioPanel : public QObject {
     // A message box with an OK button and no icon; tests replace it.
     std::function<void(const QString& text, const QString& title)> messageBox;
 
+  signals:
+    // What the transport panel shows of a playing station: its bit rate in the length box,
+    // its title and address on the status line.
+    void bitRateShown(const QString& text);
+    void netTextShown(const QString& text);
+
+  public:
   private:
-    PlayListPage& page_;
+    playlist::ListHost& page_;
     playback::Playback& playback_;
-    TransportPanel& transport_;
     PLAYER& player_;
     QString appPath_;
     QStringList savedStations_;     // the list as the file holds it

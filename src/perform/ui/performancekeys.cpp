@@ -2,7 +2,6 @@
 
 #include <QPushButton>
 
-#include "app/windowstate.h"
 #include "controls/effectcontrols.h"
 #include "perform/perfor.h"
 #include "perform/skbd.h"
@@ -15,14 +14,8 @@ using namespace layout;
 
 PerformanceKeys::PerformanceKeys(QWidget* keyboard, QWidget* settings, SKBD& skbd,
                                  controls::EffectControls& effects, PERFOR& perfor,
-                                 controls::PerformanceCancel& cancel, WindowState& state,
-                                 QObject* parent)
-    : QObject(parent),
-      skbd_(skbd),
-      effects_(effects),
-      perfor_(perfor),
-      cancel_(cancel),
-      state_(state) {
+                                 controls::PerformanceCancel& cancel, QObject* parent)
+    : QObject(parent), skbd_(skbd), effects_(effects), perfor_(perfor), cancel_(cancel) {
     buildKeyboard(keyboard);
     buildAssign(settings);
 }
@@ -41,7 +34,7 @@ void PerformanceKeys::buildKeyboard(QWidget* host) {
     for (int k = 0; k <= kKeyCount; ++k) {
         connect(butKbd_[k], &QPushButton::clicked, this, [this, k] {
             selectOption(butKbd_.data(), 0, kKeyCount, k);
-            ButKbd_Click(k, Origin::Operator);
+            ButKbd_Click(k, Origin::Operator, /*held=*/false);
         });
     }
 }
@@ -69,14 +62,14 @@ bool PerformanceKeys::keyEnabled(int k) const {
 void PerformanceKeys::pressKey(int k, Origin origin) {
     if (k < 0 || k > kKeyCount) return;
     selectOption(butKbd_.data(), 0, kKeyCount, k);
-    ButKbd_Click(k, origin);
+    ButKbd_Click(k, origin, /*held=*/true);
 }
 
 void PerformanceKeys::releaseInitialSound() {
     butKbd_[0]->setChecked(false);
 }
 
-void PerformanceKeys::ButKbd_Click(int Index, Origin origin) {
+void PerformanceKeys::ButKbd_Click(int Index, Origin origin, bool held) {
     // A key of the operator's stops the style; one of the style's does not.
     if (controls::TakesOver(origin)) cancel_.InitTypPerf();
     if (SKBD::valid(Index)) {
@@ -84,7 +77,7 @@ void PerformanceKeys::ButKbd_Click(int Index, Origin origin) {
     } else if (Index == 0) {
         InitSound(Origin::KeyRecall);
         // A click springs back at once; the space bar holds it down until it comes up.
-        if (!state_.KeyHeld) butKbd_[0]->setChecked(false);
+        if (!held) butKbd_[0]->setChecked(false);
     }
 }
 

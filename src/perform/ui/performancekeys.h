@@ -17,8 +17,6 @@ class QWidget;
 
 namespace velorixa {
 
-struct WindowState;
-
 namespace controls {
 class EffectControls;
 class PerformanceCancel;
@@ -36,8 +34,7 @@ class PerformanceKeys : public QObject {
     // style when the operator fires a key.
     PerformanceKeys(QWidget* keyboard, QWidget* settings, SKBD& skbd,
                     controls::EffectControls& effects, PERFOR& perfor,
-                    controls::PerformanceCancel& cancel, WindowState& state,
-                    QObject* parent = nullptr);
+                    controls::PerformanceCancel& cancel, QObject* parent = nullptr);
 
     bool keyEnabled(int k) const;
     // `ButKbd(k).Value` = True: by the operator (a click, a key) or by the running style.
@@ -45,7 +42,8 @@ class PerformanceKeys : public QObject {
     // Space released: "Initial Sound" comes up.
     void releaseInitialSound();
 
-    void ButKbd_Click(int Index, controls::Origin origin);
+    // held: pressed by a key that stays down until releaseInitialSound (the space bar).
+    void ButKbd_Click(int Index, controls::Origin origin, bool held);
     void ButKbdSet_Click(int Index);
     void CmdAppSet_Click();
     // The initial sound: every knob still at its zero position, rotation speed and volume 50,
@@ -68,7 +66,6 @@ class PerformanceKeys : public QObject {
     controls::EffectControls& effects_;
     PERFOR& perfor_;
     controls::PerformanceCancel& cancel_;
-    WindowState& state_;
     int SelKey = 0;
     std::array<QPushButton*, 27> butKbd_{};
     std::array<QPushButton*, 27> butKbdSet_{};

@@ -19,9 +19,9 @@ const QString kMemoSett = QStringLiteral("MemoSett.ini");
 }  // namespace
 
 PerformancePanel::PerformancePanel(const PerformanceHosts& hosts, const QString& appPath,
-                                   WindowState& state, controls::EffectControls& effects,
-                                   PERFOR& perfor, PlayControl& play, QTabWidget& menuTabs,
-                                   QObject* parent)
+                                   util::TextFocus& textFocus, controls::EffectControls& effects,
+                                   PERFOR& perfor, playback::Playback& playback,
+                                   QTabWidget& menuTabs, QObject* parent)
     : QObject(parent), effects_(effects), menuTabs_(menuTabs), skbd_(effects) {
     messageBox = [this](const QString& text, const QString& title) {
         QMessageBox::information(menuTabs_.window(), title, text);
@@ -29,14 +29,15 @@ PerformancePanel::PerformancePanel(const PerformanceHosts& hosts, const QString&
     // The "Settings" page's two background frames first: the parts' frames lie over them.
     frame(hosts.settings, "Frame5", 240, 360, 3015, 5775);
     frame(hosts.settings, "Frame3", 3480, 360, 3135, 5775);
-    styles_ = new StyleEditor(hosts.playBack, hosts.settings, skbd_, sequencer_, play, state, this);
-    setFiles_ =
-        new SetFiles(styles_->preSetFrame(), hosts.settings, appPath, skbd_, menuTabs, state, this);
+    styles_ = new StyleEditor(hosts.playBack, hosts.settings, skbd_, sequencer_, playback,
+                              textFocus, this);
+    setFiles_ = new SetFiles(styles_->preSetFrame(), hosts.settings, appPath, skbd_, menuTabs,
+                             textFocus, this);
     setFiles_->message = [this](const QString& text, const QString& title) {
         message(text, title);
     };
-    keys_ = new PerformanceKeys(hosts.keyboard, hosts.settings, skbd_, effects_, perfor, *this,
-                                state, this);
+    keys_ =
+        new PerformanceKeys(hosts.keyboard, hosts.settings, skbd_, effects_, perfor, *this, this);
     QFrame* clear = frame(hosts.settings, "FrmClear", 3600, 4800, 2895, 1215,
                           QStringLiteral("Clear All Styles and  Settings :"));
     auto* cmdAppClr = button(clear, "CmdAppClr", QStringLiteral("Clear"), 8, 30, 80, 24);

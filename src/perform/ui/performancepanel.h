@@ -23,8 +23,12 @@ class QWidget;
 
 namespace velorixa {
 
-class PlayControl;
-struct WindowState;
+namespace util {
+class TextFocus;
+}
+namespace playback {
+class Playback;
+}
 
 namespace perform {
 
@@ -43,9 +47,9 @@ struct PerformanceHosts {
 class PerformancePanel : public QObject, public controls::PerformanceCancel {
     Q_OBJECT
   public:
-    PerformancePanel(const PerformanceHosts& hosts, const QString& appPath, WindowState& state,
-                     controls::EffectControls& effects, PERFOR& perfor, PlayControl& play,
-                     QTabWidget& menuTabs, QObject* parent = nullptr);
+    PerformancePanel(const PerformanceHosts& hosts, const QString& appPath,
+                     util::TextFocus& textFocus, controls::EffectControls& effects, PERFOR& perfor,
+                     playback::Playback& playback, QTabWidget& menuTabs, QObject* parent = nullptr);
     ~PerformancePanel() override;
 
     // Message box (text, title); tests replace it.

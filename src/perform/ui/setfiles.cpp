@@ -24,7 +24,7 @@ void setTextColour(QLineEdit* e, QPalette::ColorRole role) {
 }  // namespace
 
 SetFiles::SetFiles(QFrame* preSet, QWidget* page, const QString& appPath, SKBD& skbd,
-                   QTabWidget& menuTabs, WindowState& state, QObject* parent)
+                   QTabWidget& menuTabs, util::TextFocus& textFocus, QObject* parent)
     : QObject(parent), appPath_(appPath), skbd_(skbd), menuTabs_(menuTabs) {
     if (!appPath_.isEmpty() && !appPath_.endsWith(QLatin1Char('/'))) appPath_ += QLatin1Char('/');
     txtKbdFil2_ = field(preSet, "TxtKbdFil2", 4, 56, preSet->width() - 8, true);
@@ -48,7 +48,7 @@ SetFiles::SetFiles(QFrame* preSet, QWidget* page, const QString& appPath, SKBD& 
     }
     QFrame* save = frame(page, "Frame4", 360, 4800, 2775, 1215);
     txtSaveFile_ = field(save, "TxtSaveFile", 6, 8, save->width() - 12);
-    txtSaveFile_->installEventFilter(new TextFocusFilter(state, this));
+    textFocus.watch(txtSaveFile_);
     auto* cmdSaveFile = button(save, "CmdSaveFile", QStringLiteral("Save Set as ..."), 6, 34,
                                save->width() - 12, 24);
     connect(cmdSaveFile, &QPushButton::clicked, this, [this] { CmdSaveFile_Click(); });

@@ -22,8 +22,9 @@ class QTabWidget;
 class QWidget;
 
 namespace velorixa {
-
-struct WindowState;
+namespace util {
+class TextFocus;
+}
 
 namespace perform {
 
@@ -35,7 +36,7 @@ class SetFiles : public QObject {
     // preSet: the "PlayBack" page's `FrmPreSet`; settings: the "Settings" page's canvas;
     // appPath: the folder of the set files, with or without its final '/'.
     SetFiles(QFrame* preSet, QWidget* settings, const QString& appPath, SKBD& skbd,
-             QTabWidget& menuTabs, WindowState& state, QObject* parent = nullptr);
+             QTabWidget& menuTabs, util::TextFocus& textFocus, QObject* parent = nullptr);
 
     // Message box (text, title).
     std::function<void(const QString& text, const QString& title)> message;

@@ -7,11 +7,10 @@
 #include <QSignalBlocker>
 #include <algorithm>
 
-#include "app/windowstate.h"
 #include "perform/skbd.h"
 #include "perform/styles.h"
 #include "perform/ui/layout.h"
-#include "playback/ui/playcontrol.h"
+#include "playback/playback.h"
 #include "util/ui/textfocus.h"
 
 namespace velorixa::perform {
@@ -19,12 +18,16 @@ namespace velorixa::perform {
 using namespace layout;
 
 StyleEditor::StyleEditor(QWidget* playBack, QWidget* settings, SKBD& skbd,
-                         StyleSequencer& sequencer, PlayControl& play, WindowState& state,
-                         QObject* parent)
-    : QObject(parent), skbd_(skbd), sequencer_(sequencer), play_(play), state_(state) {
+                         StyleSequencer& sequencer, playback::Playback& playback,
+                         util::TextFocus& textFocus, QObject* parent)
+    : QObject(parent),
+      skbd_(skbd),
+      sequencer_(sequencer),
+      playback_(playback),
+      textFocus_(textFocus) {
     buildPreSet(playBack);
     buildEditor(settings);
-    connect(&play_.events(), &playback::TransportEvents::positionTick, this,
+    connect(&playback_.events(), &playback::TransportEvents::positionTick, this,
             &StyleEditor::onPositionTick);
 }
 
@@ -44,7 +47,6 @@ void StyleEditor::buildPreSet(QWidget* page) {
 }
 
 void StyleEditor::buildEditor(QWidget* page) {
-    auto* textFocus = new TextFocusFilter(state_, this);
     QFrame* style =
         frame(page, "FrmStyle", 3600, 480, 2895, 2175, QStringLiteral("Edit Performance Style :"));
     label(style, QStringLiteral("Style :"), 6, 26, 50);
@@ -52,7 +54,7 @@ void StyleEditor::buildEditor(QWidget* page) {
     comboStyle_->setFont(smallFont());
     for (int i = 0; i < kStyleCount; ++i)
         comboStyle_->addItem(QString());
-    comboStyle_->installEventFilter(textFocus);
+    textFocus_.watch(comboStyle_);
     connect(comboStyle_, &QComboBox::activated, this, [this] { ComboStyle_Click(); });
     txtTitle_ = field(style, "TxtTitle", 60, 48, 58);
     label(style, QStringLiteral("7  Letters Limit"), 122, 50, 70);
@@ -61,7 +63,7 @@ void StyleEditor::buildEditor(QWidget* page) {
     label(style, QStringLiteral("7  Letters Limit"), 122, 84, 70);
     for (QLineEdit* e : {txtTitle_, txtContent_}) {
         e->setMaxLength(kStyleTextMax);
-        e->installEventFilter(textFocus);
+        textFocus_.watch(e);
         // Leaving the field stores the style in its normal form (after FlagText is cleared).
         e->installEventFilter(this);
     }
@@ -151,15 +153,15 @@ void StyleEditor::onPositionTick(int t) {
     if (sequencer_.StyleSel == 0) return;
     StyleTickInput in;
     in.t = t;
-    in.isFile = play_.PlayKind() == playback::PlayKind::File;
-    in.playLen = play_.PlayLen();
+    in.isFile = playback_.kind() == playback::PlayKind::File;
+    in.playLen = playback_.length();
     in.beatLevel = beatLevel ? beatLevel() : 0.0f;
     sequencer_.PlayPosTick(in, skbd_.style(sequencer_.StyleSel).Content);
 }
 
 bool StyleEditor::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut && (watched == txtTitle_ || watched == txtContent_)) {
-        state_.FlagText = false;
+        textFocus_.release();
         ClosTabs();
     }
     return QObject::eventFilter(watched, event);

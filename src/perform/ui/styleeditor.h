@@ -20,8 +20,12 @@ class QWidget;
 
 namespace velorixa {
 
-class PlayControl;
-struct WindowState;
+namespace util {
+class TextFocus;
+}
+namespace playback {
+class Playback;
+}
 
 namespace perform {
 
@@ -33,7 +37,8 @@ class StyleEditor : public QObject {
   public:
     // playBack, settings: the pages' canvases (window coordinates).
     StyleEditor(QWidget* playBack, QWidget* settings, SKBD& skbd, StyleSequencer& sequencer,
-                PlayControl& play, WindowState& state, QObject* parent = nullptr);
+                playback::Playback& playback, util::TextFocus& textFocus,
+                QObject* parent = nullptr);
 
     // The display's running level for quiet moments; 0 until a display provides it.
     std::function<float()> beatLevel = [] { return 0.0f; };
@@ -69,8 +74,8 @@ class StyleEditor : public QObject {
 
     SKBD& skbd_;
     StyleSequencer& sequencer_;
-    PlayControl& play_;
-    WindowState& state_;
+    playback::Playback& playback_;
+    util::TextFocus& textFocus_;
     int EditStyle = 0;
     QFrame* preSet_ = nullptr;
     std::array<QPushButton*, 13> butTyp_{};

@@ -9,18 +9,16 @@
 #include <QTimer>
 
 #include "playback/ui/transportpanel.h"
-#include "playlist/ui/listbox.h"
 
 namespace velorixa {
 
 using playback::PlayState;
 
-PlayControl::PlayControl(playback::Playback& playback, TransportPanel& panel, ListBox& playList,
-                         QTabWidget& menuTabs, QTimer& timerTik, QObject* parent)
+PlayControl::PlayControl(playback::Playback& playback, TransportPanel& panel, QTabWidget& menuTabs,
+                         QTimer& timerTik, QObject* parent)
     : QObject(parent),
       playback_(playback),
       panel_(panel),
-      playList_(playList),
       menuTabs_(menuTabs),
       timerTik_(timerTik) {
     // The transport buttons act on the press and spring back on the release.
@@ -58,17 +56,6 @@ PlayControl::PlayControl(playback::Playback& playback, TransportPanel& panel, Li
     connect(&playback_, &playback::Playback::masterVolumeChanged, this,
             [this](int v) { panel_.ScrMasVol->setValue(v); });
 
-    connect(&playList_, &ListBox::lineDoubleClicked, this, [this](int) {
-        if (!playback_.canPlay()) return;
-        const playlist::PlaylistModel& m = playList_.model();
-        const int row = m.firstSelected();
-        if (row >= 0 && m.text(row) == playback_.item()) return;  // the current item goes on
-        playback_.playSelected();
-        menuTabs_.setCurrentIndex(1);
-    });
-
-    connect(&playback_, &playback::Playback::selectionChanged, this,
-            [this] { playList_.refreshSelection(); });
     connect(&playback_, &playback::Playback::itemChanged, this,
             [this](const QString& item) { panel_.showName(item); });
     connect(&playback_.events(), &playback::TransportEvents::requestStarted, this,

@@ -19,15 +19,14 @@ class QTimer;
 
 namespace velorixa {
 
-class ListBox;
 class TransportPanel;
 
 class PlayControl : public QObject {
     Q_OBJECT
   public:
     // timerTik: the display's tick, quickened around a seek so the picture follows at once.
-    PlayControl(playback::Playback& playback, TransportPanel& panel, ListBox& playList,
-                QTabWidget& menuTabs, QTimer& timerTik, QObject* parent = nullptr);
+    PlayControl(playback::Playback& playback, TransportPanel& panel, QTabWidget& menuTabs,
+                QTimer& timerTik, QObject* parent = nullptr);
     ~PlayControl() override;
 
     playback::Playback& playback() { return playback_; }
@@ -35,10 +34,6 @@ class PlayControl : public QObject {
     // The scheduler's calls (every 100 ms), forwarded to the transport.
     void PlayPosTick() { playback_.tick(); }
     void RestartIfStalled() { playback_.restartIfStalled(); }
-    // What the performance layer reads of the transport.
-    playback::TransportEvents& events() { return playback_.events(); }
-    playback::PlayKind PlayKind() const { return playback_.kind(); }
-    int PlayLen() const { return playback_.length(); }
     bool Opening() const { return playback_.opening(); }
 
     // Shows a message without blocking (by default in the window's message line); tests
@@ -55,7 +50,6 @@ class PlayControl : public QObject {
 
     playback::Playback& playback_;
     TransportPanel& panel_;
-    ListBox& playList_;
     QTabWidget& menuTabs_;
     QTimer& timerTik_;
 

@@ -12,7 +12,6 @@
 #include <QRadioButton>
 #include <QScrollBar>
 
-#include "app/windowstate.h"
 #include "playlist/listfile.h"
 #include "playlist/ui/listbox.h"
 #include "util/fspath.h"
@@ -56,8 +55,9 @@ class ClickCatcher : public QWidget {
 
 }  // namespace
 
-PlayListPage::PlayListPage(QWidget* canvas, WindowState& state, PlayLists& lists, QObject* parent)
-    : QObject(parent), state_(state), lists_(lists) {
+PlayListPage::PlayListPage(QWidget* canvas, util::TextFocus& textFocus, PlayLists& lists,
+                           QObject* parent)
+    : QObject(parent), textFocus_(textFocus), lists_(lists) {
     messageBox = [canvas](const QString& text, const QString& title) {
         QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, canvas->window());
         box.exec();
@@ -166,9 +166,8 @@ void PlayListPage::buildAddSav(QWidget* canvas) {
         b->setFocusPolicy(Qt::NoFocus);
     }
     DirectoryBox->setFocusPolicy(Qt::NoFocus);
-    textFocus_ = new TextFocusFilter(state_, this);
-    NameFileSave->installEventFilter(textFocus_);
-    Drive0->installEventFilter(textFocus_);
+    textFocus_.watch(NameFileSave);
+    textFocus_.watch(Drive0);
 
     fillDrives();
     connect(Drive0, &QComboBox::activated, this,
@@ -238,8 +237,13 @@ void PlayListPage::setSwitchEnabled(bool enabled) {
     CmdSwitch->setEnabled(enabled);
 }
 
+void PlayListPage::shownListChanged(bool toBottom) {
+    PlayList->refresh();
+    if (toBottom) PlayList->scrollToBottom();
+}
+
 void PlayListPage::addTextField(QWidget* field) {
-    field->installEventFilter(textFocus_);
+    textFocus_.watch(field);
 }
 
 bool PlayListPage::setBrowserFolder(const QString& folder) {
@@ -275,7 +279,7 @@ void PlayListPage::DirectoryBox_Change() {
 }
 
 void PlayListPage::Drive0_Change(const QString& drive) {
-    state_.FlagText = false;
+    textFocus_.release();
     if (!setBrowserFolder(drive)) {
         messageBox(QStringLiteral("Drive Error"), QStringLiteral("Error"));
         fillDrives();

@@ -6,8 +6,10 @@
 // Thread contract: GUI thread only.
 
 #include <QObject>
+
 #include <QString>
 #include <functional>
+#include "playlist/listhost.h"
 
 #include "playlist/browser.h"
 #include "playlist/musicsearch.h"
@@ -25,23 +27,26 @@ class QRadioButton;
 class QWidget;
 
 namespace velorixa {
+namespace util {
+class TextFocus;
+}
 
 class ListBox;
-struct WindowState;
 
-class PlayListPage : public QObject {
+class PlayListPage : public QObject, public playlist::ListHost {
     Q_OBJECT
   public:
     // canvas: the page's canvas (window coordinates); lists: the play lists the page shows.
-    PlayListPage(QWidget* canvas, WindowState& state, playlist::PlayLists& lists,
+    PlayListPage(QWidget* canvas, util::TextFocus& textFocus, playlist::PlayLists& lists,
                  QObject* parent = nullptr);
 
     // The list view on the page: the play control and the station list work on its selection.
     ListBox* PlayListView() const { return PlayList; }
     // `CmdSwitch` may be used (the station list disables it while it saves).
-    void setSwitchEnabled(bool enabled);
+    void setSwitchEnabled(bool enabled) override;
 
-    playlist::PlayLists& lists() { return lists_; }
+    playlist::PlayLists& lists() override { return lists_; }
+    void shownListChanged(bool toBottom) override;
     // Music mode: `CmdSwitch` offers the station list.
     bool musicMode() const { return lists_.musicMode(); }
     // `CmdSwitch` drawn pressed or released (the Backspace key shows it so).
@@ -51,9 +56,9 @@ class PlayListPage : public QObject {
     void requestSwitch() { emit switchRequested(); }
     // The page's controls for the station list: the music list's own tools hidden, the list
     // enabled. Returns whether the add/save panel was open (`FlagAddSav`).
-    bool enterRadioMode();
+    bool enterRadioMode() override;
     // Back to the music list; the add/save panel opens again when it was open before.
-    void leaveRadioMode(bool reopenAddSav);
+    void leaveRadioMode(bool reopenAddSav) override;
     // A text field of the page: while it has the focus, keys type and command nothing.
     void addTextField(QWidget* field);
     // The browser's folder (`DirectoryBox` path).
@@ -87,7 +92,7 @@ class PlayListPage : public QObject {
     void TogFindMusic_Click(bool on);
     // Ends a running music search (the toggle goes off; the lines found so far stay). Nothing
     // happens when none runs.
-    void StopFindMusic();
+    void StopFindMusic() override;
     playlist::MusicSearch& musicSearch() { return *search_; }
 
     // A message box with an OK button and no icon; tests replace it.
@@ -134,10 +139,9 @@ class PlayListPage : public QObject {
     void searchFinished(bool failed);
     void showListNote(const QString& text);
 
-    WindowState& state_;
     playlist::PlayLists& lists_;
     playlist::PlaylistModel files_;  // the browser's file list
-    QObject* textFocus_ = nullptr;   // reports the text fields' focus into FlagText
+    util::TextFocus& textFocus_;     // the text fields' focus
     QString folder_;
     bool memoListKept_ = false;    // "MemoList.ini" was not read whole: never saved over
     QLabel* lblFolder_ = nullptr;  // the browser's folder

@@ -1,27 +1,36 @@
 #pragma once
-// Keeps `FlagText` in step with the focus of the window's text entry fields: set while one of
-// them holds the focus, so the key commands and the position tick pause while the operator types.
+// Whether one of the window's text entry fields holds the keyboard focus: while one does, the
+// key commands and the position tick pause, so the operator can type. One instance for the
+// window; each page hands it the fields it builds, and anyone who cares follows `changed`.
 //
 // Thread contract: GUI thread only.
 
-#include <QEvent>
 #include <QObject>
 
-#include "app/windowstate.h"
+class QWidget;
 
-namespace velorixa {
+namespace velorixa::util {
 
-class TextFocusFilter : public QObject {
+class TextFocus : public QObject {
+    Q_OBJECT
   public:
-    TextFocusFilter(WindowState& state, QObject* parent) : QObject(parent), state_(state) {}
-    bool eventFilter(QObject* o, QEvent* e) override {
-        if (e->type() == QEvent::FocusIn) state_.FlagText = true;
-        if (e->type() == QEvent::FocusOut) state_.FlagText = false;
-        return QObject::eventFilter(o, e);
-    }
+    explicit TextFocus(QObject* parent = nullptr) : QObject(parent) {}
+
+    bool active() const { return active_; }
+    // The field's focus now counts.
+    void watch(QWidget* field);
+    // The focus went elsewhere by the program's doing (a page change, a field hidden).
+    void release() { set(false); }
+    void set(bool on);
+
+  signals:
+    void changed(bool active);
+
+  protected:
+    bool eventFilter(QObject* o, QEvent* e) override;
 
   private:
-    WindowState& state_;
+    bool active_ = false;
 };
 
-}  // namespace velorixa
+}  // namespace velorixa::util
