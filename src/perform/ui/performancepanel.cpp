@@ -1,6 +1,5 @@
 #include "perform/ui/performancepanel.h"
 
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 
@@ -9,6 +8,7 @@
 #include "perform/ui/performancekeys.h"
 #include "perform/ui/setfiles.h"
 #include "perform/ui/styleeditor.h"
+#include "util/ui/notice.h"
 
 namespace velorixa::perform {
 
@@ -24,7 +24,8 @@ PerformancePanel::PerformancePanel(const PerformanceHosts& hosts, const QString&
                                    QTabWidget& menuTabs, QObject* parent)
     : QObject(parent), effects_(effects), menuTabs_(menuTabs), skbd_(effects) {
     messageBox = [this](const QString& text, const QString& title) {
-        QMessageBox::information(menuTabs_.window(), title, text);
+        // Never a modal loop: a set loads from F1 .. F8 while music plays.
+        util::ShowNotice(menuTabs_.window(), title, text);
     };
     // The "Settings" page's two background frames first: the parts' frames lie over them.
     frame(hosts.settings, "Frame5", 240, 360, 3015, 5775);

@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -16,6 +15,7 @@
 #include "playlist/ui/listbox.h"
 #include "util/fspath.h"
 #include "util/twips.h"
+#include "util/ui/notice.h"
 #include "util/ui/textfocus.h"
 
 namespace velorixa {
@@ -58,9 +58,9 @@ class ClickCatcher : public QWidget {
 PlayListPage::PlayListPage(QWidget* canvas, util::TextFocus& textFocus, PlayLists& lists,
                            QObject* parent)
     : QObject(parent), textFocus_(textFocus), lists_(lists) {
+    // Never a modal loop: the list's messages come while music plays.
     messageBox = [canvas](const QString& text, const QString& title) {
-        QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, canvas->window());
-        box.exec();
+        util::ShowNotice(canvas->window(), title, text);
     };
     buildList(canvas);
     buildAddSav(canvas);
