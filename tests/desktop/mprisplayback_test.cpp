@@ -33,7 +33,7 @@ class MprisPlaybackTest : public ::testing::Test {
         playerBus_ = std::make_unique<QDBusConnection>(
             QDBusConnection::connectToBus(bus_.address(), "vx-transport"));
         service_ = std::make_unique<MprisService>(
-            pb_, DesktopWindow{[this] { ++raised_; }, [this] { ++quit_; }}, *playerBus_);
+            pb_, DesktopWindow{[this] { ++raised_; }, [this] { ++quit_; }, {}}, *playerBus_);
         ASSERT_TRUE(service_->start());
         client_ = std::make_unique<test::BusClient>(bus_.address(), kMprisService);
         ASSERT_TRUE(client_->listen());

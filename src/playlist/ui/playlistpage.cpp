@@ -57,7 +57,7 @@ class ClickCatcher : public QWidget {
 
 PlayListPage::PlayListPage(QWidget* canvas, util::TextFocus& textFocus, PlayLists& lists,
                            QObject* parent)
-    : QObject(parent), textFocus_(textFocus), lists_(lists) {
+    : QObject(parent), lists_(lists), textFocus_(textFocus) {
     // Never a modal loop: the list's messages come while music plays.
     messageBox = [canvas](const QString& text, const QString& title) {
         util::ShowNotice(canvas->window(), title, text);
