@@ -145,7 +145,8 @@ TEST_F(RadioTest, AStationShowsItsBitRateAndTitlesAndComesBackAfterAStall) {
         << net->text().toStdString();
 
     int stalls = 0;
-    QObject::connect(&w_->playback().events(), &playback::TransportEvents::stalled, [&] { ++stalls; });
+    QObject::connect(&w_->playback().events(), &playback::TransportEvents::stalled,
+                     [&] { ++stalls; });
     ASSERT_TRUE(waitFor([&] { return server.connections() >= 2; }, 20000))
         << "the silent station is opened again";
     EXPECT_GE(stalls, 1);
