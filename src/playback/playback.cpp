@@ -2,6 +2,7 @@
 
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 
 #include "util/rounding.h"
 
@@ -260,7 +261,31 @@ void Playback::toggleRepeat() {
 }
 
 void Playback::seek(int seconds) {
-    if (kind_ == PlayKind::File) player_.seek(seconds);
+    seekTo(seconds);
+}
+
+bool Playback::canSeek() const {
+    return kind_ == PlayKind::File && state_ == PlayState::Playing && !paused_ && !opener_.busy() &&
+           stepTimer_.interval() == 0;
+}
+
+bool Playback::seekTo(double seconds) {
+    if (!canSeek() || !std::isfinite(seconds)) return false;
+    // The length is whole seconds; past it the source simply ends and the tick moves on as at
+    // any end.
+    const double target = std::clamp(seconds, 0.0, std::max(0.0, player_.length()));
+    player_.seek(target);
+    position_ = util::RoundHalfEvenClamped(target, 0, 1 << 30);
+    emit positionChanged(position_);
+    emit seeked(target);
+    return true;
+}
+
+bool Playback::seekBy(double deltaSec) {
+    if (!canSeek()) return false;
+    const double now = player_.position();
+    // A file between two reads of its position (-1): counted from the last tick's second.
+    return seekTo((now >= 0 ? now : std::max(position_, 0)) + deltaSec);
 }
 
 void Playback::setMasterVolume(int value) {

@@ -76,7 +76,17 @@ class Playback : public QObject {
     // Repeat acts only while a file is the current item's kind.
     void setRepeat(bool on);
     void toggleRepeat();
+    // The position bar's seek to whole seconds (a file only).
     void seek(int seconds);
+    // A file that plays (not paused) moves to seconds, kept within 0..its length; the bar
+    // follows at once and seeked() tells where it went. Anything else (a station, nothing
+    // playing, a pause, an open under way) is left as it is: false.
+    bool seekTo(double seconds);
+    // The same, by delta seconds from the position heard now (the seek keys, the desktop's
+    // relative seek).
+    bool seekBy(double deltaSec);
+    // A seek can be made now: a file plays and is not paused.
+    bool canSeek() const;
     // 0..100, clamped.
     void setMasterVolume(int value);
     // Appended to the list; the first is selected and played. Returns how many the list took.
@@ -125,6 +135,8 @@ class Playback : public QObject {
     // Once per change of the station's title or address; empty when a new request starts.
     void titleChanged(const QString& title);
     void positionChanged(int seconds);
+    // A seek moved the file to seconds (the bar, the keys, the desktop).
+    void seeked(double seconds);
     // A source opened: its length in whole seconds (a file) or 0 (a stream).
     void lengthChanged(int seconds);
     void repeatChanged(bool on, bool enabled);

@@ -5,6 +5,8 @@
 
 #include <QSignalSpy>
 #include <QTimer>
+#include <cmath>
+#include <functional>
 
 #include "audio/audiolib.h"
 #include "audio/net/testserver.h"
@@ -160,6 +162,79 @@ TEST_F(PlaybackTest, PreviousRepeatAndTheEndOfAFile) {
     pb_.tick();
     EXPECT_TRUE(player_.opens().isEmpty());
     EXPECT_TRUE(failures_.isEmpty());
+}
+
+// Seeks by and to a place: only a file that plays moves, kept within its length (90.4 s), and
+// the bar's position and seeked() follow at once.
+TEST_F(PlaybackTest, SeeksMoveAPlayingFileWithinItsLengthAndNothingElse) {
+    enum class Setup { File, PausedFile, Station, Stopped };
+    const struct {
+        const char* name;
+        Setup setup;
+        double at;  // where the player is heard
+        std::function<bool(Playback&)> seek;
+        QStringList calls;
+        int position;  // the position the transport shows afterwards (-1: unchanged)
+    } cases[] = {
+        {"5 s on", Setup::File, 10.2, [](Playback& p) { return p.seekBy(5); }, {"seek 15.2"}, 15},
+        {"30 s back past the start",
+         Setup::File,
+         10.2,
+         [](Playback& p) { return p.seekBy(-30); },
+         {"seek 0"},
+         0},
+        {"30 s on past the end",
+         Setup::File,
+         80,
+         [](Playback& p) { return p.seekBy(30); },
+         {"seek 90.4"},
+         90},
+        {"to a place",
+         Setup::File,
+         3,
+         [](Playback& p) { return p.seekTo(42.5); },
+         {"seek 42.5"},
+         42},
+        {"to no place", Setup::File, 3, [](Playback& p) { return p.seekTo(std::nan("")); }, {}, -1},
+        {"paused", Setup::PausedFile, 10, [](Playback& p) { return p.seekBy(5); }, {}, -1},
+        {"station", Setup::Station, 10, [](Playback& p) { return p.seekBy(5); }, {}, -1},
+        {"station, the bar",
+         Setup::Station,
+         10,
+         [](Playback& p) {
+             p.seek(5);
+             return false;
+         },
+         {},
+         -1},
+        {"stopped", Setup::Stopped, 10, [](Playback& p) { return p.seekTo(5); }, {}, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingPlayer player;
+        playlist::PlaylistModel list;
+        list.setTexts({"/m/a.mp3", "http://127.0.0.1:1/live Radio"});
+        QTimer step;
+        Playback pb(player, list, step, [] { return 0.0; });
+        list.setSelected(c.setup == Setup::Station ? 1 : 0, true);
+        pb.playSelected();
+        ASSERT_TRUE(test::waitFor([&] { return pb.state() == PlayState::Playing; }, 3000));
+        if (c.setup == Setup::PausedFile) pb.setPaused(true);
+        if (c.setup == Setup::Stopped) pb.stop();
+        player.at(c.at);
+        pb.tick();
+        const int shown = pb.position();
+        QSignalSpy seeked(&pb, &Playback::seeked);
+        player.clear();
+        EXPECT_EQ(c.seek(pb), !c.calls.isEmpty());
+        EXPECT_EQ(player.calls(), c.calls);
+        EXPECT_EQ(pb.position(), c.position < 0 ? shown : c.position);
+        ASSERT_EQ(seeked.count(), c.calls.isEmpty() ? 0 : 1);
+        if (!c.calls.isEmpty()) {
+            EXPECT_EQ(QStringLiteral("seek %1").arg(seeked[0][0].toDouble()), c.calls[0]);
+        }
+        EXPECT_EQ(pb.canSeek(), c.setup == Setup::File);
+    }
 }
 
 TEST_F(PlaybackTest, TheStationTitleIsPushedOncePerChangeToEveryListener) {

@@ -33,7 +33,10 @@ class RecordingPlayer final : public playback::PlayerPort {
     void stop() override { record("stop"); }
     void pause() override { record("pause"); }
     void resume() override { record("resume"); }
-    void seek(double s) override { record(QStringLiteral("seek %1").arg(s)); }
+    void seek(double s) override {
+        record(QStringLiteral("seek %1").arg(s));
+        position_ = s;
+    }
     void setMasterVolume(int v) override { record(QStringLiteral("volume %1").arg(v)); }
     double position() override { return position_; }
     bool ended() override { return ended_; }
@@ -47,6 +50,8 @@ class RecordingPlayer final : public playback::PlayerPort {
         std::lock_guard lock(m_);
         failing_[name] = reason;
     }
+    // The source is heard at seconds.
+    void at(double seconds) { position_ = seconds; }
     // The playing file reached its end.
     void endFile() {
         position_ = -1;
