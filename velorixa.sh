@@ -23,10 +23,12 @@ cd "$(dirname "$0")"
 here=$(pwd)
 source tools/lib/packages.sh
 
+# xdg-user-dirs names the user's music folder, where the music search starts.
 player_packages=(
   cmake g++ pkg-config ninja-build
   qt6-base-dev libmpg123-dev libcurl4-openssl-dev libsdl2-dev libkissfft-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libsndfile1-dev
+  xdg-user-dirs
 )
 # The encoders make the test media of every format; icecast2 serves a real Ogg mount.
 test_packages=(libgtest-dev libmp3lame-dev dbus-daemon ffmpeg flac vorbis-tools opus-tools icecast2)

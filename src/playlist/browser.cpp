@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QProcess>
 
 #include <algorithm>
 #include <cstdlib>
@@ -129,6 +130,66 @@ QString DriveOf(const QString& path) {
     for (const QString& root : ListDrives())
         if (root.size() > best.size() && UnderRoot(path, root)) best = root;
     return best;
+}
+
+QString DriveOf(const QString& path, const QStringList& roots) {
+    QString best = QStringLiteral("/");
+    for (const QString& root : roots) {
+        const QString r = root.size() > 1 && root.endsWith(u'/') ? root.chopped(1) : root;
+        if (r.size() > best.size() && UnderRoot(path, r)) best = root;
+    }
+    return best;
+}
+
+namespace {
+
+bool IsFolder(const QString& path) {
+    struct stat st {};
+    return !path.isEmpty() && stat(PathToBytes(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// path without a trailing "/" (a root stays "/").
+QString WithoutSlash(QString path) {
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    return path;
+}
+
+}  // namespace
+
+QString HomeFolder() {
+    const QString home = WithoutSlash(PathFromBytes(qgetenv("HOME")));
+    return home.startsWith(u'/') && IsFolder(home) ? home : QString();
+}
+
+QString UserMusicFolder(const QString& home, const QString& tool) {
+    if (home.isEmpty()) return {};
+    QProcess xdg;
+    xdg.start(tool, {QStringLiteral("MUSIC")});
+    QString named;
+    if (xdg.waitForStarted(1000) && xdg.waitForFinished(1000) &&
+        xdg.exitStatus() == QProcess::NormalExit && xdg.exitCode() == 0) {
+        QByteArray out = xdg.readAllStandardOutput();
+        while (out.endsWith('\n'))
+            out.chop(1);
+        named = WithoutSlash(PathFromBytes(out));
+    } else if (xdg.state() != QProcess::NotRunning) {
+        xdg.kill();
+        xdg.waitForFinished(1000);
+    }
+    if (named.startsWith(u'/') && named != home && IsFolder(named)) return named;
+    const QString fallback = home + QStringLiteral("/Music");
+    return IsFolder(fallback) ? fallback : QString();
+}
+
+QStringList SearchRoots(const QString& home, const QString& music, const QStringList& drives) {
+    QStringList roots;
+    for (const QString& r : {home, music})
+        if (!r.isEmpty()) roots.append(r);
+    for (const QString& d : drives)
+        roots.append(d);
+    roots.removeDuplicates();
+    return roots;
 }
 
 QStringList ListFolders(const QString& folder) {

@@ -29,6 +29,17 @@ QString ListNote(int skippedNames, bool listFull, bool failed) {
     return parts.join(u'\n');
 }
 
+QStringList LeftOutSystemFolders(const QString& root) {
+    static const char* const kFolders[] = {"/tmp", "/var", "/usr", "/proc", "/sys", "/run"};
+    QStringList out;
+    for (const char* f : kFolders) {
+        const QString folder = QLatin1String(f);
+        if (root == folder || root.startsWith(folder + u'/')) continue;
+        out.append(folder);
+    }
+    return out;
+}
+
 // What the worker and the window share for one walk.
 struct MusicSearch::Channel {
     std::mutex lock;
@@ -60,7 +71,9 @@ void MusicSearch::StartFindMusic(const QString& root) {
     skipped_ = 0;
     listFull_ = false;
     // `FindMusicDir` is the walk; `AddMusicFiles` its visitor for one folder.
-    auto job = [flag = flag_, token, channel = channel_, walkRules = rules(), root,
+    util::WalkRules walkRules = rules();
+    walkRules.leftOut += LeftOutSystemFolders(root);
+    auto job = [flag = flag_, token, channel = channel_, walkRules = std::move(walkRules), root,
                 hook = afterFile] {
         int handedOver = 0;
         const auto goesOn = [&] { return flag->goesOn(token) && !channel->cancelled; };

@@ -2,6 +2,8 @@
 // The music search: walks a whole folder tree and appends every "*.MP3" file (any letter case)
 // to the play list as a full path, in the order found: a folder's own files before its
 // subfolders, subfolders depth first in name order (util/folderwalk.h has the walk's rules).
+// Folders it cannot read (other users' private folders) are passed over without a word, and
+// the temporary and system folders are left out (LeftOutSystemFolders).
 // Paths are the file system's bytes (util/fspath.h); a path that a list line cannot hold (it
 // contains a line break) is skipped and counted, and a search that fills the list stops there
 // and says so, so the window can tell the operator what the list does not hold.
@@ -35,6 +37,12 @@ namespace velorixa::playlist {
 // not hold: names skipped for a line break, a list that became full, a folder that could not be
 // listed. Empty when everything found went in.
 QString ListNote(int skippedNames, bool listFull, bool failed);
+
+// The machine's temporary and system folders (/tmp, /var, /usr, /proc, /sys, /run) that a
+// search from root leaves out: all of them, except the one root lies in (a search started inside
+// one walks what is below its root). Music is not kept there, and other users' temporary files
+// are not the operator's music.
+QStringList LeftOutSystemFolders(const QString& root);
 
 class MusicSearch : public QObject {
     Q_OBJECT

@@ -189,6 +189,7 @@ bool WalkRules::LeftOutType(const QByteArray& type) {
 bool WalkRules::skips(const QString& path) const {
     for (const char* s : kSkippedFolders)
         if (path == QLatin1String(s)) return true;
+    if (leftOut.contains(path)) return true;
     const auto it = mounts.constFind(path);
     return it != mounts.constEnd() && LeftOutType(*it);
 }

@@ -49,6 +49,9 @@ struct WalkRules {
 
     // Mount point (no trailing "/") -> file-system type.
     QHash<QString, QByteArray> mounts;
+    // Further folders (absolute, no trailing "/") the walk does not enter, nor anything below
+    // them; the music search fills it with the machine's temporary and system folders.
+    QStringList leftOut;
     // Opens a folder for listing as open(2) does (a descriptor, or -1 with errno set). root is
     // true for the walk's own root, the one folder that may be reached through a link. Tests
     // replace it to make a folder unreadable or a listing fail.

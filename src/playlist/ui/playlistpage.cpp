@@ -62,6 +62,8 @@ PlayListPage::PlayListPage(QWidget* canvas, util::TextFocus& textFocus, PlayList
     messageBox = [canvas](const QString& text, const QString& title) {
         util::ShowNotice(canvas->window(), title, text);
     };
+    home_ = HomeFolder();
+    music_ = UserMusicFolder(home_);
     buildList(canvas);
     buildAddSav(canvas);
     search_ = new MusicSearch(lists_.PlayList, std::make_shared<util::FindFlag>(), this);
@@ -71,8 +73,9 @@ PlayListPage::PlayListPage(QWidget* canvas, util::TextFocus& textFocus, PlayList
         if (PlayList->model().count() >= 25) PlayList->scrollToBottom();
     });
     connect(search_, &MusicSearch::finished, this, [this](bool failed) { searchFinished(failed); });
-    // The browser starts in the folder that is current when the window loads.
-    setBrowserFolder(CurrentFolder());
+    // The browser, and so the search, start where the music is: the user's music folder, or
+    // the folder that is current when the window loads when there is none.
+    if (music_.isEmpty() || !setBrowserFolder(music_)) setBrowserFolder(CurrentFolder());
     CloseAddSav();
 }
 
@@ -159,7 +162,8 @@ void PlayListPage::buildAddSav(QWidget* canvas) {
     CmdFileSave = button(f, "CmdFileSave", "Save List as ...", 158, 268, 110);
     // The browser's folder, shown in full in its tool tip and here from its end, which names it.
     lblFolder_ = place(new QLabel(f), "LblFolder", 4, 292, w - 8, 15);
-    TogFindMusic = button(f, "TogFindMusic", "Music Search", 68, 234, 86);
+    TogFindMusic =
+        button(f, "TogFindMusic", "Music Search", kTogFindMusicX, kTogFindMusicY, kTogFindMusicW);
     TogFindMusic->setCheckable(true);
     connect(TogFindMusic, &QPushButton::clicked, this, [this](bool on) { TogFindMusic_Click(on); });
     for (QWidget* b : {static_cast<QWidget*>(OptMusic), static_cast<QWidget*>(OptLists)}) {
@@ -201,7 +205,8 @@ void PlayListPage::buildAddSav(QWidget* canvas) {
 
 void PlayListPage::fillDrives() {
     Drive0->clear();
-    Drive0->addItems(ListDrives());
+    roots_ = SearchRoots(home_, music_, ListDrives());
+    Drive0->addItems(roots_);
 }
 
 void PlayListPage::showSwitchPressed(bool down) {
@@ -261,7 +266,7 @@ bool PlayListPage::setBrowserFolder(const QString& folder) {
         auto* item = new QListWidgetItem(util::PathForDisplay(name), DirectoryBox);
         item->setData(Qt::UserRole, FolderWithSlash(folder_) + name);
     }
-    int driveIndex = Drive0->findText(DriveOf(folder_));
+    int driveIndex = Drive0->findText(DriveOf(folder_, roots_));
     if (driveIndex >= 0) Drive0->setCurrentIndex(driveIndex);
     const QString shown = util::PathForDisplay(folder_);
     DirectoryBox->setToolTip(shown);
@@ -283,7 +288,7 @@ void PlayListPage::Drive0_Change(const QString& drive) {
     if (!setBrowserFolder(drive)) {
         messageBox(QStringLiteral("Drive Error"), QStringLiteral("Error"));
         fillDrives();
-        int i = Drive0->findText(DriveOf(folder_));
+        int i = Drive0->findText(DriveOf(folder_, roots_));
         if (i >= 0) Drive0->setCurrentIndex(i);
     }
 }
@@ -419,7 +424,23 @@ void PlayListPage::TogFindMusic_Click(bool on) {
     busyPointer_ = true;
     CloseAddSav();
     showListNote({});
+    placeSearchToggle(true);
     search_->StartFindMusic(FolderWithSlash(Drive0->currentText()));
+}
+
+void PlayListPage::placeSearchToggle(bool running) {
+    // The panel closes while the search runs, and the toggle that stops it would go with it: it
+    // waits on the page instead, at the top of the note's room, until the search ends.
+    const int h = TogFindMusic->height();
+    if (running) {
+        TogFindMusic->setParent(LblListNote->parentWidget());
+        TogFindMusic->setGeometry(LblListNote->x(), LblListNote->y(), LblListNote->width(), h);
+    } else {
+        TogFindMusic->setParent(FrmAddSav);
+        TogFindMusic->setGeometry(kTogFindMusicX, kTogFindMusicY, kTogFindMusicW, h);
+    }
+    TogFindMusic->show();
+    TogFindMusic->raise();
 }
 
 void PlayListPage::StopFindMusic() {
@@ -433,6 +454,7 @@ void PlayListPage::searchFinished(bool failed) {
     if (busyPointer_) QApplication::restoreOverrideCursor();
     busyPointer_ = false;
     TogFindMusic->setChecked(false);
+    placeSearchToggle(false);
 }
 
 }  // namespace velorixa

@@ -137,12 +137,17 @@ class PlayListPage : public QObject, public playlist::ListHost {
     void buildAddSav(QWidget* canvas);
     void fillDrives();
     void searchFinished(bool failed);
+    // The search toggle on the page while a search runs (running), in the panel otherwise.
+    void placeSearchToggle(bool running);
+    static constexpr int kTogFindMusicX = 68, kTogFindMusicY = 234, kTogFindMusicW = 86;
     void showListNote(const QString& text);
 
     playlist::PlayLists& lists_;
     playlist::PlaylistModel files_;  // the browser's file list
     util::TextFocus& textFocus_;     // the text fields' focus
     QString folder_;
+    QString home_, music_;         // the user's home and music folders, found once at start
+    QStringList roots_;            // what the drive list offers
     bool memoListKept_ = false;    // "MemoList.ini" was not read whole: never saved over
     QLabel* lblFolder_ = nullptr;  // the browser's folder
     playlist::BrowserPattern pattern_ = playlist::BrowserPattern::Music;
