@@ -195,6 +195,21 @@ int VirtualKeyFromQt(int qtKey, Qt::KeyboardModifiers modifiers, std::uint32_t n
 
 KeyAction CommandForKey(int virtualKey, const KeyContext& context) {
     const int k = virtualKey;
+    if (context.shift) {
+        // Keys no command uses with Shift: the table below stays as it is for every key.
+        switch (k) {
+            case vk::kLeft:
+                return {KeyCommand::Seek, -kSeekShortSec};
+            case vk::kRight:
+                return {KeyCommand::Seek, kSeekShortSec};
+            case vk::kPageUp:
+                return {KeyCommand::Seek, -kSeekLongSec};
+            case vk::kPageDown:
+                return {KeyCommand::Seek, kSeekLongSec};
+            default:
+                break;
+        }
+    }
     switch (k) {
         case vk::kBack:
             return {KeyCommand::SwitchList, 0};
@@ -267,8 +282,10 @@ KeyCommands::Down KeyCommands::KeyDown(int virtualKey, bool flagText, const KeyC
     if (virtualKey == vk::kControl) down.tabMoveMode = 1;
     if (flagText) return down;
     down.action = CommandForKey(virtualKey, context);
-    // The cursor move clears the held flag, so a held arrow key walks the list.
-    if (down.action.command == KeyCommand::ListUp || down.action.command == KeyCommand::ListDown)
+    // The cursor move clears the held flag, so a held arrow key walks the list; a held seek key
+    // goes on seeking the same way.
+    if (down.action.command == KeyCommand::ListUp || down.action.command == KeyCommand::ListDown ||
+        down.action.command == KeyCommand::Seek)
         keyHeld_ = false;
     return down;
 }

@@ -23,7 +23,11 @@ inline constexpr int kControl = 17;
 inline constexpr int kAlt = 18;
 inline constexpr int kEscape = 27;
 inline constexpr int kSpace = 32;
+inline constexpr int kPageUp = 33;
+inline constexpr int kPageDown = 34;
+inline constexpr int kLeft = 37;
 inline constexpr int kUp = 38;
+inline constexpr int kRight = 39;
 inline constexpr int kDown = 40;
 inline constexpr int kNumpad0 = 96;  // .. 105 numeric block 9
 inline constexpr int kMultiply = 106;
@@ -67,11 +71,19 @@ enum class KeyCommand {
     LoadSet,         // F1..F8: stop the style, release the keys, `LoadSetSlot` arg 1..8
     PerformanceKey,  // A..Z with its button enabled: press `ButKbd` arg 1..26
     MasterVolume,    // digits and the key left of 1: `MasVolKey` arg N 0..10
+    Seek,            // Shift with Left/Right (arg -5/+5) or Page Up/Down (arg -30/+30): the
+                     // playing file moves by arg seconds
 };
+
+// The seek keys: Shift with an arrow moves a file by this many seconds, Shift with Page Up or
+// Page Down by the longer step. Without Shift these keys keep their own meaning (the arrows walk
+// the pages, Page Up/Down do nothing).
+inline constexpr int kSeekShortSec = 5;
+inline constexpr int kSeekLongSec = 30;
 
 struct KeyAction {
     KeyCommand command = KeyCommand::None;
-    int arg = 0;  // slot 1..8, key 1..26 or N 0..10; 0 otherwise
+    int arg = 0;  // slot 1..8, key 1..26, N 0..10 or seconds to seek; 0 otherwise
     bool operator==(const KeyAction&) const = default;
 };
 
@@ -79,6 +91,7 @@ struct KeyAction {
 struct KeyContext {
     int page = 0;                        // page of `MenuTabs` in front, 0..3
     std::bitset<27> performanceEnabled;  // bit k: `ButKbd(k)` enabled, k = 1..26
+    bool shift = false;                  // Shift is held with the key
 };
 
 // The command of a key-down on the tab control, by the table alone (no key-held or text-field

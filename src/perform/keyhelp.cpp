@@ -24,6 +24,10 @@ KeyHelp HelpForKey(int i) {
     if (i == 69 || i == 76) return {"Switch", "2,3 Tabs"};
     if (i == 71 || i == 73) return {"Switch", "Color"};
     if (i == 72) return {"Initial", "Sound"};
+    // The seek keys: Shift with the arrows (5 s) or with Page Up / Page Down (30 s).
+    if (i == 57 || i == 68) return {"Seek", QStringLiteral("with \u2190 \u2192 PgUp PgDn")};
+    if (i == 79) return {"Seek", "Shift: back 30 s"};
+    if (i == 82) return {"Seek", "Shift: on 30 s"};
     if (i == 83) return {"PlayList Line", "Move Up"};
     if (i == 85) return {"PlayList Line", "Move Down"};
     if (i == 87) return {"Playback", "Stop"};

@@ -146,3 +146,42 @@ TEST(KeyCommands, HeldArrowWalksTheListAndReleasesNameTheirButtons) {
     EXPECT_EQ(keys.KeyUp(27), KeyRelease::ExitQuestion);
     EXPECT_EQ(keys.KeyUp(27), KeyRelease::None);
 }
+
+// Shift with the arrows and Page Up / Page Down seeks; with Shift every other key does what it
+// does without it, on every page, with and without enabled performance keys.
+TEST(CommandForKey, ShiftSeeksWithArrowsAndPagesAndLeavesEveryOtherKeyAsItWas) {
+    const struct {
+        int vk;
+        int seconds;
+    } seeks[] = {{37, -5}, {39, 5}, {33, -30}, {34, 30}};
+    for (const KeyContext& base : {Page(0), Page(1, {1, 5, 26}), Page(2), Page(3, {2})}) {
+        KeyContext shifted = base;
+        shifted.shift = true;
+        for (int vk = 0; vk < 256; ++vk) {
+            const KeyAction plain = CommandForKey(vk, base);
+            KeyAction expected = plain;
+            for (const auto& s : seeks) {
+                if (s.vk == vk) {
+                    EXPECT_EQ(plain, KeyAction{}) << vk << ": a seek key has no command of its own";
+                    expected = {KeyCommand::Seek, s.seconds};
+                }
+            }
+            EXPECT_EQ(CommandForKey(vk, shifted), expected) << vk << " on page " << base.page;
+        }
+    }
+}
+
+TEST(KeyCommands, AHeldSeekKeyGoesOnSeekingAndTypingSeeksNothing) {
+    KeyCommands keys;
+    KeyContext ctx = Page(1);
+    ctx.shift = true;
+    keys.KeyDown(16, false, ctx);  // Shift first
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(keys.KeyDown(39, false, ctx).action, (KeyAction{KeyCommand::Seek, 5})) << i;
+    keys.KeyUp(39);
+    EXPECT_EQ(keys.KeyDown(34, true, ctx).action, KeyAction{}) << "a text field has the focus";
+    keys.KeyUp(34);
+    // A letter held before: the seek key waits for it, as every key does.
+    keys.KeyDown(65, false, Page(1, {1}));
+    EXPECT_EQ(keys.KeyDown(37, false, ctx).action, KeyAction{});
+}

@@ -106,15 +106,17 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event) {
                 }
                 break;
             }
+            const bool shift = ke->modifiers().testFlag(Qt::ShiftModifier);
             // Left and Right stay with the tab bar: they walk the pages as it does by itself.
-            if (vk == 37 || vk == 39) break;
+            // With Shift they are seek keys, and the pages stay.
+            if ((vk == app::vk::kLeft || vk == app::vk::kRight) && !shift) break;
             if (event->type() == QEvent::KeyPress) {
                 bool colourSwitch = false;
                 if (keys_.FormKeyDown(vk, &colourSwitch)) {
                     if (colourSwitch) emit colourSwitchPressed();
                     return true;  // Alt goes no further
                 }
-                MenuTabs_KeyDown(vk);
+                MenuTabs_KeyDown(vk, shift);
             } else if (!tabsHaveFocus()) {
                 keys_.KeyUp(vk, ke->isAutoRepeat());  // Alt released in a field: it stays there
             } else {
@@ -128,9 +130,10 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-void KeyRouter::MenuTabs_KeyDown(int vk) {
+void KeyRouter::MenuTabs_KeyDown(int vk, bool shift) {
     app::KeyContext ctx;
     ctx.page = w_.MenuTabs()->currentIndex();
+    ctx.shift = shift;
     for (int k = 1; k <= perform::kKeyCount; ++k)
         ctx.performanceEnabled.set(static_cast<size_t>(k), performance_.keyEnabled(k));
     app::KeyCommands::Down down = keys_.KeyDown(vk, textFocus_.active(), ctx);
@@ -167,6 +170,10 @@ void KeyRouter::MenuTabs_KeyDown(int vk) {
             break;
         case KeyCommand::MasterVolume:
             MasVolKey(arg);
+            break;
+        case KeyCommand::Seek:
+            // A station, a pause or nothing playing: the key does nothing.
+            playback_.seekBy(arg);
             break;
         case KeyCommand::SwitchList:
             list_.showSwitchPressed(true);

@@ -44,7 +44,8 @@ class KeyRouter : public QObject {
     app::KeyCommands& keys() { return keys_; }
     // Key-down and key-up of the tab control with virtual-key codes (what the event filter
     // calls after translating the Qt event).
-    void MenuTabs_KeyDown(int virtualKey);
+    // shift: Shift is held with the key.
+    void MenuTabs_KeyDown(int virtualKey, bool shift = false);
     void MenuTabs_KeyUp(int virtualKey, bool autoRepeat);
     // `TabMove`: Mode 0 from the Tab key, 1 from Ctrl.
     void TabMove(int mode);
