@@ -66,12 +66,14 @@ PlaybackStatus MprisState::status() const {
     return paused_ ? PlaybackStatus::Paused : PlaybackStatus::Playing;
 }
 
+QString MprisState::trackId() const {
+    return item_.isEmpty() ? QString() : QStringLiteral("/velorixa/track/%1").arg(track_);
+}
+
 QVariantMap MprisState::metadata() const {
     QVariantMap m;
     if (item_.isEmpty()) return m;
-    m.insert(
-        QStringLiteral("mpris:trackid"),
-        QVariant::fromValue(QDBusObjectPath(QStringLiteral("/velorixa/track/%1").arg(track_))));
+    m.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackId())));
     m.insert(QStringLiteral("xesam:title"),
              streamTitle_.isEmpty() ? ItemTitle(item_) : streamTitle_);
     m.insert(QStringLiteral("xesam:url"),

@@ -48,6 +48,10 @@ class MprisState {
     PlaybackStatus status() const;
     // mpris:trackid, xesam:title, xesam:url, and mpris:length for a file; empty with no item.
     QVariantMap metadata() const;
+    // mpris:trackid of the current item (a new one for each play request); empty with no item.
+    QString trackId() const;
+    // The file's length in microseconds once it opened; 0 otherwise.
+    qint64 lengthUs() const { return lengthUs_; }
     double volume() const { return VolumeFor(master_); }
     playback::PlayKind kind() const { return kind_; }
 

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QDBusConnectionInterface>
+#include <QDBusObjectPath>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
+#include <functional>
 #include <memory>
 
 #include "common/waitfor.h"
@@ -107,6 +109,67 @@ TEST_F(MprisPlaybackTest, NextSkipsAnItemThatFailsAndTheTitleFollows) {
     EXPECT_EQ(failures_, QStringList{"File Error: /m/bad.mp3 (not MPEG audio layer III)"});
     EXPECT_EQ(test::toMap(client_->playerProperty("Metadata")).value("xesam:title").toString(),
               "c");
+}
+
+// CanSeek follows what plays, goes out with PropertiesChanged, and the seeks reach the player
+// only while it is true.
+TEST_F(MprisPlaybackTest, CanSeekOnlyWhileAFilePlaysAndSeeksReachThePlayerThen) {
+    list_.append("http://127.0.0.1:1/live Radio");
+    const auto canSeekSignalled = [&](bool value) {
+        return test::waitFor(
+            [&] {
+                for (const test::ChangedSignal& s : client_->signals_)
+                    if (s.changed.contains("CanSeek") && s.changed.value("CanSeek") == value)
+                        return true;
+                return false;
+            },
+            2000);
+    };
+    const struct {
+        const char* name;
+        std::function<void()> step;
+        bool canSeek;
+    } steps[] = {
+        {"stopped", [] {}, false},
+        {"a file plays",
+         [&] {
+             client_->player("Play");
+             ASSERT_TRUE(settledOn("/m/a.mp3", PlayState::Playing));
+         },
+         true},
+        {"paused", [&] { client_->player("Pause"); }, false},
+        {"playing again", [&] { client_->player("Play"); }, true},
+        {"a station",
+         [&] {
+             list_.clearSelection();
+             list_.setSelected(4, true);
+             pb_.playSelected();
+             ASSERT_TRUE(settledOn("http://127.0.0.1:1/live Radio", PlayState::Playing));
+         },
+         false},
+        {"stopped again", [&] { client_->player("Stop"); }, false},
+    };
+    bool could = false;
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.name);
+        client_->signals_.clear();
+        s.step();
+        ASSERT_FALSE(HasFatalFailure());
+        EXPECT_EQ(client_->playerProperty("CanSeek").toBool(), s.canSeek);
+        if (s.canSeek != could) {
+            EXPECT_TRUE(canSeekSignalled(s.canSeek)) << "a change goes out";
+        }
+        could = s.canSeek;
+        player_.clear();
+        player_.at(5);
+        QDBusObjectPath track = test::toMap(client_->playerProperty("Metadata"))
+                                    .value("mpris:trackid")
+                                    .value<QDBusObjectPath>();
+        if (track.path().isEmpty()) track = QDBusObjectPath("/");  // no item: no track
+        client_->player("Seek", {qlonglong(2'000'000)});
+        client_->player("SetPosition", {QVariant::fromValue(track), qlonglong(60'000'000)});
+        EXPECT_EQ(player_.calls(), s.canSeek ? QStringList({"seek 7", "seek 60"}) : QStringList());
+    }
 }
 
 TEST_F(MprisPlaybackTest, VolumeOpenUriRaiseAndQuit) {

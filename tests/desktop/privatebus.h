@@ -66,7 +66,9 @@ class BusClient : public QObject {
     bool listen() {
         return bus_.connect(service_, "/org/mpris/MediaPlayer2", "org.freedesktop.DBus.Properties",
                             "PropertiesChanged", this,
-                            SLOT(onChanged(QString, QVariantMap, QStringList)));
+                            SLOT(onChanged(QString, QVariantMap, QStringList))) &&
+               bus_.connect(service_, "/org/mpris/MediaPlayer2", "org.mpris.MediaPlayer2.Player",
+                            "Seeked", this, SLOT(onSeeked(qlonglong)));
     }
 
     // A call on the bus, waited for with the event loop running (the player answers from this
@@ -102,8 +104,10 @@ class BusClient : public QObject {
     }
 
     std::vector<ChangedSignal> signals_;
+    std::vector<qlonglong> seeked_;  // the Seeked signals' positions in microseconds
 
   private slots:
+    void onSeeked(qlonglong positionUs) { seeked_.push_back(positionUs); }
     void onChanged(const QString& interface, const QVariantMap& changed, const QStringList&) {
         signals_.push_back({interface, changed});
     }

@@ -37,7 +37,7 @@ MprisService::MprisService(Playback& playback, DesktopWindow window, QDBusConnec
                            QObject* parent)
     : QObject(parent), playback_(playback), window_(std::move(window)), bus_(std::move(bus)) {
     new MprisRootAdaptor(this, *this);
-    new MprisPlayerAdaptor(this, *this);
+    playerAdaptor_ = new MprisPlayerAdaptor(this, *this);
     new VelorixaAdaptor(this, *this);
     state_.masterVolume(playback_.masterVolume());
 
@@ -54,6 +54,10 @@ MprisService::MprisService(Playback& playback, DesktopWindow window, QDBusConnec
     connect(&ev, &playback::TransportEvents::pauseChanged, this,
             [this](bool on) { publish(state_.paused(on)); });
     connect(&ev, &playback::TransportEvents::positionTick, this, [this] { positionUs(); });
+    connect(&playback_, &Playback::seeked, this, [this](double seconds) {
+        lastPositionUs_ = static_cast<qlonglong>(seconds * 1e6);
+        if (registered_) emit playerAdaptor_->Seeked(lastPositionUs_);
+    });
     connect(&playback_, &Playback::titleChanged, this,
             [this](const QString& title) { publish(state_.streamTitle(title)); });
     connect(&playback_, &Playback::masterVolumeChanged, this,
@@ -168,6 +172,22 @@ qlonglong MprisService::positionUs() const {
     return lastPositionUs_;
 }
 
+void MprisService::seek(qlonglong offsetUs) {
+    if (!alive()) return;
+    playback_.seekBy(static_cast<double>(offsetUs) / 1e6);
+}
+
+void MprisService::setPosition(const QString& trackId, qlonglong positionUs) {
+    if (!alive() || trackId.isEmpty() || trackId != state_.trackId()) return;
+    // A position outside the file is not one of its places: the call is ignored.
+    if (positionUs < 0 || positionUs > state_.lengthUs()) return;
+    playback_.seekTo(static_cast<double>(positionUs) / 1e6);
+}
+
+bool MprisService::canSeek() const {
+    return alive() && state_.kind() == playback::PlayKind::File && playback_.canSeek();
+}
+
 bool MprisService::canPlay() const {
     return alive() && playback_.canPlay();
 }
@@ -180,7 +200,8 @@ QVariantMap MprisService::canFlags() const {
     const bool play = canPlay();
     return {{QStringLiteral("CanPlay"), play},
             {QStringLiteral("CanGoNext"), play},
-            {QStringLiteral("CanGoPrevious"), canGoPrevious()}};
+            {QStringLiteral("CanGoPrevious"), canGoPrevious()},
+            {QStringLiteral("CanSeek"), canSeek()}};
 }
 
 void MprisService::publish(QVariantMap changed) {

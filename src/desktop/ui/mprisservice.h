@@ -45,6 +45,8 @@ struct DesktopWindow {
 // A top-level widget: shown normal, raised and activated; closed (its close event unloads).
 DesktopWindow DesktopWindowOf(QWidget& window);
 
+class MprisPlayerAdaptor;
+
 class MprisService : public QObject {
     Q_OBJECT
   public:
@@ -70,6 +72,13 @@ class MprisService : public QObject {
     double volume() const { return state_.volume(); }
     void setVolume(double volume);
     qlonglong positionUs() const;
+    // Seek: by offsetUs from the position now (clamped to the file; past its end the next item
+    // comes as at any end). SetPosition: to positionUs, only when trackId names the item playing
+    // and the position lies within it. Files only, while they play; Seeked goes out after each
+    // seek, whoever made it (the bar and the keys too).
+    void seek(qlonglong offsetUs);
+    void setPosition(const QString& trackId, qlonglong positionUs);
+    bool canSeek() const;
     bool canPlay() const;
     bool canGoPrevious() const;
 
@@ -87,6 +96,7 @@ class MprisService : public QObject {
     bool registered_ = false;
     QVariantMap lastFlags_;
     mutable qlonglong lastPositionUs_ = 0;
+    MprisPlayerAdaptor* playerAdaptor_ = nullptr;
 };
 
 // org.mpris.MediaPlayer2
@@ -147,7 +157,7 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     qlonglong position() const { return s_.positionUs(); }
     bool canPlay() const { return s_.canPlay(); }
     bool canGoPrevious() const { return s_.canGoPrevious(); }
-    bool canSeek() const { return false; }
+    bool canSeek() const { return s_.canSeek(); }
     bool canControl() const { return true; }
 
   public slots:
@@ -157,9 +167,10 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     void Stop() { s_.call(MprisMethod::Stop); }
     void Next() { s_.call(MprisMethod::Next); }
     void Previous() { s_.call(MprisMethod::Previous); }
-    // Seeking is left to the position bar (CanSeek is false): these do nothing.
-    void Seek(qlonglong) {}
-    void SetPosition(const QDBusObjectPath&, qlonglong) {}
+    void Seek(qlonglong offsetUs) { s_.seek(offsetUs); }
+    void SetPosition(const QDBusObjectPath& trackId, qlonglong positionUs) {
+        s_.setPosition(trackId.path(), positionUs);
+    }
     void OpenUri(const QString& uri) { s_.openUri(uri); }
 
   signals:
