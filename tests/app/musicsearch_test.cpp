@@ -270,6 +270,141 @@ TEST_F(MusicSearchTest, ASearchThatFillsTheListSaysSo) {
     EXPECT_TRUE(ui<QLabel>("LblListNote")->text().isEmpty());
 }
 
+// The user's home and music folder (as xdg-user-dir names it) in a home of the test's own: the
+// drive list offers them first, the music folder is chosen at start, and a search from it finds
+// the music below it and nothing else of home.
+class MusicFolderTest : public WindowFixture {
+  protected:
+    void SetUp() override {
+        home_ = dir_.path() + "/home";
+        ASSERT_TRUE(QDir().mkpath(dir_.path() + "/config"));
+        QFile dirs(dir_.path() + "/config/user-dirs.dirs");
+        ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+        dirs.write("XDG_MUSIC_DIR=\"$HOME/Tunes\"\n");
+        dirs.close();
+        for (const char* f :
+             {"Tunes/b.mp3", "Tunes/a.mp3", "Tunes/live/c.MP3", "Tunes/live/notes.txt",
+              "Tunes/.hidden/d.mp3", "home.mp3", "Downloads/e.mp3"})
+            makeFile(home_ + "/" + f);
+        oldHome_ = qgetenv("HOME");
+        oldConfig_ = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", home_.toUtf8());
+        qputenv("XDG_CONFIG_HOME", (dir_.path() + "/config").toUtf8());
+        WindowFixture::SetUp();
+    }
+    void TearDown() override {
+        WindowFixture::TearDown();
+        qputenv("HOME", oldHome_);
+        if (oldConfig_.isNull()) {
+            qunsetenv("XDG_CONFIG_HOME");
+        } else {
+            qputenv("XDG_CONFIG_HOME", oldConfig_);
+        }
+    }
+    QStringList lines() { return list().PlayListView()->model().texts(); }
+    void search() {
+        QTest::mouseClick(ui<QPushButton>("ChkEnterAddSav"), Qt::LeftButton);
+        QTest::mouseClick(ui<QPushButton>("TogFindMusic"), Qt::LeftButton);
+        ASSERT_TRUE(waitFor([&] { return !list().musicSearch().running(); }, 10000));
+    }
+
+    QTemporaryDir dir_;
+    QString home_;
+    QByteArray oldHome_, oldConfig_;
+};
+
+TEST_F(MusicFolderTest, HomeAndMusicComeFirstTheMusicFolderIsChosenAndItsSearchFindsItsMusic) {
+    auto* drives = ui<QComboBox>("Drive0");
+    ASSERT_GE(drives->count(), 3);
+    EXPECT_EQ(drives->itemText(0), home_);
+    EXPECT_EQ(drives->itemText(1), home_ + "/Tunes");
+    EXPECT_EQ(drives->itemText(2), "/");
+    EXPECT_EQ(drives->currentText(), home_ + "/Tunes") << "chosen at start";
+    setList({});
+    search();
+    EXPECT_EQ(lines(), QStringList({home_ + "/Tunes/a.mp3", home_ + "/Tunes/b.mp3",
+                                    home_ + "/Tunes/live/c.MP3"}));
+    EXPECT_TRUE(ui<QLabel>("LblListNote")->text().isEmpty());
+}
+
+// While it walks, the toggle waits on the page (the panel closed over the list): a click on it
+// stops the search, and it goes back into the panel.
+TEST_F(MusicFolderTest, TheToggleStaysInReachWhileTheSearchRuns) {
+    std::binary_semaphore hold{0};
+    std::atomic<bool> held = false;
+    list().musicSearch().afterFile = [&](int n) {
+        if (n != 1) return;
+        held = true;
+        hold.acquire();
+    };
+    setList({});
+    QTest::mouseClick(ui<QPushButton>("ChkEnterAddSav"), Qt::LeftButton);
+    auto* toggle = ui<QPushButton>("TogFindMusic");
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return held.load(); }, 5000));
+    EXPECT_FALSE(ui<QFrame>("FrmAddSav")->isVisible());
+    EXPECT_TRUE(toggle->isVisible());
+    EXPECT_TRUE(toggle->isChecked());
+    EXPECT_EQ(w_->childAt(toggle->mapTo(w_.get(), toggle->rect().center())), toggle)
+        << "nothing lies over it";
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    EXPECT_FALSE(list().musicSearch().running());
+    hold.release();
+    EXPECT_FALSE(toggle->isChecked());
+    EXPECT_EQ(toggle->parentWidget(), ui<QFrame>("FrmAddSav"));
+    ASSERT_TRUE(waitFor([&] { return !list().musicSearch().walking(); }, 5000));
+    list().musicSearch().afterFile = nullptr;
+}
+
+// A search from "/" walks none of the temporary and system folders and passes over folders it
+// may not read without a word. The tree outside /tmp and a tree inside it are the only folders
+// the walk may open; everything else of the machine answers "permission denied".
+TEST_F(MusicFolderTest, FromTheRootNothingComesFromTmpAndUnreadableFoldersAreSkippedQuietly) {
+    QTemporaryDir outside(QDir::currentPath() + "/walk-XXXXXX");
+    ASSERT_TRUE(outside.isValid());
+    if (outside.path().startsWith("/tmp/")) GTEST_SKIP() << "the build folder lies in /tmp";
+    const QString inTmp = dir_.path();  // a QTemporaryDir: below /tmp
+    ASSERT_TRUE(inTmp.startsWith("/tmp/"));
+    for (const char* f : {"music/x.mp3", "other user/y.mp3"})
+        makeFile(outside.path() + "/" + f);
+    makeFile(inTmp + "/z.mp3");
+    const auto opens = [&](const QString& path) {
+        for (const QString& tree : {outside.path(), inTmp}) {
+            if (path == tree || path.startsWith(tree + "/")) return true;
+            if (tree.startsWith(path + "/") || path.isEmpty()) return true;  // on the way to it
+        }
+        return false;
+    };
+    list().musicSearch().rules = [&] {
+        util::WalkRules r;
+        r.openFolder = [&](const QByteArray& bytes, bool root) {
+            QString path = util::PathFromBytes(bytes);
+            while (path.endsWith('/'))
+                path.chop(1);
+            if (!opens(path) || path.endsWith("/other user")) {
+                errno = EACCES;
+                return -1;
+            }
+            return util::WalkRules::OpenFolder(bytes, root);
+        };
+        return r;
+    };
+    setList({});
+    auto* drives = ui<QComboBox>("Drive0");
+    drives->setCurrentIndex(drives->findText("/"));
+    search();
+    EXPECT_EQ(lines(), QStringList{outside.path() + "/music/x.mp3"});
+    EXPECT_TRUE(ui<QLabel>("LblListNote")->text().isEmpty()) << "no word of the folders skipped";
+    EXPECT_TRUE(messages_.isEmpty()) << messages_.join("; ").toStdString();
+
+    // Started inside /tmp, the search walks what is below it.
+    drives->addItem(inTmp);
+    drives->setCurrentIndex(drives->count() - 1);
+    setList({});
+    search();
+    EXPECT_TRUE(lines().contains(inTmp + "/z.mp3"));
+}
+
 TEST(ListNote, SaysWhatTheListDoesNotHold) {
     const struct {
         int skipped;
