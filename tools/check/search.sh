@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Looks at the music search as an operator would: a deep tree of a few hundred MP3 files is made
-# under the temporary folder (on "/"), the player runs on a private X server, "Add / Save ..."
-# is opened, "/" chosen in the drive list and "Music Search" clicked; screenshots are taken
-# during the walk and after it. A second walk is stopped half way with a second click.
+# in the music folder of a home of the check's own (HOME=$tmp/home, no user-dirs.dirs: the
+# music folder is home's "Music"), the player runs on a private X server, "Add / Save ..." is
+# opened and "Music Search" clicked (the music folder is the drive list's choice at start);
+# screenshots are taken during the walk and after it. A second walk is stopped half way with a
+# click on the toggle, which waits on the page while a search runs.
 #
 #   tools/check/search.sh OUT_DIR
 #
-# Writes OUT_DIR/01-panel.png, 02-walking.png, 03-done.png, 04-stopped.png,
+# Writes OUT_DIR/01-panel.png, 02-walking.png, 03-done.png, 04-walking-toggle-on-page.png,
+# 04-stopped.png,
 # 05-two-seconds-later.png (the window only) and OUT_DIR/report.txt (line counts and times).
 # Environment: see common.sh (BUILD_DIR, JOBS, CHECK_NO_BUILD, KEEP_TMP).
 # Exit code: 0 pictures taken and player closed, 1 otherwise, 2 set-up failure.
@@ -19,7 +22,9 @@ build_targets velorixa
 
 # 400 MP3 files (empty: the search only reads names) seven folders deep, with other files and
 # 100,000 folders without music.
-music=$tmp/music
+export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/config
+mkdir -p "$XDG_CONFIG_HOME"
+music=$HOME/Music
 for a in 1 2 3 4 5; do
   for b in 1 2 3 4; do
     d="$music/Artist $a/Album $b/CD/Tracks/Side A/Takes/Final"
@@ -48,22 +53,18 @@ shot() {
 click() { xdotool mousemove --window "$win" "$1" "$2" click 1; }
 add_save() { click 408 47; }   # "Add / Save ..."
 toggle() { click 153 303; }    # "Music Search" in the panel
+stop_toggle() { click 407 311; } # the same toggle on the page while the search runs
 memo_lines() { [ -f "$tmp/player/MemoList.ini" ] && wc -l <"$tmp/player/MemoList.ini" || echo 0; }
 
 add_save
 sleep 0.5
-# The drive list: the first entry is "/".
-click 120 73
-sleep 0.3
-xdotool key --clearmodifiers Home Return
-sleep 0.3
 shot 01-panel
 start=$(date +%s.%N)
 toggle
 sleep 0.4
 shot 02-walking
-# The toggle is in the closed panel: the walk is taken as ended when the list has not changed
-# for 5 s (its last change is the scroll to the end).
+# The walk is taken as ended when the list has not changed for 5 s (its last change is the
+# scroll to the end).
 prev=""
 same=0
 last_change=$(date +%s.%N)
@@ -84,14 +85,14 @@ shot 03-done
 walk_s=$(echo "$end - $start" | bc)
 log "first walk ended (the list stopped growing) after about $walk_s s"
 
-# A second walk appended to the same list, stopped about half way by a second click on the
-# toggle (the panel has to be opened again for it, as for the operator).
+# A second walk appended to the same list, stopped about half way by a click on the toggle on
+# the page.
 add_save
 sleep 0.3
 toggle
 sleep "$(echo "$walk_s / 2" | bc -l)"
-add_save
-toggle
+shot 04-walking-toggle-on-page
+stop_toggle
 shot 04-stopped
 sleep 2
 shot 05-two-seconds-later
