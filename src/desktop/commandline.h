@@ -24,7 +24,7 @@ struct OpenRequest {
     QStringList problems;  // one line per argument that gave nothing or was cut, for people
 };
 
-// currentFolder resolves relative paths. A folder gives the MP3 files under it (subfolders too,
+// currentFolder resolves relative paths. A folder gives the music files under it (util/playable.h) (subfolders too,
 // by the one folder walker: no links to folders followed), in walk order; a playlist file gives
 // its entries (relative ones against its own folder), read by util::ReadRegularFile and
 // util::ParsePlaylist; any other existing file is taken as it is; a missing one, an unknown

@@ -1,5 +1,6 @@
 #pragma once
-// The music search: walks a whole folder tree and appends every "*.MP3" file (any letter case)
+// The music search: walks a whole folder tree and appends every music file (any playable type
+// of util/playable.h, any letter case)
 // to the play list as a full path, in the order found: a folder's own files before its
 // subfolders, subfolders depth first in name order (util/folderwalk.h has the walk's rules).
 // Paths are the file system's bytes (util/fspath.h); a path that a list line cannot hold (it
