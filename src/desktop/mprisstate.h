@@ -65,7 +65,7 @@ class MprisState {
     QString streamTitle_;
     qint64 lengthUs_ = 0;
     audio::TrackTags tags_;  // of the current file, once read
-    int track_ = 0;  // counts the play requests: each one is a new track for the desktop
+    int track_ = 0;          // counts the play requests: each one is a new track for the desktop
     bool active_ = false;
     bool paused_ = false;
     int master_ = 100;

@@ -3,10 +3,10 @@
 // (mounted file-system roots, "/" first), the folder list, the file list for a pattern, the paths
 // made from the browser's folder, and adding the browser's selection to the play list.
 //
-// Names match patterns such as "*.mp3;*.flac" and "*.PLF" without regard to letter case. Hidden entries
-// (names beginning with ".") are not listed. Listings are sorted by name ignoring case (ties by
-// exact text), so the order never depends on the file system. Folders and names are the file
-// system's bytes as util::PathFromBytes carries them: a name that is not UTF-8 (an old Latin-1
+// Names match patterns such as "*.mp3;*.flac" and "*.PLF" without regard to letter case. Hidden
+// entries (names beginning with ".") are not listed. Listings are sorted by name ignoring case
+// (ties by exact text), so the order never depends on the file system. Folders and names are the
+// file system's bytes as util::PathFromBytes carries them: a name that is not UTF-8 (an old Latin-1
 // collection) is listed, added and played like any other; util::PathForDisplay shows it.
 //
 // Thread contract: free functions without shared state; the listing functions touch the file

@@ -1,8 +1,8 @@
 #pragma once
-// The music search: walks a whole folder tree and appends every music file (any playable type
-// of util/playable.h, any letter case)
-// to the play list as a full path, in the order found: a folder's own files before its
-// subfolders, subfolders depth first in name order (util/folderwalk.h has the walk's rules).
+// The music search: walks a whole folder tree and appends every music file (each playable type
+// of util/playable.h, any letter case) to the play list as a full path, in the order found: a
+// folder's own files before its subfolders, subfolders depth first in name order
+// (util/folderwalk.h has the walk's rules).
 // Paths are the file system's bytes (util/fspath.h); a path that a list line cannot hold (it
 // contains a line break) is skipped and counted, and a search that fills the list stops there
 // and says so, so the window can tell the operator what the list does not hold.

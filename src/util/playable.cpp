@@ -36,11 +36,10 @@ QStringList OpenedMimeTypes() {
 }
 
 QStringList AliasMimeTypes() {
-    return {QStringLiteral("audio/x-mp3"),      QStringLiteral("audio/x-flac"),
+    return {QStringLiteral("audio/x-mp3"),        QStringLiteral("audio/x-flac"),
             QStringLiteral("audio/x-vorbis+ogg"), QStringLiteral("audio/vorbis"),
-            QStringLiteral("audio/x-m4a"),       QStringLiteral("audio/x-aac"),
-            QStringLiteral("audio/wav"),
-            QStringLiteral("application/x-mpegurl")};
+            QStringLiteral("audio/x-m4a"),        QStringLiteral("audio/x-aac"),
+            QStringLiteral("audio/wav"),          QStringLiteral("application/x-mpegurl")};
 }
 
 }  // namespace velorixa::util

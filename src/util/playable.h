@@ -18,10 +18,10 @@ struct FileType {
 
 // Audio files, by extension, with the MIME type a file manager gives them.
 inline constexpr FileType kPlayableTypes[] = {
-    {"mp3", "audio/mpeg"},   {"mp2", "audio/mpeg"},      {"mp1", "audio/mpeg"},
-    {"flac", "audio/flac"},  {"ogg", "audio/ogg"},       {"oga", "audio/ogg"},
-    {"opus", "audio/x-opus+ogg"}, {"m4a", "audio/mp4"},  {"mp4", "video/mp4"},
-    {"aac", "audio/aac"},    {"wav", "audio/x-wav"},     {"aiff", "audio/x-aiff"},
+    {"mp3", "audio/mpeg"},        {"mp2", "audio/mpeg"},  {"mp1", "audio/mpeg"},
+    {"flac", "audio/flac"},       {"ogg", "audio/ogg"},   {"oga", "audio/ogg"},
+    {"opus", "audio/x-opus+ogg"}, {"m4a", "audio/mp4"},   {"mp4", "video/mp4"},
+    {"aac", "audio/aac"},         {"wav", "audio/x-wav"}, {"aiff", "audio/x-aiff"},
     {"aif", "audio/x-aiff"},
 };
 

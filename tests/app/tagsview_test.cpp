@@ -54,8 +54,7 @@ class TagsViewTest : public WindowFixture {
 };
 
 TEST_F(TagsViewTest, TheListShowsArtistAndTitleAndKeepsThePath) {
-    const QString tagged =
-        make("01 track.mp3", {"title=Tune", "artist=Band", "album=Record"});
+    const QString tagged = make("01 track.mp3", {"title=Tune", "artist=Band", "album=Record"});
     const QString titled = make("02 track.mp3", {"title=Only A Title"});
     const QString plain = make("03 plain.mp3", {});
     ASSERT_TRUE(writeFile(media_.filePath("notes.txt"), "x"));  // not listed: not playable
@@ -66,7 +65,8 @@ TEST_F(TagsViewTest, TheListShowsArtistAndTitleAndKeepsThePath) {
 
     // The items are the paths, as they always were.
     ASSERT_EQ(list().PlayListView()->model().texts(), (QStringList{tagged, titled, plain}));
-    ASSERT_TRUE(waitFor([&] { return shown(0) == "Band - Tune"; }, 10000)) << shown(0).toStdString();
+    ASSERT_TRUE(waitFor([&] { return shown(0) == "Band - Tune"; }, 10000))
+        << shown(0).toStdString();
     EXPECT_TRUE(waitFor([&] { return shown(1) == "Only A Title"; }, 10000));
     EXPECT_EQ(shown(2), "03 plain");
     for (int row = 0; row < 3; ++row)
@@ -102,10 +102,12 @@ TEST_F(TagsViewTest, ListFilesOfEveryKindAreListedAndAdded) {
     const QString lists = media_.path() + "/lists";
     ASSERT_TRUE(QDir().mkpath(lists + "/songs"));
     ASSERT_TRUE(writeFile(lists + "/a.PLF", "/abs/one.mp3\r\n"));
-    ASSERT_TRUE(writeFile(lists + "/b.m3u", "#EXTM3U\n#EXTINF:3,X\nsongs/two.flac\n"
-                                            "file:///abs/three%20x.ogg\nhttp://radio.example/aac\n"));
+    ASSERT_TRUE(writeFile(lists + "/b.m3u",
+                          "#EXTM3U\n#EXTINF:3,X\nsongs/two.flac\n"
+                          "file:///abs/three%20x.ogg\nhttp://radio.example/aac\n"));
     ASSERT_TRUE(writeFile(lists + "/c.pls", "[playlist]\nFile1=../four.opus\nNumberOfEntries=1\n"));
-    ASSERT_TRUE(writeFile(lists + "/d.m3u8", "#EXTM3U\n#EXT-X-TARGETDURATION:6\n#EXTINF:6,\ns1.aac\n"));
+    ASSERT_TRUE(
+        writeFile(lists + "/d.m3u8", "#EXTM3U\n#EXT-X-TARGETDURATION:6\n#EXTINF:6,\ns1.aac\n"));
     ASSERT_TRUE(writeFile(lists + "/e.mp3", "not a list"));
     setList({});
     browse(lists, "OptLists");
@@ -130,9 +132,9 @@ TEST_F(TagsViewTest, SaveListAsM3uWhenTheNameEndsSo) {
     QTest::mouseClick(name, Qt::LeftButton);
     QTest::keyClicks(name, "Mix.m3u");
     QTest::mouseClick(ui<QPushButton>("CmdFileSave"), Qt::LeftButton);
-    EXPECT_EQ(readFile(out + "/Mix.m3u"),
-              QByteArray("#EXTM3U\n#EXTINF:2,Band - Tune\n") + tagged.toUtf8() +
-                  "\n#EXTINF:-1,Radio\nhttp://radio.example/live\n");
+    EXPECT_EQ(readFile(out + "/Mix.m3u"), QByteArray("#EXTM3U\n#EXTINF:2,Band - Tune\n") +
+                                              tagged.toUtf8() +
+                                              "\n#EXTINF:-1,Radio\nhttp://radio.example/live\n");
     // The browser now shows the list files, the new one among them.
     EXPECT_TRUE(ui<QRadioButton>("OptLists")->isChecked());
     EXPECT_EQ(browserFiles(), QStringList{"Mix.m3u"});

@@ -52,10 +52,9 @@ TEST_F(TagsTest, EachFormatsTagsAndLength) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ext);
-        const QString path =
-            make(QString("song.%1").arg(c.ext),
-                 {QString("title=Title of %1").arg(c.ext), "artist=Ärtist Name", "album=The Album",
-                  "REPLAYGAIN_TRACK_GAIN=-6.50 dB"});
+        const QString path = make(QString("song.%1").arg(c.ext),
+                                  {QString("title=Title of %1").arg(c.ext), "artist=Ärtist Name",
+                                   "album=The Album", "REPLAYGAIN_TRACK_GAIN=-6.50 dB"});
         const TrackTags t = ReadTags(path);
         EXPECT_TRUE(t.media);
         EXPECT_EQ(t.title, QString("Title of %1").arg(c.ext));
@@ -160,8 +159,8 @@ TEST_F(TagsTest, DamagedFilesKeepEveryBound) {
     std::mt19937 rng(22);
     for (const char* ext : {"mp3", "flac", "ogg", "opus", "m4a", "wav", "aiff"}) {
         SCOPED_TRACE(ext);
-        const QByteArray good = readAll(make(QString("d.%1").arg(ext),
-                                             {"title=Title", "artist=Artist", "album=Album"}, 0.3));
+        const QByteArray good = readAll(
+            make(QString("d.%1").arg(ext), {"title=Title", "artist=Artist", "album=Album"}, 0.3));
         ASSERT_FALSE(good.isEmpty());
         for (int round = 0; round < 40; ++round) {
             QByteArray bad = good;
@@ -189,7 +188,9 @@ TEST(TagText, CleansAndCuts) {
         {"line\nbreak\r\nand\x0b vt", 40, "line break and vt"},
         {"\xc3\xa9t\xc3\xa9", 10, QString::fromUtf8("\xc3\xa9t\xc3\xa9")},
         {"bad\xc3(", 10, QString::fromUtf8("bad\xef\xbf\xbd(")},
-        {"\xe2\x80\xae" "evil\xe2\x80\xac", 10, "evil"},  // no bidi override survives
+        {"\xe2\x80\xae"
+         "evil\xe2\x80\xac",
+         10, "evil"},  // no bidi override survives
         {"abcdefghij", 5, QString("abcd") + QChar(0x2026)},
         {"abcdefghij", 10, "abcdefghij"},
         {"ab \xf0\x9f\x8e\xb5 cd", 5, QString("ab") + QChar(0x2026)},  // no half emoji

@@ -24,17 +24,18 @@ inline QStringList encoderArgs(const QString& ext) {
 // none: the file carries no tags at all). Returns ffmpeg's complaint, empty on success.
 inline QString makeTagged(const QString& path, double seconds, const QStringList& tags) {
     const QString ext = path.mid(path.lastIndexOf('.') + 1);
-    QStringList args{"-v",
-                     "error",
-                     "-nostdin",
-                     "-y",
-                     "-f",
-                     "lavfi",
-                     "-i",
-                     QString("sine=frequency=440:sample_rate=24000:duration=%1").arg(seconds)};
+    QStringList args{
+        "-v",       "error",
+        "-nostdin", "-y",
+        "-f",       "lavfi",
+        "-i",       QString("sine=frequency=440:sample_rate=24000:duration=%1").arg(seconds)};
     args << encoderArgs(ext);
     // Without tags: not even the encoder's name.
-    if (tags.isEmpty()) args << "-map_metadata" << "-1" << "-fflags" << "+bitexact";
+    if (tags.isEmpty())
+        args << "-map_metadata"
+             << "-1"
+             << "-fflags"
+             << "+bitexact";
     for (const QString& t : tags)
         args << "-metadata" << t;
     args << path;

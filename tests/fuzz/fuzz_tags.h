@@ -23,9 +23,8 @@ inline std::string tagTextBroken(const QString& text) {
 }
 
 inline std::string fuzzTagsOne(const uint8_t* data, size_t size) {
-    const audio::TrackTags t =
-        audio::ReadTagsFromMemory(QByteArrayView(reinterpret_cast<const char*>(data),
-                                                 static_cast<qsizetype>(size)));
+    const audio::TrackTags t = audio::ReadTagsFromMemory(
+        QByteArrayView(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     for (const QString* s : {&t.title, &t.artist, &t.album})
         if (std::string broken = tagTextBroken(*s); !broken.empty()) return broken;
     if (!std::isfinite(t.lengthSec) || t.lengthSec < 0) return "a length that is no length";

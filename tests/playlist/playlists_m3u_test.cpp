@@ -77,8 +77,9 @@ TEST_F(PlaylistFilesTest, EntriesBecomeItemsResolvedAgainstTheListsFolder) {
 
 TEST_F(PlaylistFilesTest, AnHlsPlaylistIsAStreamNotAListOfFiles) {
     const QString path = lists_ + "/live.m3u8";
-    ASSERT_TRUE(writeAll(path, "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:6\n"
-                               "#EXT-X-MEDIA-SEQUENCE:7\n#EXTINF:6.0,\nseg7.aac\n"));
+    ASSERT_TRUE(writeAll(path,
+                         "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:6\n"
+                         "#EXT-X-MEDIA-SEQUENCE:7\n#EXTINF:6.0,\nseg7.aac\n"));
     PlaylistModel list;
     PlaylistLoad load;
     EXPECT_EQ(LoadAnyListFile(path, list, &load), 0);
@@ -103,9 +104,9 @@ TEST_F(PlaylistFilesTest, TheTypedNamePicksTheFormat) {
         bool m3u;
     };
     const Case cases[] = {
-        {"Mix", "/f/Mix.PLF", false},          {"Mix.PLF", "/f/Mix.PLF.PLF", false},
-        {"Mix.m3u", "/f/Mix.m3u", true},        {"Mix.M3U", "/f/Mix.M3U", true},
-        {"Mix.m3u8", "/f/Mix.m3u8", true},      {"Mix.m3u.txt", "/f/Mix.m3u.txt.PLF", false},
+        {"Mix", "/f/Mix.PLF", false},         {"Mix.PLF", "/f/Mix.PLF.PLF", false},
+        {"Mix.m3u", "/f/Mix.m3u", true},      {"Mix.M3U", "/f/Mix.M3U", true},
+        {"Mix.m3u8", "/f/Mix.m3u8", true},    {"Mix.m3u.txt", "/f/Mix.m3u.txt.PLF", false},
         {"Mix.pls", "/f/Mix.pls.PLF", false},
     };
     for (const Case& c : cases) {
@@ -133,8 +134,8 @@ TEST_F(PlaylistFilesTest, AnM3uWrittenReadsBackAsTheSameItems) {
                                         "/m/caf\xe9.mp3\n/m/line break.mp3\n"));
     PlaylistModel list;
     EXPECT_EQ(LoadAnyListFile(path, list), 4);
-    EXPECT_EQ(list.texts(), (QStringList{"/m/one.flac", "http://radio.example/live", odd,
-                                         "/m/line break.mp3"}));
+    EXPECT_EQ(list.texts(),
+              (QStringList{"/m/one.flac", "http://radio.example/live", odd, "/m/line break.mp3"}));
     // Nothing is written into a folder that does not exist; no old file is touched.
     EXPECT_FALSE(WriteM3uFile(lists_ + "/none/out.m3u", items, {}, &error));
 }
@@ -146,12 +147,12 @@ TEST(PlayableTypes, OneListForEveryPlace) {
         bool list;
     };
     const Case cases[] = {
-        {"a.mp3", true, false},  {"a.MP2", true, false},   {"a.mp1", true, false},
-        {"a.Flac", true, false}, {"a.ogg", true, false},   {"a.oga", true, false},
-        {"a.opus", true, false}, {"a.m4a", true, false},   {"a.mp4", true, false},
-        {"a.aac", true, false},  {"a.wav", true, false},   {"a.AIFF", true, false},
-        {"a.aif", true, false},  {"a.PLF", false, true},   {"a.m3u", false, true},
-        {"a.m3u8", false, true}, {"a.pls", false, true},   {"a.txt", false, false},
+        {"a.mp3", true, false},  {"a.MP2", true, false},       {"a.mp1", true, false},
+        {"a.Flac", true, false}, {"a.ogg", true, false},       {"a.oga", true, false},
+        {"a.opus", true, false}, {"a.m4a", true, false},       {"a.mp4", true, false},
+        {"a.aac", true, false},  {"a.wav", true, false},       {"a.AIFF", true, false},
+        {"a.aif", true, false},  {"a.PLF", false, true},       {"a.m3u", false, true},
+        {"a.m3u8", false, true}, {"a.pls", false, true},       {"a.txt", false, false},
         {"mp3", false, false},   {"a.mp3.part", false, false}, {"/x.mp3/y", false, false},
     };
     for (const Case& c : cases) {

@@ -24,6 +24,7 @@
 
 #include "app/ui/velmix.h"
 #include "audio/audiolib.h"
+#include "netradio/ui/radiopanel.h"
 #include "playlist/tagcache.h"
 #include "playlist/ui/listbox.h"
 #include "playlist/ui/playlistpage.h"
@@ -38,10 +39,10 @@ constexpr double kTargetMs = 100;
 bool MakeFolder(const QString& folder, int count) {
     const QString first = folder + "/seed.flac";
     QProcess p;
-    p.start("ffmpeg", {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
-                       "sine=frequency=440:sample_rate=44100:duration=3", "-c:a", "flac",
-                       "-metadata", "title=Song 0000", "-metadata", "artist=The Band",
-                       "-metadata", "album=Bench", first});
+    p.start("ffmpeg",
+            {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+             "sine=frequency=440:sample_rate=44100:duration=3", "-c:a", "flac", "-metadata",
+             "title=Song 0000", "-metadata", "artist=The Band", "-metadata", "album=Bench", first});
     if (!p.waitForFinished(60000) || p.exitCode() != 0) return false;
     QFile f(first);
     if (!f.open(QIODevice::ReadOnly)) return false;
@@ -108,8 +109,11 @@ Run OneRun(const QString& appPath, const QString& folder, int count) {
         if (m.count() < count) return false;
         // Every line read, and the last batch shown (its repaint timer has run).
         return w->tags().waiting() == 0 && w->tags().find(m.text(m.count() - 1)) &&
-               view->QListView::model()->index(m.count() - 1, 0).data().toString().startsWith(
-                   "The Band - ");
+               view->QListView::model()
+                   ->index(m.count() - 1, 0)
+                   .data()
+                   .toString()
+                   .startsWith("The Band - ");
     };
     while (!allShown() && clock.nsecsElapsed() - start < 600'000'000'000LL)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
@@ -141,9 +145,10 @@ int main(int argc, char** argv) {
         // A fresh window each run: its tags are read anew.
         if (!BASS_Init(VX_DEVICE_NOSOUND, 44100, 0, nullptr)) return 2;
         const Run r = OneRun(dir.path() + "/", folder, count);
-        std::printf("run %d: longest event-loop gap %.1f ms (target < %.0f), addition %.1f ms, "
-                    "all tags shown after %.0f ms\n",
-                    i + 1, r.longestGapMs, kTargetMs, r.addMs, r.allShownMs);
+        std::printf(
+            "run %d: longest event-loop gap %.1f ms (target < %.0f), addition %.1f ms, "
+            "all tags shown after %.0f ms\n",
+            i + 1, r.longestGapMs, kTargetMs, r.addMs, r.allShownMs);
         met = met && r.longestGapMs < kTargetMs;
     }
     return met ? 0 : 3;

@@ -115,8 +115,8 @@ TrackTags readFrom(Input& in) {
     constexpr int kBufferBytes = 32 * 1024;
     auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferBytes));
     if (!buffer) return out;
-    AVIOContext* io = avio_alloc_context(buffer, kBufferBytes, 0, &in, readPacket, nullptr,
-                                         seekPacket);
+    AVIOContext* io =
+        avio_alloc_context(buffer, kBufferBytes, 0, &in, readPacket, nullptr, seekPacket);
     if (!io) {
         av_free(buffer);
         return out;

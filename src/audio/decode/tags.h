@@ -30,8 +30,8 @@ struct TrackTags {
     QString title;
     QString artist;
     QString album;
-    double lengthSec = 0;                // 0 when unknown
-    std::optional<double> trackGainDb;   // REPLAYGAIN_TRACK_GAIN, within -60 .. +60 dB
+    double lengthSec = 0;               // 0 when unknown
+    std::optional<double> trackGainDb;  // REPLAYGAIN_TRACK_GAIN, within -60 .. +60 dB
     bool hasName() const { return !title.isEmpty(); }
 };
 

@@ -331,8 +331,9 @@ void PlayListPage::CmdAddSel_Click() {
     }
     QStringList parts;
     if (hls > 0)
-        parts << QStringLiteral("%1 HLS playlist(s) not added: a stream, not a list of files; "
-                                "add its address to the stations.")
+        parts << QStringLiteral(
+                     "%1 HLS playlist(s) not added: a stream, not a list of files; "
+                     "add its address to the stations.")
                      .arg(hls);
     if (skipped > 0)
         parts << QStringLiteral("%1 playlist entries left out: they name no file or station.")
@@ -427,9 +428,8 @@ void PlayListPage::CmdFileSave_Click() {
         }
         return info;
     };
-    const bool saved = target.m3u
-                           ? WriteM3uFile(path, PlayList->model().texts(), m3uInfo, &error)
-                           : SaveListFile(path, PlayList->model(), &error);
+    const bool saved = target.m3u ? WriteM3uFile(path, PlayList->model().texts(), m3uInfo, &error)
+                                  : SaveListFile(path, PlayList->model(), &error);
     if (!saved) {
         messageBox(QStringLiteral("The list could not be saved as \"%1\": %2").arg(path, error),
                    QStringLiteral("Error"));
