@@ -62,6 +62,7 @@ bool MakeFolder(const QString& folder, int count) {
 
 struct Run {
     double longestGapMs = 0;
+    double gapEndMs = 0;  // when the longest gap ended, from the click
     double addMs = 0;
     double allShownMs = 0;
 };
@@ -85,11 +86,15 @@ Run OneRun(const QString& appPath, const QString& folder, int count) {
     QElapsedTimer clock;
     clock.start();
     qint64 last = 0;
+    qint64 start = 0;
     QTimer tick;
     tick.setInterval(1);
     QObject::connect(&tick, &QTimer::timeout, [&] {
         const qint64 now = clock.nsecsElapsed();
-        r.longestGapMs = std::max(r.longestGapMs, (now - last) / 1e6);
+        if ((now - last) / 1e6 > r.longestGapMs) {
+            r.longestGapMs = (now - last) / 1e6;
+            r.gapEndMs = (now - start) / 1e6;
+        }
         last = now;
     });
     tick.start();
@@ -97,7 +102,8 @@ Run OneRun(const QString& appPath, const QString& folder, int count) {
 
     // The operator's clicks, through the buttons.
     last = clock.nsecsElapsed();
-    const qint64 start = last;
+    start = last;
+    r.longestGapMs = 0;
     w->findChild<QPushButton*>("CmdSelAll")->click();
     w->findChild<QPushButton*>("CmdAddSel")->click();
     r.addMs = (clock.nsecsElapsed() - start) / 1e6;
@@ -146,9 +152,9 @@ int main(int argc, char** argv) {
         if (!BASS_Init(VX_DEVICE_NOSOUND, 44100, 0, nullptr)) return 2;
         const Run r = OneRun(dir.path() + "/", folder, count);
         std::printf(
-            "run %d: longest event-loop gap %.1f ms (target < %.0f), addition %.1f ms, "
-            "all tags shown after %.0f ms\n",
-            i + 1, r.longestGapMs, kTargetMs, r.addMs, r.allShownMs);
+            "run %d: longest event-loop gap %.1f ms (target < %.0f, ended %.0f ms after "
+            "the click), addition %.1f ms, all tags shown after %.0f ms\n",
+            i + 1, r.longestGapMs, kTargetMs, r.gapEndMs, r.addMs, r.allShownMs);
         met = met && r.longestGapMs < kTargetMs;
     }
     return met ? 0 : 3;
