@@ -97,10 +97,12 @@ case "$cmd" in
     ;;
   fuzz)
     # The network parsers, then the readers of the player's own files and of playlist arguments.
-    fuzz_targets="fuzz_icy fuzz_headers fuzz_playlist fuzz_listfile fuzz_stationlist fuzz_setfile fuzz_memosett"
+    fuzz_targets="fuzz_icy fuzz_headers fuzz_playlist fuzz_listfile fuzz_stationlist fuzz_setfile fuzz_memosett fuzz_tags"
     BUILD_DIR=${BUILD_DIR:-build-fuzz} TARGETS="$fuzz_targets" build
     for t in $fuzz_targets; do
       corpus=$(mktemp -d)
+      # The tag reader starts from small tagged files of every format, made now.
+      [ "$t" = fuzz_tags ] && tests/fuzz/tag_seeds.sh "$corpus"
       # Memory bounded: an input that makes a reader hold more than 512 MB is a finding.
       "${BUILD_DIR:-build-fuzz}/bin/$t" -max_total_time="${2:-20}" -max_len=4096 \
         -rss_limit_mb=512 -timeout=10 "$corpus" 2>&1 | tail -n 2

@@ -53,6 +53,7 @@ int main(int argc, char** argv) {
         auto* mpris = new velorixa::desktop::MprisService(
             window.playback(), velorixa::desktop::DesktopWindowOf(window),
             QDBusConnection::sessionBus(), &window);
+        mpris->setTags(&window.tags());
         mpris->start();
         // The name leaves the bus with the window.
         window.addShutdownStep([mpris = QPointer(mpris)] {

@@ -1,7 +1,6 @@
 #include "desktop/commandline.h"
 
 #include <QDir>
-#include <QRegularExpression>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +10,7 @@
 #include "playback/playrequest.h"
 #include "util/folderwalk.h"
 #include "util/fspath.h"
+#include "util/playable.h"
 #include "util/playlistfile.h"
 #include "util/readfile.h"
 
@@ -22,55 +22,10 @@ bool isStreamAddress(const QString& s) {
     return playback::ClassifyName(s) == playback::PlayKind::Stream;
 }
 
-// "scheme:" with a scheme of letters, digits, "+", "-", "." (and at least two characters, so
-// nothing is mistaken for a path).
-bool hasScheme(const QString& s) {
-    static const QRegularExpression re(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
-    return re.match(s).hasMatch();
-}
-
-// The path of a file:// address, its %-escapes taken as bytes; empty for another host.
-QString fileUrlPath(const QString& entry) {
-    QString rest = entry.mid(5);  // after "file:"
-    if (rest.startsWith(QLatin1String("//"))) {
-        const qsizetype slash = rest.indexOf(u'/', 2);
-        const QString host = rest.mid(2, slash < 0 ? -1 : slash - 2);
-        if (!host.isEmpty() && host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0)
-            return {};
-        rest = slash < 0 ? QString() : rest.mid(slash);
-    }
-    const qsizetype end = rest.indexOf(QRegularExpression(QStringLiteral("[?#]")));
-    if (end >= 0) rest.truncate(end);
-    if (!rest.startsWith(u'/')) return {};
-    return util::PathFromBytes(QByteArray::fromPercentEncoding(util::PathToBytes(rest)));
-}
-
 // A path or a file:// address as an absolute, clean path; empty for anything else.
 QString localPath(const QString& entry, const QString& folder) {
-    if (entry.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
-        const QString path = fileUrlPath(entry);
-        return path.isEmpty() ? QString() : QDir::cleanPath(path);
-    }
-    if (hasScheme(entry)) return {};
-    if (entry.startsWith(u'/')) return QDir::cleanPath(entry);
-    return QDir::cleanPath(folder + u'/' + entry);
-}
-
-// A playlist's entries as items: addresses as they are, paths absolute; anything else left out.
-QStringList resolved(const QStringList& entries, const QString& folder) {
-    QStringList items;
-    for (const QString& entry : entries) {
-        if (isStreamAddress(entry)) {
-            items << entry;
-        } else if (const QString path = localPath(entry, folder); !path.isEmpty()) {
-            items << path;
-        }
-    }
-    return items;
-}
-
-bool isMp3Name(const QString& name) {
-    return name.endsWith(QLatin1String(".mp3"), Qt::CaseInsensitive);
+    if (isStreamAddress(entry)) return {};
+    return util::ResolvePlaylistEntry(entry, folder);
 }
 
 // Collects items up to kMaxOpenItems and counts what lies past them.
@@ -94,7 +49,7 @@ void addFolder(Collector& c, const QString& arg, const QString& path,
         path, util::WalkRules::ForThisSystem(), [&] { return !goesOn || goesOn(); },
         [&](const QString& folder, const QStringList& files) {
             for (const QString& name : files) {
-                if (!isMp3Name(name)) continue;
+                if (!util::IsPlayableName(name)) continue;
                 if (c.full()) {
                     ++c.leftOut;  // counted, not walked on for: the walk ends here
                     return false;
@@ -104,7 +59,7 @@ void addFolder(Collector& c, const QString& arg, const QString& path,
             return !goesOn || goesOn();
         });
     if (c.r.items.size() == before && c.leftOut == leftBefore)
-        c.r.problems << arg + QStringLiteral(": no MP3 files in it");
+        c.r.problems << arg + QStringLiteral(": no music files in it");
 }
 
 void addPlaylist(Collector& c, const QString& arg, const QString& path, util::PlaylistFormat format,
@@ -119,7 +74,7 @@ void addPlaylist(Collector& c, const QString& arg, const QString& path, util::Pl
     }
     const QString folder = path.left(path.lastIndexOf(u'/'));
     const util::PlaylistRead read = util::ParsePlaylist(file.data, format);
-    const QStringList entries = resolved(read.entries, folder);
+    const QStringList entries = util::ResolvePlaylistEntries(read.entries, folder);
     if (read.tooLong > 0)
         c.r.problems << arg +
                             (read.tooLong == 1 ? QStringLiteral(": 1 entry")

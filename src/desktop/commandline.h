@@ -24,13 +24,14 @@ struct OpenRequest {
     QStringList problems;  // one line per argument that gave nothing or was cut, for people
 };
 
-// currentFolder resolves relative paths. A folder gives the MP3 files under it (subfolders too,
-// by the one folder walker: no links to folders followed), in walk order; a playlist file gives
-// its entries (relative ones against its own folder), read by util::ReadRegularFile and
-// util::ParsePlaylist; any other existing file is taken as it is; a missing one, an unknown
-// option or an address of another scheme is a problem. At most kMaxOpenItems items in all: what
-// lies past them is left out with a problem saying so. goesOn, when given, is asked while
-// folders are walked and files read; when it says no, what was found so far is returned.
+// currentFolder resolves relative paths. A folder gives the music files under it (util/playable.h)
+// (subfolders too, by the one folder walker: no links to folders followed), in walk order; a
+// playlist file gives its entries (relative ones against its own folder), read by
+// util::ReadRegularFile and util::ParsePlaylist; any other existing file is taken as it is; a
+// missing one, an unknown option or an address of another scheme is a problem. At most
+// kMaxOpenItems items in all: what lies past them is left out with a problem saying so. goesOn,
+// when given, is asked while folders are walked and files read; when it says no, what was found so
+// far is returned.
 OpenRequest OpenRequestFrom(const QStringList& arguments, const QString& currentFolder,
                             const std::function<bool()>& goesOn = {});
 

@@ -74,13 +74,21 @@ QVariantMap MprisState::metadata() const {
     QVariantMap m;
     if (item_.isEmpty()) return m;
     m.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackId())));
-    m.insert(QStringLiteral("xesam:title"),
-             streamTitle_.isEmpty() ? ItemTitle(item_) : streamTitle_);
+    QString title = streamTitle_.isEmpty() ? ItemTitle(item_) : streamTitle_;
+    if (kind_ == PlayKind::File && !tags_.title.isEmpty()) title = tags_.title;
+    m.insert(QStringLiteral("xesam:title"), title);
+    if (kind_ == PlayKind::File && !tags_.artist.isEmpty())
+        m.insert(QStringLiteral("xesam:artist"), QStringList{tags_.artist});
+    if (kind_ == PlayKind::File && !tags_.album.isEmpty())
+        m.insert(QStringLiteral("xesam:album"), tags_.album);
     m.insert(QStringLiteral("xesam:url"),
              kind_ == PlayKind::File ? QString::fromUtf8(QUrl::fromLocalFile(playName_).toEncoded())
                                      : playName_);
-    if (kind_ == PlayKind::File && lengthUs_ > 0)
-        m.insert(QStringLiteral("mpris:length"), QVariant::fromValue<qint64>(lengthUs_));
+    // The source's own length once it is open; the tags' before.
+    const qint64 lengthUs =
+        lengthUs_ > 0 ? lengthUs_ : static_cast<qint64>(std::llround(tags_.lengthSec * 1e6));
+    if (kind_ == PlayKind::File && lengthUs > 0)
+        m.insert(QStringLiteral("mpris:length"), QVariant::fromValue<qint64>(lengthUs));
     return m;
 }
 
@@ -102,6 +110,7 @@ QVariantMap MprisState::requestStarted(const QString& item) {
     kind_ = req.kind;
     streamTitle_.clear();
     lengthUs_ = 0;
+    tags_ = {};
     ++track_;
     paused_ = false;  // a new request releases the pause
     return changedSince(s, m);
@@ -139,6 +148,14 @@ QVariantMap MprisState::streamTitle(const QString& title) {
     const QVariantMap m = metadata();
     // A station that sends an empty title keeps the last one shown.
     if (!title.isEmpty()) streamTitle_ = title;
+    return changedSince(s, m);
+}
+
+QVariantMap MprisState::tagsRead(const QString& item, const audio::TrackTags& tags) {
+    if (item != item_ || kind_ != PlayKind::File) return {};
+    const PlaybackStatus s = status();
+    const QVariantMap m = metadata();
+    tags_ = tags;
     return changedSince(s, m);
 }
 

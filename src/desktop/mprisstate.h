@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVariantMap>
 
+#include "audio/decode/tags.h"
 #include "playback/playrequest.h"
 
 namespace velorixa::desktop {
@@ -43,10 +44,14 @@ class MprisState {
     QVariantMap paused(bool on);
     // The station's title changed (the transport reads it from the stream's metadata).
     QVariantMap streamTitle(const QString& title);
+    // The tags of item were read: while item is the current file, its title, artist, album
+    // and (until the source tells it) length come from them.
+    QVariantMap tagsRead(const QString& item, const audio::TrackTags& tags);
     QVariantMap masterVolume(int value);
 
     PlaybackStatus status() const;
-    // mpris:trackid, xesam:title, xesam:url, and mpris:length for a file; empty with no item.
+    // mpris:trackid, xesam:title, xesam:url, and for a file mpris:length and, from its tags,
+    // xesam:artist and xesam:album; empty with no item.
     QVariantMap metadata() const;
     // mpris:trackid of the current item (a new one for each play request); empty with no item.
     QString trackId() const;
@@ -63,7 +68,8 @@ class MprisState {
     playback::PlayKind kind_ = playback::PlayKind::Invalid;
     QString streamTitle_;
     qint64 lengthUs_ = 0;
-    int track_ = 0;  // counts the play requests: each one is a new track for the desktop
+    audio::TrackTags tags_;  // of the current file, once read
+    int track_ = 0;          // counts the play requests: each one is a new track for the desktop
     bool active_ = false;
     bool paused_ = false;
     int master_ = 100;

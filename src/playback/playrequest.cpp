@@ -78,4 +78,9 @@ int MasterVolumeForKey(int n) {
     return std::clamp(n, 0, 10) * 10;
 }
 
+QString TimeText(int seconds) {
+    if (seconds < 60) return QString::number(std::max(seconds, 0));
+    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
 }  // namespace velorixa::playback

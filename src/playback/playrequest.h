@@ -51,6 +51,10 @@ QString OpenFailureText(PlayKind kind);
 // `LblFreq` after a successful open: the rate's digits, "  Hz" and two more blanks.
 QString FreqLabel(int rateHz);
 
+// A length or position in whole seconds as the window shows it: below a minute the seconds
+// ("59"), from a minute on minutes and seconds ("1:00", "75:03"); negative values show as 0.
+QString TimeText(int seconds);
+
 // The position bar `ScrPlay` for a file of lengthSec seconds (the player's `GetFileLen`).
 struct PositionBar {
     int PlayLen = 1;      // bar maximum, whole seconds: 1..32767

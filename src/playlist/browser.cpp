@@ -15,6 +15,7 @@
 #include "playlist/listfile.h"
 #include "util/folderwalk.h"
 #include "util/fspath.h"
+#include "util/playable.h"
 
 namespace velorixa::playlist {
 
@@ -73,10 +74,20 @@ bool UnderRoot(const QString& path, const QString& root) {
 }  // namespace
 
 QString PatternText(BrowserPattern pattern) {
-    return pattern == BrowserPattern::Music ? QStringLiteral("*.MP3") : QStringLiteral("*.PLF");
+    QStringList patterns;
+    if (pattern == BrowserPattern::Music) {
+        for (const util::FileType& t : util::kPlayableTypes)
+            patterns << QStringLiteral("*.") + QLatin1String(t.extension);
+    } else {
+        for (const util::FileType& t : util::kListTypes)
+            patterns << QStringLiteral("*.") + QLatin1String(t.extension);
+    }
+    return patterns.join(u';');
 }
 
-bool MatchesPattern(const QString& fileName, const QString& pattern) {
+namespace {
+
+bool matchesOne(QStringView fileName, QStringView pattern) {
     // Classic wildcard walk with one back-track point: linear for the one-star patterns used
     // here, and no regular expression to build for every name of a large folder.
     qsizetype n = 0, p = 0, starP = -1, starN = 0;
@@ -98,6 +109,14 @@ bool MatchesPattern(const QString& fileName, const QString& pattern) {
     while (p < pattern.size() && pattern[p] == u'*')
         ++p;
     return p == pattern.size();
+}
+
+}  // namespace
+
+bool MatchesPattern(const QString& fileName, const QString& pattern) {
+    for (const QStringView one : QStringView(pattern).tokenize(u';'))
+        if (matchesOne(fileName, one)) return true;
+    return false;
 }
 
 QStringList ListDrives() {
@@ -240,12 +259,16 @@ QString FolderWithSlash(const QString& folder) {
     return folder.endsWith(u'/') ? folder : folder + u'/';
 }
 
-QString PlaylistFilePath(const QString& folder, const QString& name) {
-    return FolderWithSlash(folder) + name + QStringLiteral(".PLF");
+SaveTarget ListSaveTarget(const QString& folder, const QString& name) {
+    if (name.endsWith(QLatin1String(".m3u"), Qt::CaseInsensitive) ||
+        name.endsWith(QLatin1String(".m3u8"), Qt::CaseInsensitive))
+        return {FolderWithSlash(folder) + name, true};
+    // The name as typed: ".PLF" is appended even to a name that already ends in it.
+    return {FolderWithSlash(folder) + name + QStringLiteral(".PLF"), false};
 }
 
 int AddBrowserSelection(PlaylistModel& list, const QString& folder, const PlaylistModel& fileTop,
-                        BrowserPattern pattern, int* skipped) {
+                        BrowserPattern pattern, int* skipped, int* hlsLists) {
     const QString base = FolderWithSlash(folder);
     int added = 0;
     for (int i = 0; i < fileTop.count(); ++i) {
@@ -259,7 +282,10 @@ int AddBrowserSelection(PlaylistModel& list, const QString& folder, const Playli
                 ++added;
             }
         } else {
-            added += LoadListFile(path, list);
+            PlaylistLoad load;
+            added += LoadAnyListFile(path, list, &load);
+            if (load.hls && hlsLists) ++*hlsLists;
+            if (skipped) *skipped += load.leftOut;
         }
     }
     return added;

@@ -3,10 +3,10 @@
 // (mounted file-system roots, "/" first), the folder list, the file list for a pattern, the paths
 // made from the browser's folder, and adding the browser's selection to the play list.
 //
-// Names match patterns such as "*.MP3" and "*.PLF" without regard to letter case. Hidden entries
-// (names beginning with ".") are not listed. Listings are sorted by name ignoring case (ties by
-// exact text), so the order never depends on the file system. Folders and names are the file
-// system's bytes as util::PathFromBytes carries them: a name that is not UTF-8 (an old Latin-1
+// Names match patterns such as "*.mp3;*.flac" and "*.PLF" without regard to letter case. Hidden
+// entries (names beginning with ".") are not listed. Listings are sorted by name ignoring case
+// (ties by exact text), so the order never depends on the file system. Folders and names are the
+// file system's bytes as util::PathFromBytes carries them: a name that is not UTF-8 (an old Latin-1
 // collection) is listed, added and played like any other; util::PathForDisplay shows it.
 //
 // Thread contract: free functions without shared state; the listing functions touch the file
@@ -22,11 +22,12 @@ namespace velorixa::playlist {
 // The browser's two file types (`OptMusic`, `OptLists`).
 enum class BrowserPattern { Music, Lists };
 
-// "*.MP3" or "*.PLF".
+// The browser's patterns, ";" between them: every playable type (util/playable.h), or the
+// list files (.PLF, .m3u, .m3u8, .pls).
 QString PatternText(BrowserPattern pattern);
 
 // Wildcard match ("*" any run, "?" one character) of a file name against a pattern, ignoring
-// letter case.
+// letter case; a pattern of several parts joined by ";" matches when one of them does.
 bool MatchesPattern(const QString& fileName, const QString& pattern);
 
 // The drive list: the roots of the mounted, ready file systems, "/" first, then the others by
@@ -75,16 +76,22 @@ bool BreaksListLine(const QString& path);
 // folder with a "/" appended unless it already ends in one (a root such as "/" gets no second).
 QString FolderWithSlash(const QString& folder);
 
-// The "Save List as ..." target: folder + "/" + name + ".PLF", the name taken as typed (".PLF"
-// is appended even to a name that already ends in it).
-QString PlaylistFilePath(const QString& folder, const QString& name);
+// Where "Save List as ..." writes for the typed name: a name that ends in ".m3u" or ".m3u8"
+// (any letter case) is an M3U playlist written under that very name; any other name gets
+// ".PLF" appended and is written as the player's own list file.
+struct SaveTarget {
+    QString path;
+    bool m3u = false;
+};
+SaveTarget ListSaveTarget(const QString& folder, const QString& name);
 
 // Add selected browser files (`CmdAddSel`, `FileTop` double-click): for each selected line of
-// fileTop from the top, Music appends folder + name to list; Lists appends the lines of that
-// playlist file (`LoadListFile`). Returns the number of lines appended; stops when list is full.
-// Music files whose path breaks a list line are not added; *skipped (when given) grows by their
-// number.
+// fileTop from the top, Music appends folder + name to list; Lists appends the items of that
+// list file: a .PLF's lines (`LoadListFile`), an M3U's or PLS's entries (LoadPlaylistFile).
+// Returns the number of lines appended; stops when list is full. Music files whose path breaks
+// a list line and playlist entries that name no item are not added: *skipped (when given) grows
+// by their number; *hlsLists by the HLS playlists met, which are streams and add nothing.
 int AddBrowserSelection(PlaylistModel& list, const QString& folder, const PlaylistModel& fileTop,
-                        BrowserPattern pattern, int* skipped = nullptr);
+                        BrowserPattern pattern, int* skipped = nullptr, int* hlsLists = nullptr);
 
 }  // namespace velorixa::playlist

@@ -6,6 +6,7 @@
 
 #include "util/fspath.h"
 #include "util/lines.h"
+#include "util/playlistfile.h"
 #include "util/readfile.h"
 #include "util/textfile.h"
 
@@ -84,6 +85,83 @@ int LoadListFile(const QString& path, PlaylistModel& list, ListFileRead* info) {
         if (list.append(l)) ++added;
     if (info) *info = std::move(read);
     return added;
+}
+
+int LoadPlaylistFile(const QString& path, PlaylistModel& list, PlaylistLoad* info) {
+    PlaylistLoad load;
+    util::ReadOptions options;
+    options.maxBytes = util::kMaxPlaylistBytes;
+    const util::FileRead file = util::ReadRegularFile(path, options);
+    int added = 0;
+    if (file.ok()) {
+        load.opened = true;
+        const util::PlaylistFormat format =
+            util::PlaylistFormatOfName(path).value_or(util::PlaylistFormatOfText(file.data));
+        if (format == util::PlaylistFormat::M3u && util::IsHlsPlaylist(file.data)) {
+            load.hls = true;
+        } else {
+            const util::PlaylistRead read =
+                util::ParsePlaylist(file.data, format, PlaylistModel::kMaxLines);
+            load.leftOut = read.tooLong + read.leftOut;
+            const QString folder = path.left(std::max<qsizetype>(path.lastIndexOf(u'/'), 1));
+            for (const QString& entry : read.entries) {
+                const QString item = util::ResolvePlaylistEntry(entry, folder);
+                if (item.isEmpty() || item.contains(u'\n') || item.contains(u'\r')) {
+                    ++load.leftOut;
+                } else if (!list.append(item)) {
+                    load.full = true;
+                    break;
+                } else {
+                    ++added;
+                }
+            }
+        }
+    }
+    if (info) *info = load;
+    return added;
+}
+
+int LoadAnyListFile(const QString& path, PlaylistModel& list, PlaylistLoad* info) {
+    if (util::PlaylistFormatOfName(path)) return LoadPlaylistFile(path, list, info);
+    ListFileRead read;
+    const int added = LoadListFile(path, list, &read);
+    if (info) {
+        *info = {};
+        info->opened = read.opened;
+        info->full = read.truncated && list.isFull();
+    }
+    return added;
+}
+
+bool WriteM3uFile(const QString& path, const QStringList& lines,
+                  const std::function<M3uInfo(const QString&)>& info, QString* error) {
+    QByteArray data("#EXTM3U\n");
+    auto oneLine = [](QString text) {
+        return text.replace(QChar(u'\r'), QChar(u' ')).replace(QChar(u'\n'), QChar(u' '));
+    };
+    for (const QString& l : lines) {
+        if (l.isEmpty()) continue;
+        QString entry = l;
+        M3uInfo extra = info ? info(l) : M3uInfo{};
+        // A station line: its address is the entry, its description the title.
+        if (!l.startsWith(u'/')) {
+            const qsizetype blank = l.indexOf(u' ');
+            if (blank > 0) {
+                entry = l.left(blank);
+                if (extra.title.isEmpty()) extra.title = l.mid(blank + 1).trimmed();
+            }
+        }
+        if (!extra.title.isEmpty()) {
+            data.append("#EXTINF:");
+            data.append(QByteArray::number(extra.lengthSec < 0 ? -1 : extra.lengthSec));
+            data.append(',');
+            data.append(oneLine(extra.title).toUtf8());
+            data.append('\n');
+        }
+        data.append(util::PathToBytes(oneLine(entry)));
+        data.append('\n');
+    }
+    return util::SaveWhole(path, data, error);
 }
 
 bool SaveListFile(const QString& path, const PlaylistModel& list, QString* error) {

@@ -23,6 +23,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include "playlist/playlistmodel.h"
 
 namespace velorixa::playlist {
@@ -62,6 +64,37 @@ bool WriteListFile(const QString& path, const QStringList& lines, QString* error
 // `LoadListFile`: appends the file's lines to list (an empty line is an empty item). Returns
 // the number of lines appended; 0 when the file cannot be opened (the caller says nothing).
 int LoadListFile(const QString& path, PlaylistModel& list, ListFileRead* info = nullptr);
+
+// What reading an M3U or PLS playlist gave beside its entries.
+struct PlaylistLoad {
+    bool opened = false;  // false: missing, unreadable, not a regular file
+    bool hls = false;     // an HLS stream's playlist (#EXT-X- lines): nothing added
+    int leftOut = 0;      // entries that name no item, are too long or hold a line break
+    bool full = false;    // the list filled up before the playlist's end
+};
+
+// Appends the entries of the M3U (.m3u, .m3u8) or PLS (.pls) playlist at path to list: station
+// addresses as they are, paths and file:// addresses as absolute paths, relative ones resolved
+// against the playlist's folder (util::ResolvePlaylistEntry). An HLS playlist adds nothing.
+// Returns the number of lines appended.
+int LoadPlaylistFile(const QString& path, PlaylistModel& list, PlaylistLoad* info = nullptr);
+
+// Any list file the browser lists: .PLF (LoadListFile) or an M3U / PLS playlist
+// (LoadPlaylistFile), told by the name's ending.
+int LoadAnyListFile(const QString& path, PlaylistModel& list, PlaylistLoad* info = nullptr);
+
+// One line's extra for an M3U file: its length in whole seconds (-1 unknown) and its title.
+struct M3uInfo {
+    int lengthSec = -1;
+    QString title;
+};
+// Writes lines as an extended M3U playlist: "#EXTM3U", then for each item an "#EXTINF" line
+// when info gives a title (a station's description counts) and the item's path or address,
+// each line ended by LF and written as its bytes (util::PathToBytes). Empty items are left
+// out (no M3U reader keeps them).
+bool WriteM3uFile(const QString& path, const QStringList& lines,
+                  const std::function<M3uInfo(const QString&)>& info = {},
+                  QString* error = nullptr);
 
 // `SaveListFile`: writes every line of list. False with *error when writing failed.
 bool SaveListFile(const QString& path, const PlaylistModel& list, QString* error = nullptr);

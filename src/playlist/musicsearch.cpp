@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "playlist/browser.h"
+#include "util/playable.h"
 #include "util/walkthread.h"
 
 namespace velorixa::playlist {
@@ -79,7 +80,7 @@ void MusicSearch::StartFindMusic(const QString& root) {
         const auto goesOn = [&] { return flag->goesOn(token) && !channel->cancelled; };
         const auto AddMusicFiles = [&](const QString& folder, const QStringList& files) {
             for (const QString& name : files) {
-                if (!MatchesPattern(name, QStringLiteral("*.MP3"))) continue;
+                if (!util::IsPlayableName(name)) continue;
                 const QString path = folder + name;
                 {
                     std::lock_guard<std::mutex> hold(channel->lock);

@@ -1,9 +1,10 @@
 #pragma once
-// The music search: walks a whole folder tree and appends every "*.MP3" file (any letter case)
-// to the play list as a full path, in the order found: a folder's own files before its
-// subfolders, subfolders depth first in name order (util/folderwalk.h has the walk's rules).
-// Folders it cannot read (other users' private folders) are passed over without a word, and
-// the temporary and system folders are left out (LeftOutSystemFolders).
+// The music search: walks a whole folder tree and appends every music file (each playable type
+// of util/playable.h, any letter case) to the play list as a full path, in the order found: a
+// folder's own files before its subfolders, subfolders depth first in name order
+// (util/folderwalk.h has the walk's rules). Folders it cannot read (other users' private
+// folders) are passed over without a word, and the temporary and system folders are left out
+// (LeftOutSystemFolders).
 // Paths are the file system's bytes (util/fspath.h); a path that a list line cannot hold (it
 // contains a line break) is skipped and counted, and a search that fills the list stops there
 // and says so, so the window can tell the operator what the list does not hold.

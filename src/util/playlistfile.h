@@ -41,6 +41,18 @@ PlaylistRead ParsePlaylist(QByteArrayView text, PlaylistFormat format,
 // The format a file name's ending says (.pls; .m3u, .m3u8; any letter case), if any.
 std::optional<PlaylistFormat> PlaylistFormatOfName(const QString& name);
 
+// An M3U text that is an HLS media or master playlist (a line starting with "#EXT-X-"): a
+// stream's segments or variants, not a list of files to add.
+bool IsHlsPlaylist(QByteArrayView text);
+
+// What an entry of a playlist in folder stands for as a list item: a station address
+// ("http://", "https://", "ftp://") as it is; a path or a "file://" address (its %-escapes
+// taken as bytes; another host than localhost gives nothing) as an absolute, clean path,
+// relative paths taken against folder; empty for anything else.
+QString ResolvePlaylistEntry(const QString& entry, const QString& folder);
+// The entries that stand for an item, resolved; the others left out.
+QStringList ResolvePlaylistEntries(const QStringList& entries, const QString& folder);
+
 // The format the text itself says: PLS when its first line that is not empty is "[playlist]"
 // (any letter case), M3U otherwise.
 PlaylistFormat PlaylistFormatOfText(QByteArrayView text);

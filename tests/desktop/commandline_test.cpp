@@ -25,7 +25,8 @@ class CommandLineTest : public ::testing::Test {
         d_ = dir_.path();
         for (const char* f :
              {"a.mp3", "b song.MP3", "notes.txt", "album/2 two.mp3", "album/1 one.mp3",
-              "album/4 four.Mp3", "album/cd2/3 three.mp3", "empty/readme.txt"})
+              "album/4 four.Mp3", "album/cd2/3 three.mp3", "empty/readme.txt", "mixed/a.flac",
+              "mixed/b.OPUS", "mixed/c.m4a", "mixed/d.wav", "mixed/e.aif", "mixed/f.txt"})
             touch(f, "x");
         touch("list.m3u",
               "#EXTM3U\r\n#EXTINF:1,a\r\na.mp3\r\n\r\n/abs/c.mp3\r\nhttp://radio.example/s\r\n"
@@ -82,7 +83,11 @@ TEST_F(CommandLineTest, ArgumentsBecomeItemsOrProblems) {
          {"@/album/1 one.mp3", "@/album/2 two.mp3", "@/album/4 four.Mp3",
           "@/album/cd2/3 three.mp3"},
          nullptr},
-        {"a folder without MP3 files", {"empty"}, {}, "empty"},
+        {"a folder without music files", {"empty"}, {}, "empty"},
+        {"a folder gives every playable type",
+         {"mixed"},
+         {"@/mixed/a.flac", "@/mixed/b.OPUS", "@/mixed/c.m4a", "@/mixed/d.wav", "@/mixed/e.aif"},
+         nullptr},
         {"a station address as it is",
          {"https://radio.example/live?x=1"},
          {"https://radio.example/live?x=1"},

@@ -17,6 +17,7 @@
 #include "desktop/ui/mprisservice.h"
 #include "playback/playback.h"
 #include "playback/recordingplayer.h"
+#include "playlist/tagcache.h"
 
 namespace velorixa::desktop {
 namespace {
@@ -170,6 +171,41 @@ TEST_F(MprisPlaybackTest, CanSeekOnlyWhileAFilePlaysAndSeeksReachThePlayerThen) 
         client_->player("SetPosition", {QVariant::fromValue(track), qlonglong(60'000'000)});
         EXPECT_EQ(player_.calls(), s.canSeek ? QStringList({"seek 7", "seek 60"}) : QStringList());
     }
+}
+
+TEST_F(MprisPlaybackTest, TheDesktopSeesTheTagsOfTheFileThatPlays) {
+    playlist::TagCache tags([](const QString& path) {
+        audio::TrackTags t;
+        t.media = true;
+        if (path == "/m/b.mp3") {
+            t.title = "Tune";
+            t.artist = "Band";
+            t.album = "Record";
+            t.lengthSec = 61;
+        }
+        return t;
+    });
+    service_->setTags(&tags);
+    list_.clearSelection();
+    list_.setSelected(1, true);
+    client_->player("PlayPause");
+    ASSERT_TRUE(settledOn("/m/b.mp3", PlayState::Playing));
+    QVariantMap m;
+    EXPECT_TRUE(test::waitFor(
+        [&] {
+            m = test::toMap(client_->playerProperty("Metadata"));
+            return m.value("xesam:title").toString() == "Tune";
+        },
+        5000));
+    EXPECT_EQ(m.value("xesam:artist").toStringList(), QStringList{"Band"});
+    EXPECT_EQ(m.value("xesam:album").toString(), "Record");
+    // A file without tags keeps its file name as its title.
+    client_->player("Next");
+    ASSERT_TRUE(settledOn("/m/c.mp3", PlayState::Playing));
+    EXPECT_TRUE(test::waitFor([&] { return tags.find("/m/c.mp3") != nullptr; }, 5000));
+    m = test::toMap(client_->playerProperty("Metadata"));
+    EXPECT_EQ(m.value("xesam:title").toString(), "c");
+    EXPECT_FALSE(m.contains("xesam:artist"));
 }
 
 TEST_F(MprisPlaybackTest, VolumeOpenUriRaiseAndQuit) {

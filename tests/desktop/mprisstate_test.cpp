@@ -52,5 +52,49 @@ TEST(MprisState, StationTitleReplacesTheNameOnceOneArrives) {
     EXPECT_TRUE(s.streamTitle("late").isEmpty()) << "a file takes no stream title";
 }
 
+TEST(MprisState, AFilesTagsNameItOnTheDesktop) {
+    audio::TrackTags tags;
+    tags.media = true;
+    tags.title = "Tune";
+    tags.artist = "Band";
+    tags.album = "Record";
+    tags.lengthSec = 183.5;
+    struct Case {
+        QString item;        // the item played
+        QString taggedItem;  // the item the tags are of
+        bool openedFirst;    // the source told its own length (200 s) first
+        QString title, artist, album;
+        qint64 lengthUs;  // 0: none
+    };
+    const Case cases[] = {
+        {"/m/x.mp3", "/m/x.mp3", false, "Tune", "Band", "Record", 183500000},
+        {"/m/x.mp3", "/m/x.mp3", true, "Tune", "Band", "Record", 200000000},
+        {"/m/x.mp3", "/m/other.mp3", false, "x", "", "", 0},  // late tags of another item
+        {"http://radio.example/live Groove", "http://radio.example/live Groove", false, "Groove",
+         "", "", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.item.toStdString() + " " + c.taggedItem.toStdString());
+        MprisState s;
+        s.requestStarted(c.item);
+        if (c.openedFirst) s.opened(200);
+        const QVariantMap changed = s.tagsRead(c.taggedItem, tags);
+        const QVariantMap m = s.metadata();
+        EXPECT_EQ(changed.isEmpty(), c.artist.isEmpty()) << "a signal only when something changed";
+        EXPECT_EQ(m.value("xesam:title").toString(), c.title);
+        EXPECT_EQ(m.value("xesam:artist").toStringList(),
+                  c.artist.isEmpty() ? QStringList() : QStringList{c.artist});
+        EXPECT_EQ(m.value("xesam:album").toString(), c.album);
+        EXPECT_EQ(m.value("mpris:length").toLongLong(), c.lengthUs);
+    }
+    // The next item starts without the last one's tags.
+    MprisState s;
+    s.requestStarted("/m/x.mp3");
+    s.tagsRead("/m/x.mp3", tags);
+    s.requestStarted("/m/y.mp3");
+    EXPECT_EQ(s.metadata().value("xesam:title").toString(), "y");
+    EXPECT_FALSE(s.metadata().contains("xesam:artist"));
+}
+
 }  // namespace
 }  // namespace velorixa::desktop

@@ -57,6 +57,16 @@ TEST(PlanRequest, NothingToPlayOnlyWithNoItemAndAnEmptyList) {
     EXPECT_FALSE(NothingToPlay("/kept.mp3", 0));
 }
 
+TEST(TimeText, SecondsBelowAMinuteThenMinutesAndSeconds) {
+    const std::pair<int, const char*> cases[] = {
+        {-3, "0"},      {0, "0"},        {1, "1"},        {59, "59"},
+        {60, "1:00"},   {61, "1:01"},    {65, "1:05"},    {599, "9:59"},
+        {600, "10:00"}, {3599, "59:59"}, {3600, "60:00"}, {32767, "546:07"},
+    };
+    for (const auto& [sec, text] : cases)
+        EXPECT_EQ(TimeText(sec), text) << sec;
+}
+
 TEST(PositionBar, LengthsAndStepsRoundHalfToEven) {
     const struct {
         double len;

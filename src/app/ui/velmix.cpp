@@ -228,11 +228,17 @@ void VelMix::Form_Load() {
     connect(soundControl_, &controls::SoundControl::rotationActiveChanged, this,
             [this](bool active) { knobsRotate_ = active; });
     playListPage_ = new PlayListPage(page(0), textFocus_, playLists_, this);
+    tags_ = new playlist::TagCache(&audio::ReadTags, this);
+    playListPage_->setTags(tags_);
+    transport_->setNames(tags_);
     playerPort_ = std::make_unique<playback::AudioPlayerPort>(
         *player_, [this] { return soundControl_->startValues(); });
     playback_ = new playback::Playback(*playerPort_, playLists_.PlayList, timerNet_,
                                        playback::ClockSeededRandom(), this);
     playControl_ = new PlayControl(*playback_, *transport_, *menuTabs_, timerTik_, this);
+    // The item about to play is read before the rest of the list.
+    connect(playback_, &playback::Playback::itemChanged, tags_,
+            [this](const QString& item) { tags_->wantFirst(item); });
     // A double click on a line plays it (the current item goes on) and shows the "PlayBack" page.
     ListBox* listView = playListPage_->PlayListView();
     connect(listView, &ListBox::lineDoubleClicked, this, [this, listView](int) {

@@ -16,6 +16,7 @@
 
 #include "app/windowstate.h"
 #include "playlist/playlists.h"
+#include "playlist/tagcache.h"
 #include "util/ui/textfocus.h"
 
 class QTabWidget;
@@ -114,6 +115,9 @@ class VelMix : public QWidget {
     UtilPanel& utilPanel() { return *utilPanel_; }
     playback::PlayQueue& playQueue();
     playlist::PlayLists& playLists() { return playLists_; }
+    // The music files' tags, read off this thread; what the list, the transport and the
+    // desktop's media controls show of an item.
+    playlist::TagCache& tags() { return *tags_; }
     controls::SoundControl& soundControl() { return *soundControl_; }
     display::DisplayPanel& display() { return *display_; }
     // The "Effects" page, its handlers and the wave generator its knobs follow.
@@ -182,6 +186,7 @@ class VelMix : public QWidget {
     QTimer timerBeg_, timerFoc_, timerTik_, timerNet_;
 
     playlist::PlayLists playLists_;
+    playlist::TagCache* tags_ = nullptr;
     std::unique_ptr<PLAYER> player_;
     std::unique_ptr<controls::PlayerSoundTarget> soundTarget_;
     controls::SoundControl* soundControl_ = nullptr;

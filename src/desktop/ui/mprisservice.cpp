@@ -10,6 +10,8 @@
 #include "desktop/commandline.h"
 #include "desktop/ui/openitems.h"
 #include "playback/playback.h"
+#include "playlist/tagcache.h"
+#include "util/playable.h"
 #include "util/ui/notice.h"
 
 namespace velorixa::desktop {
@@ -44,7 +46,12 @@ MprisService::MprisService(Playback& playback, DesktopWindow window, QDBusConnec
     playback::TransportEvents& ev = playback_.events();
     connect(&ev, &playback::TransportEvents::requestStarted, this, [this] {
         lastPositionUs_ = 0;
-        publish(state_.requestStarted(playback_.item()));
+        QVariantMap changed = state_.requestStarted(playback_.item());
+        if (const audio::TrackTags* t = tags_ ? tags_->find(playback_.item()) : nullptr)
+            changed.insert(state_.tagsRead(playback_.item(), *t));
+        else if (tags_)
+            tags_->wantFirst(playback_.item());
+        publish(std::move(changed));
     });
     connect(&ev, &playback::TransportEvents::opened, this,
             [this] { publish(state_.opened(playback_.length())); });
@@ -63,6 +70,17 @@ MprisService::MprisService(Playback& playback, DesktopWindow window, QDBusConnec
     connect(&playback_, &Playback::masterVolumeChanged, this,
             [this](int v) { publish(state_.masterVolume(v)); });
     lastFlags_ = canFlags();
+}
+
+void MprisService::setTags(playlist::TagCache* tags) {
+    if (tags_) disconnect(tags_, nullptr, this, nullptr);
+    tags_ = tags;
+    if (!tags_) return;
+    connect(tags_, &playlist::TagCache::tagsRead, this, [this](const QStringList& paths) {
+        const QString& item = playback_.item();
+        if (!paths.contains(item)) return;
+        if (const audio::TrackTags* t = tags_->find(item)) publish(state_.tagsRead(item, *t));
+    });
 }
 
 MprisService::~MprisService() {
@@ -227,8 +245,9 @@ QStringList MprisRootAdaptor::supportedUriSchemes() const {
 }
 
 QStringList MprisRootAdaptor::supportedMimeTypes() const {
-    return {QStringLiteral("audio/mpeg"), QStringLiteral("audio/x-mpegurl"),
-            QStringLiteral("audio/x-scpls")};
+    QStringList types = util::OpenedMimeTypes() + util::AliasMimeTypes();
+    types.removeDuplicates();
+    return types;
 }
 
 MprisPlayerAdaptor::MprisPlayerAdaptor(QObject* object, MprisService& service)

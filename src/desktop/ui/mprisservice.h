@@ -24,6 +24,9 @@
 namespace velorixa::playback {
 class Playback;
 }
+namespace velorixa::playlist {
+class TagCache;
+}
 
 namespace velorixa::desktop {
 
@@ -59,6 +62,9 @@ class MprisService : public QObject {
     bool start();
     // Leaves the bus and takes no more calls (the window unloads).
     void stop();
+    // The metadata of a file take its title, artist, album and length from tags (which must
+    // outlive the service) as soon as they are read.
+    void setTags(playlist::TagCache* tags);
     const QString& serviceName() const { return serviceName_; }
     const MprisState& state() const { return state_; }
 
@@ -92,6 +98,7 @@ class MprisService : public QObject {
     bool stopped_ = false;
     QDBusConnection bus_;
     MprisState state_;
+    playlist::TagCache* tags_ = nullptr;
     QString serviceName_;
     bool registered_ = false;
     QVariantMap lastFlags_;

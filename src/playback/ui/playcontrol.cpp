@@ -39,7 +39,7 @@ PlayControl::PlayControl(playback::Playback& playback, TransportPanel& panel, QT
     panel_.ScrPlay->setTracking(false);
     connect(panel_.ScrPlay, &QScrollBar::valueChanged, this, [this](int v) { ScrPlay_Change(v); });
     connect(panel_.ScrPlay, &QScrollBar::sliderMoved, this, [this](int v) {
-        panel_.TxtPos->setText(QString::number(v));
+        panel_.TxtPos->setText(playback::TimeText(v));
         dragging_ = true;  // the tick keeps off the bar while the operator holds it
         playback_.setPositionHeld(true);
     });
@@ -82,7 +82,7 @@ PlayControl::PlayControl(playback::Playback& playback, TransportPanel& panel, QT
         if (playback_.kind() == playback::PlayKind::File && t != lastShownSec_ && t >= 0 &&
             t <= panel_.ScrPlay->maximum())
             setPositionBarValue(t);
-        if (t > 0) panel_.TxtPos->setText(QString::number(t));
+        if (t > 0) panel_.TxtPos->setText(playback::TimeText(t));
         lastShownSec_ = t;
     });
     connect(&playback_, &playback::Playback::failed, this, [this](const playback::Failure& f) {
@@ -126,7 +126,7 @@ void PlayControl::opened(playback::PlayKind kind) {
         return;
     }
     const playback::PositionBar bar = playback::PositionBarFor(playback_.length());
-    panel_.showLength(QString::number(bar.PlayLen));
+    panel_.showLength(playback::TimeText(bar.PlayLen));
     moveGuard_ = true;  // a new range is not a seek
     panel_.ScrPlay->setMaximum(bar.PlayLen);
     moveGuard_ = false;
@@ -157,7 +157,7 @@ void PlayControl::ScrPlay_Change(int value) {
     const playback::BarAction action = playback::PositionBarChange(
         value, bar->minimum(), bar->maximum(), moveGuard_, playback_.repeat());
     if (action == playback::BarAction::None) return;
-    panel_.TxtPos->setText(QString::number(value));
+    panel_.TxtPos->setText(playback::TimeText(value));
     timerTik_.setInterval(10);
     switch (action) {
         case playback::BarAction::Restart:

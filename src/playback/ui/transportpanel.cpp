@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include "playlist/tagcache.h"
 #include "util/fspath.h"
 
 namespace velorixa {
@@ -103,8 +104,22 @@ int TransportPanel::masterVolume() const {
 }
 
 void TransportPanel::showName(const QString& name) {
+    item_ = name;
     // A file name that is not UTF-8 on disk in its readable form.
-    NamePlay->setText(util::PathForDisplay(name));
+    const QString path = util::PathForDisplay(name);
+    NamePlay->setText(names_ ? names_->shownName(name) : path);
+    NamePlay->setCursorPosition(0);
+    NamePlay->setToolTip(path);
+}
+
+void TransportPanel::setNames(playlist::TagCache* names) {
+    names_ = names;
+    if (names_)
+        QObject::connect(names_, &playlist::TagCache::tagsRead, NamePlay,
+                         [this](const QStringList& paths) {
+                             if (!item_.isEmpty() && paths.contains(item_)) showName(item_);
+                         });
+    showName(item_);
 }
 
 void TransportPanel::showCpu(const QString& text) {

@@ -15,6 +15,9 @@ class QPushButton;
 class QScrollBar;
 
 namespace velorixa {
+namespace playlist {
+class TagCache;
+}
 
 enum class TransportButton { Play, Stop, Prev, Next };
 
@@ -31,8 +34,12 @@ class TransportPanel {
     // action runs with the new value at every change of the master volume bar while context
     // lives.
     void onMasterVolumeChanged(QObject* context, std::function<void(int)> action);
-    // The item playing or next, shown readably (util::PathForDisplay).
+    // The item playing or next: by its tags' name when names are given ("Artist - Title", a
+    // file's name without folder and extension), else readably (util::PathForDisplay); the
+    // path itself in the tool tip. Shown anew when its tags come in.
     void showName(const QString& name);
+    // Where the shown names come from; names must outlive the panel.
+    void setNames(playlist::TagCache* names);
     void showCpu(const QString& text);
     void clearPosition();
     // The length box (a file's seconds, "stream", a station's bit rate).
@@ -65,6 +72,8 @@ class TransportPanel {
     QLabel* TitCPU;
     QLabel* LblCPU;
     QPushButton* CmdSndVolExe;
+    playlist::TagCache* names_ = nullptr;
+    QString item_;  // the item shown
 };
 
 }  // namespace velorixa

@@ -7,14 +7,15 @@
 
 #include <algorithm>
 
+#include "playlist/tagcache.h"
 #include "util/fspath.h"
 
 namespace velorixa {
 
 class ListBox::Adapter : public QAbstractListModel {
   public:
-    explicit Adapter(playlist::PlaylistModel& m, QObject* parent)
-        : QAbstractListModel(parent), m_(m) {}
+    explicit Adapter(ListBox& box, playlist::PlaylistModel& m, QObject* parent)
+        : QAbstractListModel(parent), box_(box), m_(m) {}
     int rowCount(const QModelIndex& parent) const override {
         return parent.isValid() ? 0 : m_.count();
     }
@@ -22,16 +23,20 @@ class ListBox::Adapter : public QAbstractListModel {
         if (!index.isValid() || index.row() >= m_.count()) return {};
         // A path that is not UTF-8 on disk is shown in its readable form; the model keeps the
         // bytes.
-        if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-            return util::PathForDisplay(m_.text(index.row()));
+        if (role == Qt::DisplayRole) return box_.shownText(index.row());
+        if (role == Qt::ToolTipRole) return util::PathForDisplay(m_.text(index.row()));
         return {};
     }
     void reset() {
         beginResetModel();
         endResetModel();
     }
+    void allChanged() {
+        if (m_.count() > 0) emit dataChanged(index(0), index(m_.count() - 1), {Qt::DisplayRole});
+    }
 
   private:
+    ListBox& box_;
     playlist::PlaylistModel& m_;
 };
 
@@ -54,7 +59,7 @@ class ListBox::Delegate : public QStyledItemDelegate {
 ListBox::ListBox(playlist::PlaylistModel& model, QWidget* parent)
     : QListView(parent),
       model_(model),
-      adapter_(new Adapter(model_, this)),
+      adapter_(new Adapter(*this, model_, this)),
       delegate_(new Delegate(this)) {
     setModel(adapter_);
     setItemDelegate(delegate_);
@@ -95,6 +100,23 @@ void ListBox::pullSelection(const QItemSelection& selected, const QItemSelection
     model_.setCurrentRow(current.isValid() ? current.row() : -1);
 }
 
+void ListBox::setNames(playlist::TagCache* names) {
+    names_ = names;
+    refresh();
+}
+
+QString ListBox::shownText(int row) const {
+    const QString& text = model_.text(row);
+    return names_ ? names_->shownName(text) : util::PathForDisplay(text);
+}
+
+void ListBox::namesChanged() {
+    delegate_->widest = widestLinePx();
+    adapter_->allChanged();
+    // The rows' width comes from the delegate, asked again once the layout is redone.
+    scheduleDelayedItemsLayout();
+}
+
 int ListBox::widestLinePx() {
     // Shaping every line of a full list takes a third of a second; the sum of its characters'
     // advances (kept per character) takes a few milliseconds and differs from the shaped width
@@ -104,7 +126,7 @@ int ListBox::widestLinePx() {
     if (charWidths_.empty()) charWidths_.assign(0x10000, kUnknownWidth);
     int widest = 0, widestRow = -1;
     for (int row = 0, n = model_.count(); row < n; ++row) {
-        const QString& text = model_.text(row);
+        const QString text = names_ ? names_->shownName(model_.text(row)) : model_.text(row);
         int sum = 0;
         for (const QChar c : text) {
             if (c.isSurrogate()) {  // outside the table: this line is shaped as it is shown
@@ -120,13 +142,12 @@ int ListBox::widestLinePx() {
             widestRow = row;
         }
     }
-    if (widestRow >= 0)
-        widest =
-            std::max(widest, fm.horizontalAdvance(util::PathForDisplay(model_.text(widestRow))));
+    if (widestRow >= 0) widest = std::max(widest, fm.horizontalAdvance(shownText(widestRow)));
     return widest;
 }
 
 void ListBox::refresh(bool fromTop) {
+    if (names_) names_->want(model_.texts());
     const int vscroll = verticalScrollBar()->value();
     const int hscroll = horizontalScrollBar()->value();
     delegate_->widest = widestLinePx();

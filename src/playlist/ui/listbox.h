@@ -16,6 +16,9 @@
 #include "playlist/playlistmodel.h"
 
 namespace velorixa {
+namespace playlist {
+class TagCache;
+}
 
 class ListBox : public QListView {
     Q_OBJECT
@@ -32,6 +35,15 @@ class ListBox : public QListView {
     void refresh(bool fromTop = false);
     // Only the selection (and current row) changed.
     void refreshSelection();
+    // The names shown for the lines come from names (their tags; the tool tip keeps the
+    // line's text, the path), and the files among the lines are asked for at each refresh.
+    // Without names a line shows its text.
+    void setNames(playlist::TagCache* names);
+    // The names of some lines changed (their tags were read): shown anew, the scroll extent
+    // measured again.
+    void namesChanged();
+    // What the box shows for row.
+    QString shownText(int row) const;
 
   protected:
     void changeEvent(QEvent* event) override;
@@ -51,6 +63,7 @@ class ListBox : public QListView {
     void pullSelection(const QItemSelection& selected, const QItemSelection& deselected);
 
     playlist::PlaylistModel& model_;
+    playlist::TagCache* names_ = nullptr;
     Adapter* adapter_;
     Delegate* delegate_;
     static constexpr uint16_t kUnknownWidth = 0xFFFF;

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTimer>
 
 #include "playlist/listfile.h"
 #include "playlist/ui/listbox.h"
@@ -77,6 +78,24 @@ PlayListPage::PlayListPage(QWidget* canvas, util::TextFocus& textFocus, PlayList
     // the folder that is current when the window loads when there is none.
     if (music_.isEmpty() || !setBrowserFolder(music_)) setBrowserFolder(CurrentFolder());
     CloseAddSav();
+}
+
+void PlayListPage::setTags(TagCache* tags) {
+    if (tags_) disconnect(tags_, nullptr, this, nullptr);
+    tags_ = tags;
+    if (!namesTimer_) {
+        // Names come in batches while a big folder is read: the list is shown anew at most
+        // a few times a second, never once per file.
+        namesTimer_ = new QTimer(this);
+        namesTimer_->setSingleShot(true);
+        namesTimer_->setInterval(150);
+        connect(namesTimer_, &QTimer::timeout, this, [this] { PlayList->namesChanged(); });
+    }
+    if (tags_)
+        connect(tags_, &TagCache::tagsRead, this, [this] {
+            if (!namesTimer_->isActive()) namesTimer_->start();
+        });
+    PlayList->setNames(tags_);
 }
 
 void PlayListPage::buildList(QWidget* canvas) {
@@ -308,10 +327,23 @@ void PlayListPage::CloseAddSav() {
 }
 
 void PlayListPage::CmdAddSel_Click() {
-    int skipped = 0;
-    AddBrowserSelection(PlayList->model(), folder_, FileTop->model(), pattern_, &skipped);
+    int skipped = 0, hls = 0;
+    AddBrowserSelection(PlayList->model(), folder_, FileTop->model(), pattern_, &skipped, &hls);
     PlayList->refresh();
-    showListNote(ListNote(skipped, false, false));
+    if (pattern_ == BrowserPattern::Music) {
+        showListNote(ListNote(skipped, false, false));
+        return;
+    }
+    QStringList parts;
+    if (hls > 0)
+        parts << QStringLiteral(
+                     "%1 HLS playlist(s) not added: a stream, not a list of files; "
+                     "add its address to the stations.")
+                     .arg(hls);
+    if (skipped > 0)
+        parts << QStringLiteral("%1 playlist entries left out: they name no file or station.")
+                     .arg(skipped);
+    showListNote(parts.join(u'\n'));
 }
 
 void PlayListPage::showListNote(const QString& text) {
@@ -390,9 +422,20 @@ void PlayListPage::CmdFileSave_Click() {
     const QString name = NameFileSave->text();
     if (PlayList->model().isEmpty() || name.isEmpty()) return;
     CmdSwitch->setEnabled(false);
-    const QString path = PlaylistFilePath(folder_, name);
+    const SaveTarget target = ListSaveTarget(folder_, name);
+    const QString& path = target.path;
     QString error;
-    if (!SaveListFile(path, PlayList->model(), &error)) {
+    const auto m3uInfo = [this](const QString& item) {
+        M3uInfo info;
+        if (const audio::TrackTags* t = tags_ ? tags_->find(item) : nullptr) {
+            if (t->hasName()) info.title = ShownName(*t, item);
+            if (t->lengthSec > 0) info.lengthSec = static_cast<int>(t->lengthSec + 0.5);
+        }
+        return info;
+    };
+    const bool saved = target.m3u ? WriteM3uFile(path, PlayList->model().texts(), m3uInfo, &error)
+                                  : SaveListFile(path, PlayList->model(), &error);
+    if (!saved) {
         messageBox(QStringLiteral("The list could not be saved as \"%1\": %2").arg(path, error),
                    QStringLiteral("Error"));
         CmdSwitch->setEnabled(true);

@@ -15,6 +15,7 @@
 #include "playlist/musicsearch.h"
 #include "playlist/playlistmodel.h"
 #include "playlist/playlists.h"
+#include "playlist/tagcache.h"
 
 class QCheckBox;
 class QComboBox;
@@ -24,6 +25,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
+class QTimer;
 class QWidget;
 
 namespace velorixa {
@@ -42,6 +44,9 @@ class PlayListPage : public QObject, public playlist::ListHost {
 
     // The list view on the page: the play control and the station list work on its selection.
     ListBox* PlayListView() const { return PlayList; }
+    // The list shows its files by their tags (read by tags as lines come in); the tool tip
+    // and everything else keep the path. tags must outlive the page.
+    void setTags(playlist::TagCache* tags);
     // `CmdSwitch` may be used (the station list disables it while it saves).
     void setSwitchEnabled(bool enabled) override;
 
@@ -152,6 +157,8 @@ class PlayListPage : public QObject, public playlist::ListHost {
     QLabel* lblFolder_ = nullptr;  // the browser's folder
     playlist::BrowserPattern pattern_ = playlist::BrowserPattern::Music;
     playlist::MusicSearch* search_ = nullptr;
+    playlist::TagCache* tags_ = nullptr;
+    QTimer* namesTimer_ = nullptr;  // gathers the batches of tags read into one repaint
     bool busyPointer_ = false;
 };
 
