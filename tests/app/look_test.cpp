@@ -70,7 +70,9 @@ TEST_P(LookTest, EveryTextOfTheWindowIsReadableOnItsGround) {
             worst = std::min(worst, r);
             ++checked;
             EXPECT_GE(r, 4.5) << k.what << " " << w->objectName().toStdString()
-                              << (g == QPalette::Disabled ? " (disabled)" : "");
+                              << (g == QPalette::Disabled ? " (disabled) " : " ")
+                              << p.color(g, k.fg).name().toStdString() << " on "
+                              << p.color(g, k.bg).name().toStdString();
         }
     };
     const Kind label{"label", QPalette::WindowText, QPalette::Window};

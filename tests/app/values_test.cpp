@@ -79,9 +79,10 @@ class ValuesTest : public ::testing::Test {
             }
         }
     }
-    // The key that steps a bar towards its maximum by one small step.
+    // The key that steps a bar towards its maximum by one small step (a scroll bar's keys run
+    // the other way round from a slider's: left and down add).
     static Qt::Key stepUp(QScrollBar* bar) {
-        return bar->orientation() == Qt::Horizontal ? Qt::Key_Right : Qt::Key_Down;
+        return bar->orientation() == Qt::Horizontal ? Qt::Key_Left : Qt::Key_Down;
     }
     // The pointer comes to rest on a widget.
     static void enter(QWidget* w) {

@@ -12,8 +12,10 @@
 #   OUTDIR/effects-1.png               scheme 1
 #   Alt                                the colour switch
 #   OUTDIR/effects-2.png               scheme 2, the pointer on the pitch range bars
+#   OUTDIR/effects-2-zero.png          the pointer on the balance knob's zero button
 #   Ctrl                               "PlayBack"
 #   OUTDIR/playback-2.png, Alt, OUTDIR/playback-1.png
+#   "?", then the help keyboard's "Home" key   OUTDIR/help-1.png
 # With "dark" the player runs under the GTK platform theme with the dark Adwaita theme, as on a
 # dark desktop; the pictures are then named *-dark.png.
 # Environment: see common.sh. Exit code: 0 pictures taken, 1 the player failed, 2 set-up failure.
@@ -70,12 +72,18 @@ xdotool key --clearmodifiers Alt_L
 sleep 0.5
 rest 100 388
 shot effects-2
+rest 322 181
+shot effects-2-zero
 xdotool key --clearmodifiers Control_L
 sleep 1
 shot playback-2
 xdotool key --clearmodifiers Alt_L
 sleep 1
 shot playback-1
+click 426 144
+click 270 167
+sleep 0.5
+shot help-1
 
 status=0
 if close_player "$win"; then log "$exit_how"; else

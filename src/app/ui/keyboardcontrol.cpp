@@ -137,11 +137,11 @@ void KeyboardControl::buildHelpKeyboard(QFrame& frameHelp) {
     bold.setBold(true);
     TextHlp->setFont(bold);
 
-    // The main block is 15 units of 14 pixels wide in every row; Print, Scroll and Break sit
+    // The main block is 15 units of 13.6 pixels wide in every row; Print, Scroll and Break sit
     // over the navigation block, as on a real keyboard. What the main block leaves goes to the
     // navigation and numeric keys, so that "Home", "PgUp", "Num" and the numeric "Enter" fit
     // on one line.
-    const double u = 14;
+    const double u = 13.6;
     struct Row {
         int y;
         std::vector<std::pair<int, double>> keys;  // index, width in units
@@ -158,7 +158,7 @@ void KeyboardControl::buildHelpKeyboard(QFrame& frameHelp) {
         return a;
     };
     const Row rows[] = {
-        {0, cat({{0, 1.2}}, run(1, 12, 1.15))},
+        {0, cat(cat({{0, 1.2}}, run(1, 9, 1.05)), run(10, 12, 1.45))},
         {20, cat(run(16, 28, 1), {{29, 2}})},
         {39, cat(cat({{30, 1.5}}, run(31, 42, 1)), {{43, 1.5}})},
         {58, cat(cat({{44, 1.8}}, run(45, 55, 1)), {{56, 2.2}})},
@@ -184,7 +184,7 @@ void KeyboardControl::buildHelpKeyboard(QFrame& frameHelp) {
         }
     }
     // Navigation block: Print, Scroll, Break; Insert..PgDn; the arrows.
-    const int nx = static_cast<int>(15 * u) + 5, n = 25;
+    const int nx = static_cast<int>(15 * u) + 5, n = 27;
     for (int i = 0; i < 3; ++i) {
         makeKey(13 + i, nx + i * n, 0, n - 1, 18);
         makeKey(77 + i, nx + i * n, 20, n - 1, 18);
@@ -195,7 +195,7 @@ void KeyboardControl::buildHelpKeyboard(QFrame& frameHelp) {
     makeKey(85, nx + n, 96, n - 1, 18);      // Down
     makeKey(86, nx + 2 * n, 96, n - 1, 18);  // Right
     // Numeric block.
-    const int kx = nx + 3 * n + 5, m = 23;
+    const int kx = nx + 3 * n + 5, m = 23;  // 386 pixels in all
     for (int i = 0; i < 4; ++i)
         makeKey(87 + i, kx + i * m, 20, m - 1, 18);
     const int pad[3][3] = {{91, 92, 93}, {94, 95, 96}, {97, 98, 99}};

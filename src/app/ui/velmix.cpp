@@ -318,7 +318,7 @@ void VelMix::Form_Load() {
     ClrLevels();
     display_->ClearFFT();
     // Every scroll bar exists now: their thumbs in the window's colours.
-    display::StyleScrollBars(*this);
+    display::ApplyWindowStyle(*this);
     timerFoc_.start();
     timerTik_.start();
 }

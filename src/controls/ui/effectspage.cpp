@@ -219,7 +219,10 @@ void EffectsPage::buildPan() {
     chkRot2_->setGeometry(px(1680), px(840), 46, 18);
     for (QCheckBox* c : {chkRot1_, chkRot2_}) {
         c->setFocusPolicy(Qt::NoFocus);
-        c->setStyleSheet(QStringLiteral("QCheckBox { spacing: 2px; }"));  // "Jump" fits its place
+        // Two pixels between box and caption, so "Jump" fits its place. A property the window's
+        // style reads, not a style sheet: a style sheet would cut the box off the window's
+        // palette and give it the desktop's colours.
+        c->setProperty("labelSpacing", 2);
     }
     connect(chkRot1_, &QCheckBox::clicked, this,
             [this](bool ticked) { logic_.ChkRot1_Click(ticked, Origin::Operator); });
@@ -434,10 +437,13 @@ QString EffectsPage::readout(int id) const {
 }
 
 bool EffectsPage::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::Enter && type != QEvent::Leave && type != QEvent::ToolTip)
+        return QObject::eventFilter(watched, event);
     auto* w = qobject_cast<QWidget*>(watched);
     const int id = readoutIdOf(w);
     if (id == kNone) return QObject::eventFilter(watched, event);
-    switch (event->type()) {
+    switch (type) {
         case QEvent::Enter:
             hovered_ = id;
             showReadout(id);
@@ -460,14 +466,6 @@ bool EffectsPage::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void EffectsPage::changed(int id, Origin origin) {
-    // The tool tip resting on the control follows its value.
-    if (tipWidget_ && QToolTip::isVisible() && (tipId_ == id || tipId_ == kZeroFirst + id)) {
-        if (origin == Origin::Wave && waveFrame_.isActive()) {
-            // the frame timer brings it
-        } else {
-            QToolTip::showText(tipPos_, readout(tipId_), tipWidget_);
-        }
-    }
     // The control under the pointer keeps the line (its zero button counts as the knob).
     if (hovered_ != kNone && hovered_ != id && hovered_ != kZeroFirst + id) return;
     if (origin == Origin::Wave) {
@@ -486,6 +484,7 @@ void EffectsPage::showReadout(int id) {
     if (id == kNone) return;
     shown_ = id;
     lblValue_->setText(readout(id));
+    // The tool tip resting on the control follows its value.
     if (tipWidget_ && QToolTip::isVisible() && tipId_ == id)
         QToolTip::showText(tipPos_, readout(id), tipWidget_);
 }

@@ -1,6 +1,7 @@
 #include "display/ui/windowlook.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QPainter>
 #include <QPointer>
 #include <QScrollBar>
@@ -46,8 +47,8 @@ QPalette WindowPalette(const WindowColours& c) {
     return p;
 }
 
-void ThumbStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
-                                    QPainter* painter, const QWidget* widget) const {
+void WindowStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                                     QPainter* painter, const QWidget* widget) const {
     QProxyStyle::drawComplexControl(control, option, painter, widget);
     const auto* bar = qstyleoption_cast<const QStyleOptionSlider*>(option);
     if (control != CC_ScrollBar || !bar) return;
@@ -81,19 +82,30 @@ void ThumbStyle::drawComplexControl(ComplexControl control, const QStyleOptionCo
     painter->restore();
 }
 
+int WindowStyle::pixelMetric(PixelMetric metric, const QStyleOption* option,
+                             const QWidget* widget) const {
+    if (metric == PM_CheckBoxLabelSpacing && widget) {
+        const QVariant spacing = widget->property("labelSpacing");
+        if (spacing.isValid()) return spacing.toInt();
+    }
+    return QProxyStyle::pixelMetric(metric, option, widget);
+}
+
 void ApplyWindowPalette(QWidget& window) {
     window.setPalette(WindowPalette());
     window.setAttribute(Qt::WA_WindowPropagation);
 }
 
-void StyleScrollBars(QWidget& root) {
-    static QPointer<ThumbStyle> style;
+void ApplyWindowStyle(QWidget& root) {
+    static QPointer<WindowStyle> style;
     if (!style) {
-        style = new ThumbStyle;
+        style = new WindowStyle;
         style->setParent(qApp);
     }
     for (QScrollBar* bar : root.findChildren<QScrollBar*>())
         if (bar->style() != style) bar->setStyle(style);
+    for (QCheckBox* box : root.findChildren<QCheckBox*>())
+        if (box->property("labelSpacing").isValid() && box->style() != style) box->setStyle(style);
 }
 
 }  // namespace velorixa::display

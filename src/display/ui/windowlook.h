@@ -2,7 +2,8 @@
 // The window's look on any desktop: its own palette (display::WindowScheme) instead of the
 // desktop's, and scroll bars whose thumbs stand out of their troughs. The bars keep the
 // geometry of the desktop's style (arrows, sizes), so the fixed layout stays as it is; only the
-// trough and the thumb are painted over in the scheme's colours.
+// trough and the thumb are painted over in the scheme's colours. A check box with the property
+// "labelSpacing" (pixels) gets that room between its box and its caption.
 //
 // Thread contract: GUI thread only.
 
@@ -19,11 +20,13 @@ QColor ToQColor(Rgb c);
 // The scheme as a palette: every role of every colour group set.
 QPalette WindowPalette(const WindowColours& c = WindowScheme());
 
-class ThumbStyle : public QProxyStyle {
+class WindowStyle : public QProxyStyle {
   public:
-    explicit ThumbStyle(const WindowColours& c = WindowScheme()) : colours_(c) {}
+    explicit WindowStyle(const WindowColours& c = WindowScheme()) : colours_(c) {}
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
                             QPainter* painter, const QWidget* widget = nullptr) const override;
+    int pixelMetric(PixelMetric metric, const QStyleOption* option = nullptr,
+                    const QWidget* widget = nullptr) const override;
 
   private:
     WindowColours colours_;
@@ -32,7 +35,8 @@ class ThumbStyle : public QProxyStyle {
 // The palette on window; the windows it opens (its questions and messages) take it too.
 void ApplyWindowPalette(QWidget& window);
 // Every scroll bar below root, those of lists and text fields included, draws its thumb in the
-// scheme's colours. One style object serves all of them for the life of the application.
-void StyleScrollBars(QWidget& root);
+// scheme's colours, and the check boxes that ask for it get their spacing. One style object
+// serves all of them for the life of the application.
+void ApplyWindowStyle(QWidget& root);
 
 }  // namespace velorixa::display
