@@ -143,6 +143,28 @@ TEST_P(LookTest, ThumbsStandOutOfTheirTroughs) {
     EXPECT_GE(bars, 12) << "the knobs, volume, rotation, range bars";
 }
 
+// The caption of an empty performance key (a disabled button) as drawn: its darkest pixel
+// against the key's face.
+TEST_P(LookTest, EmptyKeysCaptionsAreDrawnReadable) {
+    w_->MenuTabs()->setCurrentIndex(2);
+    for (const char* name : {"ButKbd_1", "ButKbd_26"}) {
+        auto* key = w_->findChild<QAbstractButton*>(name);
+        ASSERT_NE(key, nullptr) << name;
+        ASSERT_FALSE(key->isEnabled()) << name << ": no setting stored";
+        const QImage img = key->grab().toImage();
+        QColor darkest = Qt::white;
+        for (int y = 3; y < img.height() - 3; ++y)
+            for (int x = 3; x < img.width() - 3; ++x)
+                if (img.pixelColor(x, y).lightness() < darkest.lightness())
+                    darkest = img.pixelColor(x, y);
+        const QColor face = key->palette().color(QPalette::Disabled, QPalette::Button);
+        const double r = ContrastRatio(rgbOf(darkest), rgbOf(face));
+        std::cout << GetParam() << " " << name << ": " << darkest.name().toStdString() << " on "
+                  << face.name().toStdString() << " " << r << ":1\n";
+        EXPECT_GE(r, 4.5) << name;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Desktop, LookTest, ::testing::Values("light", "dark"));
 
 }  // namespace
