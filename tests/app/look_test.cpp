@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QScrollBar>
-#include <QStyleOptionSlider>
 #include <iostream>
 
 #include "display/windowcolours.h"
@@ -104,18 +103,8 @@ TEST_P(LookTest, ThumbsStandOutOfTheirTroughs) {
     int bars = 0;
     for (QScrollBar* bar : w_->findChildren<QScrollBar*>()) {
         if (!bar->isVisible() || bar->maximum() == bar->minimum()) continue;
-        QStyleOptionSlider opt;
-        opt.initFrom(bar);
-        opt.orientation = bar->orientation();
-        opt.minimum = bar->minimum();
-        opt.maximum = bar->maximum();
-        opt.sliderPosition = opt.sliderValue = bar->value();
-        opt.pageStep = bar->pageStep();
-        opt.singleStep = bar->singleStep();
-        const QRect thumb = bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt,
-                                                         QStyle::SC_ScrollBarSlider, bar);
-        const QRect groove = bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt,
-                                                          QStyle::SC_ScrollBarGroove, bar);
+        const QRect thumb = test::scrollBarPart(bar, QStyle::SC_ScrollBarSlider);
+        const QRect groove = test::scrollBarPart(bar, QStyle::SC_ScrollBarGroove);
         ASSERT_TRUE(thumb.isValid()) << bar->objectName().toStdString();
         const QImage img = bar->grab().toImage();
         // The trough beside the thumb: the longer free end of the groove.

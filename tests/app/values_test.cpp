@@ -214,5 +214,29 @@ TEST_F(ValuesTest, ARecalledKeyAndTheZeroButtonShowTheirValues) {
     EXPECT_EQ(line_->text(), "Volume 50 %");
 }
 
+TEST_F(ValuesTest, TheReadOutLineTakesNoRoomFromAnyControl) {
+    VelMix& w = *win_->w;
+    const QRect line(line_->mapTo(&w, QPoint(0, 0)), line_->size());
+    std::vector<QWidget*> others;
+    for (QObject* o : win_->page().FrmEffect()->children())
+        if (auto* c = qobject_cast<QWidget*>(o)) others.push_back(c);
+    for (QObject* o : w.page(2)->children())
+        if (auto* c = qobject_cast<QWidget*>(o)) others.push_back(c);
+    others.push_back(w.FrmKeybrd());
+    int seen = 0;
+    for (QWidget* c : others) {
+        if (c == line_ || c == win_->page().FrmEffect() || !c->isVisible()) continue;
+        const QRect r(c->mapTo(&w, QPoint(0, 0)), c->size());
+        EXPECT_FALSE(r.intersects(line)) << c->objectName().toStdString();
+        ++seen;
+    }
+    EXPECT_GE(seen, 6);
+    // The longest read-out fits the line.
+    const QString longest = ValueText::ZeroButton(6);
+    EXPECT_LE(line_->fontMetrics().horizontalAdvance(longest), line_->width())
+        << longest.toStdString();
+    EXPECT_LE(line_->fontMetrics().height(), line_->height());
+}
+
 }  // namespace
 }  // namespace velorixa
