@@ -201,12 +201,37 @@ bool PLAYER::GetChanAttr(double& FRQ, double& VOL, double& PAN) {
     return false;
 }
 
+double PLAYER::PitchPercent(double FRQ) {
+    if (FRQ < 100) return 75 + (FRQ - 50) / 2;
+    if (FRQ > 100) return 100 + (FRQ - 100) * 2;
+    return FRQ;
+}
+
 uint32_t PLAYER::PitchRateHz(double FRQ, int32_t srcFreqHz) {
-    double P = FRQ;
-    if (FRQ < 100) P = 75 + (FRQ - 50) / 2;
-    if (FRQ > 100) P = 100 + (FRQ - 100) * 2;
-    double rate = P / 100 * srcFreqHz;
+    double rate = PitchPercent(FRQ) / 100 * srcFreqHz;
     return static_cast<uint32_t>(util::RoundHalfEvenClamped(rate, 0, 2147483647));
+}
+
+// The sliders act in steps of five units: q = ValScr / 5 runs 0..20.
+float PLAYER::EqGainDb(int ValScr) {
+    return static_cast<float>(10 - ValScr / 5);  // beyond +-15 dB the effect clamps
+}
+
+float PLAYER::ReverbMixDb(int ValScr) {
+    const int q = ValScr / 5;
+    return static_cast<float>(-0.012 * q * q * q);
+}
+
+float PLAYER::EffectMixPct(int ValScr) {
+    return static_cast<float>((20 - ValScr / 5) * 5);
+}
+
+float PLAYER::EchoFeedbackPct(int ValScr) {
+    return static_cast<float>((20 - ValScr / 5) + 40);
+}
+
+float PLAYER::ChorusFeedbackPct(int ValScr) {
+    return static_cast<float>(-85 - (20 - ValScr / 5) / 2.0);
 }
 
 bool PLAYER::SetChanAttr(double FRQ, double VOL, double PAN) {
@@ -255,46 +280,44 @@ bool PLAYER::ExitForm() {
 
 uint8_t PLAYER::UpdateEQL(int16_t Index, uint8_t ValScr) {
     if (Index < 1 || Index > 3) return 0;
-    const int q = ValScr / 5;
     fx::DX8ParamEq p{};
     if (!BASS_FXGetParameters(EqlArrFx[Index], &p)) return 0;
-    p.fGain = static_cast<float>(10 - q);  // beyond +-15 dB the effect clamps
+    p.fGain = EqGainDb(ValScr);
     BASS_FXSetParameters(EqlArrFx[Index], &p);
     return 0;
 }
 
 uint8_t PLAYER::UpdateEFF(int16_t Index, uint8_t ValScr) {
     if (Index < 1 || Index > 4) return 0;
-    const int q = ValScr / 5;
     const uint32_t fxHandle = EffArrFx[Index];
     switch (Index) {
         case 1: {
             fx::DX8Reverb p{};
             if (!BASS_FXGetParameters(fxHandle, &p)) return 0;
-            p.fReverbMix = static_cast<float>(-0.012 * q * q * q);
+            p.fReverbMix = ReverbMixDb(ValScr);
             BASS_FXSetParameters(fxHandle, &p);
             break;
         }
         case 2: {
             fx::DX8Echo p{};
             if (!BASS_FXGetParameters(fxHandle, &p)) return 0;
-            p.fWetDryMix = static_cast<float>((20 - q) * 5);
-            p.fFeedback = static_cast<float>((20 - q) + 40);
+            p.fWetDryMix = EffectMixPct(ValScr);
+            p.fFeedback = EchoFeedbackPct(ValScr);
             BASS_FXSetParameters(fxHandle, &p);
             break;
         }
         case 3: {
             fx::DX8Flanger p{};
             if (!BASS_FXGetParameters(fxHandle, &p)) return 0;
-            p.fWetDryMix = static_cast<float>((20 - q) * 5);
+            p.fWetDryMix = EffectMixPct(ValScr);
             BASS_FXSetParameters(fxHandle, &p);
             break;
         }
         case 4: {
             fx::DX8Chorus p{};
             if (!BASS_FXGetParameters(fxHandle, &p)) return 0;
-            p.fWetDryMix = static_cast<float>((20 - q) * 5);
-            p.fFeedback = static_cast<float>(-85 - (20 - q) / 2.0);
+            p.fWetDryMix = EffectMixPct(ValScr);
+            p.fFeedback = ChorusFeedbackPct(ValScr);
             BASS_FXSetParameters(fxHandle, &p);
             break;
         }

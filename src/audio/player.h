@@ -98,6 +98,16 @@ class PLAYER {
     // The playback rate in Hz for an FRQ value and a source rate (FRQ 100 = the source rate).
     static uint32_t PitchRateHz(double FRQ, int32_t srcFreqHz);
 
+    // What a control value becomes in the effects' records, the one place of these mappings
+    // (the window's read-outs show them too). FRQ 50..150 is the pitch knob; ValScr 0..100 an
+    // equaliser or effect slider, 100 = the effect silent.
+    static double PitchPercent(double FRQ);      // speed in percent of the source's own
+    static float EqGainDb(int ValScr);           // band gain: +10 dB at 0, -10 dB at 100
+    static float ReverbMixDb(int ValScr);        // reverb mix: 0 dB at 0, -96 dB (silent) at 100
+    static float EffectMixPct(int ValScr);       // wet/dry mix of echo, flanger and chorus
+    static float EchoFeedbackPct(int ValScr);    // 60 at 0, 40 at 100
+    static float ChorusFeedbackPct(int ValScr);  // -95 at 0, -85 at 100
+
     int64_t LenBytes = 0;
     int32_t LenSecs = 0;
     int32_t SrcFreq = 0;

@@ -70,17 +70,7 @@ class EffectsPageTest : public ::testing::Test {
     // Mouse drag of a bar's thumb by dx pixels; check runs while the button is still down.
     template <class F>
     void dragThumb(QScrollBar* bar, int dx, F whileHeld) {
-        QStyleOptionSlider opt;
-        opt.initFrom(bar);
-        opt.orientation = bar->orientation();
-        opt.minimum = bar->minimum();
-        opt.maximum = bar->maximum();
-        opt.sliderPosition = opt.sliderValue = bar->value();
-        opt.pageStep = bar->pageStep();
-        const QPoint from =
-            bar->style()
-                ->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, bar)
-                .center();
+        const QPoint from = test::scrollBarPart(bar, QStyle::SC_ScrollBarSlider).center();
         QTest::mousePress(bar, Qt::LeftButton, {}, from);
         const QPoint to = from + QPoint(dx, 0);
         QMouseEvent move(QEvent::MouseMove, to, bar->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,

@@ -8,7 +8,10 @@
 #include <QFileInfo>
 #include <QListView>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -28,6 +31,19 @@
 #include "playlist/ui/playlistpage.h"
 
 namespace velorixa::test {
+
+// Where a part of a scroll bar (its thumb, its groove) lies, as the bar's style places it.
+inline QRect scrollBarPart(QScrollBar* bar, QStyle::SubControl part) {
+    QStyleOptionSlider opt;
+    opt.initFrom(bar);
+    opt.orientation = bar->orientation();
+    opt.minimum = bar->minimum();
+    opt.maximum = bar->maximum();
+    opt.sliderPosition = opt.sliderValue = bar->value();
+    opt.pageStep = bar->pageStep();
+    opt.singleStep = bar->singleStep();
+    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, part, bar);
+}
 
 // A file's bytes, empty if it cannot be read; writing one, false if it cannot be written.
 inline QByteArray readFile(const QString& path) {

@@ -137,7 +137,11 @@ void KeyboardControl::buildHelpKeyboard(QFrame& frameHelp) {
     bold.setBold(true);
     TextHlp->setFont(bold);
 
-    const int u = 16;  // one key unit in pixels: 23 units and two gaps fill the frame
+    // The main block is 15 units of 13.6 pixels wide in every row; Print, Scroll and Break sit
+    // over the navigation block, as on a real keyboard. What the main block leaves goes to the
+    // navigation and numeric keys, so that "Home", "PgUp", "Num" and the numeric "Enter" fit
+    // on one line.
+    const double u = 13.6;
     struct Row {
         int y;
         std::vector<std::pair<int, double>> keys;  // index, width in units
@@ -154,12 +158,13 @@ void KeyboardControl::buildHelpKeyboard(QFrame& frameHelp) {
         return a;
     };
     const Row rows[] = {
-        {0, cat({{0, 1.5}}, run(1, 15, 1))},
+        {0, cat(cat({{0, 1.2}}, run(1, 9, 1.05)), run(10, 12, 1.45))},
         {20, cat(run(16, 28, 1), {{29, 2}})},
-        {39, cat(cat({{30, 1.5}}, run(31, 40, 1)), run(41, 43, 1))},
+        {39, cat(cat({{30, 1.5}}, run(31, 42, 1)), {{43, 1.5}})},
         {58, cat(cat({{44, 1.8}}, run(45, 55, 1)), {{56, 2.2}})},
         {77, cat(cat({{57, 2.3}}, run(58, 67, 1)), {{68, 2.7}})},
-        {96, {{69, 1.5}, {70, 1}, {71, 1.2}, {72, 5.3}, {73, 1.2}, {74, 1}, {75, 1}, {76, 1.5}}},
+        {96,
+         {{69, 1.5}, {70, 1.3}, {71, 1.2}, {72, 5}, {73, 1.2}, {74, 1.3}, {75, 1.7}, {76, 1.8}}},
     };
     auto makeKey = [&](int index, int x, int y, int w, int h) {
         auto* b = new HelpKey(FrmKbdHlp);
@@ -172,35 +177,36 @@ void KeyboardControl::buildHelpKeyboard(QFrame& frameHelp) {
     for (const Row& row : rows) {
         double x = 0;
         for (auto [index, width] : row.keys) {
-            makeKey(index, static_cast<int>(x * u), row.y, static_cast<int>(width * u) - 1, 18);
+            const int left = static_cast<int>(x * u + 0.5);
+            const int right = static_cast<int>((x + width) * u + 0.5);
+            makeKey(index, left, row.y, right - left - 1, 18);
             x += width;
         }
     }
-    // Navigation block: Insert..PgDn over the arrows.
-    const int nx = 16 * u + 6;
+    // Navigation block: Print, Scroll, Break; Insert..PgDn; the arrows.
+    const int nx = static_cast<int>(15 * u) + 5, n = 27;
     for (int i = 0; i < 3; ++i) {
-        makeKey(77 + i, nx + i * u, 20, u - 1, 18);
-        makeKey(80 + i, nx + i * u, 39, u - 1, 18);
+        makeKey(13 + i, nx + i * n, 0, n - 1, 18);
+        makeKey(77 + i, nx + i * n, 20, n - 1, 18);
+        makeKey(80 + i, nx + i * n, 39, n - 1, 18);
     }
-    makeKey(83, nx + u, 77, u - 1, 18);      // Up
-    makeKey(84, nx, 96, u - 1, 18);          // Left
-    makeKey(85, nx + u, 96, u - 1, 18);      // Down
-    makeKey(86, nx + 2 * u, 96, u - 1, 18);  // Right
+    makeKey(83, nx + n, 77, n - 1, 18);      // Up
+    makeKey(84, nx, 96, n - 1, 18);          // Left
+    makeKey(85, nx + n, 96, n - 1, 18);      // Down
+    makeKey(86, nx + 2 * n, 96, n - 1, 18);  // Right
     // Numeric block.
-    const int kx = nx + 3 * u + 6;
-    makeKey(87, kx, 20, u - 1, 18);
-    makeKey(88, kx + u, 20, u - 1, 18);
-    makeKey(89, kx + 2 * u, 20, u - 1, 18);
-    makeKey(90, kx + 3 * u, 20, u - 1, 18);
+    const int kx = nx + 3 * n + 5, m = 23;  // 386 pixels in all
+    for (int i = 0; i < 4; ++i)
+        makeKey(87 + i, kx + i * m, 20, m - 1, 18);
     const int pad[3][3] = {{91, 92, 93}, {94, 95, 96}, {97, 98, 99}};
     for (int r = 0; r < 3; ++r) {
         for (int c = 0; c < 3; ++c)
-            makeKey(pad[r][c], kx + c * u, 39 + r * 19, u - 1, 18);
+            makeKey(pad[r][c], kx + c * m, 39 + r * 19, m - 1, 18);
     }
-    makeKey(100, kx, 96, 2 * u - 1, 18);
-    makeKey(101, kx + 2 * u, 96, u - 1, 18);
-    makeKey(102, kx + 3 * u, 39, u - 1, 37);
-    makeKey(103, kx + 3 * u, 77, u - 1, 37);
+    makeKey(100, kx, 96, 2 * m - 1, 18);
+    makeKey(101, kx + 2 * m, 96, m - 1, 18);
+    makeKey(102, kx + 3 * m, 39, m - 1, 37);
+    makeKey(103, kx + 3 * m, 77, m - 1, 37);
 }
 
 }  // namespace velorixa

@@ -22,6 +22,7 @@
 #include "controls/soundcontrol.h"
 #include "controls/ui/effectspage.h"
 #include "display/ui/displaypanel.h"
+#include "display/ui/windowlook.h"
 #include "netradio/ui/radiopanel.h"
 #include "perform/perfor.h"
 #include "perform/ui/performancepanel.h"
@@ -63,6 +64,9 @@ QFont sansSerif(int pointSize, bool bold) {
 VelMix::VelMix(const QString& appPath, QWidget* parent) : QWidget(parent), appPath_(appPath) {
     setObjectName("VELMIX");
     setWindowTitle("VELORIXA");
+    // The window's own colours, whatever the desktop's theme; set first, so every control and
+    // every colour taken from the palette below follows them.
+    display::ApplyWindowPalette(*this);
     setFixedSize(kClientWidth, kClientHeight);
     setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
 
@@ -319,6 +323,8 @@ void VelMix::Form_Load() {
 
     ClrLevels();
     display_->ClearFFT();
+    // Every scroll bar exists now: their thumbs in the window's colours.
+    display::ApplyWindowStyle(*this);
     timerFoc_.start();
     timerTik_.start();
 }

@@ -1,6 +1,8 @@
 #include "controls/ui/effectspage.h"
 
 #include <QCheckBox>
+#include <QEvent>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -9,10 +11,12 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <QToolTip>
 #include <algorithm>
 #include <vector>
 
 #include "controls/soundcontrol.h"
+#include "controls/valuetext.h"
 #include "util/twips.h"
 
 namespace velorixa::controls {
@@ -136,7 +140,9 @@ KnobGroup::KnobGroup(int index, Qt::Orientation orientation, QWidget* parent, Fr
     rotBut_->setToolTip(QStringLiteral("Rotate"));
     zerBut_ = new QPushButton(QStringLiteral("0"), this);
     zerBut_->setObjectName("ZerBut_" + n);
-    zerBut_->setToolTip(QStringLiteral("Zero"));
+    // A reset button, not a read-out of zero: its tool tip says what it returns the knob to.
+    zerBut_->setToolTip(ValueText::ZeroButton(index));
+    zerBut_->setCursor(Qt::PointingHandCursor);
     for (QWidget* w : {static_cast<QWidget*>(rotBut_), static_cast<QWidget*>(zerBut_)})
         w->setFocusPolicy(Qt::NoFocus);
     // The bar sits one pixel inside its border, which is one pixel longer across the bar.
@@ -173,6 +179,7 @@ EffectsPage::EffectsPage(QWidget* canvas, EffectControls& logic, QObject* parent
     buildPan();
     buildRotVol();
     buildPitch();
+    buildReadout();
     for (int i = 1; i <= kKnobCount; ++i)
         connectKnob(i);
     showSetting(logic_.setting());
@@ -212,7 +219,10 @@ void EffectsPage::buildPan() {
     chkRot2_->setGeometry(px(1680), px(840), 46, 18);
     for (QCheckBox* c : {chkRot1_, chkRot2_}) {
         c->setFocusPolicy(Qt::NoFocus);
-        c->setStyleSheet(QStringLiteral("QCheckBox { spacing: 2px; }"));  // "Jump" fits its place
+        // Two pixels between box and caption, so "Jump" fits its place. A property the window's
+        // style reads, not a style sheet: a style sheet would cut the box off the window's
+        // palette and give it the desktop's colours.
+        c->setProperty("labelSpacing", 2);
     }
     connect(chkRot1_, &QCheckBox::clicked, this,
             [this](bool ticked) { logic_.ChkRot1_Click(ticked, Origin::Operator); });
@@ -322,21 +332,161 @@ void EffectsPage::showSetting(const SoundSetting& s) {
 }
 
 void EffectsPage::follow(SoundControl& sound) {
-    connect(&sound, &SoundControl::volumeChanged, this, [this](int v) { show(scrVOL_, v); });
+    connect(&sound, &SoundControl::volumeChanged, this, [this](int v, Origin origin) {
+        show(scrVOL_, v);
+        changed(kVolume, origin);
+    });
     connect(&sound, &SoundControl::rotationSpeedChanged, this,
-            [this](int speed) { show(scrROT_, speed); });
-    connect(&sound, &SoundControl::knobChanged, this,
-            [this](int knob, int v) { show(knobs_[knob]->bar(), v); });
+            [this](int speed, int, Origin origin) {
+                show(scrROT_, speed);
+                changed(kRotation, origin);
+            });
+    connect(&sound, &SoundControl::knobChanged, this, [this](int knob, int v, Origin origin) {
+        show(knobs_[knob]->bar(), v);
+        changed(knob, origin);
+    });
     connect(&sound, &SoundControl::knobRotationChanged, this,
             [this](int knob, bool rotating) { show(knobs_[knob]->rotBut(), rotating); });
     connect(&sound, &SoundControl::waveShapeChanged, this, [this](bool jump, bool beat) {
         show(chkRot1_, jump);
         show(chkRot2_, beat);
     });
-    connect(&sound, &SoundControl::pitchRangeChanged, this, [this](int low, int high) {
-        show(scrFRQ1_, low);
-        show(scrFRQ2_, high);
+    connect(&sound, &SoundControl::pitchRangeChanged, this,
+            [this](int low, int high, Origin origin) {
+                show(scrFRQ1_, low);
+                show(scrFRQ2_, high);
+                changed(kRange, origin);
+            });
+}
+
+void EffectsPage::buildReadout() {
+    // The free band across the page between the upper groups (down to 2775 twips) and the
+    // pitch group (from 3000): the line takes no room from any control.
+    lblValue_ = new QLabel(frmEffect_);
+    lblValue_->setObjectName("LblValue");
+    lblValue_->setGeometry(4, px(2775) + 1, frmEffect_->width() - 8, px(3000) - px(2775) - 1);
+    QFont f = lblValue_->font();
+    f.setPixelSize(11);
+    f.setBold(true);
+    lblValue_->setFont(f);
+    lblValue_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lblValue_->setText(QStringLiteral("Point at a control to read its value"));
+    lblValue_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    for (int i = 1; i <= kKnobCount; ++i) {
+        watch(knobs_[i]->bar());
+        watch(knobs_[i]->rotBut());
+        watch(knobs_[i]->zerBut());
+    }
+    for (QWidget* w : {static_cast<QWidget*>(scrVOL_), static_cast<QWidget*>(scrROT_),
+                       static_cast<QWidget*>(scrFRQ1_), static_cast<QWidget*>(scrFRQ2_)})
+        watch(w);
+    // The rotation speed changes when its thumb is let go; while it is dragged the line shows
+    // the period the thumb's place will give.
+    connect(scrROT_, &QScrollBar::sliderMoved, this, [this](int v) {
+        rotationDrag_ = v;
+        showReadout(kRotation);
     });
+    connect(scrROT_, &QScrollBar::sliderReleased, this, [this] { rotationDrag_ = -1; });
+    // Moves of the wave reach the line at most once per display frame (at the fastest rotation
+    // the wave moves a knob every 2 ms).
+    waveFrame_.setSingleShot(true);
+    waveFrame_.setInterval(16);
+    connect(&waveFrame_, &QTimer::timeout, this, [this] { showReadout(shown_); });
+}
+
+void EffectsPage::watch(QWidget* control) {
+    control->installEventFilter(this);
+}
+
+int EffectsPage::readoutIdOf(const QWidget* control) const {
+    if (!control) return kNone;
+    if (control == scrVOL_) return kVolume;
+    if (control == scrROT_) return kRotation;
+    if (control == scrFRQ1_ || control == scrFRQ2_) return kRange;
+    for (int i = 1; i <= kKnobCount; ++i) {
+        const KnobGroup* k = knobs_[i];
+        if (control == k->bar() || control == k->rotBut()) return i;
+        if (control == k->zerBut()) return kZeroFirst + i;
+    }
+    return kNone;
+}
+
+QString EffectsPage::readoutOf(const QWidget* control) const {
+    return readout(readoutIdOf(control));
+}
+
+QString EffectsPage::readout(int id) const {
+    const SoundSetting& s = logic_.setting();
+    if (id >= 1 && id <= kKnobCount) return ValueText::Knob(id, s.knobs[id].value).text;
+    if (id > kZeroFirst && id <= kZeroFirst + kKnobCount)
+        return ValueText::ZeroButton(id - kZeroFirst);
+    switch (id) {
+        case kVolume:
+            return ValueText::Volume(s.volumePct).text;
+        case kRotation: {
+            const int speed = rotationDrag_ >= 0 ? rotationDrag_ : s.rotationSpeed;
+            return ValueText::Rotation(speed).text +
+                   QStringLiteral(", Balance %1 s")
+                       .arg(QString::number(ValueText::BalancePeriodSec(speed), 'g', 2));
+        }
+        case kRange:
+            return ValueText::PitchRange(s.pitchRangeLowPct, s.pitchRangeHighPct).text;
+        default:
+            return {};
+    }
+}
+
+bool EffectsPage::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::Enter && type != QEvent::Leave && type != QEvent::ToolTip)
+        return QObject::eventFilter(watched, event);
+    auto* w = qobject_cast<QWidget*>(watched);
+    const int id = readoutIdOf(w);
+    if (id == kNone) return QObject::eventFilter(watched, event);
+    switch (type) {
+        case QEvent::Enter:
+            hovered_ = id;
+            showReadout(id);
+            break;
+        case QEvent::Leave:
+            if (hovered_ == id) hovered_ = kNone;
+            break;
+        case QEvent::ToolTip: {
+            auto* help = static_cast<QHelpEvent*>(event);
+            tipWidget_ = w;
+            tipId_ = id;
+            tipPos_ = help->globalPos();
+            QToolTip::showText(tipPos_, readout(id), w);
+            return true;
+        }
+        default:
+            break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void EffectsPage::changed(int id, Origin origin) {
+    // The control under the pointer keeps the line (its zero button counts as the knob).
+    if (hovered_ != kNone && hovered_ != id && hovered_ != kZeroFirst + id) return;
+    if (origin == Origin::Wave) {
+        // Of several knobs the wave moves, the line stays with the one it shows.
+        const bool shownSwings =
+            shown_ >= 1 && shown_ <= kKnobCount && logic_.setting().knobs[shown_].rotating;
+        if (id != shown_ && shownSwings) return;
+        shown_ = id;
+        if (!waveFrame_.isActive()) waveFrame_.start();
+        return;
+    }
+    showReadout(id);
+}
+
+void EffectsPage::showReadout(int id) {
+    if (id == kNone) return;
+    shown_ = id;
+    lblValue_->setText(readout(id));
+    // The tool tip resting on the control follows its value.
+    if (tipWidget_ && QToolTip::isVisible() && tipId_ == id)
+        QToolTip::showText(tipPos_, readout(id), tipWidget_);
 }
 
 }  // namespace velorixa::controls

@@ -11,9 +11,19 @@
 // after an underscore: "FrmSld_3", "FonPic_3", "ScrBarV_3", "RotBut_3", "ZerBut_3" (knobs 1 and
 // 2 have "ScrBarH_1", "ScrBarH_2").
 //
+// Read-outs: the line `LblValue` across the page, between the knobs and the pitch group, says
+// what a control does to the sound in the sound's units (controls/valuetext.h). It shows the
+// control under the pointer; otherwise the control last moved, whoever moved it (the operator,
+// a recalled key, a style, a controller). Of the knobs the wave moves it follows the one it
+// shows. Resting on a control also brings its value up as a tool tip that follows the value.
+// The zero buttons say what they reset to in the same way.
+//
 // Thread contract: GUI thread only.
 
 #include <QFrame>
+#include <QPoint>
+#include <QPointer>
+#include <QTimer>
 #include <array>
 
 #include "controls/effectcontrols.h"
@@ -62,8 +72,25 @@ class EffectsPage : public QObject {
     QCheckBox* ChkRot1() const { return chkRot1_; }
     QCheckBox* ChkRot2() const { return chkRot2_; }
     QFrame* FrmEffect() const { return frmEffect_; }
+    QLabel* LblValue() const { return lblValue_; }
+
+    // What the read-out line and the tool tip say about a control of the page (empty for
+    // others).
+    QString readoutOf(const QWidget* control) const;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // What a read-out is about: knobs 1..9, then the page's other bars, then the zero buttons.
+    enum Readout { kNone = 0, kVolume = 10, kRotation, kRange, kZeroFirst = 20 };
+    QString readout(int id) const;
+    int readoutIdOf(const QWidget* control) const;
+    void watch(QWidget* control);
+    // A value changed; origin: who changed it.
+    void changed(int id, Origin origin);
+    void showReadout(int id);
+    void buildReadout();
     void buildEql();
     void buildPan();
     void buildRotVol();
@@ -83,6 +110,17 @@ class EffectsPage : public QObject {
     QScrollBar* scrFRQ2_ = nullptr;
     QCheckBox* chkRot1_ = nullptr;
     QCheckBox* chkRot2_ = nullptr;
+    QLabel* lblValue_ = nullptr;
+    int shown_ = kNone;    // what the line shows
+    int hovered_ = kNone;  // what the pointer rests on
+    // The tool tip showing a value, while it is up.
+    QPointer<QWidget> tipWidget_;
+    int tipId_ = kNone;
+    QPoint tipPos_;
+    // Brings the wave's moves to the line once per display frame.
+    QTimer waveFrame_;
+    // The rotation bar's thumb while it is dragged (the speed itself changes on release).
+    int rotationDrag_ = -1;
 };
 
 }  // namespace velorixa::controls
