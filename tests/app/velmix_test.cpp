@@ -279,7 +279,9 @@ TEST(Startup, NormalStartLoadsThenSavesExactlyOnceOnClose) {
 }
 
 // While a station takes 3 s to send its first audio, the real main loop goes on: a 10 ms timer
-// keeps firing and the wave tick keeps its period.
+// keeps firing and the wave tick keeps going. The bounds are far below the 3 s an open on the
+// window thread would hold, and far above what a loaded machine (sanitizers, parallel tests)
+// adds to a timer.
 TEST(Startup, TheWindowGoesOnWhileAStationAnswersLate) {
     qputenv("SDL_AUDIODRIVER", "dummy");
     test::TestServer server;
@@ -327,8 +329,8 @@ TEST(Startup, TheWindowGoesOnWhileAStationAnswersLate) {
     EXPECT_EQ(Main(env), 0);
     EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
     EXPECT_GT(openedAt, 3500) << "the station answered after the step timer and 3 s";
-    EXPECT_LT(timerGap, 250) << "longest stall of the 10 ms timer, ms";
-    EXPECT_LT(waveGap, 101 + 150) << "longest wave tick period, ms";
+    EXPECT_LT(timerGap, 1000) << "longest stall of the 10 ms timer, ms";
+    EXPECT_LT(waveGap, 1000) << "longest wave tick period, ms";
 }
 
 }  // namespace
