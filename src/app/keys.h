@@ -32,6 +32,7 @@ inline constexpr int kSeparator = 108;
 inline constexpr int kSubtract = 109;
 inline constexpr int kDivide = 111;
 inline constexpr int kF1 = 112;  // .. 123 F12
+inline constexpr int kF9 = 120;  // recording on / off (no command of the tab control's table)
 inline constexpr int kNumLock = 144;
 inline constexpr int kLeftOf1 = 192;
 }  // namespace vk
@@ -67,6 +68,7 @@ enum class KeyCommand {
     LoadSet,         // F1..F8: stop the style, release the keys, `LoadSetSlot` arg 1..8
     PerformanceKey,  // A..Z with its button enabled: press `ButKbd` arg 1..26
     MasterVolume,    // digits and the key left of 1: `MasVolKey` arg N 0..10
+    Record,          // F9: start or stop recording the output as heard
 };
 
 struct KeyAction {

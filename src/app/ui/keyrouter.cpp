@@ -181,6 +181,9 @@ void KeyRouter::MenuTabs_KeyDown(int vk) {
         case KeyCommand::PerformanceKey:
             performance_.pressKey(arg);
             break;
+        case KeyCommand::Record:
+            emit recordPressed();
+            break;
         case KeyCommand::None:
             break;
     }
