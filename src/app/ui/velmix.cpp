@@ -307,13 +307,12 @@ void VelMix::Form_Load() {
     connect(keyRouter_, &KeyRouter::colourSwitchPressed, display_,
             &display::DisplayPanel::CmdMonitor_Click);
     performance_->setBeatLevel([this] { return display_->beat().BeatLevel(); });
-    // Recording the output as heard: the toggle on "PlayBack", F9, the format and folder on
-    // "Settings"; the title says that it records, the message line how it ended.
+    // Recording the output as heard: the toggle, format and folder on "PlayBack", and F9; the
+    // title says that it records, the message line how it ended.
     const QString recordSettings = record::RecordSettings::DefaultPath();
     recordSession_ =
         new record::RecordSession(record::RecordSettings::Load(recordSettings), {}, this);
-    recordPanel_ =
-        new record::RecordPanel(*page(1), *page(3), *recordSession_, recordSettings, this);
+    recordPanel_ = new record::RecordPanel(*page(1), *recordSession_, recordSettings, this);
     recordPanel_->onRecording = [this](bool on) {
         setWindowTitle(on ? QStringLiteral("VELORIXA - REC") : QStringLiteral("VELORIXA"));
     };

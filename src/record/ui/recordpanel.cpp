@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 
 #include "record/recordsession.h"
@@ -11,10 +10,10 @@
 
 namespace velorixa::record {
 
-RecordPanel::RecordPanel(QWidget& playBack, QWidget& settings, RecordSession& session,
-                         QString settingsPath, QObject* parent)
+RecordPanel::RecordPanel(QWidget& playBack, RecordSession& session, QString settingsPath,
+                         QObject* parent)
     : QObject(parent), session_(session), settingsPath_(std::move(settingsPath)) {
-    // "PlayBack": between the transport panel and the display.
+    // "PlayBack": a row between the transport panel and the display.
     TglRec = new QPushButton(QStringLiteral("Rec"), &playBack);
     TglRec->setObjectName("TglRec");
     TglRec->setCheckable(true);
@@ -23,33 +22,27 @@ RecordPanel::RecordPanel(QWidget& playBack, QWidget& settings, RecordSession& se
     TglRec->setGeometry(16, 122, 40, 20);
     LblRec = new QLabel(&playBack);
     LblRec->setObjectName("LblRec");
-    LblRec->setGeometry(60, 122, 340, 20);
+    LblRec->setGeometry(60, 122, 198, 20);
     connect(TglRec, &QPushButton::clicked, this, [this] {
         session_.toggle();
         refresh();
     });
 
-    // "Settings": the format and the folder.
-    auto* title = new QLabel(QStringLiteral("Recording"), &settings);
-    title->setObjectName("LblRecTitle");
-    title->setGeometry(16, 380, 64, 20);
-    ComboRecFormat = new QComboBox(&settings);
+    // The format and the folder, kept in the recording's settings file, beside the toggle: the
+    // "Settings" page has no room left.
+    ComboRecFormat = new QComboBox(&playBack);
     ComboRecFormat->setObjectName("ComboRecFormat");
     ComboRecFormat->addItem(QStringLiteral("FLAC"));
     ComboRecFormat->addItem(QStringLiteral("WAV 24-bit"));
-    ComboRecFormat->setGeometry(80, 380, 90, 20);
+    ComboRecFormat->setToolTip(QStringLiteral("Format of the next recording"));
+    ComboRecFormat->setGeometry(262, 122, 84, 20);
     ComboRecFormat->setFocusPolicy(Qt::NoFocus);
     ComboRecFormat->setCurrentIndex(session_.settings().format == audio::RecordFormat::Wav24);
-    TxtRecFolder = new QLineEdit(&settings);
-    TxtRecFolder->setObjectName("TxtRecFolder");
-    TxtRecFolder->setReadOnly(true);
-    TxtRecFolder->setFocusPolicy(Qt::NoFocus);
-    TxtRecFolder->setGeometry(174, 380, 210, 20);
-    TxtRecFolder->setText(util::PathForDisplay(session_.settings().folderOrDefault()));
-    CmdRecFolder = new QPushButton(QStringLiteral("Folder"), &settings);
+    CmdRecFolder = new QPushButton(QStringLiteral("Folder"), &playBack);
     CmdRecFolder->setObjectName("CmdRecFolder");
     CmdRecFolder->setFocusPolicy(Qt::NoFocus);
-    CmdRecFolder->setGeometry(388, 380, 52, 20);
+    CmdRecFolder->setGeometry(350, 122, 58, 20);
+    showFolder();
     connect(ComboRecFormat, &QComboBox::currentIndexChanged, this, [this](int index) {
         session_.settings().format =
             index == 1 ? audio::RecordFormat::Wav24 : audio::RecordFormat::Flac;
@@ -81,6 +74,12 @@ void RecordPanel::refresh() {
                              : QString());
 }
 
+void RecordPanel::showFolder() {
+    folder_ = session_.settings().folderOrDefault();
+    CmdRecFolder->setToolTip(
+        QStringLiteral("Recordings go to %1").arg(util::PathForDisplay(folder_)));
+}
+
 void RecordPanel::saveSettings() {
     QString why;
     if (!session_.settings().save(settingsPath_, &why) && onMessage)
@@ -93,15 +92,15 @@ void RecordPanel::chooseFolder() {
         dialog_->raise();
         return;
     }
-    auto* dialog = new QFileDialog(TxtRecFolder->window(), QStringLiteral("Recording folder"),
-                                   session_.settings().folderOrDefault());
+    auto* dialog =
+        new QFileDialog(CmdRecFolder->window(), QStringLiteral("Recording folder"), folder_);
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::NonModal);
     connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& folder) {
         session_.settings().folder = folder;
-        TxtRecFolder->setText(util::PathForDisplay(folder));
+        showFolder();
         saveSettings();
     });
     dialog_ = dialog;

@@ -1,7 +1,7 @@
 #pragma once
-// The record controls: the toggle `TglRec` and the status `LblRec` (elapsed time and file size
-// while recording) on the "PlayBack" page, and the recording's format and folder on the
-// "Settings" page (`ComboRecFormat`, `TxtRecFolder`, `CmdRecFolder`). Only controls: the
+// The record controls on the "PlayBack" page: the toggle `TglRec`, the status `LblRec` (elapsed
+// time and file size while recording), the format of the next recording `ComboRecFormat` and
+// the folder chooser `CmdRecFolder` (its tool tip names the folder). Only controls: the
 // recording itself is RecordSession's.
 //
 // Thread contract: GUI thread only.
@@ -14,7 +14,6 @@
 class QComboBox;
 class QFileDialog;
 class QLabel;
-class QLineEdit;
 class QPushButton;
 class QWidget;
 
@@ -25,9 +24,8 @@ class RecordSession;
 class RecordPanel : public QObject {
     Q_OBJECT
   public:
-    // playBack and settings: the canvases of the two pages; settingsPath: where the format and
-    // folder are kept.
-    RecordPanel(QWidget& playBack, QWidget& settings, RecordSession& session, QString settingsPath,
+    // playBack: the page's canvas; settingsPath: where the format and folder are kept.
+    RecordPanel(QWidget& playBack, RecordSession& session, QString settingsPath,
                 QObject* parent = nullptr);
 
     // Called with true when a recording starts and false when it ends (the window's title).
@@ -38,16 +36,17 @@ class RecordPanel : public QObject {
     QPushButton* TglRec = nullptr;
     QLabel* LblRec = nullptr;
     QComboBox* ComboRecFormat = nullptr;
-    QLineEdit* TxtRecFolder = nullptr;
     QPushButton* CmdRecFolder = nullptr;
 
   private:
     void refresh();
+    void showFolder();
     void saveSettings();
     void chooseFolder();
 
     RecordSession& session_;
     QString settingsPath_;
+    QString folder_;
     QTimer timer_;
     QPointer<QFileDialog> dialog_;
 };
