@@ -108,8 +108,8 @@ bool offlineRun(const std::string& mp3, RecordFormat format, double minutes, con
         "  writer CPU %.2f s in all, %.3f s per minute of audio (%.2f %% of one core at real "
         "time)\n",
         s.writerCpuSeconds, s.writerCpuSeconds / minutes, s.writerCpuSeconds / minutes / 60 * 100);
-    std::printf("  longest hand-over on the rendering thread: %.1f us\n",
-                s.longestHandOverNs / 1e3);
+    std::printf("  hand-over on the rendering thread: longest %.1f us, mean %.2f us\n",
+                s.longestHandOverNs / 1e3, s.meanHandOverNs / 1e3);
     return s.framesLost == 0 && s.framesWritten == played && f.ok && f.frames() == played &&
            ffmpeg == int64_t(played) && flacOk;
 }
@@ -130,8 +130,9 @@ bool realtimeRun(const std::string& mp3, double secs, const QString& dir) {
         "%llu\n",
         secs, (unsigned long long)s.framesOffered, (unsigned long long)s.framesWritten,
         (unsigned long long)s.framesLost);
-    std::printf("  longest hand-over on the audio thread: %.1f us (block of %d frames)\n",
-                s.longestHandOverNs / 1e3, 512);
+    std::printf(
+        "  hand-over on the audio thread: longest %.1f us, mean %.2f us (blocks of 512 frames)\n",
+        s.longestHandOverNs / 1e3, s.meanHandOverNs / 1e3);
     return s.framesLost == 0 && s.framesWritten == s.framesOffered;
 }
 

@@ -48,6 +48,8 @@ class RecordTap {
                                .count();
         if (ns > longestNs_.load(std::memory_order_relaxed))
             longestNs_.store(ns, std::memory_order_relaxed);
+        totalNs_.store(totalNs_.load(std::memory_order_relaxed) + ns, std::memory_order_relaxed);
+        pushes_.store(pushes_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     }
 
     // Writer thread: hands up to `frames` frames where they lie to take(const float*, size_t),
@@ -64,12 +66,19 @@ class RecordTap {
     uint64_t lostFrames() const { return lost_.load(std::memory_order_relaxed); }
     // The longest single push, in nanoseconds.
     int64_t longestPushNs() const { return longestNs_.load(std::memory_order_relaxed); }
+    // The mean push, in nanoseconds.
+    double meanPushNs() const {
+        const uint64_t n = pushes_.load(std::memory_order_relaxed);
+        return n ? double(totalNs_.load(std::memory_order_relaxed)) / double(n) : 0.0;
+    }
 
   private:
     PcmRing ring_;
     std::atomic<uint64_t> offered_{0};
     std::atomic<uint64_t> lost_{0};
     std::atomic<int64_t> longestNs_{0};
+    std::atomic<int64_t> totalNs_{0};  // written by the audio thread only
+    std::atomic<uint64_t> pushes_{0};
 };
 
 }  // namespace velorixa::audio

@@ -176,6 +176,7 @@ RecordStatus Recorder::status() const {
     s.bytes = bytes_.load(std::memory_order_relaxed);
     s.writerCpuSeconds = cpuNs_.load(std::memory_order_relaxed) / 1e9;
     s.longestHandOverNs = tap_->longestPushNs();
+    s.meanHandOverNs = tap_->meanPushNs();
     return s;
 }
 

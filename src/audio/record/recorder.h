@@ -42,6 +42,7 @@ struct RecordStatus {
     uint64_t bytes = 0;             // the file's size
     double writerCpuSeconds = 0;    // CPU time of the writer thread
     int64_t longestHandOverNs = 0;  // the audio thread's longest push into the ring
+    double meanHandOverNs = 0;      // and its mean push
 };
 
 class Recorder {

@@ -85,6 +85,8 @@ void fitWavHeader(int fd, uint64_t size, int frameBytes) {
 
 class SndfileSink : public RecordSink {
   public:
+    static constexpr uint64_t kWavLimitBytes = 0xFFFFFFFFull - 65536;
+
     SndfileSink(int fd, SNDFILE* file, RecordFormat format)
         : fd_(fd), file_(file), format_(format) {
         goodSize_ = sizeNow();
@@ -93,6 +95,12 @@ class SndfileSink : public RecordSink {
 
     bool write(const int32_t* stereo, size_t frames, std::string* error) override {
         if (!file_ || failed_) return false;
+        // RIFF sizes are 32-bit: a WAV take ends whole before it would outgrow them.
+        if (format_ == RecordFormat::Wav24 && goodSize_ + frames * 6 > kWavLimitBytes) {
+            failed_ = true;
+            if (error) *error = "a WAV file holds at most 4 GB (FLAC has no such limit)";
+            return false;
+        }
         const sf_count_t n = sf_writef_int(file_, stereo, static_cast<sf_count_t>(frames));
         if (n != static_cast<sf_count_t>(frames) || sf_error(file_) != SF_ERR_NO_ERROR) {
             failed_ = true;

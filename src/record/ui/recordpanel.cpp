@@ -20,6 +20,10 @@ RecordPanel::RecordPanel(QWidget& playBack, RecordSession& session, QString sett
     TglRec->setFocusPolicy(Qt::NoFocus);
     TglRec->setToolTip(QStringLiteral("Record what is heard (F9)"));
     TglRec->setGeometry(16, 122, 40, 20);
+    // Down, it is red: recording is seen at a glance.
+    TglRec->setStyleSheet(QStringLiteral(
+        "QPushButton#TglRec:checked { background: rgb(200, 0, 0); color: white; font-weight: bold; "
+        "border: 1px solid rgb(120, 0, 0); }"));
     LblRec = new QLabel(&playBack);
     LblRec->setObjectName("LblRec");
     LblRec->setGeometry(60, 122, 198, 20);
