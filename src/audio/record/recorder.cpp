@@ -63,6 +63,9 @@ bool Recorder::start(const std::string& path, RecordFormat format, std::string* 
     }
     tap_ = std::move(tap);
     path_ = path;
+    // The file as made, known before the writer starts: a folder removed at once is noticed.
+    struct stat st {};
+    inode_ = ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
     rateHz_ = rateHz;
     quit_ = false;
     failed_ = false;
@@ -84,8 +87,6 @@ void Recorder::writerLoop() {
     std::vector<int32_t> buf(kChunkFrames * 2);
     const auto period = std::chrono::milliseconds(std::max(options_.checkpointMs, 1));
     auto nextCheckpoint = std::chrono::steady_clock::now() + period;
-    struct stat st0 {};
-    const bool known = ::stat(path_.c_str(), &st0) == 0;
     bool failed = false;
     std::string why;
     for (;;) {
@@ -113,7 +114,7 @@ void Recorder::writerLoop() {
             // Writing on into a file whose folder was removed (or whose stick was pulled) would
             // lose everything from here on: stop and say so.
             struct stat st {};
-            if (known && (::stat(path_.c_str(), &st) != 0 || st.st_ino != st0.st_ino)) {
+            if (::stat(path_.c_str(), &st) != 0 || st.st_ino != inode_) {
                 why = "the file or its folder is gone";
                 failed = true;
                 break;

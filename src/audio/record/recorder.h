@@ -82,6 +82,7 @@ class Recorder {
     std::unique_ptr<RecordSink> sink_;
     std::thread writer_;
     std::string path_;
+    uint64_t inode_ = 0;  // the file's, when it was made
     int rateHz_ = 0;
 
     std::mutex wakeMutex_;
