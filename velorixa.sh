@@ -30,8 +30,9 @@ player_packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libsndfile1-dev
   xdg-user-dirs
 )
-# The encoders make the test media of every format; icecast2 serves a real Ogg mount.
-test_packages=(libgtest-dev libmp3lame-dev dbus-daemon ffmpeg flac vorbis-tools opus-tools icecast2)
+# The encoders make the test media of every format; icecast2 serves a real Ogg mount; ffmpeg,
+# flac and sox read the recordings back as a user's player would.
+test_packages=(libgtest-dev libmp3lame-dev dbus-daemon ffmpeg flac vorbis-tools opus-tools icecast2 sox)
 fuzz_packages=(clang libclang-rt-14-dev)
 
 # ON or OFF for a build option given as 1/0 (ON/OFF, true/false also do); $1 names it.

@@ -236,6 +236,8 @@ KeyAction CommandForKey(int virtualKey, const KeyContext& context) {
             return {KeyCommand::MasterVolume, 0};
         case 48:
             return {KeyCommand::MasterVolume, 10};
+        case vk::kF9:
+            return {KeyCommand::Record, 0};
         default:
             break;
     }

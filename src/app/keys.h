@@ -36,6 +36,7 @@ inline constexpr int kSeparator = 108;
 inline constexpr int kSubtract = 109;
 inline constexpr int kDivide = 111;
 inline constexpr int kF1 = 112;  // .. 123 F12
+inline constexpr int kF9 = 120;  // recording on / off (no command of the tab control's table)
 inline constexpr int kNumLock = 144;
 inline constexpr int kLeftOf1 = 192;
 }  // namespace vk
@@ -73,6 +74,7 @@ enum class KeyCommand {
     MasterVolume,    // digits and the key left of 1: `MasVolKey` arg N 0..10
     Seek,            // Shift with Left/Right (arg -5/+5) or Page Up/Down (arg -30/+30): the
                      // playing file moves by arg seconds
+    Record,          // F9: start or stop recording the output as heard
 };
 
 // The seek keys: Shift with an arrow moves a file by this many seconds, Shift with Page Up or

@@ -261,6 +261,24 @@ uint32_t registerSource(std::unique_ptr<Decoder> decoder, uint32_t flags) {
     return h;
 }
 
+bool attachRecordTap(std::shared_ptr<RecordTap> tap, int* rateHz) {
+    auto [lock, engine] = lockEngine();
+    if (!engine || !tap || engine->recordTap()) return false;
+    if (rateHz) *rateHz = engine->rateHz();
+    engine->setRecordTap(std::move(tap));
+    return true;
+}
+
+int outputRateHz() {
+    auto [lock, engine] = lockEngine();
+    return engine ? engine->rateHz() : 0;
+}
+
+void detachRecordTap(const RecordTap* tap) {
+    auto [lock, engine] = lockEngine();
+    if (engine && tap && engine->recordTap() == tap) engine->setRecordTap(nullptr);
+}
+
 }  // namespace velorixa::audio
 
 DWORD BASS_StreamCreateFile(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags) {

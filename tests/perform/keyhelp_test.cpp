@@ -14,8 +14,9 @@ TEST(KeyHelp, OneCaptionPerKeyAndKeysWithoutFunctionShowNothing) {
         int key;
         const char* caption;
         const char* detail;
-    } anchors[] = {{16, "`", nullptr},     {21, nullptr, "Nominal"}, {31, "Q", "Sample"},
-                   {72, "Space", nullptr}, {89, nullptr, "Start"},   {103, "Enter", "Pause"}};
+    } anchors[] = {{16, "`", nullptr},       {21, nullptr, "Nominal"}, {31, "Q", "Sample"},
+                   {72, "Space", nullptr},   {89, nullptr, "Start"},   {103, "Enter", "Pause"},
+                   {9, "F9", "Start / Stop"}};
     for (const auto& a : anchors) {
         if (a.caption) {
             EXPECT_EQ(KeyCaption(a.key), a.caption) << a.key;
@@ -24,7 +25,8 @@ TEST(KeyHelp, OneCaptionPerKeyAndKeysWithoutFunctionShowNothing) {
             EXPECT_EQ(HelpForKey(a.key).detail, a.detail) << a.key;
         }
     }
-    for (int i : {9, 10, 15, 27, 44, 91, 101, -1, 104}) {
+    EXPECT_EQ(HelpForKey(9).function, "Record");
+    for (int i : {10, 15, 27, 44, 91, 101, -1, 104}) {
         EXPECT_TRUE(HelpForKey(i).function.isEmpty()) << i;
         EXPECT_TRUE(HelpForKey(i).detail.isEmpty()) << i;
     }

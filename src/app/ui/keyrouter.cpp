@@ -188,6 +188,9 @@ void KeyRouter::MenuTabs_KeyDown(int vk, bool shift) {
         case KeyCommand::PerformanceKey:
             performance_.pressKey(arg);
             break;
+        case KeyCommand::Record:
+            emit recordPressed();
+            break;
         case KeyCommand::None:
             break;
     }

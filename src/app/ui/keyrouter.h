@@ -55,6 +55,8 @@ class KeyRouter : public QObject {
   signals:
     // The Alt key went down (once per press): the colour scheme is to switch.
     void colourSwitchPressed();
+    // F9 went down: recording is to start or stop.
+    void recordPressed();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -33,6 +33,8 @@
 #include "playback/ui/transportpanel.h"
 #include "playlist/ui/listbox.h"
 #include "playlist/ui/playlistpage.h"
+#include "record/recordsession.h"
+#include "record/ui/recordpanel.h"
 #include "util/sndvol.h"
 #include "util/twips.h"
 #include "util/ui/utilpanel.h"
@@ -128,6 +130,8 @@ VelMix::~VelMix() {
     // The subsystem objects watch the window's controls and read its members: they go first,
     // while everything they refer to still exists.
     delete display_;
+    delete recordPanel_;
+    delete recordSession_;
     delete keyRouter_;
     delete performance_;
     delete keyboardControl_;
@@ -313,6 +317,21 @@ void VelMix::Form_Load() {
     connect(keyRouter_, &KeyRouter::colourSwitchPressed, display_,
             &display::DisplayPanel::CmdMonitor_Click);
     performance_->setBeatLevel([this] { return display_->beat().BeatLevel(); });
+    // Recording the output as heard: the toggle, format and folder on "PlayBack", and F9; the
+    // title says that it records, the message line how it ended.
+    const QString recordSettings = record::RecordSettings::DefaultPath();
+    recordSession_ =
+        new record::RecordSession(record::RecordSettings::Load(recordSettings), {}, this);
+    recordPanel_ = new record::RecordPanel(*page(1), *recordSession_, recordSettings, this);
+    recordPanel_->onRecording = [this](bool on) {
+        setWindowTitle(on ? QStringLiteral("VELORIXA - REC") : QStringLiteral("VELORIXA"));
+    };
+    recordPanel_->onMessage = [this](const QString& text) { messageLine_->showMessage(text); };
+    connect(recordSession_, &record::RecordSession::message, messageLine_,
+            &MessageLine::showMessage);
+    connect(keyRouter_, &KeyRouter::recordPressed, recordSession_, &record::RecordSession::toggle);
+    // A recording running at unload is finished before the audio layer goes.
+    addShutdownStep([this] { recordSession_->stop(); });
     // Unload: the player first, then the music list.
     addShutdownStep([this] { player_->ExitForm(); });
     // A running search ends before the music list is saved, with the lines it found.

@@ -53,6 +53,10 @@ namespace perform {
 class PERFOR;
 class PerformancePanel;
 }  // namespace perform
+namespace record {
+class RecordSession;
+class RecordPanel;
+}  // namespace record
 
 class VelMix : public QWidget {
     Q_OBJECT
@@ -126,6 +130,9 @@ class VelMix : public QWidget {
     perform::PERFOR& perfor() { return *perfor_; }
     // The performance keys, styles and set files.
     perform::PerformancePanel& performance() { return *performance_; }
+    // Recording the output as heard: the toggle, F9 and the settings.
+    record::RecordSession& recordSession() { return *recordSession_; }
+    record::RecordPanel& recordPanel() { return *recordPanel_; }
 
     // The start-up loaders of the saved state, in order.
     void LoadSavedState();
@@ -205,6 +212,8 @@ class VelMix : public QWidget {
     UtilPanel* utilPanel_ = nullptr;
     display::DisplayPanel* display_ = nullptr;
     perform::PerformancePanel* performance_ = nullptr;
+    record::RecordSession* recordSession_ = nullptr;
+    record::RecordPanel* recordPanel_ = nullptr;
 };
 
 }  // namespace velorixa

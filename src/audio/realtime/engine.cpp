@@ -54,6 +54,7 @@ Engine::Engine(int device, int rateHz) : device_(device), rateHz_(rateHz) {
 
 Engine::~Engine() {
     closeOutput();
+    tap_.store(nullptr);
     freeAll();
     delete mix_.exchange(nullptr);
 }
@@ -232,6 +233,9 @@ void Engine::render(float* stereo, int frames, bool offline) noexcept {
         masterGain_ = master;
         done += n;
     }
+    // What the output delivers, to a recording: the same samples, after every gain stage.
+    if (RecordTap* tap = tap_.load(std::memory_order_acquire))
+        tap->push(stereo, static_cast<size_t>(frames));
     if (!offline && frames > 0) {
         double spent = std::chrono::duration<double>(Clock::now() - t0).count();
         double percent = 100.0 * spent * rateHz_ / frames;
@@ -240,16 +244,27 @@ void Engine::render(float* stereo, int frames, bool offline) noexcept {
     }
 }
 
-void Engine::publishMix(std::unique_ptr<MixState> next) {
-    MixState* old = mix_.exchange(next.release(), std::memory_order_seq_cst);
-    // A block that started before the exchange may still read `old`; wait for it to end. A block
-    // that starts later reads the new mix. When no block is running nothing waits.
+void Engine::waitForBlockEnd() {
+    // A block that started before the caller's exchange may still read the old pointer; wait
+    // for it to end. A block that starts later reads the new one. When no block runs nothing
+    // waits.
     uint64_t seen = blocks_.load(std::memory_order_seq_cst);
     while (inBlock_.load(std::memory_order_seq_cst) &&
            blocks_.load(std::memory_order_seq_cst) == seen) {
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
+}
+
+void Engine::publishMix(std::unique_ptr<MixState> next) {
+    MixState* old = mix_.exchange(next.release(), std::memory_order_seq_cst);
+    waitForBlockEnd();
     delete old;
+}
+
+void Engine::setRecordTap(std::shared_ptr<RecordTap> tap) {
+    tap_.store(tap.get(), std::memory_order_seq_cst);
+    waitForBlockEnd();
+    tapOwner_ = std::move(tap);  // the old tap may go now: no block holds it
 }
 
 void Engine::rebuildMix() {

@@ -25,6 +25,7 @@
 #include "audio/decode/source.h"
 #include "audio/realtime/channel.h"
 #include "audio/realtime/fx/effect.h"
+#include "audio/realtime/recordtap.h"
 
 namespace velorixa::audio {
 
@@ -99,6 +100,11 @@ class Engine {
     void freeAll();
     // Builds the mix from the current channels and effects and hands it to the audio thread.
     void rebuildMix();
+    // Hands every block of the output, as delivered (after the master volume and the clip to
+    // full scale), to tap from the next block on; null detaches. Returns once the audio thread
+    // has let go of the tap it held before.
+    void setRecordTap(std::shared_ptr<RecordTap> tap);
+    const RecordTap* recordTap() const { return tapOwner_.get(); }
 
     std::atomic<int> masterVolume{100};  // 0..100
     std::atomic<int> streamVolume{100};  // 0..100
@@ -123,6 +129,8 @@ class Engine {
 
   private:
     void publishMix(std::unique_ptr<MixState> next);
+    // Waits until a block that may have read a pointer exchanged before this call has ended.
+    void waitForBlockEnd();
     void timerLoop();
     void closeOutput();
 
@@ -136,6 +144,8 @@ class Engine {
     std::atomic<bool> running_{false};
 
     std::atomic<MixState*> mix_{nullptr};
+    std::atomic<RecordTap*> tap_{nullptr};
+    std::shared_ptr<RecordTap> tapOwner_;  // keeps tap_ alive; API side only
     std::atomic<bool> inBlock_{false};
     std::atomic<uint64_t> blocks_{0};
     std::atomic<float> cpu_{0.f};
@@ -159,5 +169,14 @@ std::mutex& apiMutex();
 // runs without apiMutex(). Taken before apiMutex(), never after it.
 std::mutex& deviceMutex();
 std::unique_ptr<Engine>& engineSlot();
+
+// The output as heard, for a recording: attaches tap to the engine's output and gives its rate
+// in Hz (whatever rate the output runs at); false when the audio layer is not initialised or a
+// tap is attached already. Detaching a tap that is no longer attached (the layer was freed and
+// initialised again meanwhile) does nothing. Both return once the audio thread has let go of
+// the tap it held before; never from inside a block.
+bool attachRecordTap(std::shared_ptr<RecordTap> tap, int* rateHz);
+int outputRateHz();  // 0 when the audio layer is not initialised
+void detachRecordTap(const RecordTap* tap);
 
 }  // namespace velorixa::audio
