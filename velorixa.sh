@@ -27,9 +27,12 @@ player_packages=(
   cmake g++ pkg-config ninja-build
   qt6-base-dev libmpg123-dev libcurl4-openssl-dev libsdl2-dev libkissfft-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libsndfile1-dev
+  librtmidi-dev
 )
 # The encoders make the test media of every format; icecast2 serves a real Ogg mount.
-test_packages=(libgtest-dev libmp3lame-dev dbus-daemon ffmpeg flac vorbis-tools opus-tools icecast2)
+# jackd2 gives the controller tests a JACK server with its dummy back end.
+test_packages=(libgtest-dev libmp3lame-dev dbus-daemon ffmpeg flac vorbis-tools opus-tools icecast2
+  jackd2 libjack-jackd2-dev)
 fuzz_packages=(clang libclang-rt-14-dev)
 
 # ON or OFF for a build option given as 1/0 (ON/OFF, true/false also do); $1 names it.

@@ -225,6 +225,7 @@ KeyAction CommandForKey(int virtualKey, const KeyContext& context) {
             break;
     }
     if (k >= vk::kF1 && k <= vk::kF1 + 7) return {KeyCommand::LoadSet, k - (vk::kF1 - 1)};
+    if (k == vk::kF9) return {KeyCommand::ControllerLearn, 0};
     if (k >= 65 && k <= 90) {
         const int key = k - 64;
         return context.performanceEnabled.test(static_cast<size_t>(key))

@@ -32,6 +32,7 @@ inline constexpr int kSeparator = 108;
 inline constexpr int kSubtract = 109;
 inline constexpr int kDivide = 111;
 inline constexpr int kF1 = 112;  // .. 123 F12
+inline constexpr int kF9 = 120;
 inline constexpr int kNumLock = 144;
 inline constexpr int kLeftOf1 = 192;
 }  // namespace vk
@@ -54,19 +55,20 @@ int VirtualKeyFromQt(int qtKey, Qt::KeyboardModifiers modifiers, std::uint32_t n
 // The commands of the tab control's key-down table.
 enum class KeyCommand {
     None,
-    SwitchList,      // Backspace: music list <-> station list; `CmdSwitch` shown pressed
-    Stop,            // Num Lock; `CmdStop` shown pressed
-    Previous,        // numeric "/"; `CmdPrev` shown pressed
-    Play,            // numeric "*"; `CmdPlay` shown pressed
-    Next,            // numeric "-"; `CmdNext` shown pressed
-    ToggleRepeat,    // numeric "+"
-    TogglePause,     // numeric separator or Enter
-    InitialSound,    // Space: `ButKbd(0)` pressed
-    ListUp,          // Up on page 0: `CursorMove` 1
-    ListDown,        // Down on page 0: `CursorMove` 2
-    LoadSet,         // F1..F8: stop the style, release the keys, `LoadSetSlot` arg 1..8
-    PerformanceKey,  // A..Z with its button enabled: press `ButKbd` arg 1..26
-    MasterVolume,    // digits and the key left of 1: `MasVolKey` arg N 0..10
+    SwitchList,       // Backspace: music list <-> station list; `CmdSwitch` shown pressed
+    Stop,             // Num Lock; `CmdStop` shown pressed
+    Previous,         // numeric "/"; `CmdPrev` shown pressed
+    Play,             // numeric "*"; `CmdPlay` shown pressed
+    Next,             // numeric "-"; `CmdNext` shown pressed
+    ToggleRepeat,     // numeric "+"
+    TogglePause,      // numeric separator or Enter
+    InitialSound,     // Space: `ButKbd(0)` pressed
+    ListUp,           // Up on page 0: `CursorMove` 1
+    ListDown,         // Down on page 0: `CursorMove` 2
+    LoadSet,          // F1..F8: stop the style, release the keys, `LoadSetSlot` arg 1..8
+    PerformanceKey,   // A..Z with its button enabled: press `ButKbd` arg 1..26
+    MasterVolume,     // digits and the key left of 1: `MasVolKey` arg N 0..10
+    ControllerLearn,  // F9: learn a controller binding on or off
 };
 
 struct KeyAction {

@@ -67,7 +67,8 @@ TEST(CommandForKey, PageAndEnabledKeysDecide) {
         {40, Page(2), {KeyCommand::None, 0}},
         {112, Page(1), {KeyCommand::LoadSet, 1}},
         {119, Page(1), {KeyCommand::LoadSet, 8}},
-        {120, Page(1), {KeyCommand::None, 0}},  // F9
+        {120, Page(1), {KeyCommand::ControllerLearn, 0}},  // F9
+        {121, Page(1), {KeyCommand::None, 0}},             // F10
         {90, Page(2, {1, 26}), {KeyCommand::PerformanceKey, 26}},
         {66, Page(2, {1, 26}), {KeyCommand::None, 0}},  // B holds nothing
         {192, Page(1), {KeyCommand::MasterVolume, 0}},

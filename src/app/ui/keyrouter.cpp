@@ -136,6 +136,7 @@ void KeyRouter::MenuTabs_KeyDown(int vk) {
     app::KeyCommands::Down down = keys_.KeyDown(vk, textFocus_.active(), ctx);
     if (down.tabMoveMode >= 0) TabMove(down.tabMoveMode);
     const int arg = down.action.arg;
+    if (down.action.command != KeyCommand::None && learnKey && learnKey(down.action)) return;
     switch (down.action.command) {
         case KeyCommand::Stop:
             transport_.showPressed(TransportButton::Stop, true);
@@ -180,6 +181,9 @@ void KeyRouter::MenuTabs_KeyDown(int vk) {
             break;
         case KeyCommand::PerformanceKey:
             performance_.pressKey(arg);
+            break;
+        case KeyCommand::ControllerLearn:
+            emit controllerLearnPressed();
             break;
         case KeyCommand::None:
             break;

@@ -40,6 +40,9 @@ class KeyRouter : public QObject {
     // does not stop the window: the music, the display and the scheduler go on while it is up,
     // and a second Escape brings the same question to the front. Tests replace it.
     std::function<void()> askExit;
+    // While a controller binding is learnt, the key commands name its target instead of acting:
+    // given the command, true when learn took it. Unset: every command acts.
+    std::function<bool(const app::KeyAction&)> learnKey;
 
     app::KeyCommands& keys() { return keys_; }
     // Key-down and key-up of the tab control with virtual-key codes (what the event filter
@@ -54,6 +57,8 @@ class KeyRouter : public QObject {
   signals:
     // The Alt key went down (once per press): the colour scheme is to switch.
     void colourSwitchPressed();
+    // F9: controller learn on or off.
+    void controllerLearnPressed();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
