@@ -113,6 +113,7 @@ void ControllerHub::learnTarget(const Target& t) {
 
 void ControllerHub::handle(const QString& controller, const ControllerEvent& e) {
     const Source s = SourceOf(e.message);
+    ++handled_;
     if (learn_ == Learn::WantSource) {
         learnFrom(controller, s, e);
         return;
@@ -126,7 +127,7 @@ void ControllerHub::apply(const QString& controller, const Binding& b, const Con
     if (IsValueTarget(b.target.kind)) {
         if (m.kind != MidiKind::ControlChange) return;
         if (b.form == CcForm::Absolute) {
-            applyAbsolute(controller, b, m.value);
+            applyAbsolute(controller, b, m.value, e.count > 1 ? e.first : -1);
             return;
         }
         const ValueRange r = RangeOf(b.target);
@@ -163,7 +164,7 @@ void ControllerHub::apply(const QString& controller, const Binding& b, const Con
         doors_.release(b.target);
 }
 
-void ControllerHub::applyAbsolute(const QString& controller, const Binding& b, int hw) {
+void ControllerHub::applyAbsolute(const QString& controller, const Binding& b, int hw, int first) {
     const ValueRange r = RangeOf(b.target);
     const int want = AbsoluteValue(r, hw);
     const int now = doors_.value(b.target);
@@ -171,7 +172,15 @@ void ControllerHub::applyAbsolute(const QString& controller, const Binding& b, i
     if (t.caught && now != t.lastSent) t.caught = false;  // moved by something else since
     if (!t.caught) {
         const int near = std::max(1, (r.max - r.min) / 50);
-        const bool passed = t.lastHw >= 0 && (t.lastHw - now) * (want - now) <= 0;
+        // Passed over: the move from the hardware's last value (through the first of the values
+        // coalesced into this event, for a fast move) to this one went over the value.
+        int lo = want, hi = want;
+        for (int v : {t.lastHw, first >= 0 ? AbsoluteValue(r, first) : -1}) {
+            if (v < 0) continue;
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+        const bool passed = lo < hi && lo <= now && now <= hi;
         t.caught = std::abs(want - now) <= near || passed;
     }
     t.lastHw = want;
@@ -206,6 +215,10 @@ void ControllerHub::learnFrom(const QString& controller, const Source& s,
     m.bind(b);
     if (s.kind == SourceKind::ControlChange && IsValueTarget(t.kind)) {
         refine_ = Refine{controller, s, {e.message.value, 0, 0}, 1};
+        // The knob just touched stands where it is: the next move starts from there.
+        Take& take = takes_[keyOf(controller, s)];
+        take = Take{};
+        take.lastHw = AbsoluteValue(RangeOf(t), e.message.value);
     } else {
         refine_.reset();
     }

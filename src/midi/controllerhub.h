@@ -61,6 +61,8 @@ class ControllerHub : public QObject {
     QStringList controllers() const { return present_; }
 
     void handle(const QString& controller, const ControllerEvent& e);
+    // Events handled so far (bound or not).
+    long handled() const { return handled_; }
 
     void startLearn();
     void cancelLearn();
@@ -105,7 +107,8 @@ class ControllerHub : public QObject {
     }
 
     void apply(const QString& controller, const Binding& b, const ControllerEvent& e);
-    void applyAbsolute(const QString& controller, const Binding& b, int hw);
+    // first: where the hardware was at the first of the coalesced values (-1: one value).
+    void applyAbsolute(const QString& controller, const Binding& b, int hw, int first);
     void learnFrom(const QString& controller, const Source& s, const ControllerEvent& e);
     void refine(const QString& controller, const Source& s, int value);
     void save(const QString& controller);
@@ -122,6 +125,7 @@ class ControllerHub : public QObject {
     std::optional<Target> target_;
     std::optional<Refine> refine_;
     QString waiting_;  // the take-over text shown
+    long handled_ = 0;
 };
 
 Source SourceOf(const MidiMessage& m);

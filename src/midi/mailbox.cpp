@@ -28,6 +28,7 @@ bool EventMailbox::push(int port, const MidiMessage& m) {
     e.port = port;
     e.message = m;
     if (m.kind == MidiKind::ControlChange) {
+        e.first = m.value;
         e.twos = RelativeDelta(CcForm::RelativeTwos, m.value);
         e.offset = RelativeDelta(CcForm::RelativeOffset, m.value);
     }

@@ -25,6 +25,7 @@ struct ControllerEvent {
     int twos = 0;         // a control change: its detents summed as a two's-complement encoder
     int offset = 0;       // ... and as an offset encoder
     int count = 1;        // messages coalesced into this event
+    int first = 0;        // a control change: the value of the first of them
 };
 
 class EventMailbox {

@@ -276,8 +276,6 @@ QString MappingFileName(const QString& controller) {
                      c == QLatin1Char('.')
                  ? c
                  : QLatin1Char('_');
-    while (s.startsWith(QLatin1Char('.')))
-        s[0] = QLatin1Char('_');
     if (s.isEmpty()) s = QStringLiteral("controller");
     return QStringLiteral("midi-") + s.left(100) + QStringLiteral(".map");
 }

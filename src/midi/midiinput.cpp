@@ -2,8 +2,12 @@
 
 #include <rtmidi/RtMidi.h>
 
+#include <unistd.h>
 #include <QRegularExpression>
+
 #include <chrono>
+#include <cstdlib>
+#include <string>
 
 namespace velorixa::midi {
 
@@ -13,6 +17,19 @@ void quiet(RtMidiError::Type, const std::string&, void*) {}
 
 RtMidi::Api rtApi(MidiApi api) {
     return api == MidiApi::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA;
+}
+
+// Whether the sequencer or a JACK server is there to be asked: asking one that is not there makes
+// the libraries print their complaints once a poll. JACK 2 keeps a socket per server name in
+// /dev/shm; PipeWire's JACK has its own socket in the runtime folder.
+bool ServerMayRun(MidiApi api) {
+    if (api == MidiApi::Alsa) return ::access("/dev/snd/seq", R_OK | W_OK) == 0;
+    const char* server = std::getenv("JACK_DEFAULT_SERVER");
+    const std::string name = server && *server ? server : "default";
+    const std::string socket = "/dev/shm/jack_" + name + "_" + std::to_string(::getuid()) + "_0";
+    if (::access(socket.c_str(), F_OK) == 0) return true;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return runtime && ::access((std::string(runtime) + "/pipewire-0").c_str(), F_OK) == 0;
 }
 
 QString clientPart(const QString& name) {
@@ -112,6 +129,10 @@ void MidiInput::run() {
         });
     }
     lock.unlock();
+    closeAll();
+}
+
+void MidiInput::closeAll() {
     for (auto& p : ports_) {
         p->in.reset();  // closes the port; its callbacks have ended when this returns
         p->out.reset();
@@ -123,6 +144,10 @@ void MidiInput::run() {
 
 void MidiInput::poll() {
     const RtMidi::Api api = rtApi(options_.api);
+    if (!ServerMayRun(options_.api)) {
+        closeAll();  // the server went: its ports with it; a new one is asked afresh
+        return;
+    }
     try {
         if (!probe_) {
             auto probe = std::make_unique<Probe>();

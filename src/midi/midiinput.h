@@ -57,6 +57,7 @@ class MidiInput : public QObject {
     struct Port;
     void run();
     void poll();
+    void closeAll();
     void flushOutput();
     static void onMessage(double, std::vector<unsigned char>* bytes, void* user);
 
