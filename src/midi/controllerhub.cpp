@@ -189,7 +189,7 @@ void ControllerHub::applyAbsolute(const QString& controller, const Binding& b, i
         if (want != now) doors_.setValue(b.target, want);
         t.lastSent = doors_.value(b.target);
     } else {
-        waiting = QStringLiteral("%1 waits for the controller: controller at %2, value at %3")
+        waiting = QStringLiteral("%1 waits: controller at %2, value at %3")
                       .arg(TargetText(b.target))
                       .arg(want)
                       .arg(now);

@@ -56,8 +56,10 @@ std::optional<Target> TargetOfKey(const app::KeyAction& a) {
 Controllers::Controllers(VelMix& w, Options options, QObject* parent) : QObject(parent), w_(w) {
     const QString folder = options.folder.isEmpty() ? midi::MappingFolder() : options.folder;
     hub_ = std::make_unique<midi::ControllerHub>(*this, folder);
-    // Under the "Clear" frame of the "Settings" page.
-    panel_ = new midi::ControllerPanel(w_.page(3), 240, 408, *hub_, this);
+    // In the "Clear" frame of the "Settings" page, beside and under "Clear".
+    panel_ = new midi::ControllerPanel(
+        w_.page(3), {QRect(336, 352, 44, 20), QRect(384, 352, 48, 20), QRect(248, 376, 184, 24)},
+        *hub_, this);
 
     connect(hub_.get(), &midi::ControllerHub::message, this,
             [this](const QString& text) { w_.messageLine().showMessage(text); });

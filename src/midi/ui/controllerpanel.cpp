@@ -40,22 +40,30 @@ QPushButton* makeButton(QWidget* host, const char* name, const QString& text) {
     auto* b = new QPushButton(text, host);
     b->setObjectName(QLatin1String(name));
     b->setFocusPolicy(Qt::NoFocus);  // the keys stay with the tab control
+    QFont f = b->font();
+    f.setPointSizeF(f.pointSizeF() * 0.85);  // as small as the page's other buttons
+    b->setFont(f);
     return b;
 }
 }  // namespace
 
-ControllerPanel::ControllerPanel(QWidget* host, int x, int y, ControllerHub& hub, QObject* parent)
+ControllerPanel::ControllerPanel(QWidget* host, const Places& places, ControllerHub& hub,
+                                 QObject* parent)
     : QObject(parent), hub_(hub) {
     learn_ = makeButton(host, "CmdMidiLearn", QStringLiteral("Learn"));
     learn_->setCheckable(true);
-    learn_->setGeometry(x, y, 56, 20);
+    learn_->setGeometry(places.learn);
     learn_->setToolTip(QStringLiteral("Bind a controller's knob or pad (F9)"));
-    open_ = makeButton(host, "CmdMidi", QStringLiteral("Controllers ..."));
-    open_->setGeometry(x + 60, y, 90, 20);
+    open_ = makeButton(host, "CmdMidi", QStringLiteral("MIDI ..."));
+    open_->setGeometry(places.open);
+    open_->setToolTip(QStringLiteral("The controllers and their bindings"));
     status_ = new QLabel(host);
     status_->setObjectName(QStringLiteral("LblMidi"));
-    status_->setGeometry(x, y + 22, 420 - x, 16);
-    status_->setWordWrap(false);
+    status_->setGeometry(places.status);
+    status_->setWordWrap(true);
+    QFont small = status_->font();
+    small.setPointSizeF(small.pointSizeF() * 0.8);
+    status_->setFont(small);
 
     window_ = new QWidget(host->window(), Qt::Tool | Qt::WindowDoesNotAcceptFocus);
     window_->setObjectName(QStringLiteral("FrmMidi"));
@@ -96,11 +104,14 @@ ControllerPanel::ControllerPanel(QWidget* host, int x, int y, ControllerHub& hub
         learnText_ = prompt;
         if (!on) targets_->setCurrentIndex(0);
         status_->setText(learnText_.isEmpty() ? waitText_ : learnText_);
+        status_->setToolTip(status_->text());
         learnLine_->setText(learnText_);
     });
     connect(&hub_, &ControllerHub::takeoverChanged, this, [this](const QString& text) {
         waitText_ = text;
-        if (learnText_.isEmpty()) status_->setText(waitText_);
+        if (!learnText_.isEmpty()) return;
+        status_->setText(waitText_);
+        status_->setToolTip(waitText_);
     });
     connect(&hub_, &ControllerHub::mappingChanged, this, &ControllerPanel::refill);
 }

@@ -12,6 +12,7 @@
 // Thread contract: GUI thread only.
 
 #include <QObject>
+#include <QRect>
 #include <vector>
 
 #include "midi/mapping.h"
@@ -29,8 +30,12 @@ class ControllerHub;
 class ControllerPanel : public QObject {
     Q_OBJECT
   public:
-    // host: where the two buttons and the line go (the "Settings" page), at x, y (pixels).
-    ControllerPanel(QWidget* host, int x, int y, ControllerHub& hub, QObject* parent = nullptr);
+    // Where the two buttons and the line go on host (the "Settings" page), in pixels.
+    struct Places {
+        QRect learn, open, status;
+    };
+    ControllerPanel(QWidget* host, const Places& places, ControllerHub& hub,
+                    QObject* parent = nullptr);
     ~ControllerPanel() override;
 
     // Learn on or off (the button, the F9 key).
