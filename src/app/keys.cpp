@@ -236,6 +236,25 @@ KeyAction CommandForKey(int virtualKey, const KeyContext& context) {
     return {};
 }
 
+KeyRelease ReleaseOfCommand(KeyCommand command) {
+    switch (command) {
+        case KeyCommand::InitialSound:
+            return KeyRelease::InitialSound;
+        case KeyCommand::SwitchList:
+            return KeyRelease::SwitchList;
+        case KeyCommand::Stop:
+            return KeyRelease::Stop;
+        case KeyCommand::Previous:
+            return KeyRelease::Previous;
+        case KeyCommand::Play:
+            return KeyRelease::Play;
+        case KeyCommand::Next:
+            return KeyRelease::Next;
+        default:
+            return KeyRelease::None;
+    }
+}
+
 KeyRelease ReleaseForKey(int virtualKey) {
     switch (virtualKey) {
         case vk::kSpace:

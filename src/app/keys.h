@@ -90,6 +90,8 @@ KeyAction CommandForKey(int virtualKey, const KeyContext& context);
 // The button a key-up releases, or the exit question of Escape.
 enum class KeyRelease { None, InitialSound, SwitchList, Stop, Previous, Play, Next, ExitQuestion };
 KeyRelease ReleaseForKey(int virtualKey);
+// The release that goes with a command's key (a controller's pad let go).
+KeyRelease ReleaseOfCommand(KeyCommand command);
 
 // The key-down / key-up handling of `MenuTabs` and the window's own Alt handling.
 class KeyCommands {

@@ -147,3 +147,23 @@ TEST(KeyCommands, HeldArrowWalksTheListAndReleasesNameTheirButtons) {
     EXPECT_EQ(keys.KeyUp(27), KeyRelease::ExitQuestion);
     EXPECT_EQ(keys.KeyUp(27), KeyRelease::None);
 }
+
+namespace velorixa::app {
+namespace {
+
+// A controller's pad let go releases what the key of its command releases when it comes up.
+TEST(KeyTable, ReleaseOfACommandIsThatOfItsKey) {
+    KeyContext ctx;
+    ctx.performanceEnabled.set();
+    int paired = 0;
+    for (int vk = 1; vk < 256; ++vk) {
+        const KeyAction a = CommandForKey(vk, ctx);
+        if (a.command == KeyCommand::None) continue;
+        EXPECT_EQ(ReleaseOfCommand(a.command), ReleaseForKey(vk)) << vk;
+        paired += ReleaseForKey(vk) != KeyRelease::None;
+    }
+    EXPECT_EQ(paired, 6);  // Space, Backspace, Num Lock, numeric "/", "*" and "-"
+}
+
+}  // namespace
+}  // namespace velorixa::app

@@ -24,7 +24,10 @@ TEST(KeyHelp, OneCaptionPerKeyAndKeysWithoutFunctionShowNothing) {
             EXPECT_EQ(HelpForKey(a.key).detail, a.detail) << a.key;
         }
     }
-    for (int i : {9, 10, 15, 27, 44, 91, 101, -1, 104}) {
+    // F9 learns a controller binding.
+    EXPECT_EQ(HelpForKey(9).function, "Controller");
+    EXPECT_EQ(HelpForKey(9).detail, "Learn");
+    for (int i : {10, 15, 27, 44, 91, 101, -1, 104}) {
         EXPECT_TRUE(HelpForKey(i).function.isEmpty()) << i;
         EXPECT_TRUE(HelpForKey(i).detail.isEmpty()) << i;
     }

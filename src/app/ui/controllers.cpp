@@ -13,7 +13,6 @@
 #include "perform/ui/performancepanel.h"
 #include "perform/ui/styleeditor.h"
 #include "playback/playback.h"
-#include "playback/ui/transportpanel.h"
 
 namespace velorixa {
 
@@ -51,6 +50,31 @@ std::optional<Target> TargetOfKey(const app::KeyAction& a) {
             return std::nullopt;
     }
 }
+// The key command of a target a key has, and back.
+std::optional<app::KeyAction> KeyOfTarget(const Target& t) {
+    using app::KeyCommand;
+    switch (t.kind) {
+        case TargetKind::InitialSound:
+            return app::KeyAction{KeyCommand::InitialSound, 0};
+        case TargetKind::Set:
+            return app::KeyAction{KeyCommand::LoadSet, t.index};
+        case TargetKind::Play:
+            return app::KeyAction{KeyCommand::Play, 0};
+        case TargetKind::Stop:
+            return app::KeyAction{KeyCommand::Stop, 0};
+        case TargetKind::Next:
+            return app::KeyAction{KeyCommand::Next, 0};
+        case TargetKind::Previous:
+            return app::KeyAction{KeyCommand::Previous, 0};
+        case TargetKind::Pause:
+            return app::KeyAction{KeyCommand::TogglePause, 0};
+        case TargetKind::Repeat:
+            return app::KeyAction{KeyCommand::ToggleRepeat, 0};
+        default:
+            return std::nullopt;
+    }
+}
+
 }  // namespace
 
 Controllers::Controllers(VelMix& w, Options options, QObject* parent) : QObject(parent), w_(w) {
@@ -192,8 +216,7 @@ void Controllers::setValue(const Target& t, int v) {
 }
 
 void Controllers::press(const Target& t) {
-    perform::PerformancePanel& perf = w_.performance();
-    playback::Playback& play = w_.playback();
+    KeyRouter& keys = w_.keyRouter();
     switch (t.kind) {
         case TargetKind::Rotate:
             w_.effectControls().RotBut_Click(t.index, kOrigin);
@@ -202,64 +225,22 @@ void Controllers::press(const Target& t) {
             w_.effectControls().ZerBut_Click(t.index, kOrigin);
             break;
         case TargetKind::Key:
-            if (perf.keyEnabled(t.index)) perf.pressKey(t.index, kOrigin);
-            break;
-        case TargetKind::InitialSound:
-            perf.pressKey(0, kOrigin);
+            // As its letter: a key without a setting does nothing.
+            if (w_.performance().keyEnabled(t.index))
+                keys.Command({app::KeyCommand::PerformanceKey, t.index}, kOrigin);
             break;
         case TargetKind::Style:
-            perf.styles().pressStyle(t.index);
-            break;
-        case TargetKind::Set:
-            perf.FunctionKey(t.index);
-            break;
-        case TargetKind::Play:
-            w_.transport().showPressed(TransportButton::Play, true);
-            play.play();
-            break;
-        case TargetKind::Stop:
-            w_.transport().showPressed(TransportButton::Stop, true);
-            play.stop();
-            break;
-        case TargetKind::Next:
-            w_.transport().showPressed(TransportButton::Next, true);
-            play.next();
-            break;
-        case TargetKind::Previous:
-            w_.transport().showPressed(TransportButton::Prev, true);
-            play.previous();
-            break;
-        case TargetKind::Pause:
-            play.togglePause();
-            break;
-        case TargetKind::Repeat:
-            play.toggleRepeat();
+            w_.performance().styles().pressStyle(t.index);
             break;
         default:
+            if (const auto key = KeyOfTarget(t)) keys.Command(*key, kOrigin);
             break;
     }
 }
 
 void Controllers::release(const Target& t) {
-    switch (t.kind) {
-        case TargetKind::InitialSound:
-            w_.performance().releaseInitialSound();
-            break;
-        case TargetKind::Play:
-            w_.transport().showPressed(TransportButton::Play, false);
-            break;
-        case TargetKind::Stop:
-            w_.transport().showPressed(TransportButton::Stop, false);
-            break;
-        case TargetKind::Next:
-            w_.transport().showPressed(TransportButton::Next, false);
-            break;
-        case TargetKind::Previous:
-            w_.transport().showPressed(TransportButton::Prev, false);
-            break;
-        default:
-            break;
-    }
+    if (const auto key = KeyOfTarget(t))
+        w_.keyRouter().Release(app::ReleaseOfCommand(key->command));
 }
 
 int Controllers::keyState(int k) const {

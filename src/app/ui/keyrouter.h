@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "app/keys.h"
+#include "controls/origin.h"
 
 namespace velorixa {
 
@@ -49,6 +50,11 @@ class KeyRouter : public QObject {
     // calls after translating the Qt event).
     void MenuTabs_KeyDown(int virtualKey);
     void MenuTabs_KeyUp(int virtualKey, bool autoRepeat);
+    // What a key command does, and what its key's release does: the keys and the hardware
+    // controllers (origin "controller") run the same.
+    void Command(const app::KeyAction& action,
+                 controls::Origin origin = controls::Origin::Operator);
+    void Release(app::KeyRelease release);
     // `TabMove`: Mode 0 from the Tab key, 1 from Ctrl.
     void TabMove(int mode);
     // `MasVolKey`: the master volume bar to 10 x N.
