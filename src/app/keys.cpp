@@ -238,6 +238,8 @@ KeyAction CommandForKey(int virtualKey, const KeyContext& context) {
             return {KeyCommand::MasterVolume, 10};
         case vk::kF9:
             return {KeyCommand::Record, 0};
+        case vk::kF10:
+            return {KeyCommand::ControllerLearn, 0};
         default:
             break;
     }
@@ -250,6 +252,25 @@ KeyAction CommandForKey(int virtualKey, const KeyContext& context) {
     }
     if (k >= 49 && k <= 57) return {KeyCommand::MasterVolume, k - 48};
     return {};
+}
+
+KeyRelease ReleaseOfCommand(KeyCommand command) {
+    switch (command) {
+        case KeyCommand::InitialSound:
+            return KeyRelease::InitialSound;
+        case KeyCommand::SwitchList:
+            return KeyRelease::SwitchList;
+        case KeyCommand::Stop:
+            return KeyRelease::Stop;
+        case KeyCommand::Previous:
+            return KeyRelease::Previous;
+        case KeyCommand::Play:
+            return KeyRelease::Play;
+        case KeyCommand::Next:
+            return KeyRelease::Next;
+        default:
+            return KeyRelease::None;
+    }
 }
 
 KeyRelease ReleaseForKey(int virtualKey) {

@@ -36,7 +36,8 @@ inline constexpr int kSeparator = 108;
 inline constexpr int kSubtract = 109;
 inline constexpr int kDivide = 111;
 inline constexpr int kF1 = 112;  // .. 123 F12
-inline constexpr int kF9 = 120;  // recording on / off (no command of the tab control's table)
+inline constexpr int kF9 = 120;   // recording on / off
+inline constexpr int kF10 = 121;  // controller learn on / off
 inline constexpr int kNumLock = 144;
 inline constexpr int kLeftOf1 = 192;
 }  // namespace vk
@@ -74,7 +75,8 @@ enum class KeyCommand {
     MasterVolume,    // digits and the key left of 1: `MasVolKey` arg N 0..10
     Seek,            // Shift with Left/Right (arg -5/+5) or Page Up/Down (arg -30/+30): the
                      // playing file moves by arg seconds
-    Record,          // F9: start or stop recording the output as heard
+    Record,           // F9: start or stop recording the output as heard
+    ControllerLearn,  // F10: learn a controller binding on or off
 };
 
 // The seek keys: Shift with an arrow moves a file by this many seconds, Shift with Page Up or
@@ -103,6 +105,8 @@ KeyAction CommandForKey(int virtualKey, const KeyContext& context);
 // The button a key-up releases, or the exit question of Escape.
 enum class KeyRelease { None, InitialSound, SwitchList, Stop, Previous, Play, Next, ExitQuestion };
 KeyRelease ReleaseForKey(int virtualKey);
+// The release that goes with a command's key (a controller's pad let go).
+KeyRelease ReleaseOfCommand(KeyCommand command);
 
 // The key-down / key-up handling of `MenuTabs` and the window's own Alt handling.
 class KeyCommands {

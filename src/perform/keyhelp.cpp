@@ -10,6 +10,7 @@ KeyHelp HelpForKey(int i) {
     if (i == 0) return {"Exit", "Program"};
     if (i >= 1 && i <= 8) return {"Load Set", QStringLiteral("File %1").arg(i)};
     if (i == 9) return {"Record", "Start / Stop"};
+    if (i == 10) return {"Controller", "Learn"};
     if (i == 16) return {"Volume Min", ""};
     if (i >= 17 && i <= 25) {
         int percent = (i - 16) * 10;

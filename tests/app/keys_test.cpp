@@ -69,7 +69,8 @@ TEST(CommandForKey, PageAndEnabledKeysDecide) {
         {119, Page(1), {KeyCommand::LoadSet, 8}},
         {120, Page(1), {KeyCommand::Record, 0}},  // F9: recording, on every page
         {120, Page(0), {KeyCommand::Record, 0}},
-        {121, Page(1), {KeyCommand::None, 0}},  // F10
+        {121, Page(1), {KeyCommand::ControllerLearn, 0}},  // F10
+        {122, Page(1), {KeyCommand::None, 0}},             // F11
         {90, Page(2, {1, 26}), {KeyCommand::PerformanceKey, 26}},
         {66, Page(2, {1, 26}), {KeyCommand::None, 0}},  // B holds nothing
         {192, Page(1), {KeyCommand::MasterVolume, 0}},
@@ -187,3 +188,22 @@ TEST(KeyCommands, AHeldSeekKeyGoesOnSeekingAndTypingSeeksNothing) {
     keys.KeyDown(65, false, Page(1, {1}));
     EXPECT_EQ(keys.KeyDown(37, false, ctx).action, KeyAction{});
 }
+namespace velorixa::app {
+namespace {
+
+// A controller's pad let go releases what the key of its command releases when it comes up.
+TEST(KeyTable, ReleaseOfACommandIsThatOfItsKey) {
+    KeyContext ctx;
+    ctx.performanceEnabled.set();
+    int paired = 0;
+    for (int vk = 1; vk < 256; ++vk) {
+        const KeyAction a = CommandForKey(vk, ctx);
+        if (a.command == KeyCommand::None) continue;
+        EXPECT_EQ(ReleaseOfCommand(a.command), ReleaseForKey(vk)) << vk;
+        paired += ReleaseForKey(vk) != KeyRelease::None;
+    }
+    EXPECT_EQ(paired, 6);  // Space, Backspace, Num Lock, numeric "/", "*" and "-"
+}
+
+}  // namespace
+}  // namespace velorixa::app

@@ -26,7 +26,9 @@ TEST(KeyHelp, OneCaptionPerKeyAndKeysWithoutFunctionShowNothing) {
         }
     }
     EXPECT_EQ(HelpForKey(9).function, "Record");
-    for (int i : {10, 15, 27, 44, 91, 101, -1, 104}) {
+    EXPECT_EQ(HelpForKey(10).function, "Controller");
+    EXPECT_EQ(HelpForKey(10).detail, "Learn");
+    for (int i : {11, 15, 27, 44, 91, 101, -1, 104}) {
         EXPECT_TRUE(HelpForKey(i).function.isEmpty()) << i;
         EXPECT_TRUE(HelpForKey(i).detail.isEmpty()) << i;
     }

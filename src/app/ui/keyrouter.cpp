@@ -138,8 +138,13 @@ void KeyRouter::MenuTabs_KeyDown(int vk, bool shift) {
         ctx.performanceEnabled.set(static_cast<size_t>(k), performance_.keyEnabled(k));
     app::KeyCommands::Down down = keys_.KeyDown(vk, textFocus_.active(), ctx);
     if (down.tabMoveMode >= 0) TabMove(down.tabMoveMode);
-    const int arg = down.action.arg;
-    switch (down.action.command) {
+    if (down.action.command != KeyCommand::None && learnKey && learnKey(down.action)) return;
+    Command(down.action);
+}
+
+void KeyRouter::Command(const app::KeyAction& action, controls::Origin origin) {
+    const int arg = action.arg;
+    switch (action.command) {
         case KeyCommand::Stop:
             transport_.showPressed(TransportButton::Stop, true);
             playback_.stop();
@@ -166,7 +171,7 @@ void KeyRouter::MenuTabs_KeyDown(int vk, bool shift) {
         case KeyCommand::ListDown:
             w_.MenuTabs()->setFocus();
             keys_.ClearKeyHeld();
-            list_.CursorMove(down.action.command == KeyCommand::ListUp ? 1 : 2);
+            list_.CursorMove(action.command == KeyCommand::ListUp ? 1 : 2);
             break;
         case KeyCommand::MasterVolume:
             MasVolKey(arg);
@@ -180,13 +185,16 @@ void KeyRouter::MenuTabs_KeyDown(int vk, bool shift) {
             list_.requestSwitch();
             break;
         case KeyCommand::InitialSound:
-            performance_.pressKey(0);
+            performance_.pressKey(0, origin);
             break;
         case KeyCommand::LoadSet:
             performance_.FunctionKey(arg);
             break;
         case KeyCommand::PerformanceKey:
-            performance_.pressKey(arg);
+            performance_.pressKey(arg, origin);
+            break;
+        case KeyCommand::ControllerLearn:
+            emit controllerLearnPressed();
             break;
         case KeyCommand::Record:
             emit recordPressed();
@@ -200,6 +208,10 @@ void KeyRouter::MenuTabs_KeyUp(int vk, bool autoRepeat) {
     KeyRelease release = keys_.KeyUp(vk, autoRepeat);
     if (autoRepeat) return;
     w_.MenuTabs()->setFocus();
+    Release(release);
+}
+
+void KeyRouter::Release(KeyRelease release) {
     switch (release) {
         case KeyRelease::SwitchList:
             list_.showSwitchPressed(false);

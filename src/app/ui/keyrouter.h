@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "app/keys.h"
+#include "controls/origin.h"
 
 namespace velorixa {
 
@@ -40,6 +41,9 @@ class KeyRouter : public QObject {
     // does not stop the window: the music, the display and the scheduler go on while it is up,
     // and a second Escape brings the same question to the front. Tests replace it.
     std::function<void()> askExit;
+    // While a controller binding is learnt, the key commands name its target instead of acting:
+    // given the command, true when learn took it. Unset: every command acts.
+    std::function<bool(const app::KeyAction&)> learnKey;
 
     app::KeyCommands& keys() { return keys_; }
     // Key-down and key-up of the tab control with virtual-key codes (what the event filter
@@ -47,6 +51,11 @@ class KeyRouter : public QObject {
     // shift: Shift is held with the key.
     void MenuTabs_KeyDown(int virtualKey, bool shift = false);
     void MenuTabs_KeyUp(int virtualKey, bool autoRepeat);
+    // What a key command does, and what its key's release does: the keys and the hardware
+    // controllers (origin "controller") run the same.
+    void Command(const app::KeyAction& action,
+                 controls::Origin origin = controls::Origin::Operator);
+    void Release(app::KeyRelease release);
     // `TabMove`: Mode 0 from the Tab key, 1 from Ctrl.
     void TabMove(int mode);
     // `MasVolKey`: the master volume bar to 10 x N.
@@ -57,6 +66,8 @@ class KeyRouter : public QObject {
     void colourSwitchPressed();
     // F9 went down: recording is to start or stop.
     void recordPressed();
+    // F10: controller learn on or off.
+    void controllerLearnPressed();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 
+#include "app/ui/controllers.h"
 #include "app/ui/keyboardcontrol.h"
 #include "app/ui/keyrouter.h"
 #include "app/ui/messageline.h"
@@ -132,6 +133,7 @@ VelMix::~VelMix() {
     delete display_;
     delete recordPanel_;
     delete recordSession_;
+    delete controllers_;
     delete keyRouter_;
     delete performance_;
     delete keyboardControl_;
@@ -301,6 +303,8 @@ void VelMix::Form_Load() {
     keyRouter_ = new KeyRouter(*this, *playback_, *playListPage_, *transport_, *performance_, this);
     keyboardControl_ = new KeyboardControl(*playControl_, *transport_, state_, textFocus_,
                                            *menuTabs_, timerFoc_, timerNet_, *frameHelp_, this);
+    // Hardware controllers press what the keys press; their inputs stop first at unload.
+    controllers_ = new Controllers(*this, {}, this);
     // The display follows the transport: cleared with it, painting once the new stream runs.
     display_ = new display::DisplayPanel(*player_, timerTik_, *frame1_, *page(2), *frameHelp_,
                                          twipX_, this);

@@ -32,6 +32,7 @@ class PlayListPage;
 class PlayControl;
 class KeyRouter;
 class KeyboardControl;
+class Controllers;
 class RadioPanel;
 class UtilPanel;
 class MessageLine;
@@ -115,6 +116,8 @@ class VelMix : public QWidget {
     MessageLine& messageLine() { return *messageLine_; }
     KeyRouter& keyRouter() { return *keyRouter_; }
     KeyboardControl& keyboardControl() { return *keyboardControl_; }
+    // The hardware controllers (MIDI).
+    Controllers& controllers() { return *controllers_; }
     RadioPanel& radioPanel() { return *radioPanel_; }
     UtilPanel& utilPanel() { return *utilPanel_; }
     playback::PlayQueue& playQueue();
@@ -208,6 +211,7 @@ class VelMix : public QWidget {
     PlayControl* playControl_ = nullptr;
     KeyRouter* keyRouter_ = nullptr;
     KeyboardControl* keyboardControl_ = nullptr;
+    Controllers* controllers_ = nullptr;
     RadioPanel* radioPanel_ = nullptr;
     UtilPanel* utilPanel_ = nullptr;
     display::DisplayPanel* display_ = nullptr;

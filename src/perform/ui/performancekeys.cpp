@@ -59,6 +59,10 @@ bool PerformanceKeys::keyEnabled(int k) const {
     return SKBD::valid(k) && butKbd_[static_cast<size_t>(k)]->isEnabled();
 }
 
+bool PerformanceKeys::keyDown(int k) const {
+    return k >= 0 && k <= kKeyCount && butKbd_[static_cast<size_t>(k)]->isChecked();
+}
+
 void PerformanceKeys::pressKey(int k, Origin origin) {
     if (k < 0 || k > kKeyCount) return;
     selectOption(butKbd_.data(), 0, kKeyCount, k);

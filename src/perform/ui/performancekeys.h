@@ -37,6 +37,8 @@ class PerformanceKeys : public QObject {
                     controls::PerformanceCancel& cancel, QObject* parent = nullptr);
 
     bool keyEnabled(int k) const;
+    // `ButKbd(k).Value`: the key is shown down.
+    bool keyDown(int k) const;
     // `ButKbd(k).Value` = True: by the operator (a click, a key) or by the running style.
     void pressKey(int k, controls::Origin origin);
     // Space released: "Initial Sound" comes up.

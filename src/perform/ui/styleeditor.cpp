@@ -83,6 +83,12 @@ void StyleEditor::ButTyp_Click(int Index) {
     ShowContent();
 }
 
+void StyleEditor::pressStyle(int Index) {
+    if (Index < 1 || Index > kStyleCount) return;
+    selectOption(butTyp_.data(), 1, kStyleCount, Index);
+    ButTyp_Click(Index);
+}
+
 void StyleEditor::ShowContent() {
     if (sequencer_.StyleSel == 0) {
         txtPerfor2_->clear();

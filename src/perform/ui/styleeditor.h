@@ -48,6 +48,8 @@ class StyleEditor : public QObject {
 
     void InitTypPerf();
     void ButTyp_Click(int Index);
+    // A style chosen as its button's click chooses it (a controller's pad).
+    void pressStyle(int Index);
     void ShowContent();
     void ClosTabs();
     // The editor and the buttons show the styles of a set just loaded.
