@@ -90,8 +90,12 @@ class Converter {
         AVChannelLayout outLayout{};
         av_channel_layout_default(&outLayout, outChannels_);
         if (swr_alloc_set_opts2(&swr_, &outLayout, AV_SAMPLE_FMT_FLT, outRate_, &inLayout_,
-                                static_cast<AVSampleFormat>(inFormat_), inRate_, 0, nullptr) < 0 ||
-            swr_init(swr_) < 0) {
+                                static_cast<AVSampleFormat>(inFormat_), inRate_, 0, nullptr) < 0) {
+            return false;
+        }
+        // A mix-down never adds up beyond full scale: a 5.1 file plays at its stereo level.
+        av_opt_set_double(swr_, "rematrix_maxval", 1.0, 0);
+        if (swr_init(swr_) < 0) {
             swr_free(&swr_);
             return false;
         }
@@ -217,9 +221,9 @@ class FfFileDecoder final : public Decoder {
         // Lossy codecs need the frames before the target to decode it right (overlap, Opus'
         // pre-roll): the demuxer seeks a tenth of a second early.
         const int64_t early = lossy_ ? conv_.rateHz() / 10 : 0;
-        const int64_t ts = av_rescale_q(std::max<int64_t>(0, frame - early),
-                                        AVRational{1, conv_.rateHz()}, timeBase_) +
-                           startPts_;
+        // Before the start is allowed: an MP4's encoder delay lies before frame 0.
+        const int64_t ts =
+            av_rescale_q(frame - early, AVRational{1, conv_.rateHz()}, timeBase_) + startPts_;
         if (av_seek_frame(fmt_, stream_, ts, AVSEEK_FLAG_BACKWARD) < 0 &&
             av_seek_frame(fmt_, stream_, startPts_, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0) {
             return -1;
@@ -269,10 +273,33 @@ class FfFileDecoder final : public Decoder {
     int64_t measureLength(Container container, const AVStream* st) {
         const AVRational out{1, conv_.rateHz()};
         if (container == Container::Adts) return countAdtsFrames();
+        if (container == Container::Ogg) {
+            if (const int64_t n = oggLength(st); n > 0) return n;
+        }
         if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
             return av_rescale_q(st->duration, st->time_base, out);
         if (fmt_->duration != AV_NOPTS_VALUE && fmt_->duration > 0)
             return av_rescale_q(fmt_->duration, AV_TIME_BASE_Q, out);
+        return 0;
+    }
+
+    // An Ogg stream ends at its last page's granule position: for Vorbis the sample count, for
+    // Opus the 48 kHz sample count with the encoder's pre-skip in it.
+    int64_t oggLength(const AVStream* st) {
+        const uint64_t tail = std::min<uint64_t>(in_->size, 64 * 1024);
+        std::vector<uint8_t> end(tail);
+        const size_t got = in_->readAt(in_->size - tail, end.data(), end.size());
+        for (size_t i = got >= 27 ? got - 27 : 0; i-- > 0;) {
+            if (std::memcmp(&end[i], "OggS", 4) != 0 || end[i + 4] != 0) continue;
+            int64_t granule = 0;
+            for (int b = 7; b >= 0; --b)
+                granule = granule << 8 | end[i + 6 + b];
+            if (granule <= 0) continue;
+            const AVCodecParameters* par = st->codecpar;
+            if (par->codec_id == AV_CODEC_ID_OPUS && par->extradata_size >= 12)
+                granule -= par->extradata[10] | par->extradata[11] << 8;
+            return granule;
+        }
         return 0;
     }
 
@@ -335,7 +362,9 @@ class FfFileDecoder final : public Decoder {
     }
 
     void takeFrame() {
-        const int64_t pts = frame_->best_effort_timestamp;
+        // The frame's own time: the decoder moves it past samples it drops (encoder delay).
+        const int64_t pts =
+            frame_->pts != AV_NOPTS_VALUE ? frame_->pts : frame_->best_effort_timestamp;
         if (pts != AV_NOPTS_VALUE) {
             nextPos_ = av_rescale_q(pts - startPts_, timeBase_, AVRational{1, conv_.rateHz()});
         } else if (nextPos_ < 0) {

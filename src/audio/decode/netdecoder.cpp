@@ -27,10 +27,10 @@
 #include "audio/decode/ffdecode.h"
 #include "audio/decode/formatprobe.h"
 #include "audio/decode/mp3probe.h"
-#include "audio/decode/streamdemux.h"
 #include "audio/decode/net/httpheaders.h"
 #include "audio/decode/net/netstream.h"
 #include "audio/decode/net/playlistlink.h"
+#include "audio/decode/streamdemux.h"
 
 namespace velorixa::audio {
 
@@ -315,7 +315,8 @@ class NetDecoder final : public Decoder {
     }
 
     int read(float* dst, int maxFrames, Status* status) override {
-        int frames = demux_ ? decodePackets(dst, maxFrames, status) : decode(dst, maxFrames, status);
+        int frames =
+            demux_ ? decodePackets(dst, maxFrames, status) : decode(dst, maxFrames, status);
         if (*status != Status::End && deliveringTooLittle(frames)) *status = Status::End;
         return frames;
     }
