@@ -17,6 +17,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <mutex>
@@ -92,8 +93,10 @@ StreamLook lookAt(Container kind, const std::vector<uint8_t>& head) {
     demux.push(head.data(), head.size());
     const uint8_t* p = nullptr;
     size_t n = 0;
-    while (demux.next(&p, &n))
-        look.packets = look.packets || demux.format().codec != StreamCodec::None;
+    while (demux.next(&p, &n)) {
+    }
+    // The headers were whole: the first audio page may still be on its way.
+    look.packets = demux.format().codec != StreamCodec::None;
     look.kbps = demux.measuredKbps();
     look.refused = demux.refused();
     return look;
@@ -221,7 +224,11 @@ class NetDecoder final : public Decoder {
                 measuredKbps_ = look.kbps;
                 return c;
             }
-            if (!look.refused.empty() && refused_.empty()) refused_ = look.refused;
+            // The bytes are this container, of a codec not played here: nothing else is guessed.
+            if (!look.refused.empty()) {
+                refused_ = look.refused;
+                return Container::Unknown;
+            }
         }
         return Container::Unknown;
     }
@@ -229,6 +236,7 @@ class NetDecoder final : public Decoder {
     // Opens the packet path: cuts and decodes until the first audio tells the output format.
     bool openPackets(Container kind, const std::vector<uint8_t>& head, Clock::time_point deadline,
                      std::string* error) {
+        rateFromHead_ = measuredKbps_ > 0;
         demux_ = std::make_unique<StreamDemux>(kind);
         demux_->push(head.data(), head.size());
         std::vector<uint8_t> more;
@@ -280,7 +288,16 @@ class NetDecoder final : public Decoder {
             std::lock_guard<std::mutex> lock(titleMutex_);
             title_ = shownTitle_;
         }
+        const size_t before = pending_.size();
         packets_.decode(p, n, &pending_);
+        // Where the first bytes were too few to tell the bit rate, the first seconds tell it.
+        if (!rateFromHead_ && packets_.channels() > 0 && decodedSeconds_ < 10) {
+            packetBytes_ += n;
+            decodedSeconds_ += double(pending_.size() - before) / packets_.channels() /
+                               std::max(1, packets_.rateHz());
+            if (decodedSeconds_ > 0.5)
+                measuredKbps_.store(static_cast<int>(packetBytes_ * 8 / decodedSeconds_ / 1000));
+        }
         return true;
     }
 
@@ -333,7 +350,8 @@ class NetDecoder final : public Decoder {
         const bool named = std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
             return l.size() >= 7 && strncasecmp(l.c_str(), "icy-br:", 7) == 0;
         });
-        if (!named && measuredKbps_ > 0) lines.push_back("icy-br:" + std::to_string(measuredKbps_));
+        const int kbps = measuredKbps_.load();
+        if (!named && kbps > 0) lines.push_back("icy-br:" + std::to_string(kbps));
         return lines;
     }
     // ICY metadata where the station sends it, else the title an Ogg stream's comments name.
@@ -398,7 +416,10 @@ class NetDecoder final : public Decoder {
     std::vector<uint8_t> feed_;
     int rateHz_ = 0;
     int channels_ = 0;
-    int measuredKbps_ = 0;
+    std::atomic<int> measuredKbps_{0};  // read by headerLines() on any thread
+    bool rateFromHead_ = false;
+    uint64_t packetBytes_ = 0;
+    double decodedSeconds_ = 0;
     std::string refused_;  // why a stream of a container we read is still not played
     // The packet path (every codec but MP3).
     std::unique_ptr<StreamDemux> demux_;

@@ -245,7 +245,7 @@ bool StreamDemux::takeOggPage() {
                 unknownCodec_.clear();
                 refused_.clear();
             } else if (!haveSerial_) {
-                const uint8_t* name = seg + (body > 0 && seg[0] < 0x20 ? 1 : 0);
+                const uint8_t* name = seg + (body > 0 && !std::isalnum(seg[0]) ? 1 : 0);
                 size_t len = 0;
                 while (len < 8 && name + len < seg + body && std::isalnum(name[len]))
                     ++len;
