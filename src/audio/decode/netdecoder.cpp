@@ -93,10 +93,13 @@ StreamLook lookAt(Container kind, const std::vector<uint8_t>& head) {
     demux.push(head.data(), head.size());
     const uint8_t* p = nullptr;
     size_t n = 0;
-    while (demux.next(&p, &n)) {
-    }
-    // The headers were whole: the first audio page may still be on its way.
-    look.packets = demux.format().codec != StreamCodec::None;
+    int packets = 0;
+    while (demux.next(&p, &n))
+        ++packets;
+    // An Ogg stream counts once its headers are whole: its first audio page (up to a second of
+    // audio) may still be on its way.
+    look.packets = demux.format().codec != StreamCodec::None &&
+                   (packets > 0 || kind == Container::Ogg);
     look.kbps = demux.measuredKbps();
     look.refused = demux.refused();
     return look;
