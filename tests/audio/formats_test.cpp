@@ -34,19 +34,6 @@ std::string writeFormat(const TempDir& dir, const std::string& name, const testm
     return path;
 }
 
-std::vector<int16_t> pullAll(DWORD source, size_t maxFrames, int channels) {
-    std::vector<int16_t> out(maxFrames * channels);
-    size_t got = 0;
-    while (got < maxFrames) {
-        DWORD want = static_cast<DWORD>(std::min<size_t>(4096, maxFrames - got) * channels * 2);
-        DWORD n = BASS_ChannelGetData(source, out.data() + got * channels, want);
-        if (n == 0xFFFFFFFF || n == 0) break;
-        got += n / (channels * 2);
-    }
-    out.resize(got * channels);
-    return out;
-}
-
 }  // namespace
 
 TEST(Formats, EachPlaysItsToneAtItsRateAndLengthAndEndsOnce) {
@@ -148,12 +135,12 @@ TEST(Formats, SeeksLandOnTheSampleOrWithinOneCodecFrame) {
         DWORD src = BASS_StreamCreateFile(0, path.c_str(), 0, 0, BASS_STREAM_DECODE);
         ASSERT_NE(src, 0u) << VX_StreamGetError();
         const size_t length = VX_StreamGetLength64(src) / 4;
-        auto all = pullAll(src, length + 10000, 2);
+        auto all = decodeAll(src, length + 10000, 2);
         EXPECT_EQ(all.size(), length * 2) << "decoded to its length";
         for (size_t frame : {size_t(0), size_t(1151), size_t(44100 + 577), size_t(130000)}) {
             ASSERT_TRUE(BASS_ChannelSetPosition(src, static_cast<DWORD>(frame * 4)));
             EXPECT_EQ(BASS_ChannelGetPosition(src), frame * 4);
-            auto part = pullAll(src, 3000, 2);
+            auto part = decodeAll(src, 3000, 2);
             ASSERT_EQ(part.size(), 6000u);
             int worst = 0;
             for (size_t i = 0; i < part.size(); ++i)
@@ -211,7 +198,7 @@ TEST(Formats, BadFilesAreRefusedWithTheirReason) {
     DWORD src =
         BASS_StreamCreateFile(1, cut.data(), 0, static_cast<DWORD>(cut.size()), BASS_STREAM_DECODE);
     ASSERT_NE(src, 0u) << VX_StreamGetError();
-    auto got = pullAll(src, 44100, 2);
+    auto got = decodeAll(src, 44100, 2);
     EXPECT_GT(got.size(), 2u * 4096);
     EXPECT_LT(got.size(), 2u * 44100);
     EXPECT_EQ(BASS_ChannelIsActive(src), BASS_ACTIVE_STOPPED);
