@@ -279,7 +279,7 @@ class FfFileDecoder final : public Decoder {
         if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
             return av_rescale_q(st->duration, st->time_base, out);
         if (fmt_->duration != AV_NOPTS_VALUE && fmt_->duration > 0)
-            return av_rescale_q(fmt_->duration, AV_TIME_BASE_Q, out);
+            return av_rescale_q(fmt_->duration, AVRational{1, AV_TIME_BASE}, out);
         return 0;
     }
 
