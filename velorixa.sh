@@ -49,6 +49,33 @@ on_off() {
   esac
 }
 
+# fuzz_decode's seeds: a tenth of a second of tone in every format, 8 kHz mono, each behind the
+# byte that picks its path (0: a file; 1, 3, 5, 7: a station's ADTS, MPEG audio, Ogg, MPEG-TS).
+seed_audio() {
+  local dir=$1 tmp
+  tmp=$(mktemp -d)
+  ffmpeg -nostdin -loglevel error -f lavfi -i "sine=frequency=440:duration=0.1:sample_rate=8000" \
+    "$tmp/t.wav"
+  flac -s -o "$tmp/t.flac" "$tmp/t.wav" 2>/dev/null
+  oggenc -Q -o "$tmp/t.ogg" "$tmp/t.wav"
+  opusenc --quiet --bitrate 16 "$tmp/t.wav" "$tmp/t.opus"
+  local ff=(ffmpeg -nostdin -loglevel error -i "$tmp/t.wav")
+  "${ff[@]}" -c:a aac -b:a 16k "$tmp/t.m4a"
+  "${ff[@]}" -c:a aac -b:a 16k "$tmp/t.aac"
+  "${ff[@]}" -c:a aac -b:a 16k -f mpegts "$tmp/t.ts"
+  "${ff[@]}" -c:a libmp3lame -b:a 16k "$tmp/t.mp3"
+  "${ff[@]}" "$tmp/t.aiff"
+  local f mode
+  for f in "$tmp"/t.*; do
+    printf '\x00' | cat - "$f" >"$dir/file-${f##*.}"
+  done
+  for mode in "1 aac" "3 mp3" "5 ogg" "5 opus" "7 ts"; do
+    set -- $mode
+    printf "\\x0$1" | cat - "$tmp/t.$2" >"$dir/stream-$2"
+  done
+  rm -rf "$tmp"
+}
+
 cmd=${1:-play}
 case "$cmd" in
   fuzz) VELORIXA_FUZZ=1 ;;
@@ -100,14 +127,20 @@ case "$cmd" in
     ;;
   fuzz)
     # The network parsers, then the readers of the player's own files and of playlist arguments.
-    fuzz_targets="fuzz_icy fuzz_headers fuzz_playlist fuzz_listfile fuzz_stationlist fuzz_setfile fuzz_memosett fuzz_tags"
+    # Then the tag reader and the decoding of every audio format, seeded with small files the
+    # encoders make now.
+    fuzz_targets="fuzz_icy fuzz_headers fuzz_playlist fuzz_listfile fuzz_stationlist fuzz_setfile fuzz_memosett fuzz_tags fuzz_decode"
     BUILD_DIR=${BUILD_DIR:-build-fuzz} TARGETS="$fuzz_targets" build
     for t in $fuzz_targets; do
       corpus=$(mktemp -d)
-      # The tag reader starts from small tagged files of every format, made now.
+      max_len=4096
       [ "$t" = fuzz_tags ] && tests/fuzz/tag_seeds.sh "$corpus"
+      if [ "$t" = fuzz_decode ]; then
+        seed_audio "$corpus"
+        max_len=16384
+      fi
       # Memory bounded: an input that makes a reader hold more than 512 MB is a finding.
-      "${BUILD_DIR:-build-fuzz}/bin/$t" -max_total_time="${2:-20}" -max_len=4096 \
+      "${BUILD_DIR:-build-fuzz}/bin/$t" -max_total_time="${2:-20}" -max_len=$max_len \
         -rss_limit_mb=512 -timeout=10 "$corpus" 2>&1 | tail -n 2
       rm -rf "$corpus"
     done

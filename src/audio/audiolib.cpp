@@ -292,11 +292,11 @@ DWORD BASS_StreamCreateFile(BOOL mem, const void* file, DWORD offset, DWORD leng
     }
     std::unique_ptr<velorixa::audio::Decoder> decoder;
     if (mem) {
-        decoder = velorixa::audio::openMp3Memory(static_cast<const uint8_t*>(file) + offset, length,
-                                                 &t_streamError);
+        decoder = velorixa::audio::openAudioMemory(static_cast<const uint8_t*>(file) + offset,
+                                                   length, &t_streamError);
     } else {
-        decoder = velorixa::audio::openMp3File(static_cast<const char*>(file), offset, length,
-                                               &t_streamError);
+        decoder = velorixa::audio::openAudioFile(static_cast<const char*>(file), offset, length,
+                                                 &t_streamError);
     }
     return velorixa::audio::registerSource(std::move(decoder), flags);
 }

@@ -129,6 +129,20 @@ inline double toneHz(const std::vector<float>& x, double expectHz, int rateHz = 
                                         expectHz * 1.25);
 }
 
+// Pulls decoded 16-bit PCM from a decoding source that nothing plays, up to maxFrames.
+inline std::vector<int16_t> decodeAll(DWORD source, size_t maxFrames, int channels) {
+    std::vector<int16_t> out(maxFrames * channels);
+    size_t got = 0;
+    while (got < maxFrames) {
+        DWORD want = static_cast<DWORD>(std::min<size_t>(4096, maxFrames - got) * channels * 2);
+        DWORD n = BASS_ChannelGetData(source, out.data() + got * channels, want);
+        if (n == 0xFFFFFFFF || n == 0) break;
+        got += n / (channels * 2);
+    }
+    out.resize(got * channels);
+    return out;
+}
+
 inline double positionSeconds(DWORD handle) {
     return BASS_ChannelBytes2Seconds(handle, BASS_ChannelGetPosition(handle));
 }

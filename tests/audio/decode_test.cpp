@@ -13,24 +13,6 @@
 
 using namespace audiotest;
 
-namespace {
-
-// Pulls decoded 16-bit PCM from a decoding source that nothing plays.
-std::vector<int16_t> decodeAll(DWORD source, size_t maxFrames, int channels) {
-    std::vector<int16_t> out(maxFrames * channels);
-    size_t got = 0;
-    while (got < maxFrames) {
-        DWORD want = static_cast<DWORD>(std::min<size_t>(4096, maxFrames - got) * channels * 2);
-        DWORD n = BASS_ChannelGetData(source, out.data() + got * channels, want);
-        if (n == 0xFFFFFFFF || n == 0) break;
-        got += n / (channels * 2);
-    }
-    out.resize(got * channels);
-    return out;
-}
-
-}  // namespace
-
 TEST(AudioDecode, LengthIsExactAndConvertsToSeconds) {
     TempDir dir;
     // 30.5 s, 210.5 s would be slow to encode; the half second is what rounding cares about.

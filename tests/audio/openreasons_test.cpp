@@ -49,9 +49,11 @@ TEST(OpenReasons, EachServerFaultIsNamed) {
         {"/page", answer("HTTP/1.1 200 OK", {"Content-Type: text/html; charset=utf-8"}, page),
          "not audio (text/html)"},
         {"/ogg", answer("ICY 200 OK", {"content-type: application/ogg"}, ogg),
-         "unsupported audio type (application/ogg)"},
+         "not audio (no Ogg Vorbis or Opus stream)"},
         {"/vorbis", answer("HTTP/1.0 200 OK", {"Content-Type: audio/ogg"}, ogg),
-         "unsupported audio type (audio/ogg)"},
+         "not audio (no Ogg Vorbis or Opus stream)"},
+        {"/foo", answer("ICY 200 OK", {"content-type: audio/x-foo"}, ogg),
+         "unsupported audio type (audio/x-foo)"},
         {"/nostatus", answer("hello, this is not HTTP", {}, page),
          "the server answered without an HTTP status line"},
     };
@@ -85,8 +87,8 @@ TEST(OpenReasons, EachFileFaultIsNamed) {
     } cases[] = {
         {dir.file("missing.mp3"), "no such file"},
         {dir.file("plain") + "/below.mp3", "no such file (a part of the path is not a folder)"},
-        {dir.file("text.mp3"), "not an MPEG audio file"},
-        {dir.file("secret.mp3"), root ? "not an MPEG audio file" : "permission denied"},
+        {dir.file("text.mp3"), "not an audio file"},
+        {dir.file("secret.mp3"), root ? "not an audio file" : "permission denied"},
         {dir.file("fifo.mp3"), "not a regular file"},
         {dir.file(""), "not a regular file"},  // the folder itself
     };

@@ -138,7 +138,7 @@ TEST_F(PlayerTest, BadSourcesFailAtOnceAndLeaveNothingPlaying) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     struct Bad {
         std::string path, why;
-    } bad[] = {{text, "not an MPEG audio file"},
+    } bad[] = {{text, "not an audio file"},
                {dir_.file("missing.mp3"), "no such file"},
                {fifo, "not a regular file"}};  // nobody writes to it: an open would wait
     for (const Bad& b : bad) {

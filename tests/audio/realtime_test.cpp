@@ -168,7 +168,7 @@ TEST(AudioRealtime, LevelAndSpectrumShowAToneWhenItIsHeardNotBefore) {
         SCOPED_TRACE(testing::Message() << "output queue of " << delay << " frames");
         std::string error;
         auto source =
-            std::make_shared<Source>(velorixa::audio::openMp3File(path, 0, 0, &error), 0.5);
+            std::make_shared<Source>(velorixa::audio::openAudioFile(path, 0, 0, &error), 0.5);
         Channel channel(source, 44100);
         channel.setHeardDelay(delay);
         channel.state.store(Channel::kPlaying);

@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <numbers>
 
 namespace testmedia {
@@ -79,6 +82,66 @@ std::vector<uint8_t> encodeMp3(const Pcm& pcm, const Mp3Options& opt) {
     if (tagLen > 0 && tagLen <= out.size()) std::copy_n(tag.begin(), tagLen, out.begin());
     lame_close(gf);
     return out;
+}
+
+std::vector<uint8_t> wavBytes(const Pcm& pcm) {
+    std::vector<uint8_t> b;
+    auto put = [&b](uint32_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    const auto data = static_cast<uint32_t>(pcm.samples.size() * 2);
+    const auto rate = static_cast<uint32_t>(pcm.rateHz);
+    const auto ch = static_cast<uint32_t>(pcm.channels);
+    b.insert(b.end(), {'R', 'I', 'F', 'F'}), put(36 + data, 4);
+    b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '}), put(16, 4), put(1, 2);
+    put(ch, 2), put(rate, 4), put(rate * ch * 2, 4), put(ch * 2, 2), put(16, 2);
+    b.insert(b.end(), {'d', 'a', 't', 'a'}), put(data, 4);
+    for (int16_t v : pcm.samples)
+        put(static_cast<uint16_t>(v), 2);
+    return b;
+}
+
+std::vector<uint8_t> encodeWithTool(const Pcm& pcm, const std::string& format,
+                                    const std::string& dir, const std::string& artist,
+                                    const std::string& title) {
+    const std::string in = dir + "/encode-in.wav";
+    const std::string ext = format == "wav24" || format == "wav32" || format == "wavf" ? "wav"
+                            : format == "oggflac"                                      ? "oga"
+                                                                                       : format;
+    const std::string out = dir + "/encode-out." + ext;
+    if (!writeFile(in, wavBytes(pcm))) return {};
+    std::remove(out.c_str());
+    const std::string q = "'", io = q + in + q + " ";
+    const std::string ff = "ffmpeg -nostdin -loglevel error -y -i " + io;
+    std::string cmd;
+    // flac takes more than two channels only in WAVE_FORMAT_EXTENSIBLE files: ffmpeg then.
+    if (format == "flac") {
+        cmd = pcm.channels > 2 ? ff + "-c:a flac " : "flac -s -f -o '" + out + "' " + io;
+    }
+    if (format == "ogg") {
+        cmd = "oggenc -Q -q 2 -o '" + out + "' " + io;
+        if (!artist.empty()) cmd += "-a '" + artist + "' ";
+        if (!title.empty()) cmd += "-t '" + title + "' ";
+    }
+    if (format == "opus") {
+        cmd = "opusenc --quiet ";
+        if (!artist.empty()) cmd += "--artist '" + artist + "' ";
+        if (!title.empty()) cmd += "--title '" + title + "' ";
+        cmd += io + "'" + out + "'";
+    }
+    if (format == "m4a" || format == "mp4" || format == "aac") cmd = ff + "-c:a aac -b:a 128k ";
+    if (format == "ts") cmd = ff + "-c:a aac -b:a 96k -f mpegts ";
+    if (format == "wav24") cmd = ff + "-c:a pcm_s24le ";
+    if (format == "wav32") cmd = ff + "-c:a pcm_s32le ";
+    if (format == "wavf") cmd = ff + "-c:a pcm_f32le ";
+    if (format == "aiff") cmd = ff;
+    if (format == "oggflac") cmd = ff + "-c:a flac -f ogg ";
+    if (cmd.empty()) return {};
+    if (cmd.rfind("ffmpeg", 0) == 0) cmd += "'" + out + "'";
+    if (std::system((cmd + " >/dev/null 2>&1").c_str()) != 0) return {};
+    std::ifstream f(out, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
 }
 
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {

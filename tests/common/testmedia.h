@@ -37,6 +37,17 @@ struct Mp3Options {
 // Encodes PCM to MP3 bytes with libmp3lame.
 std::vector<uint8_t> encodeMp3(const Pcm& pcm, const Mp3Options& opt = {});
 
+// 16-bit PCM WAV file bytes.
+std::vector<uint8_t> wavBytes(const Pcm& pcm);
+
+// Encodes PCM with the Debian command-line encoders, through files in `dir`: "flac", "ogg"
+// (oggenc), "opus" (opusenc), "m4a", "mp4", "aac" (ADTS), "ts" (AAC in MPEG-TS), "wav24",
+// "wav32", "wavf" (32-bit float), "aiff", "oggflac" (FLAC in Ogg) through ffmpeg. Ogg and Opus
+// files carry the artist and title given. Empty on failure.
+std::vector<uint8_t> encodeWithTool(const Pcm& pcm, const std::string& format,
+                                    const std::string& dir, const std::string& artist = {},
+                                    const std::string& title = {});
+
 // Writes bytes to a file; returns false on failure.
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 bool writeFile(const std::string& path, const std::string& text);

@@ -1,7 +1,7 @@
 // bench_decode: what the audio layer costs against the reference decoder, and what it holds.
 //
 //   bench_decode [--seconds 180] [--dir /tmp] [--long-minutes 60] [--rounds 3] [--no-rss]
-//                [--no-latency]
+//                [--no-latency] [--no-formats]
 //
 // 1. Encodes an MP3 of --seconds (44.1 kHz stereo, 128 kb/s) from a tone sweep with noise.
 // 2. CPU seconds to decode it through the layer alone (offline, decoded PCM pulled from a decoding
@@ -9,9 +9,13 @@
 //    master) rendered offline; then `mpg123 -q -w /dev/null` on the same file; and the ratios.
 //    Both sides give 16-bit PCM of the whole file: mpg123 synthesises it directly, the layer
 //    decodes float (what its ring and the chain carry) and rounds it to 16 bits on the way out.
-// 3. Latency of a control change: offline (frames until a volume change is complete) and on the
+// 3. Every other format made from the same signal (FLAC, Ogg Vorbis, Opus, AAC in M4A and ADTS,
+//    WAV, AIFF): CPU seconds through the layer against the format's own decoder program (flac
+//    -d, oggdec, opusdec, ffmpeg -f null), and the ratios; and ffmpeg on the MP3, the measure
+//    for keeping libmpg123.
+// 4. Latency of a control change: offline (frames until a volume change is complete) and on the
 //    no-sound device in real time (time until the meter shows silence, minus its 20 ms window).
-// 4. Peak memory (max RSS) of a child process that decodes a 1-minute and a --long-minutes file
+// 5. Peak memory (max RSS) of a child process that decodes a 1-minute and a --long-minutes file
 //    through the layer from start to end, and renders two minutes of each through the chain.
 
 #include <lame/lame.h>
@@ -48,7 +52,50 @@ double childrenCpuSeconds() {
            (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) * 1e-6;
 }
 
-// Streams a sweep with noise through lame chunk by chunk, so an hour never sits in memory.
+// The benchmark's signal: a slow sweep with noise, 44.1 kHz stereo, made a block at a time.
+struct Sweep {
+    std::mt19937 rng{1};
+    std::uniform_real_distribution<double> noise{-0.05, 0.05};
+    double phase = 0;
+
+    void fill(int64_t at, int n, short* stereo) {
+        for (int i = 0; i < n; ++i) {
+            double t = double(at + i) / 44100;
+            double f = 200 + 1800 * (0.5 + 0.5 * std::sin(t * 0.3));
+            phase += 2 * std::numbers::pi * f / 44100;
+            double v = 0.4 * std::sin(phase) + noise(rng);
+            stereo[2 * i] = static_cast<short>(v * 32767);
+            stereo[2 * i + 1] = static_cast<short>(0.8 * v * 32767);
+        }
+    }
+};
+
+// The same signal as a 16-bit WAV file, the source of every other format's file.
+bool writeWav(const std::string& path, double seconds) {
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out) return false;
+    const auto total = static_cast<int64_t>(seconds * 44100);
+    const auto data = static_cast<uint32_t>(total * 4);
+    unsigned char h[44] = {'R', 'I', 'F',  'F',  0,   0,   0,    0,    'W', 'A', 'V',
+                           'E', 'f', 'm',  't',  ' ', 16,  0,    0,    0,   1,   0,
+                           2,   0,   0x44, 0xAC, 0,   0,   0x10, 0xB1, 2,   0,   4,
+                           0,   16,  0,    'd',  'a', 't', 'a',  0,    0,   0,   0};
+    for (int i = 0; i < 4; ++i) {
+        h[4 + i] = static_cast<unsigned char>((36 + data) >> (8 * i));
+        h[40 + i] = static_cast<unsigned char>(data >> (8 * i));
+    }
+    std::fwrite(h, 1, sizeof h, out);
+    Sweep sweep;
+    std::vector<short> pcm(2 * 8192);
+    for (int64_t at = 0; at < total; at += 8192) {
+        int n = static_cast<int>(std::min<int64_t>(8192, total - at));
+        sweep.fill(at, n, pcm.data());
+        std::fwrite(pcm.data(), 4, static_cast<size_t>(n), out);
+    }
+    return std::fclose(out) == 0;
+}
+
+// Streams the sweep through lame chunk by chunk, so an hour never sits in memory.
 bool encodeFile(const std::string& path, double seconds) {
     FILE* out = std::fopen(path.c_str(), "wb");
     if (!out) return false;
@@ -66,20 +113,11 @@ bool encodeFile(const std::string& path, double seconds) {
     const int chunk = 8192;
     std::vector<short> pcm(2 * chunk);
     std::vector<unsigned char> mp3(chunk * 2 + 7200);
-    std::mt19937 rng(1);
-    std::uniform_real_distribution<double> noise(-0.05, 0.05);
-    double phase = 0;
+    Sweep sweep;
     const auto total = static_cast<int64_t>(seconds * 44100);
     for (int64_t at = 0; at < total; at += chunk) {
         int n = static_cast<int>(std::min<int64_t>(chunk, total - at));
-        for (int i = 0; i < n; ++i) {
-            double t = double(at + i) / 44100;
-            double f = 200 + 1800 * (0.5 + 0.5 * std::sin(t * 0.3));
-            phase += 2 * std::numbers::pi * f / 44100;
-            double v = 0.4 * std::sin(phase) + noise(rng);
-            pcm[2 * i] = static_cast<short>(v * 32767);
-            pcm[2 * i + 1] = static_cast<short>(0.8 * v * 32767);
-        }
+        sweep.fill(at, n, pcm.data());
         int got = lame_encode_buffer_interleaved(gf, pcm.data(), n, mp3.data(),
                                                  static_cast<int>(mp3.size()));
         if (got > 0) std::fwrite(mp3.data(), 1, static_cast<size_t>(got), out);
@@ -228,6 +266,98 @@ void latency() {
     }
 }
 
+int runQuiet(const std::string& command) {
+    return runChild({"sh", "-c", command + " >/dev/null 2>&1"});
+}
+
+// Each format's file made from the same signal, decoded through the layer and by the format's
+// own command-line decoder; CPU seconds, best of `rounds`.
+void formats(const std::string& dir, double seconds, int rounds, const std::string& mp3) {
+    const std::string wav = dir + "/bench_decode_src.wav";
+    const std::string shortWav = dir + "/bench_decode_short.wav";
+    if (!writeWav(wav, seconds) || !writeWav(shortWav, 1)) return;
+    const std::string ff = "ffmpeg -nostdin -loglevel error -y -i " + wav + " ";
+    const std::string ffNull = "ffmpeg -nostdin -loglevel error -i FILE -f null -";
+    const struct {
+        const char* name;
+        std::string file;
+        std::string make;       // "" when the file is already there
+        std::string reference;  // FILE stands for the file
+    } rows[] = {
+        {"FLAC", dir + "/bench_decode.flac", "flac -s -f -o FILE " + wav,
+         "flac -d -s -f -o /dev/null FILE"},
+        {"Ogg Vorbis (q 5)", dir + "/bench_decode.ogg", "oggenc -Q -q 5 -o FILE " + wav,
+         "oggdec -Q -o /dev/null FILE"},
+        {"Opus (128 kb/s)", dir + "/bench_decode.opus",
+         "opusenc --quiet --bitrate 128 " + wav + " FILE", "opusdec --quiet FILE /dev/null"},
+        {"AAC in M4A (128 kb/s)", dir + "/bench_decode.m4a", ff + "-c:a aac -b:a 128k FILE",
+         ffNull},
+        {"AAC in ADTS (128 kb/s)", dir + "/bench_decode.aac", ff + "-c:a aac -b:a 128k FILE",
+         ffNull},
+        {"WAV 16-bit", wav, "", ffNull},
+        {"WAV 24-bit", dir + "/bench_decode24.wav", ff + "-c:a pcm_s24le FILE", ffNull},
+        {"AIFF", dir + "/bench_decode.aiff", ff + "FILE", ffNull},
+        {"MP3 (FFmpeg program)", mp3, "", ffNull},
+    };
+    auto with = [](std::string text, const std::string& file) {
+        for (size_t at; (at = text.find("FILE")) != std::string::npos;)
+            text.replace(at, 4, file);
+        return text;
+    };
+    std::printf(
+        "\nFormats: CPU seconds for %.0f s of audio (best of %d), the layer's decoding "
+        "source against the format's own decoder\n",
+        seconds, rounds);
+    std::printf("  %-24s %9s %9s %7s %10s %7s   reference\n", "format", "layer", "reference",
+                "ratio", "w/o start", "ratio");
+    if (!BASS_Init(VX_DEVICE_OFFLINE, 44100, 0, nullptr)) return;
+    BASS_SetBufferLength(0.5f);
+    for (const auto& row : rows) {
+        if (!row.make.empty() && runQuiet(with(row.make, row.file)) != 0) {
+            std::printf("  %-24s could not be made (%s)\n", row.name, row.make.c_str());
+            continue;
+        }
+        // The program's own start-up (loading its libraries) is measured on a 1 s file of the
+        // same format and also shown taken off.
+        const std::string shortFile = dir + "/short_" + row.file.substr(dir.size() + 1);
+        std::string makeShort =
+            with(row.make.empty() ? "cp " + wav + " FILE" : row.make, shortFile);
+        for (size_t at; (at = makeShort.find(wav)) != std::string::npos;)
+            makeShort.replace(at, wav.size(), shortWav);
+        const bool haveShort = runQuiet(makeShort) == 0;
+        double layer = 1e30, reference = 1e30, startup = 1e30;
+        int64_t frames = 0;
+        int rc = 0;
+        for (int r = 0; r < rounds; ++r) {
+            double c0 = processCpuSeconds();
+            frames = decodeThroughLayer(row.file);
+            layer = std::min(layer, processCpuSeconds() - c0);
+            double m0 = childrenCpuSeconds();
+            rc = runQuiet(with(row.reference, row.file));
+            reference = std::min(reference, childrenCpuSeconds() - m0);
+            m0 = childrenCpuSeconds();
+            if (haveShort) runQuiet(with(row.reference, shortFile));
+            startup = std::min(startup, childrenCpuSeconds() - m0);
+        }
+        std::remove(shortFile.c_str());
+        // The 1 s file's time is start-up and one second of decoding: keep that second.
+        const double perSecond = (reference - startup) / (seconds - 1);
+        const double decodingOnly = haveShort ? reference - startup + perSecond : reference;
+        const bool mp3Row = row.file == mp3;
+        std::printf("  %-24s %8.3fs %8.3fs %7.2f %9.3fs %7.2f   %s%s\n", row.name, layer, reference,
+                    layer / reference, decodingOnly, layer / decodingOnly,
+                    with(row.reference, row.file.substr(dir.size() + 1)).c_str(),
+                    frames <= 0 ? "  (the layer refused it)"
+                    : rc != 0   ? "  (the reference failed)"
+                    : mp3Row    ? "  (the layer decodes MP3 with libmpg123)"
+                                : "");
+        if (!row.make.empty()) std::remove(row.file.c_str());
+    }
+    BASS_Free();
+    std::remove(wav.c_str());
+    std::remove(shortWav.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -236,6 +366,7 @@ int main(int argc, char** argv) {
     std::string dir = "/tmp";
     bool rss = true;
     bool latencies = true;
+    bool formatRows = true;
     int rounds = 3;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -250,12 +381,14 @@ int main(int argc, char** argv) {
             rss = false;
         else if (a == "--no-latency")
             latencies = false;
+        else if (a == "--no-formats")
+            formatRows = false;
         else if (a == "--rounds" && i + 1 < argc)
             rounds = std::clamp(std::atoi(argv[++i]), 1, 20);
         else {
             std::fprintf(stderr,
                          "usage: %s [--seconds S] [--dir D] [--long-minutes M] [--rounds N] "
-                         "[--no-rss] [--no-latency]\n",
+                         "[--no-rss] [--no-latency] [--no-formats]\n",
                          argv[0]);
             return 2;
         }
@@ -301,6 +434,7 @@ int main(int argc, char** argv) {
         std::printf("  mpg123 not runnable (exit %d): install it (run.sh does)\n", rc);
     }
 
+    if (formatRows) formats(dir, seconds, rounds, file);
     if (latencies) latency();
 
     if (rss) {

@@ -1,8 +1,8 @@
 // bench_radio: a station as the player meets it, served on 127.0.0.1 by this tool.
 //
-//   bench_radio first                 the play key (numeric "*", a real key event) on a station
-//                                     line to the first sound, in the window on the no-sound
-//                                     output; median of 5
+//   bench_radio first                 the play key (numeric "*", a real key event) on an MP3 and
+//                                     an AAC station line to the first sound, in the window on
+//                                     the no-sound output; median of 5 each
 //   bench_radio long [minutes] [x]    a station whose title changes every 5 s of audio, played
 //                                     for that many minutes of audio (default 60) at x times
 //                                     real time (default 12) through the offline output: once
@@ -71,8 +71,13 @@ long RssKiB() {
 // then sent at once.
 class Station {
   public:
-    Station(std::vector<uint8_t> mp3, double bytesPerSecond, double speed, double burstS)
-        : mp3_(std::move(mp3)), byteRate_(bytesPerSecond), speed_(speed), burstS_(burstS) {
+    Station(std::vector<uint8_t> mp3, double bytesPerSecond, double speed, double burstS,
+            std::string contentType = "audio/mpeg")
+        : mp3_(std::move(mp3)),
+          byteRate_(bytesPerSecond),
+          speed_(speed),
+          burstS_(burstS),
+          type_(std::move(contentType)) {
         fd_ = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
@@ -109,10 +114,10 @@ class Station {
     void serve(int c) {
         char req[2048];
         (void)!recv(c, req, sizeof req, 0);
-        const std::string head =
-            "ICY 200 OK\r\ncontent-type: audio/mpeg\r\nicy-br:128\r\n"
-            "icy-name:Bench Radio\r\nicy-metaint:" +
-            std::to_string(kMetaInt) + "\r\n\r\n";
+        const std::string head = "ICY 200 OK\r\ncontent-type: " + type_ +
+                                 "\r\nicy-br:128\r\n"
+                                 "icy-name:Bench Radio\r\nicy-metaint:" +
+                                 std::to_string(kMetaInt) + "\r\n\r\n";
         bool ok = send(c, head.data(), head.size(), MSG_NOSIGNAL) > 0;
         const auto start = Clock::now();
         size_t audio = 0, sinceMeta = 0;
@@ -153,6 +158,7 @@ class Station {
 
     std::vector<uint8_t> mp3_;
     double byteRate_, speed_, burstS_;
+    std::string type_;
     int fd_ = -1;
     uint16_t port_ = 0;
     std::atomic<bool> stop_{false};
@@ -196,11 +202,24 @@ ToneStream ToneMp3(double seconds) {
     return {cut, cut.size() / duration};
 }
 
+// The same tone as AAC in ADTS frames (what AAC stations send), made by ffmpeg's encoder; looped
+// whole (the seam does not matter for the first sound).
+ToneStream ToneAac(double seconds) {
+    QTemporaryDir dir;
+    const std::vector<uint8_t> aac =
+        testmedia::encodeWithTool(testmedia::sine(11.0 * kRate / 1152, seconds, kRate, 2, 0.25),
+                                  "aac", dir.path().toStdString());
+    return {aac, aac.size() / seconds};
+}
+
 // ---- first sound --------------------------------------------------------------------------
 
-int RunFirst() {
-    const ToneStream tone = ToneMp3(30);
-    Station station(tone.mp3, tone.bytesPerSecond, 1.0, 0);
+int RunFirst(const char* codec, const ToneStream& tone, const std::string& contentType) {
+    Station station(tone.mp3, tone.bytesPerSecond, 1.0, 0, contentType);
+    if (tone.mp3.empty()) {
+        std::fprintf(stderr, "no %s stream could be made\n", codec);
+        return 1;
+    }
     QTemporaryDir dir;
     std::vector<double> ms;
     for (int round = 0; round < 5; ++round) {
@@ -248,9 +267,9 @@ int RunFirst() {
     std::vector<double> sorted = ms;
     std::sort(sorted.begin(), sorted.end());
     std::printf(
-        "play key to first sound on a loopback station (the window waits 1000 ms before "
+        "play key to first sound on a loopback %s station (the window waits 1000 ms before "
         "it connects):\n  median %.0f ms, all:",
-        sorted[sorted.size() / 2]);
+        codec, sorted[sorted.size() / 2]);
     for (double m : ms)
         std::printf(" %.0f", m);
     std::printf(" (aim <= 1200)\n");
@@ -344,5 +363,10 @@ int main(int argc, char** argv) {
     const char* mode = argc >= 2 ? argv[1] : "first";
     if (std::strcmp(mode, "long") == 0)
         return RunLong(argc >= 3 ? std::atof(argv[2]) : 60, argc >= 4 ? std::atof(argv[3]) : 12);
-    return RunFirst();
+    if (std::strcmp(mode, "first") == 0) {
+        const int mp3 = RunFirst("MP3", ToneMp3(30), "audio/mpeg");
+        return RunFirst("AAC", ToneAac(30), "audio/aac") | mp3;
+    }
+    std::fprintf(stderr, "usage: %s [first | long [minutes [seconds-of-bursts]]]\n", argv[0]);
+    return 2;
 }

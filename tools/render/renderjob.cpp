@@ -174,7 +174,7 @@ std::optional<RenderOptions> ParseRenderArgs(const std::vector<QString>& args, Q
     if (positional.size() != 2) {
         *error = QStringLiteral(
             "usage: velorixa-render [--frq N] [--vol N] [--pan N] [--eq A,B,C] [--fx R,E,F,C] "
-            "[--seconds S] [--] IN.mp3 OUT.wav");
+            "[--seconds S] [--] IN OUT.wav");
         return std::nullopt;
     }
     o.input = positional[0];

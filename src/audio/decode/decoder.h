@@ -1,5 +1,6 @@
 #pragma once
-// What a source's decode thread pulls PCM from: an MP3 file or memory block, or a network stream.
+// What a source's decode thread pulls PCM from: a file or memory block (MP3 through libmpg123,
+// every other format through FFmpeg), or a network stream.
 //
 // Thread contract: a decoder is created and probed on the caller's thread, then handed to one
 // decode thread that alone calls read() and seek(); headerLines() and metadata() may be called
@@ -36,11 +37,16 @@ class Decoder {
     virtual std::string metadata() const { return {}; }
 };
 
-// Opens MPEG layer III audio from a file (offset/length select a range; length 0 = to the end)
-// or from a copy of a memory block. Returns nullptr, with a reason, for anything else.
-std::unique_ptr<Decoder> openMp3File(const std::string& path, uint64_t offset, uint64_t length,
-                                     std::string* error);
-std::unique_ptr<Decoder> openMp3Memory(const void* data, uint64_t length, std::string* error);
+// Opens audio from a file (offset/length select a range; length 0 = to the end) or from a copy
+// of a memory block, decoded by what its bytes are, whatever its name: MP3, FLAC, Ogg Vorbis or
+// Opus, AAC (MP4/M4A or ADTS), WAV or AIFF. Returns nullptr, with a reason ("not an audio file",
+// "unsupported codec (ac3)", ...), for anything else.
+std::unique_ptr<Decoder> openAudioFile(const std::string& path, uint64_t offset, uint64_t length,
+                                       std::string* error);
+std::unique_ptr<Decoder> openAudioMemory(const void* data, uint64_t length, std::string* error);
+struct ByteInput;
+// MPEG layer III audio alone.
+std::unique_ptr<Decoder> openMp3(std::unique_ptr<ByteInput> in, std::string* error);
 // Connects to an http, https or ftp stream (following a playlist the address answers with) and
 // waits until it is playable, for at most the open's one deadline (6 s). Returns nullptr, with a
 // reason, on any failure.

@@ -2,18 +2,14 @@
 // interface. mpg123 reads through our own reader so a byte range of a file (offset/length) and a
 // memory block look alike, and so decoding starts at the frame chain that probeMp3 accepted.
 
-#include <fcntl.h>
 #include <mpg123.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <mutex>
 #include <vector>
 
+#include "audio/decode/byteinput.h"
 #include "audio/decode/decoder.h"
 #include "audio/decode/mp3probe.h"
 
@@ -54,56 +50,8 @@ void lockMpg123Format(mpg123_handle_struct* mh, long rateHz, int channels) {
 
 namespace {
 
-// A byte range of a file or a private copy of a memory block.
-struct ByteInput {
-    // mpg123 asks for a frame header and then the frame, a few hundred bytes: a file is read a
-    // block at a time rather than with a system call for each.
-    static constexpr size_t kReadAhead = 64 * 1024;
-
-    int fd = -1;
-    std::vector<uint8_t> mem;
-    uint64_t begin = 0;  // absolute offset of byte 0 of the range
-    uint64_t size = 0;
-    uint64_t pos = 0;  // mpg123's read position, relative to decodeFrom
-    uint64_t decodeFrom = 0;
-    std::vector<uint8_t> ahead;  // bytes aheadAt .. aheadAt + aheadLen of the range
-    uint64_t aheadAt = 0;
-    size_t aheadLen = 0;
-
-    ~ByteInput() {
-        if (fd >= 0) ::close(fd);
-    }
-
-    size_t readAt(uint64_t offset, uint8_t* dst, size_t n) {
-        if (offset >= size) return 0;
-        n = static_cast<size_t>(std::min<uint64_t>(n, size - offset));
-        if (fd < 0) {
-            std::memcpy(dst, mem.data() + offset, n);
-            return n;
-        }
-        if (n >= kReadAhead) return readFile(offset, dst, n);
-        if (offset < aheadAt || offset + n > aheadAt + aheadLen) {
-            ahead.resize(kReadAhead);
-            aheadAt = offset;
-            aheadLen = readFile(offset, ahead.data(),
-                                static_cast<size_t>(std::min<uint64_t>(kReadAhead, size - offset)));
-            n = std::min(n, aheadLen);
-        }
-        std::memcpy(dst, ahead.data() + (offset - aheadAt), n);
-        return n;
-    }
-
-    size_t readFile(uint64_t offset, uint8_t* dst, size_t n) const {
-        size_t done = 0;
-        while (done < n) {
-            ssize_t got =
-                ::pread(fd, dst + done, n - done, static_cast<off_t>(begin + offset + done));
-            if (got <= 0) break;
-            done += static_cast<size_t>(got);
-        }
-        return done;
-    }
-
+// mpg123 reads through these, relative to where the probe found the first frame.
+struct Mp3Reader {
     static mpg123_ssize_t mpgRead(void* self, void* dst, size_t n) {
         auto* in = static_cast<ByteInput*>(self);
         size_t got = in->readAt(in->decodeFrom + in->pos, static_cast<uint8_t*>(dst), n);
@@ -136,11 +84,11 @@ class Mp3Decoder final : public Decoder {
         Mp3Probe probe = probeMp3(
             [this](uint64_t at, uint8_t* dst, size_t n) { return in_->readAt(at, dst, n); },
             in_->size);
-        if (!probe.ok) return fail(error, "not an MPEG audio file");
+        if (!probe.ok) return fail(error, "not an audio file");
         in_->decodeFrom = probe.firstFrame;
         mh_ = newMpg123Handle();
         if (!mh_) return fail(error, "decoder unavailable");
-        if (mpg123_replace_reader_handle(mh_, &ByteInput::mpgRead, &ByteInput::mpgSeek, nullptr) !=
+        if (mpg123_replace_reader_handle(mh_, &Mp3Reader::mpgRead, &Mp3Reader::mpgSeek, nullptr) !=
                 MPG123_OK ||
             mpg123_open_handle(mh_, in_.get()) != MPG123_OK) {
             return fail(error, "decoder refused the data");
@@ -207,48 +155,7 @@ class Mp3Decoder final : public Decoder {
 
 }  // namespace
 
-std::unique_ptr<Decoder> openMp3File(const std::string& path, uint64_t offset, uint64_t length,
-                                     std::string* error) {
-    auto in = std::make_unique<ByteInput>();
-    // O_NONBLOCK: opening a FIFO with no writer (or a device) must not wait. What is opened is
-    // then checked through the same descriptor, so nothing can swap the path in between.
-    in->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat st {};
-    if (in->fd < 0) {
-        if (error) {
-            const int why = errno;
-            *error = why == ENOENT    ? "no such file"
-                     : why == EACCES  ? "permission denied"
-                     : why == ENOTDIR ? "no such file (a part of the path is not a folder)"
-                                      : std::string("cannot open: ") + std::strerror(why);
-        }
-        return nullptr;
-    }
-    if (::fstat(in->fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (error) *error = "not a regular file";
-        return nullptr;
-    }
-    uint64_t fileSize = static_cast<uint64_t>(st.st_size);
-    if (offset >= fileSize) {
-        if (error) *error = "offset beyond the file";
-        return nullptr;
-    }
-    in->begin = offset;
-    in->size = length == 0 ? fileSize - offset : std::min(length, fileSize - offset);
-    auto dec = std::make_unique<Mp3Decoder>();
-    if (!dec->open(std::move(in), error)) return nullptr;
-    return dec;
-}
-
-std::unique_ptr<Decoder> openMp3Memory(const void* data, uint64_t length, std::string* error) {
-    if (!data || length == 0) {
-        if (error) *error = "empty memory block";
-        return nullptr;
-    }
-    auto in = std::make_unique<ByteInput>();
-    const auto* p = static_cast<const uint8_t*>(data);
-    in->mem.assign(p, p + length);
-    in->size = length;
+std::unique_ptr<Decoder> openMp3(std::unique_ptr<ByteInput> in, std::string* error) {
     auto dec = std::make_unique<Mp3Decoder>();
     if (!dec->open(std::move(in), error)) return nullptr;
     return dec;

@@ -1,5 +1,9 @@
 // Internet streams: a NetStream (decode/net) fetches the bytes on its network thread; the
-// source's decode thread feeds them to mpg123 and reports Starved when none are buffered. The
+// source's decode thread feeds them to mpg123 (MP3) or cuts them into whole packets for FFmpeg's
+// decoders (AAC in ADTS, Ogg Vorbis and Opus, MPEG-TS), and reports Starved when none are
+// buffered. FFmpeg's demuxers are not used on live bytes: they take a read that finds nothing as
+// the end or an error, so our own StreamDemux hands the codec only packets that are all there.
+// The stream is told by its bytes; the content type only decides what is looked for first. The
 // source plays through short underruns (it buffers seconds of audio again before the sound
 // resumes); the API shows the stalled state only once no audio arrived for several seconds.
 //
@@ -10,17 +14,24 @@
 
 #include <mpg123.h>
 
+#include <strings.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
+#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "audio/decode/decoder.h"
+#include "audio/decode/ffdecode.h"
+#include "audio/decode/formatprobe.h"
 #include "audio/decode/mp3probe.h"
 #include "audio/decode/net/httpheaders.h"
 #include "audio/decode/net/netstream.h"
 #include "audio/decode/net/playlistlink.h"
+#include "audio/decode/streamdemux.h"
 
 namespace velorixa::audio {
 
@@ -40,10 +51,7 @@ constexpr auto kStallWindow = std::chrono::seconds(15);
 constexpr double kMinShare = 0.25;
 constexpr auto kIdleGap = std::chrono::milliseconds(250);
 
-// Why an answer without MPEG audio frames is refused, from what the server said it sends:
-// "not audio (text/html)" for a web page, "unsupported audio type (audio/ogg)" for audio in
-// another format, and the bare finding when the server claims MPEG audio or names no type.
-std::string notMpegAudio(const std::vector<std::string>& headers) {
+std::string contentTypeOf(const std::vector<std::string>& headers) {
     std::string type(net::headerValue(headers, "content-type"));
     type = type.substr(0, type.find(';'));
     while (!type.empty() && (type.back() == ' ' || type.back() == '\t'))
@@ -51,14 +59,50 @@ std::string notMpegAudio(const std::vector<std::string>& headers) {
     std::transform(type.begin(), type.end(), type.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (type.size() > 60) type.resize(60);
-    const bool claimsMpeg = type.empty() || type == "audio/mpeg" || type == "audio/mp3" ||
-                            type == "audio/mpeg3" || type == "audio/x-mpeg" ||
-                            type == "application/octet-stream";
-    if (claimsMpeg) return "not audio (no MPEG layer III frames)";
-    if (type.rfind("audio/", 0) == 0 || type == "application/ogg" || type.rfind("video/", 0) == 0) {
+    return type;
+}
+
+// Why an answer without playable audio is refused, from what the server said it sends: "not
+// audio (text/html)" for a web page, "unsupported audio type (audio/x-foo)" for audio of a type
+// not played here, and the bare finding when the server claims a type we play (or names none).
+std::string notPlayable(const std::string& type) {
+    const Container claimed = containerOfType(type);
+    if (claimed == Container::Ogg) return "not audio (no Ogg Vorbis or Opus stream)";
+    if (claimed == Container::Adts) return "not audio (no AAC frames)";
+    if (claimed == Container::MpegTs) return "not audio (no MPEG transport stream)";
+    if (claimed == Container::Mp3 || type.empty() || type == "application/octet-stream") {
+        return "not audio (no MPEG layer III frames)";
+    }
+    if (type.rfind("audio/", 0) == 0 || type.rfind("video/", 0) == 0) {
         return "unsupported audio type (" + type + ")";
     }
     return "not audio (" + type + ")";
+}
+
+// Cuts the first bytes of a stream as `kind`: whether whole packets of a codec we play come out,
+// the bit rate they measure, and why the stream is refused when it is one we cannot play.
+struct StreamLook {
+    bool packets = false;
+    int kbps = 0;
+    std::string refused;
+};
+
+StreamLook lookAt(Container kind, const std::vector<uint8_t>& head) {
+    StreamLook look;
+    StreamDemux demux(kind);
+    demux.push(head.data(), head.size());
+    const uint8_t* p = nullptr;
+    size_t n = 0;
+    int packets = 0;
+    while (demux.next(&p, &n))
+        ++packets;
+    // An Ogg stream counts once its headers are whole: its first audio page (up to a second of
+    // audio) may still be on its way.
+    look.packets = demux.format().codec != StreamCodec::None &&
+                   (packets > 0 || kind == Container::Ogg);
+    look.kbps = demux.measuredKbps();
+    look.refused = demux.refused();
+    return look;
 }
 
 class NetDecoder final : public Decoder {
@@ -101,7 +145,9 @@ class NetDecoder final : public Decoder {
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        if (!probe.ok) {
+        const std::string type = contentTypeOf(net_->headerLines());
+        const Container kind = pickContainer(type, head, probe);
+        if (kind == Container::Unknown) {
             const std::string body(head.begin(), head.end());
             if (auto next = net::FirstStreamInPlaylist(body, net_->headerLines())) {
                 if (hopsLeft == 0) {
@@ -111,11 +157,14 @@ class NetDecoder final : public Decoder {
                 net_.reset();
                 return open(*next, deadline, hopsLeft - 1, error);
             }
-            *error = Clock::now() > deadline && head.size() < kProbeBytes
+            *error = !refused_.empty() ? refused_
+                     : Clock::now() > deadline && head.size() < kProbeBytes
                          ? net::tooLittleAudio(options_.openDeadlineMs)
-                         : notMpegAudio(net_->headerLines());
+                         : notPlayable(type);
             return false;
         }
+        if (kind != Container::Mp3) return openPackets(kind, head, deadline, error);
+        measuredKbps_ = probe.header.bitrateKbps;
         mh_ = newMpg123Handle();
         if (!mh_ || mpg123_open_feed(mh_) != MPG123_OK) {
             *error = "decoder unavailable";
@@ -159,8 +208,135 @@ class NetDecoder final : public Decoder {
         return true;
     }
 
+    // The container a stream's first bytes hold: the one its content type names if the bytes
+    // bear it out, else whichever they are. Unknown when none (refused_ says why when the bytes
+    // are a container of a codec not played here).
+    Container pickContainer(const std::string& type, const std::vector<uint8_t>& head,
+                            const Mp3Probe& mp3) {
+        const Container claimed = containerOfType(type);
+        Container order[] = {claimed, Container::Ogg, Container::MpegTs, Container::Adts,
+                             Container::Mp3};
+        for (Container c : order) {
+            if (c == Container::Unknown) continue;
+            if (c == Container::Mp3) {
+                if (mp3.ok) return c;
+                continue;
+            }
+            StreamLook look = lookAt(c, head);
+            if (look.packets) {
+                measuredKbps_ = look.kbps;
+                return c;
+            }
+            // The bytes are this container, of a codec not played here: nothing else is guessed.
+            if (!look.refused.empty()) {
+                refused_ = look.refused;
+                return Container::Unknown;
+            }
+        }
+        return Container::Unknown;
+    }
+
+    // Opens the packet path: cuts and decodes until the first audio tells the output format.
+    bool openPackets(Container kind, const std::vector<uint8_t>& head, Clock::time_point deadline,
+                     std::string* error) {
+        rateFromHead_ = measuredKbps_ > 0;
+        demux_ = std::make_unique<StreamDemux>(kind);
+        demux_->push(head.data(), head.size());
+        std::vector<uint8_t> more;
+        while (pending_.empty()) {
+            if (!decodePacket(error)) {
+                if (!error->empty()) return false;
+                if (!demux_->refused().empty()) {
+                    *error = demux_->refused();
+                    return false;
+                }
+                if (Clock::now() > deadline) {
+                    *error = net::tooLittleAudio(options_.openDeadlineMs);
+                    return false;
+                }
+                more.clear();
+                if (pump(&more, 16 * 1024) > 0) {
+                    demux_->push(more.data(), more.size());
+                } else if (net_->transferEnded()) {
+                    *error = "closed before any audio";
+                    return false;
+                } else {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                }
+            }
+        }
+        rateHz_ = packets_.rateHz();
+        channels_ = packets_.channels();
+        feed_.resize(16 * 1024);
+        return rateHz_ > 0 && channels_ > 0;
+    }
+
+    // Decodes the next whole packet into pending_; false when none is buffered (or, with
+    // *error set, when the stream's codec cannot be decoded).
+    bool decodePacket(std::string* error) {
+        const uint8_t* p = nullptr;
+        size_t n = 0;
+        if (!demux_->next(&p, &n)) return false;
+        const StreamFormat& format = demux_->format();
+        if (format.generation != generation_) {
+            std::string why;
+            if (!packets_.open(format, &why)) {
+                if (error) *error = why;
+                return false;
+            }
+            generation_ = format.generation;
+        }
+        if (demux_->title() != shownTitle_) {
+            shownTitle_ = demux_->title();
+            std::lock_guard<std::mutex> lock(titleMutex_);
+            title_ = shownTitle_;
+        }
+        const size_t before = pending_.size();
+        packets_.decode(p, n, &pending_);
+        // Where the first bytes were too few to tell the bit rate, the first seconds tell it.
+        if (!rateFromHead_ && packets_.channels() > 0 && decodedSeconds_ < 10) {
+            packetBytes_ += n;
+            decodedSeconds_ += double(pending_.size() - before) / packets_.channels() /
+                               std::max(1, packets_.rateHz());
+            if (decodedSeconds_ > 0.5)
+                measuredKbps_.store(static_cast<int>(packetBytes_ * 8 / decodedSeconds_ / 1000));
+        }
+        return true;
+    }
+
+    int decodePackets(float* dst, int maxFrames, Status* status) {
+        *status = Status::Ok;
+        while (true) {
+            const size_t have = (pending_.size() - pendingAt_) / channels_;
+            if (have > 0) {
+                const size_t n = std::min<size_t>(have, size_t(maxFrames));
+                std::copy_n(pending_.begin() + static_cast<long>(pendingAt_), n * channels_, dst);
+                pendingAt_ += n * channels_;
+                if (pendingAt_ == pending_.size()) {
+                    pending_.clear();
+                    pendingAt_ = 0;
+                }
+                return static_cast<int>(n);
+            }
+            std::string why;
+            if (decodePacket(&why)) continue;
+            if (!why.empty()) break;  // a chained stream of a codec not played here
+            const size_t got = net_->read(feed_.data(), feed_.size());
+            if (got > 0) {
+                demux_->push(feed_.data(), got);
+                continue;
+            }
+            if (net_->transferEnded() && net_->available() == 0) break;
+            *status = Status::Starved;
+            return 0;
+        }
+        *status = Status::End;
+        return 0;
+    }
+
     int read(float* dst, int maxFrames, Status* status) override {
-        int frames = decode(dst, maxFrames, status);
+        int frames =
+            demux_ ? decodePackets(dst, maxFrames, status) : decode(dst, maxFrames, status);
         if (*status != Status::End && deliveringTooLittle(frames)) *status = Status::End;
         return frames;
     }
@@ -170,8 +346,24 @@ class NetDecoder final : public Decoder {
     int channels() const override { return channels_; }
     int64_t lengthFrames() const override { return -1; }
     bool isNetwork() const override { return true; }
-    std::vector<std::string> headerLines() const override { return net_->headerLines(); }
-    std::string metadata() const override { return net_->metadata(); }
+    // The station's header lines; where it names no bit rate (icy-br), the one measured on its
+    // first bytes, so the player shows a rate for every station.
+    std::vector<std::string> headerLines() const override {
+        auto lines = net_->headerLines();
+        const bool named = std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+            return l.size() >= 7 && strncasecmp(l.c_str(), "icy-br:", 7) == 0;
+        });
+        const int kbps = measuredKbps_.load();
+        if (!named && kbps > 0) lines.push_back("icy-br:" + std::to_string(kbps));
+        return lines;
+    }
+    // ICY metadata where the station sends it, else the title an Ogg stream's comments name.
+    std::string metadata() const override {
+        std::string icy = net_->metadata();
+        if (!icy.empty()) return icy;
+        std::lock_guard<std::mutex> lock(titleMutex_);
+        return title_;
+    }
 
   private:
     // Counts the audio delivered against the time it was asked for; true once a whole window
@@ -227,6 +419,20 @@ class NetDecoder final : public Decoder {
     std::vector<uint8_t> feed_;
     int rateHz_ = 0;
     int channels_ = 0;
+    std::atomic<int> measuredKbps_{0};  // read by headerLines() on any thread
+    bool rateFromHead_ = false;
+    uint64_t packetBytes_ = 0;
+    double decodedSeconds_ = 0;
+    std::string refused_;  // why a stream of a container we read is still not played
+    // The packet path (every codec but MP3).
+    std::unique_ptr<StreamDemux> demux_;
+    PacketDecoder packets_;
+    uint32_t generation_ = 0;
+    std::vector<float> pending_;
+    size_t pendingAt_ = 0;
+    std::string shownTitle_;  // decode thread's copy of title_
+    mutable std::mutex titleMutex_;
+    std::string title_;  // guarded by titleMutex_
     Clock::time_point windowStart_{}, lastRead_{};
     int64_t windowFrames_ = 0;
 };
