@@ -95,7 +95,7 @@ case "$cmd" in
     ;;
   fuzz)
     # The network parsers, then the readers of the player's own files and of playlist arguments.
-    fuzz_targets="fuzz_icy fuzz_headers fuzz_playlist fuzz_listfile fuzz_stationlist fuzz_setfile fuzz_memosett"
+    fuzz_targets="fuzz_icy fuzz_headers fuzz_hls fuzz_playlist fuzz_listfile fuzz_stationlist fuzz_setfile fuzz_memosett"
     BUILD_DIR=${BUILD_DIR:-build-fuzz} TARGETS="$fuzz_targets" build
     for t in $fuzz_targets; do
       corpus=$(mktemp -d)

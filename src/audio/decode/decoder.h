@@ -41,9 +41,9 @@ class Decoder {
 std::unique_ptr<Decoder> openMp3File(const std::string& path, uint64_t offset, uint64_t length,
                                      std::string* error);
 std::unique_ptr<Decoder> openMp3Memory(const void* data, uint64_t length, std::string* error);
-// Connects to an http, https or ftp stream (following a playlist the address answers with) and
-// waits until it is playable, for at most the open's one deadline (6 s). Returns nullptr, with a
-// reason, on any failure.
+// Connects to an http, https or ftp stream (following a playlist the address answers with, or
+// playing the segments of an HLS playlist) and waits until it is playable, for at most the
+// open's one deadline (6 s). Returns nullptr, with a reason, on any failure.
 std::unique_ptr<Decoder> openNetStream(const std::string& url, std::string* error);
 
 // mpg123 handles set up alike for every source: quiet, gapless, 32-bit float output at any rate.
