@@ -154,8 +154,17 @@ TEST(HlsStream, LivePlaylistStartsNearTheEdgeAndFollowsItsGrowth) {
     EXPECT_TRUE(got == start) << "starts at segment 13 of 10..15";
     EXPECT_EQ(requestsFor(server, "/live/seg12.mp3"), 0);
 
-    // Nothing new for a while: the playlist is loaded again and again, the stream waits.
-    const uint64_t loads = s->playlistLoads();
+    // Nothing new for a while, then a playlist cut short as a server rewriting it in place
+    // sends it: the playlist is loaded again and again, the stream waits and repeats nothing.
+    uint64_t loads = s->playlistLoads();
+    ASSERT_TRUE(readUntil(
+        *s, &got, [&](const std::string&) { return s->playlistLoads() >= loads + 2; }, 10s));
+    server.setResponse("/live/index.m3u8", playlist(live(10, 15).substr(0, 20)));
+    loads = s->playlistLoads();
+    ASSERT_TRUE(readUntil(
+        *s, &got, [&](const std::string&) { return s->playlistLoads() >= loads + 2; }, 10s));
+    server.setResponse("/live/index.m3u8", playlist(live(10, 13)));
+    loads = s->playlistLoads();
     ASSERT_TRUE(readUntil(
         *s, &got, [&](const std::string&) { return s->playlistLoads() >= loads + 2; }, 10s));
     EXPECT_FALSE(s->transferEnded());

@@ -249,10 +249,10 @@ bool HlsNetStream::perform(Transfer& t, std::string* failure) {
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &t);
     if (!t.range.empty()) curl_easy_setopt(easy, CURLOPT_RANGE, t.range.c_str());
     if (!t.segment) {
-        // A playlist comes whole within the open's time or not at all (a server that trickles
-        // an endless playlist is cut off here); compressed playlists are welcome, the size
-        // bound applies to the unpacked text.
-        curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(options_.openDeadlineMs));
+        // A playlist comes whole within the stall limit or not at all (a server that trickles
+        // an endless playlist is cut off here; the first one is bound by the open's deadline
+        // already); compressed playlists are welcome, the size bound applies to the text.
+        curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(options_.stallTimeoutMs));
         curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
     }
     curl_multi_add_handle(multi, easy);
@@ -427,8 +427,11 @@ void HlsNetStream::run() {
         lastLoad = Clock::now();
         HlsPlaylist fresh;
         std::string why;
-        if (!fetchPlaylist(mediaUrl, &fresh, nullptr, &why)) {
-            // A reload that fails is tried again; the stall limit ends a server that is gone.
+        // A reload that fails, or finds a playlist cut short (a server that rewrites the file
+        // in place may send it half written), is tried again; the stall limit ends a server
+        // that is gone.
+        if (!fetchPlaylist(mediaUrl, &fresh, nullptr, &why) ||
+            fresh.kind == HlsPlaylist::Kind::NotHls) {
             lastLoadChanged = false;
             continue;
         }
@@ -443,8 +446,9 @@ void HlsNetStream::run() {
         const int64_t lastBefore = media.segments.empty() ? -1 : media.segments.back().sequence;
         const int64_t lastNow = fresh.segments.empty() ? -1 : fresh.segments.back().sequence;
         lastLoadChanged = lastNow != lastBefore || fresh.endList != media.endList;
-        // Numbers that went back mean the station restarted its sequence: follow the new one.
-        if (!fresh.segments.empty() && lastNow + 1 < next)
+        // A first number that went back means the station restarted its sequence: follow the
+        // new one. (Fewer segments alone is a playlist cut short: wait for the whole one.)
+        if (!fresh.segments.empty() && fresh.mediaSequence < media.mediaSequence)
             next = fresh.segments[HlsStartIndex(fresh)].sequence;
         media = std::move(fresh);
     }
