@@ -47,10 +47,13 @@ std::string ResolveHlsAddress(const std::string& base, const std::string& refere
 
 // One transfer's state, owned by the network thread for the transfer's length.
 struct HlsNetStream::Transfer {
-    HlsNetStream* self = nullptr;
+    explicit Transfer(HlsNetStream* stream)
+        : self(stream), headers(stream->options_.maxHeaderBytes) {}
+
+    HlsNetStream* self;
     bool segment = false;  // the body goes to the ring; else it is collected
     std::string body;
-    HeaderBlock headers{64 * 1024};
+    HeaderBlock headers;
     bool headerTooLarge = false;
     bool bodyTooLarge = false;
     bool bodyIsPlaylist = false;
@@ -123,7 +126,7 @@ std::unique_ptr<HlsNetStream> HlsNetStream::open(const std::string& url, const N
         return nullptr;
     };
     if (options.bufferBytes == 0 || options.connectTimeoutMs <= 0 || options.stallTimeoutMs <= 0 ||
-        options.maxRedirects < 0)
+        options.maxRedirects < 0 || options.maxHeaderBytes == 0)
         return fail("invalid options");
     if (url.empty()) return fail("empty URL");
     initCurlOnce();
@@ -318,8 +321,7 @@ bool HlsNetStream::perform(Transfer& t, std::string* failure) {
 
 bool HlsNetStream::fetchPlaylist(const std::string& url, HlsPlaylist* playlist,
                                  std::string* finalUrl, std::string* failure) {
-    Transfer t;
-    t.self = this;
+    Transfer t(this);
     t.finalUrl = url;
     if (!perform(t, failure)) return false;
     loads_.fetch_add(1, std::memory_order_acq_rel);
@@ -334,8 +336,7 @@ bool HlsNetStream::fetchSegment(const std::string& url, const HlsSegment& segmen
         *failure = "bad segment address";
         return false;
     }
-    Transfer t;
-    t.self = this;
+    Transfer t(this);
     t.segment = true;
     t.finalUrl = url;
     if (segment.rangeLength == 0) return true;
