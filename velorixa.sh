@@ -129,7 +129,7 @@ case "$cmd" in
     # The network parsers, then the readers of the player's own files and of playlist arguments.
     # Then the tag reader and the decoding of every audio format, seeded with small files the
     # encoders make now.
-    fuzz_targets="fuzz_icy fuzz_headers fuzz_playlist fuzz_listfile fuzz_stationlist fuzz_setfile fuzz_memosett fuzz_tags fuzz_decode"
+    fuzz_targets="fuzz_icy fuzz_headers fuzz_hls fuzz_playlist fuzz_listfile fuzz_stationlist fuzz_setfile fuzz_memosett fuzz_tags fuzz_decode"
     BUILD_DIR=${BUILD_DIR:-build-fuzz} TARGETS="$fuzz_targets" build
     for t in $fuzz_targets; do
       corpus=$(mktemp -d)

@@ -47,9 +47,9 @@ std::unique_ptr<Decoder> openAudioMemory(const void* data, uint64_t length, std:
 struct ByteInput;
 // MPEG layer III audio alone.
 std::unique_ptr<Decoder> openMp3(std::unique_ptr<ByteInput> in, std::string* error);
-// Connects to an http, https or ftp stream (following a playlist the address answers with) and
-// waits until it is playable, for at most the open's one deadline (6 s). Returns nullptr, with a
-// reason, on any failure.
+// Connects to an http, https or ftp stream (following a playlist the address answers with, or
+// playing the segments of an HLS playlist) and waits until it is playable, for at most the
+// open's one deadline (6 s). Returns nullptr, with a reason, on any failure.
 std::unique_ptr<Decoder> openNetStream(const std::string& url, std::string* error);
 
 // mpg123 handles set up alike for every source: quiet, gapless, 32-bit float output at any rate.

@@ -28,6 +28,8 @@
 #include "audio/decode/ffdecode.h"
 #include "audio/decode/formatprobe.h"
 #include "audio/decode/mp3probe.h"
+#include "audio/decode/net/hlsplaylist.h"
+#include "audio/decode/net/hlsstream.h"
 #include "audio/decode/net/httpheaders.h"
 #include "audio/decode/net/netstream.h"
 #include "audio/decode/net/playlistlink.h"
@@ -123,9 +125,12 @@ class NetDecoder final : public Decoder {
                     kPlaylistHops, error);
     }
 
-    bool open(const std::string& url, Clock::time_point deadline, int hopsLeft,
-              std::string* error) {
-        net_ = net::NetStream::open(url, options_, error);
+    bool open(const std::string& url, Clock::time_point deadline, int hopsLeft, std::string* error,
+              bool hls = false) {
+        if (hls)
+            net_ = net::HlsNetStream::open(url, options_, deadline, error);
+        else
+            net_ = net::NetStream::open(url, options_, error);
         if (!net_) return false;
         std::vector<uint8_t> head;
         Mp3Probe probe;
@@ -149,6 +154,11 @@ class NetDecoder final : public Decoder {
         const Container kind = pickContainer(type, head, probe);
         if (kind == Container::Unknown) {
             const std::string body(head.begin(), head.end());
+            // An HLS playlist: its segments, fetched one after the other, are the stream.
+            if (!hls && net::LooksLikeHls(body)) {
+                net_.reset();
+                return open(url, deadline, hopsLeft, error, true);
+            }
             if (auto next = net::FirstStreamInPlaylist(body, net_->headerLines())) {
                 if (hopsLeft == 0) {
                     *error = "playlist names another playlist too many times";

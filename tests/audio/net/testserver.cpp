@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 
 namespace velorixa::test {
@@ -32,6 +34,27 @@ int listenOnLoopback(uint16_t* port) {
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
     *port = ntohs(addr.sin_port);
     return fd;
+}
+
+// A file of the served folder as a response; false when there is none by that path.
+bool fileResponse(const std::string& folder, const std::string& path, TestResponse* r) {
+    const std::string name = path.substr(0, path.find('?'));
+    if (folder.empty() || name.find("..") != std::string::npos) return false;
+    std::ifstream in(folder + name, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream body;
+    body << in.rdbuf();
+    const std::string ext = name.substr(std::min(name.size(), name.rfind('.')));
+    const char* type = ext == ".m3u8"  ? "application/vnd.apple.mpegurl"
+                       : ext == ".mp3" ? "audio/mpeg"
+                       : ext == ".aac" ? "audio/aac"
+                       : ext == ".ts"  ? "video/mp2t"
+                                       : "application/octet-stream";
+    r->statusLine = "HTTP/1.1 200 OK";
+    r->body = body.str();
+    r->headers = {std::string("Content-Type: ") + type,
+                  "Content-Length: " + std::to_string(r->body.size())};
+    return true;
 }
 
 }  // namespace
@@ -93,6 +116,11 @@ TestServer::~TestServer() {
     for (int fd : clientFds_)
         ::close(fd);
     ::close(listenFd_);
+}
+
+void TestServer::serveFolder(const std::string& folder) {
+    std::lock_guard lock(mutex_);
+    folder_ = folder;
 }
 
 void TestServer::setResponse(const std::string& path, TestResponse response) {
@@ -182,8 +210,11 @@ void TestServer::serve(int fd) {
         std::lock_guard lock(mutex_);
         requests_.push_back(head);
         auto it = responses_.find(path);
+        const bool fromFolder = it == responses_.end() && fileResponse(folder_, path, &r);
         if (it == responses_.end()) it = responses_.find("*");
-        if (it != responses_.end()) {
+        if (fromFolder) {
+            // r holds the file
+        } else if (it != responses_.end()) {
             r = it->second;
         } else {
             r.statusLine = "HTTP/1.1 404 Not Found";

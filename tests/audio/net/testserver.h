@@ -55,6 +55,10 @@ class TestServer {
 
     // Paths without a response answer "HTTP/1.1 404 Not Found".
     void setResponse(const std::string& path, TestResponse response);
+    // Paths without a response are then files of this folder, read when asked for (so files
+    // written meanwhile are served; write them under another name and rename them into place),
+    // with the content type of their extension; a missing file answers 404.
+    void serveFolder(const std::string& folder);
     uint16_t port() const { return port_; }
     std::string url(const std::string& path = "/") const;
     // Lets every body held at pauseAtByte go on.
@@ -82,6 +86,7 @@ class TestServer {
     bool stop_ = false;
     bool resumed_ = false;
     std::map<std::string, TestResponse> responses_;
+    std::string folder_;
     std::vector<std::string> requests_;
     std::vector<int> clientFds_;
     std::vector<std::thread> clientThreads_;

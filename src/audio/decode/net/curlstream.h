@@ -22,6 +22,14 @@
 
 namespace velorixa::net {
 
+// Sets libcurl up for the process on first use (any thread).
+void initCurlOnce();
+// A failed transfer as a listener would put it ("connection refused", "HTTP 404 Not Found",
+// "timed out"): code is the transfer's CURLcode, detail curl's error text, httpCode and
+// statusLine the final response's.
+std::string describeTransferFailure(int code, const char* detail, long httpCode,
+                                    const std::string& statusLine);
+
 class CurlNetStream final : public NetStream {
   public:
     // Starts the transfer and returns at once; nullptr (with *error) only for invalid options or

@@ -13,6 +13,13 @@ int64_t nowMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+// How long one pass of the network loop may wait for socket activity. It bounds how late a stop
+// request, a stall check or the resumption after a full ring is noticed.
+constexpr int kPollMs = 50;
+constexpr int kPausedPollMs = 10;
+
+}  // namespace
+
 void initCurlOnce() {
     // curl_global_init must run before any other thread uses curl; never cleaned up, as other
     // parts of the process may still hold handles at exit.
@@ -20,15 +27,11 @@ void initCurlOnce() {
     (void)rc;
 }
 
-// How long one pass of the network loop may wait for socket activity. It bounds how late a stop
-// request, a stall check or the resumption after a full ring is noticed.
-constexpr int kPollMs = 50;
-constexpr int kPausedPollMs = 10;
-
 // The reasons are said as a listener would put them; curl's own text follows only where it
 // adds something a person can use.
-std::string describe(CURLcode rc, const char* detail, long httpCode,
-                     const std::string& statusLine) {
+std::string describeTransferFailure(int code, const char* detail, long httpCode,
+                                    const std::string& statusLine) {
+    const CURLcode rc = static_cast<CURLcode>(code);
     std::string what;
     switch (rc) {
         case CURLE_COULDNT_RESOLVE_HOST:
@@ -64,8 +67,6 @@ std::string describe(CURLcode rc, const char* detail, long httpCode,
     if (detail != nullptr && detail[0] != '\0') what += std::string(": ") + detail;
     return what;
 }
-
-}  // namespace
 
 std::unique_ptr<NetStream> NetStream::open(const std::string& url, const NetOptions& options,
                                            std::string* error) {
@@ -327,7 +328,7 @@ void CurlNetStream::run() {
                 // curl's own limit on one header line reports itself as out of memory.
                 failure = "response header too large";
             } else {
-                failure = describe(rc, errorText, httpCode, headers_.statusLine());
+                failure = describeTransferFailure(rc, errorText, httpCode, headers_.statusLine());
             }
         }
         if (done || running == 0) break;
