@@ -17,6 +17,7 @@
 #include "app/windowstate.h"
 #include "playlist/playlists.h"
 #include "util/ui/textfocus.h"
+#include "util/undostack.h"
 
 class QTabWidget;
 class QLabel;
@@ -123,6 +124,10 @@ class VelMix : public QWidget {
     // The performance keys, styles and set files.
     perform::PerformancePanel& performance() { return *performance_; }
 
+    // The destructive actions of the list and the performance keys, newest first; Ctrl+Z takes
+    // the newest back. Kept for this run only.
+    util::UndoStack& undoStack() { return undo_; }
+
     // The start-up loaders of the saved state, in order.
     void LoadSavedState();
 
@@ -182,6 +187,7 @@ class VelMix : public QWidget {
     QTimer timerBeg_, timerFoc_, timerTik_, timerNet_;
 
     playlist::PlayLists playLists_;
+    util::UndoStack undo_;
     std::unique_ptr<PLAYER> player_;
     std::unique_ptr<controls::PlayerSoundTarget> soundTarget_;
     controls::SoundControl* soundControl_ = nullptr;
