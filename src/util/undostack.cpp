@@ -1,6 +1,7 @@
 #include "util/undostack.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace velorixa::util {
 
@@ -8,8 +9,8 @@ UndoStack::UndoStack(int capacity) : capacity_(std::max(1, capacity)) {}
 
 int UndoStack::push(const QString& name, std::function<void()> restore) {
     if (undoing_ || !restore) return 0;
-    const int id = nextId_++;
-    if (nextId_ <= 0) nextId_ = 1;
+    const int id = nextId_;
+    nextId_ = nextId_ == std::numeric_limits<int>::max() ? 1 : nextId_ + 1;
     steps_.push_back({id, name, std::move(restore)});
     while (static_cast<int>(steps_.size()) > capacity_)
         steps_.pop_front();
