@@ -193,6 +193,12 @@ int VirtualKeyFromQt(int qtKey, Qt::KeyboardModifiers modifiers, std::uint32_t n
     return OrdinaryKey(qtKey);
 }
 
+bool IsUndoKey(int qtKey, Qt::KeyboardModifiers modifiers) {
+    const Qt::KeyboardModifiers chord =
+        modifiers & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
+    return qtKey == Qt::Key_Z && chord == Qt::ControlModifier;
+}
+
 KeyAction CommandForKey(int virtualKey, const KeyContext& context) {
     const int k = virtualKey;
     if (context.shift) {

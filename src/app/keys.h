@@ -57,6 +57,11 @@ inline constexpr int kLeftOf1 = 192;
 //   other usual keys with their Windows codes.
 int VirtualKeyFromQt(int qtKey, Qt::KeyboardModifiers modifiers, std::uint32_t nativeScanCode = 0);
 
+// Ctrl+Z (by the key's label, without Shift, Alt or Meta): take back the last destructive
+// action. Ctrl alone keeps its own command on its key-down (the page switch); the window puts
+// the page back when Z follows while Ctrl is held.
+bool IsUndoKey(int qtKey, Qt::KeyboardModifiers modifiers);
+
 // The commands of the tab control's key-down table.
 enum class KeyCommand {
     None,

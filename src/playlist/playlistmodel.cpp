@@ -72,6 +72,10 @@ int PlaylistModel::setTexts(const QStringList& texts) {
     return static_cast<int>(texts.size() - keep);
 }
 
+bool SameLines(const PlaylistModel& a, const PlaylistModel& b) {
+    return a.items_ == b.items_ && a.selected_ == b.selected_;
+}
+
 void CopyList(const PlaylistModel& src, PlaylistModel& dst) {
     if (&src == &dst) return;
     dst.clear();

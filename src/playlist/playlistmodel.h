@@ -56,6 +56,7 @@ class PlaylistModel {
   private:
     friend bool MoveSelect(PlaylistModel&, int);
     friend bool RemoveSelected(PlaylistModel&);
+    friend bool SameLines(const PlaylistModel&, const PlaylistModel&);
 
     QStringList items_;
     std::vector<char> selected_;  // one flag per line, kept in step with items_
@@ -64,6 +65,10 @@ class PlaylistModel {
 
 // `CopyList`: dst becomes a copy of src, line by line, with the same lines selected.
 void CopyList(const PlaylistModel& src, PlaylistModel& dst);
+
+// The same lines in the same order with the same lines selected (the current row aside): what
+// the operator would see as no change at all.
+bool SameLines(const PlaylistModel& a, const PlaylistModel& b);
 
 // Remove (the "Remove" button): keeps the unselected lines in order, nothing selected, list shown
 // from its top. Does nothing on an empty list or when every line is selected ("Clear List" empties

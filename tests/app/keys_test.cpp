@@ -188,8 +188,6 @@ TEST(KeyCommands, AHeldSeekKeyGoesOnSeekingAndTypingSeeksNothing) {
     keys.KeyDown(65, false, Page(1, {1}));
     EXPECT_EQ(keys.KeyDown(37, false, ctx).action, KeyAction{});
 }
-namespace velorixa::app {
-namespace {
 
 // A controller's pad let go releases what the key of its command releases when it comes up.
 TEST(KeyTable, ReleaseOfACommandIsThatOfItsKey) {
@@ -205,5 +203,32 @@ TEST(KeyTable, ReleaseOfACommandIsThatOfItsKey) {
     EXPECT_EQ(paired, 6);  // Space, Backspace, Num Lock, numeric "/", "*" and "-"
 }
 
-}  // namespace
-}  // namespace velorixa::app
+TEST(IsUndoKey, OnlyCtrlWithZ) {
+    const auto ctrl = Qt::ControlModifier;
+    const struct {
+        int qtKey;
+        Qt::KeyboardModifiers mods;
+        bool undo;
+    } cases[] = {
+        {Qt::Key_Z, ctrl, true},
+        {Qt::Key_Z, ctrl | Qt::KeypadModifier, true},
+        {Qt::Key_Z, {}, false},  // the letter key Z
+        {Qt::Key_Z, Qt::ShiftModifier, false},
+        {Qt::Key_Z, ctrl | Qt::ShiftModifier, false},  // redo elsewhere; nothing here
+        {Qt::Key_Z, ctrl | Qt::AltModifier, false},
+        {Qt::Key_Z, ctrl | Qt::MetaModifier, false},
+        {Qt::Key_Y, ctrl, false},
+        {Qt::Key_Control, ctrl, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsUndoKey(c.qtKey, c.mods), c.undo) << c.qtKey << " " << c.mods.toInt();
+}
+
+TEST(IsUndoKey, CtrlAndZKeepTheirCommandsInTheTable) {
+    // Ctrl alone still switches pages on its key-down; Z alone is still a performance key.
+    KeyCommands keys;
+    KeyContext ctx = Page(0, {26});
+    EXPECT_EQ(keys.KeyDown(vk::kControl, false, ctx).tabMoveMode, 1);
+    keys.KeyUp(vk::kControl);
+    EXPECT_EQ(keys.KeyDown(90, false, ctx).action, (KeyAction{KeyCommand::PerformanceKey, 26}));
+}

@@ -9,6 +9,7 @@
 #include <QTabWidget>
 
 #include "app/tabmove.h"
+#include "app/ui/messageline.h"
 #include "app/ui/velmix.h"
 #include "perform/ui/performancepanel.h"
 #include "playback//playback.h"
@@ -88,6 +89,8 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event) {
             if (!onTabs && watched != &w_) break;
             auto* ke = static_cast<QKeyEvent*>(event);
             int vk = app::VirtualKeyFromQt(ke->key(), ke->modifiers(), ke->nativeScanCode());
+            if (vk == app::vk::kControl && event->type() == QEvent::KeyRelease)
+                ctrlSwitched_ = false;
             // The pages lie inside the tab control, so a key that a text field (or any other
             // control holding the focus) does not take bubbles up to here: only keys typed while
             // the tab control itself has the focus are commands. Alt is the window's in any case.
@@ -110,6 +113,12 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event) {
             // Left and Right stay with the tab bar: they walk the pages as it does by itself.
             // With Shift they are seek keys, and the pages stay.
             if ((vk == app::vk::kLeft || vk == app::vk::kRight) && !shift) break;
+            if (event->type() == QEvent::KeyPress && app::IsUndoKey(ke->key(), ke->modifiers()) &&
+                !textFocus_.active()) {
+                // One step per press: a held Z does not empty the stack.
+                if (!ke->isAutoRepeat()) UndoKey();
+                return true;
+            }
             if (event->type() == QEvent::KeyPress) {
                 bool colourSwitch = false;
                 if (keys_.FormKeyDown(vk, &colourSwitch)) {
@@ -137,6 +146,11 @@ void KeyRouter::MenuTabs_KeyDown(int vk, bool shift) {
     for (int k = 1; k <= perform::kKeyCount; ++k)
         ctx.performanceEnabled.set(static_cast<size_t>(k), performance_.keyEnabled(k));
     app::KeyCommands::Down down = keys_.KeyDown(vk, textFocus_.active(), ctx);
+    if (down.tabMoveMode == 1) {
+        ctrlSwitched_ = true;
+        pageBeforeCtrl_ = w_.MenuTabs()->currentIndex();
+        prevTabBeforeCtrl_ = w_.state().PrevTab;
+    }
     if (down.tabMoveMode >= 0) TabMove(down.tabMoveMode);
     if (down.action.command != KeyCommand::None && learnKey && learnKey(down.action)) return;
     Command(down.action);
@@ -243,6 +257,18 @@ void KeyRouter::TabMove(int mode) {
     QTabWidget* tabs = w_.MenuTabs();
     tabs->setCurrentIndex(app::TabMove(mode, tabs->currentIndex(), w_.state().PrevTab));
     tabs->setFocus();
+}
+
+void KeyRouter::UndoKey() {
+    if (ctrlSwitched_) {
+        ctrlSwitched_ = false;
+        w_.MenuTabs()->setCurrentIndex(pageBeforeCtrl_);
+        w_.state().PrevTab = prevTabBeforeCtrl_;
+        w_.MenuTabs()->setFocus();
+    }
+    const QString name = w_.undoStack().undo();
+    w_.messageLine().showMessage(name.isEmpty() ? QStringLiteral("Nothing to undo")
+                                                : QStringLiteral("Undone: ") + name);
 }
 
 void KeyRouter::MasVolKey(int n) {

@@ -60,6 +60,10 @@ class KeyRouter : public QObject {
     void TabMove(int mode);
     // `MasVolKey`: the master volume bar to 10 x N.
     void MasVolKey(int n);
+    // Ctrl+Z: the last destructive action taken back, and the message line says which (or that
+    // there was nothing to take back). The page that Ctrl's own key-down switched to goes back
+    // to the one the operator was on.
+    void UndoKey();
 
   signals:
     // The Alt key went down (once per press): the colour scheme is to switch.
@@ -84,6 +88,10 @@ class KeyRouter : public QObject {
     app::KeyCommands keys_;
     const util::TextFocus& textFocus_;
     QPointer<QWidget> exitQuestion_;
+    // The page and `PrevTab` before the page switch of the Ctrl key held down now, if it made
+    // one.
+    bool ctrlSwitched_ = false;
+    int pageBeforeCtrl_ = 0, prevTabBeforeCtrl_ = 0;
 };
 
 }  // namespace velorixa

@@ -300,6 +300,8 @@ void VelMix::Form_Load() {
     performance_ =
         new perform::PerformancePanel({frmKeybrd_, page(1), page(3)}, appPath_, textFocus_,
                                       *effectControls_, *perfor_, *playback_, *menuTabs_, this);
+    playListPage_->setUndoStack(&undo_);
+    performance_->setUndoStack(&undo_);
     keyRouter_ = new KeyRouter(*this, *playback_, *playListPage_, *transport_, *performance_, this);
     keyboardControl_ = new KeyboardControl(*playControl_, *transport_, state_, textFocus_,
                                            *menuTabs_, timerFoc_, timerNet_, *frameHelp_, this);

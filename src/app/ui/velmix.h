@@ -18,6 +18,7 @@
 #include "playlist/playlists.h"
 #include "playlist/tagcache.h"
 #include "util/ui/textfocus.h"
+#include "util/undostack.h"
 
 class QTabWidget;
 class QLabel;
@@ -137,6 +138,10 @@ class VelMix : public QWidget {
     record::RecordSession& recordSession() { return *recordSession_; }
     record::RecordPanel& recordPanel() { return *recordPanel_; }
 
+    // The destructive actions of the list and the performance keys, newest first; Ctrl+Z takes
+    // the newest back. Kept for this run only.
+    util::UndoStack& undoStack() { return undo_; }
+
     // The start-up loaders of the saved state, in order.
     void LoadSavedState();
 
@@ -197,6 +202,7 @@ class VelMix : public QWidget {
 
     playlist::PlayLists playLists_;
     playlist::TagCache* tags_ = nullptr;
+    util::UndoStack undo_;
     std::unique_ptr<PLAYER> player_;
     std::unique_ptr<controls::PlayerSoundTarget> soundTarget_;
     controls::SoundControl* soundControl_ = nullptr;

@@ -93,6 +93,7 @@ void PerformanceKeys::ButKbdSet_Click(int Index) {
 void PerformanceKeys::CmdAppSet_Click() {
     const int k = SelKey;
     if (!SKBD::valid(k)) return;
+    emit assigning(k);
     skbd_.StoreKeySetting(k);
     butKbd_[k]->setEnabled(skbd_.holdsSetting(k));
     cmdAppSet_->setEnabled(false);

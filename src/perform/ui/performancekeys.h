@@ -55,6 +55,8 @@ class PerformanceKeys : public QObject {
     void CheckKeybd();
 
   signals:
+    // "Assign" is about to store the current setting in key k (the key may hold one already).
+    void assigning(int k);
     // A key took the current setting: the table differs from its set file.
     void assigned();
     // No key holds a setting.

@@ -9,6 +9,7 @@
 #include "perform/ui/setfiles.h"
 #include "perform/ui/styleeditor.h"
 #include "util/ui/notice.h"
+#include "util/undostack.h"
 
 namespace velorixa::perform {
 
@@ -49,6 +50,18 @@ PerformancePanel::PerformancePanel(const PerformanceHosts& hosts, const QString&
     connect(keys_, &PerformanceKeys::assigned, setFiles_, &SetFiles::FileNameCler);
     connect(keys_, &PerformanceKeys::noSettings, setFiles_, &SetFiles::ShowNoSettings);
     connect(setFiles_, &SetFiles::loadFailed, keys_, &PerformanceKeys::CheckKeybd);
+    // The actions that lose keys or styles no file holds can be taken back.
+    connect(keys_, &PerformanceKeys::assigning, this, [this](int k) {
+        if (skbd_.holdsSetting(k)) beforeAssign_ = snapshot();
+    });
+    connect(keys_, &PerformanceKeys::assigned, this, [this] {
+        if (!beforeAssign_) return;
+        record(QStringLiteral("Assign"), std::move(*beforeAssign_));
+        beforeAssign_.reset();
+    });
+    connect(setFiles_, &SetFiles::replacingUnsaved, this, [this] {
+        if (undo_) undo_->push(QStringLiteral("Load Set"), [this, s = snapshot()] { restore(s); });
+    });
     connect(setFiles_, &SetFiles::setLoaded, this, [this] {
         InitTypPerf();
         InitKbdPerf();
@@ -106,12 +119,32 @@ void PerformancePanel::InitKbdPerf() {
 
 void PerformancePanel::CmdAppClr_Click() {
     menuTabs_.setFocus();
+    Snapshot before = snapshot();
     styles_->ClearStyles();
     skbd_.ClearSkbd();
     InitKbdPerf();
     InitTypPerf();
     setFiles_->ClearNames();
     keys_->CheckKeybd();
+    record(QStringLiteral("Clear"), std::move(before));
+}
+
+PerformancePanel::Snapshot PerformancePanel::snapshot() const {
+    return {skbd_.set(), setFiles_->fileState()};
+}
+
+void PerformancePanel::restore(const Snapshot& s) {
+    skbd_.takeSet(s.set);
+    styles_->FileUpdate();
+    keys_->CheckKeybd();
+    // Last: the key check may have said "No Settings"; the names are shown as they were.
+    setFiles_->restoreFileState(s.files);
+}
+
+void PerformancePanel::record(const QString& name, Snapshot before) {
+    // Only a change of the keys or styles is a step: names shown grey alone are not.
+    if (!undo_ || before.set == skbd_.set()) return;
+    undo_->push(name, [this, before = std::move(before)] { restore(before); });
 }
 
 void PerformancePanel::LoadMemoSett() {

@@ -13,10 +13,12 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "controls/effectcontrols.h"
 #include "perform/skbd.h"
 #include "perform/styles.h"
+#include "perform/ui/setfiles.h"
 
 class QTabWidget;
 class QWidget;
@@ -25,7 +27,8 @@ namespace velorixa {
 
 namespace util {
 class TextFocus;
-}
+class UndoStack;
+}  // namespace util
 namespace playback {
 class Playback;
 }
@@ -34,7 +37,6 @@ namespace perform {
 
 class PERFOR;
 class PerformanceKeys;
-class SetFiles;
 class StyleEditor;
 
 // Where the panel's controls go.
@@ -80,7 +82,21 @@ class PerformancePanel : public QObject, public controls::PerformanceCancel {
     void LoadMemoSett();
     void SaveMemoSett();
 
+    // Where "Clear", an "Assign" over a key that held a setting and a set loaded over unsaved
+    // keys record how to put the keys and styles back; none: they are not recorded.
+    void setUndoStack(util::UndoStack* undo) { undo_ = undo; }
+
   private:
+    // The keys, the styles and what the set files say about them, as one step puts them back.
+    struct Snapshot {
+        PerformanceSet set;
+        SetFiles::FileState files;
+    };
+    Snapshot snapshot() const;
+    void restore(const Snapshot& s);
+    // Records before as the step name takes back, unless the keys and styles are unchanged.
+    void record(const QString& name, Snapshot before);
+
     void message(const QString& text, const QString& title);
 
     controls::EffectControls& effects_;
@@ -90,6 +106,8 @@ class PerformancePanel : public QObject, public controls::PerformanceCancel {
     StyleEditor* styles_ = nullptr;
     SetFiles* setFiles_ = nullptr;
     PerformanceKeys* keys_ = nullptr;
+    util::UndoStack* undo_ = nullptr;
+    std::optional<Snapshot> beforeAssign_;  // while "Assign" replaces a key's setting
 };
 
 }  // namespace perform

@@ -71,7 +71,9 @@ bool SetFiles::loadSet(const QString& Name, bool quiet) {
         return false;
     }
     // Read completely: only now does the table change, all of it at once.
+    if (unsaved() && !(read.set == skbd_.set())) emit replacingUnsaved();
     skbd_.takeSet(read.set);
+    saved_ = read.set;
     setFile_[0] = Name;
     FileNameNews(Name);
     emit setLoaded();
@@ -103,6 +105,7 @@ void SetFiles::CmdSaveFile_Click() {
     const QString name = txtSaveFile_->text() + kSetExtension;
     // A failed save keeps the name typed and claims no file.
     if (!SaveSet(name)) return;
+    saved_ = skbd_.set();
     FileBoxSetFon_Click();
     FileNameNews(name);
     txtSaveFile_->clear();
@@ -138,17 +141,22 @@ void SetFiles::CheckFKey() {
     }
 }
 
+void SetFiles::showGrey(bool grey) {
+    grey_ = grey;
+    const QPalette::ColorRole role = grey ? QPalette::Dark : QPalette::ButtonText;
+    setTextColour(txtKbdFil2_, role);
+    setTextColour(txtKbdFil4_, role);
+}
+
 void SetFiles::FileNameNews(const QString& Name) {
-    setTextColour(txtKbdFil2_, QPalette::ButtonText);
-    setTextColour(txtKbdFil4_, QPalette::ButtonText);
+    showGrey(false);
     txtKbdFil2_->setText(QStringLiteral("Set File :  ") + Name);
     txtKbdFil4_->setText(Name);
 }
 
 void SetFiles::FileNameCler() {
     // Grey: what is played no longer equals the file named.
-    setTextColour(txtKbdFil2_, QPalette::Dark);
-    setTextColour(txtKbdFil4_, QPalette::Dark);
+    showGrey(true);
 }
 
 void SetFiles::ShowNoSettings() {
@@ -159,6 +167,22 @@ void SetFiles::ShowNoSettings() {
 void SetFiles::ClearNames() {
     txtKbdFil2_->clear();
     txtKbdFil4_->clear();
+}
+
+SetFiles::FileState SetFiles::fileState() const {
+    return {setFile_[0], txtKbdFil2_->text(), txtKbdFil4_->text(), grey_, saved_};
+}
+
+void SetFiles::restoreFileState(const FileState& state) {
+    setFile_[0] = state.current;
+    txtKbdFil2_->setText(state.shownUnderStyles);
+    txtKbdFil4_->setText(state.shownAsCurrent);
+    showGrey(state.grey);
+    saved_ = state.saved;
+}
+
+bool SetFiles::unsaved() const {
+    return !(skbd_.set() == saved_);
 }
 
 }  // namespace velorixa::perform

@@ -14,6 +14,8 @@
 #include <array>
 #include <functional>
 
+#include "perform/keytable.h"
+
 class QFrame;
 class QLineEdit;
 class QListWidget;
@@ -64,19 +66,39 @@ class SetFiles : public QObject {
     // Both names emptied ("Clear").
     void ClearNames();
 
+    // What the set files say about the table: the current set, the names shown and whether
+    // they are grey (the table differs from the file), and the table as last loaded or saved.
+    // Taking back a change puts all of it back with the table.
+    struct FileState {
+        QString current;  // `SetFile(0)`
+        QString shownUnderStyles, shownAsCurrent;
+        bool grey = false;
+        PerformanceSet saved;
+        friend bool operator==(const FileState&, const FileState&) = default;
+    };
+    FileState fileState() const;
+    void restoreFileState(const FileState& state);
+    // The table holds what no set file has: it differs from the set last loaded or saved.
+    bool unsaved() const;
+
   signals:
     // A set was read and taken over.
     void setLoaded();
     // A set could not be read; the table is as it was.
     void loadFailed();
+    // A set that was read is about to replace a table that holds unsaved changes.
+    void replacingUnsaved();
 
   private:
     bool loadSet(const QString& Name, bool quiet);
+    void showGrey(bool grey);
 
     QString appPath_;
     SKBD& skbd_;
     QTabWidget& menuTabs_;
     std::array<QString, 9> setFile_;
+    bool grey_ = false;
+    PerformanceSet saved_;  // the table as last loaded or saved (empty at start)
     std::array<QPushButton*, 9> cmdFunKey_{};
     QLineEdit* txtKbdFil2_ = nullptr;
     QLineEdit* txtKbdFil4_ = nullptr;

@@ -18,6 +18,7 @@
 #include "util/twips.h"
 #include "util/ui/notice.h"
 #include "util/ui/textfocus.h"
+#include "util/undostack.h"
 
 namespace velorixa {
 
@@ -69,6 +70,7 @@ PlayListPage::PlayListPage(QWidget* canvas, util::TextFocus& textFocus, PlayList
     buildAddSav(canvas);
     search_ = new MusicSearch(lists_.PlayList, std::make_shared<util::FindFlag>(), this);
     connect(search_, &MusicSearch::linesAdded, this, [this] {
+        searchAdded_ = true;
         PlayList->refresh();
         // The newest lines stay in view from 25 lines on.
         if (PlayList->model().count() >= 25) PlayList->scrollToBottom();
@@ -352,17 +354,49 @@ void PlayListPage::showListNote(const QString& text) {
 }
 
 void PlayListPage::CmdRemoveSelect_Click() {
-    if (RemoveSelected(PlayList->model())) PlayList->refresh(/*fromTop=*/true);
+    undoable(stepName(QStringLiteral("Remove")), [this] {
+        if (RemoveSelected(PlayList->model())) PlayList->refresh(/*fromTop=*/true);
+    });
 }
 
 void PlayListPage::CmdClearList_Click() {
-    PlayList->model().clear();
-    PlayList->refresh();
+    undoable(stepName(QStringLiteral("Clear List")), [this] {
+        PlayList->model().clear();
+        PlayList->refresh();
+    });
 }
 
 void PlayListPage::MoveSelect(int index) {
-    playlist::MoveSelect(PlayList->model(), index);
-    PlayList->refresh();
+    static const char* const kMoves[5] = {"Move", "Move to Top", "Move to Bottom", "Move Up",
+                                          "Move Down"};
+    const QString name = QString::fromLatin1(kMoves[index >= 1 && index <= 4 ? index : 0]);
+    undoable(stepName(name), [this, index] {
+        playlist::MoveSelect(PlayList->model(), index);
+        PlayList->refresh();
+    });
+}
+
+void PlayListPage::undoable(const QString& name, const std::function<void()>& edit) {
+    const bool music = lists_.musicMode();
+    PlaylistModel before = PlayList->model();
+    edit();
+    // A click that changed nothing (no selection, a block already at the top) is no step:
+    // undo then takes back the last action that did.
+    if (undo_ && !SameLines(before, PlayList->model()))
+        undo_->push(name, restoreStep(music, std::move(before)));
+}
+
+std::function<void()> PlayListPage::restoreStep(bool music, PlaylistModel lines) {
+    return [this, music, lines = std::move(lines)] {
+        // The list may have gone to its hidden place since (the other list is shown): it is put
+        // back there, and shown only when it is the list in front.
+        (music ? lists_.musicList() : lists_.stationList()) = lines;
+        if (music == lists_.musicMode()) PlayList->refresh();
+    };
+}
+
+QString PlayListPage::stepName(const QString& action) const {
+    return lists_.musicMode() ? action : action + QStringLiteral(" (station list)");
 }
 
 void PlayListPage::CursorMove(int mode) {
@@ -467,6 +501,20 @@ void PlayListPage::TogFindMusic_Click(bool on) {
     busyPointer_ = true;
     CloseAddSav();
     showListNote({});
+    // The list before the search is the step to take back: recorded now, so that edits made
+    // while the search runs come after it, and dropped at the end if nothing was found.
+    searchAdded_ = false;
+    const int search = ++searchCount_;
+    searchStep_ = 0;
+    if (undo_) {
+        searchStep_ =
+            undo_->push(QStringLiteral("Music Search"),
+                        [this, search, restore = restoreStep(/*music=*/true, lists_.musicList())] {
+                            // Taken back while it runs: it stops first, so nothing more comes in.
+                            if (search == searchCount_ && search_->running()) StopFindMusic();
+                            restore();
+                        });
+    }
     placeSearchToggle(true);
     search_->StartFindMusic(FolderWithSlash(Drive0->currentText()));
 }
@@ -494,6 +542,7 @@ void PlayListPage::searchFinished(bool failed) {
     // In the window, not in a box: the music and the keys go on while it is read.
     showListNote(ListNote(search_->skippedNames(), search_->stoppedFull(), failed));
     ShowListEnd();
+    if (!searchAdded_ && undo_) undo_->discard(searchStep_);
     if (busyPointer_) QApplication::restoreOverrideCursor();
     busyPointer_ = false;
     TogFindMusic->setChecked(false);

@@ -31,7 +31,8 @@ class QWidget;
 namespace velorixa {
 namespace util {
 class TextFocus;
-}
+class UndoStack;
+}  // namespace util
 
 class ListBox;
 
@@ -99,6 +100,9 @@ class PlayListPage : public QObject, public playlist::ListHost {
     // happens when none runs.
     void StopFindMusic() override;
     playlist::MusicSearch& musicSearch() { return *search_; }
+    // Where "Clear List", "Remove", the moves and the music search's additions record how to put
+    // the list back (the list with its selection); none: they are not recorded.
+    void setUndoStack(util::UndoStack* undo) { undo_ = undo; }
 
     // A message box with an OK button and no icon; tests replace it.
     std::function<void(const QString& text, const QString& title)> messageBox;
@@ -146,6 +150,14 @@ class PlayListPage : public QObject, public playlist::ListHost {
     void placeSearchToggle(bool running);
     static constexpr int kTogFindMusicX = 68, kTogFindMusicY = 234, kTogFindMusicW = 86;
     void showListNote(const QString& text);
+    // Runs an edit of the shown list and records it as a step to take back when it changed the
+    // lines or their selection.
+    void undoable(const QString& name, const std::function<void()>& edit);
+    // The step that puts lines back as the music list (music) or the station list, wherever
+    // that list is at the time.
+    std::function<void()> restoreStep(bool music, playlist::PlaylistModel lines);
+    // The step's name, with the list it was made in when that was the station list.
+    QString stepName(const QString& action) const;
 
     playlist::PlayLists& lists_;
     playlist::PlaylistModel files_;  // the browser's file list
@@ -160,6 +172,10 @@ class PlayListPage : public QObject, public playlist::ListHost {
     playlist::TagCache* tags_ = nullptr;
     QTimer* namesTimer_ = nullptr;  // gathers the batches of tags read into one repaint
     bool busyPointer_ = false;
+    util::UndoStack* undo_ = nullptr;
+    int searchStep_ = 0;        // the running (or last) search's step on the undo stack
+    int searchCount_ = 0;       // searches started, so a step knows whether its search still runs
+    bool searchAdded_ = false;  // the running search appended lines
 };
 
 }  // namespace velorixa
