@@ -69,6 +69,8 @@ ControllerPanel::ControllerPanel(QWidget* host, const Places& places, Controller
     window_->setObjectName(QStringLiteral("FrmMidi"));
     window_->setWindowTitle(QStringLiteral("Controllers"));
     window_->setAttribute(Qt::WA_ShowWithoutActivating);
+    // It takes the main window's colours, also when they are set after it is made.
+    window_->setAttribute(Qt::WA_WindowPropagation);
     auto* layout = new QVBoxLayout(window_);
     targets_ = new QComboBox(window_);
     targets_->setObjectName(QStringLiteral("CmbMidiTarget"));

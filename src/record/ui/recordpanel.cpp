@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 
 #include "record/recordsession.h"
@@ -20,10 +21,6 @@ RecordPanel::RecordPanel(QWidget& playBack, RecordSession& session, QString sett
     TglRec->setFocusPolicy(Qt::NoFocus);
     TglRec->setToolTip(QStringLiteral("Record what is heard (F9)"));
     TglRec->setGeometry(16, 122, 40, 20);
-    // Down, it is red: recording is seen at a glance.
-    TglRec->setStyleSheet(QStringLiteral(
-        "QPushButton#TglRec:checked { background: rgb(200, 0, 0); color: white; font-weight: bold; "
-        "border: 1px solid rgb(120, 0, 0); }"));
     LblRec = new QLabel(&playBack);
     LblRec->setObjectName("LblRec");
     LblRec->setGeometry(60, 122, 198, 20);
@@ -72,10 +69,25 @@ RecordPanel::RecordPanel(QWidget& playBack, RecordSession& session, QString sett
 
 void RecordPanel::refresh() {
     const bool on = session_.recording();
-    TglRec->setChecked(on);
     LblRec->setText(on ? session_.statusText() : QString());
-    LblRec->setStyleSheet(on ? QStringLiteral("color: rgb(200, 0, 0); font-weight: bold;")
-                             : QString());
+    if (on == shownOn_) return;
+    shownOn_ = on;
+    TglRec->setChecked(on);
+    // Down, it is red: recording is seen at a glance. Palettes rather than style sheets, so that
+    // everything else keeps the window's colours.
+    QPalette button = TglRec->parentWidget()->palette();
+    QPalette label = button;
+    if (on) {
+        button.setColor(QPalette::Button, QColor(200, 0, 0));
+        button.setColor(QPalette::ButtonText, Qt::white);
+        label.setColor(QPalette::WindowText, QColor(200, 0, 0));
+    }
+    TglRec->setPalette(on ? button : QPalette());
+    LblRec->setPalette(on ? label : QPalette());
+    QFont bold = TglRec->parentWidget()->font();
+    bold.setBold(on);
+    TglRec->setFont(bold);
+    LblRec->setFont(bold);
 }
 
 void RecordPanel::showFolder() {

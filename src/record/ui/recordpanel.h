@@ -47,6 +47,7 @@ class RecordPanel : public QObject {
     RecordSession& session_;
     QString settingsPath_;
     QString folder_;
+    bool shownOn_ = true;  // what the toggle's colours show; the first refresh sets them
     QTimer timer_;
     QPointer<QFileDialog> dialog_;
 };
