@@ -35,7 +35,7 @@ inline constexpr int kAdd = 107;
 inline constexpr int kSeparator = 108;
 inline constexpr int kSubtract = 109;
 inline constexpr int kDivide = 111;
-inline constexpr int kF1 = 112;  // .. 123 F12
+inline constexpr int kF1 = 112;   // .. 123 F12
 inline constexpr int kF9 = 120;   // recording on / off
 inline constexpr int kF10 = 121;  // controller learn on / off
 inline constexpr int kNumLock = 144;
@@ -65,21 +65,21 @@ bool IsUndoKey(int qtKey, Qt::KeyboardModifiers modifiers);
 // The commands of the tab control's key-down table.
 enum class KeyCommand {
     None,
-    SwitchList,      // Backspace: music list <-> station list; `CmdSwitch` shown pressed
-    Stop,            // Num Lock; `CmdStop` shown pressed
-    Previous,        // numeric "/"; `CmdPrev` shown pressed
-    Play,            // numeric "*"; `CmdPlay` shown pressed
-    Next,            // numeric "-"; `CmdNext` shown pressed
-    ToggleRepeat,    // numeric "+"
-    TogglePause,     // numeric separator or Enter
-    InitialSound,    // Space: `ButKbd(0)` pressed
-    ListUp,          // Up on page 0: `CursorMove` 1
-    ListDown,        // Down on page 0: `CursorMove` 2
-    LoadSet,         // F1..F8: stop the style, release the keys, `LoadSetSlot` arg 1..8
-    PerformanceKey,  // A..Z with its button enabled: press `ButKbd` arg 1..26
-    MasterVolume,    // digits and the key left of 1: `MasVolKey` arg N 0..10
-    Seek,            // Shift with Left/Right (arg -5/+5) or Page Up/Down (arg -30/+30): the
-                     // playing file moves by arg seconds
+    SwitchList,       // Backspace: music list <-> station list; `CmdSwitch` shown pressed
+    Stop,             // Num Lock; `CmdStop` shown pressed
+    Previous,         // numeric "/"; `CmdPrev` shown pressed
+    Play,             // numeric "*"; `CmdPlay` shown pressed
+    Next,             // numeric "-"; `CmdNext` shown pressed
+    ToggleRepeat,     // numeric "+"
+    TogglePause,      // numeric separator or Enter
+    InitialSound,     // Space: `ButKbd(0)` pressed
+    ListUp,           // Up on page 0: `CursorMove` 1
+    ListDown,         // Down on page 0: `CursorMove` 2
+    LoadSet,          // F1..F8: stop the style, release the keys, `LoadSetSlot` arg 1..8
+    PerformanceKey,   // A..Z with its button enabled: press `ButKbd` arg 1..26
+    MasterVolume,     // digits and the key left of 1: `MasVolKey` arg N 0..10
+    Seek,             // Shift with Left/Right (arg -5/+5) or Page Up/Down (arg -30/+30): the
+                      // playing file moves by arg seconds
     Record,           // F9: start or stop recording the output as heard
     ControllerLearn,  // F10: learn a controller binding on or off
 };

@@ -179,8 +179,8 @@ BOOL VX_RenderReady(DWORD frames);
 DWORD VX_ChannelBuffered(DWORD handle);
 // Why the last BASS_StreamCreateFile or BASS_StreamCreateURL made on the calling thread failed,
 // said as a listener would put it: "no such file", "not a regular file", "not an audio
-// file", "unsupported codec (ac3)", "HTTP 404 Not Found", "ICY 404 Not Found", "connection refused", "timed out",
-// "response header too large", "not audio (text/html)", "unsupported audio type (audio/x-foo)",
-// "too little audio within 6 s", ...; empty after a success. Valid until that thread's next
-// stream open.
+// file", "unsupported codec (ac3)", "HTTP 404 Not Found", "ICY 404 Not Found", "connection
+// refused", "timed out", "response header too large", "not audio (text/html)", "unsupported audio
+// type (audio/x-foo)", "too little audio within 6 s", ...; empty after a success. Valid until that
+// thread's next stream open.
 const char* VX_StreamGetError();

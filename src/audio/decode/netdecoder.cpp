@@ -100,8 +100,8 @@ StreamLook lookAt(Container kind, const std::vector<uint8_t>& head) {
         ++packets;
     // An Ogg stream counts once its headers are whole: its first audio page (up to a second of
     // audio) may still be on its way.
-    look.packets = demux.format().codec != StreamCodec::None &&
-                   (packets > 0 || kind == Container::Ogg);
+    look.packets =
+        demux.format().codec != StreamCodec::None && (packets > 0 || kind == Container::Ogg);
     look.kbps = demux.measuredKbps();
     look.refused = demux.refused();
     return look;
