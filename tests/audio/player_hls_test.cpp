@@ -1,5 +1,6 @@
-// The player on an HLS station: a live playlist of MP3 segments written into a folder while the
-// player plays, served by a local HTTP server, one listed segment never written.
+// The player on an HLS station: a live playlist of MP3 segments, or of AAC in MPEG-TS segments,
+// written into a folder while the player plays, served by a local HTTP server, one listed segment
+// never written.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -49,6 +50,18 @@ std::vector<std::string> oneSecondSegments(const std::vector<double>& freqs) {
                                                : 1 + size_t(std::lround((k + 1) * framesPerSecond));
         segments.emplace_back(reinterpret_cast<const char*>(&mp3[starts[a]]),
                               starts[b] - starts[a]);
+    }
+    return segments;
+}
+
+// One-second AAC segments in MPEG-TS, each encoded on its own as a live packager's are.
+std::vector<std::string> oneSecondTsSegments(const std::vector<double>& freqs,
+                                             const std::string& dir) {
+    std::vector<std::string> segments;
+    for (double f : freqs) {
+        const std::vector<uint8_t> ts =
+            testmedia::encodeWithTool(testmedia::sine(f, 1.0, kRate, 2, 0.5), "ts", dir);
+        segments.emplace_back(ts.begin(), ts.end());
     }
     return segments;
 }
@@ -110,12 +123,19 @@ std::vector<double> tonesHeard(const std::vector<float>& stereo, const std::vect
     return heard;
 }
 
-TEST(PlayerHls, LivePlaylistGrowsWhilePlayingAndAMissingSegmentIsSkipped) {
+class PlayerHlsLive : public testing::TestWithParam<const char*> {};
+
+TEST_P(PlayerHlsLive, PlaylistGrowsWhilePlayingAndAMissingSegmentIsSkipped) {
     ASSERT_TRUE(BASS_Init(VX_DEVICE_OFFLINE, kRate, 0, nullptr));
     const std::vector<double> freqs{330, 440, 550, 660, 770, 880, 990};
     const size_t missing = 4;
-    const std::vector<std::string> segments = oneSecondSegments(freqs);
-    audiotest::TempDir dir;
+    const std::string ext = GetParam();
+    audiotest::TempDir dir, staging;
+    const std::vector<std::string> segments =
+        ext == "mp3" ? oneSecondSegments(freqs) : oneSecondTsSegments(freqs, staging.file(""));
+    ASSERT_EQ(segments.size(), freqs.size());
+    for (const std::string& segment : segments)
+        ASSERT_FALSE(segment.empty()) << "the encoder made every segment";
     test::TestServer server;
     server.serveFolder(dir.file(""));
     // The live encoder: a window of the last five segments, one more each second.
@@ -123,7 +143,8 @@ TEST(PlayerHls, LivePlaylistGrowsWhilePlayingAndAMissingSegmentIsSkipped) {
     auto publishNext = [&](bool ended) {
         if (!ended) {
             if (published != missing)
-                publish(dir.file("seg" + std::to_string(published) + ".mp3"), segments[published]);
+                publish(dir.file("seg" + std::to_string(published) + "." + ext),
+                        segments[published]);
             ++published;
         }
         const size_t first = published > 5 ? published - 5 : 0;
@@ -132,7 +153,7 @@ TEST(PlayerHls, LivePlaylistGrowsWhilePlayingAndAMissingSegmentIsSkipped) {
             "#EXT-X-MEDIA-SEQUENCE:" +
             std::to_string(first) + "\n";
         for (size_t k = first; k < published; ++k)
-            list += "#EXTINF:1.0,\nseg" + std::to_string(k) + ".mp3\n";
+            list += "#EXTINF:1.0,\nseg" + std::to_string(k) + "." + ext + "\n";
         if (ended) list += "#EXT-X-ENDLIST\n";
         publish(dir.file("index.m3u8"), list);
     };
@@ -173,11 +194,16 @@ TEST(PlayerHls, LivePlaylistGrowsWhilePlayingAndAMissingSegmentIsSkipped) {
     EXPECT_EQ(gaps, 0) << "no silence while the playlist grew";
     bool asked = false;
     for (const std::string& r : server.requests())
-        asked = asked || r.rfind("GET /seg4.mp3 ", 0) == 0;
+        asked = asked || r.rfind("GET /seg4." + ext + " ", 0) == 0;
     EXPECT_TRUE(asked) << "the missing segment was listed and asked for";
     player.ExitForm();
     BASS_Free();
 }
+
+INSTANTIATE_TEST_SUITE_P(Segments, PlayerHlsLive, testing::Values("mp3", "ts"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param);
+                         });
 
 // A station link (.pls) that names an HLS playlist plays it; an encrypted one is refused with
 // its reason, as a station that gives no audio is.
