@@ -74,16 +74,14 @@ TEST_P(LookTest, EveryTextOfTheWindowIsReadableOnItsGround) {
                               << p.color(g, k.bg).name().toStdString();
         }
     };
-    const Kind label{"label", QPalette::WindowText, QPalette::Window};
-    const Kind button{"button", QPalette::ButtonText, QPalette::Button};
-    const Kind field{"field", QPalette::Text, QPalette::Base};
-    const Kind selected{"selected line", QPalette::HighlightedText, QPalette::Highlight};
-    for (QLabel* l : w_->findChildren<QLabel*>()) {
-        // The title cover draws its own colours on its own ground.
-        if (l->objectName() != "Label11" && l->objectName() != "Label12" &&
-            l->objectName() != "LblMessage")
-            check(l, label);
-    }
+    const Kind label{"label", QPalette::WindowText, QPalette::Window},
+        button{"button", QPalette::ButtonText, QPalette::Button},
+        field{"field", QPalette::Text, QPalette::Base},
+        selected{"selected line", QPalette::HighlightedText, QPalette::Highlight};
+    // The title cover draws its own colours on its own ground.
+    const QStringList ownColours{"Label11", "Label12", "LblMessage"};
+    for (QLabel* l : w_->findChildren<QLabel*>())
+        if (!ownColours.contains(l->objectName())) check(l, label);
     for (QAbstractButton* b : w_->findChildren<QAbstractButton*>())
         check(b, button);
     for (QLineEdit* e : w_->findChildren<QLineEdit*>())
