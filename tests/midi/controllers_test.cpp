@@ -92,21 +92,13 @@ class Pad {
         out_.openVirtualPort("out");
     }
     void send(std::vector<unsigned char> bytes) { out_.sendMessage(&bytes); }
-    void cc(int n, int v, int ch = 1) {
-        send({static_cast<unsigned char>(0xB0 + ch - 1), static_cast<unsigned char>(n),
-              static_cast<unsigned char>(v)});
-    }
-    void noteOn(int n, int ch = 10) {
-        send({static_cast<unsigned char>(0x90 + ch - 1), static_cast<unsigned char>(n), 100});
-    }
-    void noteOff(int n, int ch = 10) {
-        send({static_cast<unsigned char>(0x80 + ch - 1), static_cast<unsigned char>(n), 0});
-    }
-    void program(int p, int ch = 1) {
-        send({static_cast<unsigned char>(0xC0 + ch - 1), static_cast<unsigned char>(p)});
-    }
+    void cc(int n, int v, int ch = 1) { send({u8(0xB0 + ch - 1), u8(n), u8(v)}); }
+    void noteOn(int n, int ch = 10) { send({u8(0x90 + ch - 1), u8(n), 100}); }
+    void noteOff(int n, int ch = 10) { send({u8(0x80 + ch - 1), u8(n), 0}); }
+    void program(int p, int ch = 1) { send({u8(0xC0 + ch - 1), u8(p)}); }
 
   private:
+    static unsigned char u8(int b) { return static_cast<unsigned char>(b); }
     RtMidiOut out_;
 };
 
