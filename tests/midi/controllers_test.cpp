@@ -146,15 +146,7 @@ class ControllersTest : public ::testing::TestWithParam<MidiApi> {
     bool playTone(double hz) {
         const QString item = test::mediaFile(QStringLiteral("tone %1.mp3").arg(hz),
                                              testmedia::sine(hz, 30, kRate, 2, 0.25));
-        w_->MenuTabs()->setCurrentIndex(0);
-        test::setList(w_->playListPage(), {item});
-        w_->playListPage().PlayListView()->setEnabled(true);
-        test::doubleClickRow(w_->playListPage(), 0);
-        const bool ok = test::waitFor(
-            [&] { return w_->playQueue().NamePlay == item && w_->player().GetFilePlayPerf(); },
-            4000);
-        w_->MenuTabs()->setCurrentIndex(2);
-        return ok;
+        return test::playRow(*w_, {item}, 0);
     }
     // The tone's frequency as heard now: a quarter second rendered, the first 100 ms dropped
     // (the rate glides to its new value within an output block).
