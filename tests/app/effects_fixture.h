@@ -30,17 +30,7 @@ class EffectsWindow {
     }
 
     // Plays item row of the list of items, by a double click as the operator does.
-    bool play(const QStringList& items, int row) {
-        w->MenuTabs()->setCurrentIndex(0);
-        test::setList(w->playListPage(), items);
-        w->playListPage().PlayListView()->setEnabled(true);
-        test::doubleClickRow(w->playListPage(), row);
-        const bool playing = test::waitFor(
-            [&] { return w->playQueue().NamePlay == items[row] && player().GetFilePlayPerf(); },
-            4000);
-        w->MenuTabs()->setCurrentIndex(2);
-        return playing;
-    }
+    bool play(const QStringList& items, int row) { return test::playRow(*w, items, row); }
 
     PLAYER& player() { return w->player(); }
     controls::EffectsPage& page() { return w->effectsPage(); }

@@ -9,7 +9,7 @@
 #include <iostream>
 
 #include "display/windowcolours.h"
-#include "windowfixture.h"
+#include "effects_fixture.h"
 
 namespace velorixa {
 namespace {
@@ -41,17 +41,16 @@ class LookTest : public ::testing::TestWithParam<const char*> {
     void SetUp() override {
         saved_ = QApplication::palette();
         if (std::string(GetParam()) == "dark") QApplication::setPalette(darkDesktop());
-        ASSERT_TRUE(BASS_Init(VX_DEVICE_NOSOUND, 44100, 0, nullptr));
-        w_ = std::make_unique<VelMix>("/tmp/");
-        ASSERT_TRUE(test::startWindow(*w_));
+        win_ = std::make_unique<testing::EffectsWindow>(VX_DEVICE_NOSOUND);
+        ASSERT_TRUE(win_->ok);
+        w_ = win_->w.get();
     }
     void TearDown() override {
-        w_->Unload();
-        w_.reset();
-        BASS_Free();
+        win_.reset();
         QApplication::setPalette(saved_);
     }
-    std::unique_ptr<VelMix> w_;
+    std::unique_ptr<testing::EffectsWindow> win_;  // on the "Effects" page
+    VelMix* w_ = nullptr;
     QPalette saved_;
 };
 
@@ -74,16 +73,14 @@ TEST_P(LookTest, EveryTextOfTheWindowIsReadableOnItsGround) {
                               << p.color(g, k.bg).name().toStdString();
         }
     };
-    const Kind label{"label", QPalette::WindowText, QPalette::Window};
-    const Kind button{"button", QPalette::ButtonText, QPalette::Button};
-    const Kind field{"field", QPalette::Text, QPalette::Base};
-    const Kind selected{"selected line", QPalette::HighlightedText, QPalette::Highlight};
-    for (QLabel* l : w_->findChildren<QLabel*>()) {
-        // The title cover draws its own colours on its own ground.
-        if (l->objectName() != "Label11" && l->objectName() != "Label12" &&
-            l->objectName() != "LblMessage")
-            check(l, label);
-    }
+    const Kind label{"label", QPalette::WindowText, QPalette::Window},
+        button{"button", QPalette::ButtonText, QPalette::Button},
+        field{"field", QPalette::Text, QPalette::Base},
+        selected{"selected line", QPalette::HighlightedText, QPalette::Highlight};
+    // The title cover draws its own colours on its own ground.
+    const QStringList ownColours{"Label11", "Label12", "LblMessage"};
+    for (QLabel* l : w_->findChildren<QLabel*>())
+        if (!ownColours.contains(l->objectName())) check(l, label);
     for (QAbstractButton* b : w_->findChildren<QAbstractButton*>())
         check(b, button);
     for (QLineEdit* e : w_->findChildren<QLineEdit*>())
@@ -99,7 +96,6 @@ TEST_P(LookTest, EveryTextOfTheWindowIsReadableOnItsGround) {
 
 // The pixels of a bar's thumb and of its trough, drawn as the window draws them.
 TEST_P(LookTest, ThumbsStandOutOfTheirTroughs) {
-    w_->MenuTabs()->setCurrentIndex(2);
     int bars = 0;
     for (QScrollBar* bar : w_->findChildren<QScrollBar*>()) {
         if (!bar->isVisible() || bar->maximum() == bar->minimum()) continue;
@@ -135,7 +131,6 @@ TEST_P(LookTest, ThumbsStandOutOfTheirTroughs) {
 // The caption of an empty performance key (a disabled button) as drawn: its darkest pixel
 // against the key's face.
 TEST_P(LookTest, EmptyKeysCaptionsAreDrawnReadable) {
-    w_->MenuTabs()->setCurrentIndex(2);
     for (const char* name : {"ButKbd_1", "ButKbd_26"}) {
         auto* key = w_->findChild<QAbstractButton*>(name);
         ASSERT_NE(key, nullptr) << name;

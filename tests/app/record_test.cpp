@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTemporaryDir>
-#include <cmath>
 
 #include "common/soundfile.h"
 #include "effects_fixture.h"
@@ -104,13 +103,7 @@ TEST_F(RecordWindowTest, TakeHoldsExactlyWhatWasPlayedAcrossVolumeKeyRecallAndNe
     const testsound::SoundFile f = testsound::ReadSoundFile(session().path().toStdString());
     ASSERT_TRUE(f.ok) << session().path().toStdString();
     EXPECT_EQ(f.rateHz, kRate);
-    ASSERT_EQ(f.samples.size(), played_.size());
-    size_t mismatches = 0;
-    for (size_t i = 0; i < played_.size(); ++i) {
-        const auto want = static_cast<int32_t>(std::lround(double(played_[i]) * 8388607.0)) * 256;
-        mismatches += f.samples[i] != want;
-    }
-    EXPECT_EQ(mismatches, 0u);
+    EXPECT_EQ(testsound::Differing24(f, played_), 0u);
     // The changes are in the take: the volume key halves the level, the recalled key raises it,
     // and the next item follows.
     const size_t half = kRate / 2;

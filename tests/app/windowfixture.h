@@ -93,6 +93,18 @@ inline void doubleClickRow(PlayListPage& list, int row) {
     const QPoint at = view->visualRect(view->QListView::model()->index(row, 0)).center();
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
 }
+// Plays item row of the list of items by a double click, as the operator does, from the PlayList
+// page; then shows the "Effects" page. False if it did not play.
+inline bool playRow(VelMix& w, const QStringList& items, int row) {
+    w.MenuTabs()->setCurrentIndex(0);
+    setList(w.playListPage(), items);
+    w.playListPage().PlayListView()->setEnabled(true);
+    doubleClickRow(w.playListPage(), row);
+    const bool playing = waitFor(
+        [&] { return w.playQueue().NamePlay == items[row] && w.player().GetFilePlayPerf(); }, 4000);
+    w.MenuTabs()->setCurrentIndex(2);
+    return playing;
+}
 
 // Shows the window and runs its deferred start at once; false if it never came.
 inline bool startWindow(VelMix& w) {

@@ -5,8 +5,19 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
+#include <algorithm>
+#include <cmath>
 
 namespace testsound {
+
+size_t Differing24(const SoundFile& file, const std::vector<float>& played) {
+    const size_t n = std::min(file.samples.size(), played.size());
+    size_t differing = std::max(file.samples.size(), played.size()) - n;
+    for (size_t i = 0; i < n; ++i)
+        differing += file.samples[i] !=
+                     static_cast<int32_t>(std::lround(double(played[i]) * 8388607.0)) * 256;
+    return differing;
+}
 
 SoundFile ReadSoundFile(const std::string& path) {
     SoundFile f;

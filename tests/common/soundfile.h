@@ -15,6 +15,9 @@ struct SoundFile {
     size_t frames() const { return channels ? samples.size() / channels : 0; }
 };
 SoundFile ReadSoundFile(const std::string& path);
+// Samples of the file that differ from the output samples played, as a 24-bit file stores them
+// (round(x * (2^23 - 1)), halves away from zero); a difference in length counts as that many.
+size_t Differing24(const SoundFile& file, const std::vector<float>& played);
 
 // Frames ffmpeg decodes from the file with -xerror (any decoding error fails); -1 when it
 // failed, with its messages in *log.

@@ -92,21 +92,13 @@ class Pad {
         out_.openVirtualPort("out");
     }
     void send(std::vector<unsigned char> bytes) { out_.sendMessage(&bytes); }
-    void cc(int n, int v, int ch = 1) {
-        send({static_cast<unsigned char>(0xB0 + ch - 1), static_cast<unsigned char>(n),
-              static_cast<unsigned char>(v)});
-    }
-    void noteOn(int n, int ch = 10) {
-        send({static_cast<unsigned char>(0x90 + ch - 1), static_cast<unsigned char>(n), 100});
-    }
-    void noteOff(int n, int ch = 10) {
-        send({static_cast<unsigned char>(0x80 + ch - 1), static_cast<unsigned char>(n), 0});
-    }
-    void program(int p, int ch = 1) {
-        send({static_cast<unsigned char>(0xC0 + ch - 1), static_cast<unsigned char>(p)});
-    }
+    void cc(int n, int v, int ch = 1) { send({u8(0xB0 + ch - 1), u8(n), u8(v)}); }
+    void noteOn(int n, int ch = 10) { send({u8(0x90 + ch - 1), u8(n), 100}); }
+    void noteOff(int n, int ch = 10) { send({u8(0x80 + ch - 1), u8(n), 0}); }
+    void program(int p, int ch = 1) { send({u8(0xC0 + ch - 1), u8(p)}); }
 
   private:
+    static unsigned char u8(int b) { return static_cast<unsigned char>(b); }
     RtMidiOut out_;
 };
 
@@ -154,15 +146,7 @@ class ControllersTest : public ::testing::TestWithParam<MidiApi> {
     bool playTone(double hz) {
         const QString item = test::mediaFile(QStringLiteral("tone %1.mp3").arg(hz),
                                              testmedia::sine(hz, 30, kRate, 2, 0.25));
-        w_->MenuTabs()->setCurrentIndex(0);
-        test::setList(w_->playListPage(), {item});
-        w_->playListPage().PlayListView()->setEnabled(true);
-        test::doubleClickRow(w_->playListPage(), 0);
-        const bool ok = test::waitFor(
-            [&] { return w_->playQueue().NamePlay == item && w_->player().GetFilePlayPerf(); },
-            4000);
-        w_->MenuTabs()->setCurrentIndex(2);
-        return ok;
+        return test::playRow(*w_, {item}, 0);
     }
     // The tone's frequency as heard now: a quarter second rendered, the first 100 ms dropped
     // (the rate glides to its new value within an output block).

@@ -11,22 +11,14 @@ namespace velorixa::midi {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-MidiMessage cc(int ch, int n, int v) {
-    return {MidiKind::ControlChange, static_cast<std::uint8_t>(ch), static_cast<std::uint8_t>(n),
+MidiMessage make(MidiKind kind, int ch, int n, int v) {
+    return {kind, static_cast<std::uint8_t>(ch), static_cast<std::uint8_t>(n),
             static_cast<std::uint8_t>(v)};
 }
-MidiMessage on(int ch, int n, int v) {
-    return {MidiKind::NoteOn, static_cast<std::uint8_t>(ch), static_cast<std::uint8_t>(n),
-            static_cast<std::uint8_t>(v)};
-}
-MidiMessage off(int ch, int n, int v) {
-    return {MidiKind::NoteOff, static_cast<std::uint8_t>(ch), static_cast<std::uint8_t>(n),
-            static_cast<std::uint8_t>(v)};
-}
-MidiMessage pc(int ch, int n) {
-    return {MidiKind::ProgramChange, static_cast<std::uint8_t>(ch), static_cast<std::uint8_t>(n),
-            0};
-}
+const auto cc = [](int ch, int n, int v) { return make(MidiKind::ControlChange, ch, n, v); };
+const auto on = [](int ch, int n, int v) { return make(MidiKind::NoteOn, ch, n, v); };
+const auto off = [](int ch, int n, int v) { return make(MidiKind::NoteOff, ch, n, v); };
+const auto pc = [](int ch, int n) { return make(MidiKind::ProgramChange, ch, n, 0); };
 
 Bytes sysex(size_t length) {
     Bytes b{0xF0};
@@ -107,9 +99,7 @@ TEST(MidiParser, BytesOfAMessageReadBackToIt) {
         std::vector<MidiMessage> out;
         const Bytes b = MidiBytes(m);
         p.feed(b.data(), b.size(), out);
-        MidiMessage expect = m;
-        ASSERT_EQ(out.size(), 1u);
-        EXPECT_EQ(out[0], expect);
+        EXPECT_EQ(out, std::vector<MidiMessage>{m});
     }
 }
 

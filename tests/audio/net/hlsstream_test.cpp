@@ -156,17 +156,13 @@ TEST(HlsStream, LivePlaylistStartsNearTheEdgeAndFollowsItsGrowth) {
 
     // Nothing new for a while, then a playlist cut short as a server rewriting it in place
     // sends it: the playlist is loaded again and again, the stream waits and repeats nothing.
-    uint64_t loads = s->playlistLoads();
-    ASSERT_TRUE(readUntil(
-        *s, &got, [&](const std::string&) { return s->playlistLoads() >= loads + 2; }, 10s));
-    server.setResponse("/live/index.m3u8", playlist(live(10, 15).substr(0, 20)));
-    loads = s->playlistLoads();
-    ASSERT_TRUE(readUntil(
-        *s, &got, [&](const std::string&) { return s->playlistLoads() >= loads + 2; }, 10s));
-    server.setResponse("/live/index.m3u8", playlist(live(10, 13)));
-    loads = s->playlistLoads();
-    ASSERT_TRUE(readUntil(
-        *s, &got, [&](const std::string&) { return s->playlistLoads() >= loads + 2; }, 10s));
+    // Each playlist below is loaded twice before the next one is served.
+    for (const std::string& body : {live(10, 15), live(10, 15).substr(0, 20), live(10, 13)}) {
+        server.setResponse("/live/index.m3u8", playlist(body));
+        const uint64_t loads = s->playlistLoads();
+        ASSERT_TRUE(readUntil(
+            *s, &got, [&](const std::string&) { return s->playlistLoads() >= loads + 2; }, 10s));
+    }
     EXPECT_FALSE(s->transferEnded());
     server.setResponse("/live/index.m3u8", playlist(live(12, 17)));
     const std::string grown = start + seg[16] + seg[17];
@@ -220,49 +216,47 @@ TEST(HlsStream, MasterPlaylistLeadsToTheChosenVariant) {
 
 TEST(HlsStream, PlaylistsThatCannotPlayAreRefusedWithTheirReasonWithinTheDeadline) {
     TestServer server;
+    std::string error;
     server.setResponse("/seg.mp3", ok(testAudio(4000, 5), "audio/mpeg"));
     const std::string media = "#EXTM3U\n#EXT-X-TARGETDURATION:2\n";
-    server.setResponse("/aes.m3u8", playlist(media + "#EXT-X-KEY:METHOD=AES-128,URI=\"k.bin\"\n"
-                                                     "#EXTINF:2,\nseg.mp3\n"));
-    server.setResponse("/fmp4.m3u8",
-                       playlist(media + "#EXT-X-MAP:URI=\"init.mp4\"\n#EXTINF:2,\nseg.mp3\n"));
-    server.setResponse("/loop.m3u8",
-                       playlist("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1\nloop.m3u8\n"));
-    server.setResponse("/selfseg.m3u8", playlist(media + "#EXTINF:2,\nselfseg.m3u8\n"));
     std::string huge = media;
     while (huge.size() < (2u << 20))
         huge += "#EXTINF:2,\nseg.mp3\n";
-    server.setResponse("/huge.m3u8", playlist(huge));
     // A playlist that never ends: a line at a time, for ever.
     TestResponse endless = playlist(media + std::string(1 << 20, '\n'));
     endless.headers = {"Content-Type: application/vnd.apple.mpegurl"};
     endless.chunkBytes = 1;
     endless.chunkDelayMs = 20;
-    server.setResponse("/endless.m3u8", endless);
-    server.setResponse("/gone.m3u8", playlist(media + "#EXTINF:2,\nnone1.mp3\n#EXTINF:2,\n"
-                                                      "none2.mp3\n#EXT-X-ENDLIST\n"));
-    server.setResponse("/empty.m3u8", playlist(media + "#EXT-X-ENDLIST\n"));
-    server.setResponse("/text.m3u8", ok("hello", "text/plain"));
-    server.setResponse("/novariant.m3u8", playlist("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1\n"));
     const struct {
         const char* path;
+        TestResponse response;
         const char* why;
     } cases[] = {
-        {"/aes.m3u8", "encrypted segments (AES-128) are not supported"},
-        {"/fmp4.m3u8", "fragmented MP4 segments are not supported"},
-        {"/loop.m3u8", "HLS master playlists lead to further masters too many times"},
-        {"/selfseg.m3u8", "an HLS segment is a playlist, not audio"},
-        {"/huge.m3u8", "HLS playlist larger than 1 MiB"},
-        {"/endless.m3u8", "too little audio within 3 s"},
-        {"/gone.m3u8", "no segment could be fetched (HTTP 404 Not Found)"},
-        {"/empty.m3u8", "the HLS playlist lists no segments"},
-        {"/text.m3u8", "not an HLS playlist"},
-        {"/novariant.m3u8", "the HLS master playlist names no stream"},
-        {"/missing.m3u8", "HTTP 404 Not Found"},
+        {"/aes.m3u8",
+         playlist(media + "#EXT-X-KEY:METHOD=AES-128,URI=\"k.bin\"\n#EXTINF:2,\nseg.mp3\n"),
+         "encrypted segments (AES-128) are not supported"},
+        {"/fmp4.m3u8", playlist(media + "#EXT-X-MAP:URI=\"init.mp4\"\n#EXTINF:2,\nseg.mp3\n"),
+         "fragmented MP4 segments are not supported"},
+        {"/loop.m3u8", playlist("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1\nloop.m3u8\n"),
+         "HLS master playlists lead to further masters too many times"},
+        {"/selfseg.m3u8", playlist(media + "#EXTINF:2,\nselfseg.m3u8\n"),
+         "an HLS segment is a playlist, not audio"},
+        {"/huge.m3u8", playlist(huge), "HLS playlist larger than 1 MiB"},
+        {"/endless.m3u8", endless, "too little audio within 3 s"},
+        {"/gone.m3u8",
+         playlist(media + "#EXTINF:2,\nnone1.mp3\n#EXTINF:2,\nnone2.mp3\n#EXT-X-ENDLIST\n"),
+         "no segment could be fetched (HTTP 404 Not Found)"},
+        {"/empty.m3u8", playlist(media + "#EXT-X-ENDLIST\n"), "the HLS playlist lists no segments"},
+        {"/text.m3u8", ok("hello", "text/plain"), "not an HLS playlist"},
+        {"/novariant.m3u8", playlist("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1\n"),
+         "the HLS master playlist names no stream"},
     };
+    for (const auto& c : cases)
+        server.setResponse(c.path, c.response);
+    EXPECT_FALSE(openHls(server.url("/missing.m3u8"), &error));
+    EXPECT_EQ(error, "HTTP 404 Not Found");
     for (const auto& c : cases) {
         const auto t0 = Clock::now();
-        std::string error;
         EXPECT_FALSE(openHls(server.url(c.path), &error)) << c.path;
         EXPECT_EQ(error, c.why) << c.path;
         // The open's one deadline (3 s here), with room for a loaded machine.
