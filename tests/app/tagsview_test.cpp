@@ -28,13 +28,8 @@ class TagsViewTest : public WindowFixture {
         EXPECT_TRUE(error.isEmpty()) << error.toStdString();
         return path;
     }
-    QString shown(int row) {
-        ListBox* view = list().PlayListView();
-        return view->QListView::model()->index(row, 0).data(Qt::DisplayRole).toString();
-    }
-    QString tip(int row) {
-        ListBox* view = list().PlayListView();
-        return view->QListView::model()->index(row, 0).data(Qt::ToolTipRole).toString();
+    QString shown(int row, int role = Qt::DisplayRole) {
+        return list().PlayListView()->QListView::model()->index(row, 0).data(role).toString();
     }
     // The add/save panel open on folder, showing the file type of option.
     void browse(const QString& folder, const char* option) {
@@ -64,13 +59,13 @@ TEST_F(TagsViewTest, TheListShowsArtistAndTitleAndKeepsThePath) {
     QTest::mouseClick(ui<QPushButton>("CmdExitAddSav"), Qt::LeftButton);
 
     // The items are the paths, as they always were.
-    ASSERT_EQ(list().PlayListView()->model().texts(), (QStringList{tagged, titled, plain}));
+    ASSERT_EQ(lines(), (QStringList{tagged, titled, plain}));
     ASSERT_TRUE(waitFor([&] { return shown(0) == "Band - Tune"; }, 10000))
         << shown(0).toStdString();
     EXPECT_TRUE(waitFor([&] { return shown(1) == "Only A Title"; }, 10000));
     EXPECT_EQ(shown(2), "03 plain");
     for (int row = 0; row < 3; ++row)
-        EXPECT_EQ(tip(row), list().PlayListView()->model().text(row));
+        EXPECT_EQ(shown(row, Qt::ToolTipRole), lines()[row]);
 
     // Played by a double click: the transport shows the name, the path in its tool tip, and
     // the play queue holds the path.
@@ -113,9 +108,8 @@ TEST_F(TagsViewTest, ListFilesOfEveryKindAreListedAndAdded) {
     browse(lists, "OptLists");
     EXPECT_EQ(browserFiles(), (QStringList{"a.PLF", "b.m3u", "c.pls", "d.m3u8"}));
     addAll();
-    EXPECT_EQ(list().PlayListView()->model().texts(),
-              (QStringList{"/abs/one.mp3", lists + "/songs/two.flac", "/abs/three x.ogg",
-                           "http://radio.example/aac", media_.path() + "/four.opus"}));
+    EXPECT_EQ(lines(), (QStringList{"/abs/one.mp3", lists + "/songs/two.flac", "/abs/three x.ogg",
+                                    "http://radio.example/aac", media_.path() + "/four.opus"}));
     // The HLS playlist added nothing, and the window says why.
     EXPECT_TRUE(ui<QLabel>("LblListNote")->text().contains("HLS"))
         << ui<QLabel>("LblListNote")->text().toStdString();

@@ -44,23 +44,16 @@ class UndoTest : public WindowFixture {
   public:  // the case tables' lambdas drive the window through these
     using WindowFixture::clickRow;
     using WindowFixture::list;
+    using WindowFixture::search;
     using WindowFixture::setList;
+    using WindowFixture::ui;
     VelMix& win() { return *w_; }
     void SetUp() override {
         WindowFixture::SetUp();
         root_ = tree_.path() + "/music";
-        ui<QComboBox>("Drive0")->addItem(root_);
-        ui<QComboBox>("Drive0")->setCurrentIndex(ui<QComboBox>("Drive0")->count() - 1);
-        list().musicSearch().rules = [] { return util::WalkRules{}; };
+        searchFrom(root_);
     }
-
-    template <class W>
-    W* named(const QString& name) {
-        W* w = w_->findChild<W*>(name);
-        EXPECT_NE(w, nullptr) << name.toStdString();
-        return w;
-    }
-    QPushButton* button(const QString& name) { return named<QPushButton>(name); }
+    QPushButton* button(const QString& name) { return ui<QPushButton>(name); }
     // A click as the operator makes it: on the page that shows the button.
     void click(QAbstractButton* b) {
         for (int i = 0; i < 4; ++i)
@@ -109,24 +102,24 @@ class UndoTest : public WindowFixture {
     // Style s (1..12) chosen in the editor's list, its title and content typed, the fields left.
     void style(int s, const QString& title, const QString& content) {
         w_->MenuTabs()->setCurrentIndex(3);
-        auto* combo = named<QComboBox>("ComboStyle");
+        auto* combo = ui<QComboBox>("ComboStyle");
         combo->setCurrentIndex(s - 1);
         emit combo->activated(s - 1);
         for (auto [field, text] :
              {std::pair{"TxtTitle", title}, std::pair{"TxtContent", content}}) {
-            auto* edit = named<QLineEdit>(field);
+            auto* edit = ui<QLineEdit>(field);
             edit->setFocus();
             QTest::keyClicks(edit, text);
         }
         w_->MenuTabs()->setFocus();
     }
     void saveSet(const QString& name) {
-        named<QLineEdit>("TxtSaveFile")->setText(name);
+        ui<QLineEdit>("TxtSaveFile")->setText(name);
         click("CmdSaveFile");
         ASSERT_TRUE(QFile::exists(appDir_.path() + "/" + name + ".PSF"));
     }
     void doubleClickSet(const QString& name) {
-        auto* box = named<QListWidget>("FileBoxSet");
+        auto* box = ui<QListWidget>("FileBoxSet");
         auto items = box->findItems(name, Qt::MatchExactly);
         ASSERT_EQ(items.size(), 1);
         const QPoint at = box->visualItemRect(items[0]).center();
@@ -147,26 +140,21 @@ class UndoTest : public WindowFixture {
         s.set = perf().skbd().set();
         for (int k = 1; k <= perform::kKeyCount; ++k)
             s.enabled.push_back(button(QStringLiteral("ButKbd_%1").arg(k))->isEnabled());
-        auto* combo = named<QComboBox>("ComboStyle");
+        auto* combo = ui<QComboBox>("ComboStyle");
         for (int i = 1; i <= perform::kStyleCount; ++i) {
             s.styleButtons << button(QStringLiteral("ButTyp_%1").arg(i))->text();
             s.styleList << combo->itemText(i - 1);
         }
         s.setFile = perf().setFiles().SetFile()[0];
-        s.underStyles = named<QLineEdit>("TxtKbdFil2")->text();
-        s.current = named<QLineEdit>("TxtKbdFil4")->text();
+        s.underStyles = ui<QLineEdit>("TxtKbdFil2")->text();
+        s.current = ui<QLineEdit>("TxtKbdFil4")->text();
         return s;
     }
     // Music files under the searched folder.
-    QStringList makeMusic(int n) {
-        QStringList paths;
-        for (int i = 0; i < n; ++i) {
-            const QString p = QString("%1/s%2.mp3").arg(root_).arg(i);
-            QDir().mkpath(root_);
-            EXPECT_TRUE(writeFile(p, "x"));
-            paths << p;
-        }
-        return paths;
+    void makeMusic(int n) {
+        QDir().mkpath(root_);
+        for (int i = 0; i < n; ++i)
+            EXPECT_TRUE(writeFile(QString("%1/s%2.mp3").arg(root_).arg(i), "x"));
     }
 
     QTemporaryDir tree_;
@@ -201,9 +189,7 @@ const UndoCase kUndoCases[] = {
          t.sixLinesTwoSelected();
      },
      [](UndoTest& t) {
-         t.click("ChkEnterAddSav");
-         t.click("TogFindMusic");
-         ASSERT_TRUE(waitFor([&] { return !t.list().musicSearch().running(); }, 5000));
+         t.search();
          ASSERT_EQ(t.list().PlayListView()->model().count(), 11);
      }},
     {"Clear", "Clear", false, [](UndoTest& t) { t.keysAndStyles(true); },
@@ -223,7 +209,7 @@ const UndoCase kUndoCases[] = {
     {"FunctionKeyOverUnsavedKeys", "Load Set", false,
      [](UndoTest& t) {
          t.keysAndStyles(false);
-         t.named<QListWidget>("FileBoxSet")->setCurrentRow(0);
+         t.ui<QListWidget>("FileBoxSet")->setCurrentRow(0);
          t.click("CmdFunKey_2");
          t.assign(5, 40);
          t.win().MenuTabs()->setCurrentIndex(1);
@@ -252,20 +238,13 @@ TEST_P(UndoActionTest, CtrlZTakesItBackExactlyOnce) {
     ctrlZ();
     EXPECT_EQ(shownMessage(), QString("Undone: ") + c.step);
     EXPECT_EQ(listSeen(), listBefore);
-    const KeysSeen keysAfter = keysSeen();
-    EXPECT_TRUE(keysAfter.set == keysBefore.set);
-    EXPECT_EQ(keysAfter.enabled, keysBefore.enabled);
-    EXPECT_EQ(keysAfter.styleButtons, keysBefore.styleButtons);
-    EXPECT_EQ(keysAfter.styleList, keysBefore.styleList);
-    EXPECT_EQ(keysAfter.setFile, keysBefore.setFile);
-    EXPECT_EQ(keysAfter.underStyles, keysBefore.underStyles);
-    EXPECT_EQ(keysAfter.current, keysBefore.current);
+    EXPECT_EQ(keysSeen(), keysBefore);
     EXPECT_EQ(w_->MenuTabs()->currentIndex(), page) << "Ctrl's own page switch is put back";
     // Once only: the next Ctrl+Z finds nothing more, and says so without a box.
     ctrlZ();
     EXPECT_EQ(shownMessage(), "Nothing to undo");
     EXPECT_EQ(listSeen(), listBefore);
-    EXPECT_TRUE(keysSeen().set == keysBefore.set);
+    EXPECT_EQ(keysSeen(), keysBefore);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     for (QWidget* top : QApplication::topLevelWidgets())
         EXPECT_FALSE(qobject_cast<QMessageBox*>(top) && top->isVisible());
@@ -296,9 +275,7 @@ TEST_F(UndoTest, ActionsThatLoseNothingAreNoStep) {
         {"a search that finds nothing",
          [](UndoTest& t) {
              QDir().mkpath(t.root_ + "/empty");
-             t.click("ChkEnterAddSav");
-             t.click("TogFindMusic");
-             ASSERT_TRUE(waitFor([&] { return !t.list().musicSearch().running(); }, 5000));
+             t.search();
          }},
         {"Assign to an empty key", [](UndoTest& t) { t.assign(7, 30); }},
         {"a set loaded over saved keys",
@@ -413,7 +390,7 @@ TEST_F(UndoTest, CtrlAloneStillSwitchesPagesAndATextFieldKeepsItsOwnCtrlZ) {
     setList({"/a.mp3"});
     click("CmdClearList");
     click("ChkEnterAddSav");
-    auto* field = named<QLineEdit>("NameFileSave");
+    auto* field = ui<QLineEdit>("NameFileSave");
     field->setFocus();
     QTest::keyClicks(field, "mix");
     QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);

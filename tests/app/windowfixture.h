@@ -3,10 +3,12 @@
 // layer's no-sound device, with message boxes recorded instead of shown.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QListView>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -148,11 +150,12 @@ class WindowFixture : public ::testing::Test {
     QString namePlay() { return w_->playQueue().NamePlay; }
     // A control of the window by its object name.
     template <class T>
-    T* ui(const char* name) {
+    T* ui(const QString& name) {
         T* w = w_->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name;
+        EXPECT_NE(w, nullptr) << name.toStdString();
         return w;
     }
+    QStringList lines() { return list().PlayListView()->model().texts(); }
 
     void setList(const QStringList& items) { test::setList(list(), items); }
     // Two short tones told apart by their pitch as the list, played down the list.
@@ -164,6 +167,22 @@ class WindowFixture : public ::testing::Test {
     }
     void clickRow(int row, Qt::KeyboardModifiers mods = {}) { test::clickRow(list(), row, mods); }
     void doubleClickRow(int row) { test::doubleClickRow(list(), row); }
+    // The music search set to walk root, offered in the drive list, blind to the machine's mounts.
+    void searchFrom(const QString& root) {
+        auto* drives = ui<QComboBox>("Drive0");
+        drives->addItem(root);
+        drives->setCurrentIndex(drives->count() - 1);
+        list().musicSearch().rules = [] { return util::WalkRules{}; };
+    }
+    // The operator's way to the search: "Add / Save ...", then the toggle.
+    void clickMusicSearch() {
+        QTest::mouseClick(ui<QPushButton>("ChkEnterAddSav"), Qt::LeftButton);
+        QTest::mouseClick(ui<QPushButton>("TogFindMusic"), Qt::LeftButton);
+    }
+    void search() {
+        clickMusicSearch();
+        ASSERT_TRUE(waitFor([&] { return !list().musicSearch().running(); }, 10000));
+    }
     template <class F>
     static bool waitFor(F cond, int ms) {
         return test::waitFor(cond, ms);

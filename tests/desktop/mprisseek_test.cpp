@@ -35,7 +35,6 @@ class MprisSeekTest : public ::testing::Test {
         playerBus_.reset();
         QDBusConnection::disconnectFromBus("vx-seek-player");
     }
-    bool canSeek() { return client_->playerProperty("CanSeek").toBool(); }
     QDBusObjectPath track() {
         return test::toMap(client_->playerProperty("Metadata"))
             .value("mpris:trackid")
@@ -50,9 +49,7 @@ class MprisSeekTest : public ::testing::Test {
 };
 
 TEST_F(MprisSeekTest, SetPositionAndSeekLandWithinATenthOfASecondAndSaySo) {
-    EXPECT_FALSE(canSeek()) << "nothing plays";
     ASSERT_TRUE(win_->play({test::tonePerSecondFile()}, 0));
-    EXPECT_TRUE(canSeek());
     double heard = test::heardAfterEnd(test::renderMono(1.6));
     ASSERT_NEAR(heard, 1.6, 0.1);
 
@@ -111,13 +108,6 @@ TEST_F(MprisSeekTest, SetPositionAndSeekLandWithinATenthOfASecondAndSaySo) {
             EXPECT_NEAR(client_->seeked_.back() / 1e6, expected, 0.1);
         }
     }
-    // A pause and a stop take the seek away.
-    client_->player("Pause");
-    EXPECT_FALSE(canSeek());
-    client_->player("Play");
-    EXPECT_TRUE(canSeek());
-    client_->player("Stop");
-    EXPECT_FALSE(canSeek());
 }
 
 }  // namespace

@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 
+#include "common/tempfolder.h"
 #include "playlist/browser.h"
 #include "playlist/listfile.h"
 #include "util/fspath.h"
@@ -15,25 +14,10 @@
 namespace velorixa::playlist {
 namespace {
 
-bool writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-class PlaylistFilesTest : public ::testing::Test {
+class PlaylistFilesTest : public testmedia::TempFolderTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        lists_ = dir_.path() + "/lists";
-        ASSERT_TRUE(QDir().mkpath(lists_));
-    }
-    QTemporaryDir dir_;
-    QString lists_;
+    void SetUp() override { ASSERT_TRUE(dir_.isValid() && QDir().mkpath(lists_)); }
+    const QString lists_ = path("lists");
 };
 
 TEST_F(PlaylistFilesTest, EntriesBecomeItemsResolvedAgainstTheListsFolder) {
@@ -59,12 +43,11 @@ TEST_F(PlaylistFilesTest, EntriesBecomeItemsResolvedAgainstTheListsFolder) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const QString path = lists_ + "/" + c.name;
-        ASSERT_TRUE(writeAll(path, c.text));
+        writeBytes(QString("lists/") + c.name, c.text);
         PlaylistModel list;
         list.append("/already/there.mp3");
         PlaylistLoad load;
-        const int added = LoadAnyListFile(path, list, &load);
+        const int added = LoadAnyListFile(lists_ + "/" + c.name, list, &load);
         QStringList expected{"/already/there.mp3"};
         for (QString item : c.items)
             expected << item.replace("@", lists_).replace("^", dir_.path());
@@ -76,13 +59,12 @@ TEST_F(PlaylistFilesTest, EntriesBecomeItemsResolvedAgainstTheListsFolder) {
 }
 
 TEST_F(PlaylistFilesTest, AnHlsPlaylistIsAStreamNotAListOfFiles) {
-    const QString path = lists_ + "/live.m3u8";
-    ASSERT_TRUE(writeAll(path,
-                         "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:6\n"
-                         "#EXT-X-MEDIA-SEQUENCE:7\n#EXTINF:6.0,\nseg7.aac\n"));
+    writeBytes("lists/live.m3u8",
+               "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:6\n"
+               "#EXT-X-MEDIA-SEQUENCE:7\n#EXTINF:6.0,\nseg7.aac\n");
     PlaylistModel list;
     PlaylistLoad load;
-    EXPECT_EQ(LoadAnyListFile(path, list, &load), 0);
+    EXPECT_EQ(LoadAnyListFile(lists_ + "/live.m3u8", list, &load), 0);
     EXPECT_TRUE(load.hls);
     EXPECT_TRUE(list.isEmpty());
     EXPECT_TRUE(util::IsHlsPlaylist("#EXTM3U\r\n  #EXT-X-STREAM-INF:BANDWIDTH=1\r\nv.m3u8"));
@@ -90,10 +72,9 @@ TEST_F(PlaylistFilesTest, AnHlsPlaylistIsAStreamNotAListOfFiles) {
 }
 
 TEST_F(PlaylistFilesTest, ThePlayersOwnListFileStillReadsLineForLine) {
-    const QString path = lists_ + "/Mix.PLF";
-    ASSERT_TRUE(writeAll(path, "/a/one.mp3\r\nrelative stays as it is.mp3\r\n\r\n"));
+    writeBytes("Mix.PLF", "/a/one.mp3\r\nrelative stays as it is.mp3\r\n\r\n");
     PlaylistModel list;
-    EXPECT_EQ(LoadAnyListFile(path, list), 3);
+    EXPECT_EQ(LoadAnyListFile(path("Mix.PLF"), list), 3);
     EXPECT_EQ(list.texts(), (QStringList{"/a/one.mp3", "relative stays as it is.mp3", ""}));
 }
 
@@ -121,19 +102,20 @@ TEST_F(PlaylistFilesTest, AnM3uWrittenReadsBackAsTheSameItems) {
     const QString odd = util::PathFromBytes("/m/caf\xe9.mp3");  // Latin-1 byte
     const QStringList items{"/m/one.flac", "", "http://radio.example/live Radio One", odd,
                             "/m/line\nbreak.mp3"};
-    const QString path = lists_ + "/out.m3u";
+    const QString out = lists_ + "/out.m3u";
     const auto info = [](const QString& item) {
         M3uInfo i;
         if (item == "/m/one.flac") i = {183, "Band - Song"};
         return i;
     };
     QString error;
-    ASSERT_TRUE(WriteM3uFile(path, items, info, &error)) << error.toStdString();
-    EXPECT_EQ(readAll(path), QByteArray("#EXTM3U\n#EXTINF:183,Band - Song\n/m/one.flac\n"
-                                        "#EXTINF:-1,Radio One\nhttp://radio.example/live\n"
-                                        "/m/caf\xe9.mp3\n/m/line break.mp3\n"));
+    ASSERT_TRUE(WriteM3uFile(out, items, info, &error)) << error.toStdString();
+    EXPECT_EQ(readBytes("lists/out.m3u"),
+              QByteArray("#EXTM3U\n#EXTINF:183,Band - Song\n/m/one.flac\n"
+                         "#EXTINF:-1,Radio One\nhttp://radio.example/live\n"
+                         "/m/caf\xe9.mp3\n/m/line break.mp3\n"));
     PlaylistModel list;
-    EXPECT_EQ(LoadAnyListFile(path, list), 4);
+    EXPECT_EQ(LoadAnyListFile(out, list), 4);
     EXPECT_EQ(list.texts(),
               (QStringList{"/m/one.flac", "http://radio.example/live", odd, "/m/line break.mp3"}));
     // Nothing is written into a folder that does not exist; no old file is touched.

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/scopedenv.h"
 #include "playlist/browser.h"
 #include "playlist/musicsearch.h"
 
@@ -14,30 +15,7 @@ using namespace velorixa::playlist;
 
 namespace {
 
-// An environment variable set for one scope, put back as it was after.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const QByteArray& value)
-        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
-        if (value.isNull()) {
-            qunsetenv(name);
-        } else {
-            qputenv(name, value);
-        }
-    }
-    ~ScopedEnv() {
-        if (had_) {
-            qputenv(name_, old_);
-        } else {
-            qunsetenv(name_);
-        }
-    }
-
-  private:
-    const char* name_;
-    bool had_;
-    QByteArray old_;
-};
+using testmedia::ScopedEnv;
 
 TEST(SearchRoots, HomeAndMusicComeBeforeTheMountedFileSystemsEachOnce) {
     const struct {
