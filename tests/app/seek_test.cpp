@@ -42,7 +42,7 @@ TEST(SeekKeys, LandWithinATenthOfASecondOnAFileAndTheBarFollows) {
         {Qt::Key_PageUp, -30},   // and past the start: the start
     };
     for (const auto& s : steps) {
-        SCOPED_TRACE(testing::Message() << "key " << int(s.key) << ", " << s.to << " s");
+        SCOPED_TRACE(::testing::Message() << "key " << int(s.key) << ", " << s.to << " s");
         const double expected = std::max(0.0, heard + s.to);
         typeKey(w, s.key, Qt::ShiftModifier);
         EXPECT_NEAR(bar->value(), expected, 1.0) << "the bar shows it at once";
