@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Velorixa set-up: installs what the player needs (Debian 12), builds it, then runs it or its tests.
-#   ./velorixa.sh play     set up, build (without the tests) and start the player
+#   ./velorixa.sh play     set up, build the player alone and start it
 #   ./velorixa.sh test     set up, build and run every test
-#   ./velorixa.sh build    set up and build only (with the tests)
+#   ./velorixa.sh build    set up and build only (the player, the tools and the tests)
 #   ./velorixa.sh install [PREFIX]
-#                          set up, build (without the tests) and install into PREFIX (/usr/local):
+#                          set up, build the player alone and install into PREFIX (/usr/local):
 #                          PREFIX/bin/velorixa, its menu entry, icon and starter station list
 #   ./velorixa.sh fuzz [S] build the libFuzzer targets with clang and run each for S seconds (20)
 # Environment: BUILD_DIR (default build; build-fuzz for fuzz), JOBS (parallel build jobs),
@@ -16,7 +16,9 @@
 #   VELORIXA_SANITIZE  address and undefined-behaviour sanitizers (0)
 #   VELORIXA_TSAN      thread sanitizer (0)
 #   VELORIXA_ASSERTS   assert() kept in the optimised build: the audio thread's contract (0)
-#   VELORIXA_TESTS     build the tests (0 for play, 1 otherwise)
+#   VELORIXA_TESTS     build the tests (0 for play and install, 1 otherwise)
+#   VELORIXA_TOOLS     build the benchmarks and developer tools (0 for play and install, 1
+#                      otherwise; the tests bring them whatever it says)
 #   VELORIXA_FUZZ      the libFuzzer targets (1 for fuzz, 0 otherwise)
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -79,12 +81,13 @@ seed_audio() {
 cmd=${1:-play}
 case "$cmd" in
   fuzz) VELORIXA_FUZZ=1 ;;
-  play | install) : "${VELORIXA_TESTS:=0}" ;;
+  play | install) : "${VELORIXA_TESTS:=0}" "${VELORIXA_TOOLS:=0}" ;;
 esac
 fuzz=$(on_off VELORIXA_FUZZ "${VELORIXA_FUZZ:-0}")
 tests=$(on_off VELORIXA_TESTS "${VELORIXA_TESTS:-1}")
 [ "$fuzz" = ON ] && tests=ON # the fuzz targets live with the tests
-options=(-DVELORIXA_TESTS="$tests" -DVELORIXA_FUZZ="$fuzz")
+tools=$(on_off VELORIXA_TOOLS "${VELORIXA_TOOLS:-1}")
+options=(-DVELORIXA_TESTS="$tests" -DVELORIXA_TOOLS="$tools" -DVELORIXA_FUZZ="$fuzz")
 for o in VELORIXA_WERROR VELORIXA_SANITIZE VELORIXA_TSAN VELORIXA_ASSERTS; do
   v=$(on_off "$o" "${!o:-0}")
   options+=("-D$o=$v")
