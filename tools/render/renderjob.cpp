@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "audio/audiolib.h"
+#include "audio/pcm16.h"
 #include "audio/player.h"
 #include "util/fspath.h"
 
@@ -303,10 +304,10 @@ bool WavWriter::write(const float* stereo, size_t frames, QString* error) {
         return fail(error, QStringLiteral("a WAV file holds at most %1 s")
                                .arg(static_cast<long long>(MaxWavSeconds())));
     }
-    for (size_t i = 0; i < 2 * frames; ++i) {
-        const float v = std::clamp(stereo[i], -1.0f, 1.0f);
-        pending_.push_back(static_cast<int16_t>(std::lround(v * 32767.0f)));
-    }
+    // Clipped, times 32767, rounded half away from zero: std::lround's result, eight at a time.
+    const size_t at = pending_.size();
+    pending_.resize(at + 2 * frames);
+    audio::ToPcm16(stereo, pending_.data() + at, 2 * frames);
     frames_ += frames;
     return pending_.size() < 2 * 16384 || flush(error);
 }
