@@ -165,19 +165,27 @@ void Engine::renderOffline(float* stereo, int frames) {
         const auto deadline = Clock::now() + std::chrono::seconds(2);
         while (true) {
             // The readiness check runs inside a block so the mix it reads stays alive; the wait
-            // runs outside, so a caller publishing a new mix is never held up by it.
+            // runs outside, so a caller publishing a new mix is never held up by it. The source
+            // waited for is held meanwhile.
             enterBlock();
             const MixState* mix = mix_.load(std::memory_order_seq_cst);
-            bool ready = true;
-            for (const MixEntry& e : mix->entries)
-                ready = ready && e.channel->readyToRender(n);
-            if (ready || Clock::now() >= deadline) {
+            std::shared_ptr<Source> behind;
+            for (const MixEntry& e : mix->entries) {
+                if (!e.channel->readyToRender(n)) {
+                    behind = e.channel->sourcePtr();
+                    break;
+                }
+            }
+            if (!behind || Clock::now() >= deadline) {
                 render(stereo + static_cast<size_t>(done) * 2, n, true);
                 leaveBlock();
                 break;
             }
             leaveBlock();
-            std::this_thread::sleep_for(std::chrono::microseconds(50));
+            // Asleep until the decoder has filled its ring (or ended, or the deadline passed):
+            // the blocks that follow then render without a wait each, and the two threads
+            // take turns once per ring rather than once per block.
+            behind->waitDecoded(SIZE_MAX, deadline);
         }
         done += n;
     }
