@@ -151,9 +151,10 @@ void FftPicture::loadScrolled(const std::vector<uint8_t>& bits, const Palette& p
 }
 
 void FftPicture::paintEvent(QPaintEvent* event) {
-    QFrame::paintEvent(event);
-    QPainter p(this);
     const QRect area = contentsRect();
+    // The sunken border is drawn by the style, which costs more than a bar: only when asked.
+    if (!area.contains(event->region().boundingRect())) QFrame::paintEvent(event);
+    QPainter p(this);
     // Only the parts asked for: after a scroll the new columns, after a tick the bars that moved.
     // Each goes as a copy of its part of the palette picture in bands of at most kBandRows
     // rows: Qt hands the drawing of 96 rows or more to two pool threads, whose wake-ups would
@@ -312,6 +313,10 @@ void DisplayPanel::setCircle(int loud) {
 }
 
 void DisplayPanel::TimerTik_Timer() {
+    if (!shown_) {
+        timerTik_.stop();
+        return;
+    }
     TikStep step = TimerTikStep(timerTik_.interval());
     if (!step.run) {
         timerTik_.setInterval(step.intervalMs);
@@ -352,7 +357,26 @@ void DisplayPanel::TimerTik_Timer() {
 }
 
 void DisplayPanel::Wake() {
-    if (!timerTik_.isActive()) timerTik_.start();
+    if (shown_ && !timerTik_.isActive()) timerTik_.start();
+}
+
+void DisplayPanel::setShown(bool shown) {
+    if (shown == shown_) return;
+    shown_ = shown;
+    if (shown) {
+        Wake();
+    } else {
+        timerTik_.stop();
+    }
+}
+
+float DisplayPanel::BeatLevelNow() {
+    if (!timerTik_.isActive() && player_.GetFilePlayPerf()) {
+        sfft_.DrawFft(player_.ChanPIT);
+        ++draws_;
+        picturesBehind_ = true;  // the buffers moved on without the pictures
+    }
+    return sfft_.BeatLevel();
 }
 
 void DisplayPanel::CmdMonitor_Click() {

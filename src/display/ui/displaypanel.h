@@ -3,7 +3,9 @@
 // `LevelL`/`LevelR` in `Picture8`/`Picture9` and `CmdMonitor` on the "PlayBack" page; the
 // loudness circle `Shape1` in `Frame7` in `PicCrc` and the grid lines `FrmSet(1..12)` on the
 // "Effects" page. The display timer `TimerTik` runs the analyser (display/sfft.h) and moves
-// them; each control repaints only when what it shows changed.
+// them; each control repaints only when what it shows changed. The timer runs only while a page
+// that shows part of the display is in front: on the other pages nothing of it can be seen, and
+// a player that wakes 100 times a second for nothing costs a laptop's battery.
 //
 // Thread contract: GUI thread only. Nothing here is reached from the audio thread.
 
@@ -112,8 +114,16 @@ class DisplayPanel : public QObject {
         sfft_.SetFftReady(true);
         Wake();
     }
-    // Sound plays (again): the display timer runs if it had stopped for lack of anything to draw.
+    // Sound plays (again): the display timer runs if it had stopped for lack of anything to draw
+    // (and a page that shows the display is in front).
     void Wake();
+    // Whether the page in front shows part of the display ("PlayBack": pictures and meters,
+    // "Effects": the circle). Off, the timer stops; on, it runs again and the pictures catch up.
+    void setShown(bool shown);
+    bool shown() const { return shown_; }
+    // The latest band sum for the style sequencer. While the timer rests (another page is in
+    // front) the reader's own tick analyses the playing sound, so the value is never stale.
+    float BeatLevelNow();
     void PaintFft();
     void ClrLevels();
 
@@ -139,6 +149,7 @@ class DisplayPanel : public QObject {
   private:
     // The pictures were hidden while the analyser ran: the next visible tick copies them whole.
     bool picturesBehind_ = false;
+    bool shown_ = false;  // the page in front shows part of the display (page 0 at load)
     void setLevel(QWidget* bar, int topPx);
     void setCircle(int loud);
     void showPictures();
