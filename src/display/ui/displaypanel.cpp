@@ -80,14 +80,14 @@ bool FftPicture::takePalette(const Palette& palette) {
     return true;
 }
 
-void FftPicture::present(const QRegion& dirty) {
+void FftPicture::present(const QRect& dirty) {
     if (heldAll_ || (heldScroll_ > 0 && !heldDirty_.isEmpty()) || !isVisible()) {
         update(contentsRect());
     } else {
         if (heldScroll_ > 0) scroll(-heldScroll_, 0, contentsRect());
         if (!dirty.isEmpty()) update(dirty);
     }
-    heldDirty_ = QRegion();
+    heldDirty_ = QRect();
     heldScroll_ = 0;
     heldAll_ = false;
 }
@@ -123,11 +123,14 @@ void FftPicture::load(const std::vector<uint8_t>& bits, const Palette& palette, 
             hi[b] = std::max(hi[b], h - 1 - y);
         }
     }
+    // One rectangle around every block that changed: a region of up to eight bars costs Qt
+    // more to build, repaint and send than the few unchanged pixels inside the rectangle.
     const QPoint origin = contentsRect().topLeft();
     for (int b = 0; b < blocks; ++b) {
         if (hi[b] >= 0)
-            heldDirty_ += QRect(origin.x() + b * kBlock, origin.y() + lo[b],
-                                std::min(kBlock, w - b * kBlock), hi[b] - lo[b] + 1);
+            heldDirty_ =
+                heldDirty_.united(QRect(origin.x() + b * kBlock, origin.y() + lo[b],
+                                        std::min(kBlock, w - b * kBlock), hi[b] - lo[b] + 1));
     }
     if (show) present(heldDirty_);
 }
@@ -147,7 +150,7 @@ void FftPicture::loadScrolled(const std::vector<uint8_t>& bits, const Palette& p
         line[w - 1] = bits[static_cast<size_t>(y) * w + static_cast<size_t>(w - 1)];
     }
     ++heldScroll_;
-    if (show) present(QRegion());
+    if (show) present(QRect());
 }
 
 void FftPicture::paintEvent(QPaintEvent* event) {

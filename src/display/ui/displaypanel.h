@@ -33,9 +33,9 @@ class FftPicture : public QFrame {
   public:
     FftPicture(int width, QWidget* parent);
     // Takes the bitmap (bottom-up rows, or a placeholder that shows the background) and its
-    // palette; repaints only the columns and rows that changed, in blocks of 16 columns (one
-    // bar and its gap). With show false the picture takes the bitmap but the repaint waits for
-    // the next load that shows.
+    // palette; repaints only the rectangle around the columns and rows that changed, found in
+    // blocks of 16 columns (one bar and its gap). With show false the picture takes the bitmap but
+    // the repaint waits for the next load that shows.
     void load(const std::vector<uint8_t>& bits, const Palette& palette, bool show = true);
     // The same for a bitmap that has scrolled one pixel to the left since the last load: what is
     // on the screen moves along and only the new columns at the right are painted.
@@ -48,13 +48,13 @@ class FftPicture : public QFrame {
 
   private:
     bool takePalette(const Palette& palette);
-    void present(const QRegion& dirty);
+    void present(const QRect& dirty);
 
     QImage image_;
     Palette palette_{};
     int paints_ = 0;
-    // Taken but not yet shown: a region to repaint, columns to scroll, or everything.
-    QRegion heldDirty_;
+    // Taken but not yet shown: a rectangle to repaint, columns to scroll, or everything.
+    QRect heldDirty_;
     int heldScroll_ = 0;
     bool heldAll_ = false;
 };
