@@ -2,6 +2,10 @@
 
 #include <QMetaObject>
 
+#include <sys/stat.h>
+
+#include <algorithm>
+
 #include "util/fspath.h"
 
 namespace velorixa::playlist {
@@ -24,8 +28,11 @@ bool IsFileItem(const QString& item) {
     return item.startsWith(u'/');
 }
 
-TagCache::TagCache(Reader reader, QObject* parent)
-    : QObject(parent), reader_(std::move(reader)), worker_([this] { work(); }) {}
+TagCache::TagCache(Reader reader, QObject* parent, int maxEntries)
+    : QObject(parent),
+      reader_(std::move(reader)),
+      maxEntries_(std::max(maxEntries, 1)),
+      worker_([this] { work(); }) {}
 
 TagCache::~TagCache() {
     {
@@ -37,32 +44,60 @@ TagCache::~TagCache() {
     worker_.join();
 }
 
-void TagCache::want(const QStringList& items) {
-    std::vector<QString> fresh;
-    for (const QString& item : items) {
-        if (!IsFileItem(item) || entries_.contains(item)) continue;
-        entries_.insert(item, Entry{{}, FileStem(item), false});
-        fresh.push_back(item);
+TagCache::FileStamp TagCache::stampOf(const QString& path) {
+    struct stat st {};
+    if (::stat(util::PathToBytes(path).constData(), &st) != 0) return {};
+    return {static_cast<int64_t>(st.st_size),
+            static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+TagCache::Entry& TagCache::touch(const QString& item) {
+    auto it = entries_.find(item);
+    if (it != entries_.end()) {
+        recent_.splice(recent_.begin(), recent_, it->recent);
+        return *it;
     }
-    if (fresh.empty()) return;
+    // Room first: a removal may move the hash's other entries. A dropped path's queued job
+    // still runs; its result finds no entry and is let go.
+    while (entries_.size() >= maxEntries_) {
+        entries_.remove(recent_.back());
+        recent_.pop_back();
+    }
+    recent_.push_front(item);
+    Entry fresh;
+    fresh.shown = FileStem(item);
+    fresh.recent = recent_.begin();
+    return *entries_.insert(item, std::move(fresh));
+}
+
+void TagCache::want(const QStringList& items) {
+    std::vector<Job> jobs;
+    for (const QString& item : items) {
+        if (!IsFileItem(item)) continue;
+        Entry& e = touch(item);
+        if (e.queued) continue;
+        e.queued = true;
+        jobs.push_back({item, e.read ? std::optional(e.stamp) : std::nullopt});
+    }
+    if (jobs.empty()) return;
     {
         std::lock_guard lock(mutex_);
-        for (QString& p : fresh)
-            queue_.push_back(std::move(p));
+        for (Job& j : jobs)
+            queue_.push_back(std::move(j));
     }
     wake_.notify_one();
 }
 
 void TagCache::wantFirst(const QString& item) {
     if (!IsFileItem(item)) return;
-    auto it = entries_.find(item);
-    if (it != entries_.end() && it->read) return;
-    if (it == entries_.end()) entries_.insert(item, Entry{{}, FileStem(item), false});
+    Entry& e = touch(item);
+    e.queued = true;
+    Job job{item, e.read ? std::optional(e.stamp) : std::nullopt};
     {
         std::lock_guard lock(mutex_);
-        // Queued already further back: read it now, and not twice.
-        std::erase(queue_, item);
-        queue_.push_front(item);
+        // Queued already further back: see to it now, and not twice.
+        std::erase_if(queue_, [&item](const Job& j) { return j.path == item; });
+        queue_.push_front(std::move(job));
     }
     wake_.notify_one();
 }
@@ -88,12 +123,15 @@ void TagCache::work() {
     for (;;) {
         wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
         if (stop_) return;
-        const QString path = std::move(queue_.front());
+        Job job = std::move(queue_.front());
         queue_.pop_front();
         lock.unlock();
-        audio::TrackTags tags = reader_(path);
+        // The stamp is taken before the read: a change made during it shows at the next check.
+        Result r{std::move(job.path), {}, std::nullopt};
+        r.stamp = stampOf(r.path);
+        if (job.known != r.stamp) r.tags = reader_(r.path);
         lock.lock();
-        done_.emplace_back(path, std::move(tags));
+        done_.push_back(std::move(r));
         // One queued call collects every result that came in meanwhile.
         if (!collectPosted_ && !stop_) {
             collectPosted_ = true;
@@ -103,20 +141,23 @@ void TagCache::work() {
 }
 
 void TagCache::collect() {
-    std::vector<std::pair<QString, audio::TrackTags>> batch;
+    std::vector<Result> batch;
     {
         std::lock_guard lock(mutex_);
         batch.swap(done_);
         collectPosted_ = false;
     }
     QStringList paths;
-    paths.reserve(static_cast<qsizetype>(batch.size()));
-    for (auto& [path, tags] : batch) {
-        Entry& e = entries_[path];
-        e.shown = ShownName(tags, path);
-        e.tags = std::move(tags);
-        e.read = true;
-        paths.append(path);
+    for (Result& r : batch) {
+        const auto it = entries_.find(r.path);
+        if (it == entries_.end()) continue;  // dropped meanwhile
+        it->queued = false;
+        it->stamp = r.stamp;
+        if (!r.tags) continue;
+        it->shown = ShownName(*r.tags, r.path);
+        it->tags = std::move(*r.tags);
+        it->read = true;
+        paths.append(r.path);
     }
     if (!paths.isEmpty()) emit tagsRead(paths);
 }

@@ -78,6 +78,19 @@ TEST_F(TagsViewTest, TheListShowsArtistAndTitleAndKeepsThePath) {
     EXPECT_EQ(w_->playLists().musicList().texts(), (QStringList{tagged, titled, plain}));
 }
 
+TEST_F(TagsViewTest, AFileRetaggedOnDiskShowsItsNewTitleWhenPlayedNext) {
+    const QString song = make("song.mp3", {"title=Old Title"});
+    setList({song});
+    ASSERT_TRUE(waitFor([&] { return shown(0) == "Old Title"; }, 10000)) << shown(0).toStdString();
+    const QString error = testmedia::makeTagged(song, 1.5, {"title=New Title", "artist=Band"});
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    doubleClickRow(0);
+    ASSERT_TRUE(
+        waitFor([&] { return ui<QLineEdit>("NamePlay")->text() == "Band - New Title"; }, 10000))
+        << ui<QLineEdit>("NamePlay")->text().toStdString();
+    EXPECT_TRUE(waitFor([&] { return shown(0) == "Band - New Title"; }, 5000));
+}
+
 TEST_F(TagsViewTest, LengthsAndPositionsOfAMinuteOrMoreReadMinutesAndSeconds) {
     const QString longer = make("long.mp3", {"title=Long"}, 65.0);
     setList({longer});

@@ -29,23 +29,29 @@ TEST(ClassifyName, StreamsFilesAndInvalidNames) {
 }
 
 TEST(PlanRequest, StationLinesOpenOnlyTheirAddress) {
-    PlayRequest s = PlanRequest("http://radio.example:8000/live Jazz FM, the best");
-    EXPECT_EQ(s.kind, PlayKind::Stream);
-    EXPECT_EQ(s.playName, "http://radio.example:8000/live");
-    EXPECT_EQ(s.stepIntervalMs, 1000);
-    EXPECT_FALSE(s.repeatEnabled);
-    EXPECT_FALSE(s.positionBarEnabled);
-    EXPECT_TRUE(s.showStreamStatus);
-
-    // A file path keeps its blanks.
-    PlayRequest f = PlanRequest("/music/My Band/Track One.mp3");
-    EXPECT_EQ(f.kind, PlayKind::File);
-    EXPECT_EQ(f.playName, "/music/My Band/Track One.mp3");
-    EXPECT_EQ(f.stepIntervalMs, 100);
-    EXPECT_TRUE(f.repeatEnabled);
-    EXPECT_TRUE(f.positionBarEnabled);
-    EXPECT_FALSE(f.showStreamStatus);
-
+    const struct {
+        const char* item;
+        PlayKind kind;
+        const char* playName;
+        int stepIntervalMs;
+        bool repeat, positionBar, streamStatus;
+    } cases[] = {
+        {"http://radio.example:8000/live Jazz FM, the best", PlayKind::Stream,
+         "http://radio.example:8000/live", 1000, false, false, true},
+        // A file path keeps its blanks.
+        {"/music/My Band/Track One.mp3", PlayKind::File, "/music/My Band/Track One.mp3", 100, true,
+         true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.item);
+        const PlayRequest r = PlanRequest(c.item);
+        EXPECT_EQ(r.kind, c.kind);
+        EXPECT_EQ(r.playName, c.playName);
+        EXPECT_EQ(r.stepIntervalMs, c.stepIntervalMs);
+        EXPECT_EQ(r.repeatEnabled, c.repeat);
+        EXPECT_EQ(r.positionBarEnabled, c.positionBar);
+        EXPECT_EQ(r.showStreamStatus, c.streamStatus);
+    }
     PlayRequest bad = PlanRequest("HTTP://x");
     EXPECT_EQ(bad.kind, PlayKind::Invalid);
     EXPECT_EQ(bad.stepIntervalMs, 0);

@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -105,12 +109,97 @@ TEST(TagCache, ReadsEachFileOnceInOrderWithThePlayingItemFirst) {
         announced << args.at(0).toStringList();
     announced.sort();
     EXPECT_EQ(announced, (QStringList{"/m/1", "/m/2", "/m/3", "/m/4"}));
-    // Known paths are not asked for again.
+    // Known paths that did not change are not read again.
     cache.want({"/m/1", "/m/2"});
     cache.wantFirst("/m/3");
-    QCoreApplication::processEvents();
-    EXPECT_EQ(cache.waiting(), 0);
-    EXPECT_EQ(reader.seen().size(), 4);
+    cache.want({"/m/5"});  // read after those checks: the worker takes the queue in order
+    ASSERT_TRUE(test::waitFor([&] { return cache.find("/m/5") != nullptr; }, 10000));
+    EXPECT_EQ(reader.seen().size(), 5);
+}
+
+// Files whose tags are their text, rewritten on disk while the cache runs.
+TEST(TagCache, AChangedFileIsReadAgainWhenNextAskedForNeverOnTheWindowThread) {
+    QTemporaryDir dir;
+    const QString a = dir.filePath("a"), b = dir.filePath("b");
+    const auto put = [](const QString& path, const QByteArray& text) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();
+    };
+    std::mutex m;
+    QStringList asked;
+    bool onWindowThread = false;
+    const auto window = std::this_thread::get_id();
+    TagCache cache([&](const QString& path) {
+        QFile f(path);
+        const QByteArray text = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        std::lock_guard lock(m);
+        asked << path;
+        onWindowThread = onWindowThread || std::this_thread::get_id() == window;
+        return tagsOf(text.constData(), "");
+    });
+    const auto title = [&](const QString& path) {
+        const audio::TrackTags* t = cache.find(path);
+        return t ? t->title : QString();
+    };
+    ASSERT_TRUE(put(a, "one") && put(b, "bee"));
+    cache.want({a});
+    ASSERT_TRUE(test::waitFor([&] { return title(a) == "one"; }, 10000));
+    cache.want({a, b});  // a unchanged: checked, not read
+    ASSERT_TRUE(test::waitFor([&] { return title(b) == "bee"; }, 10000));
+    // Another size; then the same size with another modification time.
+    ASSERT_TRUE(put(a, "three"));
+    cache.wantFirst(a);
+    ASSERT_TRUE(test::waitFor([&] { return title(a) == "three"; }, 10000));
+    ASSERT_TRUE(put(a, "eight"));
+    QFile touched(a);
+    ASSERT_TRUE(touched.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(touched.setFileTime(QDateTime::currentDateTime().addSecs(60),
+                                    QFileDevice::FileModificationTime));
+    touched.close();
+    cache.want({b, a});
+    ASSERT_TRUE(test::waitFor([&] { return title(a) == "eight"; }, 10000));
+    EXPECT_EQ(cache.shownName(a), "eight");
+    std::lock_guard lock(m);
+    EXPECT_EQ(asked, (QStringList{a, b, a, a}));
+    EXPECT_FALSE(onWindowThread);
+}
+
+TEST(TagCache, HoldsItsBoundDroppingThePathAskedForLeastRecently) {
+    std::mutex m;
+    QStringList asked;
+    TagCache cache(
+        [&](const QString& path) {
+            std::lock_guard lock(m);
+            asked << path;
+            return tagsOf("T", "A");
+        },
+        nullptr, 3);
+    const auto readAll = [&](const QStringList& paths) {
+        return test::waitFor(
+            [&] {
+                return std::all_of(paths.begin(), paths.end(),
+                                   [&](const QString& p) { return cache.find(p) != nullptr; });
+            },
+            10000);
+    };
+    cache.want({"/m/1", "/m/2", "/m/3"});
+    ASSERT_TRUE(readAll({"/m/1", "/m/2", "/m/3"}));
+    cache.want({"/m/1"});
+    cache.want({"/m/4"});  // "/m/2" was asked for least recently
+    ASSERT_TRUE(readAll({"/m/1", "/m/3", "/m/4"}));
+    EXPECT_EQ(cache.size(), 3);
+    EXPECT_EQ(cache.find("/m/2"), nullptr);
+    EXPECT_EQ(cache.shownName("/m/2"), "2");
+    cache.wantFirst("/m/2");  // dropped: read again
+    ASSERT_TRUE(readAll({"/m/2"}));
+    QStringList many;
+    for (int i = 0; i < 50; ++i)
+        many << QString("/big/%1").arg(i);
+    cache.want(many);
+    EXPECT_EQ(cache.size(), 3);
+    ASSERT_TRUE(readAll({"/big/47", "/big/48", "/big/49"}));
+    std::lock_guard lock(m);
+    EXPECT_EQ(asked.count("/m/2"), 2);
 }
 
 TEST(TagCache, AskingForManyFilesReturnsAtOnceAndGoesAwayWhileReading) {

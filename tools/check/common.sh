@@ -150,3 +150,112 @@ close_player() {
   exit_how="the \"Exit\" question appeared but Y did not end the player"
   return 1
 }
+
+# A private X server and the player on it, its sound recorded into $1 (raw 32-bit float, 44.1 kHz
+# stereo: SDL's disk output), then show_player with $2 (default 2) seconds of waiting.
+start_recorded_player() {
+  start_xvfb
+  export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$1
+  show_player "${2:-2}"
+}
+
+# "NetRadio.ini" of the player copy: one station line an argument.
+write_stations() {
+  mkdir -p "$tmp/player"
+  : >"$tmp/player/NetRadio.ini"
+  local line
+  for line in "$@"; do printf '%s\r\n' "$line" >>"$tmp/player/NetRadio.ini"; done
+}
+
+# "MemoList.ini" of the player copy: one path an argument.
+write_music_list() {
+  mkdir -p "$tmp/player"
+  : >"$tmp/player/MemoList.ini"
+  local path
+  for path in "$@"; do printf '%s\r\n' "$path" >>"$tmp/player/MemoList.ini"; done
+}
+
+# From the keyboard: Backspace shows the stations, Down picks the first, numeric "*" plays it,
+# Tab shows "PlayBack".
+play_first_station_by_keys() {
+  xdotool key --clearmodifiers BackSpace
+  sleep 0.5
+  xdotool key --clearmodifiers Down
+  sleep 0.3
+  xdotool key --clearmodifiers KP_Multiply
+  xdotool key --clearmodifiers Tab
+}
+
+# "Queue :" Down (a click on its button), then numeric "*" plays the first line of the list.
+play_list_in_order() {
+  xdotool mousemove 373 283 click 1
+  sleep 0.3
+  xdotool key --clearmodifiers KP_Multiply
+}
+
+# Closes the player with Escape and Y, and says how it went; $1 is the status variable to set to
+# 1 when it did not close (optional).
+close_and_log() {
+  if ! close_player "$win"; then
+    [ -n "${1:-}" ] && printf -v "$1" 1
+  fi
+  log "$exit_how"
+}
+
+# The tones velorixa-tone hears in the recording $1: its last lines are printed, and the
+# frequencies found go into the array heard.
+analyze_tones() {
+  "$build_dir/bin/velorixa-tone" analyze "$1" f32 44100 2 >"$tmp/analysis.txt" 2>&1 || true
+  tail -n 8 "$tmp/analysis.txt"
+  read -r -a heard <<<"$(sed -n 's/^tones: *//p' "$tmp/analysis.txt")"
+}
+
+# A free TCP port on 127.0.0.1.
+free_port() {
+  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
+}
+
+# Icecast 2 on 127.0.0.1:$1 with its own configuration and logs in $tmp/ice (source password
+# "check-source", admin "admin"/"check-admin"); returns once it answers. Sets ice_pid.
+start_icecast() {
+  local port=$1
+  mkdir -p "$tmp/ice/log"
+  cat >"$tmp/ice/icecast.xml" <<XML
+<icecast>
+  <limits><clients>20</clients><sources>2</sources><burst-on-connect>1</burst-on-connect>
+    <burst-size>65536</burst-size></limits>
+  <authentication><source-password>check-source</source-password>
+    <admin-user>admin</admin-user><admin-password>check-admin</admin-password></authentication>
+  <hostname>127.0.0.1</hostname>
+  <listen-socket><port>$port</port><bind-address>127.0.0.1</bind-address></listen-socket>
+  <fileserve>1</fileserve>
+  <paths><basedir>/usr/share/icecast2</basedir><logdir>$tmp/ice/log</logdir>
+    <webroot>/usr/share/icecast2/web</webroot><adminroot>/usr/share/icecast2/admin</adminroot>
+    <pidfile>$tmp/ice/icecast.pid</pidfile></paths>
+  <logging><accesslog>access.log</accesslog><errorlog>error.log</errorlog>
+    <loglevel>3</loglevel></logging>
+  <security><chroot>0</chroot></security>
+</icecast>
+XML
+  # Icecast will not run as root: it runs as its own Debian user.
+  chown -R icecast2 "$tmp/ice" 2>/dev/null || chmod -R a+rwX "$tmp/ice"
+  chmod a+rx "$tmp"
+  if [ "$(id -u)" = 0 ]; then
+    runuser -u icecast2 -- icecast2 -c "$tmp/ice/icecast.xml" >"$tmp/ice/run.log" 2>&1 &
+  else
+    icecast2 -c "$tmp/ice/icecast.xml" >"$tmp/ice/run.log" 2>&1 &
+  fi
+  ice_pid=$!
+  for _ in $(seq 50); do
+    curl -s -o /dev/null "http://127.0.0.1:$port/" && break
+    sleep 0.1
+  done
+}
+
+# Waits up to 5 s for Icecast on port $1 to list the mount $2 as fed.
+wait_icecast_mount() {
+  for _ in $(seq 50); do
+    curl -s "http://127.0.0.1:$1/status-json.xsl" | grep -q "$2" && break
+    sleep 0.1
+  done
+}

@@ -18,28 +18,22 @@ ensure_x_tools
 build_targets velorixa velorixa-tone
 tone=$build_dir/bin/velorixa-tone
 
-mkdir -p "$tmp/media" "$tmp/player"
+mkdir -p "$tmp/media"
 a="$tmp/media/tone A 440.mp3"
 bad="$tmp/media/broken.mp3"
 b="$tmp/media/tone B 880.mp3"
 "$tone" make "$a" 440 2 >/dev/null
 "$tone" make "$b" 880 2 >/dev/null
 head -c 20000 /dev/urandom >"$bad"
-memo=$tmp/player/MemoList.ini
-printf '%s\r\n%s\r\n%s\r\n' "$a" "$bad" "$b" >"$memo"
+write_music_list "$a" "$bad" "$b"
 log "MemoList.ini: a tone, a corrupt file, a tone"
 
-start_xvfb
-export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$tmp/out.raw
-show_player 0
-sleep 1.2 # the title cover comes off half a second after start-up
+start_recorded_player "$tmp/out.raw" 1.2
 
 # "Queue :" Down (a click on its button), then play: the first tone, the corrupt item reached by
 # the play order at its end, then the second tone with no key. A picture every second shows the
 # message line when it comes, and a volume key goes in while it stands.
-xdotool mousemove 373 283 click 1
-sleep 0.3
-xdotool key --clearmodifiers KP_Multiply
+play_list_in_order
 for n in 1 2 3 4 5 6 7 8; do
   sleep 1
   import -window root "$tmp/dead_air_$n.png" 2>/dev/null || true
@@ -47,11 +41,8 @@ for n in 1 2 3 4 5 6 7 8; do
 done
 
 status=0
-close_player "$win" || status=1
-log "$exit_how"
-"$tone" analyze "$tmp/out.raw" f32 44100 2 >"$tmp/analysis.txt"
-grep -E '^(heard|tones):' "$tmp/analysis.txt"
-read -r -a heard <<<"$(sed -n 's/^tones: *//p' "$tmp/analysis.txt")"
+close_and_log status
+analyze_tones "$tmp/out.raw"
 has() { for f in "${heard[@]}"; do [ "$f" -ge "$1" ] && [ "$f" -le "$2" ] && return 0; done; return 1; }
 if has 430 450 && has 860 900; then
   log "PASS: both tones heard (${heard[*]}) with the corrupt item between them in the list"

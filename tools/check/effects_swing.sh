@@ -14,13 +14,9 @@
 # bench_knobs swing: the swing's period and bounds and the balance every half second.
 # Environment: see common.sh. Exit code: 0 passed, 1 a check failed, 2 set-up failure.
 set -euo pipefail
-[ $# -eq 1 ] || {
-  echo "usage: $0 OUTDIR" >&2
-  exit 2
-}
-outdir=$(realpath -m "$1")
-mkdir -p "$outdir"
 source "$(dirname "$0")/common.sh"
+out_dir_arg "$@"
+outdir=$out
 
 ensure_x_tools
 build_targets velorixa velorixa-tone bench_knobs

@@ -16,9 +16,8 @@ source "$(dirname "$0")/common.sh"
 ensure_x_tools
 ensure_packages "the formats check" ffmpeg
 build_targets velorixa velorixa-tone
-tone=$build_dir/bin/velorixa-tone
 
-mkdir -p "$tmp/media" "$tmp/player"
+mkdir -p "$tmp/media"
 # name, frequency, rate, channels, ffmpeg's codec options
 formats=(
   "a.mp3 300 44100 2 -c:a libmp3lame"
@@ -30,35 +29,27 @@ formats=(
   "g.wav 900 96000 2 -c:a pcm_s24le"
   "h.aiff 1000 22050 1 -c:a pcm_s16be"
 )
-: >"$tmp/player/MemoList.ini"
-expected=()
+expected=() files=()
 for f in "${formats[@]}"; do
   read -r name freq rate ch codec <<<"$f"
   ffmpeg -v error -f lavfi -i "sine=frequency=$freq:sample_rate=$rate:duration=2" \
     -ac "$ch" $codec "$tmp/media/$name"
-  printf '%s\r\n' "$tmp/media/$name" >>"$tmp/player/MemoList.ini"
+  files+=("$tmp/media/$name")
   expected+=("$freq")
 done
+write_music_list "${files[@]}"
 log "MemoList.ini: ${#formats[@]} tones, one per format"
 
-start_xvfb
-export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$tmp/out.raw
-show_player 0
-sleep 1.2 # the title cover comes off half a second after start-up
+start_recorded_player "$tmp/out.raw" 1.2
 
-xdotool mousemove 373 283 click 1
-sleep 0.3
-xdotool key --clearmodifiers KP_Multiply
+play_list_in_order
 sleep 5
 import -window root "$tmp/formats.png" 2>/dev/null || true
 sleep $((2 * ${#formats[@]} - 3))
 
 status=0
-close_player "$win" || status=1
-log "$exit_how"
-"$tone" analyze "$tmp/out.raw" f32 44100 2 >"$tmp/analysis.txt"
-grep -E '^(heard|tones):' "$tmp/analysis.txt"
-read -r -a heard <<<"$(sed -n 's/^tones: *//p' "$tmp/analysis.txt")"
+close_and_log status
+analyze_tones "$tmp/out.raw"
 # Each expected tone, in order, within 3 %.
 at=0
 for want in "${expected[@]}"; do

@@ -58,20 +58,12 @@ for _ in $(seq 150); do
   [ "$(grep -c '^#EXTINF' "$tmp/hls/live.m3u8" 2>/dev/null || echo 0)" -ge 3 ] && break
   sleep 0.1
 done
-mkdir -p "$tmp/player"
-printf 'http://127.0.0.1:%s/live.m3u8 Check HLS\r\n' "$port" >"$tmp/player/NetRadio.ini"
+write_stations "http://127.0.0.1:$port/live.m3u8 Check HLS"
 log "HLS station (${SEGMENTS:-mp3} segments) on port $port:"
 sed 's/^/    /' "$tmp/hls/live.m3u8"
 
-start_xvfb
-export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$tmp/heard.raw
-show_player 2
-xdotool key --clearmodifiers BackSpace
-sleep 0.5
-xdotool key --clearmodifiers Down
-sleep 0.3
-xdotool key --clearmodifiers KP_Multiply
-xdotool key --clearmodifiers Tab
+start_recorded_player "$tmp/heard.raw"
+play_first_station_by_keys
 sleep 0.5
 import -window root "$out/1-connecting.png"
 sleep 4
@@ -79,8 +71,7 @@ import -window root "$out/2-playing.png"
 # Long enough for the playlist to be reloaded and new segments to follow.
 sleep 8
 import -window root "$out/3-still-playing.png"
-close_player "$win" || true
-log "$exit_how"
+close_and_log
 log "segments asked for: $(grep -c 'GET /live[0-9]' "$tmp/http.log" || true), playlist loads: $(grep -c 'GET /live.m3u8' "$tmp/http.log" || true)"
-"$build_dir/bin/velorixa-tone" analyze "$tmp/heard.raw" f32 44100 2 2>&1 | tail -n 8 || true
+analyze_tones "$tmp/heard.raw"
 log "screenshots in $out"

@@ -18,40 +18,10 @@ ensure_packages "the Icecast check" icecast2 ffmpeg curl
 build_targets velorixa velorixa-tone
 "$build_dir/bin/velorixa-tone" make "$tmp/tone.mp3" 660 30 >/dev/null
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-mkdir -p "$tmp/ice/log"
-cat >"$tmp/ice/icecast.xml" <<XML
-<icecast>
-  <limits><clients>20</clients><sources>2</sources><burst-on-connect>1</burst-on-connect>
-    <burst-size>65536</burst-size></limits>
-  <authentication><source-password>check-source</source-password>
-    <admin-user>admin</admin-user><admin-password>check-admin</admin-password></authentication>
-  <hostname>127.0.0.1</hostname>
-  <listen-socket><port>$port</port><bind-address>127.0.0.1</bind-address></listen-socket>
-  <fileserve>1</fileserve>
-  <paths><basedir>/usr/share/icecast2</basedir><logdir>$tmp/ice/log</logdir>
-    <webroot>/usr/share/icecast2/web</webroot><adminroot>/usr/share/icecast2/admin</adminroot>
-    <pidfile>$tmp/ice/icecast.pid</pidfile></paths>
-  <logging><accesslog>access.log</accesslog><errorlog>error.log</errorlog>
-    <loglevel>3</loglevel></logging>
-  <security><chroot>0</chroot></security>
-</icecast>
-XML
-# Icecast will not run as root: it runs as its own Debian user.
-chown -R icecast2 "$tmp/ice" 2>/dev/null || chmod -R a+rwX "$tmp/ice"
-chmod a+rx "$tmp"
+port=$(free_port)
 ice_pid="" feed_pid="" titles_pid=""
 start_server() {
-  if [ "$(id -u)" = 0 ]; then
-    runuser -u icecast2 -- icecast2 -c "$tmp/ice/icecast.xml" >"$tmp/ice/run.log" 2>&1 &
-  else
-    icecast2 -c "$tmp/ice/icecast.xml" >"$tmp/ice/run.log" 2>&1 &
-  fi
-  ice_pid=$!
-  for _ in $(seq 50); do
-    curl -s -o /dev/null "http://127.0.0.1:$port/" && break
-    sleep 0.1
-  done
+  start_icecast "$port"
   # ffmpeg paces the tone in real time; a few lines of Python are the source client, as it
   # names the bit rate (ice-bitrate, which Icecast passes on as icy-br) and sends the body as
   # it comes (curl would send it chunked, which Icecast passes on to listeners unparsed).
@@ -70,10 +40,7 @@ while True:
     s.sendall(b)
 ' "$port") >"$tmp/ice/feed.log" 2>&1 &
   feed_pid=$!
-  for _ in $(seq 50); do
-    curl -s "http://127.0.0.1:$port/status-json.xsl" | grep -q live.mp3 && break
-    sleep 0.1
-  done
+  wait_icecast_mount "$port" live.mp3
 }
 stop_server() {
   pkill -P "$feed_pid" 2>/dev/null || true
@@ -97,13 +64,9 @@ log "Icecast on port $port: $(curl -s -D - -o /dev/null --max-time 1 "http://127
 log "the mount sends $(curl -s --max-time 2 "http://127.0.0.1:$port/live.mp3" | wc -c) bytes in 2 s"
 log "its .m3u link: $(curl -s "http://127.0.0.1:$port/live.mp3.m3u" | tr -d '\r' | tr '\n' ' ')"
 
-mkdir -p "$tmp/player"
-printf 'http://127.0.0.1:%s/live.mp3 Icecast Mount\r\nhttp://127.0.0.1:%s/live.mp3.m3u Icecast M3U Link\r\n' \
-  "$port" "$port" >"$tmp/player/NetRadio.ini"
-
-start_xvfb
-export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$out/heard.raw
-show_player 2
+write_stations "http://127.0.0.1:$port/live.mp3 Icecast Mount" \
+  "http://127.0.0.1:$port/live.mp3.m3u Icecast M3U Link"
+start_recorded_player "$out/heard.raw"
 t0=$(date +%s.%N)
 stamp() { printf '%.1f' "$(echo "$(date +%s.%N) - $t0" | bc)"; }
 xdotool key --clearmodifiers BackSpace # the station list
@@ -137,8 +100,7 @@ sleep 0.3
 xdotool mousemove --window "$win" 140 12 click 1 # the "PlayBack" tab
 sleep 6
 import -window root "$out/5-m3u.png"
-close_player "$win" || true
-log "$exit_how"
+close_and_log
 [ -s "$tmp/player.log" ] && sed 's/^/    /' "$tmp/player.log"
 log "connections Icecast saw: $(grep -c 'GET /live.mp3' "$tmp/ice/log/access.log" 2>/dev/null || echo ?)"
 # The tone's level every half second: where the sound stopped and came back.

@@ -48,26 +48,17 @@ station_pid=$!
 trap 'kill $station_pid 2>/dev/null || true; cleanup' EXIT
 for _ in $(seq 50); do [ -s "$tmp/port" ] && break; sleep 0.1; done
 port=$(head -n 1 "$tmp/port")
-mkdir -p "$tmp/player"
-printf 'http://127.0.0.1:%s/live Check Radio\r\n' "$port" >"$tmp/player/NetRadio.ini"
+write_stations "http://127.0.0.1:$port/live Check Radio"
 log "station on port $port"
 
-start_xvfb
-export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$tmp/heard.raw
-show_player 2
-xdotool key --clearmodifiers BackSpace
-sleep 0.5
-xdotool key --clearmodifiers Down
-sleep 0.3
-xdotool key --clearmodifiers KP_Multiply
-xdotool key --clearmodifiers Tab
+start_recorded_player "$tmp/heard.raw"
+play_first_station_by_keys
 sleep 0.5
 import -window root "$out/1-connecting.png"
 sleep 3
 import -window root "$out/2-playing.png"
 sleep 5
 import -window root "$out/3-next-title.png"
-close_player "$win" || true
-log "$exit_how"
-"$build_dir/bin/velorixa-tone" analyze "$tmp/heard.raw" f32 44100 2 2>&1 | tail -n 8 || true
+close_and_log
+analyze_tones "$tmp/heard.raw"
 log "screenshots in $out"

@@ -93,8 +93,7 @@ struct HlsNetStream::Transfer {
             }
             if (!s.headersPublished_) {
                 s.headersPublished_ = true;
-                std::lock_guard lock(s.mutex_);
-                s.publishedHeaders_ = t.headers.lines();
+                s.publishHeaders(t.headers.lines());
             }
         }
         // Bytes left over from the previous call go first; until they fit, curl holds these.
@@ -103,18 +102,7 @@ struct HlsNetStream::Transfer {
             return CURL_WRITEFUNC_PAUSE;
         }
         s.lastData_ = Clock::now();
-        const auto* bytes = reinterpret_cast<const uint8_t*>(data);
-        const size_t written = s.ring_.write(bytes, n);
-        if (written < n) s.staging_.assign(bytes + written, bytes + n);
-        const uint64_t before = s.audioTotal_.load(std::memory_order_relaxed);
-        if (before < s.options_.minStartBytes) {
-            // Only while open() may be waiting: take the lock so the wake-up cannot be missed.
-            std::lock_guard lock(s.mutex_);
-            s.audioTotal_.store(before + n, std::memory_order_release);
-            s.readyCv_.notify_all();
-        } else {
-            s.audioTotal_.store(before + n, std::memory_order_release);
-        }
+        s.pushAudio(reinterpret_cast<const uint8_t*>(data), n);
         return n;
     }
 };
@@ -125,93 +113,25 @@ std::unique_ptr<HlsNetStream> HlsNetStream::open(const std::string& url, const N
         if (error) *error = std::move(why);
         return nullptr;
     };
-    if (options.bufferBytes == 0 || options.connectTimeoutMs <= 0 || options.stallTimeoutMs <= 0 ||
-        options.maxRedirects < 0 || options.maxHeaderBytes == 0)
-        return fail("invalid options");
-    if (url.empty()) return fail("empty URL");
-    initCurlOnce();
+    if (const char* why = refusal(options, url)) return fail(why);
     std::unique_ptr<HlsNetStream> s(new HlsNetStream(url, options));
-    s->multi_ = curl_multi_init();
-    if (s->multi_ == nullptr) return fail("curl set-up failed");
-    s->thread_ = std::thread([p = s.get()] { p->run(); });
-
-    const uint64_t need =
-        std::max<uint64_t>(std::min(options.minStartBytes, s->ring_.capacity()), 1);
-    std::unique_lock lock(s->mutex_);
-    const bool ready = s->readyCv_.wait_until(
-        lock, deadline, [&] { return s->ended_.load() || s->audioTotal_.load() >= need; });
-    if (!ready) {
-        lock.unlock();
-        return fail(tooLittleAudio(options.openDeadlineMs));
-    }
-    if (s->audioTotal_.load() == 0) {
-        std::string why = s->failure_.empty() ? "closed before any data" : s->failure_;
-        lock.unlock();
-        return fail(std::move(why));
-    }
-    lock.unlock();
+    if (!s->launch()) return fail("curl set-up failed");
+    std::string why;
+    if (!s->waitForAudio(deadline, &why)) return fail(std::move(why));
     return s;
 }
 
 HlsNetStream::HlsNetStream(const std::string& url, const NetOptions& options)
-    : url_(url), options_(options), ring_(options.bufferBytes) {}
+    : RingNetStream(options), url_(url) {}
 
 HlsNetStream::~HlsNetStream() {
-    stop_.store(true);
-    if (multi_ != nullptr) curl_multi_wakeup(static_cast<CURLM*>(multi_));
-    if (thread_.joinable()) thread_.join();
-    if (multi_ != nullptr) curl_multi_cleanup(static_cast<CURLM*>(multi_));
-}
-
-size_t HlsNetStream::read(uint8_t* dst, size_t n) {
-    return ring_.read(dst, n);
-}
-size_t HlsNetStream::available() const {
-    return ring_.size();
-}
-bool HlsNetStream::transferEnded() const {
-    return ended_.load(std::memory_order_acquire);
-}
-std::vector<std::string> HlsNetStream::headerLines() const {
-    std::lock_guard lock(mutex_);
-    return publishedHeaders_;
-}
-std::string HlsNetStream::metadata() const {
-    std::lock_guard lock(mutex_);
-    return metadata_;
-}
-uint64_t HlsNetStream::metadataCount() const {
-    return metaCount_.load(std::memory_order_acquire);
-}
-std::string HlsNetStream::failure() const {
-    std::lock_guard lock(mutex_);
-    return failure_;
-}
-
-void HlsNetStream::finish(std::string failure) {
-    {
-        std::lock_guard lock(mutex_);
-        if (failure_.empty()) failure_ = std::move(failure);
-        ended_.store(true, std::memory_order_release);
-    }
-    readyCv_.notify_all();
+    stopThread();
 }
 
 void HlsNetStream::publishTitle(const std::string& title) {
     if (title.empty() || title == lastTitle_) return;
     lastTitle_ = title;
-    {
-        std::lock_guard lock(mutex_);
-        metadata_ = "StreamTitle='" + title + "';";
-    }
-    metaCount_.fetch_add(1, std::memory_order_acq_rel);
-}
-
-bool HlsNetStream::flushStaging() {
-    if (staging_.empty()) return true;
-    const size_t written = ring_.write(staging_.data(), staging_.size());
-    staging_.erase(staging_.begin(), staging_.begin() + static_cast<std::ptrdiff_t>(written));
-    return staging_.empty();
+    publishMetadata("StreamTitle='" + title + "';", metadataCount() + 1);
 }
 
 bool HlsNetStream::sleepUntil(Clock::time_point until) {
@@ -229,27 +149,13 @@ bool HlsNetStream::sleepUntil(Clock::time_point until) {
 
 bool HlsNetStream::perform(Transfer& t, std::string* failure) {
     CURLM* multi = static_cast<CURLM*>(multi_);
-    CURL* easy = curl_easy_init();
+    char errorText[CURL_ERROR_SIZE] = {};
+    CURL* easy = static_cast<CURL*>(
+        newTransfer(t.finalUrl.c_str(), errorText, &Transfer::onWrite, &Transfer::onHeader, &t));
     if (easy == nullptr) {
         *failure = "curl set-up failed";
         return false;
     }
-    char errorText[CURL_ERROR_SIZE] = {};
-    curl_easy_setopt(easy, CURLOPT_URL, t.finalUrl.c_str());
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, static_cast<long>(options_.maxRedirects));
-    curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options_.connectTimeoutMs));
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, "Velorixa/0.5");
-    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onWrite);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &t);
     if (!t.range.empty()) curl_easy_setopt(easy, CURLOPT_RANGE, t.range.c_str());
     if (!t.segment) {
         // A playlist comes whole within the stall limit or not at all (a server that trickles
@@ -278,8 +184,7 @@ bool HlsNetStream::perform(Transfer& t, std::string* failure) {
         const auto now = Clock::now();
         if (paused_) {
             lastData_ = now;  // a full ring is the reader's doing, not a stall of the server
-            if (flushStaging() &&
-                ring_.freeSpace() >= std::min<size_t>(ring_.capacity() / 2, CURL_MAX_WRITE_SIZE)) {
+            if (roomAgain()) {
                 paused_ = false;
                 curl_easy_pause(easy, CURLPAUSE_CONT);
                 continue;

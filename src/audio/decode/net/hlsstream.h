@@ -22,17 +22,13 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "audio/decode/net/hlsplaylist.h"
-#include "audio/decode/net/netstream.h"
-#include "audio/decode/net/spscring.h"
+#include "audio/decode/net/ringstream.h"
 
 namespace velorixa::net {
 
@@ -40,7 +36,7 @@ namespace velorixa::net {
 // "http://h/live/index.m3u8" is "http://h/live/seg1.mp3"); empty when it cannot be resolved.
 std::string ResolveHlsAddress(const std::string& base, const std::string& reference);
 
-class HlsNetStream final : public NetStream {
+class HlsNetStream final : public RingNetStream {
   public:
     static constexpr size_t kMaxPlaylistBytes = 1 << 20;
     static constexpr int kMaxMasterHops = 3;
@@ -56,18 +52,9 @@ class HlsNetStream final : public NetStream {
     HlsNetStream(const HlsNetStream&) = delete;
     HlsNetStream& operator=(const HlsNetStream&) = delete;
 
-    size_t read(uint8_t* dst, size_t n) override;
-    size_t available() const override;
-    bool transferEnded() const override;
-    // The first segment's response headers (its content type names the codec).
-    std::vector<std::string> headerLines() const override;
-    // "StreamTitle='...';" from the title of the segment now fetched, where the playlist
-    // gives one.
-    std::string metadata() const override;
-    uint64_t metadataCount() const override;
-
-    // Why the stream ended; empty while it runs or after an ended playlist's last segment.
-    std::string failure() const;
+    // headerLines() are the first segment's response headers (its content type names the
+    // codec); metadata() is "StreamTitle='...';" from the title of the segment now fetched,
+    // where the playlist gives one; failure() is empty after an ended playlist's last segment.
     uint64_t segmentsFetched() const { return fetched_.load(std::memory_order_acquire); }
     uint64_t segmentsSkipped() const { return skipped_.load(std::memory_order_acquire); }
     uint64_t playlistLoads() const { return loads_.load(std::memory_order_acquire); }
@@ -75,7 +62,7 @@ class HlsNetStream final : public NetStream {
   private:
     struct Transfer;
     HlsNetStream(const std::string& url, const NetOptions& options);
-    void run();
+    void run() override;
     // Network thread: the media playlist to follow (masters resolved), or a failure.
     bool loadMedia(std::string* mediaUrl, HlsPlaylist* media, std::string* failure);
     // Network thread: one playlist body; false with *failure when it could not be fetched.
@@ -85,38 +72,19 @@ class HlsNetStream final : public NetStream {
     bool fetchSegment(const std::string& url, const HlsSegment& segment, std::string* failure);
     // Network thread: runs one transfer to its end, a failure or the stop request.
     bool perform(Transfer& t, std::string* failure);
-    bool flushStaging();
-    void finish(std::string failure);
     void publishTitle(const std::string& title);
     // Network thread: sleeps until `until` or the stop request; false when stopped.
     bool sleepUntil(std::chrono::steady_clock::time_point until);
 
     const std::string url_;
-    const NetOptions options_;
-    void* multi_ = nullptr;  // CURLM*, owned; lives until the thread is joined
-    SpscRing ring_;
-    std::thread thread_;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> ended_{false};
-    std::atomic<uint64_t> audioTotal_{0};
-    std::atomic<uint64_t> metaCount_{0};
     std::atomic<uint64_t> fetched_{0};
     std::atomic<uint64_t> skipped_{0};
     std::atomic<uint64_t> loads_{0};
 
     // Network-thread state.
-    std::vector<uint8_t> staging_;  // segment bytes that did not fit into the ring yet
-    bool paused_ = false;
     std::chrono::steady_clock::time_point lastData_{};
     std::string lastTitle_;
     bool headersPublished_ = false;
-
-    // Shared with other threads, under mutex_.
-    mutable std::mutex mutex_;
-    std::condition_variable readyCv_;
-    std::vector<std::string> publishedHeaders_;
-    std::string metadata_;
-    std::string failure_;
 };
 
 }  // namespace velorixa::net

@@ -20,13 +20,6 @@ constexpr int kPausedPollMs = 10;
 
 }  // namespace
 
-void initCurlOnce() {
-    // curl_global_init must run before any other thread uses curl; never cleaned up, as other
-    // parts of the process may still hold handles at exit.
-    static const CURLcode rc = curl_global_init(CURL_GLOBAL_DEFAULT);
-    (void)rc;
-}
-
 // The reasons are said as a listener would put them; curl's own text follows only where it
 // adds something a person can use.
 std::string describeTransferFailure(int code, const char* detail, long httpCode,
@@ -79,90 +72,31 @@ std::unique_ptr<NetStream> NetStream::open(const std::string& url, const NetOpti
 
 std::unique_ptr<CurlNetStream> CurlNetStream::start(const std::string& url,
                                                     const NetOptions& options, std::string* error) {
-    auto fail = [&](const char* why) -> std::unique_ptr<CurlNetStream> {
-        if (error) *error = why;
-        return nullptr;
-    };
-    if (options.bufferBytes == 0 || options.connectTimeoutMs <= 0 || options.stallTimeoutMs <= 0 ||
-        options.maxRedirects < 0 || options.maxHeaderBytes == 0)
-        return fail("invalid options");
-    if (url.empty()) return fail("empty URL");
-    initCurlOnce();
-    std::unique_ptr<CurlNetStream> s(new CurlNetStream(url, options));
-    s->multi_ = curl_multi_init();
-    if (s->multi_ == nullptr) return fail("curl set-up failed");
-    s->thread_ = std::thread([p = s.get()] { p->run(); });
-    return s;
+    const char* why = refusal(options, url);
+    std::unique_ptr<CurlNetStream> s;
+    if (why == nullptr) {
+        s.reset(new CurlNetStream(url, options));
+        if (!s->launch()) why = "curl set-up failed";
+    }
+    if (why == nullptr) return s;
+    if (error) *error = why;
+    return nullptr;
 }
 
 CurlNetStream::CurlNetStream(const std::string& url, const NetOptions& options)
-    : url_(url), options_(options), ring_(options.bufferBytes), headers_(options.maxHeaderBytes) {}
+    : RingNetStream(options), url_(url), headers_(options.maxHeaderBytes) {}
 
 CurlNetStream::~CurlNetStream() {
-    stop_.store(true);
-    if (multi_ != nullptr) curl_multi_wakeup(static_cast<CURLM*>(multi_));
-    readyCv_.notify_all();
-    if (thread_.joinable()) thread_.join();
-    if (multi_ != nullptr) curl_multi_cleanup(static_cast<CURLM*>(multi_));
+    stopThread();
 }
 
 bool CurlNetStream::waitUntilReady(std::chrono::steady_clock::time_point deadline,
                                    std::string* error) {
-    // A start threshold the ring cannot hold would never be reached.
-    const uint64_t need = std::max<uint64_t>(std::min(options_.minStartBytes, ring_.capacity()), 1);
-    std::unique_lock lock(mutex_);
-    const bool ready = readyCv_.wait_until(lock, deadline, [&] {
-        return ended_.load() || stop_.load() || audioTotal_.load() >= need;
-    });
-    if (!ready) {
-        if (error) *error = tooLittleAudio(options_.openDeadlineMs);
-        return false;
-    }
-    if (audioTotal_.load() > 0) return true;
-    if (error) *error = failure_.empty() ? "closed before any data" : failure_;
-    return false;
+    return waitForAudio(deadline, error);
 }
 
 std::string tooLittleAudio(int deadlineMs) {
     return "too little audio within " + std::to_string((deadlineMs + 500) / 1000) + " s";
-}
-
-size_t CurlNetStream::read(uint8_t* dst, size_t n) {
-    return ring_.read(dst, n);
-}
-size_t CurlNetStream::available() const {
-    return ring_.size();
-}
-bool CurlNetStream::transferEnded() const {
-    return ended_.load(std::memory_order_acquire);
-}
-
-std::vector<std::string> CurlNetStream::headerLines() const {
-    std::lock_guard lock(mutex_);
-    return publishedHeaders_;
-}
-
-std::string CurlNetStream::metadata() const {
-    std::lock_guard lock(mutex_);
-    return metadata_;
-}
-
-uint64_t CurlNetStream::metadataCount() const {
-    return metaCount_.load(std::memory_order_acquire);
-}
-
-std::string CurlNetStream::failure() const {
-    std::lock_guard lock(mutex_);
-    return failure_;
-}
-
-void CurlNetStream::finish(std::string failure) {
-    {
-        std::lock_guard lock(mutex_);
-        if (failure_.empty()) failure_ = std::move(failure);
-        ended_.store(true, std::memory_order_release);
-    }
-    readyCv_.notify_all();
 }
 
 size_t CurlNetStream::onWrite(char* data, size_t size, size_t count, void* self) {
@@ -230,77 +164,35 @@ size_t CurlNetStream::write(const uint8_t* data, size_t n) {
         const size_t interval = mi.kind == IcyMetaInt::Kind::Valid ? mi.bytes : 0;
         demuxer_ = std::make_unique<IcyDemuxer>(interval);
         metaInt_.store(interval, std::memory_order_release);
-        std::lock_guard lock(mutex_);
-        publishedHeaders_ = headers_.lines();
+        publishHeaders(headers_.lines());
     }
     if (scratch_.size() < n) scratch_.resize(n);
     const uint64_t countBefore = demuxer_->metadataCount();
     const size_t audio = demuxer_->feed(data, n, scratch_.data());
-    if (demuxer_->metadataCount() != countBefore) {
-        {
-            std::lock_guard lock(mutex_);
-            metadata_ = demuxer_->latestMetadata();
-        }
-        metaCount_.store(demuxer_->metadataCount(), std::memory_order_release);
-    }
-    const size_t written = ring_.write(scratch_.data(), audio);
-    if (written < audio) staging_.assign(scratch_.begin() + written, scratch_.begin() + audio);
-    if (audio > 0) {
-        const uint64_t before = audioTotal_.load(std::memory_order_relaxed);
-        if (before < options_.minStartBytes) {
-            // Only while open() may be waiting: take the lock so the wake-up cannot be missed.
-            std::lock_guard lock(mutex_);
-            audioTotal_.store(before + audio, std::memory_order_release);
-            readyCv_.notify_all();
-        } else {
-            audioTotal_.store(before + audio, std::memory_order_release);
-        }
-    }
+    if (demuxer_->metadataCount() != countBefore)
+        publishMetadata(demuxer_->latestMetadata(), demuxer_->metadataCount());
+    pushAudio(scratch_.data(), audio);
     return n;
-}
-
-bool CurlNetStream::flushStaging() {
-    if (staging_.empty()) return true;
-    const size_t written = ring_.write(staging_.data(), staging_.size());
-    staging_.erase(staging_.begin(), staging_.begin() + static_cast<std::ptrdiff_t>(written));
-    return staging_.empty();
 }
 
 void CurlNetStream::run() {
     CURLM* multi = static_cast<CURLM*>(multi_);
-    CURL* easy = curl_easy_init();
+    char errorText[CURL_ERROR_SIZE] = {};
+    CURL* easy = static_cast<CURL*>(newTransfer(url_.c_str(), errorText, &CurlNetStream::onWrite,
+                                                &CurlNetStream::onHeader, this));
     if (easy == nullptr) {
         finish("curl set-up failed");
         return;
     }
-    char errorText[CURL_ERROR_SIZE] = {};
     curl_slist* requestHeaders = curl_slist_append(nullptr, "Icy-MetaData: 1");
     // Shoutcast servers answer with this status line instead of an HTTP one (curl compares the
     // start of the line); their other statuses are told apart in write().
     curl_slist* aliases = curl_slist_append(nullptr, "ICY 200");
     easy_ = easy;
-
-    curl_easy_setopt(easy, CURLOPT_URL, url_.c_str());
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, static_cast<long>(options_.maxRedirects));
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, requestHeaders);
     curl_easy_setopt(easy, CURLOPT_HTTP200ALIASES, aliases);
     curl_easy_setopt(easy, CURLOPT_HTTP09_ALLOWED, 1L);
-    curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options_.connectTimeoutMs));
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    // A stream ended while its host name is still being looked up must not wait for the
-    // resolver thread.
-    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, "Velorixa/0.5");
-    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlNetStream::onWrite);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CurlNetStream::onHeader);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
     curl_multi_add_handle(multi, easy);
 
     const int64_t startMs = nowMs();
@@ -337,8 +229,7 @@ void CurlNetStream::run() {
         if (paused_) {
             // A full ring is the reader's doing, not a stall of the server.
             lastDataMs_ = now;
-            if (flushStaging() &&
-                ring_.freeSpace() >= std::min<size_t>(ring_.capacity() / 2, CURL_MAX_WRITE_SIZE)) {
+            if (roomAgain()) {
                 paused_ = false;
                 curl_easy_pause(easy, CURLPAUSE_CONT);
                 continue;
