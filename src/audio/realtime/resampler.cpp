@@ -32,34 +32,24 @@ inline F4 splat(float x) {
 // One output frame: the taps of the phase row c0 and the next one c1, weighted (1 - a, a),
 // against `taps` history frames of each channel. Four independent accumulators per channel
 // pair keep the adds from waiting on each other.
+//
+// OnRow: the read falls exactly on the phase row c0 (a == 0). The blended taps (1 - 0) * c0 +
+// 0 * c1 are then c0 itself, bit for bit (a product of +-0 added to a finite tap leaves it as it
+// is, and an accumulator that starts at +0 never becomes -0, so a tap of -0 turning into +0 adds
+// the same), so the blend is skipped. A step that is a whole number of phases (x2, x1.5 and
+// every other multiple of 1 / kPhases) reads only such rows.
+template <bool OnRow>
 inline void dotStereo(const float* c0, const float* c1, float a, int taps, const float* xl,
                       const float* xr, float* out) {
     const F4 va = splat(a);
     const F4 vb = splat(1.f - a);
     F4 l0{}, l1{}, r0{}, r1{};
     for (int k = 0; k < taps; k += 8) {
-        const F4 ca = vb * load(c0 + k) + va * load(c1 + k);
-        const F4 cb = vb * load(c0 + k + 4) + va * load(c1 + k + 4);
-        l0 += ca * load(xl + k);
-        l1 += cb * load(xl + k + 4);
-        r0 += ca * load(xr + k);
-        r1 += cb * load(xr + k + 4);
-    }
-    out[0] = sum(l0 + l1);
-    out[1] = sum(r0 + r1);
-}
-
-// dotStereo() for a read that falls exactly on the phase row c0 (a == 0): its blended taps
-// (1 - 0) * c0 + 0 * c1 are c0 itself, bit for bit (a product of +-0 added to a finite tap leaves
-// it as it is, and an accumulator that starts at +0 never becomes -0, so a tap of -0 turning
-// into +0 adds the same), so the blend is skipped. A step that is a whole number of phases
-// (x2, x1.5 and every other multiple of 1 / kPhases) reads only such rows.
-inline void dotStereoOnRow(const float* c0, int taps, const float* xl, const float* xr,
-                           float* out) {
-    F4 l0{}, l1{}, r0{}, r1{};
-    for (int k = 0; k < taps; k += 8) {
-        const F4 ca = load(c0 + k);
-        const F4 cb = load(c0 + k + 4);
+        F4 ca = load(c0 + k), cb = load(c0 + k + 4);
+        if constexpr (!OnRow) {
+            ca = vb * ca + va * load(c1 + k);
+            cb = vb * cb + va * load(c1 + k + 4);
+        }
         l0 += ca * load(xl + k);
         l1 += cb * load(xl + k + 4);
         r0 += ca * load(xr + k);
@@ -288,9 +278,9 @@ void Resampler::filterFrame(int table, float* out) const noexcept {
         }
 #endif
         if (a == 0.f) {
-            dotStereoOnRow(c0, t.taps, xl, xr, out);
+            dotStereo<true>(c0, c1, a, t.taps, xl, xr, out);
         } else {
-            dotStereo(c0, c1, a, t.taps, xl, xr, out);
+            dotStereo<false>(c0, c1, a, t.taps, xl, xr, out);
         }
     } else if (a == 0.f) {
         dotMonoOnRow(c0, t.taps, hist_[0].data() + first, out);

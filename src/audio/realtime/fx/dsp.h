@@ -223,6 +223,19 @@ class DelayLine {
     int write_ = 0;
 };
 
+// kSubBlockFrames samples of a ring buffer (mask + 1 a power of two) from position `from` on,
+// for loops that work on a chunk of a delay line in a plain array.
+inline void readSpan(const float* ring, int mask, int from, float* out) noexcept {
+    from &= mask;
+    if (from + kSubBlockFrames <= mask + 1) {
+        for (int k = 0; k < kSubBlockFrames; ++k)
+            out[k] = ring[from + k];
+    } else {
+        for (int k = 0; k < kSubBlockFrames; ++k)
+            out[k] = ring[(from + k) & mask];
+    }
+}
+
 // Low-frequency oscillator by phase accumulation; evaluated once per sub-block, so the sine
 // costs one std::sin per 16 frames. Both shapes start at 0 rising, which lets the effects
 // cross-fade between them without a jump.

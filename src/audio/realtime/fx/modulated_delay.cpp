@@ -26,17 +26,7 @@ inline float readNear(const float* buffer, int mask, int write, float delayFrame
 }
 constexpr int kChunkMax = dsp::kSubBlockFrames;
 
-// kChunkMax samples of a ring from position `from` on.
-inline void readSpan(const float* ring, int mask, int from, float* out) noexcept {
-    from &= mask;
-    if (from + kChunkMax <= mask + 1) {
-        for (int k = 0; k < kChunkMax; ++k)
-            out[k] = ring[from + k];
-    } else {
-        for (int k = 0; k < kChunkMax; ++k)
-            out[k] = ring[(from + k) & mask];
-    }
-}
+using dsp::readSpan;
 
 // A steady ramp's value, as next() gives it on every call: value + 0 is value, except for -0.
 inline bool steadyValue(const dsp::Ramp& r, float* v) noexcept {
