@@ -26,7 +26,14 @@ bool Spectrum512::compute(const float* mono, float* out) {
     }
     kiss_fftr(static_cast<kiss_fftr_cfg>(cfg_), in, spectrum);
     for (int k = 0; k < kSize / 2; ++k) {
-        out[k] = std::hypot(spectrum[k].r, spectrum[k].i) * 4.f / kSize;
+        // |X_k| as hypotf() computes it for finite values (the squares and their sum in double,
+        // one rounding to float), inline and without its call and error checks per bin.
+        const float re = spectrum[k].r, im = spectrum[k].i;
+        const float mag = std::isfinite(re) && std::isfinite(im)
+                              ? static_cast<float>(std::sqrt(static_cast<double>(re) * re +
+                                                             static_cast<double>(im) * im))
+                              : std::hypot(re, im);
+        out[k] = mag * 4.f / kSize;
     }
     return true;
 }

@@ -233,8 +233,7 @@ void Channel::render(float* mix, int frames, fx::Effect* const* effects, size_t 
         for (int i = 0; i < frames; ++i)
             st[2 * i] = st[2 * i + 1] = resampled_[i];
     }
-    for (size_t k = 0; k < effectCount; ++k)
-        effects[k]->process(st, frames);
+    fx::processChain(effects, effectCount, st, frames);
 
     const float vol = std::clamp(volume.load(std::memory_order_relaxed), 0, 100) / 100.f;
     const float p = std::clamp(pan.load(std::memory_order_relaxed), -100, 100) / 100.f;

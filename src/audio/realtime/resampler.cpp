@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <numbers>
 
@@ -31,14 +32,24 @@ inline F4 splat(float x) {
 // One output frame: the taps of the phase row c0 and the next one c1, weighted (1 - a, a),
 // against `taps` history frames of each channel. Four independent accumulators per channel
 // pair keep the adds from waiting on each other.
+//
+// OnRow: the read falls exactly on the phase row c0 (a == 0). The blended taps (1 - 0) * c0 +
+// 0 * c1 are then c0 itself, bit for bit (a product of +-0 added to a finite tap leaves it as it
+// is, and an accumulator that starts at +0 never becomes -0, so a tap of -0 turning into +0 adds
+// the same), so the blend is skipped. A step that is a whole number of phases (x2, x1.5 and
+// every other multiple of 1 / kPhases) reads only such rows.
+template <bool OnRow>
 inline void dotStereo(const float* c0, const float* c1, float a, int taps, const float* xl,
                       const float* xr, float* out) {
     const F4 va = splat(a);
     const F4 vb = splat(1.f - a);
     F4 l0{}, l1{}, r0{}, r1{};
     for (int k = 0; k < taps; k += 8) {
-        const F4 ca = vb * load(c0 + k) + va * load(c1 + k);
-        const F4 cb = vb * load(c0 + k + 4) + va * load(c1 + k + 4);
+        F4 ca = load(c0 + k), cb = load(c0 + k + 4);
+        if constexpr (!OnRow) {
+            ca = vb * ca + va * load(c1 + k);
+            cb = vb * cb + va * load(c1 + k + 4);
+        }
         l0 += ca * load(xl + k);
         l1 += cb * load(xl + k + 4);
         r0 += ca * load(xr + k);
@@ -47,6 +58,65 @@ inline void dotStereo(const float* c0, const float* c1, float a, int taps, const
     out[0] = sum(l0 + l1);
     out[1] = sum(r0 + r1);
 }
+
+inline void dotMonoOnRow(const float* c0, int taps, const float* x, float* out) {
+    F4 s0{}, s1{};
+    for (int k = 0; k < taps; k += 8) {
+        s0 += load(c0 + k) * load(x + k);
+        s1 += load(c0 + k + 4) * load(x + k + 4);
+    }
+    out[0] = sum(s0 + s1);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define VELORIXA_RESAMPLER_AVX2 1
+// The stereo dot products once more for CPUs with AVX2, eight taps to a register: lanes 0..3
+// hold what l0 / r0 above hold and lanes 4..7 what l1 / r1 hold, so every lane adds the same
+// products in the same order and the final sum pairs lane j with lane j + 4 as sum(l0 + l1)
+// does. AVX2 brings no fused multiply-add (and the audio layer builds with -ffp-contract=off):
+// the results are those of the baseline code, bit for bit. Chosen at run time (see
+// Resampler::prepare), so the program still runs on any x86-64.
+using F8 = float __attribute__((vector_size(32)));
+
+__attribute__((target("avx2"))) inline F8 load8(const float* p) {
+    F8 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+__attribute__((target("avx2"))) inline float sum8(F8 v) {
+    return ((v[0] + v[4]) + (v[1] + v[5])) + ((v[2] + v[6]) + (v[3] + v[7]));
+}
+
+__attribute__((target("avx2"), noinline)) void dotStereoAvx2(const float* c0, const float* c1,
+                                                             float a, int taps, const float* xl,
+                                                             const float* xr, float* out) {
+    F8 l{}, r{};
+    if (a == 0.f) {
+        for (int k = 0; k < taps; k += 8) {
+            const F8 c = load8(c0 + k);
+            l += c * load8(xl + k);
+            r += c * load8(xr + k);
+        }
+    } else {
+        const float b = 1.f - a;
+        const F8 va = {a, a, a, a, a, a, a, a};
+        const F8 vb = {b, b, b, b, b, b, b, b};
+        for (int k = 0; k < taps; k += 8) {
+            const F8 c = vb * load8(c0 + k) + va * load8(c1 + k);
+            l += c * load8(xl + k);
+            r += c * load8(xr + k);
+        }
+    }
+    out[0] = sum8(l);
+    out[1] = sum8(r);
+}
+
+bool cpuHasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
 
 inline void dotMono(const float* c0, const float* c1, float a, int taps, const float* x,
                     float* out) {
@@ -133,6 +203,9 @@ const Resampler::Bank& Resampler::bank() {
 bool Resampler::prepare(int channels, int glideFrames) {
     if (channels < 1 || channels > 2) return false;
     bank_ = &bank();
+#ifdef VELORIXA_RESAMPLER_AVX2
+    avx2_ = cpuHasAvx2();
+#endif
     channels_ = channels;
     glideFrames_ = std::clamp(glideFrames, 1, 65536);
     half_ = bank_->maxTaps / 2;
@@ -196,7 +269,21 @@ void Resampler::filterFrame(int table, float* out) const noexcept {
     const float* c1 = c0 + t.taps;
     const size_t first = readFrame_ + 1 - static_cast<size_t>(t.taps / 2);
     if (channels_ == 2) {
-        dotStereo(c0, c1, a, t.taps, hist_[0].data() + first, hist_[1].data() + first, out);
+        const float* xl = hist_[0].data() + first;
+        const float* xr = hist_[1].data() + first;
+#ifdef VELORIXA_RESAMPLER_AVX2
+        if (avx2_) {
+            dotStereoAvx2(c0, c1, a, t.taps, xl, xr, out);
+            return;
+        }
+#endif
+        if (a == 0.f) {
+            dotStereo<true>(c0, c1, a, t.taps, xl, xr, out);
+        } else {
+            dotStereo<false>(c0, c1, a, t.taps, xl, xr, out);
+        }
+    } else if (a == 0.f) {
+        dotMonoOnRow(c0, t.taps, hist_[0].data() + first, out);
     } else {
         dotMono(c0, c1, a, t.taps, hist_[0].data() + first, out);
     }
@@ -251,7 +338,9 @@ size_t Resampler::run(float* out, size_t outFrames, bool atEnd) noexcept {
         // The fraction is kept apart from the frame index so its rounding never depends on
         // where the history happens to start (the output must not depend on the caller's blocks).
         readFrac_ += step_;
-        const double whole = std::floor(readFrac_);
+        // The fraction is never negative, so truncation is its floor, without a call to floor()
+        // (the x86-64 baseline has no rounding instruction for it).
+        const double whole = static_cast<double>(static_cast<int64_t>(readFrac_));
         readFrame_ += static_cast<size_t>(whole);
         readFrac_ -= whole;
         if (glideLeft_ > 0) {

@@ -78,6 +78,7 @@ class Resampler {
     void compact() noexcept;
 
     const Bank* bank_ = nullptr;
+    bool avx2_ = false;  // the CPU runs the stereo filter's AVX2 copy
     int channels_ = 0;
     int half_ = 0;                // half the longest filter: history kept before the read
     size_t capFrames_ = 0;        // per channel

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "audio/realtime/fx/simd.h"
@@ -222,6 +223,19 @@ class DelayLine {
     int write_ = 0;
 };
 
+// kSubBlockFrames samples of a ring buffer (mask + 1 a power of two) from position `from` on,
+// for loops that work on a chunk of a delay line in a plain array.
+inline void readSpan(const float* ring, int mask, int from, float* out) noexcept {
+    from &= mask;
+    if (from + kSubBlockFrames <= mask + 1) {
+        for (int k = 0; k < kSubBlockFrames; ++k)
+            out[k] = ring[from + k];
+    } else {
+        for (int k = 0; k < kSubBlockFrames; ++k)
+            out[k] = ring[(from + k) & mask];
+    }
+}
+
 // Low-frequency oscillator by phase accumulation; evaluated once per sub-block, so the sine
 // costs one std::sin per 16 frames. Both shapes start at 0 rising, which lets the effects
 // cross-fade between them without a jump.
@@ -344,26 +358,16 @@ class StereoBiquad {
     // output, so the two run side by side, each lane through the same operations as one side
     // alone.
     void process(float* stereo, int frames) noexcept {
-        using simd::F2;
-        const Coeffs c = c_;
-        F2 x1 = {x1_[0], x1_[1]}, x2 = {x2_[0], x2_[1]};
-        F2 y1 = {y1_[0], y1_[1]}, y2 = {y2_[0], y2_[1]};
-        for (int i = 0; i < frames; ++i) {
-            F2 x;
-            std::memcpy(&x, stereo + 2 * i, sizeof x);
-            const F2 y = c.b0 * x + c.b1 * x1 + c.b2 * x2 - c.a1 * y1 - c.a2 * y2;
-            x2 = x1;
-            x1 = x;
-            y2 = y1;
-            y1 = y;
-            std::memcpy(stereo + 2 * i, &y, sizeof y);
-        }
-        for (int ch = 0; ch < 2; ++ch) {
-            x1_[ch] = x1[ch];
-            x2_[ch] = x2[ch];
-            y1_[ch] = y1[ch];
-            y2_[ch] = y2[ch];
-        }
+        StereoBiquad* one[1] = {this};
+        processCascade(one, stereo, frames);
+    }
+    // N filters in series, run frame by frame instead of one whole block after the other: each
+    // filter's recursion waits on its own last output only, so the N of them overlap, where one
+    // filter alone mostly waits. Every filter does to every frame exactly what process() does.
+    template <int N>
+    static void processCascade(StereoBiquad* const (&filters)[N], float* stereo,
+                               int frames) noexcept {
+        cascade(filters, stereo, frames, std::make_integer_sequence<int, N>{});
     }
     // Passes the samples through unchanged while keeping the history a 0 dB filter would
     // have had (output = input), so filtering can resume later without a jump.
@@ -381,6 +385,48 @@ class StereoBiquad {
     }
 
   private:
+    // One filter's state in registers.
+    struct Lanes {
+        simd::F2 x1, x2, y1, y2;
+        Coeffs c;
+        explicit Lanes(const StereoBiquad& q) noexcept
+            : x1{q.x1_[0], q.x1_[1]},
+              x2{q.x2_[0], q.x2_[1]},
+              y1{q.y1_[0], q.y1_[1]},
+              y2{q.y2_[0], q.y2_[1]},
+              c(q.c_) {}
+        simd::F2 step(simd::F2 x) noexcept {
+            const simd::F2 y = c.b0 * x + c.b1 * x1 + c.b2 * x2 - c.a1 * y1 - c.a2 * y2;
+            x2 = x1;
+            x1 = x;
+            y2 = y1;
+            y1 = y;
+            return y;
+        }
+        void storeTo(StereoBiquad& q) const noexcept {
+            for (int ch = 0; ch < 2; ++ch) {
+                q.x1_[ch] = x1[ch];
+                q.x2_[ch] = x2[ch];
+                q.y1_[ch] = y1[ch];
+                q.y2_[ch] = y2[ch];
+            }
+        }
+    };
+    // The filters spelled out one by one (not a loop over an array), so that every filter's state
+    // stays in registers.
+    template <int N, int... F>
+    static void cascade(StereoBiquad* const (&filters)[N], float* stereo, int frames,
+                        std::integer_sequence<int, F...>) noexcept {
+        Lanes lanes[N] = {Lanes(*filters[F])...};
+        for (int i = 0; i < frames; ++i) {
+            simd::F2 x;
+            std::memcpy(&x, stereo + 2 * i, sizeof x);
+            ((x = lanes[F].step(x)), ...);
+            std::memcpy(stereo + 2 * i, &x, sizeof x);
+        }
+        (lanes[F].storeTo(*filters[F]), ...);
+    }
+
     Coeffs c_;
     float x1_[2] = {0, 0}, x2_[2] = {0, 0}, y1_[2] = {0, 0}, y2_[2] = {0, 0};
 };

@@ -11,17 +11,7 @@ constexpr int kFadeFrames = 64 * dsp::kSubBlockFrames;  // 23 ms at 44.1 kHz
 constexpr float kMaxDelayMs = 2000.0f;
 constexpr int kChunkMax = dsp::kSubBlockFrames;
 
-// kChunkMax samples of a ring from position `from` on.
-inline void readSpan(const float* ring, int mask, int from, float* out) noexcept {
-    from &= mask;
-    if (from + kChunkMax <= mask + 1) {
-        for (int k = 0; k < kChunkMax; ++k)
-            out[k] = ring[from + k];
-    } else {
-        for (int k = 0; k < kChunkMax; ++k)
-            out[k] = ring[(from + k) & mask];
-    }
-}
+using dsp::readSpan;
 
 // Zeroes the samples of a span read `delay` frames back that were written before the echo came
 // back from idle (`written` frames ago): the first delay - written of the span.

@@ -72,4 +72,9 @@ class Effect {
 // unknown type. Call prepare() before process().
 std::unique_ptr<Effect> createEffect(int32_t type);
 
+// Runs the block through effects[0], effects[1], ... in turn (audio thread), with exactly the
+// output of calling their process() one after the other; neighbouring equaliser bands share
+// one pass over the block.
+void processChain(Effect* const* effects, size_t count, float* stereo, int frames) noexcept;
+
 }  // namespace velorixa::fx

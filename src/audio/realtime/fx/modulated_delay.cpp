@@ -1,5 +1,6 @@
 #include "audio/realtime/fx/modulated_delay.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace velorixa::fx {
@@ -22,6 +23,15 @@ inline float readNear(const float* buffer, int mask, int write, float delayFrame
     const float a = whole == 1 ? last : buffer[(write - whole) & mask];
     const float b = buffer[(write - whole - 1) & mask];
     return a + frac * (b - a);
+}
+constexpr int kChunkMax = dsp::kSubBlockFrames;
+
+using dsp::readSpan;
+
+// A steady ramp's value, as next() gives it on every call: value + 0 is value, except for -0.
+inline bool steadyValue(const dsp::Ramp& r, float* v) noexcept {
+    *v = r.value;
+    return r.step == 0.0f && !(r.value == 0.0f && std::signbit(r.value));
 }
 }  // namespace
 
@@ -176,6 +186,52 @@ void ModulatedDelay::render(float* p, int frames) noexcept {
     send_ = send;
 }
 
+bool ModulatedDelay::renderSteady(float* p, int frames) noexcept {
+    float mix = 0, fb = 0, delayL = 0, delayR = 0;
+    if (!steadyValue(mixRamp_, &mix) || !steadyValue(feedbackRamp_, &fb) ||
+        !steadyValue(readRamp_[0], &delayL) || !steadyValue(readRamp_[1], &delayR)) {
+        return false;
+    }
+    const int wholeL = static_cast<int>(delayL), wholeR = static_cast<int>(delayR);
+    const float fracL = delayL - static_cast<float>(wholeL);
+    const float fracR = delayR - static_cast<float>(wholeR);
+    // A chunk no longer than either delay reads only samples written before it.
+    const int span = std::min({wholeL, wholeR, kChunkMax});
+    if (span < 2) return false;
+    float* const bufL = line_[0].data();
+    float* const bufR = line_[1].data();
+    const int mask = line_[0].mask();
+    int w = line_[0].writePos();
+    constexpr int K = kChunkMax;
+    alignas(16) float aL[K], bL[K], aR[K], bR[K], nextL[K], nextR[K];
+    for (int done = 0; done < frames;) {
+        const int n = std::min(span, frames - done);
+        readSpan(bufL, mask, w - wholeL, aL);
+        readSpan(bufL, mask, w - wholeL - 1, bL);
+        readSpan(bufR, mask, w - wholeR, aR);
+        readSpan(bufR, mask, w - wholeR - 1, bR);
+        float* q = p + 2 * done;
+        for (int k = 0; k < n; ++k) {
+            const float inL = q[2 * k], inR = q[2 * k + 1];
+            const float wetL = aL[k] + fracL * (bL[k] - aL[k]);
+            const float wetR = aR[k] + fracR * (bR[k] - aR[k]);
+            nextL[k] = inL + fb * wetL;
+            nextR[k] = inR + fb * wetR;
+            q[2 * k] = inL + mix * (wetL - inL);
+            q[2 * k + 1] = inR + mix * (wetR - inR);
+        }
+        for (int k = 0; k < n; ++k) {
+            bufL[(w + k) & mask] = nextL[k];
+            bufR[(w + k) & mask] = nextR[k];
+        }
+        w = (w + n) & mask;
+        done += n;
+    }
+    line_[0].setWritePos(w);
+    line_[1].setWritePos(w);
+    return true;
+}
+
 void ModulatedDelay::process(float* stereo, int frames) noexcept {
     if (!line_[0].ready()) return;  // not prepared: pass the sound through rather than fail
     if (primed_) {
@@ -197,8 +253,11 @@ void ModulatedDelay::process(float* stereo, int frames) noexcept {
             !send_.fading()) {
             // Settled with the oscillator standing still: every sub-block would start where the
             // last one ended, so the block renders in one piece.
+            // With the read positions at least two frames back, it renders in chunks whose reads
+            // all lie before the chunk: each frame through the same operations as render(), in
+            // loops over plain arrays.
             dsp::ScopedNoDenormals noDenormals;
-            render<false>(stereo, frames);
+            if (!renderSteady(stereo, frames)) render<false>(stereo, frames);
             subPos_ = dsp::subPosAfter(subPos_, frames);
             return;
         }

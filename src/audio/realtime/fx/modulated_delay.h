@@ -31,6 +31,9 @@ class ModulatedDelay : public Effect {
     // Fading: the send into the lines is still rising after a return from idle.
     template <bool Fading>
     void render(float* stereo, int frames) noexcept;
+    // render<false>() for ramps that all stand still and reads at least two frames back; false
+    // (nothing done) otherwise.
+    bool renderSteady(float* stereo, int frames) noexcept;
 
     const DX8Chorus defaults_;
     const float maxDelayMs_;

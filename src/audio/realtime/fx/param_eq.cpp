@@ -71,6 +71,43 @@ void ParamEq::beginSubBlock() noexcept {
     }
 }
 
+bool ParamEq::settledFiltering() noexcept {
+    if (!primed_) return false;
+    loadTargets();
+    const bool settled = !centreLog2_.moving() && !bandwidthOct_.moving() && !gain_.moving();
+    return settled && !bypass_ && coeffsValid_;
+}
+
+template <int N>
+bool ParamEq::trySeries(ParamEq* const* bands, float* stereo, int frames) noexcept {
+    dsp::StereoBiquad* filters[N];
+    for (int b = 0; b < N; ++b) {
+        if (!bands[b]->settledFiltering()) return false;
+        filters[b] = &bands[b]->filter_;
+    }
+    dsp::ScopedNoDenormals noDenormals;
+    dsp::StereoBiquad::processCascade(filters, stereo, frames);
+    for (int b = 0; b < N; ++b)
+        bands[b]->subPos_ = dsp::subPosAfter(bands[b]->subPos_, frames);
+    return true;
+}
+
+void ParamEq::processSeries(ParamEq* const* bands, size_t count, float* stereo,
+                            int frames) noexcept {
+    // Three at a time (the player's equaliser); whatever is not settled, or left over, runs
+    // band by band. process() loads the targets once more, which only takes a newer value.
+    size_t b = 0;
+    for (; b + 3 <= count; b += 3) {
+        if (!trySeries<3>(bands + b, stereo, frames)) {
+            for (size_t k = b; k < b + 3; ++k)
+                bands[k]->process(stereo, frames);
+        }
+    }
+    if (b + 2 == count && trySeries<2>(bands + b, stereo, frames)) return;
+    for (; b < count; ++b)
+        bands[b]->process(stereo, frames);
+}
+
 void ParamEq::process(float* stereo, int frames) noexcept {
     if (primed_) {
         loadTargets();
