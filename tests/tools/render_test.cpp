@@ -141,6 +141,7 @@ TEST_F(RenderTest, ArgumentsAndExitStatus) {
         {{input_}, 2, "usage"},
         {{input_, out, "--frq", "201"}, 2, "--frq"},
         {{input_, out, "--fx", "1,2,3,101"}, 2, "--fx"},
+        {{input_, out, "--global", "101"}, 2, "--global"},
         {{input_, out, "--bogus", "1"}, 2, "unknown option"},
         {{"--seconds", "0.2", "-x.mp3", "dash.wav"}, 2, "unknown option -x.mp3"},  // needs --
         {{input_, out, "--seconds"}, 2, "needs a value"},
