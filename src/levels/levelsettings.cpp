@@ -1,34 +1,20 @@
 #include "levels/levelsettings.h"
 
-#include <QList>
-
 #include <filesystem>
 
 #include "util/fspath.h"
-#include "util/readfile.h"
 #include "util/textfile.h"
+#include "util/userfiles.h"
 
 namespace velorixa::levels {
 
 QString LevelSettings::DefaultPath() {
-    QString config = util::PathFromBytes(qgetenv("XDG_CONFIG_HOME"));
-    if (config.isEmpty())
-        config = util::PathFromBytes(qgetenv("HOME")) + QStringLiteral("/.config");
-    return config + QStringLiteral("/velorixa/levels.conf");
+    return util::UserFolder("XDG_CONFIG_HOME", ".config") + QStringLiteral("/levels.conf");
 }
 
 LevelSettings LevelSettings::Load(const QString& path) {
     LevelSettings s;
-    util::ReadOptions options;
-    options.maxBytes = 64 * 1024;
-    const util::FileRead read = util::ReadRegularFile(path, options);
-    if (!read.ok()) return s;
-    for (QByteArray line : read.data.split('\n')) {
-        if (line.endsWith('\r')) line.chop(1);
-        const qsizetype eq = line.indexOf('=');
-        if (eq <= 0) continue;
-        if (line.left(eq).trimmed() == "even_out") s.evenOut = line.mid(eq + 1).trimmed() == "1";
-    }
+    s.evenOut = util::ReadKeyValues(path).value("even_out") == "1";
     return s;
 }
 

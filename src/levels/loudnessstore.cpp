@@ -11,6 +11,7 @@
 #include "util/fspath.h"
 #include "util/readfile.h"
 #include "util/textfile.h"
+#include "util/userfiles.h"
 
 namespace velorixa::levels {
 
@@ -43,9 +44,7 @@ std::optional<FileStamp> StampOf(const QString& path) {
 }
 
 QString LoudnessStore::DefaultPath() {
-    QString cache = util::PathFromBytes(qgetenv("XDG_CACHE_HOME"));
-    if (cache.isEmpty()) cache = util::PathFromBytes(qgetenv("HOME")) + QStringLiteral("/.cache");
-    return cache + QStringLiteral("/velorixa/loudness.cache");
+    return util::UserFolder("XDG_CACHE_HOME", ".cache") + QStringLiteral("/loudness.cache");
 }
 
 void LoudnessStore::load(const QString& file) {
