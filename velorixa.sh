@@ -25,12 +25,13 @@ cd "$(dirname "$0")"
 here=$(pwd)
 source tools/lib/packages.sh
 
-# xdg-user-dirs names the user's music folder, where the music search starts.
+# xdg-user-dirs names the user's music folder, where the music search starts; libebur128
+# measures the files' loudness for evening out levels.
 player_packages=(
   cmake g++ pkg-config ninja-build
   qt6-base-dev libmpg123-dev libcurl4-openssl-dev libsdl2-dev libkissfft-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libsndfile1-dev
-  xdg-user-dirs librtmidi-dev
+  xdg-user-dirs librtmidi-dev libebur128-dev
 )
 # The encoders make the test media of every format; icecast2 serves a real Ogg mount; ffmpeg,
 # flac and sox read the recordings back as a user's player would; jackd2 gives the controller

@@ -619,6 +619,18 @@ BOOL VX_RenderReady(DWORD frames) {
     return engine->offlineReady(static_cast<int>(std::min<DWORD>(frames, 1u << 20))) ? 1 : 0;
 }
 
+BOOL VX_ChannelSetLevelDb(DWORD handle, float gainDb) {
+    if (!std::isfinite(gainDb)) return 0;
+    gainDb = std::clamp(gainDb, -60.f, 24.f);
+    auto [lock, engine] = lockEngine();
+    Channel* ch = playableOf(engine, handle);
+    if (!ch) ch = pitchChannelOf(engine, handle);
+    if (!ch) return 0;
+    ch->levelGain.store(gainDb == 0.f ? 1.f : std::pow(10.f, gainDb / 20.f),
+                        std::memory_order_relaxed);
+    return 1;
+}
+
 DWORD VX_ChannelBuffered(DWORD handle) {
     auto [lock, engine] = lockEngine();
     HandleEntry* e = findEntry(engine, handle);

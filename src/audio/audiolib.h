@@ -175,6 +175,11 @@ DWORD VX_Render(float* stereoOut, DWORD frames);
 // must not render a stream's gap as silence waits for this first. Never waits itself; frames is
 // taken as at most one block (512). Allowed when VX_Render is; FALSE otherwise.
 BOOL VX_RenderReady(DWORD frames);
+// The level gain of a playable channel (or a decoding source's pitch channel) in dB, -60..+24,
+// 0 = as recorded: a stage of its own after the effects, beside the volume and pan, which it
+// leaves as they are. A change glides over about 0.1 s; set before the channel first sounds,
+// it holds from its first sample.
+BOOL VX_ChannelSetLevelDb(DWORD handle, float gainDb);
 // Frames decoded ahead and not yet played (handle: a source or its channel); -1 on failure.
 DWORD VX_ChannelBuffered(DWORD handle);
 // Why the last BASS_StreamCreateFile or BASS_StreamCreateURL made on the calling thread failed,

@@ -95,8 +95,15 @@ bool PLAYER::StartOpened(uint32_t source, double FRQ, double VOL, double PAN,
     SrcFreq = static_cast<int32_t>(freq);
     SetEFF(EqlArr, EffArr);
     SetChanAttr(FRQ, VOL, PAN);
+    // The level is in place before the first sample sounds.
+    if (LevelDb != 0) VX_ChannelSetLevelDb(ChanPIT, LevelDb);
     BASS_StreamPlay(ChanPIT, 0, 0);
     return true;
+}
+
+void PLAYER::SetLevelDb(float gainDb) {
+    LevelDb = gainDb;
+    if (ChanPIT != 0) VX_ChannelSetLevelDb(ChanPIT, gainDb);
 }
 
 void PLAYER::SetPitch(double) {}

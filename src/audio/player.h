@@ -87,6 +87,12 @@ class PLAYER {
     // Stops output and frees the stream, the pitch channel, the effects and the audio library.
     // No library call may follow. Always false.
     bool ExitForm();
+    // The level gain in dB (0 = as recorded) of the playing stream and of every stream started
+    // after it, until set again: a stage beside the volume, which stays as the knob has it. A
+    // change while playing glides (no click).
+    void SetLevelDb(float gainDb);
+    float LevelDb = 0;
+
     // Slider 0..100 of equaliser band 1..3 / effect 1..4 to its record; always 0.
     uint8_t UpdateEQL(int16_t Index, uint8_t ValScr);
     uint8_t UpdateEFF(int16_t Index, uint8_t ValScr);

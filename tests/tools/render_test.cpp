@@ -107,6 +107,29 @@ TEST_F(RenderTest, EachEffectIsSilentAtHundredAndStrongestAtZero) {
     }
 }
 
+// The window starts with the channel volume and the global stream volume at 50 each: at full
+// master volume a file plays 12.04 dB below its own level (the README's figure).
+TEST_F(RenderTest, StartVolumesPlayTwelveDbBelowTheFile) {
+    const struct {
+        int vol, global;
+        double belowDb;
+    } cases[] = {{100, 100, 0}, {50, 100, 6.02}, {100, 50, 6.02}, {50, 50, 12.04}};
+    RenderOptions full = options();
+    const RenderResult reference = Render(full);
+    ASSERT_TRUE(reference.opened);
+    const double ref = testmedia::rms(reference.stereo.data(), reference.stereo.size());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "vol " << c.vol << " global " << c.global);
+        RenderOptions o = options();
+        o.sound.volumePct = c.vol;
+        o.globalVolumePct = c.global;
+        const RenderResult r = Render(o);
+        ASSERT_TRUE(r.opened);
+        const double level = testmedia::rms(r.stereo.data(), r.stereo.size());
+        EXPECT_NEAR(20 * std::log10(ref / level), c.belowDb, 0.01);
+    }
+}
+
 TEST_F(RenderTest, ArgumentsAndExitStatus) {
     const QString old = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir_->path()));  // for the relative names below
@@ -141,6 +164,7 @@ TEST_F(RenderTest, ArgumentsAndExitStatus) {
         {{input_}, 2, "usage"},
         {{input_, out, "--frq", "201"}, 2, "--frq"},
         {{input_, out, "--fx", "1,2,3,101"}, 2, "--fx"},
+        {{input_, out, "--global", "101"}, 2, "--global"},
         {{input_, out, "--bogus", "1"}, 2, "unknown option"},
         {{"--seconds", "0.2", "-x.mp3", "dash.wav"}, 2, "unknown option -x.mp3"},  // needs --
         {{input_, out, "--seconds"}, 2, "needs a value"},

@@ -18,9 +18,9 @@ namespace fs = std::filesystem;
 // Layers from the bottom: a folder's code includes only its own folder and lower layers.
 // A subsystem's ui/ folder sits just above its logic.
 const std::map<std::string, int> kRank = {
-    {"util", 0},    {"audio", 1},  {"playlist", 2}, {"controls", 2},
-    {"display", 2}, {"record", 2}, {"playback", 3}, {"netradio", 4},
-    {"perform", 4}, {"midi", 4},   {"desktop", 5},  {"app", 6},
+    {"util", 0},   {"audio", 1},   {"playlist", 2}, {"controls", 2}, {"display", 2},
+    {"record", 2}, {"levels", 2},  {"playback", 3}, {"netradio", 4}, {"perform", 4},
+    {"midi", 4},   {"desktop", 5}, {"app", 6},
 };
 
 struct Unit {

@@ -145,6 +145,8 @@ std::optional<RenderOptions> ParseRenderArgs(const std::vector<QString>& args, Q
             ok = parseInt(v, r.min, r.max, &s.knobs[controls::kKnobPitch].value);
         } else if (a == "--vol") {
             ok = parseInt(v, 0, 100, &s.volumePct);
+        } else if (a == "--global") {
+            ok = parseInt(v, 0, 100, &o.globalVolumePct);
         } else if (a == "--pan") {
             int pan = 0;
             ok = parseInt(v, -100, 100, &pan);
@@ -174,7 +176,7 @@ std::optional<RenderOptions> ParseRenderArgs(const std::vector<QString>& args, Q
     }
     if (positional.size() != 2) {
         *error = QStringLiteral(
-            "usage: velorixa-render [--frq N] [--vol N] [--pan N] [--eq A,B,C] [--fx R,E,F,C] "
+            "usage: velorixa-render [--frq N] [--vol N] [--global N] [--pan N] [--eq A,B,C] [--fx R,E,F,C] "
             "[--seconds S] [--] IN OUT.wav");
         return std::nullopt;
     }
@@ -202,9 +204,10 @@ RenderOutcome RenderTo(const RenderOptions& o,
     }
     {
         PLAYER player;
-        // The window's volumes at their full settings; the channel volume is the option's.
+        // The master volume at its full setting; the channel and stream volumes are the
+        // options'.
         player.SetMasterVolume(100);
-        player.SetGlobalVolume(100);
+        player.SetGlobalVolume(o.globalVolumePct);
         const bool stream = o.isStream();
         const controls::StartValues v = controls::StartValuesOf(o.sound);
         if (!player.StartPlay(o.input, stream ? 1 : 2, v.FRQ, v.VOL, v.PAN, v.EqlArr, v.EffArr)) {

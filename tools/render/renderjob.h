@@ -23,6 +23,8 @@ struct RenderOptions {
     // The player's sound setting as the window keeps it (knob values, channel volume); the
     // tool's channel volume starts at 100 rather than the window's 50.
     controls::SoundSetting sound = fullVolume();
+    // The global stream volume 0..100 (--global); 100 here, 50 in the window at start.
+    int globalVolumePct = 100;
     double seconds = -1;  // how much to render; < 0: to the end of a file
     // A stream is rendered as fast as the station delivers, never faster: its gaps are waited
     // for, not rendered as silence. A station that sends no audio for this long fails the render

@@ -24,6 +24,9 @@
 #include "controls/ui/effectspage.h"
 #include "display/ui/displaypanel.h"
 #include "display/ui/windowlook.h"
+#include "levels/levelcontrol.h"
+#include "levels/loudnessscanner.h"
+#include "levels/ui/levelspanel.h"
 #include "netradio/ui/radiopanel.h"
 #include "perform/perfor.h"
 #include "perform/ui/performancepanel.h"
@@ -336,6 +339,25 @@ void VelMix::Form_Load() {
     connect(recordSession_, &record::RecordSession::message, messageLine_,
             &MessageLine::showMessage);
     connect(keyRouter_, &KeyRouter::recordPressed, recordSession_, &record::RecordSession::toggle);
+    // Evening out levels: the gain of the playing item goes to the player's level stage, which
+    // leaves the volume knob as it is; files are measured as their tags come in.
+    loudnessScanner_ = new levels::LoudnessScanner(levels::LoudnessStore::DefaultPath(),
+                                                   &levels::MeasureLoudness, this);
+    const QString levelSettings = levels::LevelSettings::DefaultPath();
+    levelControl_ = new levels::LevelControl(
+        *loudnessScanner_, [this](const QString& item) { return tags_->find(item); },
+        levels::LevelSettings::Load(levelSettings), levelSettings, this);
+    connect(tags_, &playlist::TagCache::tagsRead, levelControl_, &levels::LevelControl::tagsRead);
+    connect(playback_, &playback::Playback::itemChanged, levelControl_,
+            &levels::LevelControl::setPlaying);
+    connect(&playback_->events(), &playback::TransportEvents::requestStarted, levelControl_,
+            [this] { levelControl_->setPlaying(playback_->item()); });
+    connect(levelControl_, &levels::LevelControl::playingLevelChanged, this,
+            [this](const levels::Level& level) {
+                player_->SetLevelDb(static_cast<float>(level.gainDb));
+            });
+    levelsPanel_ = new levels::LevelsPanel(*page(3), *levelControl_, this);
+    levelsPanel_->onMessage = [this](const QString& text) { messageLine_->showMessage(text); };
     // A recording running at unload is finished before the audio layer goes.
     addShutdownStep([this] { recordSession_->stop(); });
     // Unload: the player first, then the music list.

@@ -59,6 +59,11 @@ namespace record {
 class RecordSession;
 class RecordPanel;
 }  // namespace record
+namespace levels {
+class LoudnessScanner;
+class LevelControl;
+class LevelsPanel;
+}  // namespace levels
 
 class VelMix : public QWidget {
     Q_OBJECT
@@ -137,6 +142,10 @@ class VelMix : public QWidget {
     // Recording the output as heard: the toggle, F9 and the settings.
     record::RecordSession& recordSession() { return *recordSession_; }
     record::RecordPanel& recordPanel() { return *recordPanel_; }
+    // Evening out levels: the option, the gains, the background measurement and their controls.
+    levels::LevelControl& levelControl() { return *levelControl_; }
+    levels::LoudnessScanner& loudnessScanner() { return *loudnessScanner_; }
+    levels::LevelsPanel& levelsPanel() { return *levelsPanel_; }
 
     // The destructive actions of the list and the performance keys, newest first; Ctrl+Z takes
     // the newest back. Kept for this run only.
@@ -224,6 +233,9 @@ class VelMix : public QWidget {
     perform::PerformancePanel* performance_ = nullptr;
     record::RecordSession* recordSession_ = nullptr;
     record::RecordPanel* recordPanel_ = nullptr;
+    levels::LoudnessScanner* loudnessScanner_ = nullptr;
+    levels::LevelControl* levelControl_ = nullptr;
+    levels::LevelsPanel* levelsPanel_ = nullptr;
 };
 
 }  // namespace velorixa

@@ -150,6 +150,8 @@ TrackTags readFrom(Input& in) {
                 out.lengthSec = 0;
             if (const char* gain = lookUp(fmt, st, {"REPLAYGAIN_TRACK_GAIN"})) {
                 out.trackGainDb = ParseGainDb(gain);
+                if (const char* peak = lookUp(fmt, st, {"REPLAYGAIN_TRACK_PEAK"}))
+                    out.trackPeak = ParsePeak(peak);
             } else if (const char* r128 = lookUp(fmt, st, {"R128_TRACK_GAIN"})) {
                 // Opus: a Q7.8 number of dB against -23 LUFS, 5 dB below ReplayGain's level.
                 if (const auto q = parseNumber(r128); q && std::abs(*q) <= 32768) {
@@ -206,6 +208,12 @@ QString TagText(QByteArrayView bytes, qsizetype maxChars) {
 std::optional<double> ParseGainDb(QByteArrayView text) {
     const auto v = parseNumber(text);
     if (!v || *v < -60 || *v > 60) return std::nullopt;
+    return v;
+}
+
+std::optional<double> ParsePeak(QByteArrayView text) {
+    const auto v = parseNumber(text);
+    if (!v || !(*v > 0) || *v > 100) return std::nullopt;
     return v;
 }
 

@@ -32,6 +32,8 @@ struct TrackTags {
     QString album;
     double lengthSec = 0;               // 0 when unknown
     std::optional<double> trackGainDb;  // REPLAYGAIN_TRACK_GAIN, within -60 .. +60 dB
+    // REPLAYGAIN_TRACK_PEAK beside a track gain: the loudest sample, 1 = full scale.
+    std::optional<double> trackPeak;
     bool hasName() const { return !title.isEmpty(); }
 };
 
@@ -49,5 +51,8 @@ QString TagText(QByteArrayView bytes, qsizetype maxChars = kMaxTagChars);
 // A ReplayGain value such as "-6.54 dB" or "+1.2": the gain in dB, nothing when it is not a
 // number or lies outside -60 .. +60.
 std::optional<double> ParseGainDb(QByteArrayView text);
+// A ReplayGain peak such as "0.988553": the peak as a share of full scale, nothing when it is no
+// number or lies outside 0 (excluded) .. 100.
+std::optional<double> ParsePeak(QByteArrayView text);
 
 }  // namespace velorixa::audio

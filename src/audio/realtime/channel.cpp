@@ -178,6 +178,27 @@ void Channel::silence(int frames) noexcept {
     source_->reportBlock(false, frames, deviceRateHz_);
 }
 
+float Channel::nextLevel(bool silent, int frames) noexcept {
+    float want = levelGain.load(std::memory_order_relaxed);
+    if (!(want >= 0.f)) want = 1.f;  // NaN or negative: as recorded
+    if (silent) {
+        // Nothing sounds yet: the new item starts at its own level, without a glide.
+        level_ = levelTarget_ = want;
+        levelLeft_ = 0;
+        return level_;
+    }
+    if (want != levelTarget_) {
+        levelTarget_ = want;
+        levelLeft_ = kLevelRampFrames;
+    }
+    if (levelLeft_ <= 0) return level_ = levelTarget_;
+    const int n = std::min(frames, levelLeft_);
+    level_ += (levelTarget_ - level_) * static_cast<float>(n) / static_cast<float>(levelLeft_);
+    levelLeft_ -= n;
+    if (levelLeft_ == 0) level_ = levelTarget_;
+    return level_;
+}
+
 void Channel::render(float* mix, int frames, fx::Effect* const* effects, size_t effectCount,
                      float streamGain) noexcept {
     assert(frames >= 0 && frames <= kMaxBlockFrames && "one block at most");
@@ -190,6 +211,7 @@ void Channel::render(float* mix, int frames, fx::Effect* const* effects, size_t 
     const bool discontinuity =
         flushReq != flushSeen_ || src.consumerSeekPending() || src.consumerDiscardReady();
     float target = 0;
+    const bool silentBefore = runGain_ <= 0.f;
     if (runGain_ <= 0.f) {
         // Silent now: the moment to cut, flush and jump without a click.
         if (flushReq != flushSeen_) {
@@ -237,8 +259,10 @@ void Channel::render(float* mix, int frames, fx::Effect* const* effects, size_t 
 
     const float vol = std::clamp(volume.load(std::memory_order_relaxed), 0, 100) / 100.f;
     const float p = std::clamp(pan.load(std::memory_order_relaxed), -100, 100) / 100.f;
-    const float gl = vol * std::min(1.f, 1.f - p) * streamGain;
-    const float gr = vol * std::min(1.f, 1.f + p) * streamGain;
+    const float level = nextLevel(silentBefore, frames);
+    // At level 1 the products are exactly those without the level stage.
+    const float gl = vol * std::min(1.f, 1.f - p) * streamGain * level;
+    const float gr = vol * std::min(1.f, 1.f + p) * streamGain * level;
     if (gainL_ < 0) gainL_ = gl, gainR_ = gr;
     const float step = 1.f / frames;
     const float run0 = runGain_, gl0 = gainL_, gr0 = gainR_;

@@ -46,6 +46,11 @@ class Channel {
     std::atomic<int> state{kStopped};
     std::atomic<int> volume{100};  // 0..100, linear
     std::atomic<int> pan{0};       // -100 (left) .. 100 (right)
+    // The item's level gain, linear (1 = as recorded): a stage of its own beside the volume, so
+    // evening out levels never moves the volume knob. A change glides over kLevelRampFrames;
+    // while the channel is silent (before its first sound) it takes effect at once.
+    std::atomic<float> levelGain{1.f};
+    static constexpr int kLevelRampFrames = 4096;
 
     // Empties the resampler before the next sound (the frames not yet resampled are kept).
     void requestFlush() { flushReq_.fetch_add(1, std::memory_order_acq_rel); }
@@ -78,6 +83,8 @@ class Channel {
     void writeHistory(const float* stereo, int frames) noexcept;
     void silence(int frames) noexcept;
     void publishPosition() noexcept;
+    // Audio thread: the level gain for the end of this block (silent: jump to the target).
+    float nextLevel(bool silent, int frames) noexcept;
 
     std::shared_ptr<Source> source_;
     const int deviceRateHz_;
@@ -100,6 +107,9 @@ class Channel {
     double heardFrames_ = 0;  // source frames turned into output: the position being heard
     float runGain_ = 0;       // fades in at start/resume and out before pause/stop/seek
     float gainL_ = -1, gainR_ = -1;
+    float level_ = 1.f;        // the level gain reached by the last block
+    float levelTarget_ = 1.f;  // where the level glides to
+    int levelLeft_ = 0;        // frames of the glide still to go
 
     // Output history for level and spectrum readers.
     std::array<std::atomic<float>, kHistoryFrames * 2> history_{};
