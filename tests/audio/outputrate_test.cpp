@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <string>
 
 #include "audio/analysis/spectrum.h"
+#include "audio/realtime/engine.h"
 #include "audio/realtime/fx/effect.h"
 #include "audiotest.h"
 
@@ -149,4 +151,30 @@ TEST(SpectrumAxis, WindowAndBinsFollowTheRate) {
             }
         }
     }
+}
+
+// The output moved to another rate while a file plays (the output stopped meanwhile): the
+// channel re-targeted to it keeps the file's pitch and the knob's ratio in the new rate's
+// frames. Rendered on at 44.1 kHz, what it made for 22.05 kHz plays an octave up; at pitch 300
+// its input per block is the largest there is (6 times the output's), which must fit.
+TEST(ChainRateChange, ChannelRetargetedToANewRateKeepsPitchAndRatio) {
+    TempDir dir;
+    OfflineSession session(44100);
+    Chain c = openChain(writeMp3(dir, "t.mp3", testmedia::sine(440, 4, 44100, 2)));
+    render(4410);
+    {
+        std::lock_guard<std::mutex> lock(velorixa::audio::apiMutex());
+        auto* entry = velorixa::audio::engineSlot()->find(c.channel);
+        ASSERT_TRUE(entry && entry->channel);
+        entry->channel->setOutputRate(22050);
+        EXPECT_EQ(entry->channel->outputRateHz(), 22050);
+    }
+    ASSERT_TRUE(BASS_FX_PitchSet(c.source, 3 * 44100));
+    render(4410);  // the new ratio glides in
+    const double at = positionSeconds(c.source);
+    auto heard = render(22050);
+    ListenOnFailure listen("retargeted", heard, 44100);
+    // 22050 frames of 22.05 kHz output at pitch 300: three seconds of the file, heard as 2640 Hz.
+    EXPECT_NEAR(toneHz(side(heard, 0), 2640, 44100), 2640, 2.0);
+    EXPECT_NEAR(positionSeconds(c.source) - at, 3.0, 0.02);
 }
