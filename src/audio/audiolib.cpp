@@ -525,10 +525,13 @@ DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
     }
     // The channel or source is kept alive by its shared pointer even if freed meanwhile.
     if (channel) {
-        thread_local velorixa::audio::Spectrum512 spectrum;
-        float mono[Channel::kFftSize];
-        channel->lastMono(mono);
-        return spectrum.compute(mono, static_cast<float*>(buffer)) ? 1024 : kFail;
+        // The window spans the same time at every output rate, so the bins keep their Hz.
+        using velorixa::audio::Spectrum512;
+        thread_local Spectrum512 spectrum;
+        const int rateHz = channel->outputRateHz();
+        float mono[Spectrum512::kMaxWindow];
+        channel->lastMono(mono, Spectrum512::WindowFrames(rateHz));
+        return spectrum.compute(mono, rateHz, static_cast<float*>(buffer)) ? 1024 : kFail;
     }
     DWORD got = decodeInto(*source, buffer, length);
     source->pulledByCaller.store(false);

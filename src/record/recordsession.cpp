@@ -1,6 +1,7 @@
 #include "record/recordsession.h"
 
 #include <QFileInfo>
+#include <cmath>
 
 #include "util/fspath.h"
 
@@ -41,6 +42,7 @@ bool RecordSession::start() {
         why.clear();
         if (recorder_.start(util::PathToBytes(path).toStdString(), settings_.format, &why)) {
             path_ = path;
+            part_ = 1;
             emit recordingChanged(true);
             return true;
         }
@@ -59,10 +61,25 @@ void RecordSession::stop() {
 void RecordSession::tick() {
     if (!recording()) return;
     const audio::RecordStatus s = recorder_.status();
-    if (s.failed) finish(recorder_.stop(), QString::fromStdString(s.error));
+    if (s.failed) {
+        finish(recorder_.stop(), QString::fromStdString(s.error));
+        return;
+    }
+    if (s.part != part_) {
+        // The output's rate changed: the take goes on in a file of the new rate.
+        part_ = s.part;
+        path_ = util::PathFromBytes(QByteArray::fromStdString(s.path));
+        emit message(QStringLiteral("The output now runs at %1 Hz: recording goes on in \"%2\"")
+                         .arg(s.rateHz)
+                         .arg(util::PathForDisplay(QFileInfo(path_).fileName())));
+    }
 }
 
 void RecordSession::finish(const audio::RecordStatus& final, const QString& why) {
+    if (final.part != part_) {
+        part_ = final.part;
+        path_ = util::PathFromBytes(QByteArray::fromStdString(final.path));
+    }
     const QString name = util::PathForDisplay(QFileInfo(path_).fileName());
     const QString length = RecordDuration(final.framesWritten, final.rateHz);
     QString text;
@@ -84,7 +101,10 @@ void RecordSession::finish(const audio::RecordStatus& final, const QString& why)
 QString RecordSession::statusText() const {
     if (!recording()) return {};
     const audio::RecordStatus s = recorder_.status();
-    return RecordStatusText(s.framesWritten, s.rateHz, s.bytes, s.framesLost);
+    // A take that went on in a new file after a rate change counts its earlier files too.
+    const auto earlier = static_cast<uint64_t>(std::llround(s.earlierSeconds * s.rateHz));
+    return RecordStatusText(earlier + s.framesWritten, s.rateHz, s.earlierBytes + s.bytes,
+                            s.framesLost);
 }
 
 }  // namespace velorixa::record

@@ -40,7 +40,7 @@ class RecordSession : public QObject {
     // "REC 1:02  3.4 MB" while recording, empty otherwise.
     QString statusText() const;
     audio::RecordStatus status() const { return recorder_.status(); }
-    // The file of the recording running or made last.
+    // The file of the recording running or made last (after a rate change, the take's newest).
     const QString& path() const { return path_; }
 
   signals:
@@ -55,6 +55,7 @@ class RecordSession : public QObject {
     RecordSettings settings_;
     audio::Recorder recorder_;
     QString path_;
+    int part_ = 1;  // the recorder's file of the take that path_ names
 };
 
 }  // namespace velorixa::record

@@ -17,11 +17,24 @@ Channel::Channel(std::shared_ptr<Source> source, int deviceRateHz)
       heardFrames_(static_cast<double>(source_->pulledFrames())) {
     // A new rate glides in over one block at most, so a knob turned every block sweeps smoothly.
     resampler_.prepare(srcChannels_, kMaxBlockFrames);
-    double maxRatioIn = 3.0 * source_->rateHz() / deviceRateHz_;
-    inCapFrames_ = static_cast<size_t>(std::ceil(kMaxBlockFrames * maxRatioIn)) + 1024;
-    in_.assign(inCapFrames_ * srcChannels_, 0.f);
+    sizeInput();
     resampled_.assign(static_cast<size_t>(kMaxBlockFrames), 0.f);
     stereo_.assign(static_cast<size_t>(kMaxBlockFrames) * 2, 0.f);
+}
+
+void Channel::sizeInput() {
+    // A block at the fastest playback rate, with room to spare; the staged frames stay.
+    const double maxRatioIn = 3.0 * source_->rateHz() / outputRateHz();
+    const auto need = static_cast<size_t>(std::ceil(kMaxBlockFrames * maxRatioIn)) + 1024;
+    if (need <= inCapFrames_) return;
+    inCapFrames_ = need;
+    in_.resize(inCapFrames_ * srcChannels_, 0.f);
+}
+
+void Channel::setOutputRate(int rateHz) {
+    if (rateHz <= 0 || rateHz == outputRateHz()) return;
+    deviceRateHz_.store(rateHz, std::memory_order_relaxed);
+    sizeInput();
 }
 
 Channel::~Channel() = default;
@@ -69,7 +82,7 @@ uint32_t Channel::level() const {
     if (act != 1 && act != 2) return 0;
     const uint64_t w = heardEnd();
     uint64_t n = std::min<uint64_t>(
-        {static_cast<uint64_t>(deviceRateHz_ / 50), static_cast<uint64_t>(kHistoryFrames), w});
+        {static_cast<uint64_t>(outputRateHz() / 50), static_cast<uint64_t>(kHistoryFrames), w});
     float peakL = 0, peakR = 0;
     for (uint64_t i = w - n; i < w; ++i) {
         size_t at = static_cast<size_t>(i & (kHistoryFrames - 1)) * 2;
@@ -82,11 +95,12 @@ uint32_t Channel::level() const {
     return scale(peakL) | (scale(peakR) << 16);
 }
 
-void Channel::lastMono(float* out) const {
+void Channel::lastMono(float* out, int n) const {
     // Before the first frames are heard the history reads as silence (it starts zeroed).
     const uint64_t w = heardEnd();
-    for (int i = 0; i < kFftSize; ++i) {
-        size_t at = static_cast<size_t>((w - kFftSize + i) & (kHistoryFrames - 1)) * 2;
+    n = std::clamp(n, 0, 4096);
+    for (int i = 0; i < n; ++i) {
+        size_t at = static_cast<size_t>((w - n + i) & (kHistoryFrames - 1)) * 2;
         out[i] = 0.5f * (history_[at].load(std::memory_order_relaxed) +
                          history_[at + 1].load(std::memory_order_relaxed));
     }
@@ -101,7 +115,7 @@ bool Channel::readyToRender(int frames, bool withNetwork) const noexcept {
     // A stream after an underrun plays again only with its preroll in hand.
     if (source_->prebuffering()) return source_->decodedAhead(source_->prerollFrames());
     auto need = static_cast<size_t>(std::ceil(
-                    double(frames) * rateHz_.load(std::memory_order_acquire) / deviceRateHz_)) +
+                    double(frames) * rateHz_.load(std::memory_order_acquire) / outputRateHz())) +
                 64;
     // After a seek the staged frames are stale: only the decoder's progress counts.
     if (source_->consumerSeekPending() || source_->consumerDiscardReady()) {
@@ -125,7 +139,7 @@ bool Channel::refill() noexcept {
 int Channel::produce(float* out, int frames, bool* ended, bool* starved) noexcept {
     const int ch = srcChannels_;
     const double ratio =
-        static_cast<double>(deviceRateHz_) / rateHz_.load(std::memory_order_acquire);
+        static_cast<double>(outputRateHz()) / rateHz_.load(std::memory_order_acquire);
     resampler_.setRatio(ratio);
     int produced = 0;
     for (int guard = 0; produced < frames && guard < 64; ++guard) {
@@ -175,7 +189,7 @@ void Channel::silence(int frames) noexcept {
     std::fill(stereo_.begin(), stereo_.begin() + 2 * frames, 0.f);
     writeHistory(stereo_.data(), frames);
     publishPosition();
-    source_->reportBlock(false, frames, deviceRateHz_);
+    source_->reportBlock(false, frames, outputRateHz());
 }
 
 float Channel::nextLevel(bool silent, int frames) noexcept {
@@ -236,14 +250,14 @@ void Channel::render(float* mix, int frames, fx::Effect* const* effects, size_t 
 
     bool ended = false, starved = false;
     const double sourcePerOutput =
-        static_cast<double>(rateHz_.load(std::memory_order_acquire)) / deviceRateHz_;
+        static_cast<double>(rateHz_.load(std::memory_order_acquire)) / outputRateHz();
     float* st = stereo_.data();
     // A stereo source is resampled straight into the block the effects work on.
     int produced = produce(srcChannels_ == 2 ? st : resampled_.data(), frames, &ended, &starved);
     heardFrames_ =
         ended ? static_cast<double>(src.pulledFrames()) : heardFrames_ + produced * sourcePerOutput;
     publishPosition();
-    src.reportBlock(starved, frames, deviceRateHz_);
+    src.reportBlock(starved, frames, outputRateHz());
     if (ended) {
         endedGen_.store(gen, std::memory_order_release);
         int playing = kPlaying;  // an ended channel is stopped, unless paused meanwhile

@@ -67,7 +67,15 @@ class Channel {
     // Peak of the 20 ms heard last: left 0..128 in the low 16 bits, right in the high 16 bits.
     uint32_t level() const;
     // The kFftSize mono frames heard last (left and right averaged), oldest first.
-    void lastMono(float* out) const;
+    void lastMono(float* out) const { lastMono(out, kFftSize); }
+    // The same for n frames (up to 4096).
+    void lastMono(float* out, int n) const;
+
+    // The output's rate: what one frame of render() lasts.
+    int outputRateHz() const { return deviceRateHz_.load(std::memory_order_relaxed); }
+    // Re-targets the channel to a new output rate: the playback rate in Hz stays, so pitch and
+    // position go on as before. Only while no block runs (the output stopped); it may allocate.
+    void setOutputRate(int rateHz);
 
     // Audio thread: the source has decoded enough for the next block of `frames` (or is at its
     // end). A network source counts only when asked for (withNetwork): a live stream's
@@ -85,9 +93,10 @@ class Channel {
     void publishPosition() noexcept;
     // Audio thread: the level gain for the end of this block (silent: jump to the target).
     float nextLevel(bool silent, int frames) noexcept;
+    void sizeInput();
 
     std::shared_ptr<Source> source_;
-    const int deviceRateHz_;
+    std::atomic<int> deviceRateHz_;  // changed only while no block runs
     const int srcChannels_;
     std::atomic<int> rateHz_;
     std::atomic<uint32_t> flushReq_{0};

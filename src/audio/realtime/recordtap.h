@@ -7,7 +7,8 @@
 // sized on the thread that starts the recording, never on the audio thread). push() belongs to
 // the audio thread and never waits, allocates or makes a system call: what does not fit is
 // counted as lost, never silently dropped. readWith() belongs to the writer thread. The
-// counters may be read from any thread.
+// counters may be read from any thread. markRate() is the engine's, with no push running;
+// pendingRate(), takeRate() and readUntil() are the writer's.
 
 #include <algorithm>
 #include <atomic>
@@ -60,6 +61,42 @@ class RecordTap {
     }
     size_t available() const { return ring_.available(); }
 
+    // Where the output's rate changes. Called by the engine while no push runs (the output
+    // stopped for the change): the frames pushed from here on are at rateHz. The writer ends its
+    // file at this point and goes on in a new one, so no file holds frames of two rates. False
+    // when kMaxRateMarks changes are waiting for the writer already.
+    static constexpr int kMaxRateMarks = 8;
+    struct RateMark {
+        uint64_t from = 0;  // ring write index of the first frame at the new rate
+        int rateHz = 0;
+    };
+    bool markRate(int rateHz) noexcept {
+        const uint32_t n = marksMade_.load(std::memory_order_relaxed);
+        if (n - marksTaken_.load(std::memory_order_acquire) >= kMaxRateMarks) return false;
+        marks_[n % kMaxRateMarks] = RateMark{ring_.writeIndex(), rateHz};
+        marksMade_.store(n + 1, std::memory_order_release);
+        return true;
+    }
+    // Writer: the oldest change not yet taken; false when there is none.
+    bool pendingRate(RateMark* mark) const noexcept {
+        const uint32_t taken = marksTaken_.load(std::memory_order_relaxed);
+        if (marksMade_.load(std::memory_order_acquire) == taken) return false;
+        *mark = marks_[taken % kMaxRateMarks];
+        return true;
+    }
+    void takeRate() noexcept {
+        marksTaken_.store(marksTaken_.load(std::memory_order_relaxed) + 1,
+                          std::memory_order_release);
+    }
+    // Writer: readWith() that stops at a ring write index (a RateMark's `from`).
+    template <class Take>
+    size_t readUntil(size_t frames, uint64_t stopAt, Take&& take) noexcept {
+        return ring_.readWith(frames, stopAt, std::forward<Take>(take));
+    }
+    uint64_t readIndex() const { return ring_.readIndex(); }
+    // Frames the ring has taken in so far (a RateMark's `from` counts in these).
+    uint64_t pushedIndex() const { return ring_.writeIndex(); }
+
     // Frames the output delivered since the tap was attached: kept ones and lost ones.
     uint64_t offeredFrames() const { return offered_.load(std::memory_order_acquire); }
     // Frames that found the ring full (the writer too slow for longer than the ring holds).
@@ -79,6 +116,9 @@ class RecordTap {
     std::atomic<int64_t> longestNs_{0};
     std::atomic<int64_t> totalNs_{0};  // written by the audio thread only
     std::atomic<uint64_t> pushes_{0};
+    RateMark marks_[kMaxRateMarks];
+    std::atomic<uint32_t> marksMade_{0};   // engine side
+    std::atomic<uint32_t> marksTaken_{0};  // writer side
 };
 
 }  // namespace velorixa::audio

@@ -62,12 +62,17 @@ bool Recorder::start(const std::string& path, RecordFormat format, std::string* 
         return false;
     }
     tap_ = std::move(tap);
-    path_ = path;
+    firstPath_ = path_ = path;
+    format_ = format;
     // The file as made, known before the writer starts: a folder removed at once is noticed.
     struct stat st {};
     inode_ = ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
     rateHz_ = rateHz;
+    part_ = 1;
+    earlierSeconds_ = 0;
+    earlierBytes_ = 0;
     quit_ = false;
+    stopping_ = false;
     failed_ = false;
     written_ = 0;
     bytes_ = sink_->bytes();
@@ -89,13 +94,18 @@ void Recorder::writerLoop() {
     auto nextCheckpoint = std::chrono::steady_clock::now() + period;
     bool failed = false;
     std::string why;
+    RecordTap::RateMark found{};  // a change noticed here rather than marked by the engine
     for (;;) {
+        RecordTap::RateMark mark = found;
+        const bool engineMark = found.rateHz == 0 && tap_->pendingRate(&mark);
+        const bool marked = engineMark || found.rateHz != 0;
         size_t at = 0;
-        const size_t got = tap_->readWith(kChunkFrames, [&](const float* src, size_t n) {
-            for (size_t i = 0; i < 2 * n; ++i)
-                buf[at + i] = ToPcm24High(src[i]);
-            at += 2 * n;
-        });
+        const size_t got = tap_->readUntil(kChunkFrames, marked ? mark.from : UINT64_MAX,
+                                           [&](const float* src, size_t n) {
+                                               for (size_t i = 0; i < 2 * n; ++i)
+                                                   buf[at + i] = ToPcm24High(src[i]);
+                                               at += 2 * n;
+                                           });
         if (got > 0) {
             if (!sink_->write(buf.data(), got, &why)) {
                 failed = true;
@@ -103,6 +113,18 @@ void Recorder::writerLoop() {
             }
             written_.fetch_add(got, std::memory_order_release);
             bytes_.store(sink_->bytes(), std::memory_order_relaxed);
+        }
+        if (marked && tap_->readIndex() >= mark.from) {
+            // Everything at the old rate is in the file: the next frame starts the next one.
+            if (engineMark)
+                tap_->takeRate();
+            else
+                found = {};
+            if (mark.rateHz != rateHz_ && !nextFile(mark.rateHz, &why)) {
+                failed = true;
+                break;
+            }
+            continue;
         }
         const auto now = std::chrono::steady_clock::now();
         if (now >= nextCheckpoint) {
@@ -123,6 +145,7 @@ void Recorder::writerLoop() {
             cpuNs_.store(threadCpuNs() - cpu0, std::memory_order_relaxed);
         }
         if (got == kChunkFrames) continue;  // more is waiting
+        if (!marked && outputChanged(&found)) continue;
         std::unique_lock<std::mutex> lock(wakeMutex_);
         if (quit_) {
             if (tap_->available() == 0) break;
@@ -143,8 +166,74 @@ void Recorder::writerLoop() {
     running_.store(false, std::memory_order_release);
 }
 
+bool Recorder::outputChanged(RecordTap::RateMark* mark) {
+    const uint64_t before = tap_->pushedIndex();
+    int rateHz = 0;
+    {
+        // The output was opened again and took no tap with it: the tap goes on at the new one.
+        // Nothing pushed since `before` (the tap belonged to no output), so that is where the
+        // new rate begins. Never once stop() has begun: it detaches the tap for good.
+        std::lock_guard<std::mutex> lock(wakeMutex_);
+        if (!stopping_ && attachRecordTap(tap_, &rateHz)) {
+            *mark = {before, rateHz};
+            return true;
+        }
+    }
+    rateHz = outputRateHz();
+    if (rateHz <= 0 || rateHz == rateHz_) return false;
+    // The rate changed in place with no mark from the engine: the file ends with what has
+    // arrived so far.
+    *mark = {tap_->pushedIndex(), rateHz};
+    return true;
+}
+
+bool Recorder::nextFile(int rateHz, std::string* why) {
+    sink_->close(false);
+    const uint64_t bytesDone = sink_->bytes();
+    const double secondsDone = double(written_.load(std::memory_order_relaxed)) / rateHz_;
+    std::unique_ptr<RecordSink> next;
+    std::string path;
+    int part = part_;
+    for (int attempt = 0; !next && attempt < 50; ++attempt) {
+        path = PartPath(firstPath_, ++part);
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0) continue;  // never over a file that exists
+        next = options_.openSink(path, format_, rateHz, why);
+        if (!next) return false;
+    }
+    if (!next) {
+        *why = "no free name for the next part";
+        return false;
+    }
+    struct stat st {};
+    inode_ = ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+    sink_ = std::move(next);
+    {
+        std::lock_guard<std::mutex> lock(errorMutex_);
+        path_ = path;
+        rateHz_ = rateHz;
+        part_ = part;
+        earlierSeconds_ += secondsDone;
+        earlierBytes_ += bytesDone;
+        written_.store(0, std::memory_order_release);
+        bytes_.store(sink_->bytes(), std::memory_order_relaxed);
+    }
+    return true;
+}
+
+std::string Recorder::PartPath(const std::string& first, int part) {
+    const size_t slash = first.rfind('/');
+    size_t dot = first.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = first.size();
+    return first.substr(0, dot) + " part " + std::to_string(part) + first.substr(dot);
+}
+
 RecordStatus Recorder::stop() {
     if (!started_) return final_;
+    {
+        std::lock_guard<std::mutex> lock(wakeMutex_);
+        stopping_ = true;
+    }
     // No block reaches the ring after this: what it holds is the end of the recording.
     detachRecordTap(tap_.get());
     {
@@ -165,16 +254,19 @@ RecordStatus Recorder::status() const {
     RecordStatus s;
     s.active = running_.load(std::memory_order_acquire);
     s.failed = failed_.load(std::memory_order_acquire);
-    if (s.failed) {
+    {
         std::lock_guard<std::mutex> lock(errorMutex_);
-        s.error = error_;
+        if (s.failed) s.error = error_;
+        s.path = path_;
+        s.rateHz = rateHz_;
+        s.part = part_;
+        s.earlierSeconds = earlierSeconds_;
+        s.earlierBytes = earlierBytes_;
+        s.framesWritten = written_.load(std::memory_order_acquire);
+        s.bytes = bytes_.load(std::memory_order_relaxed);
     }
-    s.path = path_;
-    s.rateHz = rateHz_;
     s.framesLost = tap_->lostFrames();
     s.framesOffered = tap_->offeredFrames();
-    s.framesWritten = written_.load(std::memory_order_acquire);
-    s.bytes = bytes_.load(std::memory_order_relaxed);
     s.writerCpuSeconds = cpuNs_.load(std::memory_order_relaxed) / 1e9;
     s.longestHandOverNs = tap_->longestPushNs();
     s.meanHandOverNs = tap_->meanPushNs();

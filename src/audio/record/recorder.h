@@ -11,10 +11,15 @@
 // folder gone) the writer cuts the file back to what was written whole and stops; the music
 // goes on.
 //
+// A take is written at the output's rate. When the output's rate changes during a take (the
+// engine marks the point in the tap, or the output is opened again at another rate), the file
+// ends at the change and the take goes on in a new file at the new rate, "<name> part 2.flac"
+// and so on: no file holds frames of two rates or has a header with the wrong one.
+//
 // Thread contract: start(), stop() and poll-style getters run on one controlling thread (the
 // window's), never inside the audio thread's block; stop() waits for the writer to finish the
-// file. Status counters are atomics the writer updates; the failure text is guarded by a mutex
-// the audio thread never takes.
+// file. Status counters are atomics the writer updates; the failure text and the current file
+// are guarded by a mutex the audio thread never takes.
 
 #include <atomic>
 #include <condition_variable>
@@ -34,12 +39,15 @@ struct RecordStatus {
     bool active = false;            // the writer runs (false after stop() or a failure)
     bool failed = false;            // the sink failed; error says why
     std::string error;              // empty unless failed
-    std::string path;               // the file
+    std::string path;               // the file being written (the last one once stopped)
     int rateHz = 0;                 // the output's rate, the file's rate
+    int part = 1;                   // 1 for the first file of the take, 2 after a rate change...
     uint64_t framesOffered = 0;     // delivered by the output since the start
-    uint64_t framesWritten = 0;     // taken by the sink
+    uint64_t framesWritten = 0;     // taken by the sink into this file
     uint64_t framesLost = 0;        // found the ring full
-    uint64_t bytes = 0;             // the file's size
+    uint64_t bytes = 0;             // this file's size
+    double earlierSeconds = 0;      // the length of the take's earlier files
+    uint64_t earlierBytes = 0;      // and their size
     double writerCpuSeconds = 0;    // CPU time of the writer thread
     int64_t longestHandOverNs = 0;  // the audio thread's longest push into the ring
     double meanHandOverNs = 0;      // and its mean push
@@ -73,17 +81,33 @@ class Recorder {
     bool started() const { return started_; }
     RecordStatus status() const;
 
+    // The file for part n (n >= 2) of a take that began in `first`: "<stem> part n.<ext>".
+    static std::string PartPath(const std::string& first, int part);
+
   private:
     void writerLoop();
+    // Writer: ends the file and goes on in the next part at rateHz.
+    bool nextFile(int rateHz, std::string* why);
+    // Writer: a rate change the engine did not mark, or an output opened again without the tap
+    // (it is attached to the new one): where the frames of the new rate begin in the ring.
+    bool outputChanged(RecordTap::RateMark* mark);
 
     Options options_;
     bool started_ = false;
     std::shared_ptr<RecordTap> tap_;
     std::unique_ptr<RecordSink> sink_;
     std::thread writer_;
+    std::string firstPath_;
+    RecordFormat format_ = RecordFormat::Flac;
+    // The file being written and its rate; the writer changes them at a rate change, under
+    // errorMutex_ (status() reads them there).
     std::string path_;
-    uint64_t inode_ = 0;  // the file's, when it was made
     int rateHz_ = 0;
+    int part_ = 1;
+    double earlierSeconds_ = 0;
+    uint64_t earlierBytes_ = 0;
+    uint64_t inode_ = 0;     // the file's, when it was made (writer only)
+    bool stopping_ = false;  // guarded by wakeMutex_: the writer attaches the tap no more
 
     std::mutex wakeMutex_;
     std::condition_variable wake_;

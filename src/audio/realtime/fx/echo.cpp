@@ -7,7 +7,8 @@ namespace velorixa::fx {
 
 namespace {
 constexpr float kGlideMs = 20.0f;
-constexpr int kFadeFrames = 64 * dsp::kSubBlockFrames;  // 23 ms at 44.1 kHz
+// A delay change cross-fades over 23 ms (1024 frames at 44.1 kHz), whole sub-blocks.
+constexpr double kFadeMs = 1000.0 * 64 * dsp::kSubBlockFrames / 44100.0;
 constexpr float kMaxDelayMs = 2000.0f;
 constexpr int kChunkMax = dsp::kSubBlockFrames;
 
@@ -44,6 +45,9 @@ void Echo::prepare(double sampleRateHz, int /*maxBlockFrames*/) {
     sampleRateHz_ = sampleRateHz > 0.0 ? sampleRateHz : 44100.0;
     for (auto& line : line_)
         line.prepare(delayFrames(kMaxDelayMs) + 1);
+    const long subBlocks = std::lround(kFadeMs * 0.001 * sampleRateHz_ / dsp::kSubBlockFrames);
+    fadeFrames_ = static_cast<int>(std::max(1L, subBlocks)) * dsp::kSubBlockFrames;
+    fadeStep_ = 1.0f / static_cast<float>(fadeFrames_);
     mix_.configure(sampleRateHz_, kGlideMs, 1e-5f);
     feedback_.configure(sampleRateHz_, kGlideMs, 1e-5f);
     pan_.configure(sampleRateHz_, kGlideMs, 1e-5f);
@@ -119,7 +123,7 @@ void Echo::beginSubBlock() noexcept {
         send_.restart();
     }
     send_.startSubBlock();
-    if (fadePos_ >= kFadeFrames) {
+    if (fadePos_ >= fadeFrames_) {
         delay_[0] = nextDelay_[0];
         delay_[1] = nextDelay_[1];
         fadePos_ = -1;
@@ -165,7 +169,6 @@ void Echo::renderChunk(float* p, int n) noexcept {
     }
     if (fadePos_ >= 0) {
         // Cross-fade towards the new read positions, one step per frame.
-        constexpr float kFadeStep = 1.0f / kFadeFrames;
         readSpan(bufL, mask, w - nextDelay_[0], nextL);
         readSpan(bufR, mask, w - nextDelay_[1], nextR);
         if (forgetting) {
@@ -173,7 +176,7 @@ void Echo::renderChunk(float* p, int n) noexcept {
             forgetBefore(nextR, nextDelay_[1], sinceRestart_);
         }
         for (int k = 0; k < K; ++k) {
-            const float g = static_cast<float>(fadePos_ + k) * kFadeStep;
+            const float g = static_cast<float>(fadePos_ + k) * fadeStep_;
             wetL[k] += g * (nextL[k] - wetL[k]);
             wetR[k] += g * (nextR[k] - wetR[k]);
         }

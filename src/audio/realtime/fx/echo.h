@@ -43,8 +43,10 @@ class Echo final : public Effect {
     dsp::Glide mix_, feedback_, pan_;  // 0..1 each
     dsp::Ramp mixRamp_, feedbackRamp_, panRamp_;
     dsp::SendFade send_;
-    // A delay change cross-fades from the old read position to the new one over kFadeFrames
+    // A delay change cross-fades from the old read position to the new one over fadeFrames_
     // (a moving read head would bend the pitch of everything in the line instead).
+    int fadeFrames_ = 64 * dsp::kSubBlockFrames;
+    float fadeStep_ = 1.0f / static_cast<float>(64 * dsp::kSubBlockFrames);
     int delay_[2] = {1, 1};      // read position in use
     int nextDelay_[2] = {1, 1};  // read position being faded in
     int targetDelay_[2] = {1, 1};

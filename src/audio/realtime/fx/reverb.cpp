@@ -26,8 +26,12 @@ constexpr float kOutR[Reverb::kLines] = {-1, 1, 1, 1, -1, -1, 1, 1};
 // 1/2 gives a wet level near the dry level for a 1 s reverb.
 constexpr float kInScale = 0.35355339f;
 constexpr float kOutScale = 0.5f;
-// First-pass damping cut-off about 1.1 kHz at 44.1 kHz; each further pass is darker.
+// First-pass damping cut-off about 1.1 kHz; each further pass is darker. The poles are worked
+// out as at 44.1 kHz (the ratio's decay reached at 22.05 kHz) and then moved to the rate in use
+// so that the filter keeps its cut-off in Hz: p ^ (44100 / rate) puts a one-pole's -3 dB point
+// within 1 % of the same frequency.
 constexpr double kMaxPole = 0.85;
+constexpr double kDesignRateHz = 44100.0;
 constexpr float kHadamardScale = 0.35355339f;  // 1/sqrt(8): the matrix stays lossless
 constexpr float kSilentDb = -96.0f;
 constexpr int kLinePadFloats = 16;  // one 64-byte cache line between two lines
@@ -90,11 +94,12 @@ void Reverb::prepare(double sampleRateHz, int /*maxBlockFrames*/) {
     int longest = 0;
     chunk_ = dsp::kSubBlockFrames;
     for (int i = 0; i < kLines; ++i) {
-        length_[i] =
-            std::max(1, static_cast<int>(std::lround(kLengths44k[i] * sampleRateHz_ / 44100.0)));
+        length_[i] = std::max(
+            1, static_cast<int>(std::lround(kLengths44k[i] * sampleRateHz_ / kDesignRateHz)));
         longest = std::max(longest, length_[i]);
         chunk_ = std::min(chunk_, length_[i]);
     }
+    poleExponent_ = kDesignRateHz / sampleRateHz_;
     stride_ = 1;
     while (stride_ < longest + 1)
         stride_ <<= 1;
@@ -170,7 +175,8 @@ void Reverb::updateDecay() noexcept {
         const double r = gDc > 0.0 ? gHf / gDc : 1.0;
         // A one-pole can only reach a tiny Nyquist gain by moving its pole to 1, which would
         // turn the network into a DC hold; below kMaxPole the tail just stays this dark.
-        const double pole = std::min((1.0 - r) / (1.0 + r), kMaxPole);
+        double pole = std::min((1.0 - r) / (1.0 + r), kMaxPole);
+        if (poleExponent_ != 1.0) pole = std::pow(pole, poleExponent_);
         pole_[i] = static_cast<float>(pole);
         gainIn_[i] = static_cast<float>(gDc * (1.0 - pole));
     }

@@ -41,6 +41,7 @@ class Reverb final : public Effect {
     dsp::AtomicParam inGainDb_, reverbMixDb_, reverbTimeMs_, hfRatio_;  // see record
 
     double sampleRateHz_ = 44100.0;
+    double poleExponent_ = 1.0;  // moves the damping poles from 44.1 kHz to the rate in use
     // All lines share one buffer layout (same power-of-two size) and one write index. Line i
     // starts at i * lineStride_, a cache line more than its size, so that the eight write
     // positions do not all fall into the same cache set.
