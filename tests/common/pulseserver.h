@@ -12,11 +12,20 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <mutex>
+#include <thread>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
+
+extern char** environ;
 
 namespace testmedia {
 
@@ -111,43 +120,83 @@ class PulseServer {
         return moduleOf(sink) >= 0;
     }
 
-    // Records sink's monitor as float stereo at kRecordRate from now on.
+    // Records sink's monitor as float stereo at kRecordRate from now on. A thread of its own
+    // reads parec's output as it comes, so the recording never lags behind the sink.
     class Recorder {
       public:
         Recorder(const PulseServer& server, const QString& sink) {
-            proc_.setProcessEnvironment(server.env());
-            proc_.start(QStringLiteral("parec"),
-                        {"-s", QString::fromLatin1(server.address()), "-d", sink + ".monitor",
-                         "--raw", "--format=float32le", "--channels=2",
-                         "--rate=" + QString::number(kRecordRate), "--latency-msec=10"});
-            proc_.waitForStarted(5000);
+            int fds[2];
+            if (pipe(fds) != 0) return;
+            posix_spawn_file_actions_t actions;
+            posix_spawn_file_actions_init(&actions);
+            posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+            posix_spawn_file_actions_addclose(&actions, fds[0]);
+            const std::string server_arg = server.address().toStdString();
+            const std::string device = (sink + QStringLiteral(".monitor")).toStdString();
+            const std::string rate = "--rate=" + std::to_string(kRecordRate);
+            std::vector<std::string> args = {"parec", "-s", server_arg, "-d", device, "--raw",
+                                             "--format=float32le", "--channels=2", rate,
+                                             "--latency-msec=10"};
+            std::vector<char*> argv;
+            for (std::string& a : args)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            if (posix_spawnp(&pid_, "parec", &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+            posix_spawn_file_actions_destroy(&actions);
+            close(fds[1]);
+            fd_ = fds[0];
+            reader_ = std::thread([this] {
+                std::vector<char> chunk(1 << 14);
+                std::vector<char> pending;
+                while (true) {
+                    const ssize_t got = read(fd_, chunk.data(), chunk.size());
+                    if (got <= 0) break;
+                    pending.insert(pending.end(), chunk.begin(), chunk.begin() + got);
+                    const size_t whole = pending.size() / sizeof(float) * sizeof(float);
+                    std::lock_guard<std::mutex> g(mutex_);
+                    const size_t old = recorded_.size();
+                    recorded_.resize(old + whole / sizeof(float));
+                    std::memcpy(recorded_.data() + old, pending.data(), whole);
+                    pending.erase(pending.begin(), pending.begin() + whole);
+                }
+            });
         }
         ~Recorder() {
-            proc_.kill();
-            proc_.waitForFinished(5000);
-        }
-        // Everything recorded so far (reads what the process has written meanwhile).
-        const std::vector<float>& samples() {
-            proc_.waitForReadyRead(0);
-            bytes_ += proc_.readAllStandardOutput();
-            const size_t n = size_t(bytes_.size()) / sizeof(float);
-            if (n > samples_.size()) {
-                const size_t old = samples_.size();
-                samples_.resize(n);
-                std::memcpy(samples_.data() + old, bytes_.constData() + old * sizeof(float),
-                            (n - old) * sizeof(float));
+            if (pid_ > 0) {
+                kill(pid_, SIGTERM);
+                waitpid(pid_, nullptr, 0);
             }
+            if (reader_.joinable()) reader_.join();
+            if (fd_ >= 0) close(fd_);
+        }
+        Recorder(const Recorder&) = delete;
+        Recorder& operator=(const Recorder&) = delete;
+        // Everything recorded so far.
+        const std::vector<float>& samples() {
+            std::lock_guard<std::mutex> g(mutex_);
+            samples_ = recorded_;
             return samples_;
         }
-        size_t frames() { return samples().size() / 2; }
+        size_t frames() {
+            std::lock_guard<std::mutex> g(mutex_);
+            return recorded_.size() / 2;
+        }
 
       private:
-        QProcess proc_;
-        QByteArray bytes_;
-        std::vector<float> samples_;
+        pid_t pid_ = -1;
+        int fd_ = -1;
+        std::thread reader_;
+        std::mutex mutex_;
+        std::vector<float> recorded_;  // reader thread, under mutex_
+        std::vector<float> samples_;   // the test's copy
     };
     Recorder& record(const QString& sink) {
         recorders_.push_back(std::make_unique<Recorder>(*this, sink));
+        // Once it delivers, what it records runs with the sink's clock.
+        QElapsedTimer t;
+        t.start();
+        while (recorders_.back()->frames() == 0 && t.elapsed() < 10000)
+            QThread::msleep(10);
         return *recorders_.back();
     }
 

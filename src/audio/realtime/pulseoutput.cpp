@@ -246,11 +246,13 @@ void PulseOutput::write(size_t bytes) {
         const int n = static_cast<int>(std::min<size_t>(left, kMaxFrames));
         float* out = buffer_.data();
         Fade fade = fade_.load(std::memory_order_acquire);
-        if (fade == Fade::kHeld || fade == Fade::kReady) {
+        if (fade == Fade::kHeld || fade == Fade::kReady || fade == Fade::kSettle) {
             std::fill(out, out + 2 * n, 0.f);
             heldBytes_ += int64_t(n) * kFrameBytes;
             if (fade == Fade::kHeld && heldBytes_ >= holdBytes)
                 fade_.store(Fade::kReady, std::memory_order_release);
+            if (fade == Fade::kSettle && heldBytes_ >= holdBytes)
+                fade_.store(Fade::kIn, std::memory_order_release);
         } else {
             render_(out, n);
             if (fade == Fade::kOut || fade == Fade::kIn) {
@@ -349,16 +351,9 @@ void PulseOutput::step() {
             return;
         }
         openStream(want);
-        bool wasLost;
-        {
-            std::lock_guard<std::mutex> g(state_);
-            wasLost = serverLost_ || noneMessage_;
-            serverLost_ = noneMessage_ = false;
-        }
-        if (!chosen.empty() && !known)
-            say("Output " + chosen + " not found: playing through " + want);
-        else if (wasLost)
-            say("Sound output back: playing through " + want);
+        std::lock_guard<std::mutex> g(state_);
+        if (serverLost_ || noneMessage_) messages_.push_back("Sound output back");
+        serverLost_ = noneMessage_ = false;
         return;
     }
     if (pa_stream_get_state(stream_) != PA_STREAM_READY) return;
@@ -381,24 +376,35 @@ void PulseOutput::step() {
     if (want != current && !want.empty()) {
         // A move: fade out, hold silence until the queue holds no music, move, fade in.
         const Fade fade = fade_.load();
-        if (fade == Fade::kNone || fade == Fade::kIn) {
-            fade_.store(Fade::kOut);
+        if (fade == Fade::kNone || fade == Fade::kIn || fade == Fade::kSettle) {
+            if (fadeGain_ <= 0.f) heldBytes_ = 0;
+            fade_.store(fadeGain_ > 0.f ? Fade::kOut : Fade::kHeld);
         } else if (fade == Fade::kReady) {
             const bool moved = finish(pa_context_move_sink_input_by_name(
                 context_, pa_stream_get_index(stream_), want.c_str(), nullptr, nullptr));
             if (moved) {
                 std::lock_guard<std::mutex> g(state_);
                 current_ = want;
-                if (!chosen.empty() && want == chosen && current != chosen && !current.empty())
-                    messages_.push_back("Output " + chosen + " back");
-                else if (!chosen.empty() && want != chosen)
-                    messages_.push_back("Output " + chosen + " gone: playing through " + want);
             }
-            fade_.store(Fade::kIn);
+            heldBytes_ = 0;  // the callback does not run meanwhile: the lock is held
+            fade_.store(Fade::kSettle);
         }
     } else if (fade_.load() == Fade::kReady) {
         fade_.store(Fade::kIn);
     }
+    announce(chosen);
+}
+
+void PulseOutput::announce(const std::string& chosen) {
+    // Says where the sound goes whenever that changes from what was said last: away from the
+    // chosen output (moved by the server or by us) or back to it.
+    std::lock_guard<std::mutex> g(state_);
+    if (current_.empty() || current_ == announced_) return;
+    if (!chosen.empty() && current_ != chosen)
+        messages_.push_back("Output " + chosen + " is not there: playing through " + current_);
+    else if (!chosen.empty() && !announced_.empty())
+        messages_.push_back("Output " + chosen + " back");
+    announced_ = current_;
 }
 
 std::vector<OutputDevice> PulseOutput::devices() const {

@@ -68,7 +68,7 @@ class PulseOutput {
     std::vector<std::string> takeMessages();
 
   private:
-    enum class Fade : int { kNone, kOut, kHeld, kReady, kIn };
+    enum class Fade : int { kNone, kOut, kHeld, kReady, kSettle, kIn };
 
     void watch();
     void step();  // one pass of the watcher, mainloop lock held
@@ -80,6 +80,7 @@ class PulseOutput {
     void dropStream();
     void refreshDevices();
     void say(std::string text);
+    void announce(const std::string& chosen);
     void write(size_t bytes);
 
     static void onContextState(pa_context* c, void* self);
@@ -98,7 +99,8 @@ class PulseOutput {
     std::atomic<bool> bufferChanged_{false};
     std::atomic<int64_t> latencyUs_{-1};
     // The fade of a move: the callback ramps out, holds silence without rendering (so nothing
-    // is skipped) while the move happens, then ramps in.
+    // is skipped) until the queue holds no music, the move happens, more silence lets the new
+    // output settle (a move rewinds what the stream had queued), then it ramps in.
     std::atomic<Fade> fade_{Fade::kNone};
     float fadeGain_ = 1.f;      // mainloop thread
     int64_t heldBytes_ = 0;     // mainloop thread: silence written while held
@@ -116,8 +118,7 @@ class PulseOutput {
     std::string defaultName_;
     std::string chosen_;
     std::string current_;
-    std::string target_;  // where a pending move goes
-    bool moveWanted_ = false;
+    std::string announced_;  // the output the last message named
     bool serverLost_ = false;
     bool noneMessage_ = false;
     std::vector<std::string> messages_;
