@@ -45,8 +45,8 @@ OutputSettings OutputSettings::Load(const QString& path) {
 }
 
 bool OutputSettings::save(const QString& path, QString* error) const {
-    const QByteArray data = "output=" + output.toUtf8() + "\nbuffer=" +
-                            QByteArray::number(bufferFrames) + "\n";
+    const QByteArray data =
+        "output=" + output.toUtf8() + "\nbuffer=" + QByteArray::number(bufferFrames) + "\n";
     QDir().mkpath(QFileInfo(path).absolutePath());
     return util::SaveWhole(path, data, error);
 }

@@ -12,11 +12,11 @@
 
 #include "audio/output.h"
 #include "audio/realtime/engine.h"
+#include "audiotest.h"
 #include "common/pulseserver.h"
 #include "common/scopedenv.h"
 #include "common/stepmeasure.h"
 #include "common/waitfor.h"
-#include "audiotest.h"
 
 namespace {
 
@@ -157,8 +157,7 @@ TEST_F(PulseOutputTest, ASwitchWhilePlayingMovesTheSoundWithin200MsWithoutAClick
     std::vector<float> around(b.begin() + std::max<long>(0, onset - 4800) * 2,
                               b.begin() + std::min<long>(long(b.size() / 2), onset + 9600) * 2);
     audiotest::ListenOnFailure keep("switch", around, PulseServer::kRecordRate);
-    EXPECT_LT(testmedia::measureSteps(around, 440, 1e-3, PulseServer::kRecordRate).worstRatio,
-              1.5);
+    EXPECT_LT(testmedia::measureSteps(around, 440, 1e-3, PulseServer::kRecordRate).worstRatio, 1.5);
     // Nothing skipped: the position went on by about the time that passed.
     EXPECT_GT(seconds(chain), before);
 }
@@ -239,8 +238,8 @@ TEST_F(PulseOutputTest, TheOutputRunsAtTheOutputsOwnRateAndPitchIsHeardRight) {
         int pitchPercent;
         double heardHz;
     };
-    for (const Case& c : {Case{"a", 48000, 100, 440}, Case{"a", 48000, 150, 660},
-                          Case{"b", 44100, 150, 660}}) {
+    for (const Case& c :
+         {Case{"a", 48000, 100, 440}, Case{"a", 48000, 150, 660}, Case{"b", 44100, 150, 660}}) {
         init(c.sink);
         EXPECT_EQ(velorixa::audio::outputRateHz(), c.rateHz);
         auto& rec = server_.record(c.sink);
@@ -249,8 +248,8 @@ TEST_F(PulseOutputTest, TheOutputRunsAtTheOutputsOwnRateAndPitchIsHeardRight) {
         QTest::qWait(400);
         const auto& s = rec.samples();
         const auto left = audiotest::side(s, 0, s.size() / 2 - PulseServer::kRecordRate / 4);
-        EXPECT_NEAR(testmedia::dominantFrequency(left.data(), left.size(),
-                                                 PulseServer::kRecordRate, 200, 2000),
+        EXPECT_NEAR(testmedia::dominantFrequency(left.data(), left.size(), PulseServer::kRecordRate,
+                                                 200, 2000),
                     c.heardHz, 1.0);
         BASS_Free();
         inited_ = false;
@@ -272,8 +271,8 @@ TEST_F(PulseOutputTest, ALargerBufferMeasuresALongerLatency) {
     int small = -1, large = -1;
     ASSERT_TRUE(waitFor([&] { return (small = velorixa::audio::outputLatencyMs()) > 0; }, 5000));
     velorixa::audio::setOutputBuffer(4096);
-    EXPECT_TRUE(waitFor(
-        [&] { return (large = velorixa::audio::outputLatencyMs()) > small + 50; }, 5000))
+    EXPECT_TRUE(
+        waitFor([&] { return (large = velorixa::audio::outputLatencyMs()) > small + 50; }, 5000))
         << small << " ms, then " << large << " ms";
 }
 

@@ -18,11 +18,11 @@
 #include <unistd.h>
 
 #include <cmath>
-#include <mutex>
-#include <thread>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -33,7 +33,9 @@ class PulseServer {
   public:
     static constexpr int kRecordRate = 48000;
 
-    PulseServer() { QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); }
+    PulseServer() {
+        QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
     ~PulseServer() { stop(); }
     PulseServer(const PulseServer&) = delete;
     PulseServer& operator=(const PulseServer&) = delete;
@@ -134,14 +136,22 @@ class PulseServer {
             const std::string server_arg = server.address().toStdString();
             const std::string device = (sink + QStringLiteral(".monitor")).toStdString();
             const std::string rate = "--rate=" + std::to_string(kRecordRate);
-            std::vector<std::string> args = {"parec", "-s", server_arg, "-d", device, "--raw",
-                                             "--format=float32le", "--channels=2", rate,
+            std::vector<std::string> args = {"parec",
+                                             "-s",
+                                             server_arg,
+                                             "-d",
+                                             device,
+                                             "--raw",
+                                             "--format=float32le",
+                                             "--channels=2",
+                                             rate,
                                              "--latency-msec=10"};
             std::vector<char*> argv;
             for (std::string& a : args)
                 argv.push_back(a.data());
             argv.push_back(nullptr);
-            if (posix_spawnp(&pid_, "parec", &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+            if (posix_spawnp(&pid_, "parec", &actions, nullptr, argv.data(), environ) != 0)
+                pid_ = -1;
             posix_spawn_file_actions_destroy(&actions);
             close(fds[1]);
             fd_ = fds[0];
@@ -215,8 +225,8 @@ class PulseServer {
 };
 
 // Goertzel: the amplitude of freqHz in n frames of the left channel from frame `from`.
-inline double toneAmplitude(const std::vector<float>& stereo, size_t from, size_t n,
-                            double freqHz, double rateHz = PulseServer::kRecordRate) {
+inline double toneAmplitude(const std::vector<float>& stereo, size_t from, size_t n, double freqHz,
+                            double rateHz = PulseServer::kRecordRate) {
     if ((from + n) * 2 > stereo.size()) return 0;
     const double w = 2 * M_PI * freqHz / rateHz, c = 2 * std::cos(w);
     double s1 = 0, s2 = 0;

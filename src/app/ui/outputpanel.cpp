@@ -4,28 +4,34 @@
 #include <QLabel>
 #include <QSignalBlocker>
 
+#include <algorithm>
+
 #include "audio/output.h"
 
 namespace velorixa {
 
+namespace {
+constexpr int kOutputRowY = 299;
+constexpr int kBufferRowY = 380;
+}  // namespace
+
 OutputPanel::OutputPanel(QWidget& settingsPage, OutputSettings settings, QString settingsPath,
                          QObject* parent)
     : QObject(parent), settings_(std::move(settings)), settingsPath_(std::move(settingsPath)) {
-    // A row along the page's top edge. No style sheets: the controls keep the window's palette.
-    LblOutput = new QLabel(QStringLiteral("Output"), &settingsPage);
-    LblOutput->setObjectName("LblOutput");
-    LblOutput->setGeometry(8, 4, 40, 20);
+    // In the set-file frame's free strips: the output under the function keys, the buffer and
+    // its latency under "Save Set as". No style sheets: the controls keep the window's palette.
     ComboOutput = new QComboBox(&settingsPage);
     ComboOutput->setObjectName("ComboOutput");
     ComboOutput->setFocusPolicy(Qt::NoFocus);
     ComboOutput->setToolTip(QStringLiteral("Where the sound goes (kept for the next start)"));
-    ComboOutput->setGeometry(50, 4, 200, 20);
+    ComboOutput->setGeometry(30, kOutputRowY, 173, 18);
     ComboOutputBuffer = new QComboBox(&settingsPage);
     ComboOutputBuffer->setObjectName("ComboOutputBuffer");
     ComboOutputBuffer->setFocusPolicy(Qt::NoFocus);
-    ComboOutputBuffer->setToolTip(QStringLiteral("Output buffer: smaller answers sooner, larger "
-                                                 "is safer on a busy machine"));
-    ComboOutputBuffer->setGeometry(254, 4, 100, 20);
+    ComboOutputBuffer->setToolTip(
+        QStringLiteral("Output buffer: smaller answers sooner, larger "
+                       "is safer on a busy machine"));
+    ComboOutputBuffer->setGeometry(30, kBufferRowY, 100, 18);
     for (int frames : audio::kOutputBufferChoices)
         ComboOutputBuffer->addItem(QStringLiteral("%1 frames").arg(frames), frames);
     ComboOutputBuffer->setCurrentIndex(
@@ -33,7 +39,7 @@ OutputPanel::OutputPanel(QWidget& settingsPage, OutputSettings settings, QString
     LblOutputLatency = new QLabel(&settingsPage);
     LblOutputLatency->setObjectName("LblOutputLatency");
     LblOutputLatency->setToolTip(QStringLiteral("Latency of the output as the server measures it"));
-    LblOutputLatency->setGeometry(358, 4, 84, 20);
+    LblOutputLatency->setGeometry(134, kBufferRowY, 69, 18);
 
     fillOutputs();
     connect(ComboOutput, &QComboBox::activated, this, [this](int index) {
@@ -64,8 +70,13 @@ void OutputPanel::fillOutputs() {
     bool chosenShown = settings_.output.isEmpty();
     for (const auto& d : devices) {
         const QString name = QString::fromStdString(d.name);
-        ComboOutput->addItem(QString::fromStdString(d.description.empty() ? d.name : d.description),
-                             name);
+        // The server's description; its name beside a description that two outputs share.
+        QString shown = QString::fromStdString(d.description.empty() ? d.name : d.description);
+        if (std::count_if(devices.begin(), devices.end(), [&](const audio::OutputDevice& o) {
+                return o.description == d.description;
+            }) > 1)
+            shown += QStringLiteral(" (") + name + u')';
+        ComboOutput->addItem(shown, name);
         ComboOutput->setItemData(ComboOutput->count() - 1, name, Qt::ToolTipRole);
         chosenShown = chosenShown || name == settings_.output;
     }

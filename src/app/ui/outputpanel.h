@@ -1,9 +1,9 @@
 #pragma once
-// The sound output's controls on the "Settings" page: the output `ComboOutput` (the server's
-// outputs as it names them, its default first), the buffer `ComboOutputBuffer` and the latency
-// it gives as the server measures it `LblOutputLatency`. A choice moves the sound at once and is
-// kept for the next start; what happens to the output (gone, back, none left) goes to the
-// message line. Only controls: the output itself is the audio layer's.
+// The sound output's controls on the "Settings" page: the output `ComboOutput` ("Default
+// output", then the server's outputs as it names them, its default first), the buffer
+// `ComboOutputBuffer` and the latency it gives as the server measures it `LblOutputLatency`. A
+// choice moves the sound at once and is kept for the next start; what happens to the output (gone,
+// back, none left) goes to the message line. Only controls: the output itself is the audio layer's.
 //
 // Thread contract: GUI thread only. It polls the audio layer on its own timer; every call it
 // makes answers at once.
@@ -36,7 +36,6 @@ class OutputPanel : public QObject {
     // Reads the outputs, the latency and the messages now (the timer does it twice a second).
     void poll();
 
-    QLabel* LblOutput = nullptr;
     QComboBox* ComboOutput = nullptr;
     QComboBox* ComboOutputBuffer = nullptr;
     QLabel* LblOutputLatency = nullptr;

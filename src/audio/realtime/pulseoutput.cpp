@@ -82,7 +82,8 @@ bool PulseOutput::open(const std::string& chosen, std::string* error) {
     const auto deadline = Clock::now() + std::chrono::seconds(2);
     while (pa_context_get_state(context_) != PA_CONTEXT_READY) {
         if (contextGone(context_) || Clock::now() > deadline) {
-            if (error) *error = std::string("sound server: ") + pa_strerror(pa_context_errno(context_));
+            if (error)
+                *error = std::string("sound server: ") + pa_strerror(pa_context_errno(context_));
             dropContext();
             return false;
         }
@@ -239,8 +240,8 @@ void PulseOutput::write(size_t bytes) {
     const float stepGain = 1.f / float(fadeFrames);
     // How much silence must be queued before a move: the stream's queue, at most 60 ms.
     const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_);
-    const int64_t holdBytes = std::min<int64_t>(attr ? attr->tlength : 0,
-                                                int64_t(rateHz_) * 60 / 1000 * kFrameBytes);
+    const int64_t holdBytes =
+        std::min<int64_t>(attr ? attr->tlength : 0, int64_t(rateHz_) * 60 / 1000 * kFrameBytes);
     size_t left = bytes / kFrameBytes;
     while (left > 0) {
         const int n = static_cast<int>(std::min<size_t>(left, kMaxFrames));
@@ -316,10 +317,11 @@ void PulseOutput::step() {
                 onSubscribe(c, static_cast<int>(t), i, self);
             },
             this);
-        pa_operation* op = pa_context_subscribe(
-            context_, static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK |
-                                                          PA_SUBSCRIPTION_MASK_SERVER),
-            nullptr, nullptr);
+        pa_operation* op =
+            pa_context_subscribe(context_,
+                                 static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK |
+                                                                     PA_SUBSCRIPTION_MASK_SERVER),
+                                 nullptr, nullptr);
         if (op) pa_operation_unref(op);
         subscribed_ = true;
         devicesDirty_.store(true);

@@ -102,10 +102,10 @@ class PulseOutput {
     // is skipped) until the queue holds no music, the move happens, more silence lets the new
     // output settle (a move rewinds what the stream had queued), then it ramps in.
     std::atomic<Fade> fade_{Fade::kNone};
-    float fadeGain_ = 1.f;      // mainloop thread
-    int64_t heldBytes_ = 0;     // mainloop thread: silence written while held
+    float fadeGain_ = 1.f;   // mainloop thread
+    int64_t heldBytes_ = 0;  // mainloop thread: silence written while held
     std::atomic<bool> devicesDirty_{true};
-    bool subscribed_ = false;  // watcher, lock held
+    bool subscribed_ = false;            // watcher, lock held
     std::vector<OutputDevice> listing_;  // filled by the server's answers, lock held
     std::string listingDefault_;
     std::chrono::steady_clock::time_point nextConnect_{};
