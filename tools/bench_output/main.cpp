@@ -60,7 +60,6 @@ double median(std::vector<double> v) {
 }
 
 int pull(PulseServer& server, const std::string& tone, int runs) {
-    velorixa::audio::setOutputPreference("b", velorixa::audio::kDefaultOutputBuffer);
     velorixa::audio::chooseOutput("b");
     if (!BASS_Init(VX_DEVICE_DEFAULT, 44100, 0, nullptr)) return 1;
     Session s;
@@ -89,7 +88,8 @@ int pull(PulseServer& server, const std::string& tone, int runs) {
 int latency(PulseServer& server, const std::string& tone) {
     std::printf("buffer frames | play call to sound (ms, median of 5) | server's latency (ms)\n");
     for (int frames : velorixa::audio::kOutputBufferChoices) {
-        velorixa::audio::setOutputPreference("a", frames);
+        velorixa::audio::setOutputBuffer(frames);
+        velorixa::audio::chooseOutput("a");
         if (!BASS_Init(VX_DEVICE_DEFAULT, 44100, 0, nullptr)) return 1;
         auto& onA = server.record("a");
         std::vector<double> ms;

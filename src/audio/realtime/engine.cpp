@@ -110,7 +110,7 @@ bool Engine::open(std::string* error) {
             },
             bufferFrames);
         std::string why;
-        // The rate is fixed before the stream asks for its first block.
+        // The stream writes silence until running_ is set below, after the rate is known.
         if (pulse->open(name, &why)) {
             rateHz_ = pulse->rateHz();
             periodFrames_ = bufferFrames;
