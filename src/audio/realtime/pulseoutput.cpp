@@ -29,6 +29,18 @@ bool contextGone(pa_context* c) {
     return !c || !PA_CONTEXT_IS_GOOD(pa_context_get_state(c));
 }
 
+// Writes of `frames` each, two of them queued: the server's latency follows from it.
+pa_buffer_attr bufferAttr(int frames) {
+    const uint32_t period = static_cast<uint32_t>(frames) * kFrameBytes;
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<uint32_t>(-1);
+    attr.tlength = 2 * period;
+    attr.prebuf = static_cast<uint32_t>(-1);
+    attr.minreq = period;
+    attr.fragsize = static_cast<uint32_t>(-1);
+    return attr;
+}
+
 }  // namespace
 
 PulseOutput::PulseOutput(Render render, int bufferFrames)
@@ -186,13 +198,7 @@ void PulseOutput::openStream(const std::string& sink) {
     pa_stream_set_write_callback(stream_, &PulseOutput::onWrite, this);
     pa_stream_set_state_callback(stream_, &PulseOutput::onStreamState, this);
     pa_stream_set_moved_callback(stream_, &PulseOutput::onMoved, this);
-    const uint32_t period = static_cast<uint32_t>(bufferFrames_.load()) * kFrameBytes;
-    pa_buffer_attr attr{};
-    attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = 2 * period;
-    attr.prebuf = static_cast<uint32_t>(-1);
-    attr.minreq = period;
-    attr.fragsize = static_cast<uint32_t>(-1);
+    const pa_buffer_attr attr = bufferAttr(bufferFrames_.load());
     const auto flags = static_cast<pa_stream_flags_t>(
         PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
     fade_.store(Fade::kNone);
@@ -360,13 +366,7 @@ void PulseOutput::step() {
     }
     if (pa_stream_get_state(stream_) != PA_STREAM_READY) return;
     if (bufferChanged_.exchange(false)) {
-        const uint32_t period = static_cast<uint32_t>(bufferFrames_.load()) * kFrameBytes;
-        pa_buffer_attr attr{};
-        attr.maxlength = static_cast<uint32_t>(-1);
-        attr.tlength = 2 * period;
-        attr.prebuf = static_cast<uint32_t>(-1);
-        attr.minreq = period;
-        attr.fragsize = static_cast<uint32_t>(-1);
+        const pa_buffer_attr attr = bufferAttr(bufferFrames_.load());
         pa_operation* op = pa_stream_set_buffer_attr(stream_, &attr, nullptr, nullptr);
         if (op) pa_operation_unref(op);
     }
