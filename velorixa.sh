@@ -29,14 +29,14 @@ source tools/lib/packages.sh
 # measures the files' loudness for evening out levels.
 player_packages=(
   cmake g++ pkg-config ninja-build
-  qt6-base-dev libmpg123-dev libcurl4-openssl-dev libsdl2-dev libkissfft-dev
+  qt6-base-dev libmpg123-dev libcurl4-openssl-dev libsdl2-dev libpulse-dev libkissfft-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libsndfile1-dev
   xdg-user-dirs librtmidi-dev libebur128-dev
 )
 # The encoders make the test media of every format; icecast2 serves a real Ogg mount; ffmpeg,
 # flac and sox read the recordings back as a user's player would; jackd2 gives the controller
 # tests a JACK server with its dummy back end.
-test_packages=(libgtest-dev libmp3lame-dev dbus-daemon ffmpeg flac vorbis-tools opus-tools icecast2 sox
+test_packages=(libgtest-dev pulseaudio pulseaudio-utils libmp3lame-dev dbus-daemon ffmpeg flac vorbis-tools opus-tools icecast2 sox
   jackd2 libjack-jackd2-dev)
 fuzz_packages=(clang libclang-rt-14-dev)
 

@@ -1,7 +1,7 @@
 #pragma once
 // Velorixa's audio layer: the flat function set the player is written against (device, decoding
 // streams from files and URLs, the pitch add-on, DirectX 8 style effects, volumes, levels and
-// spectrum), built on libmpg123, SDL2, kissfft and libcurl, with a resampler of its own.
+// spectrum), built on libmpg123, libpulse, SDL2, kissfft and libcurl, with a resampler of its own.
 //
 // Thread contract: every function may be called from any thread, except from inside the audio
 // thread's render block (asserted in debug builds); calls are serialised by one internal lock
@@ -21,7 +21,9 @@ typedef uint32_t DWORD;
 typedef uint64_t QWORD;
 typedef int BOOL;
 
-// Devices for BASS_Init: -1 the system's default output (SDL2; SDL_AUDIODRIVER is honoured),
+// Devices for BASS_Init: -1 the system's output: through the PulseAudio (or PipeWire-Pulse)
+// server when one answers and SDL_AUDIODRIVER names no other driver, on the output chosen with
+// audio/output.h at that output's own rate (freq is then only a fallback), else through SDL2;
 // 0 no sound (channels play in real time with no output), VX_DEVICE_OFFLINE nothing runs by
 // itself: the caller renders with VX_Render as fast as it likes.
 #define VX_DEVICE_DEFAULT (-1)

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "app/outputsettings.h"
 #include "app/ui/entrmain.h"
 #include "app/ui/velmix.h"
 #include "audio/audiolib.h"
@@ -14,6 +15,8 @@ StartupEnv DefaultStartupEnv() {
     StartupEnv env;
     env.getVersion = [] { return static_cast<uint32_t>(BASS_GetVersion()); };
     env.init = [](int device, uint32_t freq, uint32_t flags, void* win) {
+        // The output chosen last time, opened at its own rate (a missing one gives the default).
+        OutputSettings::Load(OutputSettings::DefaultPath()).apply();
         return static_cast<int>(BASS_Init(device, freq, flags, win));
     };
     env.start = [] { BASS_Start(); };

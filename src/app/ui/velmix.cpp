@@ -17,6 +17,7 @@
 #include "app/ui/keyboardcontrol.h"
 #include "app/ui/keyrouter.h"
 #include "app/ui/messageline.h"
+#include "app/ui/outputpanel.h"
 #include "app/ui/pagecanvas.h"
 #include "audio/player.h"
 #include "controls/effectcontrols.h"
@@ -326,6 +327,11 @@ void VelMix::Form_Load() {
     connect(keyRouter_, &KeyRouter::colourSwitchPressed, display_,
             &display::DisplayPanel::CmdMonitor_Click);
     performance_->setBeatLevel([this] { return display_->BeatLevelNow(); });
+    // The sound output: its choice and buffer on "Settings", what happens to it on the message
+    // line.
+    outputPanel_ = new OutputPanel(*page(3), OutputSettings::Load(OutputSettings::DefaultPath()),
+                                   OutputSettings::DefaultPath(), this);
+    outputPanel_->onMessage = [this](const QString& text) { messageLine_->showMessage(text); };
     // Recording the output as heard: the toggle, format and folder on "PlayBack", and F9; the
     // title says that it records, the message line how it ended.
     const QString recordSettings = record::RecordSettings::DefaultPath();

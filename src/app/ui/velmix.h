@@ -37,6 +37,7 @@ class Controllers;
 class RadioPanel;
 class UtilPanel;
 class MessageLine;
+class OutputPanel;
 namespace playback {
 class PlayQueue;
 class Playback;
@@ -221,6 +222,7 @@ class VelMix : public QWidget {
     std::unique_ptr<playback::AudioPlayerPort> playerPort_;
     playback::Playback* playback_ = nullptr;
     MessageLine* messageLine_ = nullptr;
+    OutputPanel* outputPanel_ = nullptr;
     std::unique_ptr<TransportPanel> transport_;
     PlayListPage* playListPage_ = nullptr;
     PlayControl* playControl_ = nullptr;

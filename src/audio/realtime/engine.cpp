@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 
 namespace velorixa::audio {
@@ -24,7 +25,25 @@ void sdlCallback(void* userdata, Uint8* stream, int len) {
     engine->leaveBlock();
 }
 
+struct OutputPreference {
+    std::mutex mutex;
+    std::string name;
+    int bufferFrames = Engine::kMaxBlockFrames;
+};
+
+OutputPreference& outputPreference() {
+    static OutputPreference p;
+    return p;
+}
+
 }  // namespace
+
+void setOutputPreference(const std::string& name, int bufferFrames) {
+    OutputPreference& p = outputPreference();
+    std::lock_guard<std::mutex> g(p.mutex);
+    p.name = name;
+    p.bufferFrames = bufferFrames;
+}
 
 std::mutex& apiMutex() {
     assert(!Engine::audioThreadInBlock() && "no API call from the audio thread");
@@ -66,6 +85,41 @@ bool Engine::open(std::string* error) {
         timer_ = std::thread([this] { timerLoop(); });
         return true;
     }
+    // Through the sound server unless SDL's own driver is asked for by name (a test's disk
+    // output, a system without a server): it follows outputs that come and go, names the
+    // stream and runs at the output's own rate.
+    const char* driver = std::getenv("SDL_AUDIODRIVER");
+    if (device_ == -1 && (!driver || !*driver || std::strcmp(driver, "pulseaudio") == 0 ||
+                          std::strcmp(driver, "pulse") == 0)) {
+        std::string name;
+        int bufferFrames;
+        {
+            OutputPreference& p = outputPreference();
+            std::lock_guard<std::mutex> g(p.mutex);
+            name = p.name;
+            bufferFrames = p.bufferFrames;
+        }
+        auto pulse = std::make_unique<PulseOutput>(
+            [this](float* stereo, int frames) {
+                enterBlock();
+                if (running_.load(std::memory_order_seq_cst))
+                    render(stereo, frames, false);
+                else
+                    std::fill(stereo, stereo + 2 * frames, 0.f);
+                leaveBlock();
+            },
+            bufferFrames);
+        std::string why;
+        // The stream writes silence until running_ is set below, after the rate is known.
+        if (pulse->open(name, &why)) {
+            rateHz_ = pulse->rateHz();
+            periodFrames_ = bufferFrames;
+            pulse_ = std::move(pulse);
+            running_.store(true);
+            return true;
+        }
+        pulse.reset();
+    }
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         if (error) *error = SDL_GetError();
         return false;
@@ -99,6 +153,7 @@ void Engine::closeOutput() {
     if (timer_.joinable()) timer_.join();
     if (sdlDevice_) SDL_CloseAudioDevice(sdlDevice_);
     sdlDevice_ = 0;
+    pulse_.reset();
     if (sdlInited_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     sdlInited_ = false;
     running_.store(false);
@@ -127,12 +182,17 @@ bool Engine::stop() {
 }
 
 int Engine::latencyMs() const {
+    if (pulse_ && pulse_->latencyMs() >= 0) return pulse_->latencyMs();
     int periodMs = (periodFrames_ * 1000 + rateHz_ - 1) / rateHz_;
-    return sdlDevice_ ? 2 * periodMs : periodMs;
+    return sdlDevice_ || pulse_ ? 2 * periodMs : periodMs;
 }
 
 int Engine::heardDelayFrames() const {
     if (device_ == kDeviceOffline) return 0;
+    if (pulse_) {
+        const int ms = pulse_->latencyMs();
+        return ms >= 0 ? ms * rateHz_ / 1000 : 2 * pulse_->bufferFrames();
+    }
     return sdlDevice_ ? 2 * periodFrames_ : periodFrames_;
 }
 

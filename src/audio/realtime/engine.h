@@ -25,6 +25,7 @@
 #include "audio/decode/source.h"
 #include "audio/realtime/channel.h"
 #include "audio/realtime/fx/effect.h"
+#include "audio/realtime/pulseoutput.h"
 #include "audio/realtime/recordtap.h"
 
 namespace velorixa::audio {
@@ -71,6 +72,8 @@ class Engine {
     bool running() const { return running_.load(std::memory_order_acquire); }
     int device() const { return device_; }
     int rateHz() const { return rateHz_; }
+    // The sound server's output, when the default device went through one (else null).
+    PulseOutput* pulse() { return pulse_.get(); }
     int periodFrames() const { return periodFrames_; }
     int latencyMs() const;
     // Frames between a block rendered and its sound heard: the device's queue (two periods on
@@ -135,9 +138,10 @@ class Engine {
     void closeOutput();
 
     const int device_;
-    const int rateHz_;
+    int rateHz_;  // set before the engine is published: the output's own rate on a server
     int periodFrames_ = kMaxBlockFrames;
     uint32_t sdlDevice_ = 0;
+    std::unique_ptr<PulseOutput> pulse_;
     bool sdlInited_ = false;
     std::thread timer_;
     std::atomic<bool> quit_{false};
@@ -169,6 +173,11 @@ std::mutex& apiMutex();
 // runs without apiMutex(). Taken before apiMutex(), never after it.
 std::mutex& deviceMutex();
 std::unique_ptr<Engine>& engineSlot();
+
+// What the next BASS_Init with the default device opens through a sound server: the output's
+// name (empty: the server's default) and the frames per write (the buffer is twice that).
+// Any thread; kept until changed.
+void setOutputPreference(const std::string& name, int bufferFrames);
 
 // The output as heard, for a recording: attaches tap to the engine's output and gives its rate
 // in Hz (whatever rate the output runs at); false when the audio layer is not initialised or a
