@@ -12,6 +12,7 @@
 #include "common/testmedia.h"
 #include "controls/soundcontrol.h"
 #include "display/ui/displaypanel.h"
+#include "playback/transportevents.h"
 
 namespace velorixa {
 namespace {
@@ -60,6 +61,58 @@ TEST_F(DisplayTest, TheTimerRestsAfterASeekAndDrawsOnlyBackAtTenMs) {
         EXPECT_EQ(seen[i].interval, intervals[i]) << "tick " << i + 1;
         EXPECT_EQ(seen[i].draws, drawsAtSeek + std::max(0, i - 3)) << "tick " << i + 1;
     }
+}
+
+// The display's timer runs while a page that shows part of it is in front ("PlayBack": the
+// pictures and meters, "Effects": the circle), at its full rate, with every tick drawing; on the
+// other pages it rests. The pages are walked by the Tab key, as the operator walks them.
+TEST_F(DisplayTest, TheTimerRunsAtItsRateOnlyWhileThePageInFrontShowsTheDisplay) {
+    w_->playback().play();
+    ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 2000));
+    QTimer* tik = w_->TimerTik();
+    // Page "PlayList": a few position ticks pass and the display never runs.
+    const int drawsOnList = display().draws();
+    QSignalSpy positionTicks(&w_->playback().events(), &playback::TransportEvents::positionTick);
+    ASSERT_TRUE(waitFor([&] { return positionTicks.size() >= 3; }, 2000));
+    EXPECT_FALSE(tik->isActive());
+    EXPECT_EQ(display().draws(), drawsOnList);
+
+    int ticks = 0, drawingTicks = 0, drawsBefore = 0;
+    auto c = QObject::connect(tik, &QTimer::timeout, [&] {
+        ++ticks;
+        drawingTicks += display().draws() > drawsBefore;
+        drawsBefore = display().draws();
+    });
+    QWidget* tabs = w_->MenuTabs()->tabBar();
+    struct Step {
+        int page;
+        bool runs;
+    };
+    const Step steps[] = {{1, true}, {2, true}, {3, false}, {2, true}, {1, true}, {0, false}};
+    for (const Step& step : steps) {
+        QTest::keyClick(tabs, Qt::Key_Tab);
+        ASSERT_EQ(w_->MenuTabs()->currentIndex(), step.page);
+        EXPECT_EQ(tik->isActive(), step.runs) << "page " << step.page;
+        if (!step.runs) continue;
+        EXPECT_EQ(tik->interval(), 10) << "page " << step.page;
+        drawsBefore = display().draws();
+        ticks = drawingTicks = 0;
+        ASSERT_TRUE(waitFor([&] { return ticks >= 5; }, 2000)) << "page " << step.page;
+        EXPECT_EQ(drawingTicks, ticks) << "every tick draws on page " << step.page;
+    }
+    QObject::disconnect(c);
+    EXPECT_FALSE(tik->isActive());
+}
+
+// With the display at rest, the style sequencer's read of the beat analyses the sound itself.
+TEST_F(DisplayTest, TheBeatIsAnalysedWhenReadWhileTheDisplayRests) {
+    w_->soundControl().setVolume(100, controls::Origin::Program);
+    w_->playback().play();
+    ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 2000));
+    ASSERT_FALSE(w_->TimerTik()->isActive());
+    const int draws = display().draws();
+    ASSERT_TRUE(waitFor([&] { return display().BeatLevelNow() > 0; }, 2000)) << "noise is heard";
+    EXPECT_GT(display().draws(), draws);
 }
 
 TEST_F(DisplayTest, LoudSoundGivesTheFullCircleAndPauseOrStopShrinksIt) {

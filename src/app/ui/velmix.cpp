@@ -322,7 +322,7 @@ void VelMix::Form_Load() {
             &display::DisplayPanel::PaintFft);
     connect(keyRouter_, &KeyRouter::colourSwitchPressed, display_,
             &display::DisplayPanel::CmdMonitor_Click);
-    performance_->setBeatLevel([this] { return display_->beat().BeatLevel(); });
+    performance_->setBeatLevel([this] { return display_->BeatLevelNow(); });
     // Recording the output as heard: the toggle, format and folder on "PlayBack", and F9; the
     // title says that it records, the message line how it ended.
     const QString recordSettings = record::RecordSettings::DefaultPath();
@@ -394,6 +394,7 @@ void VelMix::MenuTabs_Click(int previousTab) {
     }
     if (messageLine_ && messageLine_->isVisible()) messageLine_->raise();
     if (tab == 1) keyboardControl_->requestFftRedraw();
+    display_->setShown(panels);
     textFocus_.release();
     state_.PrevTab = previousTab;
     emit pageChanged(tab, previousTab);

@@ -80,14 +80,14 @@ bool FftPicture::takePalette(const Palette& palette) {
     return true;
 }
 
-void FftPicture::present(const QRegion& dirty) {
+void FftPicture::present(const QRect& dirty) {
     if (heldAll_ || (heldScroll_ > 0 && !heldDirty_.isEmpty()) || !isVisible()) {
         update(contentsRect());
     } else {
         if (heldScroll_ > 0) scroll(-heldScroll_, 0, contentsRect());
         if (!dirty.isEmpty()) update(dirty);
     }
-    heldDirty_ = QRegion();
+    heldDirty_ = QRect();
     heldScroll_ = 0;
     heldAll_ = false;
 }
@@ -123,11 +123,14 @@ void FftPicture::load(const std::vector<uint8_t>& bits, const Palette& palette, 
             hi[b] = std::max(hi[b], h - 1 - y);
         }
     }
+    // One rectangle around every block that changed: a region of up to eight bars costs Qt
+    // more to build, repaint and send than the few unchanged pixels inside the rectangle.
     const QPoint origin = contentsRect().topLeft();
     for (int b = 0; b < blocks; ++b) {
         if (hi[b] >= 0)
-            heldDirty_ += QRect(origin.x() + b * kBlock, origin.y() + lo[b],
-                                std::min(kBlock, w - b * kBlock), hi[b] - lo[b] + 1);
+            heldDirty_ =
+                heldDirty_.united(QRect(origin.x() + b * kBlock, origin.y() + lo[b],
+                                        std::min(kBlock, w - b * kBlock), hi[b] - lo[b] + 1));
     }
     if (show) present(heldDirty_);
 }
@@ -147,13 +150,14 @@ void FftPicture::loadScrolled(const std::vector<uint8_t>& bits, const Palette& p
         line[w - 1] = bits[static_cast<size_t>(y) * w + static_cast<size_t>(w - 1)];
     }
     ++heldScroll_;
-    if (show) present(QRegion());
+    if (show) present(QRect());
 }
 
 void FftPicture::paintEvent(QPaintEvent* event) {
-    QFrame::paintEvent(event);
-    QPainter p(this);
     const QRect area = contentsRect();
+    // The sunken border is drawn by the style, which costs more than a bar: only when asked.
+    if (!area.contains(event->region().boundingRect())) QFrame::paintEvent(event);
+    QPainter p(this);
     // Only the parts asked for: after a scroll the new columns, after a tick the bars that moved.
     // Each goes as a copy of its part of the palette picture in bands of at most kBandRows
     // rows: Qt hands the drawing of 96 rows or more to two pool threads, whose wake-ups would
@@ -312,6 +316,10 @@ void DisplayPanel::setCircle(int loud) {
 }
 
 void DisplayPanel::TimerTik_Timer() {
+    if (!shown_) {
+        timerTik_.stop();
+        return;
+    }
     TikStep step = TimerTikStep(timerTik_.interval());
     if (!step.run) {
         timerTik_.setInterval(step.intervalMs);
@@ -352,7 +360,26 @@ void DisplayPanel::TimerTik_Timer() {
 }
 
 void DisplayPanel::Wake() {
-    if (!timerTik_.isActive()) timerTik_.start();
+    if (shown_ && !timerTik_.isActive()) timerTik_.start();
+}
+
+void DisplayPanel::setShown(bool shown) {
+    if (shown == shown_) return;
+    shown_ = shown;
+    if (shown) {
+        Wake();
+    } else {
+        timerTik_.stop();
+    }
+}
+
+float DisplayPanel::BeatLevelNow() {
+    if (!timerTik_.isActive() && player_.GetFilePlayPerf()) {
+        sfft_.DrawFft(player_.ChanPIT);
+        ++draws_;
+        picturesBehind_ = true;  // the buffers moved on without the pictures
+    }
+    return sfft_.BeatLevel();
 }
 
 void DisplayPanel::CmdMonitor_Click() {

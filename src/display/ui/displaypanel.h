@@ -3,7 +3,9 @@
 // `LevelL`/`LevelR` in `Picture8`/`Picture9` and `CmdMonitor` on the "PlayBack" page; the
 // loudness circle `Shape1` in `Frame7` in `PicCrc` and the grid lines `FrmSet(1..12)` on the
 // "Effects" page. The display timer `TimerTik` runs the analyser (display/sfft.h) and moves
-// them; each control repaints only when what it shows changed.
+// them; each control repaints only when what it shows changed. The timer runs only while a page
+// that shows part of the display is in front: on the other pages nothing of it can be seen, and
+// a player that wakes 100 times a second for nothing costs a laptop's battery.
 //
 // Thread contract: GUI thread only. Nothing here is reached from the audio thread.
 
@@ -31,9 +33,9 @@ class FftPicture : public QFrame {
   public:
     FftPicture(int width, QWidget* parent);
     // Takes the bitmap (bottom-up rows, or a placeholder that shows the background) and its
-    // palette; repaints only the columns and rows that changed, in blocks of 16 columns (one
-    // bar and its gap). With show false the picture takes the bitmap but the repaint waits for
-    // the next load that shows.
+    // palette; repaints only the rectangle around the columns and rows that changed, found in
+    // blocks of 16 columns (one bar and its gap). With show false the picture takes the bitmap but
+    // the repaint waits for the next load that shows.
     void load(const std::vector<uint8_t>& bits, const Palette& palette, bool show = true);
     // The same for a bitmap that has scrolled one pixel to the left since the last load: what is
     // on the screen moves along and only the new columns at the right are painted.
@@ -46,13 +48,13 @@ class FftPicture : public QFrame {
 
   private:
     bool takePalette(const Palette& palette);
-    void present(const QRegion& dirty);
+    void present(const QRect& dirty);
 
     QImage image_;
     Palette palette_{};
     int paints_ = 0;
-    // Taken but not yet shown: a region to repaint, columns to scroll, or everything.
-    QRegion heldDirty_;
+    // Taken but not yet shown: a rectangle to repaint, columns to scroll, or everything.
+    QRect heldDirty_;
     int heldScroll_ = 0;
     bool heldAll_ = false;
 };
@@ -112,8 +114,16 @@ class DisplayPanel : public QObject {
         sfft_.SetFftReady(true);
         Wake();
     }
-    // Sound plays (again): the display timer runs if it had stopped for lack of anything to draw.
+    // Sound plays (again): the display timer runs if it had stopped for lack of anything to draw
+    // (and a page that shows the display is in front).
     void Wake();
+    // Whether the page in front shows part of the display ("PlayBack": pictures and meters,
+    // "Effects": the circle). Off, the timer stops; on, it runs again and the pictures catch up.
+    void setShown(bool shown);
+    bool shown() const { return shown_; }
+    // The latest band sum for the style sequencer. While the timer rests (another page is in
+    // front) the reader's own tick analyses the playing sound, so the value is never stale.
+    float BeatLevelNow();
     void PaintFft();
     void ClrLevels();
 
@@ -139,6 +149,7 @@ class DisplayPanel : public QObject {
   private:
     // The pictures were hidden while the analyser ran: the next visible tick copies them whole.
     bool picturesBehind_ = false;
+    bool shown_ = false;  // the page in front shows part of the display (page 0 at load)
     void setLevel(QWidget* bar, int topPx);
     void setCircle(int loud);
     void showPictures();
