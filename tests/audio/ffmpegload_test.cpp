@@ -17,13 +17,17 @@ namespace {
 
 using audiotest::TempDir;
 
-bool ffmpegMapped() {
+bool mapped(const char* library) {
     std::ifstream maps("/proc/self/maps");
     std::string line;
     while (std::getline(maps, line)) {
-        if (line.find("libavcodec.so") != std::string::npos) return true;
+        if (line.find(library) != std::string::npos) return true;
     }
     return false;
+}
+
+bool ffmpegMapped() {
+    return mapped("libavcodec.so");
 }
 
 // Opens the file for decoding and reads a little of it; the number of bytes read.
@@ -69,7 +73,8 @@ TEST(FfmpegLoad, AnMp3LeavesFfmpegUnloadedAndTheFirstWavLoadsIt) {
            "5: WAV decoded without FFmpeg";
 }
 
-TEST(FfmpegLoad, TaggedMp3sAddedAndPlayedLeaveFfmpegUnloaded) {
+// Neither FFmpeg nor libcurl (a station's, loaded with the first stream opened) comes in.
+TEST(FfmpegLoad, TaggedMp3sAddedAndPlayedLeaveFfmpegAndCurlUnloaded) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
@@ -97,10 +102,11 @@ TEST(FfmpegLoad, TaggedMp3sAddedAndPlayedLeaveFfmpegUnloaded) {
                 for (const std::string& path : list)
                     if (code == 0 && decodeSome(path) == 0) code = 4;
                 if (code == 0 && ffmpegMapped()) code = 5;
+                if (code == 0 && mapped("libcurl.so")) code = 6;
             }
             std::exit(code);
         },
         testing::ExitedWithCode(0), "")
         << "1: no ffmpeg to make the files, 2: tags not read, 3: loaded by reading tags, "
-           "4: not played, 5: loaded by playing";
+           "4: not played, 5: loaded by playing, 6: libcurl loaded";
 }
