@@ -6,21 +6,28 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "audio/audiolib.h"
+#include "audio/decode/tags.h"
 #include "audiotest.h"
+#include "common/taggedmedia.h"
 
 namespace {
 
 using audiotest::TempDir;
 
-bool ffmpegMapped() {
+bool mapped(const char* library) {
     std::ifstream maps("/proc/self/maps");
     std::string line;
     while (std::getline(maps, line)) {
-        if (line.find("libavcodec.so") != std::string::npos) return true;
+        if (line.find(library) != std::string::npos) return true;
     }
     return false;
+}
+
+bool ffmpegMapped() {
+    return mapped("libavcodec.so");
 }
 
 // Opens the file for decoding and reads a little of it; the number of bytes read.
@@ -64,4 +71,42 @@ TEST(FfmpegLoad, AnMp3LeavesFfmpegUnloadedAndTheFirstWavLoadsIt) {
         testing::ExitedWithCode(0), "")
         << "1: loaded at the start, 2: MP3 not decoded, 3: loaded by an MP3, 4: WAV not decoded, "
            "5: WAV decoded without FFmpeg";
+}
+
+// Neither FFmpeg nor libcurl (a station's, loaded with the first stream opened) comes in.
+TEST(FfmpegLoad, TaggedMp3sAddedAndPlayedLeaveFfmpegAndCurlUnloaded) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            TempDir dir;
+            // A list as a user adds it: each line's tags read (as the list's tag cache does),
+            // then each file played.
+            std::vector<std::string> list;
+            for (const char* name : {"one.mp3", "two.mp3", "three.mp3"}) {
+                list.push_back(dir.file(name));
+                if (!testmedia::makeTagged(QString::fromStdString(list.back()), 0.5,
+                                           {QString("title=Song %1").arg(name), "artist=Band",
+                                            "album=Record", "REPLAYGAIN_TRACK_GAIN=-4.00 dB"})
+                         .isEmpty())
+                    std::exit(1);
+            }
+            int code = 0;
+            {
+                audiotest::OfflineSession session;
+                for (const std::string& path : list) {
+                    const velorixa::audio::TrackTags t =
+                        velorixa::audio::ReadTags(QString::fromStdString(path));
+                    if (!t.media || !t.title.startsWith("Song") || !t.trackGainDb) code = 2;
+                }
+                if (code == 0 && ffmpegMapped()) code = 3;
+                for (const std::string& path : list)
+                    if (code == 0 && decodeSome(path) == 0) code = 4;
+                if (code == 0 && ffmpegMapped()) code = 5;
+                if (code == 0 && mapped("libcurl.so")) code = 6;
+            }
+            std::exit(code);
+        },
+        testing::ExitedWithCode(0), "")
+        << "1: no ffmpeg to make the files, 2: tags not read, 3: loaded by reading tags, "
+           "4: not played, 5: loaded by playing, 6: libcurl loaded";
 }

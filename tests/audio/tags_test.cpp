@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <random>
@@ -174,6 +175,175 @@ TEST_F(TagsTest, DamagedFilesKeepEveryBound) {
             EXPECT_EQ(broken, "") << "round " << round;
         }
     }
+}
+
+// ID3 tags as the test writes them, around an untagged MP3.
+QByteArray be32(quint32 v, bool syncsafe) {
+    const int shift = syncsafe ? 7 : 8;
+    const quint32 mask = syncsafe ? 0x7f : 0xff;
+    QByteArray b;
+    for (int i = 3; i >= 0; --i)
+        b.append(char((v >> (shift * i)) & mask));
+    return b;
+}
+
+QByteArray id3Frame(int version, const char* id, const QByteArray& payload) {
+    return QByteArray(id, 4) + be32(quint32(payload.size()), version == 4) + QByteArray(2, '\0') +
+           payload;
+}
+
+QByteArray id3Tag(int version, const QByteArray& frames) {
+    return QByteArray("ID3", 3) + char(version) + QByteArray(2, '\0') +
+           be32(quint32(frames.size()), true) + frames;
+}
+
+// Text in an ID3v2 encoding: 0 Latin-1, 1 UTF-16 with a byte-order mark, 2 UTF-16BE, 3 UTF-8.
+QByteArray id3Text(int encoding, const QString& text) {
+    QByteArray b(1, char(encoding));
+    if (encoding == 0) return b + text.toLatin1();
+    if (encoding == 3) return b + text.toUtf8();
+    if (encoding == 1) b.append("\xff\xfe", 2);  // little-endian
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (encoding == 1)
+            b.append(char(u & 0xff)).append(char(u >> 8));
+        else
+            b.append(char(u >> 8)).append(char(u & 0xff));
+    }
+    return b;
+}
+
+// A TXXX frame's payload: description, its terminator, value.
+QByteArray id3User(int encoding, const QString& name, const QString& value) {
+    const QByteArray end =
+        (encoding == 1 || encoding == 2) ? QByteArray(2, '\0') : QByteArray(1, '\0');
+    return id3Text(encoding, name) + end + id3Text(encoding, value).mid(1);
+}
+
+QByteArray id3v1(const QByteArray& title, const QByteArray& artist, const QByteArray& album) {
+    auto field = [](QByteArray f, int n) { return f.leftJustified(n, '\0', true); };
+    return QByteArray("TAG") + field(title, 30) + field(artist, 30) + field(album, 30) +
+           QByteArray(4, '\0') + QByteArray(30, '\0') + char(255);
+}
+
+TEST_F(TagsTest, Mp3TagsOfEveryKind) {
+    QByteArray song = readAll(make("plain.mp3", {}, 1.0));
+    ASSERT_GT(song.size(), 10);
+    // ffmpeg's own (empty) ID3v2 tag goes: a later tag would stand for the file's.
+    if (song.startsWith("ID3")) {
+        qsizetype size = 10;
+        for (int i = 6; i < 10; ++i)
+            size += qsizetype(song[i] & 0x7f) << (7 * (9 - i));
+        song.remove(0, size);
+    }
+    ASSERT_FALSE(song.startsWith("ID3"));
+    const QString ae = QString::fromUtf8("\xc3\x84rger \xe2\x99\xaa");  // "Ärger ♪"
+    const QString cafe = QString::fromUtf8("Caf\xc3\xa9");
+    struct Case {
+        const char* name;
+        QByteArray front;  // before the audio
+        QByteArray back;   // after it
+        QString title, artist, album;
+        std::optional<double> gain;
+        bool media = true;
+    };
+    const Case cases[] = {
+        {"v2.3 Latin-1",
+         id3Tag(3, id3Frame(3, "TIT2", id3Text(0, cafe)) + id3Frame(3, "TPE1", id3Text(0, "Band")) +
+                       id3Frame(3, "TALB", id3Text(0, "Disc"))),
+         {},
+         cafe,
+         "Band",
+         "Disc",
+         {}},
+        {"v2.3 UTF-16 and TXXX gain",
+         id3Tag(3, id3Frame(3, "TIT2", id3Text(1, ae)) + id3Frame(3, "TPE1", id3Text(1, cafe)) +
+                       id3Frame(3, "TXXX", id3User(1, "replaygain_track_gain", "+2.50 dB"))),
+         {},
+         ae,
+         cafe,
+         "",
+         2.5},
+        {"v2.4 UTF-8, UTF-16BE and TXXX gain in capitals",
+         id3Tag(4, id3Frame(4, "TIT2", id3Text(3, ae)) + id3Frame(4, "TALB", id3Text(2, ae)) +
+                       id3Frame(4, "TPE2", id3Text(3, "Album Band")) +
+                       id3Frame(4, "TXXX", id3User(3, "REPLAYGAIN_TRACK_GAIN", "-7.25 dB")) +
+                       id3Frame(4, "TXXX", id3User(3, "replaygain_track_peak", "0.988"))),
+         {},
+         ae,
+         "Album Band",
+         ae,
+         -7.25},
+        {"v1 only",
+         {},
+         id3v1("Old Title", "Old Artist", "Caf\xe9"),
+         "Old Title",
+         "Old Artist",
+         cafe,
+         {}},
+        {"v2 title, v1 the rest",
+         id3Tag(3, id3Frame(3, "TIT2", id3Text(0, "New"))),
+         id3v1("Old Title", "Old Artist", "Old Album"),
+         "New",
+         "Old Artist",
+         "Old Album",
+         {}},
+        {"gain out of range",
+         id3Tag(3, id3Frame(3, "TXXX", id3User(0, "replaygain_track_gain", "-99 dB"))),
+         {},
+         "",
+         "",
+         "",
+         {}},
+        {"no tags", {}, {}, "", "", "", {}},
+        {"a frame longer than its tag",
+         id3Tag(3, id3Frame(3, "TIT2", id3Text(0, "Whole")) +
+                       QByteArray("TPE1\x00\x00\x40\x00\x00\x00\x00Cut", 14)),
+         {},
+         "Whole",
+         "",
+         "",
+         {}},
+        {"file cut inside the tag",
+         id3Tag(3, id3Frame(3, "TIT2", id3Text(0, "Gone"))).left(16),
+         {},
+         "",
+         "",
+         "",
+         {},
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray bytes = c.media ? c.front + song + c.back : c.front;
+        const QString path = dir_.filePath("case.mp3");
+        ASSERT_TRUE(writeAll(path, bytes));
+        for (const TrackTags& t : {ReadTags(path), ReadTagsFromMemory(bytes)}) {
+            EXPECT_EQ(t.media, c.media);
+            EXPECT_EQ(t.title, c.title);
+            EXPECT_EQ(t.artist, c.artist);
+            EXPECT_EQ(t.album, c.album);
+            EXPECT_EQ(t.trackGainDb, c.gain);
+            if (c.media) {
+                EXPECT_NEAR(t.lengthSec, 1.0, 0.1);
+            }
+        }
+    }
+}
+
+// Without the encoder's frame count the length is found by walking the frames.
+TEST_F(TagsTest, Mp3WithoutFrameCountHasItsLength) {
+    const QString path = dir_.filePath("noxing.mp3");
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                            "sine=frequency=440:sample_rate=24000:duration=3", "-c:a", "libmp3lame",
+                            "-b:a", "32k", "-write_xing", "0", path});
+    ASSERT_TRUE(ffmpeg.waitForFinished(60000));
+    ASSERT_EQ(ffmpeg.exitCode(), 0);
+    const QByteArray bytes = readAll(path);
+    ASSERT_LT(bytes.indexOf("Xing"), 0);
+    ASSERT_LT(bytes.indexOf("Info"), 0);
+    EXPECT_NEAR(ReadTags(path).lengthSec, 3.0, 0.1);
 }
 
 TEST(TagText, CleansAndCuts) {

@@ -17,6 +17,8 @@ extern "C" {
 #include <cstring>
 #include <mutex>
 
+#include "audio/decode/formatprobe.h"
+#include "audio/decode/mp3tags.h"
 #include "util/fspath.h"
 
 namespace velorixa::audio {
@@ -167,6 +169,35 @@ TrackTags readFrom(Input& in) {
     return out;
 }
 
+// Up to n bytes of the input at offset, outside the budget of libavformat's reads.
+size_t readAt(const Input& in, uint64_t offset, uint8_t* dst, size_t n) {
+    if (offset >= static_cast<uint64_t>(in.size)) return 0;
+    n = static_cast<size_t>(std::min<uint64_t>(n, static_cast<uint64_t>(in.size) - offset));
+    if (in.mem) {
+        std::memcpy(dst, in.mem + offset, n);
+        return n;
+    }
+    ssize_t got;
+    do {
+        got = ::pread(in.fd, dst, n, static_cast<off_t>(offset));
+    } while (got < 0 && errno == EINTR);
+    return got > 0 ? static_cast<size_t>(got) : 0;
+}
+
+// Told by the first bytes, as the player's decoders are chosen: what no container claims is
+// MPEG audio or nothing, and is read by libmpg123 (FFmpeg stays unloaded for MP3 lists); the
+// containers go to libavformat.
+TrackTags readAny(Input& in) {
+    uint8_t head[4096];
+    size_t got = readAt(in, 0, head, sizeof head);
+    if (const size_t tag = id3v2Size(head, got); tag > 0) got = readAt(in, tag, head, sizeof head);
+    if (sniffFileStart(head, got) != Container::Unknown) return readFrom(in);
+    const ReadAt read = [&in](uint64_t offset, uint8_t* dst, size_t n) {
+        return readAt(in, offset, dst, n);
+    };
+    return ReadMp3Tags(read, static_cast<uint64_t>(in.size));
+}
+
 bool isBidiControl(char16_t c) {
     return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0x200E ||
            c == 0x200F || c == 0xFEFF;
@@ -250,7 +281,7 @@ TrackTags ReadTags(const QString& path) {
         Input in;
         in.fd = fd;
         in.size = st.st_size;
-        out = readFrom(in);
+        out = readAny(in);
     }
     ::close(fd);
     return out;
@@ -261,7 +292,7 @@ TrackTags ReadTagsFromMemory(QByteArrayView data) {
     Input in;
     in.mem = reinterpret_cast<const uint8_t*>(data.data());
     in.size = data.size();
-    return readFrom(in);
+    return readAny(in);
 }
 
 }  // namespace velorixa::audio

@@ -1,8 +1,9 @@
 #pragma once
 // What a music file says about itself: title, artist, album, length and the ReplayGain track
-// gain, read by libavformat from whatever tags the file carries (ID3v2 and ID3v1 in MP3, Vorbis
-// comments in FLAC, Ogg Vorbis and Opus, MP4 atoms in M4A/MP4, the INFO and ID3 chunks of WAV
-// and AIFF).
+// gain, from whatever tags the file carries: ID3v2 and ID3v1 of MP3 read by libmpg123
+// (mp3tags.h), and by libavformat Vorbis comments in FLAC, Ogg Vorbis and Opus, MP4 atoms in
+// M4A/MP4, the INFO and ID3 chunks of WAV and AIFF. A file is told by its first bytes as the
+// player's decoders are chosen, so a list of MP3 files never loads FFmpeg.
 //
 // Reading is bounded whatever the file holds: at most kMaxTagReadBytes of it are read (a tag
 // that claims more simply ends there), the stream analysis for a length is limited, and each
@@ -26,7 +27,7 @@ inline constexpr qsizetype kMaxTagChars = 200;
 inline constexpr qint64 kMaxTagReadBytes = 16 * 1024 * 1024;
 
 struct TrackTags {
-    bool media = false;  // libavformat recognised the file as audio it can open
+    bool media = false;  // the file is audio the player can open
     QString title;
     QString artist;
     QString album;
