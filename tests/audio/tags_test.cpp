@@ -245,6 +245,7 @@ TEST_F(TagsTest, Mp3TagsOfEveryKind) {
         QByteArray back;   // after it
         QString title, artist, album;
         std::optional<double> gain;
+        std::optional<double> peak = {};
         bool media = true;
     };
     const Case cases[] = {
@@ -273,7 +274,8 @@ TEST_F(TagsTest, Mp3TagsOfEveryKind) {
          ae,
          "Album Band",
          ae,
-         -7.25},
+         -7.25,
+         0.988},
         {"v1 only",
          {},
          id3v1("Old Title", "Old Artist", "Caf\xe9"),
@@ -311,6 +313,7 @@ TEST_F(TagsTest, Mp3TagsOfEveryKind) {
          "",
          "",
          {},
+         {},
          false},
     };
     for (const Case& c : cases) {
@@ -324,6 +327,7 @@ TEST_F(TagsTest, Mp3TagsOfEveryKind) {
             EXPECT_EQ(t.artist, c.artist);
             EXPECT_EQ(t.album, c.album);
             EXPECT_EQ(t.trackGainDb, c.gain);
+            EXPECT_EQ(t.trackPeak, c.peak);
             if (c.media) {
                 EXPECT_NEAR(t.lengthSec, 1.0, 0.1);
             }

@@ -126,6 +126,10 @@ TrackTags ReadMp3Tags(const ReadAt& read, uint64_t size) {
             gain && gain->p && gain->fill > 0)
             out.trackGainDb =
                 ParseGainDb(QByteArrayView(gain->p, qsizetype(strnlen(gain->p, gain->fill))));
+        if (const mpg123_string* peak = userText(v2, "replaygain_track_peak");
+            out.trackGainDb && peak && peak->p && peak->fill > 0)
+            out.trackPeak =
+                ParsePeak(QByteArrayView(peak->p, qsizetype(strnlen(peak->p, peak->fill))));
     }
     if (v1 && std::memcmp(v1->tag, "TAG", 3) == 0) {
         if (out.title.isEmpty()) out.title = v1Text(v1->title, sizeof v1->title);
