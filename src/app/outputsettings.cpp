@@ -10,14 +10,12 @@
 #include "util/fspath.h"
 #include "util/readfile.h"
 #include "util/textfile.h"
+#include "util/userfiles.h"
 
 namespace velorixa {
 
 QString OutputSettings::DefaultPath() {
-    QString config = util::PathFromBytes(qgetenv("XDG_CONFIG_HOME"));
-    if (config.isEmpty())
-        config = util::PathFromBytes(qgetenv("HOME")) + QStringLiteral("/.config");
-    return config + QStringLiteral("/velorixa/output.conf");
+    return util::UserFolder("XDG_CONFIG_HOME", ".config") + QStringLiteral("/output.conf");
 }
 
 OutputSettings OutputSettings::Load(const QString& path) {

@@ -10,6 +10,7 @@
 #include "util/fspath.h"
 #include "util/readfile.h"
 #include "util/textfile.h"
+#include "util/userfiles.h"
 
 namespace velorixa::record {
 
@@ -42,10 +43,7 @@ QString RecordingPath(const QString& folder, const QDateTime& when, audio::Recor
 }
 
 QString RecordSettings::DefaultPath() {
-    QString config = util::PathFromBytes(qgetenv("XDG_CONFIG_HOME"));
-    if (config.isEmpty())
-        config = util::PathFromBytes(qgetenv("HOME")) + QStringLiteral("/.config");
-    return config + QStringLiteral("/velorixa/recording.conf");
+    return util::UserFolder("XDG_CONFIG_HOME", ".config") + QStringLiteral("/recording.conf");
 }
 
 RecordSettings RecordSettings::Load(const QString& path) {
