@@ -189,6 +189,14 @@ void MidiInput::poll() {
                 names_.emplace_back(port->id, port->controller);
             }
             port->in->openPort(i, "in");
+            if (!port->in->isPortOpen()) {
+                // The server refused this client for now (a busy or restarting server): the
+                // port stays unknown and is opened afresh at the next poll, instead of showing
+                // as a controller that never speaks.
+                std::lock_guard names(namesMu_);
+                std::erase_if(names_, [&](const auto& entry) { return entry.first == port->id; });
+                continue;
+            }
             emit controllerAdded(port->controller);
             ports_.push_back(std::move(port));
         }
