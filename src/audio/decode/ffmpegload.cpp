@@ -82,6 +82,7 @@ constexpr const char* kSonames[kLibs] = {
     X(kAvutil, av_log_get_level)               \
     X(kAvutil, av_log_set_level)               \
     X(kAvutil, av_malloc)                      \
+    X(kAvutil, av_max_alloc)                   \
     X(kAvutil, av_mallocz)                     \
     X(kAvutil, av_opt_set_double)              \
     X(kAvutil, av_rescale_q)                   \
@@ -247,6 +248,9 @@ void av_log_set_level(int level) {
 }
 void* av_malloc(size_t size) {
     return ffmpeg().av_malloc(size);
+}
+void av_max_alloc(size_t max) {
+    ffmpeg().av_max_alloc(max);
 }
 void* av_mallocz(size_t size) {
     return ffmpeg().av_mallocz(size);

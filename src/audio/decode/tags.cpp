@@ -25,6 +25,9 @@ namespace velorixa::audio {
 
 namespace {
 
+// The largest single block FFmpeg may allocate while tags are read.
+constexpr size_t kMaxFfmpegBlock = 64 * 1024 * 1024;
+
 std::optional<double> parseNumber(QByteArrayView text);
 
 // What libavformat reads through: a regular file (by pread, so nothing else moves its offset)
@@ -112,6 +115,10 @@ TrackTags readFrom(Input& in) {
     static std::once_flag quiet;
     std::call_once(quiet, [] {
         if (av_log_get_level() == AV_LOG_INFO) av_log_set_level(AV_LOG_FATAL);
+        // A tag or chunk that claims gigabytes (a broken RIFF LIST, an ID3 frame) is refused
+        // by FFmpeg's allocator instead of being allocated; no audio file needs one block this
+        // large.
+        av_max_alloc(kMaxFfmpegBlock);
     });
     TrackTags out;
     constexpr int kBufferBytes = 32 * 1024;
