@@ -20,24 +20,15 @@ QString OutputSettings::DefaultPath() {
 
 OutputSettings OutputSettings::Load(const QString& path) {
     OutputSettings s;
-    util::ReadOptions options;
-    options.maxBytes = 64 * 1024;
-    const util::FileRead read = util::ReadRegularFile(path, options);
-    if (!read.ok()) return s;
-    for (QByteArray line : read.data.split('\n')) {
-        if (line.endsWith('\r')) line.chop(1);
-        const qsizetype eq = line.indexOf('=');
-        if (eq <= 0) continue;
-        const QByteArray key = line.left(eq).trimmed(), value = line.mid(eq + 1);
-        if (key == "output") {
-            // A server's output name is ASCII in practice; kept as the bytes it was given.
-            s.output = QString::fromUtf8(value);
-        } else if (key == "buffer") {
-            const int frames = value.trimmed().toInt();
-            const auto& choices = audio::kOutputBufferChoices;
-            if (std::find(std::begin(choices), std::end(choices), frames) != std::end(choices))
-                s.bufferFrames = frames;
-        }
+    const QHash<QByteArray, QByteArray> values = util::ReadKeyValues(path);
+    // A server's output name is ASCII in practice; kept as the bytes it was given.
+    if (const auto it = values.constFind("output"); it != values.constEnd())
+        s.output = QString::fromUtf8(*it);
+    if (const auto it = values.constFind("buffer"); it != values.constEnd()) {
+        const int frames = it->toInt();
+        const auto& choices = audio::kOutputBufferChoices;
+        if (std::find(std::begin(choices), std::end(choices), frames) != std::end(choices))
+            s.bufferFrames = frames;
     }
     return s;
 }
