@@ -11,7 +11,9 @@
 #
 # Before measuring it checks that both really play: each has a stream on the null sink that is
 # not corked. SINK_RATE (default 44100, the file's rate; 48000 makes the player convert while
-# Audacious leaves the conversion to the server) sets the sink's rate.
+# Audacious leaves the conversion to the server) sets the sink's rate. MEM_DETAIL=N prints each
+# process's N largest shares of RSS at the memory reading, by mapped file (anonymous memory,
+# heap and stacks under their own names): the profile of where the memory goes.
 #
 # Installs Audacious, PulseAudio, sox and sox's MP3 support when missing (this benchmark's needs,
 # not the player's). Environment: see tools/check/common.sh (BUILD_DIR, JOBS, CHECK_NO_BUILD,
@@ -127,6 +129,10 @@ for r in $(seq "$rounds"); do
     sleep $((t_start + seconds > $(date +%s) ? t_start + seconds - $(date +%s) : 0))
     rss_player=$(rss_kb "$player_pid")
     rss_aud=$(rss_kb "$aud_pid")
+    if [ "${MEM_DETAIL:-0}" -gt 0 ]; then
+      cp "/proc/$player_pid/smaps" "$tmp/player.smaps"
+      cp "/proc/$aud_pid/smaps" "$tmp/audacious.smaps"
+    fi
   fi
   for _ in 1 2 3 4 5; do key Tab; done
   list=$(measure)
@@ -150,3 +156,25 @@ printf '%s\n' "${results[@]}" | awk -v rounds="$rounds" -v s="$seconds" -v hz="$
   }'
 echo "load: $(uptime)"
 close_player "$win" || true
+
+# RSS by mapping: a header line names the mapping (its file, or [heap], [stack], anon), the
+# "Rss:" lines after it are summed under that name.
+mem_detail() {
+  awk -v top="$MEM_DETAIL" '
+    /^[0-9a-f]+-[0-9a-f]+ / { name = (NF >= 6 ? $6 : "[anonymous]"); sub(/.*\//, "", name); next }
+    /^Rss:/ { rss[name] += $2; total += $2 }
+    END {
+      n = 0
+      for (k in rss) keys[++n] = k
+      for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++)
+        if (rss[keys[j]] > rss[keys[i]]) { t = keys[i]; keys[i] = keys[j]; keys[j] = t }
+      for (i = 1; i <= n && i <= top; i++) printf "    %8.2f MB  %s\n", rss[keys[i]] / 1024, keys[i]
+      printf "    %8.2f MB  total of %d mappings\n", total / 1024, n
+    }' "$1"
+}
+if [ "${MEM_DETAIL:-0}" -gt 0 ]; then
+  printf '\nRSS by mapping, player:\n'
+  mem_detail "$tmp/player.smaps"
+  printf 'RSS by mapping, Audacious:\n'
+  mem_detail "$tmp/audacious.smaps"
+fi
