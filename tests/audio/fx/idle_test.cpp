@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <fstream>
 #include <random>
 #include <utility>
 
@@ -120,6 +123,53 @@ TEST(Idle, SwitchingIsTheSameWhateverTheBlocks) {
         EXPECT_EQ(whole, single) << typeName(r.type);
         EXPECT_EQ(whole, uneven) << typeName(r.type);
         EXPECT_NE(whole, in) << typeName(r.type);
+    }
+}
+
+// Resident memory of this process, in bytes.
+long residentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+TEST(Idle, EffectsThatStayOffTakeNoMemoryForTheirLines) {
+    // Each effect of a playing stream is created with its line at full length, whether or not
+    // its slider is ever raised: a reverb or echo that stays off must not cost that memory. The
+    // same effects turned on fill their lines, which shows the measurement sees them.
+    struct Case {
+        int32_t type;
+        int count;    // effects at once: enough line to stand out from the allocator's noise
+        int seconds;  // long enough for the line to wrap once when on
+    };
+    const auto records = playerRecords();
+    for (const Case& c : {Case{kFxEcho, 8, 4}, Case{kFxReverb, 64, 1}}) {
+        SCOPED_TRACE(typeName(c.type));
+        const OffOn* rec = nullptr;
+        for (const OffOn& r : records)
+            if (r.type == c.type) rec = &r;
+        ASSERT_NE(rec, nullptr);
+        const long before = residentBytes();
+        std::vector<std::unique_ptr<Effect>> effects;
+        for (int i = 0; i < c.count; ++i) {
+            effects.push_back(makePrepared(c.type, 512));
+            effects.back()->setParameters(rec->off.words);
+        }
+        Buffer block = noise(512, 7);
+        auto runAll = [&] {
+            for (int done = 0; done < c.seconds * static_cast<int>(kRate); done += 512)
+                for (auto& fx : effects)
+                    fx->process(block.data(), 512);
+        };
+        runAll();
+        const long grownOff = residentBytes() - before;
+        for (auto& fx : effects)
+            fx->setParameters(rec->on.words);
+        runAll();
+        const long grownOn = residentBytes() - before;
+        EXPECT_GT(grownOn, 4L << 20) << "the lines in use did not show in the resident memory";
+        EXPECT_LT(grownOff, grownOn / 4) << "off: " << grownOff << " bytes, on: " << grownOn;
     }
 }
 

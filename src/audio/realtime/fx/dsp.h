@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "audio/realtime/fx/simd.h"
+#include "audio/realtime/fx/zeroed_floats.h"
 
 #if defined(__SSE__) || defined(__x86_64__)
 #include <xmmintrin.h>
@@ -181,13 +182,12 @@ class DelayLine {
         int size = 1;
         while (size < maxDelayFrames + 2)
             size <<= 1;
-        buffer_.assign(static_cast<size_t>(size), 0.0f);
+        buffer_ = ZeroedFloats(static_cast<size_t>(size));
         mask_ = size - 1;
         write_ = 0;
     }
     void reset() noexcept {
-        for (float& s : buffer_)
-            s = 0.0f;
+        buffer_.clear();
         write_ = 0;
     }
     void push(float x) noexcept {
@@ -218,7 +218,8 @@ class DelayLine {
     }
 
   private:
-    std::vector<float> buffer_;
+    // Untouched until the effect first sounds: an effect that stays off costs no memory.
+    ZeroedFloats buffer_;
     int mask_ = 0;
     int write_ = 0;
 };

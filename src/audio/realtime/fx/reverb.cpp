@@ -105,7 +105,7 @@ void Reverb::prepare(double sampleRateHz, int /*maxBlockFrames*/) {
         stride_ <<= 1;
     mask_ = stride_ - 1;
     lineStride_ = stride_ + kLinePadFloats;
-    buffer_.assign(static_cast<size_t>(lineStride_) * kLines, 0.0f);
+    buffer_ = dsp::ZeroedFloats(static_cast<size_t>(lineStride_) * kLines);
     inGain_.configure(sampleRateHz_, kGlideMs, 1e-7f);
     wet_.configure(sampleRateHz_, kGlideMs, 1e-7f);
     timeLog2_.configure(sampleRateHz_, kGlideMs, 1e-4f);
@@ -115,8 +115,7 @@ void Reverb::prepare(double sampleRateHz, int /*maxBlockFrames*/) {
 
 void Reverb::reset() noexcept {
     primed_ = false;
-    for (float& s : buffer_)
-        s = 0.0f;
+    buffer_.clear();
     for (float& d : damp_)
         d = 0.0f;
     write_ = 0;
@@ -196,7 +195,7 @@ void Reverb::beginSubBlock() noexcept {
         idle_ = true;
     } else if (idle_) {
         idle_ = false;
-        std::fill(buffer_.begin(), buffer_.end(), 0.0f);
+        buffer_.clear();
         std::fill(std::begin(damp_), std::end(damp_), 0.0f);
         send_.restart();
     }

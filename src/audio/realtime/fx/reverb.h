@@ -44,8 +44,8 @@ class Reverb final : public Effect {
     double poleExponent_ = 1.0;  // moves the damping poles from 44.1 kHz to the rate in use
     // All lines share one buffer layout (same power-of-two size) and one write index. Line i
     // starts at i * lineStride_, a cache line more than its size, so that the eight write
-    // positions do not all fall into the same cache set.
-    std::vector<float> buffer_;
+    // positions do not all fall into the same cache set. Untouched while the reverb is off.
+    dsp::ZeroedFloats buffer_;
     int mask_ = 0;
     int stride_ = 0;
     int lineStride_ = 0;
