@@ -229,9 +229,18 @@ TEST_F(PlayListPageTest, OperatorSelectionReachesTheModel) {
 
 TEST(PlayListBox, TheLongestLineCanBeScrolledIntoViewWhereverItIs) {
     // Every row is sized like one row; the longest line must still be reachable to its end.
-    const QString longest = "/" + QString("a rather long folder name/").repeated(12) + "song.mp3";
-    for (int at : {0, 6}) {
-        QStringList lines(6, "/music/short.mp3");
+    // Characters of other scripts are measured as well as Latin ones, in a list that mixes them.
+    const QString latin = "/" + QString("a rather long folder name/").repeated(12) + "song.mp3";
+    const QString cyrillic = "/" + QString("Музыка для танцев/").repeated(10) + "песня.mp3";
+    const QString cjk = "/" + QString("日本語の歌/").repeated(16) + "歌.mp3";
+    struct Case {
+        QString longest;
+        int at;
+    };
+    for (const auto& [longest, at] :
+         {Case{latin, 0}, Case{latin, 6}, Case{cyrillic, 3}, Case{cjk, 6}}) {
+        QStringList lines{"/music/short.mp3", "/Музыка/песня.mp3", "/日本語/歌.mp3",
+                          "/music/Ärger.mp3", "/music/x.mp3",      "/music/y.mp3"};
         lines.insert(at, longest);
         playlist::PlaylistModel model;
         ListBox box(model);
@@ -245,7 +254,7 @@ TEST(PlayListBox, TheLongestLineCanBeScrolledIntoViewWhereverItIs) {
         const QRect row = box.visualRect(box.QListView::model()->index(at, 0));
         EXPECT_LE(row.left() + box.fontMetrics().horizontalAdvance(longest),
                   box.viewport()->width())
-            << at << ": the line's end is in view";
+            << at << " " << longest.toStdString() << ": the line's end is in view";
     }
 }
 

@@ -123,7 +123,7 @@ int ListBox::widestLinePx() {
     // only by kerning and ligatures, so the line found widest that way is measured exactly too
     // and the larger of the two kept.
     const QFontMetrics fm(font());
-    if (charWidths_.empty()) charWidths_.assign(0x10000, kUnknownWidth);
+    if (charWidths_.empty()) charWidths_.resize(0x100);
     int widest = 0, widestRow = -1;
     for (int row = 0, n = model_.count(); row < n; ++row) {
         const QString text = names_ ? names_->shownName(model_.text(row)) : model_.text(row);
@@ -133,7 +133,12 @@ int ListBox::widestLinePx() {
                 sum = fm.horizontalAdvance(util::PathForDisplay(text));
                 break;
             }
-            uint16_t& w = charWidths_[c.unicode()];
+            auto& block = charWidths_[c.unicode() >> 8];
+            if (!block) {
+                block = std::make_unique<WidthBlock>();
+                block->fill(kUnknownWidth);
+            }
+            uint16_t& w = (*block)[c.unicode() & 0xFF];
             if (w == kUnknownWidth) w = static_cast<uint16_t>(std::max(0, fm.horizontalAdvance(c)));
             sum += w;
         }

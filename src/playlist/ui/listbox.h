@@ -10,7 +10,9 @@
 #include <QAbstractListModel>
 #include <QListView>
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "playlist/playlistmodel.h"
@@ -67,7 +69,10 @@ class ListBox : public QListView {
     Adapter* adapter_;
     Delegate* delegate_;
     static constexpr uint16_t kUnknownWidth = 0xFFFF;
-    std::vector<uint16_t> charWidths_;  // advance of each character in the box's font, in pixels
+    // Advance of each character in the box's font, in pixels, in blocks of 256 characters made
+    // when a character of the block first shows: a list uses a few scripts, not all of them.
+    using WidthBlock = std::array<uint16_t, 256>;
+    std::vector<std::unique_ptr<WidthBlock>> charWidths_;
     bool pushing_ = false;
 };
 
