@@ -12,7 +12,10 @@ MessageLine::MessageLine(QWidget* window) : QLabel(window) {
     setFrameShape(QFrame::Box);
     setMargin(3);
     setTextFormat(Qt::PlainText);
-    setStyleSheet("background: rgb(255, 244, 196); color: black;");
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(255, 244, 196));
+    pal.setColor(QPalette::WindowText, Qt::black);
+    setPalette(pal);
     const int h = 40;
     setGeometry(2, window->height() - h - 2, window->width() - 4, h);
     setToolTip(QStringLiteral("Click to close"));

@@ -204,8 +204,15 @@ void VelMix::buildTitleCover() {
         l->setFont(titleFont);
         l->setAlignment(Qt::AlignCenter);
     }
-    title->setStyleSheet("color: rgb(159, 199, 255);");
-    shadow->setStyleSheet("color: rgb(20, 20, 40);");
+    // Colours through the palette: a style sheet on any widget brings in the whole style-sheet
+    // machinery (its parser and a style wrapping every widget's painting) for two colours.
+    const auto textColour = [](QLabel* l, QColor c) {
+        QPalette p = l->palette();
+        p.setColor(QPalette::WindowText, c);
+        l->setPalette(p);
+    };
+    textColour(title, QColor(159, 199, 255));
+    textColour(shadow, QColor(20, 20, 40));
     title->setGeometry(0, 150, kClientWidth, 90);
     shadow->setGeometry(0, 150 + px(120), kClientWidth, 90);
     title->raise();
