@@ -24,11 +24,6 @@ class TransportTest : public test::WindowFixture {
         WindowFixture::SetUp();
         setTwoTones();
     }
-    void pressKeypad(int key) {
-        QWidget* target = w_->MenuTabs()->tabBar();
-        QTest::keyPress(target, static_cast<Qt::Key>(key), Qt::KeypadModifier);
-        QTest::keyRelease(target, static_cast<Qt::Key>(key), Qt::KeypadModifier);
-    }
 };
 
 TEST_F(TransportTest, DoubleClickPlaysAfterTheStepTimerTheBarFollowsAndTheNextItemComes) {
@@ -183,30 +178,8 @@ TEST_F(TransportTest, ANewRequestWinsOverAStationStillOpeningAndAFailedOneIsRepo
     EXPECT_FALSE(ui<QPushButton>("CmdPlay")->isChecked());
 }
 
-TEST_F(TransportTest, KeysOnTheTabControlReachTheTransport) {
-    w_->MenuTabs()->setFocus();
-    pressKeypad(Qt::Key_Asterisk);  // play: the play order chooses an item
-    EXPECT_FALSE(namePlay().isEmpty());
-    ASSERT_TRUE(waitFor([&] { return player().GetFilePlayPerf(); }, 1000));
-    pressKeypad(Qt::Key_Plus);  // repeat toggle
-    EXPECT_TRUE(ui<QPushButton>("TglRept")->isChecked());
-    pressKeypad(Qt::Key_Enter);  // pause toggle
-    EXPECT_TRUE(ui<QPushButton>("TglPaus")->isChecked());
-    EXPECT_EQ(player().GetFilePos(), -1.0f);
-    pressKeypad(Qt::Key_Enter);
-    EXPECT_FALSE(ui<QPushButton>("TglPaus")->isChecked());
-    EXPECT_TRUE(player().GetChannelActive());
-
-    // Digits set the master volume; the key left of 1 silences it.
-    QWidget* tabs = w_->MenuTabs()->tabBar();
-    QTest::keyClick(tabs, Qt::Key_3);
-    EXPECT_EQ(ui<QScrollBar>("ScrMasVol")->value(), 30);
-    QTest::keyClick(tabs, Qt::Key_0);
-    EXPECT_EQ(ui<QScrollBar>("ScrMasVol")->value(), 100);
-    EXPECT_EQ(BASS_GetVolume(), 100u);
-}
-
-// The key router drives the transport object: each key's command is seen in its status.
+// Keys typed on the tab control drive the transport: each key's command is seen in the
+// transport's status, on the window's buttons and bar, and in the player.
 TEST_F(TransportTest, EachTransportKeyReachesTheTransportObject) {
     playback::Playback& pb = playback();
     w_->MenuTabs()->setFocus();
@@ -230,7 +203,9 @@ TEST_F(TransportTest, EachTransportKeyReachesTheTransportObject) {
         {Qt::Key_Enter, Qt::KeypadModifier, toneA_, S::Paused, true, true, 100},
         {Qt::Key_Enter, Qt::KeypadModifier, toneA_, S::Playing, true, false, 100},
         {Qt::Key_6, {}, toneA_, S::Playing, true, false, 60},
-        {Qt::Key_NumLock, {}, toneA_, S::Stopped, true, false, 60},
+        {Qt::Key_3, {}, toneA_, S::Playing, true, false, 30},
+        {Qt::Key_0, {}, toneA_, S::Playing, true, false, 100},  // the key left of 1
+        {Qt::Key_NumLock, {}, toneA_, S::Stopped, true, false, 100},
     };
     for (const auto& s : steps) {
         SCOPED_TRACE(s.key);
@@ -239,6 +214,20 @@ TEST_F(TransportTest, EachTransportKeyReachesTheTransportObject) {
         EXPECT_EQ(pb.repeat(), s.repeat);
         EXPECT_EQ(pb.paused(), s.paused);
         EXPECT_EQ(pb.masterVolume(), s.volume);
+        EXPECT_EQ(namePlay(), s.item);
+        EXPECT_EQ(ui<QPushButton>("TglRept")->isChecked(), s.repeat);
+        EXPECT_EQ(ui<QPushButton>("TglPaus")->isChecked(), s.paused);
+        if (s.key >= Qt::Key_0 && s.key <= Qt::Key_9) {  // the bar moves with the digit keys
+            EXPECT_EQ(ui<QScrollBar>("ScrMasVol")->value(), s.volume);
+        }
+        EXPECT_EQ(BASS_GetVolume(), DWORD(s.volume));
+        if (s.state == S::Playing) {
+            EXPECT_TRUE(player().GetFilePlayPerf());
+            EXPECT_TRUE(player().GetChannelActive());
+        }
+        if (s.state == S::Paused) {
+            EXPECT_EQ(player().GetFilePos(), -1.0f);
+        }
     }
     EXPECT_TRUE(messages_.isEmpty());
 }

@@ -1,5 +1,5 @@
-// Decoding sources: lengths, byte/second conversions, positions, sample-accurate seeking, the
-// formats MP3 comes in, the 16-bit PCM a caller pulls, and lengths that do not fit in 32 bits.
+// Decoding sources: lengths, byte/second conversions, positions, the formats MP3 comes in, the
+// 16-bit PCM a caller pulls, and lengths that do not fit in 32 bits (seeking: formats_test).
 
 #include <mpg123.h>
 
@@ -50,32 +50,6 @@ TEST(AudioDecode, WithoutLengthTagTheFileIsScanned) {
     EXPECT_GE(frames, int64_t(pcm.frames()));
     EXPECT_LE(frames, int64_t(pcm.frames()) + 2 * 1152 + 576);
     EXPECT_EQ(frames % 1152, 0) << "whole MPEG frames when nothing says otherwise";
-}
-
-TEST(AudioDecode, SeekIsSampleAccurate) {
-    TempDir dir;
-    auto pcm = testmedia::toneSteps({300, 500, 700, 900}, 44100, 2);
-    auto path = writeMp3(dir, "steps.mp3", pcm, {.vbr = true, .quality = 9});
-    OfflineSession session;
-    DWORD src = BASS_StreamCreateFile(0, path.c_str(), 0, 0, BASS_STREAM_DECODE);
-    ASSERT_NE(src, 0u);
-    auto all = decodeAll(src, pcm.frames(), 2);
-    ASSERT_EQ(all.size(), pcm.samples.size());
-    EXPECT_EQ(BASS_ChannelGetPosition(src), pcm.frames() * 4);
-    EXPECT_EQ(BASS_ChannelIsActive(src), 0u) << "fully decoded";
-    for (size_t frame : {size_t(0), size_t(1151), size_t(44100 + 577), size_t(130000)}) {
-        ASSERT_TRUE(BASS_ChannelSetPosition(src, static_cast<DWORD>(frame * 4)));
-        EXPECT_EQ(BASS_ChannelGetPosition(src), frame * 4) << "reported at once";
-        EXPECT_EQ(BASS_ChannelIsActive(src), 1u);
-        auto part = decodeAll(src, 2000, 2);
-        ASSERT_EQ(part.size(), 4000u);
-        int worst = 0;
-        for (size_t i = 0; i < part.size(); ++i)
-            worst = std::max(worst, std::abs(part[i] - all[frame * 2 + i]));
-        EXPECT_LE(worst, 1) << "seek to frame " << frame;
-    }
-    EXPECT_FALSE(BASS_ChannelSetPosition(src, static_cast<DWORD>(pcm.frames() * 4 + 4)))
-        << "beyond the end";
 }
 
 TEST(AudioDecode, FormatsMonoStereoRatesCbrVbr) {

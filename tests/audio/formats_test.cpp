@@ -117,6 +117,7 @@ TEST(Formats, SeeksLandOnTheSampleOrWithinOneCodecFrame) {
         int rateHz;
         int worst;  // largest 16-bit difference to the audio decoded straight through
     } cases[] = {
+        {"mp3", 44100, 1},  // VBR, its length from the encoder's tag
         {"flac", 44100, 0},
         {"wav24", 48000, 0},
         {"aiff", 44100, 0},
@@ -131,15 +132,24 @@ TEST(Formats, SeeksLandOnTheSampleOrWithinOneCodecFrame) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.format);
         auto pcm = twoTones(4, c.rateHz, 2);
-        const std::string path = writeFormat(dir, std::string("s.") + c.format, pcm, c.format);
+        const std::string name = std::string("s.") + c.format;
+        const std::string path = name == "s.mp3"
+                                     ? writeMp3(dir, name, pcm, {.vbr = true, .quality = 9})
+                                     : writeFormat(dir, name, pcm, c.format);
         DWORD src = BASS_StreamCreateFile(0, path.c_str(), 0, 0, BASS_STREAM_DECODE);
         ASSERT_NE(src, 0u) << VX_StreamGetError();
         const size_t length = VX_StreamGetLength64(src) / 4;
+        if (name == "s.mp3") {
+            EXPECT_EQ(length, pcm.frames()) << "the length the encoder's tag names, to the frame";
+        }
         auto all = decodeAll(src, length + 10000, 2);
         EXPECT_EQ(all.size(), length * 2) << "decoded to its length";
+        EXPECT_EQ(BASS_ChannelGetPosition(src), length * 4);
+        EXPECT_EQ(BASS_ChannelIsActive(src), 0u) << "fully decoded";
         for (size_t frame : {size_t(0), size_t(1151), size_t(44100 + 577), size_t(130000)}) {
             ASSERT_TRUE(BASS_ChannelSetPosition(src, static_cast<DWORD>(frame * 4)));
-            EXPECT_EQ(BASS_ChannelGetPosition(src), frame * 4);
+            EXPECT_EQ(BASS_ChannelGetPosition(src), frame * 4) << "reported at once";
+            EXPECT_EQ(BASS_ChannelIsActive(src), 1u);
             auto part = decodeAll(src, 3000, 2);
             ASSERT_EQ(part.size(), 6000u);
             int worst = 0;
@@ -147,6 +157,8 @@ TEST(Formats, SeeksLandOnTheSampleOrWithinOneCodecFrame) {
                 worst = std::max(worst, std::abs(part[i] - all[frame * 2 + i]));
             EXPECT_LE(worst, c.worst) << "seek to frame " << frame;
         }
+        EXPECT_FALSE(BASS_ChannelSetPosition(src, static_cast<DWORD>(length * 4 + 4)))
+            << "beyond the end";
         BASS_StreamFree(src);
     }
 }
