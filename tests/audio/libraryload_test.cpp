@@ -1,6 +1,8 @@
-// SDL2 comes into a process only with its output: a player that plays through the sound server,
-// the no-sound output or offline never maps it, and an SDL output without the library fails
-// with a message that names it while the sound server still plays.
+// Libraries loaded at their first use. SDL2 comes into a process only with its output: a player
+// that plays through the sound server, the no-sound output or offline never maps it, and an SDL
+// output without the library fails with a message that names it while the sound server still
+// plays. Without libcurl, the first stream opened ends the program with a message that names it,
+// as a missing library of a direct link did at the start.
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -72,7 +74,7 @@ int playsAndLeavesSdl(const Case& c) {
     return 0;
 }
 
-TEST(SdlLoad, LoadedOnlyByItsOwnOutputAndItsAbsenceNamed) {
+TEST(LibraryLoad, SdlLoadedOnlyByItsOwnOutputAndItsAbsenceNamed) {
     const Case cases[] = {
         {"offline", Output::Offline, false, 0, ""},
         {"no sound", Output::NoSound, false, 0, ""},
@@ -92,6 +94,18 @@ TEST(SdlLoad, LoadedOnlyByItsOwnOutputAndItsAbsenceNamed) {
             << "1: no file, 2: no server, 3: no output, 4: not through the server, 5: no "
                "channel, 6: not played, 7: SDL loaded, 8: SDL not loaded by its output";
     }
+}
+
+TEST(LibraryLoad, AStreamWithoutLibcurlEndsTheProgramWithItsName) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            velorixa::util::RedirectLibraryForTest("libcurl.so.4", "libvelorixa-no-curl.so.4");
+            audiotest::OfflineSession session;
+            // Nothing listens there: the library is loaded before any connection is tried.
+            BASS_StreamCreateURL("http://127.0.0.1:9/stream", 0, BASS_STREAM_DECODE, nullptr);
+        },
+        "velorixa: cannot load libcurl: libvelorixa-no-curl.so.4: cannot open");
 }
 
 }  // namespace
