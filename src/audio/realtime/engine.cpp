@@ -162,8 +162,8 @@ bool Engine::open(std::string* error) {
         }
         pulse.reset();
     }
-    // Without the library, as without a device: the output fails with the reason, and the
-    // program goes on without sound.
+    // Without the library, as without a device: the output fails with the reason (naming the
+    // library), and no call goes through a function that was not found.
     if (!sdlLibrary().ok()) {
         if (error) *error = sdlLibrary().error;
         return false;
