@@ -4,8 +4,6 @@
 #include <QPointer>
 #include <QTextStream>
 
-#include <SDL.h>
-
 #include "app/stopsignals.h"
 #include "app/ui/entrmain.h"
 #include "app/ui/velmix.h"
@@ -15,12 +13,6 @@
 #include "playback/playback.h"
 
 int main(int argc, char** argv) {
-    // SDL would catch SIGINT and SIGTERM itself and only queue a quit event that nothing reads;
-    // the player's own handlers end it as closing its window does.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    // The name desktop mixers show for the player's output stream.
-    SDL_SetHint(SDL_HINT_APP_NAME, "Velorixa");
-    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Velorixa");
     velorixa::app::InstallStopSignals();
     // On X11 the display page repaints a few small rectangles 50 times a second. Qt's
     // shared-memory transfer waits for the X server after every repaint; sending those few

@@ -9,7 +9,8 @@
 // the decoders start to use must be added to the list below (the link says which is missing).
 //
 // Thread contract: any thread; the first call loads the libraries once (a function-local static),
-// later calls only read the resolved table.
+// later calls only read the resolved table. A missing library ends the program with a message
+// that names it (util/dynlib.h).
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -24,10 +25,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-#include <dlfcn.h>
-
-#include <cstdio>
-#include <cstdlib>
+#include "util/dynlib.h"
 
 namespace {
 
@@ -36,13 +34,7 @@ namespace {
 
 // The libraries in the order they depend on each other; each by the major version the program
 // was compiled against, which is what linking them directly would have asked for too.
-enum Lib { kAvutil, kSwresample, kAvcodec, kAvformat, kLibs };
-constexpr const char* kSonames[kLibs] = {
-    VX_SONAME(avutil, LIBAVUTIL_VERSION_MAJOR),
-    VX_SONAME(swresample, LIBSWRESAMPLE_VERSION_MAJOR),
-    VX_SONAME(avcodec, LIBAVCODEC_VERSION_MAJOR),
-    VX_SONAME(avformat, LIBAVFORMAT_VERSION_MAJOR),
-};
+enum Lib { kAvutil, kSwresample, kAvcodec, kAvformat };
 
 // X(library, name): every FFmpeg function the program calls.
 #define VX_FFMPEG_FUNCTIONS(X)                 \
@@ -92,39 +84,15 @@ constexpr const char* kSonames[kLibs] = {
     X(kSwresample, swr_get_out_samples)        \
     X(kSwresample, swr_init)
 
-struct Api {
-#define VX_MEMBER(lib, name) decltype(&::name) name = nullptr;
-    VX_FFMPEG_FUNCTIONS(VX_MEMBER)
-#undef VX_MEMBER
-};
-
-// A library that cannot be loaded is an installation without one of the player's dependencies,
-// as a missing library of a direct link would be; that one stopped the program at its start.
-[[noreturn]] void missing(const char* what) {
-    std::fprintf(stderr, "velorixa: cannot load FFmpeg: %s\n", what);
-    std::abort();
-}
-
-Api load() {
-    void* handles[kLibs] = {};
-    for (int i = 0; i < kLibs; ++i) {
-        // RTLD_NOW: a broken library fails here, at the first use, rather than at some later
-        // call on the decode thread.
-        handles[i] = ::dlopen(kSonames[i], RTLD_NOW | RTLD_LOCAL);
-        if (!handles[i]) missing(::dlerror());
-    }
-    Api api;
-#define VX_RESOLVE(lib, name)                                                      \
-    api.name = reinterpret_cast<decltype(api.name)>(::dlsym(handles[lib], #name)); \
-    if (!api.name) missing(#name);
-    VX_FFMPEG_FUNCTIONS(VX_RESOLVE)
-#undef VX_RESOLVE
-    // The libraries stay loaded for the rest of the process: FFmpeg keeps static state.
-    return api;
-}
+VX_DYNLIB_TABLE(Api, VX_FFMPEG_FUNCTIONS)
 
 const Api& ffmpeg() {
-    static const Api api = load();
+    // The libraries stay loaded for the rest of the process: FFmpeg keeps static state.
+    static const Api api = velorixa::util::LoadOrAbort<Api>(
+        "FFmpeg", {VX_SONAME(avutil, LIBAVUTIL_VERSION_MAJOR),
+                   VX_SONAME(swresample, LIBSWRESAMPLE_VERSION_MAJOR),
+                   VX_SONAME(avcodec, LIBAVCODEC_VERSION_MAJOR),
+                   VX_SONAME(avformat, LIBAVFORMAT_VERSION_MAJOR)});
     return api;
 }
 

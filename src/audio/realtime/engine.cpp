@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "util/dynlib.h"
+
 namespace velorixa::audio {
 
 namespace {
@@ -16,6 +18,46 @@ using Clock = std::chrono::steady_clock;
 // Handles keep counting across BASS_Free/BASS_Init, so a handle of an earlier session is never
 // mistaken for a new one.
 uint32_t g_lastHandle = 0;
+
+// SDL2 is loaded the first time its output is chosen (SDL_AUDIODRIVER names one of its own
+// drivers, or no sound server answers), not linked: a player that plays through the sound server
+// never maps it nor what it pulls in. The functions are typed by SDL's own header.
+#define VX_SDL_FUNCTIONS(X)      \
+    X(0, SDL_CloseAudioDevice)   \
+    X(0, SDL_GetAudioDeviceName) \
+    X(0, SDL_GetError)           \
+    X(0, SDL_InitSubSystem)      \
+    X(0, SDL_OpenAudioDevice)    \
+    X(0, SDL_PauseAudioDevice)   \
+    X(0, SDL_QuitSubSystem)      \
+    X(0, SDL_SetHint)
+
+VX_DYNLIB_TABLE(SdlApi, VX_SDL_FUNCTIONS)
+
+util::Loaded<SdlApi> loadSdl() {
+    util::Loaded<SdlApi> sdl = util::Load<SdlApi>("SDL2", {"libSDL2-2.0.so.0"});
+    if (sdl.ok()) {
+        // Before its audio subsystem starts, which reads them. SDL would catch SIGINT and
+        // SIGTERM itself and only queue a quit event that nothing reads; the player's own
+        // handlers end it as closing its window does.
+        sdl.api.SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        // The name desktop mixers show for the output stream.
+        sdl.api.SDL_SetHint(SDL_HINT_APP_NAME, "Velorixa");
+        sdl.api.SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Velorixa");
+    }
+    return sdl;
+}
+
+// Loaded once, by the first thread that opens the SDL output (a function-local static).
+const util::Loaded<SdlApi>& sdlLibrary() {
+    static const util::Loaded<SdlApi> sdl = loadSdl();
+    return sdl;
+}
+
+// Only called while the SDL output is open, so after a load that succeeded.
+const SdlApi& sdl() {
+    return sdlLibrary().api;
+}
 
 void sdlCallback(void* userdata, Uint8* stream, int len) {
     auto* engine = static_cast<Engine*>(userdata);
@@ -120,8 +162,14 @@ bool Engine::open(std::string* error) {
         }
         pulse.reset();
     }
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        if (error) *error = SDL_GetError();
+    // Without the library, as without a device: the output fails with the reason (naming the
+    // library), and no call goes through a function that was not found.
+    if (!sdlLibrary().ok()) {
+        if (error) *error = sdlLibrary().error;
+        return false;
+    }
+    if (sdl().SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        if (error) *error = sdl().SDL_GetError();
         return false;
     }
     sdlInited_ = true;
@@ -132,29 +180,29 @@ bool Engine::open(std::string* error) {
     want.samples = kMaxBlockFrames;  // 11.6 ms at 44.1 kHz: controls are heard this soon
     want.callback = &sdlCallback;
     want.userdata = this;
-    const char* name = device_ >= 1 ? SDL_GetAudioDeviceName(device_ - 1, 0) : nullptr;
+    const char* name = device_ >= 1 ? sdl().SDL_GetAudioDeviceName(device_ - 1, 0) : nullptr;
     if (device_ >= 1 && !name) {
         if (error) *error = "no such device";
         return false;
     }
-    sdlDevice_ = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
+    sdlDevice_ = sdl().SDL_OpenAudioDevice(name, 0, &want, &have, 0);
     if (sdlDevice_ == 0) {
-        if (error) *error = SDL_GetError();
+        if (error) *error = sdl().SDL_GetError();
         return false;
     }
     periodFrames_ = have.samples;
     running_.store(true);
-    SDL_PauseAudioDevice(sdlDevice_, 0);
+    sdl().SDL_PauseAudioDevice(sdlDevice_, 0);
     return true;
 }
 
 void Engine::closeOutput() {
     quit_.store(true);
     if (timer_.joinable()) timer_.join();
-    if (sdlDevice_) SDL_CloseAudioDevice(sdlDevice_);
+    if (sdlDevice_) sdl().SDL_CloseAudioDevice(sdlDevice_);
     sdlDevice_ = 0;
     pulse_.reset();
-    if (sdlInited_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (sdlInited_) sdl().SDL_QuitSubSystem(SDL_INIT_AUDIO);
     sdlInited_ = false;
     running_.store(false);
 }
@@ -162,7 +210,7 @@ void Engine::closeOutput() {
 bool Engine::start() {
     if (device_ == kDeviceOffline) return false;
     running_.store(true, std::memory_order_seq_cst);
-    if (sdlDevice_) SDL_PauseAudioDevice(sdlDevice_, 0);
+    if (sdlDevice_) sdl().SDL_PauseAudioDevice(sdlDevice_, 0);
     return true;
 }
 
@@ -170,7 +218,7 @@ bool Engine::stop() {
     if (device_ == kDeviceOffline) return true;
     running_.store(false, std::memory_order_seq_cst);
     if (sdlDevice_) {
-        SDL_PauseAudioDevice(sdlDevice_, 1);  // returns after a running callback finished
+        sdl().SDL_PauseAudioDevice(sdlDevice_, 1);  // returns after a running callback finished
     } else {
         // The timer thread enters a block before it looks at running_, so once it is seen
         // outside one, it will not render again until start().

@@ -1,6 +1,7 @@
 #pragma once
-// The engine behind the flat audio API: the output (SDL2 device, no-sound timer thread or offline
-// rendering), the table of handles, and the mix of playing channels that the audio thread renders.
+// The engine behind the flat audio API: the output (the sound server's stream, an SDL2 device
+// with SDL loaded when that output is chosen, no-sound timer thread or offline rendering), the
+// table of handles, and the mix of playing channels that the audio thread renders.
 //
 // Thread contract: every member except render(), renderOffline(), enterBlock() and leaveBlock()
 // is called with apiMutex() held, from whatever thread calls the API; none of them waits longer

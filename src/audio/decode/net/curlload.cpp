@@ -9,73 +9,50 @@
 // use must be added to the list below (the link says which is missing).
 //
 // Thread contract: any thread; the first call loads the library once (a function-local static),
-// later calls only read the resolved table.
+// later calls only read the resolved table. A missing library ends the program with a message
+// that names it (util/dynlib.h).
 
 #include <curl/curl.h>
-#include <dlfcn.h>
 
 #include <cstdarg>
-#include <cstdio>
-#include <cstdlib>
+
+#include "util/dynlib.h"
 
 namespace {
 
-// X(name): every curl function the program calls.
-#define VX_CURL_FUNCTIONS(X)    \
-    X(curl_easy_cleanup)        \
-    X(curl_easy_getinfo)        \
-    X(curl_easy_init)           \
-    X(curl_easy_pause)          \
-    X(curl_easy_setopt)         \
-    X(curl_easy_strerror)       \
-    X(curl_free)                \
-    X(curl_global_init)         \
-    X(curl_multi_add_handle)    \
-    X(curl_multi_cleanup)       \
-    X(curl_multi_info_read)     \
-    X(curl_multi_init)          \
-    X(curl_multi_perform)       \
-    X(curl_multi_poll)          \
-    X(curl_multi_remove_handle) \
-    X(curl_multi_strerror)      \
-    X(curl_multi_wakeup)        \
-    X(curl_slist_append)        \
-    X(curl_slist_free_all)      \
-    X(curl_url)                 \
-    X(curl_url_cleanup)         \
-    X(curl_url_get)             \
-    X(curl_url_set)
+// X(library, name): every curl function the program calls.
+#define VX_CURL_FUNCTIONS(X)       \
+    X(0, curl_easy_cleanup)        \
+    X(0, curl_easy_getinfo)        \
+    X(0, curl_easy_init)           \
+    X(0, curl_easy_pause)          \
+    X(0, curl_easy_setopt)         \
+    X(0, curl_easy_strerror)       \
+    X(0, curl_free)                \
+    X(0, curl_global_init)         \
+    X(0, curl_multi_add_handle)    \
+    X(0, curl_multi_cleanup)       \
+    X(0, curl_multi_info_read)     \
+    X(0, curl_multi_init)          \
+    X(0, curl_multi_perform)       \
+    X(0, curl_multi_poll)          \
+    X(0, curl_multi_remove_handle) \
+    X(0, curl_multi_strerror)      \
+    X(0, curl_multi_wakeup)        \
+    X(0, curl_slist_append)        \
+    X(0, curl_slist_free_all)      \
+    X(0, curl_url)                 \
+    X(0, curl_url_cleanup)         \
+    X(0, curl_url_get)             \
+    X(0, curl_url_set)
 
-struct Api {
-#define VX_MEMBER(name) decltype(&::name) name = nullptr;
-    VX_CURL_FUNCTIONS(VX_MEMBER)
-#undef VX_MEMBER
-};
-
-// A library that cannot be loaded is an installation without one of the player's dependencies,
-// as a missing library of a direct link would be; that one stopped the program at its start.
-[[noreturn]] void missing(const char* what) {
-    std::fprintf(stderr, "velorixa: cannot load libcurl: %s\n", what);
-    std::abort();
-}
-
-Api load() {
-    // The major version the program was compiled against (curl's soname has been 4 for its
-    // whole 7.x and 8.x life). RTLD_NOW: a broken library fails here, at the first use.
-    void* lib = ::dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
-    if (!lib) missing(::dlerror());
-    Api api;
-#define VX_RESOLVE(name)                                                  \
-    api.name = reinterpret_cast<decltype(api.name)>(::dlsym(lib, #name)); \
-    if (!api.name) missing(#name);
-    VX_CURL_FUNCTIONS(VX_RESOLVE)
-#undef VX_RESOLVE
-    // The library stays loaded for the rest of the process: curl keeps global state.
-    return api;
-}
+VX_DYNLIB_TABLE(Api, VX_CURL_FUNCTIONS)
 
 const Api& curl() {
-    static const Api api = load();
+    // The major version the program was compiled against (curl's soname has been 4 for its
+    // whole 7.x and 8.x life). The library stays loaded for the rest of the process: curl keeps
+    // global state.
+    static const Api api = velorixa::util::LoadOrAbort<Api>("libcurl", {"libcurl.so.4"});
     return api;
 }
 
