@@ -1,11 +1,12 @@
 #include "midi/midiinput.h"
 
-#include <rtmidi/RtMidi.h>
+#include "midi/midibackend.h"
 
 #include <unistd.h>
 #include <QRegularExpression>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -13,10 +14,8 @@ namespace velorixa::midi {
 
 namespace {
 
-void quiet(RtMidiError::Type, const std::string&, void*) {}
-
-RtMidi::Api rtApi(MidiApi api) {
-    return api == MidiApi::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA;
+int backendApi(MidiApi api) {
+    return api == MidiApi::Jack ? 1 : 0;
 }
 
 // Whether the sequencer or a JACK server is there to be asked: asking one that is not there makes
@@ -45,14 +44,14 @@ struct MidiInput::Port {
     MidiInput* owner = nullptr;
     MidiParser parser;
     std::vector<MidiMessage> parsed;
-    std::unique_ptr<RtMidiIn> in;
-    std::unique_ptr<RtMidiOut> out;
+    std::unique_ptr<MidiIn> in;
+    std::unique_ptr<MidiOut> out;
     bool seen = false;
 };
 
 struct MidiInput::Probe {
-    std::unique_ptr<RtMidiIn> in;
-    std::unique_ptr<RtMidiOut> out;
+    std::unique_ptr<MidiIn> in;
+    std::unique_ptr<MidiOut> out;
 };
 
 MidiInput::MidiInput(Options options, QObject* parent)
@@ -143,21 +142,27 @@ void MidiInput::closeAll() {
 }
 
 void MidiInput::poll() {
-    const RtMidi::Api api = rtApi(options_.api);
+    const int api = backendApi(options_.api);
     if (!ServerMayRun(options_.api)) {
         closeAll();  // the server went: its ports with it; a new one is asked afresh
+        return;
+    }
+    // The MIDI library is loaded only now that a server is there to be asked.
+    std::string why;
+    const MidiBackend* backend = LoadMidiBackend(&why);
+    if (!backend) {
+        if (!backendReported_) std::fprintf(stderr, "velorixa: %s\n", why.c_str());
+        backendReported_ = true;
         return;
     }
     try {
         if (!probe_) {
             auto probe = std::make_unique<Probe>();
-            probe->in = std::make_unique<RtMidiIn>(api, options_.clientName.toStdString());
-            probe->in->setErrorCallback(&quiet, nullptr);
-            probe->out = std::make_unique<RtMidiOut>(api, options_.clientName.toStdString());
-            probe->out->setErrorCallback(&quiet, nullptr);
+            probe->in.reset(backend->newIn(api, options_.clientName.toStdString()));
+            probe->out.reset(backend->newOut(api, options_.clientName.toStdString()));
             probe_ = std::move(probe);
         }
-    } catch (const RtMidiError&) {
+    } catch (const std::exception&) {
         return;  // no sequencer, no server: looked for again at the next poll
     }
     const QString own = options_.clientName;
@@ -165,9 +170,9 @@ void MidiInput::poll() {
     for (auto& p : ports_)
         p->seen = false;
     try {
-        const unsigned n = probe_->in->getPortCount();
+        const unsigned n = probe_->in->portCount();
         for (unsigned i = 0; i < n; ++i) {
-            const QString name = QString::fromStdString(probe_->in->getPortName(i));
+            const QString name = QString::fromStdString(probe_->in->portName(i));
             if (name.isEmpty() || isOwn(name)) continue;
             bool known = false;
             for (auto& p : ports_)
@@ -180,10 +185,8 @@ void MidiInput::poll() {
             port->owner = this;
             port->parsed.reserve(64);
             port->seen = true;
-            port->in = std::make_unique<RtMidiIn>(api, own.toStdString());
-            port->in->setErrorCallback(&quiet, nullptr);
-            port->in->ignoreTypes(false, true, true);  // SysEx goes through the parser
-            port->in->setCallback(&MidiInput::onMessage, port.get());
+            port->in.reset(backend->newIn(api, own.toStdString()));
+            port->in->listen(&MidiInput::onMessage, port.get());  // SysEx goes to the parser
             {
                 std::lock_guard names(namesMu_);
                 names_.emplace_back(port->id, port->controller);
@@ -212,24 +215,23 @@ void MidiInput::poll() {
             it = ports_.erase(it);
         }
         // The lights: the controller's own input port, by name, or by its client's name.
-        const unsigned outs = probe_->out->getPortCount();
+        const unsigned outs = probe_->out->portCount();
         for (auto& p : ports_) {
             if (p->out) continue;
             for (int pass = 0; pass < 2 && !p->out; ++pass) {
                 for (unsigned i = 0; i < outs; ++i) {
-                    const QString name = QString::fromStdString(probe_->out->getPortName(i));
+                    const QString name = QString::fromStdString(probe_->out->portName(i));
                     if (isOwn(name)) continue;
                     const bool match = pass == 0 ? ControllerName(name) == p->controller
                                                  : clientPart(name) == clientPart(p->portName);
                     if (!match) continue;
-                    p->out = std::make_unique<RtMidiOut>(api, own.toStdString());
-                    p->out->setErrorCallback(&quiet, nullptr);
+                    p->out.reset(backend->newOut(api, own.toStdString()));
                     p->out->openPort(i, "lights");
                     break;
                 }
             }
         }
-    } catch (const RtMidiError&) {
+    } catch (const std::exception&) {
         // A port that went while it was opened: the next poll sees the list as it is then.
     }
 }
@@ -244,8 +246,8 @@ void MidiInput::flushOutput() {
         for (auto& p : ports_) {
             if (p->controller != controller || !p->out) continue;
             try {
-                p->out->sendMessage(&bytes);
-            } catch (const RtMidiError&) {
+                p->out->send(bytes);
+            } catch (const std::exception&) {
             }
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
-// The MIDI inputs of every controller present, through RtMidi on the ALSA sequencer or JACK.
+// The MIDI inputs of every controller present, through RtMidi on the ALSA sequencer or JACK
+// (in the player's MIDI module, loaded once a server is there: midi/midibackend.h).
 // A thread of its own looks at the list of ports at a modest rate (pollMs), opens each new
 // controller's port (and its output, for the lights, where it has one) and closes the ports of
 // controllers unplugged. Messages arrive on RtMidi's threads, are parsed per port and go into
@@ -72,6 +73,7 @@ class MidiInput : public QObject {
     struct Probe;
     std::unique_ptr<Probe> probe_;
     int nextPortId_ = 1;
+    bool backendReported_ = false;  // a missing MIDI module is said once
     // Port ids to names, read by the window thread.
     mutable std::mutex namesMu_;
     std::vector<std::pair<int, QString>> names_;

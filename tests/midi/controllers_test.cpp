@@ -28,6 +28,7 @@
 #include "controls/effectcontrols.h"
 #include "controls/soundcontrol.h"
 #include "controls/ui/effectspage.h"
+#include "jackserver.h"
 #include "midi/controllerhub.h"
 #include "midi/mapping.h"
 #include "midi/midiinput.h"
@@ -43,46 +44,9 @@ namespace velorixa {
 namespace {
 
 using midi::MidiApi;
+using test::JackServer;
 constexpr int kRate = 44100;
 const QString kPad = QStringLiteral("vxpad:out");
-
-// jackd with the dummy back end under a name of this process's own, for the whole suite.
-class JackServer {
-  public:
-    static JackServer& get() {
-        static JackServer server;
-        return server;
-    }
-    bool running() const { return ok_; }
-    const QString& why() const { return why_; }
-
-  private:
-    JackServer() {
-        const QString name = QStringLiteral("vxtest%1").arg(::getpid());
-        qputenv("JACK_DEFAULT_SERVER", name.toUtf8());
-        qputenv("JACK_NO_AUDIO_RESERVATION", "1");
-        proc_.setProcessChannelMode(QProcess::MergedChannels);
-        proc_.start(QStringLiteral("jackd"),
-                    {"--no-realtime", "-n", name, "-d", "dummy", "-r", "48000", "-p", "256"});
-        if (!proc_.waitForStarted(5000)) {
-            why_ = QStringLiteral("jackd could not be started: ") + proc_.errorString();
-            return;
-        }
-        const QString socket = QStringLiteral("/dev/shm/jack_%1_%2_0").arg(name).arg(::getuid());
-        ok_ = test::waitFor(
-                  [&] { return QFile::exists(socket) || proc_.state() == QProcess::NotRunning; },
-                  10000) &&
-              proc_.state() == QProcess::Running;
-        if (!ok_) why_ = QStringLiteral("jackd did not come up: ") + proc_.readAll();
-    }
-    ~JackServer() {
-        proc_.terminate();
-        if (!proc_.waitForFinished(5000)) proc_.kill();
-    }
-    QProcess proc_;
-    bool ok_ = false;
-    QString why_;
-};
 
 // The controller: a MIDI output port "vxpad:out" on the API under test.
 class Pad {

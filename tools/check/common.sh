@@ -75,6 +75,10 @@ start_xvfb() {
 start_player() {
   mkdir -p "$tmp/player"
   cp "$build_dir/bin/velorixa" "$tmp/player/velorixa"
+  # The MIDI module travels with the player (it is loaded from beside the program).
+  if [ -e "$build_dir/bin/libvelorixa_rtmidi.so" ]; then
+    cp "$build_dir/bin/libvelorixa_rtmidi.so" "$tmp/player/"
+  fi
   # A portable copy: its files stay in $tmp/player, not in the user's data folder.
   : >"$tmp/player/velorixa.portable"
   # The starter station list the build puts beside the player, unless the check brought its own
