@@ -13,7 +13,7 @@
 // The tables are shared by every resampler of the process and built when a step first needs
 // them, in order (a glide from one step to another passes through every step between): most
 // playing runs at steps up to 1, which need only the first and shortest table, while all of
-// them together take 1.5 MB. prepare() and reach() build them off the audio thread.
+// them together take 1.2 MB. prepare() and reach() build them off the audio thread.
 //
 // Thread contract: prepare() and reach() allocate and run off the audio thread (any thread;
 // builders take a mutex of their own, which the audio thread never takes); setRatio, reset and
