@@ -1,14 +1,18 @@
 // The playback-rate resampler on synthetic signals: tones come out at the new frequency, clean
 // and flat; what would alias is removed; ratio sweeps and table changes do not click; the
-// output does not depend on the caller's blocks; reset forgets; the end of input comes out.
+// output does not depend on the caller's blocks; reset forgets; the end of input comes out; the
+// filter tables built only as far as the steps reach give the same output as all of them.
 #include "audio/realtime/resampler.h"
 
 #include <gtest/gtest.h>
 
 #include "common/resamplemeasure.h"
+#include "freshprocess.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <vector>
@@ -17,6 +21,7 @@ namespace {
 
 using velorixa::audio::Resampler;
 using namespace testmedia;
+using audiotest::inFreshProcess;
 constexpr int kGlide = 512;
 
 std::vector<float> noise(unsigned seed, size_t samples, float amplitude) {
@@ -266,6 +271,82 @@ TEST(Resampler, EndOfInputComesOutWhole) {
     EXPECT_EQ(out.size(), 2 * 4000u);
     // Output 3950 reads input 9875, more than half the filter before the end.
     EXPECT_NEAR(out[2 * 3950], 0.5 * std::sin(kTwoPi * 0.01 * 9875), 1e-3);
+}
+
+std::vector<uint32_t> bitsOf(const std::vector<float>& v) {
+    std::vector<uint32_t> bits(v.size());
+    if (!v.empty()) std::memcpy(bits.data(), v.data(), v.size() * sizeof(float));
+    return bits;
+}
+
+TEST(Resampler, TablesBuiltOnlyAsFarAsTheStepsReachGiveTheSameBits) {
+    // Steps set every 600 output frames (each glides in over kGlide), each reached just before
+    // it is set, across table boundaries (1.1 is the first table's last step and the second
+    // table's largest) and beyond the band-limited range; how many of the 16 tables that
+    // leaves built; then the same runs with every table built before the start: bit for bit
+    // the same output. Mono runs the baseline filter, stereo the AVX2 one where the CPU has it.
+    struct Reached {
+        double step;
+        int tables;  // built after reaching it
+    };
+    struct Case {
+        int channels;
+        std::vector<Reached> steps;
+    };
+    const std::vector<Case> cases = {
+        {2, {{1.0, 1}, {0.5, 1}, {1.05, 2}, {1.1, 2}, {1.21, 3}, {1.0, 3}}},
+        {1, {{0.91875, 3}, {1.5, 6}, {1.37, 6}, {2.0, 9}, {1.0, 9}}},
+        {2, {{1.0, 9}, {3.0, 13}, {0.5, 13}, {4.0, 16}, {20.0, 16}, {1.0, 16}}},
+    };
+    constexpr size_t kEvery = 600;
+    inFreshProcess([&] {
+        const auto in = noise(77, 2 * 150000, 0.5f);
+        auto runCase = [&](const Case& c, bool reachEach) {
+            Resampler r;
+            EXPECT_TRUE(r.prepare(c.channels, kGlide,
+                                  reachEach ? c.steps[0].step : Resampler::kMaxStepAny));
+            const std::vector<float> x = c.channels == 2 ? in : channel(in, 0);
+            return run(r, x, kEvery * c.steps.size(), {kEvery}, {1000}, [&](size_t n) {
+                const Reached& s = c.steps[n / kEvery];
+                if (reachEach) {
+                    Resampler::reach(s.step);
+                    EXPECT_EQ(Resampler::tablesBuilt(), s.tables) << "step " << s.step;
+                }
+                r.setRatio(1 / s.step);
+            });
+        };
+        EXPECT_EQ(Resampler::tablesBuilt(), 0);
+        std::vector<std::vector<float>> lazy;
+        for (const Case& c : cases)
+            lazy.push_back(runCase(c, true));
+        ASSERT_EQ(Resampler::tablesBuilt(), Resampler::tableCount());
+        for (size_t i = 0; i < cases.size(); ++i) {
+            SCOPED_TRACE(i);
+            const auto all = runCase(cases[i], false);
+            EXPECT_EQ(all.size(), kEvery * cases[i].steps.size() * cases[i].channels);
+            EXPECT_TRUE(bitsOf(lazy[i]) == bitsOf(all));
+        }
+    });
+}
+
+TEST(Resampler, AStepSetWithoutReachingItRunsOnTheTablesThereAre) {
+    // Only table 0 built and a step of 3 set anyway (a caller that forgot to reach): it keeps
+    // making output from the table it has (which lets through what aliases at that step), and
+    // once reached, the next ratio change takes the right table.
+    inFreshProcess([] {
+        Resampler r;
+        ASSERT_TRUE(r.prepare(2, kGlide, 1.0));
+        ASSERT_EQ(Resampler::tablesBuilt(), 1);
+        const double f = 0.45;  // cycles per input frame: folds to 0.35 of the output's rate
+        auto tone = stereoTone(f, 0.5, 60000);
+        auto unfiltered = runConstant(r, 3.0, tone, 8192);
+        ASSERT_EQ(unfiltered.size(), 2u * 8192);
+        EXPECT_EQ(Resampler::tablesBuilt(), 1);
+        EXPECT_GT(levelDb(channel(unfiltered, 0), 1024, 0.5), -20);
+        Resampler::reach(3.0);
+        r.reset();
+        EXPECT_LT(levelDb(channel(runConstant(r, 3.0, tone, 8192), 0), 1024, 0.5), -60);
+    });
 }
 
 }  // namespace

@@ -9,6 +9,16 @@
 
 namespace velorixa::audio {
 
+namespace {
+
+// Input frames per output frame at a playback rate, computed as the audio thread's setRatio
+// computes it from the ratio produce() hands it, so both pick the same table.
+double stepAt(int playbackHz, int outputHz) {
+    return 1.0 / (static_cast<double>(outputHz) / playbackHz);
+}
+
+}  // namespace
+
 Channel::Channel(std::shared_ptr<Source> source, int deviceRateHz)
     : source_(std::move(source)),
       deviceRateHz_(deviceRateHz),
@@ -16,7 +26,9 @@ Channel::Channel(std::shared_ptr<Source> source, int deviceRateHz)
       rateHz_(source_->rateHz()),
       heardFrames_(static_cast<double>(source_->pulledFrames())) {
     // A new rate glides in over one block at most, so a knob turned every block sweeps smoothly.
-    resampler_.prepare(srcChannels_, kMaxBlockFrames);
+    // The filter tables are built for the source's own rate here, and further as the rate goes
+    // up (setRateHz, setOutputRate).
+    resampler_.prepare(srcChannels_, kMaxBlockFrames, stepAt(rateHz(), outputRateHz()));
     sizeInput();
     resampled_.assign(static_cast<size_t>(kMaxBlockFrames), 0.f);
     stereo_.assign(static_cast<size_t>(kMaxBlockFrames) * 2, 0.f);
@@ -33,6 +45,7 @@ void Channel::sizeInput() {
 
 void Channel::setOutputRate(int rateHz) {
     if (rateHz <= 0 || rateHz == outputRateHz()) return;
+    Resampler::reach(stepAt(this->rateHz(), rateHz));
     deviceRateHz_.store(rateHz, std::memory_order_relaxed);
     sizeInput();
 }
@@ -42,7 +55,11 @@ Channel::~Channel() = default;
 void Channel::setRateHz(int rateHz) {
     int own = source_->rateHz();
     if (rateHz <= 0) rateHz = own;
-    rateHz_.store(std::clamp(rateHz, (own + 1) / 2, own * 3), std::memory_order_release);
+    rateHz = std::clamp(rateHz, (own + 1) / 2, own * 3);
+    // The tables the new step needs exist before the audio thread can read the rate (it
+    // acquires what this releases), and so do those of the glide there: every table up to it.
+    Resampler::reach(stepAt(rateHz, outputRateHz()));
+    rateHz_.store(rateHz, std::memory_order_release);
 }
 
 bool Channel::ended() const {

@@ -3,10 +3,12 @@
 // its effects, applies volume, pan and the stream volume, and adds the result to the output mix.
 // It keeps the last frames it produced for the level meter and the spectrum.
 //
-// Thread contract: construction and destruction run off the audio thread (they allocate); the
-// control members (state, rateHz, volume, pan, requestFlush, restart*, activity, level, fft)
-// may be called from any thread and only touch atomics; render() runs on the audio thread only
-// and never locks, allocates or waits.
+// Thread contract: construction and destruction run off the audio thread (they allocate), and so
+// do setRateHz and setOutputRate (they may build the resampler's filter tables for a faster
+// step, under the tables' own lock, before the audio thread sees the step); the other control
+// members (state, rateHz, volume, pan, requestFlush, restart*, activity, level, fft) may be
+// called from any thread and only touch atomics; render() runs on the audio thread only and
+// never locks, allocates or waits.
 
 #include <array>
 #include <atomic>
@@ -41,6 +43,8 @@ class Channel {
     const std::shared_ptr<Source>& sourcePtr() const { return source_; }
 
     // Playback rate of the source's frames in Hz, kept within half to three times its own rate.
+    // Off the audio thread: a faster rate may first build filter tables (a few ms each, once per
+    // process).
     void setRateHz(int rateHz);
     int rateHz() const { return rateHz_.load(std::memory_order_acquire); }
     std::atomic<int> state{kStopped};
@@ -74,7 +78,8 @@ class Channel {
     // The output's rate: what one frame of render() lasts.
     int outputRateHz() const { return deviceRateHz_.load(std::memory_order_relaxed); }
     // Re-targets the channel to a new output rate: the playback rate in Hz stays, so pitch and
-    // position go on as before. Only while no block runs (the output stopped); it may allocate.
+    // position go on as before. Only while no block runs (the output stopped), off the audio
+    // thread; it may allocate.
     void setOutputRate(int rateHz);
 
     // Audio thread: the source has decoded enough for the next block of `frames` (or is at its

@@ -1,9 +1,14 @@
 #include "audio/realtime/resampler.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
 #include <numbers>
 
 #include "audio/realtime/fx/simd.h"
@@ -130,6 +135,12 @@ inline void dotMono(const float* c0, const float* c1, float a, int taps, const f
     out[0] = sum(s0 + s1);
 }
 
+constexpr size_t kAlign = 64;
+
+struct AlignedFree {
+    void operator()(float* p) const { std::free(p); }
+};
+
 double besselI0(double x) {
     double term = 1, total = 1;
     for (int k = 1; k < 64 && term > 1e-12 * total; ++k) {
@@ -142,14 +153,28 @@ double besselI0(double x) {
 
 }  // namespace
 
-const Resampler::Bank& Resampler::bank() {
-    static const Bank built = [] {
-        // 80 dB of stopband leaves room under the -70 dB the output must reach for the phase
-        // interpolation and float rounding.
-        constexpr double kStopDb = 80;
-        const double beta = 0.1102 * (kStopDb - 8.7);
-        const double i0Beta = besselI0(beta);
-        Bank b;
+// The tables' shapes are fixed at once (a few numbers each); their coefficients, kPhases + 1 rows
+// of `taps` floats per table, are built on demand, tables 0..built - 1 so far.
+struct Resampler::Bank {
+    struct Table {
+        int taps = 0;  // multiple of 8
+        double maxStep = 1;
+        double cutoff = 0;  // cycles per input frame
+        // Written once, before `built` is raised past this table; freed only at exit.
+        std::unique_ptr<float[], AlignedFree> coefs;
+    };
+
+    // 80 dB of stopband leaves room under the -70 dB the output must reach for the phase
+    // interpolation and float rounding.
+    static constexpr double kStopDb = 80;
+    const double beta = 0.1102 * (kStopDb - 8.7);
+    const double i0Beta = besselI0(beta);
+    std::vector<Table> tables;  // never resized after construction
+    int maxTaps = 0;
+    std::atomic<int> built{0};  // released after a table's rows are written
+    std::mutex building;        // one builder at a time; never taken by the audio thread
+
+    Bank() {
         double prevFactor = 1;
         for (int k = 0;; ++k) {
             // Table k serves steps in (prevFactor, factor] (table 0: every step up to 1). It passes
@@ -159,55 +184,109 @@ const Resampler::Bank& Resampler::bank() {
             const double factor = std::pow(kFactorStep, k);
             const double passEdge = 0.4 / prevFactor;
             const double stopEdge = 0.6 / factor;
-            const double cutoff = 0.5 * (passEdge + stopEdge);  // cycles per input frame
             const double width = stopEdge - passEdge;
             int taps = static_cast<int>(std::ceil((kStopDb - 7.95) / (14.36 * width))) + 1;
-            taps = (taps + 7) / 8 * 8;
             Table t;
-            t.taps = taps;
-            t.at = b.coefs.size();
+            t.taps = (taps + 7) / 8 * 8;
             t.maxStep = factor;
-            b.coefs.resize(t.at + static_cast<size_t>(kPhases + 1) * taps);
-            const double halfSpan = taps / 2.0;
-            for (int p = 0; p <= kPhases; ++p) {
-                float* row = b.coefs.data() + t.at + static_cast<size_t>(p) * taps;
-                const double frac = static_cast<double>(p) / kPhases;
-                double rowSum = 0;
-                std::vector<double> h(taps);
-                for (int j = 0; j < taps; ++j) {
-                    // Tap j weighs history frame (read frame + 1 - taps / 2 + j).
-                    const double t0 = frac - (j + 1 - taps / 2);
-                    const double x = 2 * cutoff * t0;
-                    const double sinc =
-                        x == 0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
-                    const double r = std::min(1.0, std::fabs(t0) / halfSpan);
-                    const double window = besselI0(beta * std::sqrt(1 - r * r)) / i0Beta;
-                    h[j] = 2 * cutoff * sinc * window;
-                    rowSum += h[j];
-                }
-                // Exactly unity at DC for every phase: no ripple at the phase rate on slow
-                // signals.
-                for (int j = 0; j < taps; ++j)
-                    row[j] = static_cast<float>(h[j] / rowSum);
-            }
-            b.maxTaps = std::max(b.maxTaps, taps);
-            b.tables.push_back(t);
+            t.cutoff = 0.5 * (passEdge + stopEdge);
+            maxTaps = std::max(maxTaps, t.taps);
+            tables.push_back(std::move(t));
             prevFactor = factor;
             if (factor >= kMaxStep) break;
         }
-        return b;
-    }();
-    return built;
+    }
+
+    // The first table that band-limits enough for the step, whether built or not.
+    int tableFor(double step) const noexcept {
+        const int last = static_cast<int>(tables.size()) - 1;
+        for (int k = 0; k < last; ++k) {
+            if (step <= tables[k].maxStep * (1 + 1e-9)) return k;
+        }
+        return last;
+    }
+
+    static size_t rowsBytes(const Table& t) {
+        return static_cast<size_t>(kPhases + 1) * static_cast<size_t>(t.taps) * sizeof(float);
+    }
+
+    // Under `building`.
+    void build(Table& t) const {
+        // Rows start on cache lines (a row is a whole number of 32 bytes), so no tap load of
+        // either filter copy straddles two; the loads do not rely on it.
+        const size_t bytes = (rowsBytes(t) + kAlign - 1) / kAlign * kAlign;
+        t.coefs.reset(static_cast<float*>(std::aligned_alloc(kAlign, bytes)));
+        if (!t.coefs) throw std::bad_alloc();
+        const int taps = t.taps;
+        const double cutoff = t.cutoff;
+        const double halfSpan = taps / 2.0;
+        std::vector<double> h(static_cast<size_t>(taps));
+        for (int p = 0; p <= kPhases; ++p) {
+            float* row = t.coefs.get() + static_cast<size_t>(p) * taps;
+            const double frac = static_cast<double>(p) / kPhases;
+            double rowSum = 0;
+            for (int j = 0; j < taps; ++j) {
+                // Tap j weighs history frame (read frame + 1 - taps / 2 + j).
+                const double t0 = frac - (j + 1 - taps / 2);
+                const double x = 2 * cutoff * t0;
+                const double sinc =
+                    x == 0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
+                const double r = std::min(1.0, std::fabs(t0) / halfSpan);
+                const double window = besselI0(beta * std::sqrt(1 - r * r)) / i0Beta;
+                h[j] = 2 * cutoff * sinc * window;
+                rowSum += h[j];
+            }
+            // Exactly unity at DC for every phase: no ripple at the phase rate on slow signals.
+            for (int j = 0; j < taps; ++j)
+                row[j] = static_cast<float>(h[j] / rowSum);
+        }
+    }
+};
+
+Resampler::Bank& Resampler::bank() {
+    static Bank shared;
+    return shared;
 }
 
-bool Resampler::prepare(int channels, int glideFrames) {
+void Resampler::reach(double maxStep) {
+    Bank& b = bank();
+    const int want = b.tableFor(maxStep) + 1;
+    if (b.built.load(std::memory_order_acquire) >= want) return;
+    std::lock_guard<std::mutex> lock(b.building);
+    for (int k = b.built.load(std::memory_order_relaxed); k < want; ++k) {
+        b.build(b.tables[static_cast<size_t>(k)]);
+        b.built.store(k + 1, std::memory_order_release);
+    }
+}
+
+int Resampler::tablesBuilt() noexcept {
+    return bank().built.load(std::memory_order_acquire);
+}
+
+int Resampler::tableCount() noexcept {
+    return static_cast<int>(bank().tables.size());
+}
+
+size_t Resampler::tableBytesBuilt() noexcept {
+    const Bank& b = bank();
+    const int built = b.built.load(std::memory_order_acquire);
+    size_t bytes = 0;
+    for (int k = 0; k < built; ++k)
+        bytes += Bank::rowsBytes(b.tables[static_cast<size_t>(k)]);
+    return bytes;
+}
+
+bool Resampler::prepare(int channels, int glideFrames, double maxStep) {
     if (channels < 1 || channels > 2) return false;
+    reach(maxStep);
     bank_ = &bank();
 #ifdef VELORIXA_RESAMPLER_AVX2
     avx2_ = cpuHasAvx2();
 #endif
     channels_ = channels;
     glideFrames_ = std::clamp(glideFrames, 1, 65536);
+    // The history is sized for the longest table, built or not, so that how far the tables are
+    // built never changes how much input is taken.
     half_ = bank_->maxTaps / 2;
     // Room for a few device blocks at the fastest step; compaction moves only the filter's
     // length back to the front.
@@ -234,11 +313,9 @@ void Resampler::reset() noexcept {
 }
 
 int Resampler::tableFor(double step) const noexcept {
-    const int last = static_cast<int>(bank_->tables.size()) - 1;
-    for (int k = 0; k < last; ++k) {
-        if (step <= bank_->tables[k].maxStep * (1 + 1e-9)) return k;
-    }
-    return last;
+    // Only a caller that set a step without reaching it first finds its table missing: the
+    // highest built one (table 0 always is) band-limits less, but never waits.
+    return std::min(bank_->tableFor(step), bank_->built.load(std::memory_order_acquire) - 1);
 }
 
 void Resampler::setRatio(double outputPerInput) noexcept {
@@ -261,11 +338,11 @@ void Resampler::setRatio(double outputPerInput) noexcept {
 }
 
 void Resampler::filterFrame(int table, float* out) const noexcept {
-    const Table& t = bank_->tables[static_cast<size_t>(table)];
+    const Bank::Table& t = bank_->tables[static_cast<size_t>(table)];
     const double x = readFrac_ * kPhases;
     const int p = std::min(static_cast<int>(x), kPhases - 1);
     const float a = static_cast<float>(x - p);
-    const float* c0 = bank_->coefs.data() + t.at + static_cast<size_t>(p) * t.taps;
+    const float* c0 = t.coefs.get() + static_cast<size_t>(p) * t.taps;
     const float* c1 = c0 + t.taps;
     const size_t first = readFrame_ + 1 - static_cast<size_t>(t.taps / 2);
     if (channels_ == 2) {

@@ -10,8 +10,16 @@
 // kFadeFrames output frames. A ratio change glides linearly over kGlideFrames output frames, so
 // the result does not depend on how the caller cuts its blocks.
 //
-// Thread contract: prepare() allocates and runs off the audio thread; setRatio, reset and
+// The tables are shared by every resampler of the process and built when a step first needs
+// them, in order (a glide from one step to another passes through every step between): most
+// playing runs at steps up to 1, which need only the first and shortest table, while all of
+// them together take 1.2 MB. prepare() and reach() build them off the audio thread.
+//
+// Thread contract: prepare() and reach() allocate and run off the audio thread (any thread;
+// builders take a mutex of their own, which the audio thread never takes); setRatio, reset and
 // process are called by one thread at a time (the audio thread) and never lock or allocate.
+// A table is published before reach() returns: a ratio handed to the audio thread after reach()
+// for its step (through a release store the audio thread reads with acquire) finds it built.
 
 #include <cstddef>
 #include <vector>
@@ -39,9 +47,19 @@ class Resampler {
     Resampler& operator=(const Resampler&) = delete;
 
     // channels 1 or 2; glideFrames (1..65536): the output frames a ratio change takes. Builds
-    // the shared tables on first use. False for other channel counts.
-    bool prepare(int channels, int glideFrames);
+    // the shared tables steps up to maxStep need (by default all); a caller that will set a
+    // faster step later reaches it first. False for other channel counts.
+    bool prepare(int channels, int glideFrames, double maxStep = kMaxStepAny);
     int channels() const { return channels_; }
+
+    // Off the audio thread: builds the shared tables that steps up to maxStep need, unless built
+    // already (then it only reads an atomic). A step set without reaching it first runs with the
+    // highest table built when the ratio was set: it never waits, but may alias.
+    static void reach(double maxStep);
+    // The shared tables built so far, of tableCount(), and the bytes their coefficients take.
+    static int tablesBuilt() noexcept;
+    static int tableCount() noexcept;
+    static size_t tableBytesBuilt() noexcept;
 
     // Forgets the history and the ratio: the next input starts from silence, the next ratio is
     // taken at once instead of glided to.
@@ -61,17 +79,9 @@ class Resampler {
                    bool endOfInput) noexcept;
 
   private:
-    struct Table {
-        int taps = 0;   // multiple of 8
-        size_t at = 0;  // offset of phase 0 in coefs
-        double maxStep = 1;
-    };
-    struct Bank {
-        std::vector<Table> tables;
-        std::vector<float> coefs;  // per table: kPhases + 1 rows of `taps` coefficients
-        int maxTaps = 0;
-    };
-    static const Bank& bank();
+    struct Bank;
+    static Bank& bank();
+    // The table for a step among those built (the audio thread's choice).
     int tableFor(double step) const noexcept;
     void filterFrame(int table, float* out) const noexcept;
     size_t run(float* out, size_t outFrames, bool atEnd) noexcept;
