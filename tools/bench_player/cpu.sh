@@ -36,24 +36,13 @@ stop_all() {
 }
 trap stop_all EXIT
 
-mkdir -p "$tmp/media" "$tmp/player" "$tmp/run" "$tmp/aud-home" "$tmp/player-home"
-chmod 700 "$tmp/run"
+mkdir -p "$tmp/media" "$tmp/player" "$tmp/aud-home" "$tmp/player-home"
 music="$tmp/media/pink.mp3"
 length=$((rounds * 2 * (seconds + 3) + seconds + 60))
 sox -n -r 44100 -c 2 "$music" synth "$length" pinknoise vol 0.7 2>/dev/null
 printf '%s\r\n' "$music" >"$tmp/player/MemoList.ini"
 
-# The sound server: private socket, no shared memory (as a sandboxed client would see it).
-export XDG_RUNTIME_DIR=$tmp/run
-HOME=$tmp/run pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes \
-  -L "module-native-protocol-unix socket=$tmp/run/native auth-anonymous=1" \
-  -L "module-null-sink sink_name=bench rate=$sink_rate" >"$tmp/pulse.log" 2>&1 &
-pulse_pid=$!
-export PULSE_SERVER=unix:$tmp/run/native
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl info >/dev/null 2>&1 || { cat "$tmp/pulse.log" >&2; echo "PulseAudio did not start" >&2; exit 2; }
-log "PulseAudio (pid $pulse_pid), null sink at $sink_rate Hz"
-
+start_pulse "$sink_rate"
 start_xvfb
 # No session bus for either player: neither gets desktop media controls.
 export DBUS_SESSION_BUS_ADDRESS=disabled:

@@ -72,6 +72,24 @@ start_xvfb() {
 }
 
 # Copies the player into $tmp/player/ (its AppPath) and starts it there; sets player_pid.
+# A private PulseAudio with one null sink "bench" at $1 Hz (default 44100), for benchmarks that
+# play into a real sound server: its own socket, no shared memory (as a sandboxed client would
+# see it). Sets pulse_pid and exports PULSE_SERVER and XDG_RUNTIME_DIR.
+start_pulse() {
+  local rate=${1:-44100}
+  mkdir -p "$tmp/run"
+  chmod 700 "$tmp/run"
+  export XDG_RUNTIME_DIR=$tmp/run
+  HOME=$tmp/run pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes \
+    -L "module-native-protocol-unix socket=$tmp/run/native auth-anonymous=1" \
+    -L "module-null-sink sink_name=bench rate=$rate" >"$tmp/pulse.log" 2>&1 &
+  pulse_pid=$!
+  export PULSE_SERVER=unix:$tmp/run/native
+  for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  pactl info >/dev/null 2>&1 || { cat "$tmp/pulse.log" >&2; echo "PulseAudio did not start" >&2; exit 2; }
+  log "PulseAudio (pid $pulse_pid), null sink at $rate Hz"
+}
+
 start_player() {
   mkdir -p "$tmp/player"
   cp "$build_dir/bin/velorixa" "$tmp/player/velorixa"
