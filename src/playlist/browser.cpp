@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QProcess>
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,6 +15,7 @@
 #include "util/folderwalk.h"
 #include "util/fspath.h"
 #include "util/playable.h"
+#include "util/userfiles.h"
 
 namespace velorixa::playlist {
 
@@ -181,21 +181,9 @@ QString HomeFolder() {
     return home.startsWith(u'/') && IsFolder(home) ? home : QString();
 }
 
-QString UserMusicFolder(const QString& home, const QString& tool) {
+QString UserMusicFolder(const QString& home) {
     if (home.isEmpty()) return {};
-    QProcess xdg;
-    xdg.start(tool, {QStringLiteral("MUSIC")});
-    QString named;
-    if (xdg.waitForStarted(1000) && xdg.waitForFinished(1000) &&
-        xdg.exitStatus() == QProcess::NormalExit && xdg.exitCode() == 0) {
-        QByteArray out = xdg.readAllStandardOutput();
-        while (out.endsWith('\n'))
-            out.chop(1);
-        named = WithoutSlash(PathFromBytes(out));
-    } else if (xdg.state() != QProcess::NotRunning) {
-        xdg.kill();
-        xdg.waitForFinished(1000);
-    }
+    const QString named = WithoutSlash(util::XdgUserDir("MUSIC"));
     if (named.startsWith(u'/') && named != home && IsFolder(named)) return named;
     const QString fallback = home + QStringLiteral("/Music");
     return IsFolder(fallback) ? fallback : QString();

@@ -44,11 +44,10 @@ QString DriveOf(const QString& path, const QStringList& roots);
 // The user's home folder ($HOME, as the file system's bytes); empty when it is not set or not a
 // folder.
 QString HomeFolder();
-// The user's music folder: the one `tool MUSIC` names (xdg-user-dir, which reads
-// $XDG_CONFIG_HOME/user-dirs.dirs) when that is a folder other than home; otherwise home's
-// "Music" when that is a folder (the tool or its folder is missing, or it names no music
-// folder and answers home); otherwise empty. Runs the tool once, waiting at most a second.
-QString UserMusicFolder(const QString& home, const QString& tool = QStringLiteral("xdg-user-dir"));
+// The user's music folder: the one $XDG_CONFIG_HOME/user-dirs.dirs names (util::XdgUserDir)
+// when that is a folder other than home; otherwise home's "Music" when that is a folder (the
+// file or its folder is missing, or it names no music folder or home); otherwise empty.
+QString UserMusicFolder(const QString& home);
 // The roots the drive list offers, where the music is first: home, then the music folder (when
 // there is one), then the mounted file systems (drives), each root once.
 QStringList SearchRoots(const QString& home, const QString& music, const QStringList& drives);

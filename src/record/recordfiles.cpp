@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QStringList>
 
 #include <filesystem>
@@ -23,14 +22,8 @@ bool MakeFolder(const QString& folder) {
 
 QString DefaultRecordFolder() {
     const QString home = util::PathFromBytes(qgetenv("HOME"));
-    QProcess xdg;
-    xdg.start(QStringLiteral("xdg-user-dir"), {QStringLiteral("MUSIC")});
-    if (xdg.waitForFinished(2000) && xdg.exitStatus() == QProcess::NormalExit &&
-        xdg.exitCode() == 0) {
-        QByteArray out = xdg.readAllStandardOutput().trimmed();
-        const QString folder = util::PathFromBytes(out);
-        if (!folder.isEmpty() && QDir(folder) != QDir(home)) return folder;
-    }
+    const QString folder = util::XdgUserDir("MUSIC");
+    if (!folder.isEmpty() && QDir(folder) != QDir(home)) return folder;
     return home + QStringLiteral("/Music");
 }
 

@@ -3,8 +3,7 @@
 // settings), a name with the date and time, never the name of a file that exists; and the
 // recording settings kept in the user's configuration folder.
 //
-// Thread contract: free functions and a plain value type; any thread (DefaultRecordFolder runs
-// a short child process).
+// Thread contract: free functions and a plain value type; any thread.
 
 #include <QDateTime>
 #include <QString>
@@ -13,8 +12,8 @@
 
 namespace velorixa::record {
 
-// `xdg-user-dir MUSIC` when it names a folder other than the home folder (its answer when the
-// user has none), else $HOME/Music.
+// The music folder user-dirs.dirs names (util::XdgUserDir) when it is another than the home
+// folder, else $HOME/Music.
 QString DefaultRecordFolder();
 
 // Makes folder and the folders above it as needed (the path's own bytes); true when it is a

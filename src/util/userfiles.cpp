@@ -33,4 +33,36 @@ QHash<QByteArray, QByteArray> ReadKeyValues(const QString& path) {
     return out;
 }
 
+QString XdgUserDir(const char* kind) {
+    const QByteArray home = qgetenv("HOME");
+    QByteArray config = qgetenv("XDG_CONFIG_HOME");
+    if (!config.startsWith('/')) config = home + "/.config";
+    ReadOptions options;
+    options.maxBytes = 64 * 1024;
+    const FileRead read = ReadRegularFile(PathFromBytes(config + "/user-dirs.dirs"), options);
+    if (!read.ok()) return {};
+    const QByteArray key = QByteArray("XDG_") + kind + "_DIR=";
+    QByteArray found;
+    for (QByteArray line : read.data.split('\n')) {
+        line = line.trimmed();
+        if (!line.startsWith(key)) continue;  // comments and other kinds
+        QByteArray value = line.mid(key.size());
+        if (value.size() < 2 || !value.startsWith('"') || !value.endsWith('"')) continue;
+        value = value.mid(1, value.size() - 2);
+        QByteArray path;
+        if (value.startsWith("$HOME")) {
+            path = home;
+            value = value.mid(5);
+        } else if (!value.startsWith('/')) {
+            continue;  // neither $HOME nor absolute: not a value this file holds
+        }
+        for (qsizetype i = 0; i < value.size(); ++i) {
+            if (value[i] == '\\' && i + 1 < value.size()) ++i;
+            path += value[i];
+        }
+        found = path;  // as the shell would, the last line of the kind counts
+    }
+    return PathFromBytes(found);
+}
+
 }  // namespace velorixa::util

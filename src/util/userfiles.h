@@ -19,4 +19,11 @@ QString UserFolder(const char* xdgVar, const char* homeFallback);
 // and the value trimmed; a later key replaces an earlier one); empty when it cannot be read.
 QHash<QByteArray, QByteArray> ReadKeyValues(const QString& path);
 
+// The user's folder of a kind ("MUSIC", "DOWNLOAD", ...) as named in
+// $XDG_CONFIG_HOME/user-dirs.dirs (or ~/.config/user-dirs.dirs), the file xdg-user-dirs-update
+// writes and `xdg-user-dir` reads: XDG_MUSIC_DIR="$HOME/Music", a path that starts with $HOME
+// or "/", in double quotes with backslash escapes. Read directly, with no shell started: empty
+// when the file or the line is missing or names something else.
+QString XdgUserDir(const char* kind);
+
 }  // namespace velorixa::util

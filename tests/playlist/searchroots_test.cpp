@@ -1,6 +1,8 @@
 // Where the music search looks: the drive list with the home and music folders first, the
 // music folder as xdg-user-dir names it (or home's "Music"), and the temporary and system
 // folders a search leaves out.
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -10,6 +12,7 @@
 #include "common/scopedenv.h"
 #include "playlist/browser.h"
 #include "playlist/musicsearch.h"
+#include "util/fspath.h"
 
 using namespace velorixa::playlist;
 
@@ -46,30 +49,36 @@ TEST(SearchRoots, HomeAndMusicComeBeforeTheMountedFileSystemsEachOnce) {
 }
 
 TEST(UserMusicFolder, TheFolderXdgNamesElseHomesMusicElseNone) {
+    // user-dirs.dirs as xdg-user-dirs-update writes it (and as hands edit it).
     const struct {
         const char* name;
         const char* userDirs;  // user-dirs.dirs, nullptr: none
-        bool tunes, music;     // folders made in home: Tunes, Music
-        const char* tool;
-        const char* found;  // below home; nullptr: none
+        const char* made;      // folders made in home, "|" between them
+        const char* found;     // below home; nullptr: none
     } cases[] = {
-        {"named and there", "XDG_MUSIC_DIR=\"$HOME/Tunes\"\n", true, true, "xdg-user-dir", "Tunes"},
-        {"named, missing", "XDG_MUSIC_DIR=\"$HOME/Tunes\"\n", false, true, "xdg-user-dir", "Music"},
-        {"not named: the tool answers home", nullptr, true, true, "xdg-user-dir", "Music"},
-        {"named as home", "XDG_MUSIC_DIR=\"$HOME/\"\n", false, false, "xdg-user-dir", nullptr},
-        {"no tool", "XDG_MUSIC_DIR=\"$HOME/Tunes\"\n", true, true, "velorixa-no-such-tool",
-         "Music"},
-        {"no tool, no Music", nullptr, true, false, "velorixa-no-such-tool", nullptr},
+        {"named and there", "XDG_MUSIC_DIR=\"$HOME/Tunes\"\n", "Tunes|Music", "Tunes"},
+        {"named, missing", "XDG_MUSIC_DIR=\"$HOME/Tunes\"\n", "Music", "Music"},
+        {"not named", nullptr, "Tunes|Music", "Music"},
+        {"named as home", "XDG_MUSIC_DIR=\"$HOME/\"\n", "", nullptr},
+        {"no file, no Music", nullptr, "Tunes", nullptr},
+        {"blanks and escapes in the name",
+         "# comment\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\n  XDG_MUSIC_DIR=\"$HOME/My \\\"Live\\\" "
+         "\\$et\"\n",
+         "My \"Live\" $et|Music", "My \"Live\" $et"},
+        {"the last line counts", "XDG_MUSIC_DIR=\"$HOME/A\"\nXDG_MUSIC_DIR=\"$HOME/B\"\n", "A|B",
+         "B"},
+        {"a value the file never holds", "XDG_MUSIC_DIR=Tunes\n", "Tunes|Music", "Music"},
+        {"Latin-1 bytes", "XDG_MUSIC_DIR=\"$HOME/M\xfcsik\"\n", "M\xfcsik", "M\xfcsik"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
         const QString home = dir.path() + "/home", config = dir.path() + "/config";
         ASSERT_TRUE(QDir().mkpath(home) && QDir().mkpath(config));
-        for (const auto& [made, name] :
-             {std::pair{c.tunes, "/Tunes"}, std::pair{c.music, "/Music"}}) {
-            if (made) {
-                ASSERT_TRUE(QDir().mkpath(home + name));
+        for (const QByteArray& made : QByteArray(c.made).split('|')) {
+            if (!made.isEmpty()) {
+                ASSERT_EQ(
+                    ::mkdir((velorixa::util::PathToBytes(home) + "/" + made).constData(), 0755), 0);
             }
         }
         if (c.userDirs) {
@@ -79,7 +88,8 @@ TEST(UserMusicFolder, TheFolderXdgNamesElseHomesMusicElseNone) {
         }
         ScopedEnv h("HOME", home.toUtf8()), x("XDG_CONFIG_HOME", config.toUtf8());
         EXPECT_EQ(HomeFolder(), home);
-        EXPECT_EQ(UserMusicFolder(home, c.tool), c.found ? home + "/" + c.found : QString());
+        EXPECT_EQ(UserMusicFolder(home),
+                  c.found ? home + "/" + velorixa::util::PathFromBytes(c.found) : QString());
     }
     ScopedEnv none("HOME", QByteArray());
     EXPECT_EQ(HomeFolder(), QString());
